@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace app {
+
+/// Where this terminal runs from: its executable's name, the folder it ships in (with the
+/// placeholder database), the folder it may write (working copy, lock and layout files), and where
+/// its settings live.
+struct AppEnvironment {
+    QString executableName;  // without folder and extension, e.g. "terminal2"
+    QString programFolder;
+    QString workFolder;
+    QString settingsRoot;  // empty: the platform's own place
+
+    /// Works the environment out from argv[0] and the executable's location. The work folder is the
+    /// program folder when that is writable, else the per-user data folder.
+    static AppEnvironment fromProgram(const QString& argv0, const QString& applicationDirPath);
+};
+
+/// The last character of the executable's name read as a number; 1 when it is not a digit or 0.
+int terminalNumber(const QString& executableName);
+
+/// Default server path: the head office (01) in the share's data directory.
+inline const QString DefaultServerPath = QStringLiteral("\\\\127.0.0.1\\RezoruviZada\\01");
+
+QString workingCopyPath(const AppEnvironment& env, int terminal);
+QString placeholderPath(const AppEnvironment& env);
+
+/// Deletes the old engine's stale lock files ("*.ldb") in a folder. A lock file that belongs to a
+/// running terminal is left alone. Returns the files deleted.
+QStringList deleteStaleLockFiles(const QString& folder);
+
+/// Writes a lock file that marks `path` as held by this process (see deleteStaleLockFiles).
+bool writeOwnLockFile(const QString& path);
+
+}  // namespace app

@@ -1,0 +1,507 @@
+#include "app/TerminalForm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+#include "app/CompanyFile.h"
+#include "app/Settings.h"
+#include "app/Style.h"
+#include "core/Messages.h"
+#include "data/DataControl.h"
+#include "data/DatabaseError.h"
+#include "data/Names.h"
+#include "entry/RecordsetModel.h"
+#include "filecopy/CopyDatabaseFile.h"
+
+namespace app {
+
+namespace {
+
+namespace n = data::names;
+
+const QString CariSource = QStringLiteral("Select * FROM CariKartlar Order By CariKod Asc");
+const QString ConnectionFailed =
+    QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
+const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
+
+// Names a control as the system names it; screen readers and UI automation find it by its caption,
+// or by that name where it has none.
+template <class W>
+W* named(W* widget, const QString& name, const QString& caption, const QRect& geometry) {
+    widget->setObjectName(name);
+    widget->setAccessibleName(caption.trimmed().isEmpty() ? name : caption.trimmed());
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+void setPointSize(QWidget* w, double points, bool bold = false) {
+    QFont f = w->font();
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    w->setFont(f);
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, const QRect& r,
+                    double points = 16) {
+    auto* b = named(new QPushButton(caption, parent), name, caption, r);
+    setPointSize(b, points, true);
+    b->setFocusPolicy(Qt::NoFocus);  // a tap must not pull the caret out of the search box
+    return b;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, const QRect& r,
+              double points = 14, bool bold = false) {
+    auto* l = named(new QLabel(caption, parent), name, caption, r);
+    setPointSize(l, points, bold);
+    return l;
+}
+
+QTableView* grid(QWidget* parent, const QString& name, const QRect& r) {
+    auto* g = named(new QTableView(parent), name, QString(), r);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSelectionMode(QAbstractItemView::SingleSelection);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g->setAlternatingRowColors(true);
+    g->verticalHeader()->setVisible(false);
+    g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    g->verticalHeader()->setDefaultSectionSize(36);
+    g->horizontalHeader()->setHighlightSections(false);
+    g->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    g->setWordWrap(false);
+    setPointSize(g, 13);
+    return g;
+}
+
+}  // namespace
+
+TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
+    : QMainWindow(parent), m_context(std::move(context)) {
+    setObjectName(QStringLiteral("TerminalForm"));
+    setWindowTitle(m_context.env.executableName);
+    setStyleSheet(terminalStyleSheet());
+
+    auto control = [this](const QString& name) { return new data::DataControl(name, this); };
+    DataCari = control(QStringLiteral("DataCari"));
+    DataCariHar = control(QStringLiteral("DataCariHar"));
+    DataStok = control(QStringLiteral("DataStok"));
+    DataStokHar = control(QStringLiteral("DataStokHar"));
+    DataFatura = control(QStringLiteral("DataFatura"));
+    DataFatHar = control(QStringLiteral("DataFatHar"));
+    IndexPrimary = control(QStringLiteral("IndexPrimary"));
+    IndexSecondary = control(QStringLiteral("IndexSecondary"));
+    DataTemp = control(QStringLiteral("DataTemp"));
+
+    buildControls();
+    buildMenus();
+}
+
+TerminalForm::~TerminalForm() = default;
+
+void TerminalForm::buildControls() {
+    auto* form = new QWidget(this);
+    form->setObjectName(QStringLiteral("FormArea"));
+    setCentralWidget(form);
+    resize(1024, 768);
+
+    // Top bar: work kind, target, keyboard, terminal number.
+    Label5 = label(form, QStringLiteral("Label5"), QStringLiteral("Depo İşlemleri"),
+                   {8, 8, 230, 52}, 16, true);
+    Label5->setAlignment(Qt::AlignCenter);
+    Label5->setProperty("role", QStringLiteral("kind"));
+    Combo1 = named(new QComboBox(form), QStringLiteral("Combo1"), QString(), {246, 8, 470, 52});
+    setPointSize(Combo1, 16);
+    Combo1->setMaxVisibleItems(12);
+    Command6 = button(form, QStringLiteral("Command6"), QString(), {724, 8, 80, 52}, 22);
+    Command6->setText(QStringLiteral("⌨"));
+    Command6->setAccessibleName(QStringLiteral("Command6"));
+    Command6->setAccessibleDescription(QStringLiteral("Klavye"));
+    Command6->setToolTip(QStringLiteral("Klavye"));
+    Label6 = label(form, QStringLiteral("Label6"), QStringLiteral("Terminal 1"), {812, 8, 204, 52},
+                   16, true);
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    // Entry row: search box, number box, OK and SİL.
+    Label1 = label(form, QStringLiteral("Label1"), QStringLiteral("Barkod / Stok Adı"),
+                   {10, 64, 596, 22}, 10);
+    Text1 = named(new QLineEdit(form), QStringLiteral("Text1"), QString(), {8, 88, 600, 56});
+    setPointSize(Text1, 20);
+    Text2 = named(new QLineEdit(QStringLiteral("0"), form), QStringLiteral("Text2"), QString(),
+                  {616, 88, 180, 56});
+    setPointSize(Text2, 20);
+    Text2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Command2 = button(form, QStringLiteral("Command2"), QStringLiteral("OK"), {804, 88, 100, 56});
+    Command2->setProperty("role", QStringLiteral("confirm"));
+    Command2->setVisible(false);  // shown while the number box holds a number other than 0
+    Command3 = button(form, QStringLiteral("Command3"), QStringLiteral("SİL"), {912, 88, 104, 56});
+    Command3->setProperty("role", QStringLiteral("danger"));
+
+    // The item grid; Label7's height is its row unit for touch scrolling.
+    DBGrid1 = grid(form, QStringLiteral("DBGrid1"), {8, 152, 1008, 522});
+    using F = entry::GridColumn::Format;
+    DBGrid1->setModel(new entry::RecordsetModel(
+        DataTemp,
+        {{QStringLiteral("Barkod"), n::stok::Barkod, F::Text},
+         {QString(21, u' ') + QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
+         {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
+         {QStringLiteral("Fazla"), n::stok::KalanA, F::GeneralNumber},
+         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::GeneralNumber}},
+        DBGrid1));
+    DBGrid1->setColumnWidth(0, 190);
+    DBGrid1->setColumnWidth(1, 446);
+    DBGrid1->setColumnWidth(2, 110);
+    DBGrid1->setColumnWidth(3, 110);
+    DBGrid1->setColumnWidth(4, 130);
+    Label7 = label(form, QStringLiteral("Label7"), QString(), {-1000, 152, 40, 36});
+    Label7->setVisible(false);
+
+    // Bottom bar.
+    Command1[0] =
+        button(form, QStringLiteral("Command1(0)"), QStringLiteral("Geri"), {8, 684, 200, 76}, 18);
+    CopyProgress = named(new QProgressBar(form), QStringLiteral("CopyProgress"),
+                         QStringLiteral("Kopyalama"), {216, 700, 376, 44});
+    CopyProgress->setRange(0, 100);
+    CopyProgress->setVisible(false);
+    Command4 = button(form, QStringLiteral("Command4"), QStringLiteral("Güncelle"),
+                      {600, 684, 200, 76}, 18);
+    Command4->setProperty("role", QStringLiteral("confirm"));
+    Command4->setEnabled(false);  // the first activation enables it (and runs only while disabled)
+    FatCmd =
+        button(form, QStringLiteral("FatCmd"), QStringLiteral("Fatura"), {816, 684, 200, 76}, 18);
+    FatCmd->setVisible(false);
+
+    // Mode panel: the operation boxes and the exit.
+    Frame1 = named(new QFrame(form), QStringLiteral("Frame1"), QString(), {8, 470, 1008, 204});
+    Frame1->setProperty("role", QStringLiteral("panel"));
+    const QStringList operations = {QStringLiteral("SATIŞ"), QStringLiteral("SAYIM"),
+                                    QStringLiteral("ALIŞ")};
+    for (int i = 0; i < 3; ++i) {
+        Check1[i] = named(new QCheckBox(operations[i], Frame1), QStringLiteral("Check1(%1)").arg(i),
+                          operations[i], {16 + i * 264, 24, 248, 156});
+        setPointSize(Check1[i], 24, true);
+        Check1[i]->setFocusPolicy(Qt::NoFocus);
+    }
+    Command1[1] = button(Frame1, QStringLiteral("Command1(1)"), QStringLiteral("Çıkış"),
+                         {808, 24, 184, 156}, 20);
+    Command1[1]->setProperty("role", QStringLiteral("danger"));
+    connect(Command1[1], &QPushButton::clicked, this, &QWidget::close);
+
+    // Balance panel of a customer.
+    Frame2 = named(new QFrame(form), QStringLiteral("Frame2"), QString(), {212, 230, 600, 300});
+    Frame2->setProperty("role", QStringLiteral("overlay"));
+    Label2 = label(Frame2, QStringLiteral("Label2"), QString(), {24, 40, 552, 120}, 26, true);
+    Label2->setAlignment(Qt::AlignCenter);
+    Command7 = button(Frame2, QStringLiteral("Command7"), QStringLiteral("Kapat"),
+                      {200, 196, 200, 76}, 18);
+    Frame2->setVisible(false);
+
+    // Totals frame.
+    Frame3 = named(new QFrame(form), QStringLiteral("Frame3"), QString(), {8, 64, 1008, 696});
+    Frame3->setProperty("role", QStringLiteral("overlay"));
+    Label3 = label(Frame3, QStringLiteral("Label3"), QString(), {16, 8, 600, 44}, 18, true);
+    DBGrid2 = grid(Frame3, QStringLiteral("DBGrid2"), {16, 56, 976, 520});
+    DBGrid2->setModel(
+        new entry::RecordsetModel(DataTemp,
+                                  {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
+                                   {QStringLiteral("Fiyat"), n::stok::Fiyat, F::Standard},
+                                   {QStringLiteral("Miktar"), n::stok::KalanB, F::Standard},
+                                   {QStringLiteral("Tutar"), n::stok::GirenTutar, F::Standard}},
+                                  DBGrid2));
+    DBGrid2->setColumnWidth(0, 476);
+    DBGrid2->setColumnWidth(1, 160);
+    DBGrid2->setColumnWidth(2, 150);
+    DBGrid2->setColumnWidth(3, 170);
+    Label4 = label(Frame3, QStringLiteral("Label4"), QStringLiteral("Toplam "), {16, 592, 520, 88},
+                   22, true);
+    Command8[0] = button(Frame3, QStringLiteral("Command8(0)"), QStringLiteral("Vazgeç"),
+                         {576, 600, 200, 80}, 18);
+    Command8[1] = button(Frame3, QStringLiteral("Command8(1)"), QStringLiteral("Tamam"),
+                         {792, 600, 200, 80}, 18);
+    Command8[1]->setProperty("role", QStringLiteral("confirm"));
+    Frame3->setVisible(false);
+
+    // Price label preview.
+    Frame4 = named(new QFrame(form), QStringLiteral("Frame4"), QString(), {212, 152, 600, 420});
+    Frame4->setProperty("role", QStringLiteral("overlay"));
+    Text3 = named(new QLineEdit(Frame4), QStringLiteral("Text3"), QString(), {24, 20, 552, 44});
+    setPointSize(Text3, 14);
+    Picture1 = named(new QFrame(Frame4), QStringLiteral("Picture1"), QString(),
+                     {149, 84, 302, 132});  // 4535 × 1984 twips
+    Picture1->setProperty("role", QStringLiteral("label"));
+    const std::array<QRect, 4> labelRects = {QRect{53, 34, 164, 28}, QRect{173, 74, 5, 24},
+                                             QRect{202, 100, 93, 30}, QRect{106, 6, 86, 28}};
+    for (int i = 0; i < 4; ++i) {
+        Label8[i] = label(Picture1, QStringLiteral("Label8(%1)").arg(i), QString(), labelRects[i],
+                          i == 2 ? 18 : 15.75);
+        Label8[i]->setAlignment(i == 2 ? (Qt::AlignRight | Qt::AlignVCenter) : Qt::AlignCenter);
+    }
+    Label8[3]->setText(DefaultCompanyName);
+    Image1 = named(new QLabel(Picture1), QStringLiteral("Image1"), QString(), {208, 60, 90, 39});
+    Command5[0] = button(Frame4, QStringLiteral("Command5(0)"), QStringLiteral("Kapat"),
+                         {104, 320, 184, 76}, 18);
+    Command5[1] = button(Frame4, QStringLiteral("Command5(1)"), QStringLiteral("Yaz"),
+                         {312, 320, 184, 76}, 18);
+    Command5[1]->setProperty("role", QStringLiteral("confirm"));
+    Frame4->setVisible(false);
+
+    // Parked out of view: the focus sink and the wheel receiver.
+    TextSet = named(new QLineEdit(form), QStringLiteral("TextSet"), QString(), {-2000, 0, 20, 20});
+    cmbMouseWheel = named(new QComboBox(form), QStringLiteral("cmbMouseWheel"), QString(),
+                          {-2000, 40, 100, 30});
+}
+
+void TerminalForm::buildMenus() {
+    Menupop = new QMenu(this);
+    Menupop->setObjectName(QStringLiteral("Menupop"));
+    SrvIp = Menupop->addAction(QStringLiteral("Server İp"));
+    SrvIp->setObjectName(QStringLiteral("SrvIp"));
+    connect(SrvIp, &QAction::triggered, this, [this] { guarded([this] { SrvIp_Click(); }); });
+
+    MnPop = new QMenu(this);
+    MnPop->setObjectName(QStringLiteral("MnPop"));
+    const QStringList kinds = {QStringLiteral("Depo"), QStringLiteral("Cari")};
+    for (int i = 0; i < 2; ++i) {
+        SbCr[i] = MnPop->addAction(kinds[i]);
+        SbCr[i]->setObjectName(QStringLiteral("SbCr(%1)").arg(i));
+        SbCr[i]->setCheckable(true);
+    }
+}
+
+QString TerminalForm::workingCopyPath() const {
+    return app::workingCopyPath(m_context.env, m_terminalNumber);
+}
+
+void TerminalForm::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const data::DatabaseError& e) {
+        m_context.messages->inform(e.text());
+    } catch (const std::exception& e) {
+        m_context.messages->inform(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TerminalForm::CopyDatabaseFile(const QString& source, const QString& target) {
+    CopyProgress->setValue(0);
+    CopyProgress->setVisible(isVisible());
+    const auto result = filecopy::copyDatabaseFile(
+        source, target, m_context.messages,
+        [this](int percent) {
+            if (!CopyProgress->isVisible()) return;
+            CopyProgress->setValue(percent);
+            CopyProgress->repaint();
+        },
+        [](bool busy) {
+            if (busy)
+                QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QGuiApplication::restoreOverrideCursor();
+        });
+    CopyProgress->setVisible(false);
+    if (!result.ok) m_context.messages->inform(CopyFailed);
+}
+
+bool TerminalForm::Form_Load() {
+    const AppEnvironment& env = m_context.env;
+    m_terminalNumber = app::terminalNumber(env.executableName);
+    Label6->setText(QStringLiteral("Terminal %1").arg(m_terminalNumber));
+    Label6->setAccessibleName(Label6->text());
+
+    deleteStaleLockFiles(env.workFolder);
+
+    if (m_context.serverPathOverride) {
+        m_serverPath = *m_context.serverPathOverride;
+    } else if (m_context.ctrlHeld && m_context.ctrlHeld()) {
+        m_serverPath = DefaultServerPath;
+    } else {
+        m_serverPath =
+            m_context.settings->GetSetting(SettingsSection, KeyServerPath, DefaultServerPath);
+    }
+
+    const QString workingCopy = workingCopyPath();
+    if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
+    CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);
+
+    DataCari->setDatabaseName(m_serverPath + n::files::Cari);
+    DataCari->setRecordSource(CariSource);
+    try {
+        data::RefreshData(*DataCari);
+    } catch (const data::DatabaseError&) {
+        m_context.messages->inform(ConnectionFailed);
+        return false;
+    }
+
+    DataCariHar->setDatabaseName(m_serverPath + n::files::Cari);
+    DataCariHar->setRecordSource(n::CariHareket);
+    DataStok->setDatabaseName(m_serverPath + n::files::Stok);
+    DataStok->setRecordSource(n::StokKartlar);
+    DataStokHar->setDatabaseName(m_serverPath + n::files::Stok);
+    DataStokHar->setRecordSource(n::StokHareket);
+    DataFatura->setDatabaseName(m_serverPath + n::files::Fatura);
+    DataFatura->setRecordSource(n::Faturalar);
+    DataFatHar->setDatabaseName(m_serverPath + n::files::Fatura);
+    DataFatHar->setRecordSource(n::FatHareket);
+    IndexPrimary->setDatabaseName(m_serverPath + n::files::Index);
+    IndexPrimary->setRecordSource(n::Tarih);
+    IndexSecondary->setDatabaseName(m_serverPath + n::files::Index);
+    IndexSecondary->setRecordSource(n::Mdbindex);
+    DataTemp->setDatabaseName(placeholderPath(env));
+    DataTemp->setRecordSource(n::StokKartlar);
+
+    // A control that cannot be bound stays without data; the operator is told which, once.
+    QStringList failed;
+    for (data::DataControl* c : {DataTemp, DataCari, DataCariHar, DataStokHar, DataFatura,
+                                 DataFatHar, IndexPrimary, IndexSecondary}) {
+        try {
+            data::RefreshData(*c);
+        } catch (const data::DatabaseError& e) {
+            failed << e.text();
+        }
+    }
+    if (!failed.isEmpty()) {
+        m_context.messages->inform(QStringLiteral("Bazı veritabanları açılamadı:\n") +
+                                   failed.join(u'\n'));
+    }
+    return true;
+}
+
+void TerminalForm::Form_Activate() {
+    if (Command4->isEnabled()) return;
+    guarded([this] { restorePlacement(); });
+    const int workKind =
+        m_context.settings->GetSetting(SettingsSection, KeyWorkKind, QStringLiteral("0")).toInt();
+    Command4->setEnabled(true);
+    // Step 4 of the first activation, choosing the stored work kind, arrives with the operating
+    // modes; until then the stored value is only kept.
+    setProperty("storedWorkKind", workKind);
+    guarded([this] {
+        data::RefreshData(*DataStok);
+        data::Recordset& rs = DataStok->recordset();
+        if (rs.hasCurrent()) Text1->setText(rs.field(n::stok::StokAdi).toString());
+    });
+    // Step 6, restoring the saved grid layouts, arrives with the grid layout files.
+    cmbMouseWheel->clear();
+    cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});
+    cmbMouseWheel->setCurrentIndex(1);
+    const QString folder = QFileInfo(m_context.env.programFolder).isWritable()
+                               ? m_context.env.programFolder
+                               : m_context.env.workFolder;
+    const CompanyName company = readOrCreateCompanyName(folder);
+    if (company.name) Label8[3]->setText(*company.name);
+    if (!company.error.isEmpty()) m_context.messages->inform(company.error);
+    m_flagText.clear();
+    m_activated = true;
+}
+
+double TerminalForm::twipsPerPixel() const {
+    const double dpi = logicalDpiX();
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+void TerminalForm::restorePlacement() {
+    Settings& s = *m_context.settings;
+    auto read = [&s](const QString& name) {
+        return s.ReadRegistryText(Settings::Root::CurrentUser, PropertiesKey, name);
+    };
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QString top = read(QStringLiteral("TerTop"));
+    if (!top.isEmpty()) {
+        const double tpp = twipsPerPixel();
+        const int y = qRound(top.toDouble() / tpp);
+        const int x = qRound(read(QStringLiteral("TerLeft")).toDouble() / tpp);
+        const int w = qRound(read(QStringLiteral("TerWidth")).toDouble() / tpp);
+        const int h = qRound(read(QStringLiteral("TerHeight")).toDouble() / tpp);
+        const QRect saved(x, y, w, h);
+        // A placement from another screen layout must not put the window out of reach.
+        bool reachable = false;
+        for (QScreen* sc : QGuiApplication::screens())
+            if (sc->availableGeometry().intersects(saved)) reachable = true;
+        if (w >= 200 && h >= 150 && reachable) {
+            const int extraW = frameGeometry().width() - width();
+            const int extraH = frameGeometry().height() - height();
+            move(x, y);
+            resize(w - extraW, h - extraH);
+            return;
+        }
+    }
+    const QRect frame = frameGeometry();
+    move(available.x() + (available.width() - frame.width()) / 2,
+         available.y() + (available.height() - frame.height()) / 2);
+}
+
+void TerminalForm::savePlacement() {
+    Settings& s = *m_context.settings;
+    const double tpp = twipsPerPixel();
+    const QRect frame = frameGeometry();
+    auto write = [&](const QString& name, int pixels) {
+        s.WriteRegistryText(Settings::Root::CurrentUser, PropertiesKey, name,
+                            QString::number(qRound(pixels * tpp)));
+    };
+    write(QStringLiteral("TerTop"), frame.y());
+    write(QStringLiteral("TerLeft"), frame.x());
+    write(QStringLiteral("TerWidth"), frame.width());
+    write(QStringLiteral("TerHeight"), frame.height());
+}
+
+void TerminalForm::SrvIp_Click() {
+    if (m_serverPath.isEmpty()) m_serverPath = DefaultServerPath;
+    bool accepted = false;
+    const QString answer = m_context.messages->askText(
+        QStringLiteral("Ana Makina İp Numarası"),
+        QStringLiteral("Ip Numarası Giriniz..\n\n( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi"),
+        m_serverPath, &accepted);
+    const QString path = answer.trimmed();
+    // Cancel or a blank answer keeps the books in use; an empty path would point every later
+    // file name at the program's current folder.
+    if (!accepted || path.isEmpty()) return;
+    m_serverPath = path;
+    if (!m_context.settings->SaveSetting(SettingsSection, KeyServerPath, path))
+        m_context.messages->inform(QStringLiteral("Sunucu yolu kaydedilemedi."));
+}
+
+bool TerminalForm::event(QEvent* e) {
+    // The first showing counts as an activation even where no window manager activates windows.
+    if (e->type() == QEvent::WindowActivate ||
+        (e->type() == QEvent::Show && !Command4->isEnabled()))
+        QMetaObject::invokeMethod(this, &TerminalForm::Form_Activate, Qt::QueuedConnection);
+    return QMainWindow::event(e);
+}
+
+void TerminalForm::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::RightButton) {
+        Menupop->popup(e->globalPosition().toPoint());
+        return;
+    }
+    QMainWindow::mousePressEvent(e);
+}
+
+void TerminalForm::closeEvent(QCloseEvent* e) {
+    // The count-difference report of a closing in count mode comes with the closing report.
+    Form_Unload();
+    e->accept();
+}
+
+void TerminalForm::Form_Unload() {
+    // A window that never came up has no placement of the operator's to keep.
+    if (m_activated) guarded([this] { savePlacement(); });
+    for (data::DataControl* c : {DataTemp, DataCari, DataCariHar, DataStok, DataStokHar, DataFatura,
+                                 DataFatHar, IndexPrimary, IndexSecondary})
+        c->Close();
+}
+
+}  // namespace app

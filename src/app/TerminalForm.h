@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "app/AppEnvironment.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace core {
+class Clock;
+class Messages;
+}  // namespace core
+namespace data {
+class DataControl;
+}
+
+namespace app {
+
+class Settings;
+
+/// What the main window needs from outside: where it runs, how it talks to the operator, where
+/// its settings live, and the start-up choices (Ctrl held, --server-path).
+struct TerminalContext {
+    AppEnvironment env;
+    core::Messages* messages = nullptr;
+    core::Clock* clock = nullptr;
+    Settings* settings = nullptr;
+    std::function<bool()> ctrlHeld;
+    std::optional<QString> serverPathOverride;
+};
+
+/// The terminal's one screen. It owns the controls and the data controls, wires their events to
+/// the rules and shows the results; the rules themselves live in the subsystem libraries.
+class TerminalForm : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TerminalForm(TerminalContext context, QWidget* parent = nullptr);
+    ~TerminalForm() override;
+
+    /// Start-up: terminal number, lock files, server path, working copy, bindings. Returns false
+    /// when the books cannot be reached and the program must end.
+    bool Form_Load();
+    /// The set-up of the first activation; does nothing once it has run (Command4 enabled).
+    void Form_Activate();
+
+    QString serverPath() const { return m_serverPath; }
+    int terminalNumber() const { return m_terminalNumber; }
+    QString workingCopyPath() const;
+    QString flagText() const { return m_flagText; }
+
+    /// "Server İp" from the pop-up menu.
+    void SrvIp_Click();
+
+  protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+  private:
+    void buildControls();
+    void buildMenus();
+    void Form_Unload();
+    void CopyDatabaseFile(const QString& source, const QString& target);
+    void restorePlacement();
+    void savePlacement();
+    /// Runs one event handler; any error is shown to the operator and the screen stays usable.
+    void guarded(const std::function<void()>& handler);
+    double twipsPerPixel() const;
+
+    TerminalContext m_context;
+    QString m_serverPath;
+    int m_terminalNumber = 1;
+    QString m_flagText;  // "HeadClick" while a grid header is being clicked
+    bool m_activated = false;
+
+    // Data controls, named after their tables.
+    data::DataControl* DataCari = nullptr;
+    data::DataControl* DataCariHar = nullptr;
+    data::DataControl* DataStok = nullptr;
+    data::DataControl* DataStokHar = nullptr;
+    data::DataControl* DataFatura = nullptr;
+    data::DataControl* DataFatHar = nullptr;
+    data::DataControl* IndexPrimary = nullptr;
+    data::DataControl* IndexSecondary = nullptr;
+    data::DataControl* DataTemp = nullptr;
+
+    // Controls, named as the system names them.
+    QLabel* Label1 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* TextSet = nullptr;
+    QComboBox* cmbMouseWheel = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* FatCmd = nullptr;
+    std::array<QPushButton*, 2> Command1{};
+    QTableView* DBGrid1 = nullptr;
+    QProgressBar* CopyProgress = nullptr;
+
+    QFrame* Frame1 = nullptr;
+    std::array<QCheckBox*, 3> Check1{};
+
+    QFrame* Frame2 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Command7 = nullptr;
+
+    QFrame* Frame3 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QTableView* DBGrid2 = nullptr;
+    std::array<QPushButton*, 2> Command8{};
+
+    QFrame* Frame4 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QFrame* Picture1 = nullptr;
+    std::array<QLabel*, 4> Label8{};
+    QLabel* Image1 = nullptr;
+    std::array<QPushButton*, 2> Command5{};
+
+    QMenu* Menupop = nullptr;
+    QAction* SrvIp = nullptr;
+    QMenu* MnPop = nullptr;
+    std::array<QAction*, 2> SbCr{};
+};
+
+}  // namespace app

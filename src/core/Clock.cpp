@@ -1,0 +1,5 @@
+#include "core/Clock.h"
+
+namespace core {
+Clock::~Clock() = default;
+}

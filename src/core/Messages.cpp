@@ -1,0 +1,5 @@
+#include "core/Messages.h"
+
+namespace core {
+Messages::~Messages() = default;
+}

@@ -1,0 +1,43 @@
+#include "data/Criteria.h"
+
+#include <QRegularExpression>
+
+#include "core/TurkishText.h"
+#include "data/DatabaseError.h"
+
+namespace data {
+
+QString quoteField(const QString& field) {
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (!identifier.match(field).hasMatch())
+        throw DatabaseError(QStringLiteral("Geçersiz alan adı: %1").arg(field));
+    return u'"' + field + u'"';
+}
+
+Criteria Criteria::equals(const QString& field, const QVariant& value) {
+    const QString f = quoteField(field);
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        // A text without letters folds to itself: compare directly so the engine can use its index.
+        if (core::isCaseless(text)) return Criteria(f + QStringLiteral(" = ?"), {text});
+        return Criteria(QStringLiteral("trfold(%1) = ?").arg(f), {core::foldTurkish(text)});
+    }
+    return Criteria(f + QStringLiteral(" = ?"), {value});
+}
+
+Criteria Criteria::startsWith(const QString& field, const QString& text) {
+    // A range on the folded text: literal (no wildcard exists in it) and usable by an index.
+    const QString folded = core::foldTurkish(text);
+    const QString upper =
+        folded + QChar(QChar::highSurrogate(0x10FFFF)) + QChar(QChar::lowSurrogate(0x10FFFF));
+    return Criteria(QStringLiteral("(trfold(%1) >= ? AND trfold(%1) < ?)").arg(quoteField(field)),
+                    {folded, upper});
+}
+
+Criteria Criteria::operator&&(const Criteria& other) const {
+    QVariantList params = m_params;
+    params += other.m_params;
+    return Criteria(QStringLiteral("(%1) AND (%2)").arg(m_sql, other.m_sql), params);
+}
+
+}  // namespace data

@@ -1,0 +1,47 @@
+#include "data/DataControl.h"
+
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+
+namespace data {
+
+DataControl::DataControl(const QString& name, QObject* parent) : QObject(parent) {
+    setObjectName(name);
+}
+
+void DataControl::Refresh() {
+    // A failed refresh leaves the control closed, never bound to a half-opened source.
+    m_recordset.reset();
+    try {
+        auto db = Database::open(m_databaseName);
+        m_recordset = std::make_unique<Recordset>(db, m_recordSource);
+        m_database = std::move(db);
+    } catch (...) {
+        m_database.reset();
+        Q_EMIT refreshed();
+        throw;
+    }
+    Q_EMIT refreshed();
+}
+
+void DataControl::Close() {
+    m_recordset.reset();
+    m_database.reset();
+    Q_EMIT refreshed();
+}
+
+Recordset& DataControl::recordset() {
+    if (!m_recordset) throw DatabaseError(QStringLiteral("%1 açık değil.").arg(objectName()));
+    return *m_recordset;
+}
+
+void RefreshData(DataControl& control) {
+    control.Refresh();
+    Recordset& rs = control.recordset();
+    if (!rs.isBOF()) {
+        rs.MoveLast();
+        if (!rs.isEOF()) rs.MoveFirst();
+    }
+}
+
+}  // namespace data

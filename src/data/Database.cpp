@@ -1,0 +1,184 @@
+#include "data/Database.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QUrl>
+
+#include <atomic>
+#include <unordered_map>
+
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+#include "data/JetSql.h"
+#include "data/SqliteFunctions.h"
+
+namespace data {
+
+struct PreparedCache {
+    std::unordered_map<std::string, QSqlQuery> queries;
+};
+
+namespace {
+
+QHash<QString, std::weak_ptr<Database>>& openDatabases() {
+    static QHash<QString, std::weak_ptr<Database>> registry;
+    return registry;
+}
+
+// A replaced file (deleted and made anew under the same name) must not reuse the old connection.
+QString identityOf(const QString& localPath) {
+    const QString canonical = QFileInfo(localPath).canonicalFilePath();
+    struct stat st {};
+    if (::stat(QFile::encodeName(canonical).constData(), &st) == 0) {
+        return canonical + u':' + QString::number(st.st_dev) + u':' + QString::number(st.st_ino);
+    }
+    return canonical;
+}
+
+}  // namespace
+
+DatabaseKind databaseKind(const QString& localPath) {
+    QFile file(localPath);
+    if (!QFileInfo(localPath).isFile()) return DatabaseKind::Missing;
+    if (!file.open(QIODevice::ReadOnly)) return DatabaseKind::Unknown;
+    const QByteArray head = file.read(32);
+    if (head.startsWith(QByteArray("SQLite format 3\0", 16))) return DatabaseKind::SQLite;
+    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+        return DatabaseKind::Access;
+    return DatabaseKind::Unknown;
+}
+
+std::shared_ptr<Database> Database::open(const QString& path) {
+    const QString local = resolvePath(path);
+    switch (databaseKind(local)) {
+        case DatabaseKind::Missing:
+            throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(path));
+        case DatabaseKind::Access:
+            throw DatabaseError(
+                QStringLiteral(
+                    "%1 bir Access veritabanı; bu kurulum yalnızca SQLite veritabanlarını "
+                    "açabiliyor.")
+                    .arg(path));
+        case DatabaseKind::Unknown:
+            throw DatabaseError(QStringLiteral("%1 bir veritabanı dosyası değil.").arg(path));
+        case DatabaseKind::SQLite:
+            break;
+    }
+    const QString key = identityOf(local);
+    auto& registry = openDatabases();
+    if (auto existing = registry.value(key).lock()) return existing;
+
+    std::shared_ptr<Database> db(new Database(local));
+    registry.insert(key, db);
+    return db;
+}
+
+Database::Database(QString path) : m_path(std::move(path)), m_prepared(new PreparedCache) {
+    static std::atomic<int> counter{0};
+    m_connectionName = QStringLiteral("books-%1").arg(++counter);
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    // mode=rw: open an existing file only; SQLite would otherwise create a missing one.
+    const QString uri = QStringLiteral("file:") +
+                        QString::fromLatin1(QUrl::toPercentEncoding(m_path, "/")) +
+                        QStringLiteral("?mode=rw");
+    m_db.setDatabaseName(uri);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open()) {
+        const QString text = m_db.lastError().text();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw DatabaseError(QStringLiteral("Veritabanı açılamadı: %1 (%2)").arg(m_path, text));
+    }
+    const QVariant h = m_db.driver()->handle();
+    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0) {
+        m_handle = *static_cast<sqlite3* const*>(h.constData());
+    }
+    try {
+        if (m_handle) registerTextFunctions(m_handle);
+        // A damaged file fails here rather than at the first real read.
+        QSqlQuery probe = query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (...) {
+        m_prepared.reset();
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw;
+    }
+}
+
+Database::~Database() {
+    m_prepared.reset();
+    if (m_inTransaction) m_db.rollback();
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void Database::fail(const QString& what, const QSqlQuery& q) const {
+    throw DatabaseError(QStringLiteral("%1: %2\n(%3)").arg(what, q.lastError().text(), m_path));
+}
+
+void Database::execute(const QString& jetSql) {
+    query(translateJetSql(jetSql));
+}
+
+QSqlQuery Database::query(const QString& sql, const QVariantList& params) {
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q);
+    for (const QVariant& p : params)
+        q.addBindValue(p);
+    if (!q.exec()) fail(QStringLiteral("Sorgu çalıştırılamadı"), q);
+    if (!q.isSelect()) q.finish();
+    return q;
+}
+
+QSqlQuery& Database::prepared(const QString& sql) {
+    const std::string key = sql.toStdString();
+    auto it = m_prepared->queries.find(key);
+    if (it == m_prepared->queries.end()) {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q);
+        it = m_prepared->queries.emplace(key, std::move(q)).first;
+    }
+    return it->second;
+}
+
+void Database::begin() {
+    query(QStringLiteral("BEGIN IMMEDIATE"));
+    m_inTransaction = true;
+}
+
+void Database::commit() {
+    query(QStringLiteral("COMMIT"));
+    m_inTransaction = false;
+}
+
+void Database::rollback() {
+    m_inTransaction = false;
+    query(QStringLiteral("ROLLBACK"));
+}
+
+QStringList Database::columns(const QString& table) {
+    QSqlQuery q = query(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table});
+    QStringList names;
+    while (q.next())
+        names << q.value(0).toString();
+    q.finish();
+    if (names.isEmpty())
+        throw DatabaseError(QStringLiteral("Tablo bulunamadı: %1 (%2)").arg(table, m_path));
+    return names;
+}
+
+qint64 Database::totalChanges() const {
+    return m_handle ? sqlite3_total_changes64(m_handle) : 0;
+}
+
+}  // namespace data

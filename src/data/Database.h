@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+struct sqlite3;
+
+namespace data {
+
+/// One open database file of the books. The engine is chosen by the file's contents; opening a
+/// missing or foreign file is an error and never creates anything. Connections to the same file
+/// are shared inside the process, so data controls bound to one file see each other's writes.
+class Database {
+  public:
+    /// Opens (or shares) the database at `path`; the name is resolved without regard to case and
+    /// backslashes are accepted. Throws DatabaseError with a text for the operator.
+    static std::shared_ptr<Database> open(const QString& path);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    /// The resolved file path.
+    QString path() const { return m_path; }
+
+    /// Runs one statement written in the old engine's dialect (True/False, Like '…*').
+    void execute(const QString& jetSql);
+
+    /// Runs one SQLite statement with bound parameters; the query is finished for non-SELECTs.
+    QSqlQuery query(const QString& sql, const QVariantList& params = {});
+
+    /// A statement prepared once and reused (hot paths). Callers finish() it after reading.
+    QSqlQuery& prepared(const QString& sql);
+
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_inTransaction; }
+
+    /// Column names of a table, in table order.
+    QStringList columns(const QString& table);
+
+    sqlite3* handle() const { return m_handle; }
+    QSqlDatabase& connection() { return m_db; }
+
+    /// Number of rows changed by this connection so far (used to notice our own writes).
+    qint64 totalChanges() const;
+
+  private:
+    explicit Database(QString path);
+    [[noreturn]] void fail(const QString& what, const QSqlQuery& q) const;
+
+    QString m_path;
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    sqlite3* m_handle = nullptr;
+    bool m_inTransaction = false;
+    std::unique_ptr<struct PreparedCache> m_prepared;
+};
+
+/// What kind of database file lies at a path, by its first bytes.
+enum class DatabaseKind { Missing, SQLite, Access, Unknown };
+DatabaseKind databaseKind(const QString& localPath);
+
+}  // namespace data

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QCache>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+#include "data/Criteria.h"
+#include "data/RecordSource.h"
+
+namespace data {
+
+class Database;
+
+/// A keyset cursor over a record source: the ordered row keys are read once, field values are
+/// fetched by key when asked (with a small cache), so a large table costs little memory. Offers
+/// what the terminal needs of a recordset: find, moves, positions, add/edit/update/delete.
+class Recordset {
+  public:
+    Recordset(std::shared_ptr<Database> db, const QString& source);
+
+    const QString& source() const { return m_sourceText; }
+    const RecordSource& parsedSource() const { return m_source; }
+    Database& database() const { return *m_db; }
+
+    /// Reads the keys again; the current record becomes the first.
+    void Requery();
+
+    int RecordCount() const { return static_cast<int>(m_keys.size()); }
+    bool isBOF() const { return m_keys.empty() || m_pos < 0; }
+    bool isEOF() const { return m_keys.empty() || m_pos >= RecordCount(); }
+    bool hasCurrent() const { return !isBOF() && !isEOF() && !m_currentDeleted; }
+
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+
+    /// 0-based position of the current record; -1 when there is none.
+    int AbsolutePosition() const { return hasCurrent() ? m_pos : -1; }
+    void setAbsolutePosition(int position);
+
+    /// Makes the first record (in this recordset's order) that matches the current one.
+    void FindFirst(const Criteria& criteria);
+    bool NoMatch() const { return m_noMatch; }
+
+    /// A field of the current record (the edit buffer while editing). Field names ignore case.
+    QVariant field(const QString& name) const;
+    void setField(const QString& name, const QVariant& value);
+    /// A field of the record at a position, without moving (for grids).
+    QVariant fieldAt(int position, const QString& name) const;
+
+    void AddNew();
+    void Edit();
+    void Update();
+    void CancelUpdate();
+    /// Deletes the current record; until the next move there is no current record.
+    void Delete();
+
+    bool isEditing() const { return m_mode != Mode::None; }
+    const QStringList& fieldNames() const { return m_columns; }
+    int fieldIndex(const QString& name) const;
+
+  private:
+    enum class Mode { None, Edit, Add };
+    using Row = QVector<QVariant>;
+
+    void requireCurrent() const;
+    const Row& row(qint64 key) const;
+    QString orderClause() const;
+    QString whereClause(const QString& extra = QString()) const;
+
+    std::shared_ptr<Database> m_db;
+    QString m_sourceText;
+    RecordSource m_source;
+    QStringList m_columns;
+    QHash<QString, int> m_columnIndex;
+    Row m_defaults;
+
+    std::vector<qint64> m_keys;
+    mutable QHash<qint64, int> m_keyIndex;  // built on the first find after a requery
+    mutable bool m_keyIndexValid = false;
+    int m_pos = -1;
+    bool m_currentDeleted = false;
+    bool m_noMatch = false;
+
+    Mode m_mode = Mode::None;
+    QHash<int, QVariant> m_buffer;
+    mutable QCache<qint64, Row> m_cache{512};
+};
+
+}  // namespace data

@@ -1,0 +1,72 @@
+#include "filecopy/CopyDatabaseFile.h"
+
+#include <memory>
+
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+#include "filecopy/clsFileCopy.h"
+
+namespace filecopy {
+
+namespace {
+
+// Holds a read transaction on the source for the duration of the copy. The copier's own handle of
+// the file is closed only after the last block was read, so the engine's lock is never dropped
+// early (on POSIX, closing any handle of a file releases the process's locks on it).
+class ReadLock {
+  public:
+    explicit ReadLock(const QString& path) {
+        if (data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::SQLite) return;
+        try {
+            m_db = data::Database::open(path);
+            if (m_db->inTransaction()) {
+                m_db.reset();
+                return;
+            }
+            m_db->query(QStringLiteral("BEGIN"));
+            m_db->query(QStringLiteral("SELECT count(*) FROM sqlite_master")).finish();
+            m_active = true;
+        } catch (const data::DatabaseError&) {
+            // Without the lock the plain block copy still runs and reports its own errors.
+            end();
+        }
+    }
+    ~ReadLock() { end(); }
+
+  private:
+    void end() {
+        if (m_db && m_active) {
+            try {
+                m_db->query(QStringLiteral("COMMIT"));
+            } catch (const data::DatabaseError&) {
+            }
+        }
+        m_active = false;
+        m_db.reset();
+    }
+    std::shared_ptr<data::Database> m_db;
+    bool m_active = false;
+};
+
+}  // namespace
+
+CopyResult copyDatabaseFile(const QString& source, const QString& target, core::Messages* messages,
+                            const std::function<void(int)>& progress,
+                            const std::function<void(bool)>& busyPointer) {
+    clsFileCopy copier(messages);
+    copier.setSourceFile(source);
+    copier.setTargetFile(target);
+    copier.setByteSize(4096);
+    copier.setBusyPointer(busyPointer);
+    if (progress) {
+        QObject::connect(&copier, &clsFileCopy::Progress,
+                         [&progress](qint16 value, double) { progress(value); });
+    }
+    CopyResult result;
+    ReadLock lock(source);
+    result.ok = copier.CopyFile(result.errCode, result.errMsg);
+    return result;
+}
+
+}  // namespace filecopy

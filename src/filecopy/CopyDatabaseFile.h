@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace core {
+class Messages;
+}
+
+namespace filecopy {
+
+struct CopyResult {
+    bool ok = false;
+    qint32 errCode = 0;
+    QString errMsg;
+};
+
+/// Copies one database file through clsFileCopy in 4096-byte blocks. When the source is a database
+/// the engine knows, the copy is made while holding the engine's read lock, so a writer on another
+/// terminal cannot change the file half-way through and the copy is always consistent.
+CopyResult copyDatabaseFile(const QString& source, const QString& target, core::Messages* messages,
+                            const std::function<void(int percent)>& progress = {},
+                            const std::function<void(bool)>& busyPointer = {});
+
+}  // namespace filecopy

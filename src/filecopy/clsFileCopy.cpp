@@ -1,0 +1,225 @@
+#include "filecopy/clsFileCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "core/Messages.h"
+#include "data/FilePaths.h"
+
+namespace filecopy {
+
+namespace {
+
+constexpr qint64 DefaultBlock = 4096;
+
+// A failure of the file system, carried with the classic run-time error number and text.
+struct RuntimeError {
+    qint32 code;
+    QString text;
+};
+
+struct Checked {
+    qint32 code;
+    QString text;
+};
+
+RuntimeError fileError(const QFile& file, const QString& path) {
+    switch (file.error()) {
+        case QFileDevice::OpenError:
+            if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+                return {76, QStringLiteral("Path not found")};
+            return {75, QStringLiteral("Path/File access error")};
+        case QFileDevice::PermissionsError:
+            return {70, QStringLiteral("Permission denied")};
+        case QFileDevice::ResourceError:
+            return {61, QStringLiteral("Disk full")};
+        case QFileDevice::WriteError:
+            return {61, QStringLiteral("Disk full")};
+        case QFileDevice::ReadError:
+            return {57, QStringLiteral("Device I/O error")};
+        default:
+            return {75, QStringLiteral("Path/File access error")};
+    }
+}
+
+void openOrThrow(QFile& file, QIODevice::OpenMode mode) {
+    if (!file.open(mode)) throw fileError(file, file.fileName());
+}
+
+// Reads exactly n bytes at the current position; a shorter read means the file shrank under us.
+QByteArray readBlock(QFile& file, qint64 n) {
+    QByteArray block = file.read(n);
+    if (block.size() != n) {
+        if (file.error() != QFileDevice::NoError) throw fileError(file, file.fileName());
+        throw RuntimeError{62, QStringLiteral("Input past end of file")};
+    }
+    return block;
+}
+
+void writeBlock(QFile& file, const QByteArray& block) {
+    if (file.write(block) != block.size()) throw fileError(file, file.fileName());
+}
+
+// A normal file found under the name (not a folder).
+bool fileExists(const QString& path) {
+    return QFileInfo(path).isFile();
+}
+
+// Creates every missing folder along the path, level by level.
+void makePath(const QString& folder) {
+    if (folder.isEmpty() || QFileInfo(folder).isDir()) return;
+    if (!QDir().mkpath(folder)) throw RuntimeError{76, QStringLiteral("Path not found")};
+}
+
+qint16 percent(qint64 done, qint64 length) {
+    return static_cast<qint16>(static_cast<double>(done) / static_cast<double>(length) * 100.0);
+}
+
+}  // namespace
+
+clsFileCopy::clsFileCopy(core::Messages* messages, QObject* parent)
+    : QObject(parent), m_messages(messages) {}
+
+void clsFileCopy::busy(bool on) const {
+    if (m_busy) m_busy(on);
+}
+
+bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
+    busy(true);
+    const QString source = data::resolvePath(m_sourceFile.trimmed());
+    const QString target = data::toLocalPath(m_targetFile.trimmed());
+    QFile in(source);
+    QFile out(target);
+    try {
+        if (m_sourceFile.trimmed().isEmpty())
+            throw Checked{NoSource, QStringLiteral("Please enter a source file...")};
+        if (m_targetFile.trimmed().isEmpty())
+            throw Checked{NoTarget, QStringLiteral("Please enter a target file...")};
+        if (!fileExists(source))
+            throw Checked{SourceMissing, QStringLiteral("The source file does not exist...")};
+        if (QFileInfo::exists(target)) {
+            const bool yes =
+                m_messages &&
+                m_messages->ask(m_targetFile + QStringLiteral(" already exists.  Overwrite?"));
+            if (!yes) throw Checked{Cancelled, QStringLiteral("File copy canceled...")};
+        }
+        makePath(QFileInfo(target).absolutePath());
+        if (m_byteSize <= 0) m_byteSize = DefaultBlock;
+        const auto blockSize = static_cast<qint64>(m_byteSize);
+
+        openOrThrow(in, QIODevice::ReadOnly);
+        // The copy must equal its source, so a longer old target is cut to size.
+        openOrThrow(out, QIODevice::ReadWrite | QIODevice::Truncate);
+        const qint64 length = in.size();
+        qint64 copied = 0;
+        while (copied < length) {
+            const qint64 n = std::min(blockSize, length - copied);
+            const QByteArray block = readBlock(in, n);
+            copied += block.size();
+            Q_EMIT Progress(percent(copied, length), static_cast<double>(copied));
+            writeBlock(out, block);
+        }
+        if (!out.flush()) throw fileError(out, target);
+        Q_EMIT Progress(0, static_cast<double>(copied));
+
+        if (m_verify) {
+            out.close();
+            if (!verify(ErrCode, ErrMsg)) {
+                in.close();
+                wipeAndDelete(target);
+                Q_EMIT Progress(0, 0);
+                busy(false);
+                return false;
+            }
+        }
+        in.close();
+        out.close();
+        if (out.error() != QFileDevice::NoError) throw fileError(out, target);
+        busy(false);
+        return true;
+    } catch (const Checked& c) {
+        ErrCode = c.code;
+        ErrMsg = c.text;
+    } catch (const RuntimeError& e) {
+        if (ErrCode == 0) {
+            ErrCode = e.code;
+            ErrMsg = e.text;
+        }
+    }
+    in.close();
+    out.close();
+    Q_EMIT Progress(0, 0);
+    busy(false);
+    return false;
+}
+
+bool clsFileCopy::VerifyFile(qint32& ErrCode, QString& ErrMsg) {
+    busy(true);
+    const bool ok = verify(ErrCode, ErrMsg);
+    if (!ok) Q_EMIT Progress(0, 0);
+    busy(false);
+    return ok;
+}
+
+bool clsFileCopy::verify(qint32& ErrCode, QString& ErrMsg) {
+    const QString source = data::resolvePath(m_sourceFile.trimmed());
+    const QString target = data::resolvePath(m_targetFile.trimmed());
+    QFile a(source);
+    QFile b(target);
+    try {
+        if (m_sourceFile.trimmed().isEmpty())
+            throw Checked{NoSource, QStringLiteral("Please enter a source file...")};
+        if (m_targetFile.trimmed().isEmpty())
+            throw Checked{NoTarget, QStringLiteral("Please enter a target file...")};
+        if (!fileExists(source))
+            throw Checked{SourceMissing, QStringLiteral("The source file does not exist...")};
+        if (m_byteSize <= 0) m_byteSize = DefaultBlock;
+        const auto blockSize = static_cast<qint64>(m_byteSize);
+        openOrThrow(a, QIODevice::ReadOnly);
+        openOrThrow(b, QIODevice::ReadOnly);
+        const qint64 length = a.size();
+        qint64 done = 0;
+        while (done < length) {
+            const qint64 n = std::min(blockSize, length - done);
+            const QByteArray left = readBlock(a, n);
+            // Only the source's length is compared; a short target simply differs.
+            const QByteArray right = b.read(n);
+            if (left != right)
+                throw Checked{NotSame,
+                              QStringLiteral("Target file is not the same as the source file...")};
+            done += n;
+            Q_EMIT Progress(percent(done, length), static_cast<double>(done));
+        }
+        Q_EMIT Progress(0, static_cast<double>(done));
+        return true;
+    } catch (const Checked& c) {
+        ErrCode = c.code;
+        ErrMsg = c.text;
+    } catch (const RuntimeError& e) {
+        if (ErrCode == 0) {
+            ErrCode = e.code;
+            ErrMsg = e.text;
+        }
+    }
+    return false;
+}
+
+void clsFileCopy::wipeAndDelete(const QString& target) {
+    // Overwrite the bad copy before deleting it, so no half-right data stays on the disk.
+    QFile file(target);
+    if (file.open(QIODevice::ReadWrite)) {
+        const qint64 blocks = file.size() / DefaultBlock + 1;
+        for (qint64 i = 0; i < blocks; ++i) {
+            const qint64 p = i * DefaultBlock;
+            for (char fill : {'X', ' ', '1', '0'}) {
+                file.seek(p);
+                file.write(QByteArray(DefaultBlock, fill));
+            }
+        }
+        file.close();
+    }
+    QFile::remove(target);
+}
+
+}  // namespace filecopy

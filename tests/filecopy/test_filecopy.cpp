@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "filecopy/CopyDatabaseFile.h"
+#include "filecopy/clsFileCopy.h"
+#include "support/TestSupport.h"
+
+using filecopy::clsFileCopy;
+using namespace testing_support;
+
+namespace {
+
+class FileCopyTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    RecordingMessages messages;
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // Copies and keeps every progress report.
+    bool copy(clsFileCopy& c, qint32& code, QString& text, QList<int>* values = nullptr) {
+        QObject::connect(&c, &clsFileCopy::Progress, [values](qint16 v, double) {
+            if (values) values->append(v);
+        });
+        return c.CopyFile(code, text);
+    }
+};
+
+QByteArray pattern(int n) {
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>((i * 31 + 7) % 251);
+    return b;
+}
+
+}  // namespace
+
+TEST_F(FileCopyTest, CopiesInBlocksReportingProgress) {
+    writeFile(path("src.bin"), pattern(10000));
+    clsFileCopy c(&messages);
+    c.setSourceFile(path("src.bin"));
+    c.setTargetFile(path("dst.bin"));
+    c.setByteSize(4096);
+    qint32 code = 0;
+    QString text;
+    QList<int> values;
+    ASSERT_TRUE(copy(c, code, text, &values));
+    EXPECT_EQ(values, (QList<int>{40, 81, 100, 0}));
+    EXPECT_EQ(readFile(path("dst.bin")), pattern(10000));
+    EXPECT_TRUE(messages.asked.isEmpty());
+}
+
+TEST_F(FileCopyTest, EmptySourceAndDefaultBlockSize) {
+    writeFile(path("empty"), QByteArray());
+    clsFileCopy c(&messages);
+    c.setSourceFile(path("empty"));
+    c.setTargetFile(path("out/empty"));
+    qint32 code = 0;
+    QString text;
+    QList<int> values;
+    ASSERT_TRUE(copy(c, code, text, &values));
+    EXPECT_EQ(values, QList<int>{0});
+    EXPECT_TRUE(QFileInfo(path("out/empty")).isFile());
+    EXPECT_EQ(c.ByteSize(), 4096);  // 0 means 4096
+
+    writeFile(path("big"), pattern(9000));
+    clsFileCopy d(&messages);
+    d.setSourceFile(path("big"));
+    d.setTargetFile(path("big2"));
+    d.setByteSize(-5);
+    values.clear();
+    ASSERT_TRUE(copy(d, code, text, &values));
+    EXPECT_EQ(values, (QList<int>{45, 91, 100, 0}));  // 4096, 4096, 808
+}
+
+TEST_F(FileCopyTest, MissingNamesAndSourceGiveTheirCodes) {
+    struct Case {
+        QString from, to;
+        qint32 code;
+        const char* text;
+    };
+    writeFile(path("src"), "x");
+    const QList<Case> cases = {
+        {QStringLiteral("   "), path("a"), 100000, "Please enter a source file..."},
+        {path("src"), QString(), 100010, "Please enter a target file..."},
+        {path("none"), path("a"), 100020, "The source file does not exist..."},
+        {dir.path(), path("a"), 100020, "The source file does not exist..."},  // a folder
+    };
+    for (const Case& k : cases) {
+        clsFileCopy c(&messages);
+        c.setSourceFile(k.from);
+        c.setTargetFile(k.to);
+        qint32 code = 0;
+        QString text;
+        EXPECT_FALSE(c.CopyFile(code, text));
+        EXPECT_EQ(code, k.code);
+        EXPECT_EQ(text, QString::fromUtf8(k.text));
+        EXPECT_FALSE(QFile::exists(path("a")));
+    }
+}
+
+TEST_F(FileCopyTest, ExistingTargetIsOverwrittenOnlyOnYes) {
+    writeFile(path("src"), pattern(100));
+    writeFile(path("dst"), QByteArray(5000, 'k'));
+    clsFileCopy c(&messages);
+    c.setSourceFile(path("src"));
+    c.setTargetFile(path("dst"));
+    qint32 code = 0;
+    QString text;
+    messages.answers = {false};
+    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_EQ(code, 100030);
+    EXPECT_EQ(text, QStringLiteral("File copy canceled..."));
+    EXPECT_EQ(messages.asked.value(0),
+              path("dst") + QStringLiteral(" already exists.  Overwrite?"));
+    EXPECT_EQ(readFile(path("dst")), QByteArray(5000, 'k'));
+
+    messages.answers = {true};
+    code = 0;
+    ASSERT_TRUE(c.CopyFile(code, text));
+    EXPECT_EQ(readFile(path("dst")), pattern(100));  // a longer old target is cut to size
+
+    clsFileCopy silent;  // no one to ask: never overwrite
+    silent.setSourceFile(path("src"));
+    silent.setTargetFile(path("dst"));
+    code = 0;
+    EXPECT_FALSE(silent.CopyFile(code, text));
+    EXPECT_EQ(code, 100030);
+}
+
+TEST_F(FileCopyTest, CreatesMissingFoldersAndReportsOnesItCannotCreate) {
+    writeFile(path("src"), pattern(50));
+    clsFileCopy c(&messages);
+    c.setSourceFile(path("src"));
+    c.setTargetFile(path("a/b/c/dst"));
+    qint32 code = 0;
+    QString text;
+    ASSERT_TRUE(c.CopyFile(code, text));
+    EXPECT_EQ(readFile(path("a/b/c/dst")), pattern(50));
+
+    writeFile(path("blocker"), "a file where a folder should be");
+    c.setTargetFile(path("blocker/sub/dst"));
+    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_NE(code, 0);
+    EXPECT_FALSE(text.isEmpty());
+}
+
+TEST_F(FileCopyTest, VerifyFindsADifferenceAndTheBadCopyIsWipedAway) {
+    writeFile(path("src"), pattern(9000));
+    writeFile(path("dst"), pattern(9000));
+    clsFileCopy c(&messages);
+    c.setSourceFile(path("src"));
+    c.setTargetFile(path("dst"));
+    qint32 code = 0;
+    QString text;
+    EXPECT_TRUE(c.VerifyFile(code, text));
+
+    QByteArray changed = pattern(9000);
+    changed[8500] = static_cast<char>(changed[8500] ^ 1);
+    writeFile(path("dst"), changed);
+    EXPECT_FALSE(c.VerifyFile(code, text));
+    EXPECT_EQ(code, 110000);
+    EXPECT_EQ(text, QStringLiteral("Target file is not the same as the source file..."));
+
+    // A copy that goes wrong under Verify: the source changes after its block was copied.
+    code = 0;
+    messages.answers = {true};
+    c.setVerify(true);
+    bool changedOnce = false;
+    QObject::connect(&c, &clsFileCopy::Progress, [&](qint16 v, double) {
+        if (v == 45 && !changedOnce) {
+            changedOnce = true;
+            QFile f(path("src"));
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            f.seek(10);
+            f.write("ZZ");
+        }
+    });
+    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_EQ(code, 110000);
+    EXPECT_FALSE(QFile::exists(path("dst")));
+}
+
+TEST_F(FileCopyTest, ASourceThatShrinksOrVanishesDuringTheCopy) {
+    writeFile(path("src"), pattern(20000));
+    clsFileCopy c(&messages);
+    c.setSourceFile(path("src"));
+    c.setTargetFile(path("dst"));
+    QObject::connect(&c, &clsFileCopy::Progress, [&](qint16 v, double) {
+        if (v == 20) QFile::resize(path("src"), 5000);
+    });
+    qint32 code = 0;
+    QString text;
+    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_EQ(code, 62);
+    EXPECT_EQ(text, QStringLiteral("Input past end of file"));
+
+    // Deleting the source while it is open leaves the data readable: the copy completes whole.
+    writeFile(path("src2"), pattern(20000));
+    clsFileCopy d(&messages);
+    d.setSourceFile(path("src2"));
+    d.setTargetFile(path("dst2"));
+    QObject::connect(&d, &clsFileCopy::Progress, [&](qint16 v, double) {
+        if (v == 20) QFile::remove(path("src2"));
+    });
+    code = 0;
+    EXPECT_TRUE(d.CopyFile(code, text));
+    EXPECT_EQ(readFile(path("dst2")), pattern(20000));
+}
+
+TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
+    TempBooks books(400);
+    const QString source = books.serverPath() + QStringLiteral("Stok.mdb");
+    const QString target = books.dir() + QStringLiteral("/Temp1.Mdb");
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(source.toUtf8().constData(), &writer), SQLITE_OK);
+    sqlite3_busy_timeout(writer, 0);
+    auto sumOf = [](sqlite3* db) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT sum(KalanB) FROM StokKartlar", -1, &st, nullptr);
+        sqlite3_step(st);
+        const double sum = sqlite3_column_double(st, 0);
+        sqlite3_finalize(st);
+        return sum;
+    };
+    const double before = sumOf(writer);
+
+    int tried = 0, refused = 0;
+    const auto result = filecopy::copyDatabaseFile(
+        QString(source).replace(QStringLiteral("Stok.mdb"), QStringLiteral("Stok.Mdb")), target,
+        nullptr, [&](int) {
+            ++tried;
+            if (sqlite3_exec(writer, "UPDATE StokKartlar SET KalanB = KalanB + 1", nullptr, nullptr,
+                             nullptr) == SQLITE_BUSY)
+                ++refused;
+        });
+    ASSERT_TRUE(result.ok) << result.errMsg.toStdString();
+    EXPECT_GT(tried, 3);
+    EXPECT_EQ(refused, tried);
+    // The copy is whole and holds the source as it was before any of the writes.
+    sqlite3* copy = nullptr;
+    ASSERT_EQ(sqlite3_open(target.toUtf8().constData(), &copy), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(copy, "PRAGMA integrity_check", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
+    sqlite3_finalize(st);
+    EXPECT_EQ(sumOf(copy), before);
+    sqlite3_close(copy);
+    // Once the copy is done the writer goes ahead.
+    EXPECT_EQ(sqlite3_exec(writer, "UPDATE StokKartlar SET KalanB = KalanB + 1", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(writer);
+}
+
+TEST(CopyDatabaseFile, AMissingSourceFailsWithoutCreatingTheTarget) {
+    QTemporaryDir dir;
+    const auto result =
+        filecopy::copyDatabaseFile(dir.filePath(QStringLiteral("01Stok.Mdb")),
+                                   dir.filePath(QStringLiteral("Temp1.Mdb")), nullptr);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errCode, 100020);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("Temp1.Mdb"))));
+}

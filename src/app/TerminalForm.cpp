@@ -267,12 +267,14 @@ void TerminalForm::buildControls() {
 void TerminalForm::buildMenus() {
     Menupop = new QMenu(this);
     Menupop->setObjectName(QStringLiteral("Menupop"));
+    Menupop->setAccessibleName(QStringLiteral("Menupop"));
     SrvIp = Menupop->addAction(QStringLiteral("Server İp"));
     SrvIp->setObjectName(QStringLiteral("SrvIp"));
     connect(SrvIp, &QAction::triggered, this, [this] { guarded([this] { SrvIp_Click(); }); });
 
     MnPop = new QMenu(this);
     MnPop->setObjectName(QStringLiteral("MnPop"));
+    MnPop->setAccessibleName(QStringLiteral("MnPop"));
     const QStringList kinds = {QStringLiteral("Depo"), QStringLiteral("Cari")};
     for (int i = 0; i < 2; ++i) {
         SbCr[i] = MnPop->addAction(kinds[i]);

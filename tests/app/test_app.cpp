@@ -137,6 +137,30 @@ TEST_F(StartupTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven
     EXPECT_EQ(ip(), books.serverPath(QStringLiteral("02")));  // --server-path is not stored
 }
 
+TEST_F(StartupTest, AForeignFileWhereTheAccountsShouldBeEndsTheStart) {
+    writeFile(books.serverPath() + QStringLiteral("Cari.mdb"), "garbage, not a database");
+    auto f = form();
+    EXPECT_FALSE(f->Form_Load());
+    EXPECT_EQ(messages.said, QStringList{NoConnection});
+}
+
+TEST_F(StartupTest, EveryControlHasAnAccessibleName) {
+    auto f = form();
+    ASSERT_TRUE(f->Form_Load());
+    int controls = 0;
+    for (QWidget* w : f->findChildren<QWidget*>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")) ||
+            w->objectName() == QStringLiteral("FormArea"))
+            continue;
+        ++controls;
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    }
+    EXPECT_GT(controls, 30);
+    EXPECT_EQ(child<QPushButton>(f.get(), "Command8(1)")->accessibleName(),
+              QStringLiteral("Tamam"));
+    EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), QStringLiteral("Text1"));
+}
+
 TEST_F(StartupTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) {
     const QString folder = books.dataDir() + QStringLiteral("/01");
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -346,14 +370,15 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    const QString workingCopy =
+        QFileInfo(QStringLiteral(TERMINAL_EXE)).absolutePath() + QStringLiteral("/Temp1.Mdb");
+    QFile::remove(workingCopy);  // its appearance tells that the first instance holds the lock
     QProcess first;
     first.setProcessEnvironment(env);
     first.start(QStringLiteral(TERMINAL_EXE),
                 {QStringLiteral("--server-path"), books.serverPath()});
     ASSERT_TRUE(first.waitForStarted(20000));
     // The first instance is up once its working copy exists.
-    const QString workingCopy =
-        QFileInfo(QStringLiteral(TERMINAL_EXE)).absolutePath() + QStringLiteral("/Temp1.Mdb");
     for (int i = 0; i < 200 && first.state() == QProcess::Running; ++i) {
         if (QFile::exists(workingCopy)) break;
         first.waitForFinished(50);
@@ -363,7 +388,9 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     second.setProcessEnvironment(env);
     second.start(QStringLiteral(TERMINAL_EXE),
                  {QStringLiteral("--server-path"), books.serverPath()});
-    ASSERT_TRUE(second.waitForFinished(20000));
+    const bool ended = second.waitForFinished(20000);
+    if (!ended) second.kill();
+    ASSERT_TRUE(ended);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAll().isEmpty());
     EXPECT_EQ(first.state(), QProcess::Running);

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include "Catalogue.h"
+#include "DemoBooks.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Runs a query and returns every row as text columns joined by '|'.
+QStringList rows(const QString& file, const char* sql) {
+    sqlite3* db = nullptr;
+    QStringList out;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        return out;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            QStringList cols;
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                cols << QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+            out << cols.join(u'|');
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+}  // namespace
+
+TEST(DemoBooks, TheSameOnEveryRun) {
+    QTemporaryDir a, b;
+    demobooks::Options options;
+    options.items = 120;
+    demobooks::makeBooks(a.path(), options);
+    demobooks::makeBooks(b.path(), options);
+    for (const char* name : {"01Stok.mdb", "03Cari.mdb", "04Index.mdb", "02Fatura.mdb"}) {
+        const QString rel = QStringLiteral("/RezoruviZada/") + QString::fromUtf8(name);
+        EXPECT_EQ(readFile(a.path() + rel), readFile(b.path() + rel)) << name;
+    }
+}
+
+TEST(DemoBooks, BarcodesAreValidAndUnique) {
+    const auto items = demobooks::makeCatalogue(3000);
+    QSet<QString> seen;
+    int second = 0, third = 0, hidden = 0;
+    for (const auto& item : items) {
+        for (const QString& code : {item.barcode, item.barcode2, item.barcode3}) {
+            if (code.isEmpty()) continue;
+            ASSERT_TRUE(code.size() == 13 || code.size() == 8) << code.toStdString();
+            EXPECT_EQ(demobooks::eanCheckDigit(code.left(code.size() - 1)),
+                      code.back().digitValue())
+                << code.toStdString();
+            EXPECT_FALSE(seen.contains(code)) << code.toStdString();
+            seen.insert(code);
+        }
+        second += !item.barcode2.isEmpty();
+        third += !item.barcode3.isEmpty();
+        hidden += item.hidden;
+        EXPECT_GT(item.price, item.purchasePrice);
+    }
+    EXPECT_GT(second, 0);
+    EXPECT_GT(third, 0);
+    EXPECT_GT(hidden, 0);
+    EXPECT_EQ(demobooks::eanCheckDigit(QStringLiteral("869000000001")), 2);  // 8690000000012
+}
+
+TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent) {
+    TempBooks books(80);
+    const QStringList codes01 = rows(books.serverPath() + QStringLiteral("Stok.mdb"),
+                                     "SELECT StokKod FROM StokKartlar ORDER BY 1");
+    ASSERT_EQ(codes01.size(), 80);
+    for (const char* company : {"02", "03", "04"}) {
+        const QString stock =
+            books.serverPath(QString::fromUtf8(company)) + QStringLiteral("Stok.mdb");
+        EXPECT_EQ(rows(stock, "SELECT StokKod FROM StokKartlar ORDER BY 1"), codes01) << company;
+        // Exactly one of KalanB and KalanA is set, and it is in minus out.
+        EXPECT_TRUE(rows(stock,
+                         "SELECT StokKod FROM StokKartlar WHERE (KalanB<>0 AND KalanA<>0)"
+                         " OR abs(KalanB - KalanA - (GirenMik - CikanMik)) > 1e-9")
+                        .isEmpty());
+        EXPECT_EQ(rows(books.serverPath(QString::fromUtf8(company)) + QStringLiteral("Cari.mdb"),
+                       "SELECT Unvan FROM CariKartlar WHERE Unvan='Merkez'"),
+                  QStringList{QStringLiteral("Merkez")});
+    }
+    const QString cari = books.serverPath() + QStringLiteral("Cari.mdb");
+    EXPECT_EQ(rows(cari, "SELECT CariKod FROM CariKartlar WHERE Gurup='Şube' ORDER BY CariKod"),
+              (QStringList{QStringLiteral("Şube02"), QStringLiteral("Şube03"),
+                           QStringLiteral("Şube04")}));
+    EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"),
+              QStringList{"12"});
+    EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE CariKod='=110'"),
+              QStringList{"1"});
+    EXPECT_FALSE(
+        rows(cari, "SELECT CariKod FROM CariKartlar WHERE Alacak > Borc AND Hesap='Alacak'")
+            .isEmpty());
+    EXPECT_TRUE(rows(cari,
+                     "SELECT CariKod FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
+                     " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END")
+                    .isEmpty());
+    EXPECT_EQ(
+        rows(books.serverPath() + QStringLiteral("Index.mdb"), "SELECT count(*) FROM Mdbindex"),
+        QStringList{"0"});
+}

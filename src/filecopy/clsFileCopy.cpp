@@ -76,7 +76,32 @@ qint16 percent(qint64 done, qint64 length) {
     return static_cast<qint16>(static_cast<double>(done) / static_cast<double>(length) * 100.0);
 }
 
+// Sets the caller's code and text from the failure being handled; a run-time error does not
+// replace a code that was already set.
+void takeError(qint32& ErrCode, QString& ErrMsg) {
+    try {
+        throw;
+    } catch (const Checked& c) {
+        ErrCode = c.code;
+        ErrMsg = c.text;
+    } catch (const RuntimeError& e) {
+        if (ErrCode == 0) {
+            ErrCode = e.code;
+            ErrMsg = e.text;
+        }
+    }
+}
+
 }  // namespace
+
+void clsFileCopy::checkNames(const QString& resolvedSource) const {
+    if (m_sourceFile.trimmed().isEmpty())
+        throw Checked{NoSource, QStringLiteral("Please enter a source file...")};
+    if (m_targetFile.trimmed().isEmpty())
+        throw Checked{NoTarget, QStringLiteral("Please enter a target file...")};
+    if (!fileExists(resolvedSource))
+        throw Checked{SourceMissing, QStringLiteral("The source file does not exist...")};
+}
 
 clsFileCopy::clsFileCopy(core::Messages* messages, QObject* parent)
     : QObject(parent), m_messages(messages) {}
@@ -92,12 +117,7 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
     QFile in(source);
     QFile out(target);
     try {
-        if (m_sourceFile.trimmed().isEmpty())
-            throw Checked{NoSource, QStringLiteral("Please enter a source file...")};
-        if (m_targetFile.trimmed().isEmpty())
-            throw Checked{NoTarget, QStringLiteral("Please enter a target file...")};
-        if (!fileExists(source))
-            throw Checked{SourceMissing, QStringLiteral("The source file does not exist...")};
+        checkNames(source);
         if (QFileInfo::exists(target)) {
             const bool yes =
                 m_messages &&
@@ -138,14 +158,8 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
         if (out.error() != QFileDevice::NoError) throw fileError(out, target);
         busy(false);
         return true;
-    } catch (const Checked& c) {
-        ErrCode = c.code;
-        ErrMsg = c.text;
-    } catch (const RuntimeError& e) {
-        if (ErrCode == 0) {
-            ErrCode = e.code;
-            ErrMsg = e.text;
-        }
+    } catch (...) {
+        takeError(ErrCode, ErrMsg);
     }
     in.close();
     out.close();
@@ -168,12 +182,7 @@ bool clsFileCopy::verify(qint32& ErrCode, QString& ErrMsg) {
     QFile a(source);
     QFile b(target);
     try {
-        if (m_sourceFile.trimmed().isEmpty())
-            throw Checked{NoSource, QStringLiteral("Please enter a source file...")};
-        if (m_targetFile.trimmed().isEmpty())
-            throw Checked{NoTarget, QStringLiteral("Please enter a target file...")};
-        if (!fileExists(source))
-            throw Checked{SourceMissing, QStringLiteral("The source file does not exist...")};
+        checkNames(source);
         if (m_byteSize <= 0) m_byteSize = DefaultBlock;
         const auto blockSize = static_cast<qint64>(m_byteSize);
         openOrThrow(a, QIODevice::ReadOnly);
@@ -193,14 +202,8 @@ bool clsFileCopy::verify(qint32& ErrCode, QString& ErrMsg) {
         }
         Q_EMIT Progress(0, static_cast<double>(done));
         return true;
-    } catch (const Checked& c) {
-        ErrCode = c.code;
-        ErrMsg = c.text;
-    } catch (const RuntimeError& e) {
-        if (ErrCode == 0) {
-            ErrCode = e.code;
-            ErrMsg = e.text;
-        }
+    } catch (...) {
+        takeError(ErrCode, ErrMsg);
     }
     return false;
 }

@@ -44,6 +44,7 @@ class clsFileCopy : public QObject {
 
   private:
     bool verify(qint32& ErrCode, QString& ErrMsg);
+    void checkNames(const QString& resolvedSource) const;
     void wipeAndDelete(const QString& target);
     void busy(bool on) const;
 

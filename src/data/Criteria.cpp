@@ -20,7 +20,9 @@ Criteria Criteria::equals(const QString& field, const QVariant& value) {
         const QString text = value.toString();
         // A text without letters folds to itself: compare directly so the engine can use its index.
         if (core::isCaseless(text)) return Criteria(f + QStringLiteral(" = ?"), {text});
-        return Criteria(QStringLiteral("trfold(%1) = ?").arg(f), {core::foldTurkish(text)});
+        const QString folded = core::foldTurkish(text);
+        return Criteria(QStringLiteral("trfold(%1) = ?").arg(f), {folded},
+                        TextTest{TextTest::Kind::Equals, field, folded});
     }
     return Criteria(f + QStringLiteral(" = ?"), {value});
 }
@@ -31,7 +33,7 @@ Criteria Criteria::startsWith(const QString& field, const QString& text) {
     const QString upper =
         folded + QChar(QChar::highSurrogate(0x10FFFF)) + QChar(QChar::lowSurrogate(0x10FFFF));
     return Criteria(QStringLiteral("(trfold(%1) >= ? AND trfold(%1) < ?)").arg(quoteField(field)),
-                    {folded, upper});
+                    {folded, upper}, TextTest{TextTest::Kind::Prefix, field, folded});
 }
 
 Criteria Criteria::operator&&(const Criteria& other) const {

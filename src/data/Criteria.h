@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <optional>
 
 namespace data {
 
@@ -22,11 +23,22 @@ class Criteria {
     const QString& sql() const { return m_sql; }
     const QVariantList& params() const { return m_params; }
 
+    /// A single case-insensitive text test on one field, which a recordset can answer from
+    /// folded values it keeps in memory instead of asking the engine to fold every row.
+    struct TextTest {
+        enum class Kind { Equals, Prefix };
+        Kind kind;
+        QString field;
+        QString folded;
+    };
+    const std::optional<TextTest>& textTest() const { return m_textTest; }
+
   private:
-    Criteria(QString sql, QVariantList params)
-        : m_sql(std::move(sql)), m_params(std::move(params)) {}
+    Criteria(QString sql, QVariantList params, std::optional<TextTest> test = std::nullopt)
+        : m_sql(std::move(sql)), m_params(std::move(params)), m_textTest(std::move(test)) {}
     QString m_sql;
     QVariantList m_params;
+    std::optional<TextTest> m_textTest;
 };
 
 /// Quotes a field name for SQL; throws DatabaseError unless it is a plain identifier.

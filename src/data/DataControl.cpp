@@ -10,17 +10,28 @@ DataControl::DataControl(const QString& name, QObject* parent) : QObject(parent)
 }
 
 void DataControl::Refresh() {
-    // A failed refresh leaves the control closed, never bound to a half-opened source.
-    m_recordset.reset();
     try {
         auto db = Database::open(m_databaseName);
+        if (m_recordset && db == m_database && m_recordset->source() == m_recordSource) {
+            // Same file and source: the recordset reads its keys again only when it must.
+            m_recordset->Refresh();
+            Q_EMIT refreshed();
+            return;
+        }
+        // A failed refresh leaves the control closed, never bound to a half-opened source.
+        m_recordset.reset();
         m_recordset = std::make_unique<Recordset>(db, m_recordSource);
         m_database = std::move(db);
     } catch (...) {
+        m_recordset.reset();
         m_database.reset();
         Q_EMIT refreshed();
         throw;
     }
+    Q_EMIT refreshed();
+}
+
+void DataControl::notifyRowsChanged() {
     Q_EMIT refreshed();
 }
 

@@ -26,6 +26,8 @@ class DataControl : public QObject {
     void Refresh();
     /// Releases the recordset and the database connection.
     void Close();
+    /// Tells the screens that rows of the current recordset changed (after an edit or delete).
+    void notifyRowsChanged();
 
     bool isOpen() const { return m_recordset != nullptr; }
     /// The current recordset; throws DatabaseError when the control is not open.

@@ -1,9 +1,11 @@
 #include "data/Recordset.h"
 
 #include <sqlite3.h>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include "core/TurkishText.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 
@@ -13,6 +15,13 @@ namespace {
 
 [[noreturn]] void noCurrentRecord() {
     throw DatabaseError(QStringLiteral("Geçerli kayıt yok."));
+}
+
+bool mentionsWord(const QString& text, const QString& word) {
+    const QRegularExpression re(QStringLiteral("(^|[^A-Za-z0-9_])%1($|[^A-Za-z0-9_])")
+                                    .arg(QRegularExpression::escape(word)),
+                                QRegularExpression::CaseInsensitiveOption);
+    return re.match(text).hasMatch();
 }
 
 }  // namespace
@@ -40,6 +49,8 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& source)
             q.finish();
         }
         m_defaults.append(value);
+        m_columnInSource.append(mentionsWord(m_source.where, m_columns[i]) ||
+                                mentionsWord(m_source.orderBy, m_columns[i]));
     }
     Requery();
 }
@@ -59,7 +70,44 @@ QString Recordset::orderClause() const {
                : QStringLiteral(" ORDER BY ") + m_source.orderBy + QStringLiteral(", rowid");
 }
 
+qint64 Recordset::dataVersion() const {
+    QSqlQuery& q = m_db->prepared(QStringLiteral("PRAGMA data_version"));
+    if (!q.exec() || !q.next()) return -1;
+    const qint64 v = q.value(0).toLongLong();
+    q.finish();
+    return v;
+}
+
+bool Recordset::keysStillValid() const {
+    return !m_keysDirty && m_db->totalChanges() == m_changesAtRead + m_ownHarmless &&
+           dataVersion() == m_versionAtRead;
+}
+
+void Recordset::noteOwnWrite(bool harmless) {
+    if (harmless)
+        ++m_ownHarmless;
+    else
+        m_keysDirty = true;
+}
+
+void Recordset::Refresh() {
+    if (!keysStillValid()) {
+        Requery();
+        return;
+    }
+    m_mode = Mode::None;
+    m_buffer.clear();
+    m_pos = m_keys.empty() ? -1 : 0;
+    m_currentDeleted = false;
+    m_noMatch = false;
+}
+
 void Recordset::Requery() {
+    m_folded.clear();
+    m_keysDirty = false;
+    m_ownHarmless = 0;
+    m_versionAtRead = dataVersion();
+    m_changesAtRead = m_db->totalChanges();
     m_mode = Mode::None;
     m_buffer.clear();
     m_cache.clear();
@@ -113,7 +161,67 @@ void Recordset::setAbsolutePosition(int position) {
     m_currentDeleted = false;
 }
 
+Recordset::FoldedColumn* Recordset::foldedColumn(int column) {
+    auto it = m_folded.find(column);
+    if (it != m_folded.end()) return &it.value();
+    FoldedColumn folded;
+    folded.values.reserve(m_keys.size());
+    QSqlQuery q = m_db->query(QStringLiteral("SELECT rowid, %1 FROM \"%2\"")
+                                  .arg(quoteField(m_columns[column]), m_source.table) +
+                              whereClause() + orderClause());
+    size_t i = 0;
+    bool aligned = true;
+    while (q.next()) {
+        if (i >= m_keys.size() || q.value(0).toLongLong() != m_keys[i]) {
+            aligned = false;
+            break;
+        }
+        const QVariant v = q.value(1);
+        folded.values.push_back(v.isNull() ? QByteArray()
+                                           : '\x01' + core::foldTurkish(v.toString()).toUtf8());
+        ++i;
+    }
+    q.finish();
+    // Rows written by someone else since the keys were read: let the engine answer instead.
+    if (!aligned || i != m_keys.size()) return nullptr;
+    return &m_folded.insert(column, std::move(folded)).value();
+}
+
+int Recordset::findInMemory(const Criteria::TextTest& test) {
+    FoldedColumn* col = foldedColumn(fieldIndex(test.field));
+    if (!col) return -2;
+    const QByteArray key = '\x01' + test.folded.toUtf8();
+    if (test.kind == Criteria::TextTest::Kind::Equals) {
+        if (!col->hashed) {
+            col->first.clear();
+            col->first.reserve(static_cast<qsizetype>(col->values.size()));
+            for (int i = static_cast<int>(col->values.size()) - 1; i >= 0; --i)
+                if (!col->values[i].isEmpty()) col->first.insert(col->values[i], i);
+            col->hashed = true;
+        }
+        return col->first.value(key, -1);
+    }
+    for (size_t i = 0; i < col->values.size(); ++i)
+        if (col->values[i].startsWith(key)) return static_cast<int>(i);
+    return -1;
+}
+
+bool Recordset::sourceMentions(int column) const {
+    return m_columnInSource[column];
+}
+
 void Recordset::FindFirst(const Criteria& criteria) {
+    if (const auto& test = criteria.textTest(); test && keysStillValid()) {
+        const int found = findInMemory(*test);
+        if (found != -2) {
+            m_noMatch = found < 0;
+            if (found >= 0) {
+                m_pos = found;
+                m_currentDeleted = false;
+            }
+            return;
+        }
+    }
     QSqlQuery q =
         m_db->query(QStringLiteral("SELECT rowid FROM \"%1\"").arg(m_source.table) +
                         whereClause(criteria.sql()) + orderClause() + QStringLiteral(" LIMIT 1"),
@@ -231,6 +339,20 @@ void Recordset::Update() {
             m_db->query(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
                             .arg(table, sets.join(QStringLiteral(", "))),
                         values);
+            bool harmless = true;
+            for (auto it = m_buffer.constBegin(); it != m_buffer.constEnd(); ++it) {
+                if (sourceMentions(it.key())) harmless = false;
+                // Keep the in-memory folded values in step with the edit.
+                auto f = m_folded.find(it.key());
+                if (f != m_folded.end()) {
+                    f->values[static_cast<size_t>(m_pos)] =
+                        it.value().isNull()
+                            ? QByteArray()
+                            : '\x01' + core::foldTurkish(it.value().toString()).toUtf8();
+                    f->hashed = false;
+                }
+            }
+            noteOwnWrite(harmless);
         }
         m_cache.remove(key);
     } else {
@@ -245,6 +367,8 @@ void Recordset::Update() {
         }
         const qint64 key = sqlite3_last_insert_rowid(m_db->handle());
         // A new row joins the end of the keyset; the current record stays where it was.
+        noteOwnWrite(false);  // a new row may or may not belong to the source: read again
+        m_folded.clear();
         const bool wasEOF = !m_keys.empty() && m_pos >= RecordCount();
         m_keys.push_back(key);
         if (m_keyIndexValid) m_keyIndex.insert(key, RecordCount() - 1);
@@ -261,6 +385,11 @@ void Recordset::Delete() {
     m_db->query(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?").arg(m_source.table), {key});
     m_cache.remove(key);
     m_keys.erase(m_keys.begin() + m_pos);
+    for (auto& f : m_folded) {
+        f.values.erase(f.values.begin() + m_pos);
+        f.hashed = false;
+    }
+    noteOwnWrite(true);  // the keyset already lost the row
     m_keyIndexValid = false;
     m_currentDeleted = true;
 }

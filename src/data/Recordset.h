@@ -29,6 +29,10 @@ class Recordset {
 
     /// Reads the keys again; the current record becomes the first.
     void Requery();
+    /// Like Requery, but keeps the keys read before when nothing since can have changed which rows
+    /// belong to the recordset or their order (no other connection wrote, and our own writes only
+    /// touched fields the record source does not look at).
+    void Refresh();
 
     int RecordCount() const { return static_cast<int>(m_keys.size()); }
     bool isBOF() const { return m_keys.empty() || m_pos < 0; }
@@ -69,6 +73,21 @@ class Recordset {
     enum class Mode { None, Edit, Add };
     using Row = QVector<QVariant>;
 
+    // Folded values of one field in keyset order ("\x01" + UTF-8, empty for Null), with the first
+    // position of each value; kept while the keyset is valid.
+    struct FoldedColumn {
+        std::vector<QByteArray> values;
+        QHash<QByteArray, int> first;
+        bool hashed = false;
+    };
+
+    bool keysStillValid() const;
+    bool sourceMentions(int column) const;
+    void noteOwnWrite(bool harmless);
+    qint64 dataVersion() const;
+    FoldedColumn* foldedColumn(int column);
+    int findInMemory(const Criteria::TextTest& test);
+
     void requireCurrent() const;
     const Row& row(qint64 key) const;
     QString orderClause() const;
@@ -80,6 +99,7 @@ class Recordset {
     QStringList m_columns;
     QHash<QString, int> m_columnIndex;
     Row m_defaults;
+    QVector<bool> m_columnInSource;  // fields the where or order clause looks at
 
     std::vector<qint64> m_keys;
     mutable QHash<qint64, int> m_keyIndex;  // built on the first find after a requery
@@ -91,6 +111,12 @@ class Recordset {
     Mode m_mode = Mode::None;
     QHash<int, QVariant> m_buffer;
     mutable QCache<qint64, Row> m_cache{512};
+
+    qint64 m_changesAtRead = 0;
+    qint64 m_versionAtRead = 0;
+    qint64 m_ownHarmless = 0;
+    bool m_keysDirty = false;
+    QHash<int, FoldedColumn> m_folded;
 };
 
 }  // namespace data

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <QDir>
 #include <QFile>
 #include <QSqlQuery>
@@ -305,4 +306,64 @@ TEST(JetSql, TranslatesYesNoAndLikePatternsOutsideLiterals) {
     EXPECT_EQ(data::translateJetSql(QStringLiteral("StokAdi like 'O''N_1*'")),
               QStringLiteral("StokAdi LIKE 'O''N\\_1%' ESCAPE '\\'"));
     EXPECT_EQ(data::jetPatternToLike(QStringLiteral("a[*]b?#%")), QStringLiteral("a*b__\\%"));
+}
+
+TEST_F(DataTest, RefreshFollowsEditsThatChangeMembershipAndWritesFromElsewhere) {
+    const QString copy = books.dir() + QStringLiteral("/Temp1.Mdb");
+    ASSERT_TRUE(QFile::copy(stock(), copy));
+    data::DataControl temp(QStringLiteral("DataTemp"));
+    temp.setDatabaseName(copy);
+    temp.setRecordSource(QStringLiteral(
+        "Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc"));
+    data::RefreshData(temp);
+    const int before = temp.recordset().RecordCount();
+    ASSERT_GT(before, 2);
+
+    // An edit of a field the source does not look at keeps the row; one of KalanB drops it.
+    temp.recordset().Edit();
+    temp.recordset().setField(QStringLiteral("Fiyat"), 1.5);
+    temp.recordset().Update();
+    data::RefreshData(temp);
+    EXPECT_EQ(temp.recordset().RecordCount(), before);
+    temp.recordset().Edit();
+    temp.recordset().setField(QStringLiteral("KalanB"), 0);
+    temp.recordset().Update();
+    data::RefreshData(temp);
+    EXPECT_EQ(temp.recordset().RecordCount(), before - 1);
+
+    // A name changed by us is found by its new name at once.
+    temp.recordset().Edit();
+    temp.recordset().setField(QStringLiteral("StokAdi"), QStringLiteral("ÖZEL ÜRÜN"));
+    temp.recordset().Update();
+    const QString code = temp.recordset().field(QStringLiteral("StokKod")).toString();
+    temp.recordset().MoveLast();
+    temp.recordset().FindFirst(
+        Criteria::startsWith(QStringLiteral("StokAdi"), QStringLiteral("özel")));
+    ASSERT_FALSE(temp.recordset().NoMatch());
+    EXPECT_EQ(temp.recordset().field(QStringLiteral("StokKod")).toString(), code);
+
+    // A write by another program is seen by the next find and the next refresh.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(copy.toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other,
+                           "UPDATE StokKartlar SET StokAdi='YENİ AD' WHERE StokKod='ST000060';"
+                           "UPDATE StokKartlar SET KalanB=0 WHERE StokKod='ST000059'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    temp.recordset().FindFirst(
+        Criteria::startsWith(QStringLiteral("StokAdi"), QStringLiteral("yeni")));
+    EXPECT_EQ(temp.recordset().NoMatch(),
+              data::Database::open(copy)
+                      ->query(QStringLiteral("SELECT 1 FROM StokKartlar WHERE StokKod='ST000060' "
+                                             "AND KalanB<>0 AND StokGizle=0"))
+                      .next() == false);
+    const int expected = [&] {
+        QSqlQuery q = data::Database::open(copy)->query(
+            QStringLiteral("SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB<>0"));
+        q.next();
+        return q.value(0).toInt();
+    }();
+    data::RefreshData(temp);
+    EXPECT_EQ(temp.recordset().RecordCount(), expected);
 }

@@ -1,18 +1,13 @@
 #include "app/AppEnvironment.h"
 
+#include "core/LockFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QSysInfo>
 
-#include <cerrno>
-
-#ifdef Q_OS_UNIX
-#include <signal.h>
-#include <unistd.h>
-#endif
 
 namespace app {
 
@@ -47,26 +42,6 @@ QString placeholderPath(const AppEnvironment& env) {
     return QDir(env.programFolder).filePath(QStringLiteral("Stok.mdb"));
 }
 
-namespace {
-
-// Our own lock files hold "pid host"; the old engine's hold other bytes and are always stale here.
-bool heldByRunningProcess(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QList<QByteArray> parts = f.read(256).trimmed().split(' ');
-    if (parts.size() != 2) return false;
-    bool ok = false;
-    const qint64 pid = parts[0].toLongLong(&ok);
-    if (!ok || pid <= 0) return false;
-    if (QString::fromUtf8(parts[1]) != QSysInfo::machineHostName()) return false;
-#ifdef Q_OS_UNIX
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-#else
-    return pid == QCoreApplication::applicationPid();
-#endif
-}
-
-}  // namespace
 
 QStringList deleteStaleLockFiles(const QString& folder) {
     QStringList deleted;
@@ -80,18 +55,11 @@ QStringList deleteStaleLockFiles(const QString& folder) {
         if (!all.contains(name)) all << name;
     for (const QString& name : all) {
         const QString path = dir.filePath(name);
-        if (heldByRunningProcess(path)) continue;
+        if (core::lockHeldByLiveProcess(path)) continue;
         if (QFile::remove(path)) deleted << name;
     }
     return deleted;
 }
 
-bool writeOwnLockFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const QByteArray text = QByteArray::number(QCoreApplication::applicationPid()) + ' ' +
-                            QSysInfo::machineHostName().toUtf8() + '\n';
-    return f.write(text) == text.size();
-}
 
 }  // namespace app

@@ -31,7 +31,4 @@ QString placeholderPath(const AppEnvironment& env);
 /// running terminal is left alone. Returns the files deleted.
 QStringList deleteStaleLockFiles(const QString& folder);
 
-/// Writes a lock file that marks `path` as held by this process (see deleteStaleLockFiles).
-bool writeOwnLockFile(const QString& path);
-
 }  // namespace app

@@ -15,7 +15,6 @@ QLineEdit:focus { border-color: #274c77; }
 QComboBox {
     background: white; border: 2px solid #8da2bb; border-radius: 8px; padding: 2px 10px;
 }
-QComboBox::drop-down { width: 48px; border-left: 1px solid #8da2bb; }
 QComboBox QAbstractItemView { font-size: 16pt; selection-background-color: #274c77; }
 QPushButton {
     background: #dfe6ee; color: #1d2733; border: 2px solid #8da2bb; border-radius: 10px;

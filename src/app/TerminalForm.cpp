@@ -25,6 +25,7 @@
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
+#include "entry/NumberBox.h"
 #include "entry/RecordsetModel.h"
 #include "filecopy/CopyDatabaseFile.h"
 
@@ -108,6 +109,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
 
     buildControls();
     buildMenus();
+    wireRoad();
 }
 
 TerminalForm::~TerminalForm() = default;
@@ -140,10 +142,9 @@ void TerminalForm::buildControls() {
                    {10, 64, 596, 22}, 10);
     Text1 = named(new QLineEdit(form), QStringLiteral("Text1"), QString(), {8, 88, 600, 56});
     setPointSize(Text1, 20);
-    Text2 = named(new QLineEdit(QStringLiteral("0"), form), QStringLiteral("Text2"), QString(),
+    Text2 = named(new entry::NumberBox(form), QStringLiteral("Text2"), QString(),
                   {616, 88, 180, 56});
     setPointSize(Text2, 20);
-    Text2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Command2 = button(form, QStringLiteral("Command2"), QStringLiteral("OK"), {804, 88, 100, 56});
     Command2->setProperty("role", QStringLiteral("confirm"));
     Command2->setVisible(false);  // shown while the number box holds a number other than 0
@@ -198,7 +199,6 @@ void TerminalForm::buildControls() {
     Command1[1] = button(Frame1, QStringLiteral("Command1(1)"), QStringLiteral("Çıkış"),
                          {808, 24, 184, 156}, 20);
     Command1[1]->setProperty("role", QStringLiteral("danger"));
-    connect(Command1[1], &QPushButton::clicked, this, &QWidget::close);
 
     // Balance panel of a customer.
     Frame2 = named(new QFrame(form), QStringLiteral("Frame2"), QString(), {212, 230, 600, 300});
@@ -387,9 +387,7 @@ void TerminalForm::Form_Activate() {
     const int workKind =
         m_context.settings->GetSetting(SettingsSection, KeyWorkKind, QStringLiteral("0")).toInt();
     Command4->setEnabled(true);
-    // Step 4 of the first activation, choosing the stored work kind, arrives with the operating
-    // modes; until then the stored value is only kept.
-    setProperty("storedWorkKind", workKind);
+    guarded([this, workKind] { SbCr_Click(workKind == 1 ? 1 : 0); });
     guarded([this] {
         data::RefreshData(*DataStok);
         data::Recordset& rs = DataStok->recordset();
@@ -504,6 +502,7 @@ void TerminalForm::Form_Unload() {
     for (data::DataControl* c : {DataTemp, DataCari, DataCariHar, DataStok, DataStokHar, DataFatura,
                                  DataFatHar, IndexPrimary, IndexSecondary})
         c->Close();
+    if (!m_ownLock.isEmpty()) QFile::remove(m_ownLock);
 }
 
 }  // namespace app

@@ -26,6 +26,9 @@ class Messages;
 namespace data {
 class DataControl;
 }
+namespace entry {
+class NumberBox;
+}
 
 namespace app {
 
@@ -64,14 +67,48 @@ class TerminalForm : public QMainWindow {
     /// "Server İp" from the pop-up menu.
     void SrvIp_Click();
 
+    // The operator's road; each runs as the control's event would.
+    void SbCr_Click(int index);
+    void Check1_Click(int index);
+    void Combo1_Click();
+    void Text1_Search();
+    void Command1_Click(int index);
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void FatCmd_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command8_Click(int index);
+
+    double WorkingSetTotal() const { return m_workingSetTotal; }
+    int workKind() const { return m_workKind; }
+
   protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 
   private:
     void buildControls();
     void buildMenus();
+    void wireRoad();
+    void addShortcut(const QKeySequence& key, QPushButton* button, const QString& name);
+    void addShortcut(const QKeySequence& key, QCheckBox* box);
+    bool operationTicked() const;
+    bool warehouseWork() const { return m_workKind == 0; }
+    void releaseWorkingCopy();
+    void markWorkingCopyHeld();
+    void bindWorkingCopy(const QString& source);
+    void bindServerControls();
+    void openTotals(bool invoice);
+    void showCurrentRecord();
+    void gridPressed();
+    void gridRowChanged(int row);
+    void moveGridRow(int step);
+    bool onText1Key(QKeyEvent* e);
+    bool onOverlayKey(QKeyEvent* e);
     void Form_Unload();
     void CopyDatabaseFile(const QString& source, const QString& target);
     void restorePlacement();
@@ -85,6 +122,14 @@ class TerminalForm : public QMainWindow {
     int m_terminalNumber = 1;
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;
+    int m_workKind = 0;
+    double m_workingSetTotal = 0;
+    bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
+    bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
+    bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
+    double m_dragOrigin = 0;
+    QWidget* Form1 = nullptr;     // the touch keyboard window
+    QString m_ownLock;            // the lock file we wrote for the working copy
 
     // Data controls, named after their tables.
     data::DataControl* DataCari = nullptr;
@@ -104,7 +149,7 @@ class TerminalForm : public QMainWindow {
     QLabel* Label7 = nullptr;
     QComboBox* Combo1 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QLineEdit* Text2 = nullptr;
+    entry::NumberBox* Text2 = nullptr;
     QLineEdit* TextSet = nullptr;
     QComboBox* cmbMouseWheel = nullptr;
     QPushButton* Command2 = nullptr;

@@ -57,3 +57,16 @@ inline const QString Index = QStringLiteral("Index.mdb");
 }  // namespace files
 
 }  // namespace data::names
+
+// Record sources and statements the terminal issues, as it writes them.
+namespace data::sources {
+inline const QString CariByCode = QStringLiteral("Select * FROM CariKartlar Order By CariKod Asc");
+inline const QString CountList = QStringLiteral(
+    "Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 Order By StokKod Asc");
+inline const QString FullList =
+    QStringLiteral("Select * From StokKartlar Where StokGizle=False Order By StokAdi Asc");
+inline const QString EnteredByCode = QStringLiteral(
+    "Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc");
+inline const QString EnteredByName = QStringLiteral(
+    "Select * From StokKartlar Where StokGizle=False And KalanB<>0 Order By StokAdi Asc");
+}  // namespace data::sources

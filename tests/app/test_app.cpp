@@ -16,6 +16,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
+#include "core/LockFiles.h"
 #include "data/DataControl.h"
 #include "support/TestSupport.h"
 
@@ -177,7 +178,7 @@ TEST_F(StartupTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) 
 TEST_F(StartupTest, StaleLockFilesGoButLiveOnesAndRecoveryFilesStay) {
     writeFile(program.filePath(QStringLiteral("Temp1.ldb")), QByteArray(64, '\x01'));
     writeFile(program.filePath(QStringLiteral("OLD.LDB")), "99999999 elsewhere");
-    ASSERT_TRUE(app::writeOwnLockFile(program.filePath(QStringLiteral("Temp2.ldb"))));
+    ASSERT_TRUE(core::writeLockFile(program.filePath(QStringLiteral("Temp2.ldb"))));
     writeFile(program.filePath(QStringLiteral("Temp2.Mdb-journal")), "recovery");
     auto f = form();
     ASSERT_TRUE(f->Form_Load());

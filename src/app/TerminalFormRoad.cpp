@@ -1,0 +1,627 @@
+// The operator's road on the main window: work kind, operation, target, lookup, booking, totals.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QTableView>
+
+#include "app/Settings.h"
+#include "app/TerminalForm.h"
+#include "core/LockFiles.h"
+#include "core/Messages.h"
+#include "data/DataControl.h"
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+#include "data/Names.h"
+#include "entry/Booking.h"
+#include "entry/Lookup.h"
+#include "entry/NumberBox.h"
+#include "invoicing/Totals.h"
+#include "modes/Targets.h"
+#include "modes/WorkingSet.h"
+
+namespace app {
+
+namespace n = data::names;
+
+namespace {
+
+const QString BarkodCaption = QStringLiteral("Barkod");
+const QString FaturaCaption = QStringLiteral("Fatura");
+
+}  // namespace
+
+void TerminalForm::wireRoad() {
+    for (int i = 0; i < 2; ++i) {
+        connect(SbCr[i], &QAction::triggered, this, [this, i] { guarded([this, i] { SbCr_Click(i); }); });
+        connect(Command1[i], &QPushButton::clicked, this,
+                [this, i] { guarded([this, i] { Command1_Click(i); }); });
+        connect(Command8[i], &QPushButton::clicked, this,
+                [this, i] { guarded([this, i] { Command8_Click(i); }); });
+    }
+    for (int i = 0; i < 3; ++i) {
+        connect(Check1[i], &QCheckBox::toggled, this,
+                [this, i] { guarded([this, i] { Check1_Click(i); }); });
+    }
+    connect(Combo1, qOverload<int>(&QComboBox::activated), this,
+            [this] { guarded([this] { Combo1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this, &TerminalForm::Command2_Click);
+    connect(Text2, &entry::NumberBox::enterPressed, this, &TerminalForm::Command2_Click);
+    connect(Text2, &entry::NumberBox::valueChanged, this,
+            [this](double v) { Command2->setVisible(v != 0); });
+    connect(Command3, &QPushButton::clicked, this, [this] { guarded([this] { Command3_Click(); }); });
+    connect(Command4, &QPushButton::clicked, this, [this] { guarded([this] { Command4_Click(); }); });
+    connect(FatCmd, &QPushButton::clicked, this, [this] { guarded([this] { FatCmd_Click(); }); });
+    connect(Command6, &QPushButton::clicked, this, [this] { guarded([this] { Command6_Click(); }); });
+    connect(Command7, &QPushButton::clicked, this, [this] { guarded([this] { Command7_Click(); }); });
+    connect(Command5[0], &QPushButton::clicked, Frame4, &QWidget::hide);
+
+    // The target box shows any account's title a search finds, but only its list can be picked.
+    Combo1->setEditable(true);
+    Combo1->lineEdit()->setReadOnly(true);
+    Combo1->lineEdit()->setFont(Combo1->font());
+    Combo1->lineEdit()->installEventFilter(this);
+    Text1->installEventFilter(this);
+    Label5->installEventFilter(this);
+    Frame2->installEventFilter(this);
+    Frame3->installEventFilter(this);
+    Frame4->installEventFilter(this);
+    Frame3->setFocusPolicy(Qt::StrongFocus);
+    DBGrid1->viewport()->installEventFilter(this);
+    DBGrid2->viewport()->installEventFilter(this);
+    // The grids never take the keyboard: a scan must always land in the search box.
+    DBGrid1->setFocusPolicy(Qt::NoFocus);
+    DBGrid2->setFocusPolicy(Qt::NoFocus);
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { gridRowChanged(current.row()); });
+    connect(DataTemp, &data::DataControl::refreshed, this, [this] {
+        // The models were reset; the new selection model of the view must be followed too.
+        connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex& current) { gridRowChanged(current.row()); },
+                Qt::UniqueConnection);
+    });
+    setTabOrder(Text1, Text2);
+
+    // Keys for a checkout without a mouse; the captions stay as they are.
+    addShortcut(Qt::Key_F2, Check1[0]);
+    addShortcut(Qt::Key_F3, Check1[1]);
+    addShortcut(Qt::Key_F4, Check1[2]);
+    addShortcut(Qt::Key_F5, Command2, QStringLiteral("OK"));
+    addShortcut(Qt::Key_F6, Command3, QStringLiteral("SİL"));
+    addShortcut(Qt::Key_F7, Command4, QStringLiteral("Güncelle"));
+    addShortcut(Qt::Key_F8, FatCmd, QStringLiteral("Fatura / Barkod"));
+    addShortcut(Qt::Key_F9, Command1[0], QStringLiteral("Geri"));
+    addShortcut(Qt::Key_F10, Command8[1], QStringLiteral("Tamam"));
+    addShortcut(Qt::Key_F11, Command6, QStringLiteral("Klavye"));
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), Command1[1], QStringLiteral("Çıkış"));
+    Command8[0]->setToolTip(QStringLiteral("Vazgeç (Esc)"));
+    Command7->setToolTip(QStringLiteral("Kapat (Esc veya Enter)"));
+    Command5[0]->setToolTip(QStringLiteral("Kapat (Esc)"));
+    auto* targets = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(targets, &QShortcut::activated, this, [this] { Combo1->showPopup(); });
+    Combo1->setToolTip(QStringLiteral("Hedef listesi (F1)"));
+    for (int i = 0; i < 2; ++i) {
+        auto* kind = new QShortcut(QKeySequence(Qt::CTRL | (i == 0 ? Qt::Key_1 : Qt::Key_2)), this);
+        connect(kind, &QShortcut::activated, this, [this, i] { guarded([this, i] { SbCr_Click(i); }); });
+    }
+    Label5->setToolTip(QStringLiteral("Sağ tık: Depo (Ctrl+1) / Cari (Ctrl+2)"));
+    Text1->setToolTip(QStringLiteral("Barkod okutun veya stok adı yazıp Enter'a basın; "
+                                     "↑/↓ satır seçer, Tab miktar kutusuna geçer"));
+    Text2->setToolTip(QStringLiteral("Miktar; Enter veya F5 işler"));
+}
+
+void TerminalForm::addShortcut(const QKeySequence& key, QPushButton* button, const QString& name) {
+    auto* shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, button, [button] {
+        if (button->isVisible() && button->isEnabled()) button->click();
+    });
+    button->setToolTip(QStringLiteral("%1 (%2)").arg(name, key.toString(QKeySequence::NativeText)));
+}
+
+void TerminalForm::addShortcut(const QKeySequence& key, QCheckBox* box) {
+    auto* shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, box, [box] {
+        if (box->isVisible() && box->isEnabled()) box->click();
+    });
+    box->setToolTip(QStringLiteral("%1 (%2)").arg(box->text(), key.toString(QKeySequence::NativeText)));
+}
+
+bool TerminalForm::operationTicked() const {
+    return Check1[0]->isChecked() || Check1[1]->isChecked() || Check1[2]->isChecked();
+}
+
+// --- work kind and operation -------------------------------------------------------------
+
+void TerminalForm::SbCr_Click(int index) {
+    m_workKind = index;
+    for (QCheckBox* box : Check1) {
+        box->setChecked(false);
+        box->setVisible(true);
+    }
+    Label5->setText(index == 0 ? QStringLiteral("Depo İşlemleri") : QStringLiteral("Cari İşlemler"));
+    Label5->setAccessibleName(Label5->text());
+    Check1[1]->setVisible(index == 0);
+    FatCmd->setVisible(index == 1);
+    {
+        const QSignalBlocker block(Combo1);
+        Combo1->clear();
+    }
+    SbCr[0]->setChecked(index == 0);
+    SbCr[1]->setChecked(index == 1);
+
+    data::RefreshData(*DataCari);
+    const QStringList titles =
+        modes::targetTitles(DataCari->recordset(), index == 1 ? modes::WorkKind::Account
+                                                              : modes::WorkKind::Warehouse);
+    modes::dropEnteredCards(workingCopyPath());
+    if (!titles.isEmpty()) {
+        {
+            const QSignalBlocker block(Combo1);
+            Combo1->addItems(titles);
+            Combo1->setCurrentIndex(0);
+        }
+        Combo1_Click();
+    }
+    if (!m_context.settings->SaveSetting(SettingsSection, KeyWorkKind, QString::number(index)))
+        m_context.messages->inform(QStringLiteral("Çalışma türü kaydedilemedi."));
+}
+
+void TerminalForm::Check1_Click(int index) {
+    Text2->setPriceEntry(false);
+    FatCmd->setText(FaturaCaption);
+    FatCmd->setAccessibleName(FaturaCaption);
+    const bool ticked = Check1[index]->isChecked();
+    if (ticked) {
+        for (int i = 0; i < 3; ++i)
+            if (i != index) Check1[i]->setVisible(false);
+        if (index == 0) {
+            if (warehouseWork()) {
+                FatCmd->setText(BarkodCaption);
+                FatCmd->setAccessibleName(BarkodCaption);
+                FatCmd->setVisible(true);
+            } else {
+                FatCmd->setVisible(false);
+            }
+        }
+        DBGrid1->model()->setHeaderData(3, Qt::Horizontal,
+                                        index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
+        DBGrid1->setColumnHidden(4, index != 1);
+    } else {
+        Check1[0]->setVisible(true);
+        Check1[1]->setVisible(warehouseWork());
+        Check1[2]->setVisible(true);
+        // In warehouse work the button exists only as "Barkod" of the sale mode.
+        if (warehouseWork()) FatCmd->setVisible(false);
+    }
+    if (ticked) {
+        Frame1->setVisible(false);
+        Combo1_Click();
+    }
+}
+
+// --- target selection and working set ----------------------------------------------------
+
+void TerminalForm::markWorkingCopyHeld() {
+    m_ownLock = modes::lockFileOf(workingCopyPath());
+    core::writeLockFile(m_ownLock);
+}
+
+void TerminalForm::releaseWorkingCopy() {
+    DataTemp->Close();
+    // Only our own lock goes; another program's stays and keeps us off its copy.
+    if (!m_ownLock.isEmpty()) QFile::remove(m_ownLock);
+    m_ownLock.clear();
+    DataTemp->setDatabaseName(placeholderPath(m_context.env));
+    DataTemp->setRecordSource(n::StokKartlar);
+    try {
+        data::RefreshData(*DataTemp);
+    } catch (const data::DatabaseError&) {
+        // Without the placeholder the grids stay empty until the working copy is bound again.
+    }
+}
+
+void TerminalForm::bindWorkingCopy(const QString& source) {
+    DataTemp->Close();
+    DataTemp->setDatabaseName(workingCopyPath());
+    DataTemp->setRecordSource(source);
+    markWorkingCopyHeld();
+}
+
+void TerminalForm::bindServerControls() {
+    for (data::DataControl* c : {DataTemp, DataCari, DataStok, DataCariHar, DataStokHar,
+                                 IndexPrimary, IndexSecondary})
+        c->Close();
+    DataTemp->setDatabaseName(workingCopyPath());
+    if (!modes::workingCopyHeld(workingCopyPath())) markWorkingCopyHeld();
+    DataCari->setDatabaseName(m_serverPath + n::files::Cari);
+    DataCariHar->setDatabaseName(m_serverPath + n::files::Cari);
+    DataStok->setDatabaseName(m_serverPath + n::files::Stok);
+    DataStokHar->setDatabaseName(m_serverPath + n::files::Stok);
+    IndexPrimary->setDatabaseName(m_serverPath + n::files::Index);
+    IndexSecondary->setDatabaseName(m_serverPath + n::files::Index);
+    for (data::DataControl* c :
+         {DataCari, DataStok, DataCariHar, DataStokHar, IndexPrimary, IndexSecondary})
+        data::RefreshData(*c);
+}
+
+void TerminalForm::Combo1_Click() {
+    const int index = Combo1->currentIndex();
+    if (index < 0) return;
+    const QString title = Combo1->itemText(index);
+    Text1->clear();
+    releaseWorkingCopy();
+
+    if (Frame1->isVisible()) {
+        if (index == 0) {
+            Check1[0]->setVisible(!DataStok->isOpen() || DataStok->recordset().RecordCount() > 0);
+        } else if (!Check1[1]->isChecked() && !Check1[2]->isChecked()) {
+            Check1[0]->setVisible(true);
+        }
+    }
+
+    const QString workingCopy = workingCopyPath();
+    if (Check1[1]->isChecked()) {
+        const QString source = modes::dataDirectory(m_serverPath) + modes::branchCompany(index) +
+                               n::files::StokCopy;
+        if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
+        CopyDatabaseFile(source, workingCopy);
+        bindWorkingCopy(data::sources::CountList);
+    } else {
+        // A working copy that is missing is made as well; one held open elsewhere is used as is.
+        if (!modes::workingCopyHeld(workingCopy)) {
+            const QString previous = m_serverPath;
+            if (warehouseWork())
+                m_serverPath = modes::dataDirectory(m_serverPath) + modes::branchCompany(index);
+            const QString source = m_serverPath + n::files::StokCopy;
+            if (!QFileInfo::exists(data::resolvePath(source))) {
+                // The terminal stays up on the books it had, with no operation chosen.
+                m_serverPath = previous;
+                m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));
+                for (QCheckBox* box : Check1) {
+                    const QSignalBlocker block(box);
+                    box->setChecked(false);
+                }
+                Check1[0]->setVisible(true);
+                Check1[1]->setVisible(warehouseWork());
+                Check1[2]->setVisible(true);
+                Frame1->setVisible(true);
+                Command4->setVisible(false);
+                return;
+            }
+            if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
+            CopyDatabaseFile(source, workingCopy);
+        }
+        DataTemp->setRecordSource(data::sources::FullList);
+        modes::resetWorkingCopy(workingCopy, Check1[2]->isChecked());
+        bindServerControls();
+    }
+    Command4->setVisible(Check1[0]->isChecked() || Check1[2]->isChecked());
+    data::RefreshData(*DataTemp);
+    showCurrentRecord();
+
+    if (!Frame1->isVisible() && Label5->text().contains(QStringLiteral("Cari"))) {
+        const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
+        if (balance) {
+            Command3->setEnabled(false);
+            Command1[0]->setEnabled(false);
+            Label2->setText(*balance);
+            Label2->setAccessibleName(*balance);
+            Frame2->setVisible(true);
+            Frame2->raise();
+        }
+    }
+}
+
+// --- lookup and booking ------------------------------------------------------------------
+
+void TerminalForm::Text1_Search() {
+    const QString text = Text1->text();
+    const entry::LookupResult found = entry::lookUp(*DataTemp, *DataCari, text);
+    if (found.kind == entry::LookupResult::Kind::Stock) {
+        Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
+        Text2->setText(QStringLiteral("1"));
+        showCurrentRecord();
+        Command2_Click();
+    } else if (found.kind == entry::LookupResult::Kind::Account) {
+        // Shows the account; choosing it as the target is a pick from the list.
+        const QSignalBlocker block(Combo1);
+        Combo1->setEditText(found.accountTitle);
+        showCurrentRecord();
+    } else {
+        showCurrentRecord();
+    }
+}
+
+void TerminalForm::Command2_Click() {
+    try {
+        if (!operationTicked()) {
+            if (Text2->value() != 0)
+                m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
+        } else if (DataTemp->isOpen()) {
+            entry::BookingInput input;
+            input.countMode = Check1[1]->isChecked();
+            input.value = Text2->value();
+            input.priceEntry = Text2->isPriceEntry();
+            input.searchText = Text1->text();
+            if (entry::book(DataTemp->recordset(),
+                            DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
+                DataTemp->notifyRowsChanged();
+        }
+    } catch (const data::DatabaseError& e) {
+        m_context.messages->inform(e.text());
+    }
+    // Booked or not, the boxes are ready for the next scan.
+    Text2->setText(QStringLiteral("0"));
+    Text1->setFocus(Qt::OtherFocusReason);
+    Text1->selectAll();
+    Text2->setPriceEntry(false);
+    showCurrentRecord();
+}
+
+void TerminalForm::Command3_Click() {
+    entry::clearLine(DataTemp->recordset());
+    DataTemp->notifyRowsChanged();
+    showCurrentRecord();
+    Text1->setFocus(Qt::OtherFocusReason);
+}
+
+// --- totals and label preview ------------------------------------------------------------
+
+void TerminalForm::openTotals(bool invoice) {
+    const std::optional<double> total = invoicing::openLines(*DataTemp);
+    showCurrentRecord();
+    if (!total) return;
+    m_workingSetTotal = *total;
+    Label3->setText(invoice ? FaturaCaption : QStringLiteral("Cari Hesap"));
+    Label4->setText(invoicing::totalCaption(*total, invoice));
+    Label3->setAccessibleName(Label3->text());
+    Label4->setAccessibleName(Label4->text());
+    m_overlayTyped = false;
+    Frame3->setVisible(true);
+    Frame3->raise();
+    Frame3->setFocus(Qt::OtherFocusReason);
+}
+
+void TerminalForm::Command4_Click() { openTotals(false); }
+
+void TerminalForm::FatCmd_Click() {
+    if (FatCmd->text() == FaturaCaption) {
+        openTotals(true);
+        return;
+    }
+    Frame4->setVisible(true);
+    Frame4->raise();
+    Text3->clear();
+    const invoicing::LabelPreview label = invoicing::labelPreview(*DataTemp);
+    Label8[0]->setText(label.name);
+    Label8[0]->adjustSize();
+    Label8[0]->move((Picture1->width() - Label8[0]->width()) / 2, Label8[0]->y());
+    Label8[2]->setText(label.price);
+    Text3->setText(label.barcode);
+}
+
+void TerminalForm::Command8_Click(int index) {
+    // "Tamam" (index 1) writes the books; that arrives with the posting.
+    if (index == 1) return;
+    DataTemp->setRecordSource(data::sources::FullList);
+    data::RefreshData(*DataTemp);
+    showCurrentRecord();
+    Frame3->setVisible(false);
+    Frame1->setVisible(true);
+    Text1->setFocus(Qt::OtherFocusReason);
+}
+
+// --- navigation --------------------------------------------------------------------------
+
+void TerminalForm::Command1_Click(int index) {
+    if (index == 1) {
+        close();
+        return;
+    }
+    if (Form1) {
+        delete Form1;
+        Form1 = nullptr;
+    }
+    Frame1->setVisible(true);
+}
+
+void TerminalForm::Command6_Click() {
+    if (Form1) {
+        delete Form1;
+        Form1 = nullptr;
+    } else {
+        // The touch keyboard's window; its keys arrive with the on-screen keyboard.
+        Form1 = new QWidget(this, Qt::Tool | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint);
+        Form1->setObjectName(QStringLiteral("Form1"));
+        Form1->setAccessibleName(QStringLiteral(" Klavye"));
+        Form1->setWindowTitle(QStringLiteral(" Klavye"));
+        Form1->setAttribute(Qt::WA_ShowWithoutActivating);
+        Form1->resize(485, 149);
+        Form1->show();
+    }
+    Text1->setFocus(Qt::OtherFocusReason);
+}
+
+void TerminalForm::Command7_Click() {
+    Command3->setEnabled(true);
+    Command1[0]->setEnabled(true);
+    Frame2->setVisible(false);
+    Text1->setFocus(Qt::OtherFocusReason);
+}
+
+// --- grid --------------------------------------------------------------------------------
+
+void TerminalForm::showCurrentRecord() {
+    if (!DataTemp->isOpen()) return;
+    const int pos = DataTemp->recordset().AbsolutePosition();
+    m_syncingGrid = true;
+    for (QTableView* grid : {DBGrid1, DBGrid2}) {
+        if (pos < 0 || pos >= grid->model()->rowCount()) {
+            grid->clearSelection();
+            continue;
+        }
+        const QModelIndex index = grid->model()->index(pos, 0);
+        grid->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        grid->scrollTo(index);
+    }
+    m_syncingGrid = false;
+}
+
+void TerminalForm::gridPressed() {
+    m_rowPick = true;
+    if (!DataTemp->isOpen()) return;
+    data::Recordset& rs = DataTemp->recordset();
+    if (Text1->text().isEmpty() && Check1[0]->isChecked() && rs.hasCurrent())
+        Text1->setText(rs.field(n::stok::StokAdi).toString());
+    Text2->setText(QStringLiteral("1"));
+    m_dragOrigin = Label7->height() * std::max(0, rs.AbsolutePosition());
+}
+
+void TerminalForm::gridRowChanged(int row) {
+    if (m_syncingGrid || row < 0 || !DataTemp->isOpen()) return;
+    guarded([this, row] {
+        data::Recordset& rs = DataTemp->recordset();
+        rs.setAbsolutePosition(row);
+        m_syncingGrid = true;
+        DBGrid2->selectRow(row);
+        m_syncingGrid = false;
+        if (m_rowPick) {
+            m_rowPick = false;
+            Text1->setText(rs.field(n::stok::StokAdi).toString());
+        }
+    });
+}
+
+void TerminalForm::moveGridRow(int step) {
+    if (!DataTemp->isOpen() || DataTemp->recordset().RecordCount() == 0) return;
+    const int count = DataTemp->recordset().RecordCount();
+    const int current = std::max(0, DBGrid1->currentIndex().row());
+    const int row = std::clamp(current + step, 0, count - 1);
+    m_rowPick = true;
+    DBGrid1->selectionModel()->setCurrentIndex(
+        DBGrid1->model()->index(row, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    DBGrid1->scrollTo(DBGrid1->model()->index(row, 0));
+    m_rowPick = false;
+    Text2->setText(QStringLiteral("1"));
+    Text1->selectAll();
+}
+
+// --- keys and mouse ------------------------------------------------------------------------
+
+bool TerminalForm::onText1Key(QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (Text1->text().isEmpty()) return false;
+            guarded([this] { Text1_Search(); });
+            return true;
+        case Qt::Key_Up:
+            moveGridRow(-1);
+            return true;
+        case Qt::Key_Down:
+            moveGridRow(1);
+            return true;
+        case Qt::Key_PageUp:
+            moveGridRow(-10);
+            return true;
+        case Qt::Key_PageDown:
+            moveGridRow(10);
+            return true;
+        case Qt::Key_Escape:
+            if (Frame2->isVisible()) {
+                Command7->click();
+            } else {
+                Text1->clear();
+                Text2->setText(QStringLiteral("0"));
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TerminalForm::onOverlayKey(QKeyEvent* e) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (e->key() == Qt::Key_Escape) {
+        if (Frame3->isVisible()) Command8[0]->click();
+        else if (Frame4->isVisible()) Command5[0]->click();
+        else if (Frame2->isVisible()) Command7->click();
+        return true;
+    }
+    if (enter) {
+        // The Enter that ends a scan typed onto the totals must not confirm them.
+        if (m_overlayTyped) {
+            m_overlayTyped = false;
+            QApplication::beep();
+        } else if (Frame3->isVisible()) {
+            Command8[1]->click();
+        } else if (Frame2->isVisible()) {
+            Command7->click();
+        }
+        return true;
+    }
+    if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
+        m_overlayTyped = true;
+        QApplication::beep();
+        return true;
+    }
+    return false;
+}
+
+bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == Text1) {
+        if (e->type() == QEvent::KeyPress) {
+            // Scans do not reach the books behind the totals screen.
+            if (Frame3->isVisible()) return onOverlayKey(static_cast<QKeyEvent*>(e));
+            return onText1Key(static_cast<QKeyEvent*>(e));
+        }
+        if (e->type() == QEvent::FocusIn) {
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                Text1->clear();
+        }
+        return false;
+    }
+    if ((watched == Frame3 || watched == Frame2 || watched == Frame4) &&
+        e->type() == QEvent::KeyPress)
+        return onOverlayKey(static_cast<QKeyEvent*>(e));
+    if (watched == Combo1->lineEdit() && e->type() == QEvent::MouseButtonPress) {
+        Combo1->showPopup();
+        return true;
+    }
+    if (watched == Frame2 && e->type() == QEvent::MouseButtonPress) {
+        Command7->click();
+        return true;
+    }
+    if (watched == Label5 && e->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
+        MnPop->popup(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+        return true;
+    }
+    if (watched == DBGrid1->viewport() && e->type() == QEvent::MouseButtonPress) {
+        // The pick is noted before the grid moves its current row, so the row change takes it.
+        gridPressed();
+        return false;
+    }
+    if (watched == DBGrid2->viewport() && e->type() == QEvent::MouseButtonPress) {
+        if (DataTemp->isOpen())
+            m_dragOrigin = Label7->height() * std::max(0, DataTemp->recordset().AbsolutePosition());
+        return false;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+}  // namespace app

@@ -1,0 +1,102 @@
+#include "entry/NumberBox.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include "entry/NumberText.h"
+
+namespace entry {
+
+NumberBox::NumberBox(QWidget* parent) : QLineEdit(QStringLiteral("0"), parent) {
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setPriceEntry(false);
+    connect(this, &QLineEdit::textChanged, this, &NumberBox::onTextChanged);
+}
+
+double NumberBox::value() const { return number::value(text()); }
+
+void NumberBox::setPriceEntry(bool price) {
+    m_price = price;
+    setProperty("price", price);
+    // White for a quantity, cyan for a price.
+    setStyleSheet(price ? QStringLiteral("QLineEdit { background: #00FFFF; }")
+                        : QStringLiteral("QLineEdit { background: #FFFFFF; }"));
+}
+
+void NumberBox::refuse() { QApplication::beep(); }
+
+void NumberBox::onTextChanged(const QString& text) {
+    if (m_suspended || m_inChange) return;
+    m_inChange = true;
+    QString next = text.isEmpty() ? QStringLiteral("0") : text;
+    // Pasted or set text that is not a number gives way to the last good text.
+    if (!number::isNumber(next)) {
+        refuse();
+        next = m_lastGood;
+    } else {
+        next = number::reformat(next);
+    }
+    if (next != text) setText(next);
+    setCursorPosition(static_cast<int>(next.size()));
+    m_lastGood = next;
+    m_inChange = false;
+    Q_EMIT valueChanged(number::value(next));
+}
+
+void NumberBox::keyPressEvent(QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            e->accept();
+            Q_EMIT enterPressed();
+            return;
+        case Qt::Key_Backspace: {
+            e->accept();
+            QString t = text();
+            t.chop(1);
+            setText(t);
+            return;
+        }
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Escape:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            QLineEdit::keyPressEvent(e);
+            return;
+        default:
+            break;
+    }
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier) || e->text().isEmpty() ||
+        (e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F35)) {
+        // Paste goes through the change check; other shortcuts belong to the window.
+        if (e->matches(QKeySequence::Paste)) QLineEdit::keyPressEvent(e);
+        else e->ignore();
+        return;
+    }
+    e->accept();
+    QString t = text();
+    for (QChar ch : e->text()) {
+        const QString next = number::afterKey(t, ch);
+        if (next.isEmpty()) {
+            refuse();
+            return;
+        }
+        t = next;
+    }
+    setText(t);
+}
+
+void NumberBox::mousePressEvent(QMouseEvent* e) {
+    QLineEdit::mousePressEvent(e);
+    setCursorPosition(static_cast<int>(text().size()));
+}
+
+void NumberBox::mouseReleaseEvent(QMouseEvent* e) {
+    QLineEdit::mouseReleaseEvent(e);
+    deselect();
+    setCursorPosition(static_cast<int>(text().size()));
+}
+
+}  // namespace entry

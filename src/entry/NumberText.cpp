@@ -1,0 +1,59 @@
+#include "entry/NumberText.h"
+
+#include <QRegularExpression>
+
+namespace entry::number {
+
+namespace {
+
+QString withoutGrouping(const QString& text) {
+    QString t = text;
+    t.remove(u'.');
+    return t;
+}
+
+}  // namespace
+
+bool isNumber(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^[0-9]*(,[0-9]*)?$"));
+    const QString t = withoutGrouping(text);
+    if (!form.match(t).hasMatch()) return false;
+    const qsizetype comma = t.indexOf(u',');
+    const QString whole = comma < 0 ? t : t.left(comma);
+    const QString decimals = comma < 0 ? QString() : t.mid(comma + 1);
+    if (whole.isEmpty() && decimals.isEmpty()) return false;
+    QString significant = whole;
+    while (significant.size() > 1 && significant.startsWith(u'0')) significant.remove(0, 1);
+    return significant.size() <= MaxWholeDigits && decimals.size() <= MaxDecimals;
+}
+
+QString reformat(const QString& text) {
+    if (text.isEmpty()) return QStringLiteral("0");
+    const QString t = withoutGrouping(text);
+    const qsizetype comma = t.indexOf(u',');
+    QString whole = comma < 0 ? t : t.left(comma);
+    while (whole.size() > 1 && whole.startsWith(u'0')) whole.remove(0, 1);
+    if (whole.isEmpty()) whole = QStringLiteral("0");
+    QString grouped;
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0) grouped += u'.';
+        grouped += whole[i];
+    }
+    return comma < 0 ? grouped : grouped + u',' + t.mid(comma + 1);
+}
+
+double value(const QString& text) {
+    QString t = withoutGrouping(text);
+    t.replace(u',', u'.');
+    return t.toDouble();
+}
+
+QString afterKey(const QString& current, QChar ch) {
+    if (ch == u'.') ch = u',';
+    const QString candidate = current + ch;
+    if (!ch.isDigit() && ch != u',') return QString();
+    if (!isNumber(candidate)) return QString();
+    return reformat(candidate);
+}
+
+}  // namespace entry::number

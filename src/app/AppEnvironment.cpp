@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-
 namespace app {
 
 AppEnvironment AppEnvironment::fromProgram(const QString& argv0,
@@ -42,7 +41,6 @@ QString placeholderPath(const AppEnvironment& env) {
     return QDir(env.programFolder).filePath(QStringLiteral("Stok.mdb"));
 }
 
-
 QStringList deleteStaleLockFiles(const QString& folder) {
     QStringList deleted;
     const QDir dir(folder);
@@ -60,6 +58,5 @@ QStringList deleteStaleLockFiles(const QString& folder) {
     }
     return deleted;
 }
-
 
 }  // namespace app

@@ -142,8 +142,8 @@ void TerminalForm::buildControls() {
                    {10, 64, 596, 22}, 10);
     Text1 = named(new QLineEdit(form), QStringLiteral("Text1"), QString(), {8, 88, 600, 56});
     setPointSize(Text1, 20);
-    Text2 = named(new entry::NumberBox(form), QStringLiteral("Text2"), QString(),
-                  {616, 88, 180, 56});
+    Text2 =
+        named(new entry::NumberBox(form), QStringLiteral("Text2"), QString(), {616, 88, 180, 56});
     setPointSize(Text2, 20);
     Command2 = button(form, QStringLiteral("Command2"), QStringLiteral("OK"), {804, 88, 100, 56});
     Command2->setProperty("role", QStringLiteral("confirm"));

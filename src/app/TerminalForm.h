@@ -128,8 +128,8 @@ class TerminalForm : public QMainWindow {
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;
-    QWidget* Form1 = nullptr;     // the touch keyboard window
-    QString m_ownLock;            // the lock file we wrote for the working copy
+    QWidget* Form1 = nullptr;  // the touch keyboard window
+    QString m_ownLock;         // the lock file we wrote for the working copy
 
     // Data controls, named after their tables.
     data::DataControl* DataCari = nullptr;

@@ -44,7 +44,8 @@ const QString FaturaCaption = QStringLiteral("Fatura");
 
 void TerminalForm::wireRoad() {
     for (int i = 0; i < 2; ++i) {
-        connect(SbCr[i], &QAction::triggered, this, [this, i] { guarded([this, i] { SbCr_Click(i); }); });
+        connect(SbCr[i], &QAction::triggered, this,
+                [this, i] { guarded([this, i] { SbCr_Click(i); }); });
         connect(Command1[i], &QPushButton::clicked, this,
                 [this, i] { guarded([this, i] { Command1_Click(i); }); });
         connect(Command8[i], &QPushButton::clicked, this,
@@ -60,11 +61,15 @@ void TerminalForm::wireRoad() {
     connect(Text2, &entry::NumberBox::enterPressed, this, &TerminalForm::Command2_Click);
     connect(Text2, &entry::NumberBox::valueChanged, this,
             [this](double v) { Command2->setVisible(v != 0); });
-    connect(Command3, &QPushButton::clicked, this, [this] { guarded([this] { Command3_Click(); }); });
-    connect(Command4, &QPushButton::clicked, this, [this] { guarded([this] { Command4_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this,
+            [this] { guarded([this] { Command3_Click(); }); });
+    connect(Command4, &QPushButton::clicked, this,
+            [this] { guarded([this] { Command4_Click(); }); });
     connect(FatCmd, &QPushButton::clicked, this, [this] { guarded([this] { FatCmd_Click(); }); });
-    connect(Command6, &QPushButton::clicked, this, [this] { guarded([this] { Command6_Click(); }); });
-    connect(Command7, &QPushButton::clicked, this, [this] { guarded([this] { Command7_Click(); }); });
+    connect(Command6, &QPushButton::clicked, this,
+            [this] { guarded([this] { Command6_Click(); }); });
+    connect(Command7, &QPushButton::clicked, this,
+            [this] { guarded([this] { Command7_Click(); }); });
     connect(Command5[0], &QPushButton::clicked, Frame4, &QWidget::hide);
 
     // The target box shows any account's title a search finds, but only its list can be picked.
@@ -87,9 +92,10 @@ void TerminalForm::wireRoad() {
             [this](const QModelIndex& current) { gridRowChanged(current.row()); });
     connect(DataTemp, &data::DataControl::refreshed, this, [this] {
         // The models were reset; the new selection model of the view must be followed too.
-        connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-                [this](const QModelIndex& current) { gridRowChanged(current.row()); },
-                Qt::UniqueConnection);
+        connect(
+            DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { gridRowChanged(current.row()); },
+            Qt::UniqueConnection);
     });
     setTabOrder(Text1, Text2);
 
@@ -113,11 +119,13 @@ void TerminalForm::wireRoad() {
     Combo1->setToolTip(QStringLiteral("Hedef listesi (F1)"));
     for (int i = 0; i < 2; ++i) {
         auto* kind = new QShortcut(QKeySequence(Qt::CTRL | (i == 0 ? Qt::Key_1 : Qt::Key_2)), this);
-        connect(kind, &QShortcut::activated, this, [this, i] { guarded([this, i] { SbCr_Click(i); }); });
+        connect(kind, &QShortcut::activated, this,
+                [this, i] { guarded([this, i] { SbCr_Click(i); }); });
     }
     Label5->setToolTip(QStringLiteral("Sağ tık: Depo (Ctrl+1) / Cari (Ctrl+2)"));
-    Text1->setToolTip(QStringLiteral("Barkod okutun veya stok adı yazıp Enter'a basın; "
-                                     "↑/↓ satır seçer, Tab miktar kutusuna geçer"));
+    Text1->setToolTip(
+        QStringLiteral("Barkod okutun veya stok adı yazıp Enter'a basın; "
+                       "↑/↓ satır seçer, Tab miktar kutusuna geçer"));
     Text2->setToolTip(QStringLiteral("Miktar; Enter veya F5 işler"));
 }
 
@@ -134,7 +142,8 @@ void TerminalForm::addShortcut(const QKeySequence& key, QCheckBox* box) {
     connect(shortcut, &QShortcut::activated, box, [box] {
         if (box->isVisible() && box->isEnabled()) box->click();
     });
-    box->setToolTip(QStringLiteral("%1 (%2)").arg(box->text(), key.toString(QKeySequence::NativeText)));
+    box->setToolTip(
+        QStringLiteral("%1 (%2)").arg(box->text(), key.toString(QKeySequence::NativeText)));
 }
 
 bool TerminalForm::operationTicked() const {
@@ -149,7 +158,8 @@ void TerminalForm::SbCr_Click(int index) {
         box->setChecked(false);
         box->setVisible(true);
     }
-    Label5->setText(index == 0 ? QStringLiteral("Depo İşlemleri") : QStringLiteral("Cari İşlemler"));
+    Label5->setText(index == 0 ? QStringLiteral("Depo İşlemleri")
+                               : QStringLiteral("Cari İşlemler"));
     Label5->setAccessibleName(Label5->text());
     Check1[1]->setVisible(index == 0);
     FatCmd->setVisible(index == 1);
@@ -161,9 +171,8 @@ void TerminalForm::SbCr_Click(int index) {
     SbCr[1]->setChecked(index == 1);
 
     data::RefreshData(*DataCari);
-    const QStringList titles =
-        modes::targetTitles(DataCari->recordset(), index == 1 ? modes::WorkKind::Account
-                                                              : modes::WorkKind::Warehouse);
+    const QStringList titles = modes::targetTitles(
+        DataCari->recordset(), index == 1 ? modes::WorkKind::Account : modes::WorkKind::Warehouse);
     modes::dropEnteredCards(workingCopyPath());
     if (!titles.isEmpty()) {
         {
@@ -194,8 +203,8 @@ void TerminalForm::Check1_Click(int index) {
                 FatCmd->setVisible(false);
             }
         }
-        DBGrid1->model()->setHeaderData(3, Qt::Horizontal,
-                                        index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
+        DBGrid1->model()->setHeaderData(
+            3, Qt::Horizontal, index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
         DBGrid1->setColumnHidden(4, index != 1);
     } else {
         Check1[0]->setVisible(true);
@@ -239,8 +248,8 @@ void TerminalForm::bindWorkingCopy(const QString& source) {
 }
 
 void TerminalForm::bindServerControls() {
-    for (data::DataControl* c : {DataTemp, DataCari, DataStok, DataCariHar, DataStokHar,
-                                 IndexPrimary, IndexSecondary})
+    for (data::DataControl* c :
+         {DataTemp, DataCari, DataStok, DataCariHar, DataStokHar, IndexPrimary, IndexSecondary})
         c->Close();
     DataTemp->setDatabaseName(workingCopyPath());
     if (!modes::workingCopyHeld(workingCopyPath())) markWorkingCopyHeld();
@@ -272,8 +281,8 @@ void TerminalForm::Combo1_Click() {
 
     const QString workingCopy = workingCopyPath();
     if (Check1[1]->isChecked()) {
-        const QString source = modes::dataDirectory(m_serverPath) + modes::branchCompany(index) +
-                               n::files::StokCopy;
+        const QString source =
+            modes::dataDirectory(m_serverPath) + modes::branchCompany(index) + n::files::StokCopy;
         if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
         CopyDatabaseFile(source, workingCopy);
         bindWorkingCopy(data::sources::CountList);
@@ -393,7 +402,9 @@ void TerminalForm::openTotals(bool invoice) {
     Frame3->setFocus(Qt::OtherFocusReason);
 }
 
-void TerminalForm::Command4_Click() { openTotals(false); }
+void TerminalForm::Command4_Click() {
+    openTotals(false);
+}
 
 void TerminalForm::FatCmd_Click() {
     if (FatCmd->text() == FaturaCaption) {
@@ -442,7 +453,8 @@ void TerminalForm::Command6_Click() {
         Form1 = nullptr;
     } else {
         // The touch keyboard's window; its keys arrive with the on-screen keyboard.
-        Form1 = new QWidget(this, Qt::Tool | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint);
+        Form1 =
+            new QWidget(this, Qt::Tool | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint);
         Form1->setObjectName(QStringLiteral("Form1"));
         Form1->setAccessibleName(QStringLiteral(" Klavye"));
         Form1->setWindowTitle(QStringLiteral(" Klavye"));
@@ -556,9 +568,12 @@ bool TerminalForm::onText1Key(QKeyEvent* e) {
 bool TerminalForm::onOverlayKey(QKeyEvent* e) {
     const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
     if (e->key() == Qt::Key_Escape) {
-        if (Frame3->isVisible()) Command8[0]->click();
-        else if (Frame4->isVisible()) Command5[0]->click();
-        else if (Frame2->isVisible()) Command7->click();
+        if (Frame3->isVisible())
+            Command8[0]->click();
+        else if (Frame4->isVisible())
+            Command5[0]->click();
+        else if (Frame2->isVisible())
+            Command7->click();
         return true;
     }
     if (enter) {

@@ -14,7 +14,9 @@ namespace s = data::names::stok;
 namespace {
 
 // Counts are typed with a few decimals; rounding keeps 0,3 − 0,1 − 0,1 − 0,1 at exactly 0.
-double round6(double v) { return std::round(v * 1e6) / 1e6; }
+double round6(double v) {
+    return std::round(v * 1e6) / 1e6;
+}
 
 bool bookCount(data::Recordset& temp, double q) {
     if (q == 0 || !temp.hasCurrent()) return false;
@@ -71,8 +73,7 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
 }  // namespace
 
 bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input) {
-    return input.countMode ? bookCount(temp, input.value)
-                           : bookLine(temp, companyStock, input);
+    return input.countMode ? bookCount(temp, input.value) : bookLine(temp, companyStock, input);
 }
 
 void clearLine(data::Recordset& temp) {

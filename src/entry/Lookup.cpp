@@ -14,8 +14,8 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
     temp.Refresh();
     data::Recordset& stock = temp.recordset();
     const Criteria stockCriteria[] = {
-        Criteria::equals(n::stok::Barkod, text),   Criteria::equals(n::stok::Barkod2, text),
-        Criteria::equals(n::stok::Barkod3, text),  Criteria::equals(n::stok::StokKod, text),
+        Criteria::equals(n::stok::Barkod, text),      Criteria::equals(n::stok::Barkod2, text),
+        Criteria::equals(n::stok::Barkod3, text),     Criteria::equals(n::stok::StokKod, text),
         Criteria::startsWith(n::stok::StokAdi, text),
     };
     for (const Criteria& c : stockCriteria) {
@@ -27,8 +27,8 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
     }
     accounts.Refresh();
     data::Recordset& cari = accounts.recordset();
-    for (const QString& field : {n::cari::CariKod, n::cari::Unvan, n::cari::Telefon,
-                                 n::cari::VergiNo, n::cari::Yetkili}) {
+    for (const QString& field :
+         {n::cari::CariKod, n::cari::Unvan, n::cari::Telefon, n::cari::VergiNo, n::cari::Yetkili}) {
         cari.FindFirst(Criteria::startsWith(field, text));
         if (!cari.NoMatch()) {
             result.kind = LookupResult::Kind::Account;

@@ -14,7 +14,9 @@ NumberBox::NumberBox(QWidget* parent) : QLineEdit(QStringLiteral("0"), parent) {
     connect(this, &QLineEdit::textChanged, this, &NumberBox::onTextChanged);
 }
 
-double NumberBox::value() const { return number::value(text()); }
+double NumberBox::value() const {
+    return number::value(text());
+}
 
 void NumberBox::setPriceEntry(bool price) {
     m_price = price;
@@ -24,7 +26,9 @@ void NumberBox::setPriceEntry(bool price) {
                         : QStringLiteral("QLineEdit { background: #FFFFFF; }"));
 }
 
-void NumberBox::refuse() { QApplication::beep(); }
+void NumberBox::refuse() {
+    QApplication::beep();
+}
 
 void NumberBox::onTextChanged(const QString& text) {
     if (m_suspended || m_inChange) return;
@@ -71,8 +75,10 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
     if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier) || e->text().isEmpty() ||
         (e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F35)) {
         // Paste goes through the change check; other shortcuts belong to the window.
-        if (e->matches(QKeySequence::Paste)) QLineEdit::keyPressEvent(e);
-        else e->ignore();
+        if (e->matches(QKeySequence::Paste))
+            QLineEdit::keyPressEvent(e);
+        else
+            e->ignore();
         return;
     }
     e->accept();

@@ -9,7 +9,7 @@ namespace entry {
 /// price, white a quantity.
 class NumberBox : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     explicit NumberBox(QWidget* parent = nullptr);
 
     double value() const;
@@ -18,16 +18,16 @@ public:
     /// While set, changes of the text are shown as they are (a caption in the box).
     void setReformatSuspended(bool suspended) { m_suspended = suspended; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void enterPressed();
     void valueChanged(double value);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
-private:
+  private:
     void onTextChanged(const QString& text);
     void refuse();
 

@@ -23,7 +23,8 @@ bool isNumber(const QString& text) {
     const QString decimals = comma < 0 ? QString() : t.mid(comma + 1);
     if (whole.isEmpty() && decimals.isEmpty()) return false;
     QString significant = whole;
-    while (significant.size() > 1 && significant.startsWith(u'0')) significant.remove(0, 1);
+    while (significant.size() > 1 && significant.startsWith(u'0'))
+        significant.remove(0, 1);
     return significant.size() <= MaxWholeDigits && decimals.size() <= MaxDecimals;
 }
 
@@ -32,7 +33,8 @@ QString reformat(const QString& text) {
     const QString t = withoutGrouping(text);
     const qsizetype comma = t.indexOf(u',');
     QString whole = comma < 0 ? t : t.left(comma);
-    while (whole.size() > 1 && whole.startsWith(u'0')) whole.remove(0, 1);
+    while (whole.size() > 1 && whole.startsWith(u'0'))
+        whole.remove(0, 1);
     if (whole.isEmpty()) whole = QStringLiteral("0");
     QString grouped;
     for (qsizetype i = 0; i < whole.size(); ++i) {

@@ -20,8 +20,8 @@ std::optional<double> openLines(data::DataControl& temp) {
         return std::nullopt;
     }
     // The same rows as the lines shown: hidden cards are no lines and add nothing.
-    QSqlQuery q = temp.database()->query(QStringLiteral(
-        "select sum(GirenTutar) FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
+    QSqlQuery q = temp.database()->query(
+        QStringLiteral("select sum(GirenTutar) FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
     const double total = q.next() ? q.value(0).toDouble() : 0.0;
     q.finish();
     return total;

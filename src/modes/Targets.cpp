@@ -10,7 +10,8 @@ namespace modes {
 namespace n = data::names;
 
 QStringList targetTitles(data::Recordset& accounts, WorkKind kind) {
-    const QString group = kind == WorkKind::Account ? QStringLiteral("Müşteri") : QStringLiteral("Şube");
+    const QString group =
+        kind == WorkKind::Account ? QStringLiteral("Müşteri") : QStringLiteral("Şube");
     QStringList titles;
     for (int i = 0; i < accounts.RecordCount(); ++i) {
         if (accounts.fieldAt(i, n::cari::Gurup).toString() == group)

@@ -11,8 +11,8 @@ namespace modes {
 
 void dropEnteredCards(const QString& workingCopy) {
     if (!QFileInfo::exists(workingCopy)) return;
-    data::Database::open(workingCopy)->execute(
-        QStringLiteral("Delete FROM StokKartlar WHERE KalanB<>0"));
+    data::Database::open(workingCopy)
+        ->execute(QStringLiteral("Delete FROM StokKartlar WHERE KalanB<>0"));
 }
 
 void resetWorkingCopy(const QString& workingCopy, bool purchase) {

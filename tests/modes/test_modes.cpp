@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QSqlQuery>
+#include <QSysInfo>
+
+#include "core/LockFiles.h"
+#include "data/Database.h"
+#include "data/Names.h"
+#include "data/Recordset.h"
+#include "modes/Targets.h"
+#include "modes/WorkingSet.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ModesTest : public ::testing::Test {
+  protected:
+    TempBooks books{50};
+    QString copy() {
+        const QString path = books.dir() + QStringLiteral("/Temp1.Mdb");
+        QFile::remove(path);
+        QFile::copy(books.serverPath(QStringLiteral("02")) + QStringLiteral("Stok.mdb"), path);
+        return path;
+    }
+    static QVariant scalar(const QString& file, const QString& sql) {
+        QSqlQuery q = data::Database::open(file)->query(sql);
+        const QVariant v = q.next() ? q.value(0) : QVariant();
+        q.finish();
+        return v;
+    }
+};
+
+}  // namespace
+
+TEST_F(ModesTest, TargetListsHoldTheWorkKindsAccountsInCodeOrder) {
+    data::Recordset cari(data::Database::open(books.serverPath() + QStringLiteral("Cari.mdb")),
+                         data::sources::CariByCode);
+    EXPECT_EQ(modes::targetTitles(cari, modes::WorkKind::Warehouse),
+              (QStringList{QStringLiteral("KADIKÖY ŞUBESİ"), QStringLiteral("BEŞİKTAŞ ŞUBESİ"),
+                           QStringLiteral("ÜSKÜDAR ŞUBESİ")}));
+    const QStringList customers = modes::targetTitles(cari, modes::WorkKind::Account);
+    ASSERT_EQ(customers.size(), 12);
+    EXPECT_EQ(customers.first(), QStringLiteral("YILMAZ GIDA LTD.ŞTİ."));
+    EXPECT_TRUE(customers.contains(QStringLiteral("AHMET'İN BAKKALI")));
+}
+
+TEST(Paths, DataDirectoryAndBranchNumbers) {
+    EXPECT_EQ(modes::dataDirectory(QStringLiteral("\\\\127.0.0.1\\RezoruviZada\\01")),
+              QStringLiteral("\\\\127.0.0.1\\RezoruviZada\\"));
+    EXPECT_EQ(modes::dataDirectory(QStringLiteral("/srv/RezoruviZada/03")),
+              QStringLiteral("/srv/RezoruviZada/"));
+    EXPECT_EQ(modes::dataDirectory(QStringLiteral("/srv/books/01")), QStringLiteral("/srv/books/"));
+    EXPECT_EQ(modes::branchCompany(0), QStringLiteral("02"));
+    EXPECT_EQ(modes::branchCompany(3), QStringLiteral("05"));
+    EXPECT_EQ(modes::branchCompany(8), QStringLiteral("10"));
+}
+
+TEST_F(ModesTest, BalanceTextSaysWhichSideAndFindsTitlesWithApostrophes) {
+    data::Recordset cari(data::Database::open(books.serverPath() + QStringLiteral("Cari.mdb")),
+                         data::sources::CariByCode);
+    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("KAYA BAKKALİYESİ")),
+              QStringLiteral("1.650,75 Alacaklı"));
+    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("YILMAZ GIDA LTD.ŞTİ.")),
+              QStringLiteral("8.500,00 Boçlu"));
+    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("AHMET'İN BAKKALI")),
+              QStringLiteral("560,00 Boçlu"));
+    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("' OR ''='")), std::nullopt);
+}
+
+TEST_F(ModesTest, ResetPreparesTheCopyForSaleOrPurchaseInOnePass) {
+    const QString wc = copy();
+    data::Database::open(wc)->execute(
+        QStringLiteral("UPDATE StokKartlar SET GirenTutar=7, Kar=1.26 WHERE StokKod='ST000001'"));
+    const double bookQty =
+        scalar(wc, QStringLiteral("SELECT KalanB FROM StokKartlar WHERE StokKod='ST000002'"))
+            .toDouble();
+    modes::resetWorkingCopy(wc, false);
+    EXPECT_EQ(scalar(wc, QStringLiteral("SELECT KalanA FROM StokKartlar WHERE StokKod='ST000002'"))
+                  .toDouble(),
+              bookQty);
+    EXPECT_EQ(
+        scalar(wc,
+               QStringLiteral(
+                   "SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0 OR Kar<>0"))
+            .toInt(),
+        0);
+    EXPECT_EQ(
+        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE Fiyat2<>Fiyat")).toInt(),
+        0);
+    modes::resetWorkingCopy(wc, true);
+    EXPECT_EQ(
+        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat")).toInt(),
+        0);
+    // The book quantity has moved on: a second reset copies the (now 0) KalanB.
+    EXPECT_EQ(
+        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanA<>0")).toInt(), 0);
+    EXPECT_EQ(scalar(wc, QStringLiteral("SELECT count(*) FROM StokHareket")).toInt(), 0);
+}
+
+TEST_F(ModesTest, EnteredCardsAreDroppedAndMissingCopiesIgnored) {
+    const QString wc = copy();
+    const int withQty =
+        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")).toInt();
+    const int all = scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar")).toInt();
+    modes::dropEnteredCards(wc);
+    EXPECT_EQ(scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar")).toInt(),
+              all - withQty);
+    EXPECT_NO_THROW(modes::dropEnteredCards(books.dir() + QStringLiteral("/Temp7.Mdb")));
+    EXPECT_FALSE(QFile::exists(books.dir() + QStringLiteral("/Temp7.Mdb")));
+}
+
+TEST_F(ModesTest, AWorkingCopyIsHeldOnlyByALiveProcess) {
+    const QString wc = copy();
+    EXPECT_EQ(modes::lockFileOf(wc), books.dir() + QStringLiteral("/Temp1.ldb"));
+    EXPECT_FALSE(modes::workingCopyHeld(wc));
+    ASSERT_TRUE(core::writeLockFile(modes::lockFileOf(wc)));
+    EXPECT_TRUE(modes::workingCopyHeld(wc));
+    writeFile(modes::lockFileOf(wc), "2147483600 " + QSysInfo::machineHostName().toUtf8());
+    EXPECT_FALSE(modes::workingCopyHeld(wc));                  // no such process
+    writeFile(modes::lockFileOf(wc), QByteArray(64, '\x07'));  // the old engine's lock file
+    EXPECT_FALSE(modes::workingCopyHeld(wc));
+}

@@ -21,6 +21,7 @@
 #include "app/CompanyFile.h"
 #include "app/Settings.h"
 #include "app/Style.h"
+#include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
@@ -405,6 +406,9 @@ void TerminalForm::Form_Activate() {
     if (!company.error.isEmpty()) m_context.messages->inform(company.error);
     m_flagText.clear();
     m_activated = true;
+    // The shown name is selected, so the first scan replaces it instead of adding to it.
+    Text1->setFocus(Qt::OtherFocusReason);
+    Text1->selectAll();
 }
 
 double TerminalForm::twipsPerPixel() const {
@@ -502,7 +506,7 @@ void TerminalForm::Form_Unload() {
     for (data::DataControl* c : {DataTemp, DataCari, DataCariHar, DataStok, DataStokHar, DataFatura,
                                  DataFatHar, IndexPrimary, IndexSecondary})
         c->Close();
-    if (!m_ownLock.isEmpty()) QFile::remove(m_ownLock);
+    if (core::lockOwnedByThisProcess(m_ownLock)) QFile::remove(m_ownLock);
 }
 
 }  // namespace app

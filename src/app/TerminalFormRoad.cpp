@@ -74,6 +74,10 @@ void TerminalForm::wireRoad() {
 
     // The target box shows any account's title a search finds, but only its list can be picked.
     Combo1->setEditable(true);
+    // Only the search and number boxes take the keyboard, so a scan lands where it should.
+    Combo1->setFocusPolicy(Qt::NoFocus);
+    TextSet->setFocusPolicy(Qt::NoFocus);
+    cmbMouseWheel->setFocusPolicy(Qt::NoFocus);
     Combo1->lineEdit()->setReadOnly(true);
     Combo1->lineEdit()->setFont(Combo1->font());
     Combo1->lineEdit()->installEventFilter(this);
@@ -90,13 +94,6 @@ void TerminalForm::wireRoad() {
     DBGrid2->setFocusPolicy(Qt::NoFocus);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { gridRowChanged(current.row()); });
-    connect(DataTemp, &data::DataControl::refreshed, this, [this] {
-        // The models were reset; the new selection model of the view must be followed too.
-        connect(
-            DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { gridRowChanged(current.row()); },
-            Qt::UniqueConnection);
-    });
     setTabOrder(Text1, Text2);
 
     // Keys for a checkout without a mouse; the captions stay as they are.
@@ -229,7 +226,7 @@ void TerminalForm::markWorkingCopyHeld() {
 void TerminalForm::releaseWorkingCopy() {
     DataTemp->Close();
     // Only our own lock goes; another program's stays and keeps us off its copy.
-    if (!m_ownLock.isEmpty()) QFile::remove(m_ownLock);
+    if (core::lockOwnedByThisProcess(m_ownLock)) QFile::remove(m_ownLock);
     m_ownLock.clear();
     DataTemp->setDatabaseName(placeholderPath(m_context.env));
     DataTemp->setRecordSource(n::StokKartlar);
@@ -318,6 +315,7 @@ void TerminalForm::Combo1_Click() {
     Command4->setVisible(Check1[0]->isChecked() || Check1[2]->isChecked());
     data::RefreshData(*DataTemp);
     showCurrentRecord();
+    Text1->setFocus(Qt::OtherFocusReason);
 
     if (!Frame1->isVisible() && Label5->text().contains(QStringLiteral("Cari"))) {
         const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);

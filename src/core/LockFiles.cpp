@@ -19,6 +19,14 @@ bool writeLockFile(const QString& path) {
     return f.write(text) == text.size();
 }
 
+bool lockOwnedByThisProcess(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QList<QByteArray> parts = f.read(256).trimmed().split(' ');
+    return parts.size() == 2 && parts[0].toLongLong() == QCoreApplication::applicationPid() &&
+           QString::fromUtf8(parts[1]) == QSysInfo::machineHostName();
+}
+
 bool lockHeldByLiveProcess(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;

@@ -8,5 +8,7 @@ namespace core {
 /// (the old engine's lock files, a crashed terminal's) counts as stale.
 bool writeLockFile(const QString& path);
 bool lockHeldByLiveProcess(const QString& path);
+/// True when the lock file names this very process.
+bool lockOwnedByThisProcess(const QString& path);
 
 }  // namespace core

@@ -12,6 +12,7 @@
 #include "DemoBooks.h"
 #include "app/AppEnvironment.h"
 #include "app/CompanyFile.h"
+#include "app/FormFixture.h"
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "app/TerminalForm.h"
@@ -24,56 +25,6 @@ using namespace testing_support;
 using app::Settings;
 using app::TerminalForm;
 
-namespace {
-
-const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
-const QString NoConnection = QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
-
-class StartupTest : public ::testing::Test {
-  protected:
-    TempBooks books{40};
-    QTemporaryDir program;
-    QTemporaryDir settingsRoot;
-    RecordingMessages messages;
-    core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(10, 30))};
-    Settings settings{QStringLiteral("terminal"), settingsRoot.path()};
-
-    void SetUp() override {
-        demobooks::Options options;
-        options.items = 25;
-        demobooks::makePlaceholder(program.filePath(QStringLiteral("Stok.mdb")), options);
-    }
-
-    app::TerminalContext context(const QString& exe, std::optional<QString> serverPath,
-                                 bool ctrl = false) {
-        app::TerminalContext c;
-        c.env = {exe, program.path(), program.path(), settingsRoot.path()};
-        c.messages = &messages;
-        c.clock = &clock;
-        c.settings = &settings;
-        c.ctrlHeld = [ctrl] { return ctrl; };
-        c.serverPathOverride = std::move(serverPath);
-        return c;
-    }
-    /// A form on the demo books, or on `serverPath` when one is given.
-    std::unique_ptr<TerminalForm> form(const QString& exe = QStringLiteral("terminal"),
-                                       const QString& serverPath = QString()) {
-        return std::make_unique<TerminalForm>(
-            context(exe, serverPath.isEmpty() ? books.serverPath() : serverPath));
-    }
-    template <class T>
-    static T* child(QObject* f, const char* name) {
-        T* w = f->findChild<T*>(QString::fromUtf8(name));
-        if (!w) throw std::runtime_error(std::string("no control ") + name);
-        return w;
-    }
-    QString ip() const {
-        return settings.GetSetting(app::SettingsSection, app::KeyServerPath, QStringLiteral("-"));
-    }
-};
-
-}  // namespace
-
 TEST(TerminalNumber, ComesFromTheLastCharacterOfTheExecutablesName) {
     EXPECT_EQ(app::terminalNumber(QStringLiteral("terminal3")), 3);
     EXPECT_EQ(app::terminalNumber(QStringLiteral("terminal")), 1);
@@ -85,7 +36,7 @@ TEST(TerminalNumber, ComesFromTheLastCharacterOfTheExecutablesName) {
     EXPECT_EQ(env.programFolder, QStringLiteral("/opt/x"));
 }
 
-TEST_F(StartupTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
+TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
     auto f = form(QStringLiteral("terminal3"));
     ASSERT_TRUE(f->Form_Load()) << messages.said.join(u'\n').toStdString();
     EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
@@ -108,14 +59,14 @@ TEST_F(StartupTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid2")->model()->rowCount(), 25);
 }
 
-TEST_F(StartupTest, UnreachableBooksShowBothMessagesAndEnd) {
+TEST_F(FormTest, UnreachableBooksShowBothMessagesAndEnd) {
     auto f = form(QStringLiteral("terminal"), QStringLiteral("/nonexistent/RezoruviZada/01"));
     EXPECT_FALSE(f->Form_Load());
     EXPECT_EQ(messages.said, (QStringList{CopyFailed, NoConnection}));
     EXPECT_FALSE(QFile::exists(f->workingCopyPath()));
 }
 
-TEST_F(StartupTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
+TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
     ASSERT_TRUE(settings.SaveSetting(app::SettingsSection, app::KeyServerPath,
                                      books.serverPath(QStringLiteral("02"))));
     {
@@ -138,14 +89,14 @@ TEST_F(StartupTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven
     EXPECT_EQ(ip(), books.serverPath(QStringLiteral("02")));  // --server-path is not stored
 }
 
-TEST_F(StartupTest, AForeignFileWhereTheAccountsShouldBeEndsTheStart) {
+TEST_F(FormTest, AForeignFileWhereTheAccountsShouldBeEndsTheStart) {
     writeFile(books.serverPath() + QStringLiteral("Cari.mdb"), "garbage, not a database");
     auto f = form();
     EXPECT_FALSE(f->Form_Load());
     EXPECT_EQ(messages.said, QStringList{NoConnection});
 }
 
-TEST_F(StartupTest, EveryControlHasAnAccessibleName) {
+TEST_F(FormTest, EveryControlHasAnAccessibleName) {
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
     int controls = 0;
@@ -162,7 +113,7 @@ TEST_F(StartupTest, EveryControlHasAnAccessibleName) {
     EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), QStringLiteral("Text1"));
 }
 
-TEST_F(StartupTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) {
+TEST_F(FormTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) {
     const QString folder = books.dataDir() + QStringLiteral("/01");
     ASSERT_TRUE(QDir().mkpath(folder));
     for (const char* name : {"Cari.mdb", "Stok.mdb", "Fatura.mdb", "Index.mdb"})
@@ -175,7 +126,7 @@ TEST_F(StartupTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) 
               folder + QStringLiteral("\\Cari.mdb"));
 }
 
-TEST_F(StartupTest, StaleLockFilesGoButLiveOnesAndRecoveryFilesStay) {
+TEST_F(FormTest, StaleLockFilesGoButLiveOnesAndRecoveryFilesStay) {
     writeFile(program.filePath(QStringLiteral("Temp1.ldb")), QByteArray(64, '\x01'));
     writeFile(program.filePath(QStringLiteral("OLD.LDB")), "99999999 elsewhere");
     ASSERT_TRUE(core::writeLockFile(program.filePath(QStringLiteral("Temp2.ldb"))));
@@ -188,7 +139,7 @@ TEST_F(StartupTest, StaleLockFilesGoButLiveOnesAndRecoveryFilesStay) {
     EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("Temp2.Mdb-journal"))));
 }
 
-TEST_F(StartupTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
+TEST_F(FormTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
     writeFile(program.filePath(QStringLiteral("Stok.mdb")), "not a database");
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
@@ -198,7 +149,7 @@ TEST_F(StartupTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid1")->model()->rowCount(), 0);
 }
 
-TEST_F(StartupTest, ServerIpMenuStoresTheTrimmedAnswerAndCancelKeepsThePath) {
+TEST_F(FormTest, ServerIpMenuStoresTheTrimmedAnswerAndCancelKeepsThePath) {
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
     messages.textAnswer =
@@ -217,7 +168,7 @@ TEST_F(StartupTest, ServerIpMenuStoresTheTrimmedAnswerAndCancelKeepsThePath) {
     EXPECT_EQ(ip(), books.serverPath(QStringLiteral("04")));
 }
 
-TEST_F(StartupTest, FirstActivationSetsUpOnceAndCreatesTheCompanyFile) {
+TEST_F(FormTest, FirstActivationSetsUpOnceAndCreatesTheCompanyFile) {
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
     auto* command4 = child<QPushButton>(f.get(), "Command4");
@@ -244,7 +195,7 @@ TEST_F(StartupTest, FirstActivationSetsUpOnceAndCreatesTheCompanyFile) {
     EXPECT_EQ(text1->text(), QStringLiteral("typed"));
 }
 
-TEST_F(StartupTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
+TEST_F(FormTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
     writeFile(program.filePath(QStringLiteral("Firma.txt")), "\"Şen Market\"\r\n");
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
@@ -258,7 +209,7 @@ TEST_F(StartupTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
     EXPECT_EQ(readFile(program.filePath(QStringLiteral("Firma.txt"))).size(), 5002);  // untouched
 }
 
-TEST_F(StartupTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
+TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
     {
         auto f = form();
         ASSERT_TRUE(f->Form_Load());
@@ -286,7 +237,7 @@ TEST_F(StartupTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
               qRound(value("TerWidth").toInt() / tpp), qRound(value("TerHeight").toInt() / tpp)));
 }
 
-TEST_F(StartupTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothing) {
+TEST_F(FormTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothing) {
     for (const auto& [name, v] : {std::pair{"TerTop", "900000"},
                                   {"TerLeft", "900000"},
                                   {"TerWidth", "12000"},

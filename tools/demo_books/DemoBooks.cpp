@@ -234,12 +234,12 @@ void writeAccounts(const QString& path, int company) {
         bindText(st, 10, credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"));
         db.step(st);
     };
-    if (company == 1) {
-        for (const Account& a : branches())
-            add(a);
-    } else {
+    // Every company's books list the branches, so warehouse work offers the same targets
+    // whichever company's books are bound; a branch's books also hold the head office.
+    if (company != 1)
         add({"M01", "Merkez", "Merkez", "0216 444 00 01", "1112223334", "Genel Müdür", 0, 0});
-    }
+    for (const Account& a : branches())
+        add(a);
     for (const Account& a : customers())
         add(a);
     add({"=110", "HESAPLANAN KDV", "KDV", "", "", "", 0, 0});

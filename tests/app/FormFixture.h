@@ -1,0 +1,66 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+#include <memory>
+#include <stdexcept>
+
+#include "DemoBooks.h"
+#include "app/Settings.h"
+#include "app/TerminalForm.h"
+#include "core/Clock.h"
+#include "support/TestSupport.h"
+
+// A main window on demo books in temporary folders, with recorded messages and settings of its own.
+namespace testing_support {
+
+inline const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
+inline const QString NoConnection =
+    QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
+
+class FormTest : public ::testing::Test {
+  protected:
+    TempBooks books{40};
+    using TerminalForm = app::TerminalForm;
+    using Settings = app::Settings;
+    QTemporaryDir program;
+    QTemporaryDir settingsRoot;
+    RecordingMessages messages;
+    core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(10, 30))};
+    Settings settings{QStringLiteral("terminal"), settingsRoot.path()};
+
+    void SetUp() override {
+        demobooks::Options options;
+        options.items = 25;
+        demobooks::makePlaceholder(program.filePath(QStringLiteral("Stok.mdb")), options);
+    }
+
+    app::TerminalContext context(const QString& exe, std::optional<QString> serverPath,
+                                 bool ctrl = false) {
+        app::TerminalContext c;
+        c.env = {exe, program.path(), program.path(), settingsRoot.path()};
+        c.messages = &messages;
+        c.clock = &clock;
+        c.settings = &settings;
+        c.ctrlHeld = [ctrl] { return ctrl; };
+        c.serverPathOverride = std::move(serverPath);
+        return c;
+    }
+    /// A form on the demo books, or on `serverPath` when one is given.
+    std::unique_ptr<TerminalForm> form(const QString& exe = QStringLiteral("terminal"),
+                                       const QString& serverPath = QString()) {
+        return std::make_unique<TerminalForm>(
+            context(exe, serverPath.isEmpty() ? books.serverPath() : serverPath));
+    }
+    template <class T>
+    static T* child(QObject* f, const char* name) {
+        T* w = f->findChild<T*>(QString::fromUtf8(name));
+        if (!w) throw std::runtime_error(std::string("no control ") + name);
+        return w;
+    }
+    QString ip() const {
+        return settings.GetSetting(app::SettingsSection, app::KeyServerPath, QStringLiteral("-"));
+    }
+};
+
+}  // namespace testing_support

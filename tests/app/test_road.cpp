@@ -1,0 +1,280 @@
+// The operator's road on the real main window, driven by keys and clicks, checked in the books.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QTableView>
+#include <QTest>
+
+#include "app/FormFixture.h"
+#include "data/DataControl.h"
+#include "data/Database.h"
+#include "entry/NumberBox.h"
+#include "modes/WorkingSet.h"
+
+using namespace testing_support;
+
+namespace {
+
+class RoadTest : public FormTest {
+  protected:
+    std::unique_ptr<TerminalForm> f;
+
+    void start() {
+        f = form();
+        ASSERT_TRUE(f->Form_Load());
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+        f->Form_Activate();
+        QCoreApplication::processEvents();
+    }
+    template <class T>
+    T* c(const char* name) {
+        return child<T>(f.get(), name);
+    }
+    // A scanner is a keyboard: it types the code and Enter into whatever has the focus.
+    void scan(const QString& code) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, code);
+        QTest::keyClick(target, Qt::Key_Return);
+    }
+    void typeQuantity(const QString& text) {
+        QTest::mouseClick(c<entry::NumberBox>("Text2"), Qt::LeftButton);
+        QTest::keyClicks(c<entry::NumberBox>("Text2"), text);
+        QTest::keyClick(c<entry::NumberBox>("Text2"), Qt::Key_Return);
+    }
+    QVariant wc(const QString& code, const char* field) {
+        QSqlQuery q = data::Database::open(f->workingCopyPath())
+                          ->query(QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?")
+                                      .arg(QString::fromUtf8(field)),
+                                  {code});
+        const QVariant v = q.next() ? q.value(0) : QVariant();
+        q.finish();
+        return v;
+    }
+    static QVariant books1(const QString& file, const QString& sql) {
+        QSqlQuery q = data::Database::open(file)->query(sql);
+        const QVariant v = q.next() ? q.value(0) : QVariant();
+        q.finish();
+        return v;
+    }
+    void pickTarget(int index) {
+        c<QComboBox>("Combo1")->setCurrentIndex(index);
+        f->Combo1_Click();
+    }
+};
+
+}  // namespace
+
+TEST_F(RoadTest, ASaleToACustomerFromScanToTotals) {
+    start();
+    f->SbCr_Click(1);
+    EXPECT_EQ(c<QLabel>("Label5")->text(), QStringLiteral("Cari İşlemler"));
+    EXPECT_EQ(c<QComboBox>("Combo1")->count(), 12);
+    EXPECT_FALSE(c<QCheckBox>("Check1(1)")->isVisible());
+    EXPECT_TRUE(c<QPushButton>("FatCmd")->isVisible());
+
+    QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
+    ASSERT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
+    EXPECT_FALSE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_FALSE(c<QPushButton>("FatCmd")->isVisible());
+    EXPECT_TRUE(c<QPushButton>("Command4")->isVisible());
+    // The customer's balance panel; SİL and Geri wait for "Kapat".
+    ASSERT_TRUE(c<QFrame>("Frame2")->isVisible());
+    EXPECT_EQ(c<QLabel>("Label2")->text(), QStringLiteral("8.500,00 Boçlu"));
+    EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
+    QTest::mouseClick(c<QPushButton>("Command7"), Qt::LeftButton);
+    EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());
+    EXPECT_TRUE(c<QPushButton>("Command3")->isEnabled());
+
+    // The working copy is fresh: nothing entered, the book quantity in KalanA.
+    const QString code = QStringLiteral("ST000003");
+    const double price = wc(code, "Fiyat").toDouble();
+    const double vat = wc(code, "Kdv").toDouble();
+    EXPECT_EQ(wc(code, "KalanB").toDouble(), 0);
+    EXPECT_EQ(wc(code, "KalanA").toDouble(),
+              books1(f->serverPath() + QStringLiteral("Stok.mdb"),
+                     QStringLiteral("SELECT KalanB FROM StokKartlar WHERE StokKod='ST000003'"))
+                  .toDouble());
+
+    ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
+    scan(wc(code, "Barkod").toString());
+    EXPECT_EQ(wc(code, "KalanB").toDouble(), 1);
+    EXPECT_EQ(c<QLineEdit>("Text1")->text(), wc(code, "StokAdi").toString());
+    EXPECT_EQ(c<QLineEdit>("Text1")->selectedText(), c<QLineEdit>("Text1")->text());
+    scan(wc(code, "Barkod").toString());  // the next scan replaces the selected name
+    EXPECT_EQ(wc(code, "KalanB").toDouble(), 2);
+
+    typeQuantity(QStringLiteral("2,5"));
+    EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
+    EXPECT_DOUBLE_EQ(wc(code, "GirenTutar").toDouble(), 4.5 * price);
+    EXPECT_DOUBLE_EQ(wc(code, "Kar").toDouble(), 4.5 * price * vat / 100);
+    EXPECT_EQ(wc(code, "Fiyat2").toDouble(), price);
+    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), QStringLiteral("0"));
+    EXPECT_FALSE(c<QPushButton>("Command2")->isVisible());
+
+    QTest::keyClick(f.get(), Qt::Key_F7);  // Güncelle
+    ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_EQ(c<QLabel>("Label3")->text(), QStringLiteral("Cari Hesap"));
+    EXPECT_EQ(f->WorkingSetTotal(), 4.5 * price);
+    EXPECT_EQ(c<QLabel>("Label4")->text(),
+              QStringLiteral("Toplam = ") + QLocale().toString(4.5 * price, 'f', 2));
+    EXPECT_EQ(c<QTableView>("DBGrid2")->model()->rowCount(), 1);
+
+    // A scan while the totals are up books nothing and does not confirm them.
+    scan(wc(code, "Barkod").toString());
+    EXPECT_TRUE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // Vazgeç
+    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
+    EXPECT_GT(c<QTableView>("DBGrid1")->model()->rowCount(), 1);
+}
+
+TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
+    start();
+    ASSERT_EQ(c<QLabel>("Label5")->text(), QStringLiteral("Depo İşlemleri"));
+    ASSERT_EQ(c<QComboBox>("Combo1")->count(), 3);
+    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));  // the first branch
+    pickTarget(1);
+    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/03")));
+    EXPECT_TRUE(child<data::DataControl>(f.get(), "DataCari")
+                    ->databaseName()
+                    .endsWith(QStringLiteral("/03Cari.mdb")));
+    QTest::keyClick(f.get(), Qt::Key_F4);  // ALIŞ
+    ASSERT_TRUE(c<QCheckBox>("Check1(2)")->isChecked());
+    EXPECT_EQ(books1(f->workingCopyPath(),
+                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat"))
+                  .toInt(),
+              0);
+    EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());  // no balance panel in warehouse work
+
+    // A name prefix finds the first card of that name in the grid's order.
+    const QString first =
+        books1(f->workingCopyPath(),
+               QStringLiteral("SELECT StokKod FROM StokKartlar WHERE StokGizle=0 "
+                              "AND StokAdi LIKE 'YAYLA%' ORDER BY StokAdi LIMIT 1"))
+            .toString();
+    ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
+    scan(QStringLiteral("yayla"));
+    EXPECT_EQ(c<QLineEdit>("Text1")->text(), wc(first, "StokAdi").toString());
+    EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
+
+    // A price entry (cyan box) sets the price and recomputes the line; it books no quantity.
+    c<entry::NumberBox>("Text2")->setPriceEntry(true);
+    typeQuantity(QStringLiteral("12,75"));
+    EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
+    EXPECT_EQ(wc(first, "Fiyat").toDouble(), 12.75);
+    EXPECT_EQ(wc(first, "Fiyat2").toDouble(), 12.75);
+    EXPECT_EQ(wc(first, "GirenTutar").toDouble(), 12.75);
+    EXPECT_FALSE(c<entry::NumberBox>("Text2")->isPriceEntry());
+
+    // SİL clears the line; the totals then find nothing and stay closed.
+    QTest::mouseClick(c<QPushButton>("Command3"), Qt::LeftButton);
+    EXPECT_EQ(wc(first, "KalanB").toDouble(), 0);
+    QTest::mouseClick(c<QPushButton>("Command4"), Qt::LeftButton);
+    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
+}
+
+TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
+    const QString branch = books.serverPath(QStringLiteral("04")) + QStringLiteral("Stok.mdb");
+    data::Database::open(branch)->execute(
+        QStringLiteral("UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000005'"));
+    data::Database::open(branch)->execute(
+        QStringLiteral("UPDATE StokKartlar SET KalanB=0, KalanA=3 WHERE StokKod='ST000006'"));
+    start();
+    pickTarget(2);
+    QTest::mouseClick(c<QCheckBox>("Check1(1)"), Qt::LeftButton);
+    ASSERT_TRUE(c<QCheckBox>("Check1(1)")->isChecked());
+    EXPECT_EQ(readFile(f->workingCopyPath()), readFile(branch));
+    EXPECT_EQ(c<QTableView>("DBGrid1")->model()->rowCount(),
+              books1(branch, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE StokGizle=0 "
+                                            "AND KalanB+KalanA<>0"))
+                  .toInt());
+    EXPECT_EQ(c<QTableView>("DBGrid1")->model()->headerData(3, Qt::Horizontal).toString(),
+              QStringLiteral("Fazla"));
+    EXPECT_FALSE(c<QTableView>("DBGrid1")->isColumnHidden(4));
+
+    const QString code = QStringLiteral("ST000005");
+    const QString barcode = wc(code, "Barkod").toString();
+    scan(barcode);
+    EXPECT_EQ(wc(code, "KalanB").toDouble(), 1);
+    scan(barcode);
+    EXPECT_FALSE(wc(code, "KalanB").isValid());  // counted in full, gone from the list
+    scan(barcode);                               // not on the list any more: nothing happens
+    typeQuantity(QStringLiteral("3"));
+    const QString over = QStringLiteral("ST000006");
+    scan(wc(over, "Barkod").toString());
+    EXPECT_EQ(wc(over, "KalanA").toDouble(), 4);
+}
+
+TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
+    ASSERT_TRUE(QFile::remove(books.serverPath(QStringLiteral("03")) + QStringLiteral("Stok.mdb")));
+    start();
+    QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
+    ASSERT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
+    messages.said.clear();
+    pickTarget(1);
+    EXPECT_EQ(messages.said, QStringList{QStringLiteral("BEŞİKTAŞ ŞUBESİ Bilgisi Bulunamadı")});
+    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
+}
+
+TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
+    start();
+    ASSERT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
+    data::Database::open(f->workingCopyPath())
+        ->execute(QStringLiteral(
+            "UPDATE StokKartlar SET Fiyat=999, GirenTutar=5 WHERE StokKod='ST000001'"));
+    // Process 1 is always running: its lock file marks the copy as held.
+    writeFile(modes::lockFileOf(f->workingCopyPath()), "1 " + QSysInfo::machineHostName().toUtf8());
+    pickTarget(1);
+    EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
+    EXPECT_EQ(wc(QStringLiteral("ST000001"), "Fiyat").toDouble(), 999);     // not copied again
+    EXPECT_EQ(wc(QStringLiteral("ST000001"), "GirenTutar").toDouble(), 0);  // but reset
+    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));           // and no branch switch
+    f->close();
+    EXPECT_TRUE(QFile::exists(modes::lockFileOf(f->workingCopyPath())));  // not ours to delete
+}
+
+TEST_F(RoadTest, TheWorkKindIsRememberedAndKeysDriveTheRoad) {
+    start();
+    messages.said.clear();
+    ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
+    EXPECT_FALSE(c<QLineEdit>("Text1")->text().isEmpty());
+    scan(QStringLiteral("8690000000012"));  // no operation chosen yet: replaces the shown name
+    EXPECT_EQ(messages.said, QStringList{QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz.")});
+    QTest::keyClick(f.get(), Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(settings.GetSetting(app::SettingsSection, app::KeyWorkKind, QString()),
+              QStringLiteral("1"));
+    f->close();
+    f.reset();
+
+    start();
+    EXPECT_EQ(c<QLabel>("Label5")->text(), QStringLiteral("Cari İşlemler"));
+    EXPECT_TRUE(c<QPushButton>("FatCmd")->isVisible());
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // closes the balance panel
+    EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());
+    QTest::keyClick(f.get(), Qt::Key_F9);  // Geri
+    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    QTest::keyClick(f.get(), Qt::Key_F2);  // clears SATIŞ again: the boxes come back
+    EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
+    EXPECT_TRUE(c<QCheckBox>("Check1(2)")->isVisible());
+    for (const char* name :
+         {"Command2", "Command3", "Command4", "FatCmd", "Command1(0)", "Command8(1)"})
+        EXPECT_TRUE(c<QPushButton>(name)->toolTip().contains(u'F')) << name;
+}

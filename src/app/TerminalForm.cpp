@@ -107,6 +107,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     IndexPrimary = control(QStringLiteral("IndexPrimary"));
     IndexSecondary = control(QStringLiteral("IndexSecondary"));
     DataTemp = control(QStringLiteral("DataTemp"));
+    DataTemp->setScratch(true);  // the working copy is remade at every start
 
     buildControls();
     buildMenus();

@@ -170,7 +170,11 @@ void TerminalForm::SbCr_Click(int index) {
     data::RefreshData(*DataCari);
     const QStringList titles = modes::targetTitles(
         DataCari->recordset(), index == 1 ? modes::WorkKind::Account : modes::WorkKind::Warehouse);
-    modes::dropEnteredCards(workingCopyPath());
+    // A copy that the first target's preparation replaces anyway need not be cleaned first.
+    if (titles.isEmpty() || modes::workingCopyHeld(workingCopyPath()))
+        // A copy that the first target's preparation replaces anyway need not be cleaned first.
+        if (titles.isEmpty() || modes::workingCopyHeld(workingCopyPath()))
+            modes::dropEnteredCards(workingCopyPath());
     if (!titles.isEmpty()) {
         {
             const QSignalBlocker block(Combo1);

@@ -20,6 +20,7 @@ bool writeLockFile(const QString& path) {
 }
 
 bool lockOwnedByThisProcess(const QString& path) {
+    if (path.isEmpty()) return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QList<QByteArray> parts = f.read(256).trimmed().split(' ');

@@ -22,6 +22,9 @@ class DataControl : public QObject {
     QString recordSource() const { return m_recordSource; }
     void setRecordSource(const QString& source) { m_recordSource = source; }
 
+    /// Whether the bound file is a scratch file (see Database::Durability); the books are not.
+    void setScratch(bool scratch) { m_scratch = scratch; }
+
     /// Opens the database (if needed) and runs the record source again. Throws DatabaseError.
     void Refresh();
     /// Releases the recordset and the database connection.
@@ -43,6 +46,7 @@ class DataControl : public QObject {
     QString m_recordSource;
     std::shared_ptr<Database> m_database;
     std::unique_ptr<Recordset> m_recordset;
+    bool m_scratch = false;
 };
 
 /// Reopens the control's recordset and walks to its first record, so the record count is complete

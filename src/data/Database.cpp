@@ -54,6 +54,19 @@ DatabaseKind databaseKind(const QString& localPath) {
     return DatabaseKind::Unknown;
 }
 
+std::shared_ptr<Database> Database::open(const QString& path, Durability durability) {
+    auto db = open(path);
+    const bool scratch = durability == Durability::Scratch;
+    db->query(scratch ? QStringLiteral("PRAGMA synchronous=OFF")
+                      : QStringLiteral("PRAGMA synchronous=FULL"));
+    // A local scratch file is read through memory mapping: walking a large table by an index
+    // then costs no system call per row. Files on a share are never mapped.
+    QSqlQuery mm = db->query(scratch ? QStringLiteral("PRAGMA mmap_size=268435456")
+                                     : QStringLiteral("PRAGMA mmap_size=0"));
+    mm.finish();
+    return db;
+}
+
 std::shared_ptr<Database> Database::open(const QString& path) {
     const QString local = resolvePath(path);
     switch (databaseKind(local)) {

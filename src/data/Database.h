@@ -19,6 +19,12 @@ class Database {
     /// backslashes are accepted. Throws DatabaseError with a text for the operator.
     static std::shared_ptr<Database> open(const QString& path);
 
+    /// How much a commit waits for the disk. The books always wait (Full). A scratch file the
+    /// terminal remakes at every start, such as its working copy, need not: its commits return
+    /// once the operating system has the data, so a program crash still loses nothing.
+    enum class Durability { Full, Scratch };
+    static std::shared_ptr<Database> open(const QString& path, Durability durability);
+
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

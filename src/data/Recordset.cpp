@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
 #include "core/TurkishText.h"
 #include "data/Database.h"
@@ -201,9 +202,23 @@ int Recordset::findInMemory(const Criteria::TextTest& test) {
         }
         return col->first.value(key, -1);
     }
-    for (size_t i = 0; i < col->values.size(); ++i)
-        if (col->values[i].startsWith(key)) return static_cast<int>(i);
-    return -1;
+    if (!col->isSorted) {
+        col->sorted.resize(col->values.size());
+        for (size_t i = 0; i < col->sorted.size(); ++i)
+            col->sorted[i] = static_cast<int>(i);
+        std::stable_sort(col->sorted.begin(), col->sorted.end(),
+                         [col](int a, int b) { return col->values[a] < col->values[b]; });
+        col->isSorted = true;
+    }
+    // The values beginning with the key lie together in value order; the first of them in the
+    // recordset's order is the smallest position among them.
+    auto it =
+        std::lower_bound(col->sorted.begin(), col->sorted.end(), key,
+                         [col](int pos, const QByteArray& k) { return col->values[pos] < k; });
+    int best = -1;
+    for (; it != col->sorted.end() && col->values[*it].startsWith(key); ++it)
+        if (best < 0 || *it < best) best = *it;
+    return best;
 }
 
 bool Recordset::sourceMentions(int column) const {
@@ -350,6 +365,7 @@ void Recordset::Update() {
                             ? QByteArray()
                             : '\x01' + core::foldTurkish(it.value().toString()).toUtf8();
                     f->hashed = false;
+                    f->isSorted = false;
                 }
             }
             noteOwnWrite(harmless);
@@ -388,6 +404,7 @@ void Recordset::Delete() {
     for (auto& f : m_folded) {
         f.values.erase(f.values.begin() + m_pos);
         f.hashed = false;
+        f.isSorted = false;
     }
     noteOwnWrite(true);  // the keyset already lost the row
     m_keyIndexValid = false;

@@ -79,6 +79,8 @@ class Recordset {
         std::vector<QByteArray> values;
         QHash<QByteArray, int> first;
         bool hashed = false;
+        std::vector<int> sorted;  // positions ordered by value, for prefix searches
+        bool isSorted = false;
     };
 
     bool keysStillValid() const;

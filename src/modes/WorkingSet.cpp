@@ -16,7 +16,7 @@ void dropEnteredCards(const QString& workingCopy) {
 }
 
 void resetWorkingCopy(const QString& workingCopy, bool purchase) {
-    auto db = data::Database::open(workingCopy);
+    auto db = data::Database::open(workingCopy, data::Database::Durability::Scratch);
     // The four resets are one statement: every right-hand side sees the card as it was, which is
     // what running them one after another gives, in a single pass over a large copy.
     db->begin();
@@ -33,7 +33,9 @@ void resetWorkingCopy(const QString& workingCopy, bool purchase) {
 }
 
 bool workingCopyHeld(const QString& workingCopy) {
-    return core::lockHeldByLiveProcess(lockFileOf(workingCopy));
+    const QString lock = lockFileOf(workingCopy);
+    // A lock of our own is left from an earlier binding in this run, not another program's.
+    return core::lockHeldByLiveProcess(lock) && !core::lockOwnedByThisProcess(lock);
 }
 
 QString lockFileOf(const QString& workingCopy) {

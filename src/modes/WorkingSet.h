@@ -14,7 +14,8 @@ void dropEnteredCards(const QString& workingCopy);
 /// cards, all or nothing.
 void resetWorkingCopy(const QString& workingCopy, bool purchase);
 
-/// Whether another program holds the working copy open (its lock file is there and alive).
+/// Whether another program holds the working copy open (its lock file is there, alive, and not
+/// this process's own).
 bool workingCopyHeld(const QString& workingCopy);
 
 /// The lock file of a working copy ("Temp1.ldb" beside "Temp1.Mdb").

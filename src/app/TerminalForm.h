@@ -104,6 +104,7 @@ class TerminalForm : public QMainWindow {
     void bindServerControls();
     void openTotals(bool invoice);
     void showCurrentRecord();
+    void refitNameColumn();
     void gridPressed();
     void gridRowChanged(int row);
     void moveGridRow(int step);

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
@@ -207,6 +208,7 @@ void TerminalForm::Check1_Click(int index) {
         DBGrid1->model()->setHeaderData(
             3, Qt::Horizontal, index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
         DBGrid1->setColumnHidden(4, index != 1);
+        refitNameColumn();
     } else {
         Check1[0]->setVisible(true);
         Check1[1]->setVisible(warehouseWork());
@@ -475,6 +477,15 @@ void TerminalForm::Command7_Click() {
 }
 
 // --- grid --------------------------------------------------------------------------------
+
+void TerminalForm::refitNameColumn() {
+    // The name column takes the room the other visible columns leave.
+    int others = 0;
+    for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
+        if (c != 1 && !DBGrid1->isColumnHidden(c)) others += DBGrid1->columnWidth(c);
+    const int scrollBar = DBGrid1->verticalScrollBar()->sizeHint().width();
+    DBGrid1->setColumnWidth(1, std::max(120, DBGrid1->width() - others - scrollBar - 4));
+}
 
 void TerminalForm::showCurrentRecord() {
     if (!DataTemp->isOpen()) return;

@@ -358,7 +358,8 @@ void TerminalForm::Text1_Search() {
 
 void TerminalForm::Command2_Click() {
     try {
-        if (!operationTicked()) {
+        // Warehouse work books only for an operation; account work without one is an invoice.
+        if (warehouseWork() && !operationTicked()) {
             if (Text2->value() != 0)
                 m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
         } else if (DataTemp->isOpen()) {

@@ -249,6 +249,35 @@ TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
     EXPECT_TRUE(QFile::exists(modes::lockFileOf(f->workingCopyPath())));  // not ours to delete
 }
 
+TEST_F(RoadTest, AnInvoiceTotalAndAPriceLabelPreview) {
+    start();
+    f->SbCr_Click(1);  // account work with no operation ticked: the invoice road
+    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), QStringLiteral("Fatura"));
+    scan(QStringLiteral("8690000000067"));
+    scan(QStringLiteral("8690000000067"));
+    QTest::keyClick(f.get(), Qt::Key_F8);
+    ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_EQ(c<QLabel>("Label3")->text(), QStringLiteral("Fatura"));
+    const double price = wc(QStringLiteral("ST000006"), "Fiyat").toDouble();
+    EXPECT_EQ(c<QLabel>("Label4")->text(),
+              QStringLiteral("Toplam = ") + QLocale().toString(2 * price, 'g', 15));
+    QTest::mouseClick(c<QPushButton>("Command8(0)"), Qt::LeftButton);
+
+    f->SbCr_Click(0);
+    QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale: the button reads "Barkod"
+    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), QStringLiteral("Barkod"));
+    scan(QStringLiteral("8690000000067"));
+    QTest::keyClick(f.get(), Qt::Key_F8);
+    ASSERT_TRUE(c<QFrame>("Frame4")->isVisible());
+    EXPECT_EQ(c<QLabel>("Label8(0)")->text(), wc(QStringLiteral("ST000006"), "StokAdi").toString());
+    EXPECT_EQ(c<QLabel>("Label8(2)")->text(),
+              QLocale().toString(wc(QStringLiteral("ST000006"), "Fiyat").toDouble(), 'f', 2) +
+                  QStringLiteral(" TL."));
+    EXPECT_EQ(c<QLineEdit>("Text3")->text(), QStringLiteral("8690000000067"));
+    QTest::mouseClick(c<QPushButton>("Command5(0)"), Qt::LeftButton);
+    EXPECT_FALSE(c<QFrame>("Frame4")->isVisible());
+}
+
 TEST_F(RoadTest, TheWorkKindIsRememberedAndKeysDriveTheRoad) {
     start();
     messages.said.clear();

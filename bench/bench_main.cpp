@@ -94,21 +94,38 @@ QStringList column(const QString& file, const char* sql) {
     return out;
 }
 
+// A terminal on the given books, started as the executable starts it.
+struct Terminal {
+    core::SystemClock clock;
+    app::Settings settings;
+    app::TerminalForm form;
+    Terminal(const QString& serverPath, const QString& programFolder, const QString& configFolder,
+             core::Messages& messages)
+        : settings(QStringLiteral("terminal"), configFolder),
+          form(context(serverPath, programFolder, configFolder, messages)) {
+        if (!form.Form_Load()) std::fprintf(stderr, "start-up failed\n");
+        form.show();
+        form.Form_Activate();
+    }
+    app::TerminalContext context(const QString& serverPath, const QString& programFolder,
+                                 const QString& configFolder, core::Messages& messages) {
+        app::TerminalContext c;
+        c.env = {QStringLiteral("terminal"), programFolder, programFolder, configFolder};
+        c.messages = &messages;
+        c.clock = &clock;
+        c.settings = &settings;
+        c.ctrlHeld = [] { return false; };
+        c.serverPathOverride = serverPath;
+        return c;
+    }
+};
+
 // The operator's road on the real main window: preparing a working set for a customer's sale,
 // then scans that each book one piece.
 void benchRoad(bench::Report& report, const QString& serverPath, const QString& programFolder,
                const QString& configFolder, core::Messages& messages, int items) {
-    core::SystemClock clock;
-    app::Settings settings(QStringLiteral("terminal"), configFolder);
-    app::TerminalContext c;
-    c.env = {QStringLiteral("terminal"), programFolder, programFolder, configFolder};
-    c.messages = &messages;
-    c.clock = &clock;
-    c.settings = &settings;
-    c.ctrlHeld = [] { return false; };
-    c.serverPathOverride = serverPath;
-    app::TerminalForm form(c);
-    form.Form_Load();
+    Terminal terminal(serverPath, programFolder, configFolder, messages);
+    app::TerminalForm& form = terminal.form;
     form.show();
     form.Form_Activate();
     form.SbCr_Click(1);
@@ -193,21 +210,9 @@ int main(int argc, char** argv) {
                  static_cast<double>(QFileInfo(stock).size()) / 1e6, QStringLiteral("MB"));
 
     // Start-up to the shown main window: copy, bindings, first activation and the first paint.
-    core::SystemClock clock;
-    app::Settings settings(QStringLiteral("terminal"), config.path());
     const double startup = bench::medianMs(5, [&] {
-        app::TerminalContext c;
-        c.env = {QStringLiteral("terminal"), program.path(), program.path(), config.path()};
-        c.messages = &messages;
-        c.clock = &clock;
-        c.settings = &settings;
-        c.ctrlHeld = [] { return false; };
-        c.serverPathOverride = serverPath;
-        app::TerminalForm form(c);
-        if (!form.Form_Load()) std::fprintf(stderr, "start-up failed\n");
-        form.show();
-        form.Form_Activate();
-        form.grab();  // paints every visible control once
+        Terminal terminal(serverPath, program.path(), config.path(), messages);
+        terminal.form.grab();  // paints every visible control once
     });
     report.value(QStringLiteral("startup_main_window_%1_items").arg(items), startup,
                  QStringLiteral("ms"));

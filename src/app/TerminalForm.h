@@ -103,6 +103,8 @@ class TerminalForm : public QMainWindow {
     void bindWorkingCopy(const QString& source);
     void bindServerControls();
     void openTotals(bool invoice);
+    /// "Tamam" on the account totals screen; false when nothing could be written.
+    bool postWorkingSet();
     void showCurrentRecord();
     void refitNameColumn();
     void gridPressed();
@@ -126,6 +128,7 @@ class TerminalForm : public QMainWindow {
     int m_workKind = 0;
     double m_workingSetTotal = 0;
     bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
+    bool m_posting = false;       // "Tamam" is writing the books
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;

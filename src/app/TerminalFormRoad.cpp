@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include "invoicing/Totals.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
+#include "posting/Posting.h"
 
 namespace app {
 
@@ -428,14 +430,63 @@ void TerminalForm::FatCmd_Click() {
 }
 
 void TerminalForm::Command8_Click(int index) {
-    // "Tamam" (index 1) writes the books; that arrives with the posting.
-    if (index == 1) return;
+    if (index == 1) {
+        // A second tap while the books are written does nothing.
+        if (m_posting) return;
+        m_posting = true;
+        Command8[1]->setEnabled(false);
+        const bool done = Label3->text() == FaturaCaption ? false : postWorkingSet();
+        Command8[1]->setEnabled(true);
+        m_posting = false;
+        // A failed posting keeps the totals screen: the lines are still there to try again.
+        if (!done) return;
+    }
     DataTemp->setRecordSource(data::sources::FullList);
     data::RefreshData(*DataTemp);
     showCurrentRecord();
     Frame3->setVisible(false);
     Frame1->setVisible(true);
     Text1->setFocus(Qt::OtherFocusReason);
+}
+
+bool TerminalForm::postWorkingSet() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    Command4->setEnabled(false);
+    posting::PostingRequest request;
+    request.warehouse = warehouseWork();
+    request.sale = Check1[0]->isChecked();
+    request.serverPath = m_serverPath;
+    request.workingCopy = workingCopyPath();
+    request.targetTitle = Combo1->currentText();
+    request.targetIndex = Combo1->currentIndex();
+    request.clock = m_context.clock;
+    posting::PostingResult result;
+    try {
+        result = posting::postWorkingSet(request);
+    } catch (const data::DatabaseError& e) {
+        QGuiApplication::restoreOverrideCursor();
+        Command4->setEnabled(true);
+        m_context.messages->inform(e.text());
+        return false;
+    }
+    QGuiApplication::restoreOverrideCursor();
+    Command4->setEnabled(true);
+    if (result.posted && request.warehouse) {
+        // The data controls follow the head-office side, as the posting left them.
+        const QString head = posting::headOfficePath(m_serverPath);
+        for (auto [control, file] : {std::pair{DataCari, n::files::Cari},
+                                     {DataCariHar, n::files::Cari},
+                                     {DataStok, n::files::Stok},
+                                     {DataStokHar, n::files::Stok},
+                                     {IndexPrimary, n::files::Index},
+                                     {IndexSecondary, n::files::Index}}) {
+            control->setDatabaseName(head + file);
+            guarded([control] { data::RefreshData(*control); });
+        }
+    }
+    Check1[0]->setChecked(false);
+    Check1[2]->setChecked(false);
+    return true;
 }
 
 // --- navigation --------------------------------------------------------------------------

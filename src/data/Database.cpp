@@ -67,7 +67,7 @@ std::shared_ptr<Database> Database::open(const QString& path, Durability durabil
     return db;
 }
 
-std::shared_ptr<Database> Database::open(const QString& path) {
+QString Database::checkedPath(const QString& path) {
     const QString local = resolvePath(path);
     switch (databaseKind(local)) {
         case DatabaseKind::Missing:
@@ -83,6 +83,22 @@ std::shared_ptr<Database> Database::open(const QString& path) {
         case DatabaseKind::SQLite:
             break;
     }
+    return local;
+}
+
+std::unique_ptr<Database> Database::openPrivate(const QString& path) {
+    return std::unique_ptr<Database>(new Database(checkedPath(path)));
+}
+
+void Database::attach(const QString& path, const QString& alias) {
+    const QString local = checkedPath(path);
+    query(QStringLiteral("ATTACH DATABASE ? AS %1").arg(alias),
+          {QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(local, "/")) +
+           QStringLiteral("?mode=rw")});
+}
+
+std::shared_ptr<Database> Database::open(const QString& path) {
+    const QString local = checkedPath(path);
     const QString key = identityOf(local);
     auto& registry = openDatabases();
     if (auto existing = registry.value(key).lock()) return existing;

@@ -25,6 +25,12 @@ class Database {
     enum class Durability { Full, Scratch };
     static std::shared_ptr<Database> open(const QString& path, Durability durability);
 
+    /// A connection of its own, shared with no one: a posting attaches every file it writes to it,
+    /// so one transaction commits across all of them.
+    static std::unique_ptr<Database> openPrivate(const QString& path);
+    /// Attaches another database file under `alias`; the same checks as open().
+    void attach(const QString& path, const QString& alias);
+
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -57,6 +63,8 @@ class Database {
 
   private:
     explicit Database(QString path);
+    /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
+    static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q) const;
 
     QString m_path;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace data {
+class Database;
+}
+
+namespace posting {
+
+/// Draws the next document number (serial false, field Indexi) or serial number (serial true,
+/// field Serino) of a year from the counters of the index database attached as `schema`, creating
+/// the year's rows on its first draw. Numbers are the year's last two digits followed by a running
+/// number without leading zeros (201, 202, …, 2010). Run it inside the caller's write transaction:
+/// nothing else can draw between the read and the write, and a rolled-back draw is not consumed.
+/// Throws DatabaseError when a counter's running part is not a number.
+QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year);
+
+}  // namespace posting

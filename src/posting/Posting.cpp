@@ -1,0 +1,284 @@
+#include "posting/Posting.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <algorithm>
+#include <vector>
+
+#include "core/Clock.h"
+#include "core/DateFormat.h"
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+#include "data/Names.h"
+#include "modes/Targets.h"
+#include "posting/Counters.h"
+#include "posting/StockTotals.h"
+
+namespace posting {
+
+namespace n = data::names;
+
+namespace {
+
+struct Line {
+    QString code, name, unit;
+    double price = 0, quantity = 0, amount = 0;
+};
+
+struct Account {
+    qint64 rowid = 0;
+    QString code, title;
+    double borc = 0, alacak = 0;
+};
+
+struct Card {
+    qint64 rowid = 0;
+    QString name, barcode;
+    double cost = 0;
+    StockTotals totals;
+};
+
+// One side of a posting: the books it writes and the account it writes against.
+struct Side {
+    QString cari, stok;  // schema aliases
+    bool headOffice = false;
+    Account account;
+    QHash<QString, Card> cards;
+};
+
+std::vector<Line> enteredLines(data::Database& db) {
+    std::vector<Line> lines;
+    QSqlQuery q = db.query(QStringLiteral(
+        "SELECT StokKod, StokAdi, Birim, Fiyat, KalanB, GirenTutar FROM main.StokKartlar "
+        "WHERE StokGizle=0 AND KalanB<>0 ORDER BY StokKod, rowid"));
+    while (q.next()) {
+        lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                         q.value(3).toDouble(), q.value(4).toDouble(), q.value(5).toDouble()});
+    }
+    q.finish();
+    return lines;
+}
+
+std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
+                                   const QString& value) {
+    QSqlQuery q = db.query(QStringLiteral("SELECT rowid, CariKod, Unvan, Borc, Alacak FROM "
+                                          "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid "
+                                          "LIMIT 1")
+                               .arg(schema, field),
+                           {value});
+    std::optional<Account> a;
+    if (q.next())
+        a = Account{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                    q.value(3).toDouble(), q.value(4).toDouble()};
+    q.finish();
+    return a;
+}
+
+// Reads each line's card on a side; the codes without one are added to `missing`.
+void findCards(data::Database& db, Side& side, const std::vector<Line>& lines,
+               const QString& fileName, QStringList& missing) {
+    QSqlQuery& q = db.prepared(
+        QStringLiteral(
+            "SELECT rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, GirenTutar, CikanTutar, "
+            "KalanB, KalanA FROM %1.StokKartlar WHERE StokKod = ? ORDER BY rowid LIMIT 1")
+            .arg(side.stok));
+    for (const Line& line : lines) {
+        if (side.cards.contains(line.code)) continue;
+        q.bindValue(0, line.code);
+        if (!q.exec())
+            throw data::DatabaseError(QStringLiteral("Stok kartı okunamadı: ") + fileName);
+        if (q.next()) {
+            Card c;
+            c.rowid = q.value(0).toLongLong();
+            c.name = q.value(1).toString();
+            c.barcode = q.value(2).toString();
+            c.cost = q.value(3).toDouble();
+            c.totals = {q.value(4).toDouble(), q.value(5).toDouble(), q.value(6).toDouble(),
+                        q.value(7).toDouble(), q.value(8).toDouble(), q.value(9).toDouble()};
+            side.cards.insert(line.code, c);
+        } else {
+            missing << QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
+        }
+        q.finish();
+    }
+}
+
+void writeAccount(data::Database& db, Side& side, bool sale, double total, const QString& number,
+                  const QDateTime& at, const QString& targetCode) {
+    // The head office's side of a sale is a purchase for it, and the other way round.
+    const bool debit = side.headOffice ? !sale : sale;
+    const QString text = debit ? QStringLiteral("Satış ile") : QStringLiteral("Alış ile");
+    db.query(QStringLiteral("INSERT INTO %1.CariHareket (CariHarKod, Tarih, Aciklama, %2, Carisi, "
+                            "DigerId, Nerde, Sube) VALUES (?, ?, ?, ?, ?, ?, 'S', '01')")
+                 .arg(side.cari, debit ? QStringLiteral("Borc") : QStringLiteral("Alacak")),
+             {side.headOffice ? side.account.code : targetCode, core::storedDateTime(at), text,
+              total, side.headOffice ? side.account.code : side.account.title, number});
+    Account& a = side.account;
+    (debit ? a.borc : a.alacak) += total;
+    const bool credit = a.alacak > a.borc;
+    db.query(QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
+                            "WHERE rowid = ?")
+                 .arg(side.cari),
+             {a.borc, a.alacak, credit ? a.alacak - a.borc : a.borc - a.alacak,
+              credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
+}
+
+void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, bool sale,
+                const QString& number, const QDateTime& at, const QString& carisi,
+                const QString& title, const QString& branchCode) {
+    const bool in = side.headOffice ? sale : !sale;
+    const QString direction = in ? QStringLiteral("Alış") : QStringLiteral("Satış");
+    const QString time = core::formatWithSeparators(at, QStringLiteral("dd/MM/yyyy HH:mm"));
+    QSqlQuery& insert = db.prepared(
+        QStringLiteral("INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, Fiyat, "
+                       "Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, StokAd, Unvan, "
+                       "Barkod, Maliyet, Sube) VALUES (?,?,?,?,?,?,?,?,?,?,'C',?,?,?,?,?,?)")
+            .arg(side.stok));
+    QSqlQuery& update = db.prepared(
+        QStringLiteral("UPDATE %1.StokKartlar SET GirenMik = ?, CikanMik = ?, GirenTutar = ?, "
+                       "CikanTutar = ?, KalanB = ?, KalanA = ? WHERE rowid = ?")
+            .arg(side.stok));
+    for (const Line& line : lines) {
+        Card& card = side.cards[line.code];
+        const QVariantList values = {line.code,
+                                     time,
+                                     line.name + QStringLiteral(" İle"),
+                                     line.unit,
+                                     line.price,
+                                     line.quantity,
+                                     line.amount,
+                                     direction,
+                                     carisi,
+                                     number,
+                                     core::storedDateTime(at),
+                                     card.name,
+                                     title,
+                                     card.barcode,
+                                     card.cost,
+                                     branchCode};
+        for (int i = 0; i < values.size(); ++i)
+            insert.bindValue(i, values[i]);
+        if (!insert.exec())
+            throw data::DatabaseError(QStringLiteral("Stok hareketi yazılamadı: ") + line.code);
+        card.totals.add(in, line.quantity, line.amount);
+        const StockTotals& t = card.totals;
+        const QVariantList totals = {t.girenMik, t.cikanMik, t.girenTutar, t.cikanTutar,
+                                     t.kalanB,   t.kalanA,   card.rowid};
+        for (int i = 0; i < totals.size(); ++i)
+            update.bindValue(i, totals[i]);
+        if (!update.exec())
+            throw data::DatabaseError(QStringLiteral("Stok kartı yazılamadı: ") + line.code);
+    }
+}
+
+}  // namespace
+
+QString headOfficePath(const QString& serverPath) {
+    return modes::dataDirectory(serverPath) + QStringLiteral("01");
+}
+
+PostingResult postWorkingSet(const PostingRequest& r) {
+    const QDateTime postingTime = r.clock->now();
+    const QString headOffice = headOfficePath(r.serverPath);
+    struct File {
+        QString alias, path;
+    };
+    std::vector<File> files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
+                               {QStringLiteral("ss"), r.serverPath + n::files::Stok},
+                               {QStringLiteral("si"), r.serverPath + n::files::Index}};
+    if (r.warehouse) {
+        files.push_back({QStringLiteral("hc"), headOffice + n::files::Cari});
+        files.push_back({QStringLiteral("hs"), headOffice + n::files::Stok});
+    }
+    // Every terminal takes the files' write locks in the same order, so two postings that share
+    // files wait for each other instead of deadlocking.
+    for (File& f : files)
+        f.path = data::resolvePath(f.path);
+    std::sort(files.begin(), files.end(),
+              [](const File& a, const File& b) { return a.path < b.path; });
+
+    auto db = data::Database::openPrivate(r.workingCopy);
+    for (const File& f : files)
+        db->attach(f.path, f.alias);
+    for (const QString& schema :
+         {QStringLiteral("main"), QStringLiteral("sc"), QStringLiteral("ss"), QStringLiteral("si"),
+          QStringLiteral("hc"), QStringLiteral("hs")}) {
+        if (schema.startsWith(u'h') && !r.warehouse) continue;
+        db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(schema)).finish();
+    }
+    auto fileOf = [&](const QString& alias) {
+        for (const File& f : files)
+            if (f.alias == alias) return f.path;
+        return QString();
+    };
+
+    PostingResult result;
+    db->begin();
+    try {
+        const std::vector<Line> lines = enteredLines(*db);
+        for (const Line& line : lines)
+            result.total += line.amount;
+        result.lines = static_cast<int>(lines.size());
+        if (lines.empty() || result.total == 0) {
+            db->rollback();
+            return result;
+        }
+
+        QStringList missing;
+        const QString targetCode =
+            r.warehouse ? QStringLiteral("Şube") + modes::branchCompany(r.targetIndex) : QString();
+        Side head{QStringLiteral("sc"), QStringLiteral("ss"), true, {}, {}};
+        Side target = r.warehouse ? Side{QStringLiteral("hc"), QStringLiteral("hs"), false, {}, {}}
+                                  : Side{QStringLiteral("sc"), QStringLiteral("ss"), false, {}, {}};
+        if (r.warehouse) {
+            if (auto a =
+                    findAccount(*db, head.cari, QStringLiteral("Unvan"), QStringLiteral("Merkez")))
+                head.account = *a;
+            else
+                missing << QStringLiteral("\"Merkez\" cari kartı (%1)").arg(fileOf(head.cari));
+            findCards(*db, head, lines, fileOf(head.stok), missing);
+        }
+        const auto targetAccount =
+            r.warehouse ? findAccount(*db, target.cari, QStringLiteral("CariKod"), targetCode)
+                        : findAccount(*db, target.cari, QStringLiteral("Unvan"), r.targetTitle);
+        if (targetAccount)
+            target.account = *targetAccount;
+        else
+            missing << QStringLiteral("\"%1\" cari kartı (%2)")
+                           .arg(r.warehouse ? targetCode : r.targetTitle, fileOf(target.cari));
+        findCards(*db, target, lines, fileOf(target.stok), missing);
+        if (!missing.isEmpty()) {
+            throw data::DatabaseError(
+                QStringLiteral("Hiçbir şey yazılmadı; bulunamayan kayıtlar:\n") +
+                missing.mid(0, 12).join(u'\n') +
+                (missing.size() > 12 ? QStringLiteral("\n…") : QString()));
+        }
+
+        result.documentNumber = DrawNumber(*db, QStringLiteral("si"), false,
+                                           QString::number(postingTime.date().year()));
+        if (r.warehouse) {
+            writeAccount(*db, head, r.sale, result.total, result.documentNumber, postingTime,
+                         QString());
+            writeStock(*db, head, lines, r.sale, result.documentNumber, postingTime,
+                       head.account.code, r.targetTitle,
+                       QStringLiteral("%1").arg(r.targetIndex + 1, 2, 10, QLatin1Char('0')));
+        }
+        const QString code = r.warehouse ? targetCode : target.account.code;
+        writeAccount(*db, target, r.sale, result.total, result.documentNumber, r.clock->now(),
+                     code);
+        writeStock(*db, target, lines, r.sale, result.documentNumber, postingTime, code,
+                   r.targetTitle, QString(code).remove(QStringLiteral("Şube")));
+        // The posted lines leave the working set in the same commit: they can never post twice.
+        db->execute(QStringLiteral(
+            "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
+        db->commit();
+    } catch (...) {
+        if (db->inTransaction()) db->rollback();
+        throw;
+    }
+    result.posted = true;
+    return result;
+}
+
+}  // namespace posting

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QString>
+
+#include "data/Database.h"
+
+namespace testing_support {
+
+/// Reads one value from a books file.
+inline QVariant value(const QString& file, const QString& sql, const QVariantList& params = {}) {
+    QSqlQuery q = data::Database::open(file)->query(sql, params);
+    const QVariant v = q.next() ? q.value(0) : QVariant();
+    q.finish();
+    return v;
+}
+
+/// A working copy of a company's stock with some lines entered: `lines` cards from the first
+/// visible ones, each with quantity 1 + its place and its amount at the sale price.
+inline QString enteredWorkingCopy(const QString& serverPath, const QString& target, int lines) {
+    QFile::remove(target);
+    QFile::copy(serverPath + QStringLiteral("Stok.mdb"), target);
+    auto db = data::Database::open(target);
+    db->execute(QStringLiteral(
+        "UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, Fiyat2=Fiyat"));
+    db->query(QStringLiteral("UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
+                             "(rowid % 3)) * Fiyat "
+                             "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
+                             "ORDER BY rowid LIMIT ?)"),
+              {lines});
+    return target;
+}
+
+}  // namespace testing_support

@@ -17,6 +17,7 @@
 #include "data/Database.h"
 #include "entry/NumberBox.h"
 #include "modes/WorkingSet.h"
+#include "posting/Posting.h"
 
 using namespace testing_support;
 
@@ -306,4 +307,84 @@ TEST_F(RoadTest, TheWorkKindIsRememberedAndKeysDriveTheRoad) {
     for (const char* name :
          {"Command2", "Command3", "Command4", "FatCmd", "Command1(0)", "Command8(1)"})
         EXPECT_TRUE(c<QPushButton>(name)->toolTip().contains(u'F')) << name;
+}
+
+namespace {
+
+struct PostingCase {
+    int workKind;  // 0 warehouse, 1 account
+    Qt::Key operation;
+    const char* movementText;  // the target side's account movement
+    const char* debitColumn;   // where the total lands on the target account
+    const char* direction;     // the target side's stock movement
+};
+
+class TamamTest : public RoadTest, public ::testing::WithParamInterface<PostingCase> {};
+
+}  // namespace
+
+TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
+    const PostingCase& k = GetParam();
+    start();
+    f->SbCr_Click(k.workKind);
+    QTest::keyClick(f.get(), k.operation);
+    if (c<QFrame>("Frame2")->isVisible()) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    const QString serverPath = f->serverPath();
+    scan(QStringLiteral("8690000000067"));
+    scan(QStringLiteral("8690000000067"));
+    scan(QStringLiteral("8690000000104"));
+    const double total =
+        books1(f->workingCopyPath(), QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0")).toDouble();
+    QTest::keyClick(f.get(), Qt::Key_F7);
+    ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Tamam
+
+    EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
+    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
+    EXPECT_FALSE(c<QCheckBox>("Check1(2)")->isChecked());
+    EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
+    EXPECT_EQ(books1(f->workingCopyPath(), QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")).toInt(), 0);
+
+    // The target side: the branch's account in the head office's books, or the customer.
+    const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;
+    EXPECT_EQ(books1(books + QStringLiteral("Cari.mdb"),
+                     QStringLiteral("SELECT Aciklama||'|'||%1 FROM CariHareket").arg(QString::fromLatin1(k.debitColumn)))
+                  .toString(),
+              QString::fromUtf8(k.movementText) + u'|' + QString::number(total));
+    EXPECT_EQ(books1(books + QStringLiteral("Stok.mdb"),
+                     QStringLiteral("SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"))
+                  .toString(),
+              QString::fromUtf8(k.direction) + QStringLiteral("|2"));
+    // In warehouse work the branch's books hold the other side of the same document.
+    if (k.workKind == 0) {
+        EXPECT_EQ(books1(serverPath + QStringLiteral("Cari.mdb"), QStringLiteral("SELECT DigerId FROM CariHareket")),
+                  books1(books + QStringLiteral("Cari.mdb"), QStringLiteral("SELECT DigerId FROM CariHareket")));
+        EXPECT_EQ(books1(serverPath + QStringLiteral("Stok.mdb"), QStringLiteral("SELECT count(*) FROM StokHareket")).toInt(), 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Road, TamamTest,
+    ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
+                      PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak", "Alış"},
+                      PostingCase{0, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
+                      PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak", "Alış"}));
+
+TEST_F(RoadTest, AFailedPostingKeepsTheTotalsToTryAgain) {
+    start();
+    QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale to the first branch
+    data::Database::open(f->serverPath() + QStringLiteral("Cari.mdb"))
+        ->execute(QStringLiteral("UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"));
+    scan(QStringLiteral("8690000000067"));
+    QTest::keyClick(f.get(), Qt::Key_F7);
+    QTest::keyClick(f.get(), Qt::Key_F10);
+    ASSERT_EQ(messages.said.size(), 1);
+    EXPECT_TRUE(messages.said[0].contains(QStringLiteral("\"Merkez\"")));
+    EXPECT_TRUE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
+    EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(books1(f->workingCopyPath(), QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")).toInt(), 1);
 }

@@ -53,20 +53,12 @@ class RoadTest : public FormTest {
         QTest::keyClick(c<entry::NumberBox>("Text2"), Qt::Key_Return);
     }
     QVariant wc(const QString& code, const char* field) {
-        QSqlQuery q = data::Database::open(f->workingCopyPath())
-                          ->query(QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?")
-                                      .arg(QString::fromUtf8(field)),
-                                  {code});
-        const QVariant v = q.next() ? q.value(0) : QVariant();
-        q.finish();
-        return v;
+        return scalar(f->workingCopyPath(),
+                      QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?")
+                          .arg(QString::fromUtf8(field)),
+                      {code});
     }
-    static QVariant books1(const QString& file, const QString& sql) {
-        QSqlQuery q = data::Database::open(file)->query(sql);
-        const QVariant v = q.next() ? q.value(0) : QVariant();
-        q.finish();
-        return v;
-    }
+    static QVariant books1(const QString& file, const QString& sql) { return scalar(file, sql); }
     void pickTarget(int index) {
         c<QComboBox>("Combo1")->setCurrentIndex(index);
         f->Combo1_Click();
@@ -328,13 +320,16 @@ TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
     start();
     f->SbCr_Click(k.workKind);
     QTest::keyClick(f.get(), k.operation);
-    if (c<QFrame>("Frame2")->isVisible()) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    if (c<QFrame>("Frame2")->isVisible())
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     const QString serverPath = f->serverPath();
     scan(QStringLiteral("8690000000067"));
     scan(QStringLiteral("8690000000067"));
     scan(QStringLiteral("8690000000104"));
     const double total =
-        books1(f->workingCopyPath(), QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0")).toDouble();
+        books1(f->workingCopyPath(),
+               QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"))
+            .toDouble();
     QTest::keyClick(f.get(), Qt::Key_F7);
     ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Tamam
@@ -345,38 +340,50 @@ TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
     EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
     EXPECT_FALSE(c<QCheckBox>("Check1(2)")->isChecked());
     EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
-    EXPECT_EQ(books1(f->workingCopyPath(), QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")).toInt(), 0);
+    EXPECT_EQ(books1(f->workingCopyPath(),
+                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
+                  .toInt(),
+              0);
 
     // The target side: the branch's account in the head office's books, or the customer.
     const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;
     EXPECT_EQ(books1(books + QStringLiteral("Cari.mdb"),
-                     QStringLiteral("SELECT Aciklama||'|'||%1 FROM CariHareket").arg(QString::fromLatin1(k.debitColumn)))
+                     QStringLiteral("SELECT Aciklama||'|'||%1 FROM CariHareket")
+                         .arg(QString::fromLatin1(k.debitColumn)))
                   .toString(),
               QString::fromUtf8(k.movementText) + u'|' + QString::number(total));
-    EXPECT_EQ(books1(books + QStringLiteral("Stok.mdb"),
-                     QStringLiteral("SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"))
-                  .toString(),
-              QString::fromUtf8(k.direction) + QStringLiteral("|2"));
+    EXPECT_EQ(
+        books1(books + QStringLiteral("Stok.mdb"),
+               QStringLiteral(
+                   "SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"))
+            .toString(),
+        QString::fromUtf8(k.direction) + QStringLiteral("|2"));
     // In warehouse work the branch's books hold the other side of the same document.
     if (k.workKind == 0) {
-        EXPECT_EQ(books1(serverPath + QStringLiteral("Cari.mdb"), QStringLiteral("SELECT DigerId FROM CariHareket")),
-                  books1(books + QStringLiteral("Cari.mdb"), QStringLiteral("SELECT DigerId FROM CariHareket")));
-        EXPECT_EQ(books1(serverPath + QStringLiteral("Stok.mdb"), QStringLiteral("SELECT count(*) FROM StokHareket")).toInt(), 2);
+        EXPECT_EQ(books1(serverPath + QStringLiteral("Cari.mdb"),
+                         QStringLiteral("SELECT DigerId FROM CariHareket")),
+                  books1(books + QStringLiteral("Cari.mdb"),
+                         QStringLiteral("SELECT DigerId FROM CariHareket")));
+        EXPECT_EQ(books1(serverPath + QStringLiteral("Stok.mdb"),
+                         QStringLiteral("SELECT count(*) FROM StokHareket"))
+                      .toInt(),
+                  2);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Road, TamamTest,
-    ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
-                      PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak", "Alış"},
-                      PostingCase{0, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
-                      PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak", "Alış"}));
+INSTANTIATE_TEST_SUITE_P(Road, TamamTest,
+                         ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
+                                           PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak", "Alış"},
+                                           PostingCase{0, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
+                                           PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak",
+                                                       "Alış"}));
 
 TEST_F(RoadTest, AFailedPostingKeepsTheTotalsToTryAgain) {
     start();
     QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale to the first branch
     data::Database::open(f->serverPath() + QStringLiteral("Cari.mdb"))
-        ->execute(QStringLiteral("UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"));
+        ->execute(
+            QStringLiteral("UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"));
     scan(QStringLiteral("8690000000067"));
     QTest::keyClick(f.get(), Qt::Key_F7);
     QTest::keyClick(f.get(), Qt::Key_F10);
@@ -386,5 +393,8 @@ TEST_F(RoadTest, AFailedPostingKeepsTheTotalsToTryAgain) {
     EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
     EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(books1(f->workingCopyPath(), QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")).toInt(), 1);
+    EXPECT_EQ(books1(f->workingCopyPath(),
+                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
+                  .toInt(),
+              1);
 }

@@ -37,13 +37,7 @@ class DataTest : public ::testing::Test {
         if (!barcode.isEmpty()) rs.setField(QStringLiteral("Barkod"), barcode);
         rs.Update();
     }
-    int count(const QString& file, const QString& sql) {
-        QSqlQuery q = data::Database::open(file)->query(sql);
-        q.next();
-        const int n = q.value(0).toInt();
-        q.finish();
-        return n;
-    }
+    int count(const QString& file, const QString& sql) { return scalar(file, sql).toInt(); }
 };
 
 }  // namespace
@@ -353,17 +347,15 @@ TEST_F(DataTest, RefreshFollowsEditsThatChangeMembershipAndWritesFromElsewhere) 
     sqlite3_close(other);
     temp.recordset().FindFirst(
         Criteria::startsWith(QStringLiteral("StokAdi"), QStringLiteral("yeni")));
-    EXPECT_EQ(temp.recordset().NoMatch(),
-              data::Database::open(copy)
-                      ->query(QStringLiteral("SELECT 1 FROM StokKartlar WHERE StokKod='ST000060' "
-                                             "AND KalanB<>0 AND StokGizle=0"))
-                      .next() == false);
-    const int expected = [&] {
-        QSqlQuery q = data::Database::open(copy)->query(
-            QStringLiteral("SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB<>0"));
-        q.next();
-        return q.value(0).toInt();
-    }();
+    EXPECT_EQ(
+        temp.recordset().NoMatch(),
+        scalar(copy, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE StokKod='ST000060' "
+                                    "AND KalanB<>0 AND StokGizle=0"))
+                .toInt() == 0);
+    const int expected =
+        scalar(copy,
+               QStringLiteral("SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB<>0"))
+            .toInt();
     data::RefreshData(temp);
     EXPECT_EQ(temp.recordset().RecordCount(), expected);
 }

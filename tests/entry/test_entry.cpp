@@ -125,11 +125,8 @@ class EntryTest : public ::testing::Test {
         return QString();
     }
     QVariant card(const QString& code, const QString& field) {
-        QSqlQuery q = data::Database::open(wc)->query(
-            QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?").arg(field), {code});
-        const QVariant v = q.next() ? q.value(0) : QVariant();
-        q.finish();
-        return v;
+        return scalar(wc, QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?").arg(field),
+                      {code});
     }
     void current(const QString& code) {
         temp.recordset().FindFirst(data::Criteria::equals(s::StokKod, code));

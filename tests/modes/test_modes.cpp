@@ -24,12 +24,6 @@ class ModesTest : public ::testing::Test {
         QFile::copy(books.serverPath(QStringLiteral("02")) + QStringLiteral("Stok.mdb"), path);
         return path;
     }
-    static QVariant scalar(const QString& file, const QString& sql) {
-        QSqlQuery q = data::Database::open(file)->query(sql);
-        const QVariant v = q.next() ? q.value(0) : QVariant();
-        q.finish();
-        return v;
-    }
 };
 
 }  // namespace

@@ -6,16 +6,9 @@
 #include <QString>
 
 #include "data/Database.h"
+#include "support/TestSupport.h"
 
 namespace testing_support {
-
-/// Reads one value from a books file.
-inline QVariant value(const QString& file, const QString& sql, const QVariantList& params = {}) {
-    QSqlQuery q = data::Database::open(file)->query(sql, params);
-    const QVariant v = q.next() ? q.value(0) : QVariant();
-    q.finish();
-    return v;
-}
 
 /// A working copy of a company's stock with some lines entered: `lines` cards from the first
 /// visible ones, each with quantity 1 + its place and its amount at the sale price.

@@ -54,11 +54,11 @@ class PostingTest : public ::testing::Test {
         return r;
     }
     double entered() {
-        return value(wc, QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"))
+        return scalar(wc, QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"))
             .toDouble();
     }
     int rows(const QString& f, const QString& table) {
-        return value(f, QStringLiteral("SELECT count(*) FROM %1").arg(table)).toInt();
+        return scalar(f, QStringLiteral("SELECT count(*) FROM %1").arg(table)).toInt();
     }
     // Everything a failed posting must have left as it was.
     QStringList snapshot() {
@@ -67,14 +67,14 @@ class PostingTest : public ::testing::Test {
             s << QString::number(rows(file(c, "Cari"), QStringLiteral("CariHareket")))
               << QString::number(rows(file(c, "Stok"), QStringLiteral("StokHareket")))
               << QString::number(rows(file(c, "Index"), QStringLiteral("Mdbindex")))
-              << value(file(c, "Cari"),
-                       QStringLiteral("SELECT sum(Borc)+sum(Alacak) FROM CariKartlar"))
+              << scalar(file(c, "Cari"),
+                        QStringLiteral("SELECT sum(Borc)+sum(Alacak) FROM CariKartlar"))
                      .toString()
-              << value(file(c, "Stok"),
-                       QStringLiteral("SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar"))
+              << scalar(file(c, "Stok"),
+                        QStringLiteral("SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar"))
                      .toString();
         }
-        s << value(wc, QStringLiteral("SELECT sum(KalanB) FROM StokKartlar")).toString();
+        s << scalar(wc, QStringLiteral("SELECT sum(KalanB) FROM StokKartlar")).toString();
         return s;
     }
 };
@@ -85,15 +85,15 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     TempBooks books(5);
     const QString index = books.serverPath() + QStringLiteral("Index.mdb");
     EXPECT_EQ(draw(index, false, QStringLiteral("2020")), QStringLiteral("201"));
-    EXPECT_EQ(value(index, QStringLiteral("SELECT Tarih FROM Tarih")).toString(),
+    EXPECT_EQ(scalar(index, QStringLiteral("SELECT Tarih FROM Tarih")).toString(),
               QStringLiteral("2020"));
     EXPECT_EQ(
-        value(index, QStringLiteral("SELECT Indexi || '/' || Serino FROM Mdbindex")).toString(),
+        scalar(index, QStringLiteral("SELECT Indexi || '/' || Serino FROM Mdbindex")).toString(),
         QStringLiteral("201/201"));
     EXPECT_EQ(draw(index, true, QStringLiteral("2020")), QStringLiteral("202"));  // serial from 2
     EXPECT_EQ(draw(index, true, QStringLiteral("2021")), QStringLiteral("211"));
     EXPECT_EQ(
-        value(index, QStringLiteral("SELECT Indexi FROM Mdbindex WHERE Tarih='2021'")).toString(),
+        scalar(index, QStringLiteral("SELECT Indexi FROM Mdbindex WHERE Tarih='2021'")).toString(),
         QStringLiteral("210"));
     EXPECT_EQ(draw(index, false, QStringLiteral("2021")), QStringLiteral("211"));
     data::Database::open(index)->execute(
@@ -102,7 +102,7 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     data::Database::open(index)->execute(
         QStringLiteral("UPDATE Mdbindex SET Indexi='2099' WHERE Tarih='2020'"));
     EXPECT_EQ(draw(index, false, QStringLiteral("2020")), QStringLiteral("20100"));
-    EXPECT_EQ(value(index, QStringLiteral("SELECT count(*) FROM Tarih")).toInt(), 2);
+    EXPECT_EQ(scalar(index, QStringLiteral("SELECT count(*) FROM Tarih")).toInt(), 2);
     data::Database::open(index)->execute(
         QStringLiteral("UPDATE Mdbindex SET Indexi='20x' WHERE Tarih='2020'"));
     EXPECT_THROW(draw(index, false, QStringLiteral("2020")), data::DatabaseError);
@@ -136,19 +136,19 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
     auto r = request(true, true, QStringLiteral("02"), QStringLiteral("KADIKÖY ŞUBESİ"), 0);
     const double total = entered();
     const QString code =
-        value(wc, QStringLiteral(
-                      "SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"))
+        scalar(wc, QStringLiteral(
+                       "SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"))
             .toString();
     const double qty =
-        value(wc, QStringLiteral("SELECT KalanB FROM StokKartlar WHERE StokKod=?"), {code})
+        scalar(wc, QStringLiteral("SELECT KalanB FROM StokKartlar WHERE StokKod=?"), {code})
             .toDouble();
     const double in02 =
-        value(file("02", "Stok"),
-              QStringLiteral("SELECT GirenMik FROM StokKartlar WHERE StokKod=?"), {code})
+        scalar(file("02", "Stok"),
+               QStringLiteral("SELECT GirenMik FROM StokKartlar WHERE StokKod=?"), {code})
             .toDouble();
     const double out01 =
-        value(file("01", "Stok"),
-              QStringLiteral("SELECT CikanMik FROM StokKartlar WHERE StokKod=?"), {code})
+        scalar(file("01", "Stok"),
+               QStringLiteral("SELECT CikanMik FROM StokKartlar WHERE StokKod=?"), {code})
             .toDouble();
 
     const posting::PostingResult result = posting::postWorkingSet(r);
@@ -158,80 +158,82 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
     EXPECT_DOUBLE_EQ(result.total, total);
 
     // The branch's books: against "Merkez", the goods come in.
-    EXPECT_EQ(
-        value(file("02", "Cari"),
-              QStringLiteral("SELECT "
-                             "CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Borc||'|'||Carisi||'|'||"
-                             "DigerId||'|'||Nerde||'|'||Sube||'|'||Tarih FROM CariHareket"))
-            .toString(),
-        QStringLiteral("M01|Alış ile|%1|0.0|M01|261|S|01|2026-12-06 10:30:15").arg(total));
-    EXPECT_DOUBLE_EQ(value(file("02", "Cari"),
-                           QStringLiteral("SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"))
+    EXPECT_EQ(scalar(file("02", "Cari"),
+                     QStringLiteral(
+                         "SELECT "
+                         "CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Borc||'|'||Carisi||'|'||"
+                         "DigerId||'|'||Nerde||'|'||Sube||'|'||Tarih FROM CariHareket"))
+                  .toString(),
+              QStringLiteral("M01|Alış ile|%1|0.0|M01|261|S|01|2026-12-06 10:30:15").arg(total));
+    EXPECT_DOUBLE_EQ(scalar(file("02", "Cari"),
+                            QStringLiteral("SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"))
                          .toDouble(),
                      total);
-    EXPECT_EQ(value(file("02", "Cari"),
-                    QStringLiteral("SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"))
+    EXPECT_EQ(scalar(file("02", "Cari"),
+                     QStringLiteral("SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"))
                   .toString(),
               QStringLiteral("Alacak"));
     EXPECT_EQ(
-        value(file("02", "Stok"),
-              QStringLiteral(
-                  "SELECT "
-                  "StokHarKod||'|'||Tarih||'|'||GirisCikis||'|'||Carisi||'|'||DigerId||'|'||Nerde||"
-                  "'|'||Sube||'|'||Unvan||'|'||Miktar FROM StokHareket WHERE StokHarKod=?"),
-              {code})
+        scalar(
+            file("02", "Stok"),
+            QStringLiteral(
+                "SELECT "
+                "StokHarKod||'|'||Tarih||'|'||GirisCikis||'|'||Carisi||'|'||DigerId||'|'||Nerde||"
+                "'|'||Sube||'|'||Unvan||'|'||Miktar FROM StokHareket WHERE StokHarKod=?"),
+            {code})
             .toString(),
         QStringLiteral("%1|06.12.2026 10:30|Alış|M01|261|C|01|KADIKÖY ŞUBESİ|%2")
             .arg(code)
             .arg(qty, 0, 'f', 1));
-    EXPECT_EQ(value(file("02", "Stok"),
-                    QStringLiteral("SELECT GirenMik FROM StokKartlar WHERE StokKod=?"), {code})
+    EXPECT_EQ(scalar(file("02", "Stok"),
+                     QStringLiteral("SELECT GirenMik FROM StokKartlar WHERE StokKod=?"), {code})
                   .toDouble(),
               in02 + qty);
     EXPECT_EQ(
-        value(file("02", "Stok"),
-              QStringLiteral(
-                  "SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON k.StokKod=h.StokHarKod "
-                  "WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND h.Maliyet=k.gFiyat AND "
-                  "h.Aciklama=k.StokAdi||' İle' AND h.SatTar='2026-12-06 10:30:15'"))
+        scalar(
+            file("02", "Stok"),
+            QStringLiteral(
+                "SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON k.StokKod=h.StokHarKod "
+                "WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND h.Maliyet=k.gFiyat AND "
+                "h.Aciklama=k.StokAdi||' İle' AND h.SatTar='2026-12-06 10:30:15'"))
             .toInt(),
         4);
 
     // The head office's books: against "Şube02", the goods go out.
     EXPECT_EQ(
-        value(
+        scalar(
             file("01", "Cari"),
             QStringLiteral(
                 "SELECT CariHarKod||'|'||Aciklama||'|'||Borc||'|'||Carisi||'|'||DigerId||'|'||Sube "
                 "FROM CariHareket"))
             .toString(),
         QStringLiteral("Şube02|Satış ile|%1|KADIKÖY ŞUBESİ|261|01").arg(total));
-    EXPECT_DOUBLE_EQ(value(file("01", "Cari"),
-                           QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"))
+    EXPECT_DOUBLE_EQ(scalar(file("01", "Cari"),
+                            QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"))
                          .toDouble(),
                      total);
     EXPECT_EQ(
-        value(file("01", "Stok"),
-              QStringLiteral(
-                  "SELECT GirisCikis||'|'||Carisi||'|'||Sube FROM StokHareket WHERE StokHarKod=?"),
-              {code})
+        scalar(file("01", "Stok"),
+               QStringLiteral(
+                   "SELECT GirisCikis||'|'||Carisi||'|'||Sube FROM StokHareket WHERE StokHarKod=?"),
+               {code})
             .toString(),
         QStringLiteral("Satış|Şube02|02"));
-    EXPECT_EQ(value(file("01", "Stok"),
-                    QStringLiteral("SELECT CikanMik FROM StokKartlar WHERE StokKod=?"), {code})
+    EXPECT_EQ(scalar(file("01", "Stok"),
+                     QStringLiteral("SELECT CikanMik FROM StokKartlar WHERE StokKod=?"), {code})
                   .toDouble(),
               out01 + qty);
     EXPECT_EQ(rows(file("01", "Stok"), QStringLiteral("StokHareket")), 4);
 
     // The working set is empty; the counter belongs to the branch's books.
-    EXPECT_EQ(value(wc, QStringLiteral(
-                            "SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"))
+    EXPECT_EQ(scalar(wc, QStringLiteral(
+                             "SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"))
                   .toInt(),
               0);
-    EXPECT_EQ(
-        value(file("02", "Index"), QStringLiteral("SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"))
-            .toString(),
-        QStringLiteral("261"));
+    EXPECT_EQ(scalar(file("02", "Index"),
+                     QStringLiteral("SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"))
+                  .toString(),
+              QStringLiteral("261"));
     EXPECT_EQ(rows(file("01", "Index"), QStringLiteral("Mdbindex")), 0);
     // Posting again finds nothing to post.
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
@@ -242,23 +244,23 @@ TEST_F(PostingTest, AnAccountPurchaseCreditsTheCustomerFoundByItsTitle) {
     const double total = entered();
     ASSERT_TRUE(posting::postWorkingSet(r).posted);
     EXPECT_EQ(
-        value(file("01", "Cari"),
-              QStringLiteral(
-                  "SELECT CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Carisi FROM CariHareket"))
+        scalar(file("01", "Cari"),
+               QStringLiteral(
+                   "SELECT CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Carisi FROM CariHareket"))
             .toString(),
         QStringLiteral("C009|Alış ile|%1|AHMET'İN BAKKALI").arg(total));
     // Borc 560 stood; the credit turns the balance.
-    EXPECT_EQ(value(file("01", "Cari"),
-                    QStringLiteral("SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"))
+    EXPECT_EQ(scalar(file("01", "Cari"),
+                     QStringLiteral("SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"))
                   .toString(),
               total > 560 ? QStringLiteral("Alacak") : QStringLiteral("Borç"));
-    EXPECT_DOUBLE_EQ(value(file("01", "Cari"),
-                           QStringLiteral("SELECT Bakiye FROM CariKartlar WHERE CariKod='C009'"))
+    EXPECT_DOUBLE_EQ(scalar(file("01", "Cari"),
+                            QStringLiteral("SELECT Bakiye FROM CariKartlar WHERE CariKod='C009'"))
                          .toDouble(),
                      std::abs(total - 560));
-    EXPECT_EQ(value(file("01", "Stok"),
-                    QStringLiteral("SELECT group_concat(DISTINCT "
-                                   "GirisCikis||'|'||Sube||'|'||Carisi) FROM StokHareket"))
+    EXPECT_EQ(scalar(file("01", "Stok"),
+                     QStringLiteral("SELECT group_concat(DISTINCT "
+                                    "GirisCikis||'|'||Sube||'|'||Carisi) FROM StokHareket"))
                   .toString(),
               QStringLiteral("Alış|C009|C009"));
     EXPECT_EQ(rows(file("01", "Cari"), QStringLiteral("CariHareket")), 1);
@@ -271,7 +273,7 @@ TEST_F(PostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
     data::Database::open(file("01", "Cari"))
         ->execute(QStringLiteral("DELETE FROM CariKartlar WHERE CariKod='Şube02'"));
     const QString code =
-        value(wc, QStringLiteral("SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"))
+        scalar(wc, QStringLiteral("SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"))
             .toString();
     data::Database::open(file("01", "Stok"))
         ->query(QStringLiteral("DELETE FROM StokKartlar WHERE StokKod=?"), {code});

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 #include <deque>
 
 #include "core/Messages.h"
@@ -47,6 +48,10 @@ class TempBooks {
   private:
     QTemporaryDir m_dir;
 };
+
+/// The first value, or every first column, of a query on a books file.
+QVariant scalar(const QString& file, const QString& sql, const QVariantList& params = {});
+QStringList column(const QString& file, const QString& sql, const QVariantList& params = {});
 
 /// Writes bytes to a file, creating it.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,53 @@
+// A terminal that only posts: it enters a few lines in its working copy and posts them, again and
+// again, printing each document number. The reliability tests run several at once and kill them.
+// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+
+#include "core/Clock.h"
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "filecopy/CopyDatabaseFile.h"
+#include "modes/WorkingSet.h"
+#include "posting/Posting.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 5) return 2;
+    const QString serverPath = QString::fromLocal8Bit(argv[1]);
+    const QString workingCopy = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Temp") +
+                                QString::fromLocal8Bit(argv[3]) + QStringLiteral(".Mdb");
+    const long count = QString::fromLocal8Bit(argv[4]).toLong();
+    QFile::remove(workingCopy);
+    if (!filecopy::copyDatabaseFile(serverPath + QStringLiteral("Stok.Mdb"), workingCopy, nullptr)
+             .ok)
+        return 3;
+    modes::resetWorkingCopy(workingCopy, false);
+    core::SystemClock clock;
+    for (long i = 0; i < count; ++i) {
+        try {
+            data::Database::open(workingCopy, data::Database::Durability::Scratch)
+                ->execute(QStringLiteral(
+                    "UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + (rowid % "
+                    "3)) "
+                    "* Fiyat WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
+                    "ORDER BY rowid LIMIT 4)"));
+            posting::PostingRequest r;
+            r.warehouse = true;
+            r.sale = i % 2 == 0;
+            r.serverPath = serverPath;
+            r.workingCopy = workingCopy;
+            r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+            r.targetIndex = 0;
+            r.clock = &clock;
+            const posting::PostingResult result = posting::postWorkingSet(r);
+            std::printf("%s\n", qPrintable(result.documentNumber));
+            std::fflush(stdout);
+        } catch (const data::DatabaseError& e) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+            return 1;
+        }
+    }
+    return 0;
+}

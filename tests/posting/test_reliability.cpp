@@ -1,0 +1,142 @@
+// Several terminals posting at once, and terminals killed in the middle of a posting: the books
+// must hold whole postings only, with every number drawn once.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <random>
+
+#include "data/Database.h"
+#include "posting/PostingBooks.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ReliabilityTest : public ::testing::Test {
+  protected:
+    TempBooks books{30};
+    QTemporaryDir before;
+    QTemporaryDir work;
+
+    void SetUp() override {
+        for (const QString& name : QDir(books.dataDir()).entryList(QDir::Files))
+            QFile::copy(books.dataDir() + u'/' + name, before.filePath(name));
+    }
+    QProcess* worker(int terminal, long count) {
+        auto* p = new QProcess;
+        p->start(QStringLiteral(POSTING_WORKER),
+                 {books.serverPath(QStringLiteral("02")), work.path(), QString::number(terminal),
+                  QString::number(count)});
+        p->waitForStarted(10000);
+        return p;
+    }
+    // What the books say against what their movements add up to since the start.
+    QStringList inconsistencies() {
+        QStringList problems;
+        // A hot journal left by a killed terminal is rolled back by the first open.
+        auto rows = [](const QString& file, const QString& sql) { return column(file, sql); };
+        for (const char* company : {"01", "02"}) {
+            const QString c = QString::fromLatin1(company);
+            const QString cari = books.serverPath(c) + QStringLiteral("Cari.mdb");
+            const QString stok = books.serverPath(c) + QStringLiteral("Stok.mdb");
+            auto cariDb = data::Database::open(cari);
+            cariDb->query(QStringLiteral("ATTACH DATABASE ? AS old"),
+                          {before.filePath(c + QStringLiteral("Cari.mdb"))});
+            problems << rows(
+                cari, QStringLiteral("SELECT 'account ' || k.CariKod FROM CariKartlar k JOIN "
+                                     "old.CariKartlar o ON o.rowid=k.rowid "
+                                     "WHERE abs(k.Borc - o.Borc - (SELECT coalesce(sum(Borc),0) "
+                                     "FROM CariHareket WHERE CariHarKod=k.CariKod)) > 1e-6 "
+                                     "OR abs(k.Alacak - o.Alacak - (SELECT coalesce(sum(Alacak),0) "
+                                     "FROM CariHareket WHERE CariHarKod=k.CariKod)) > 1e-6 "
+                                     "OR abs(k.Bakiye - abs(k.Borc - k.Alacak)) > 1e-6"));
+            cariDb->query(QStringLiteral("DETACH DATABASE old"));
+            auto stokDb = data::Database::open(stok);
+            stokDb->query(QStringLiteral("ATTACH DATABASE ? AS old"),
+                          {before.filePath(c + QStringLiteral("Stok.mdb"))});
+            problems << rows(
+                stok,
+                QStringLiteral(
+                    "SELECT 'card ' || k.StokKod FROM StokKartlar k JOIN old.StokKartlar o ON "
+                    "o.rowid=k.rowid "
+                    "WHERE abs(k.GirenMik - o.GirenMik - (SELECT coalesce(sum(Miktar),0) FROM "
+                    "StokHareket WHERE StokHarKod=k.StokKod AND GirisCikis='Alış')) > 1e-6 "
+                    "OR abs(k.CikanMik - o.CikanMik - (SELECT coalesce(sum(Miktar),0) FROM "
+                    "StokHareket WHERE StokHarKod=k.StokKod AND GirisCikis='Satış')) > 1e-6 "
+                    "OR abs(k.KalanB - k.KalanA - (k.GirenMik - k.CikanMik)) > 1e-4"));
+            stokDb->query(QStringLiteral("DETACH DATABASE old"));
+            // Whole postings only: two account movements and 4 stock movements per document.
+            problems << rows(stok,
+                             QStringLiteral("SELECT 'half posting ' || DigerId FROM StokHareket "
+                                            "GROUP BY DigerId HAVING count(*) <> 4"));
+        }
+        const QStringList branchDocs =
+            rows(books.serverPath(QStringLiteral("02")) + QStringLiteral("Cari.mdb"),
+                 QStringLiteral("SELECT DigerId FROM CariHareket ORDER BY DigerId"));
+        const QStringList headDocs =
+            rows(books.serverPath(QStringLiteral("01")) + QStringLiteral("Cari.mdb"),
+                 QStringLiteral("SELECT DigerId FROM CariHareket ORDER BY DigerId"));
+        if (branchDocs != headDocs)
+            problems << QStringLiteral("the two sides hold different documents");
+        if (QSet<QString>(branchDocs.begin(), branchDocs.end()).size() != branchDocs.size())
+            problems << QStringLiteral("a document number was drawn twice");
+        const QString counter =
+            scalar(books.serverPath(QStringLiteral("02")) + QStringLiteral("Index.mdb"),
+                   QStringLiteral("SELECT Indexi FROM Mdbindex"))
+                .toString();
+        if (counter.mid(2).toInt() != branchDocs.size())
+            problems << QStringLiteral("counter %1 after %2 postings")
+                            .arg(counter)
+                            .arg(branchDocs.size());
+        problems.removeAll(QString());
+        return problems;
+    }
+};
+
+}  // namespace
+
+TEST_F(ReliabilityTest, FourTerminalsPostingAtOnceKeepTheBooksWhole) {
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int t = 1; t <= 4; ++t)
+        workers.emplace_back(worker(t, 50));
+    QStringList numbers;
+    for (auto& w : workers) {
+        ASSERT_TRUE(w->waitForFinished(120000));
+        EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().toStdString();
+        numbers << QString::fromUtf8(w->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    EXPECT_EQ(numbers.size(), 200);
+    EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), 200);
+    EXPECT_EQ(inconsistencies(), QStringList());
+}
+
+TEST_F(ReliabilityTest, ATerminalKilledAtAnyMomentLeavesWholePostingsOnly) {
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> delay(5, 120);
+    int posted = 0;
+    int midTransaction = 0;
+    for (int trial = 0; trial < 50; ++trial) {
+        std::unique_ptr<QProcess> w(worker(1, 1000000));
+        QThread::msleep(static_cast<unsigned long>(delay(random)));
+        ::kill(static_cast<pid_t>(w->processId()), SIGKILL);
+        w->waitForFinished(10000);
+        posted += QString::fromUtf8(w->readAllStandardOutput()).count(u'\n');
+        // A journal left behind shows the kill landed inside a posting's transaction.
+        for (const QFileInfo& f : QDir(books.dataDir()).entryInfoList(QDir::Files))
+            if (f.fileName().contains(QStringLiteral("-journal")) && f.size() > 0) {
+                ++midTransaction;
+                break;
+            }
+        ASSERT_EQ(inconsistencies(), QStringList()) << "after trial " << trial;
+    }
+    EXPECT_GT(midTransaction, 0);
+    EXPECT_GT(posted, 0);
+}

@@ -19,7 +19,11 @@
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
 #include "core/Messages.h"
+#include "data/Database.h"
 #include "filecopy/CopyDatabaseFile.h"
+#include "modes/Targets.h"
+#include "modes/WorkingSet.h"
+#include "posting/Posting.h"
 
 namespace {
 
@@ -176,6 +180,129 @@ void benchRoad(bench::Report& report, const QString& serverPath, const QString& 
     form.close();
 }
 
+// The same rows a warehouse posting of `lines` lines writes, by bare SQLite in one transaction:
+// for each line and side one card read, one movement and one card update; two account movements
+// and balances; the counter.
+double barePosting(const QString& branch, const QString& head, const QString& scratchCopy,
+                   int lines) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(scratchCopy).constData(), &db);
+    const QByteArray attach = QStringLiteral(
+                                  "ATTACH '%1Stok.mdb' AS ss; ATTACH '%1Cari.mdb' AS sc; "
+                                  "ATTACH '%1Index.mdb' AS si; ATTACH '%2Stok.mdb' AS hs; "
+                                  "ATTACH '%2Cari.mdb' AS hc;")
+                                  .arg(branch, head)
+                                  .toUtf8();
+    sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr);
+    const QStringList codes =
+        column(scratchCopy, "SELECT StokKod FROM StokKartlar ORDER BY rowid LIMIT 1000");
+    const double ms = bench::medianMs(5, [&] {
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        for (const char* side : {"ss", "hs"}) {
+            sqlite3_stmt* find = nullptr;
+            sqlite3_stmt* insert = nullptr;
+            sqlite3_stmt* update = nullptr;
+            sqlite3_prepare_v2(
+                db,
+                QStringLiteral("SELECT rowid, GirenMik FROM %1.StokKartlar WHERE StokKod=?")
+                    .arg(QString::fromLatin1(side))
+                    .toUtf8()
+                    .constData(),
+                -1, &find, nullptr);
+            sqlite3_prepare_v2(
+                db,
+                QStringLiteral("INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, "
+                               "Fiyat, Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, "
+                               "StokAd, Unvan, Barkod, Maliyet, Sube) VALUES (?1,'06.12.2026 "
+                               "10:30','x','Adet',1,1,1,'Satış','M01','261','C','2026-12-06','x','"
+                               "x','x',1,'01')")
+                    .arg(QString::fromLatin1(side))
+                    .toUtf8()
+                    .constData(),
+                -1, &insert, nullptr);
+            sqlite3_prepare_v2(
+                db,
+                QStringLiteral("UPDATE %1.StokKartlar SET GirenMik=?1, CikanMik=0, GirenTutar=0, "
+                               "CikanTutar=0, KalanB=?1, KalanA=0 WHERE rowid=?2")
+                    .arg(QString::fromLatin1(side))
+                    .toUtf8()
+                    .constData(),
+                -1, &update, nullptr);
+            for (int i = 0; i < lines; ++i) {
+                const QByteArray code = codes[i % codes.size()].toUtf8();
+                sqlite3_bind_text(find, 1, code.constData(), static_cast<int>(code.size()),
+                                  SQLITE_TRANSIENT);
+                if (sqlite3_step(find) == SQLITE_ROW) {
+                    const sqlite3_int64 rowid = sqlite3_column_int64(find, 0);
+                    const double in = sqlite3_column_double(find, 1);
+                    sqlite3_bind_text(insert, 1, code.constData(), static_cast<int>(code.size()),
+                                      SQLITE_TRANSIENT);
+                    sqlite3_step(insert);
+                    sqlite3_reset(insert);
+                    sqlite3_bind_double(update, 1, in + 1);
+                    sqlite3_bind_int64(update, 2, rowid);
+                    sqlite3_step(update);
+                    sqlite3_reset(update);
+                }
+                sqlite3_reset(find);
+            }
+            sqlite3_finalize(find);
+            sqlite3_finalize(insert);
+            sqlite3_finalize(update);
+        }
+        sqlite3_exec(db,
+                     "INSERT INTO sc.CariHareket (CariHarKod, Borc) VALUES ('M01', 1);"
+                     "UPDATE sc.CariKartlar SET Borc=Borc+1 WHERE CariKod='M01';"
+                     "INSERT INTO hc.CariHareket (CariHarKod, Borc) VALUES ('Şube02', 1);"
+                     "UPDATE hc.CariKartlar SET Borc=Borc+1 WHERE CariKod='Şube02';"
+                     "UPDATE si.Mdbindex SET Indexi=Indexi WHERE Tarih='2026';"
+                     "UPDATE main.StokKartlar SET KalanB=0 WHERE KalanB<>0;"
+                     "COMMIT",
+                     nullptr, nullptr, nullptr);
+    });
+    sqlite3_close(db);
+    return ms;
+}
+
+// "Tamam" for a warehouse sale of `lines` lines on the real posting, beside bare SQLite.
+void benchPosting(bench::Report& report, const QString& serverPath, const QString& programFolder,
+                  int items) {
+    const QString branch = modes::dataDirectory(serverPath) + QStringLiteral("02");
+    const QString head = modes::dataDirectory(serverPath) + QStringLiteral("01");
+    const QString wc = programFolder + QStringLiteral("/Temp8.Mdb");
+    QFile::remove(wc);
+    filecopy::copyDatabaseFile(branch + QStringLiteral("Stok.Mdb"), wc, nullptr);
+    modes::resetWorkingCopy(wc, false);
+    core::SystemClock clock;
+    const int lines = 1000;
+    const double ours = bench::medianMs(
+        5,
+        [&] {
+            posting::PostingRequest r;
+            r.warehouse = true;
+            r.sale = true;
+            r.serverPath = branch;
+            r.workingCopy = wc;
+            r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+            r.targetIndex = 0;
+            r.clock = &clock;
+            if (posting::postWorkingSet(r).lines != lines)
+                std::fprintf(stderr, "posting: wrong lines\n");
+        },
+        [&] {
+            data::Database::open(wc)->execute(
+                QStringLiteral("UPDATE StokKartlar SET KalanB = 1, GirenTutar = Fiyat WHERE rowid "
+                               "IN (SELECT rowid "
+                               "FROM StokKartlar WHERE StokGizle=0 ORDER BY rowid LIMIT 1000)"));
+        });
+    const QString scratch = programFolder + QStringLiteral("/bare-post.db");
+    QFile::remove(scratch);
+    QFile::copy(wc, scratch);
+    const double bare = barePosting(branch, head, scratch, lines);
+    QFile::remove(scratch);
+    report.ratio(QStringLiteral("post_warehouse_1000_lines_%1_items").arg(items), ours, bare);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -218,5 +345,6 @@ int main(int argc, char** argv) {
                  QStringLiteral("ms"));
 
     benchRoad(report, serverPath, program.path(), config.path(), messages, items);
+    benchPosting(report, serverPath, program.path(), items);
     return report.write(out) ? 0 : 1;
 }

@@ -25,6 +25,11 @@ void resetWorkingCopy(const QString& workingCopy, bool purchase) {
                                    "Kar=0, Fiyat2=%1")
                         .arg(purchase ? QStringLiteral("gFiyat") : QStringLiteral("Fiyat")));
         db->execute(QStringLiteral("Delete FROM StokHareket"));
+        // The working copy is ours: this index finds the few entered cards among many without
+        // reading them all, for the totals and the posting.
+        db->execute(
+            QStringLiteral("CREATE INDEX IF NOT EXISTS Terminal_Entered ON StokKartlar(StokKod) "
+                           "WHERE KalanB<>0 OR GirenTutar<>0"));
         db->commit();
     } catch (...) {
         db->rollback();

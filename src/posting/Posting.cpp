@@ -11,6 +11,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/Statement.h"
 #include "modes/Targets.h"
 #include "posting/Counters.h"
 #include "posting/StockTotals.h"
@@ -51,7 +52,8 @@ std::vector<Line> enteredLines(data::Database& db) {
     std::vector<Line> lines;
     QSqlQuery q = db.query(QStringLiteral(
         "SELECT StokKod, StokAdi, Birim, Fiyat, KalanB, GirenTutar FROM main.StokKartlar "
-        "WHERE StokGizle=0 AND KalanB<>0 ORDER BY StokKod, rowid"));
+        "WHERE (KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0 ORDER BY StokKod, "
+        "rowid"));
     while (q.next()) {
         lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
                          q.value(3).toDouble(), q.value(4).toDouble(), q.value(5).toDouble()});
@@ -75,33 +77,35 @@ std::optional<Account> findAccount(data::Database& db, const QString& schema, co
     return a;
 }
 
-// Reads each line's card on a side; the codes without one are added to `missing`.
+// Reads each line's card on a side (the first of its code), in one pass; the codes without one
+// are added to `missing`.
 void findCards(data::Database& db, Side& side, const std::vector<Line>& lines,
                const QString& fileName, QStringList& missing) {
-    QSqlQuery& q = db.prepared(
+    QSqlQuery q = db.query(
         QStringLiteral(
-            "SELECT rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, GirenTutar, CikanTutar, "
-            "KalanB, KalanA FROM %1.StokKartlar WHERE StokKod = ? ORDER BY rowid LIMIT 1")
+            "SELECT StokKod, rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, GirenTutar, "
+            "CikanTutar, "
+            "KalanB, KalanA FROM %1.StokKartlar WHERE StokKod IN (SELECT StokKod FROM "
+            "main.StokKartlar "
+            "WHERE (KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0) ORDER BY rowid")
             .arg(side.stok));
-    for (const Line& line : lines) {
-        if (side.cards.contains(line.code)) continue;
-        q.bindValue(0, line.code);
-        if (!q.exec())
-            throw data::DatabaseError(QStringLiteral("Stok kartı okunamadı: ") + fileName);
-        if (q.next()) {
-            Card c;
-            c.rowid = q.value(0).toLongLong();
-            c.name = q.value(1).toString();
-            c.barcode = q.value(2).toString();
-            c.cost = q.value(3).toDouble();
-            c.totals = {q.value(4).toDouble(), q.value(5).toDouble(), q.value(6).toDouble(),
-                        q.value(7).toDouble(), q.value(8).toDouble(), q.value(9).toDouble()};
-            side.cards.insert(line.code, c);
-        } else {
-            missing << QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
-        }
-        q.finish();
+    while (q.next()) {
+        const QString code = q.value(0).toString();
+        if (side.cards.contains(code)) continue;
+        Card c;
+        c.rowid = q.value(1).toLongLong();
+        c.name = q.value(2).toString();
+        c.barcode = q.value(3).toString();
+        c.cost = q.value(4).toDouble();
+        c.totals = {q.value(5).toDouble(), q.value(6).toDouble(), q.value(7).toDouble(),
+                    q.value(8).toDouble(), q.value(9).toDouble(), q.value(10).toDouble()};
+        side.cards.insert(code, c);
     }
+    q.finish();
+    for (const Line& line : lines)
+        if (!side.cards.contains(line.code))
+            missing << QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
+    missing.removeDuplicates();
 }
 
 void writeAccount(data::Database& db, Side& side, bool sale, double total, const QString& number,
@@ -130,45 +134,35 @@ void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, 
     const bool in = side.headOffice ? sale : !sale;
     const QString direction = in ? QStringLiteral("Alış") : QStringLiteral("Satış");
     const QString time = core::formatWithSeparators(at, QStringLiteral("dd/MM/yyyy HH:mm"));
-    QSqlQuery& insert = db.prepared(
+    data::Statement insert(
+        db,
         QStringLiteral("INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, Fiyat, "
                        "Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, StokAd, Unvan, "
                        "Barkod, Maliyet, Sube) VALUES (?,?,?,?,?,?,?,?,?,?,'C',?,?,?,?,?,?)")
             .arg(side.stok));
-    QSqlQuery& update = db.prepared(
-        QStringLiteral("UPDATE %1.StokKartlar SET GirenMik = ?, CikanMik = ?, GirenTutar = ?, "
-                       "CikanTutar = ?, KalanB = ?, KalanA = ? WHERE rowid = ?")
-            .arg(side.stok));
+    data::Statement update(
+        db, QStringLiteral("UPDATE %1.StokKartlar SET GirenMik = ?, CikanMik = ?, GirenTutar = ?, "
+                           "CikanTutar = ?, KalanB = ?, KalanA = ? WHERE rowid = ?")
+                .arg(side.stok));
+    const QString satTar = core::storedDateTime(at);
     for (const Line& line : lines) {
         Card& card = side.cards[line.code];
-        const QVariantList values = {line.code,
-                                     time,
-                                     line.name + QStringLiteral(" İle"),
-                                     line.unit,
-                                     line.price,
-                                     line.quantity,
-                                     line.amount,
-                                     direction,
-                                     carisi,
-                                     number,
-                                     core::storedDateTime(at),
-                                     card.name,
-                                     title,
-                                     card.barcode,
-                                     card.cost,
+        const QVariantList values = {line.code,   time,         line.name + QStringLiteral(" İle"),
+                                     line.unit,   line.price,   line.quantity,
+                                     line.amount, direction,    carisi,
+                                     number,      satTar,       card.name,
+                                     title,       card.barcode, card.cost,
                                      branchCode};
         for (int i = 0; i < values.size(); ++i)
-            insert.bindValue(i, values[i]);
-        if (!insert.exec())
-            throw data::DatabaseError(QStringLiteral("Stok hareketi yazılamadı: ") + line.code);
+            insert.bind(i + 1, values[i]);
+        insert.run();
         card.totals.add(in, line.quantity, line.amount);
         const StockTotals& t = card.totals;
         const QVariantList totals = {t.girenMik, t.cikanMik, t.girenTutar, t.cikanTutar,
                                      t.kalanB,   t.kalanA,   card.rowid};
         for (int i = 0; i < totals.size(); ++i)
-            update.bindValue(i, totals[i]);
-        if (!update.exec())
-            throw data::DatabaseError(QStringLiteral("Stok kartı yazılamadı: ") + line.code);
+            update.bind(i + 1, totals[i]);
+        update.run();
     }
 }
 
@@ -207,6 +201,8 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         if (schema.startsWith(u'h') && !r.warehouse) continue;
         db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(schema)).finish();
     }
+    // The working copy is local: read it through memory mapping like the screen does.
+    db->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
     auto fileOf = [&](const QString& alias) {
         for (const File& f : files)
             if (f.alias == alias) return f.path;

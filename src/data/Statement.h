@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+struct sqlite3_stmt;
+
+namespace data {
+
+class Database;
+
+/// A statement prepared once and run many times with new values, straight on the engine: for
+/// loops that write thousands of rows (postings, invoices). It must not outlive its database.
+class Statement {
+  public:
+    Statement(Database& db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int index, const QVariant& value);  // 1-based
+    /// Runs the statement (a write) and makes it ready for the next values.
+    void run();
+
+  private:
+    Database& m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+    QString m_sql;
+};
+
+}  // namespace data

@@ -431,8 +431,8 @@ void TerminalForm::FatCmd_Click() {
 
 void TerminalForm::Command8_Click(int index) {
     if (index == 1) {
-        // A second tap while the books are written does nothing.
-        if (m_posting) return;
+        // A second tap while the books are written, or after the totals closed, does nothing.
+        if (m_posting || !Frame3->isVisible()) return;
         m_posting = true;
         Command8[1]->setEnabled(false);
         const bool done = Label3->text() == FaturaCaption ? false : postWorkingSet();

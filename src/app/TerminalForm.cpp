@@ -336,6 +336,7 @@ bool TerminalForm::Form_Load() {
             m_context.settings->GetSetting(SettingsSection, KeyServerPath, DefaultServerPath);
     }
 
+    m_startServerPath = m_serverPath;
     const QString workingCopy = workingCopyPath();
     if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
     CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);

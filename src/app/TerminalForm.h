@@ -105,6 +105,8 @@ class TerminalForm : public QMainWindow {
     void openTotals(bool invoice);
     /// "Tamam" on the account totals screen; false when nothing could be written.
     bool postWorkingSet();
+    /// "Tamam" on the invoice screen; false when nothing could be written.
+    bool CreateInvoice();
     void showCurrentRecord();
     void refitNameColumn();
     void gridPressed();
@@ -122,6 +124,7 @@ class TerminalForm : public QMainWindow {
 
     TerminalContext m_context;
     QString m_serverPath;
+    QString m_startServerPath;  // the invoices go to these books, whatever target comes later
     int m_terminalNumber = 1;
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;

@@ -29,6 +29,8 @@
 #include "entry/Booking.h"
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
+#include "invoicing/CreateInvoice.h"
+#include "invoicing/InvoiceNumber.h"
 #include "invoicing/Totals.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
@@ -435,7 +437,7 @@ void TerminalForm::Command8_Click(int index) {
         if (m_posting || !Frame3->isVisible()) return;
         m_posting = true;
         Command8[1]->setEnabled(false);
-        const bool done = Label3->text() == FaturaCaption ? false : postWorkingSet();
+        const bool done = Label3->text() == FaturaCaption ? CreateInvoice() : postWorkingSet();
         Command8[1]->setEnabled(true);
         m_posting = false;
         // A failed posting keeps the totals screen: the lines are still there to try again.
@@ -483,6 +485,36 @@ bool TerminalForm::postWorkingSet() {
             control->setDatabaseName(head + file);
             guarded([control] { data::RefreshData(*control); });
         }
+    }
+    Check1[0]->setChecked(false);
+    Check1[2]->setChecked(false);
+    return true;
+}
+
+bool TerminalForm::CreateInvoice() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    invoicing::InvoiceRequest request;
+    request.serverPath = m_serverPath;
+    request.invoiceBooks = m_startServerPath;
+    request.workingCopy = workingCopyPath();
+    request.customerTitle = Combo1->currentText();
+    request.clock = m_context.clock;
+    invoicing::InvoiceResult result;
+    try {
+        result = invoicing::createInvoice(request);
+    } catch (const data::DatabaseError& e) {
+        QGuiApplication::restoreOverrideCursor();
+        m_context.messages->inform(e.text());
+        return false;
+    }
+    QGuiApplication::restoreOverrideCursor();
+    if (result.written) {
+        m_workingSetTotal = result.total;
+        // A copy of the last number this user wrote for the company, as the package keeps it.
+        m_context.settings->WriteRegistryText(Settings::Root::CurrentUser, PropertiesKey,
+                                              m_serverPath.right(2) + QStringLiteral("FatNo"),
+                                              invoicing::ShiftText(result.number.trimmed()));
+        if (!result.warning.isEmpty()) m_context.messages->inform(result.warning);
     }
     Check1[0]->setChecked(false);
     Check1[2]->setChecked(false);

@@ -13,6 +13,7 @@
 #include "data/Names.h"
 #include "data/Statement.h"
 #include "modes/Targets.h"
+#include "posting/BookRows.h"
 #include "posting/Counters.h"
 #include "posting/StockTotals.h"
 
@@ -22,24 +23,6 @@ namespace n = data::names;
 
 namespace {
 
-struct Line {
-    QString code, name, unit;
-    double price = 0, quantity = 0, amount = 0;
-};
-
-struct Account {
-    qint64 rowid = 0;
-    QString code, title;
-    double borc = 0, alacak = 0;
-};
-
-struct Card {
-    qint64 rowid = 0;
-    QString name, barcode;
-    double cost = 0;
-    StockTotals totals;
-};
-
 // One side of a posting: the books it writes and the account it writes against.
 struct Side {
     QString cari, stok;  // schema aliases
@@ -47,66 +30,6 @@ struct Side {
     Account account;
     QHash<QString, Card> cards;
 };
-
-std::vector<Line> enteredLines(data::Database& db) {
-    std::vector<Line> lines;
-    QSqlQuery q = db.query(QStringLiteral(
-        "SELECT StokKod, StokAdi, Birim, Fiyat, KalanB, GirenTutar FROM main.StokKartlar "
-        "WHERE (KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0 ORDER BY StokKod, "
-        "rowid"));
-    while (q.next()) {
-        lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                         q.value(3).toDouble(), q.value(4).toDouble(), q.value(5).toDouble()});
-    }
-    q.finish();
-    return lines;
-}
-
-std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
-                                   const QString& value) {
-    QSqlQuery q = db.query(QStringLiteral("SELECT rowid, CariKod, Unvan, Borc, Alacak FROM "
-                                          "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid "
-                                          "LIMIT 1")
-                               .arg(schema, field),
-                           {value});
-    std::optional<Account> a;
-    if (q.next())
-        a = Account{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                    q.value(3).toDouble(), q.value(4).toDouble()};
-    q.finish();
-    return a;
-}
-
-// Reads each line's card on a side (the first of its code), in one pass; the codes without one
-// are added to `missing`.
-void findCards(data::Database& db, Side& side, const std::vector<Line>& lines,
-               const QString& fileName, QStringList& missing) {
-    QSqlQuery q = db.query(
-        QStringLiteral(
-            "SELECT StokKod, rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, GirenTutar, "
-            "CikanTutar, "
-            "KalanB, KalanA FROM %1.StokKartlar WHERE StokKod IN (SELECT StokKod FROM "
-            "main.StokKartlar "
-            "WHERE (KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0) ORDER BY rowid")
-            .arg(side.stok));
-    while (q.next()) {
-        const QString code = q.value(0).toString();
-        if (side.cards.contains(code)) continue;
-        Card c;
-        c.rowid = q.value(1).toLongLong();
-        c.name = q.value(2).toString();
-        c.barcode = q.value(3).toString();
-        c.cost = q.value(4).toDouble();
-        c.totals = {q.value(5).toDouble(), q.value(6).toDouble(), q.value(7).toDouble(),
-                    q.value(8).toDouble(), q.value(9).toDouble(), q.value(10).toDouble()};
-        side.cards.insert(code, c);
-    }
-    q.finish();
-    for (const Line& line : lines)
-        if (!side.cards.contains(line.code))
-            missing << QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
-    missing.removeDuplicates();
-}
 
 void writeAccount(data::Database& db, Side& side, bool sale, double total, const QString& number,
                   const QDateTime& at, const QString& targetCode) {
@@ -118,14 +41,7 @@ void writeAccount(data::Database& db, Side& side, bool sale, double total, const
                  .arg(side.cari, debit ? QStringLiteral("Borc") : QStringLiteral("Alacak")),
              {side.headOffice ? side.account.code : targetCode, core::storedDateTime(at), text,
               total, side.headOffice ? side.account.code : side.account.title, number});
-    Account& a = side.account;
-    (debit ? a.borc : a.alacak) += total;
-    const bool credit = a.alacak > a.borc;
-    db.query(QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
-                            "WHERE rowid = ?")
-                 .arg(side.cari),
-             {a.borc, a.alacak, credit ? a.alacak - a.borc : a.borc - a.alacak,
-              credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
+    storeBalance(db, side.cari, side.account, debit, total);
 }
 
 void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, bool sale,
@@ -137,13 +53,10 @@ void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, 
     data::Statement insert(
         db,
         QStringLiteral("INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, Fiyat, "
-                       "Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, StokAd, Unvan, "
-                       "Barkod, Maliyet, Sube) VALUES (?,?,?,?,?,?,?,?,?,?,'C',?,?,?,?,?,?)")
+                       "Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, StokAd, "
+                       "Unvan, Barkod, Maliyet, Sube) VALUES (?,?,?,?,?,?,?,?,?,?,'C',?,?,?,?,?,?)")
             .arg(side.stok));
-    data::Statement update(
-        db, QStringLiteral("UPDATE %1.StokKartlar SET GirenMik = ?, CikanMik = ?, GirenTutar = ?, "
-                           "CikanTutar = ?, KalanB = ?, KalanA = ? WHERE rowid = ?")
-                .arg(side.stok));
+    CardWriter cards(db, side.stok);
     const QString satTar = core::storedDateTime(at);
     for (const Line& line : lines) {
         Card& card = side.cards[line.code];
@@ -157,12 +70,7 @@ void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, 
             insert.bind(i + 1, values[i]);
         insert.run();
         card.totals.add(in, line.quantity, line.amount);
-        const StockTotals& t = card.totals;
-        const QVariantList totals = {t.girenMik, t.cikanMik, t.girenTutar, t.cikanTutar,
-                                     t.kalanB,   t.kalanA,   card.rowid};
-        for (int i = 0; i < totals.size(); ++i)
-            update.bind(i + 1, totals[i]);
-        update.run();
+        cards.store(card);
     }
 }
 
@@ -212,7 +120,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     PostingResult result;
     db->begin();
     try {
-        const std::vector<Line> lines = enteredLines(*db);
+        const std::vector<Line> lines = enteredLines(*db, LineOrder::ByCode);
         for (const Line& line : lines)
             result.total += line.amount;
         result.lines = static_cast<int>(lines.size());
@@ -233,7 +141,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
                 head.account = *a;
             else
                 missing << QStringLiteral("\"Merkez\" cari kartı (%1)").arg(fileOf(head.cari));
-            findCards(*db, head, lines, fileOf(head.stok), missing);
+            head.cards = findCards(*db, head.stok, lines, fileOf(head.stok), missing);
         }
         const auto targetAccount =
             r.warehouse ? findAccount(*db, target.cari, QStringLiteral("CariKod"), targetCode)
@@ -243,7 +151,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         else
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(r.warehouse ? targetCode : r.targetTitle, fileOf(target.cari));
-        findCards(*db, target, lines, fileOf(target.stok), missing);
+        target.cards = findCards(*db, target.stok, lines, fileOf(target.stok), missing);
         if (!missing.isEmpty()) {
             throw data::DatabaseError(
                 QStringLiteral("Hiçbir şey yazılmadı; bulunamayan kayıtlar:\n") +
@@ -266,8 +174,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         writeStock(*db, target, lines, r.sale, result.documentNumber, postingTime, code,
                    r.targetTitle, QString(code).remove(QStringLiteral("Şube")));
         // The posted lines leave the working set in the same commit: they can never post twice.
-        db->execute(QStringLiteral(
-            "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
+        resetEnteredLines(*db);
         db->commit();
     } catch (...) {
         if (db->inTransaction()) db->rollback();

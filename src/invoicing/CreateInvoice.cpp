@@ -1,0 +1,203 @@
+#include "invoicing/CreateInvoice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <vector>
+
+#include "core/Clock.h"
+#include "core/DateFormat.h"
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+#include "data/Names.h"
+#include "data/Statement.h"
+#include "invoicing/InvoiceNumber.h"
+#include "modes/Targets.h"
+#include "posting/BookRows.h"
+#include "posting/Counters.h"
+
+namespace invoicing {
+
+namespace n = data::names;
+using posting::Account;
+using posting::Line;
+
+namespace {
+
+// Every company's invoice database in the data directory: they share one number sequence.
+QStringList invoiceDatabases(const QString& serverPath) {
+    const QString folder = data::resolvePath(modes::dataDirectory(serverPath));
+    QStringList files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files))
+        if (name.endsWith(QStringLiteral("Fatura.mdb"), Qt::CaseInsensitive))
+            files << QDir(folder).filePath(name);
+    return files;
+}
+
+}  // namespace
+
+InvoiceResult createInvoice(const InvoiceRequest& r) {
+    InvoiceNumberLock numbering(numberFilePath(r.serverPath), invoiceDatabases(r.serverPath));
+
+    struct File {
+        QString alias, path;
+    };
+    std::vector<File> files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
+                               {QStringLiteral("ss"), r.serverPath + n::files::Stok},
+                               {QStringLiteral("si"), r.serverPath + n::files::Index},
+                               {QStringLiteral("sf"), r.invoiceBooks + n::files::Fatura}};
+    for (File& f : files)
+        f.path = data::resolvePath(f.path);
+    std::sort(files.begin(), files.end(),
+              [](const File& a, const File& b) { return a.path < b.path; });
+    auto db = data::Database::openPrivate(r.workingCopy);
+    for (const File& f : files) {
+        db->attach(f.path, f.alias);
+        db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(f.alias)).finish();
+    }
+    db->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
+    auto fileOf = [&](const QString& alias) {
+        for (const File& f : files)
+            if (f.alias == alias) return f.path;
+        return QString();
+    };
+
+    InvoiceResult result;
+    db->begin();
+    try {
+        const std::vector<Line> lines = posting::enteredLines(*db, posting::LineOrder::ByName);
+        // The invoice is what its lines add up to, nothing more.
+        for (const Line& line : lines) {
+            result.total += line.amount;
+            result.vat += line.vat;
+        }
+        result.lines = static_cast<int>(lines.size());
+        if (lines.empty() || result.total == 0) {
+            db->rollback();
+            return result;
+        }
+
+        QStringList missing;
+        std::optional<Account> customer = posting::findAccount(
+            *db, QStringLiteral("sc"), QStringLiteral("Unvan"), r.customerTitle);
+        if (!customer)
+            missing << QStringLiteral("\"%1\" cari kartı (%2)")
+                           .arg(r.customerTitle, fileOf(QStringLiteral("sc")));
+        std::optional<Account> vatAccount;
+        if (result.vat > 0) {
+            vatAccount = posting::findAccount(*db, QStringLiteral("sc"), QStringLiteral("CariKod"),
+                                              QStringLiteral("=110"));
+            if (!vatAccount)
+                missing
+                    << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(fileOf(QStringLiteral("sc")));
+        }
+        QHash<QString, posting::Card> cards = posting::findCards(
+            *db, QStringLiteral("ss"), lines, fileOf(QStringLiteral("ss")), missing);
+        if (!missing.isEmpty())
+            throw data::DatabaseError(QStringLiteral("Fatura yazılmadı; bulunamayan kayıtlar:\n") +
+                                      missing.mid(0, 12).join(u'\n'));
+
+        const QDateTime at = r.clock->now();
+        const QString year = QString::number(at.date().year());
+        result.number = numbering.number();
+        result.key = QStringLiteral("S") + result.number;
+        result.documentNumber = posting::DrawNumber(*db, QStringLiteral("si"), false, year);
+        const QString invoiceTime = core::storedDateTime(at);
+        const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
+
+        data::Statement invoiceLine(
+            *db,
+            QStringLiteral(
+                "INSERT INTO sf.FatHareket (FatHarNo, FatGirisCikis, FatCari, FatStok, Stok, "
+                "FatAciklama, FatMiktar, FatFiyat, FatTutar, DigerId, Nerde, FatTotal, FatKdv, "
+                "Birim, SeriNoDiger, Barkod, Tarih, KdvSi, Yeni) "
+                "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 'F', ?, ?, ?, ?, ?, ?, ?, 1)"));
+        data::Statement movement(
+            *db,
+            QStringLiteral(
+                "INSERT INTO ss.StokHareket (StokHarKod, Tarih, Aciklama, Fiyat, Miktar, Tutar, "
+                "GirisCikis, Carisi, DigerId, Nerde, StokAd, SeriNoDiger, Unvan, KdvTut, Birim, "
+                "Yeni, Sube, Server) VALUES (?, ?, ?, ?, ?, ?, 'Satış', ?, ?, 'F', ?, ?, ?, ?, ?, "
+                "1, NULL, 0)"));
+        posting::CardWriter cardWriter(*db, QStringLiteral("ss"));
+        for (const Line& line : lines) {
+            const QString serial = posting::DrawNumber(*db, QStringLiteral("si"), true, year);
+            const QVariantList lineValues = {
+                result.key,
+                customer->code,
+                line.code,
+                line.name,
+                line.name,
+                line.quantity,
+                line.price,
+                line.amount,
+                result.documentNumber,
+                result.total,
+                line.vatRate,
+                line.unit,
+                serial,
+                line.barcode,
+                core::formatWithSeparators(r.clock->now(), QStringLiteral("dd/MM/yyyy HH:mm")),
+                line.vat};
+            for (int i = 0; i < lineValues.size(); ++i)
+                invoiceLine.bind(i + 1, lineValues[i]);
+            invoiceLine.run();
+            const QVariantList movementValues = {
+                line.code,
+                invoiceTime,
+                result.number + QStringLiteral(" Nolu Satış Faturası ile"),
+                line.price,
+                line.quantity,
+                line.amount,
+                customer->code,
+                result.documentNumber,
+                line.name,
+                serial,
+                customer->title,
+                line.vat,
+                line.unit};
+            for (int i = 0; i < movementValues.size(); ++i)
+                movement.bind(i + 1, movementValues[i]);
+            movement.run();
+            posting::Card& card = cards[line.code];
+            card.totals.add(false, line.quantity, line.amount);
+            cardWriter.store(card);
+        }
+
+        db->query(QStringLiteral("INSERT INTO sf.Faturalar (FaturaNo, FatTarih, FatCari, Nakit, "
+                                 "DigerId, Unvan, FatTop, FatKdvTut, Toplam, Gurup, KdvHarDahil) "
+                                 "VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?, 0)"),
+                  {result.key, core::storedDate(at.date()), customer->code, result.documentNumber,
+                   r.customerTitle, result.total, result.vat, result.total, customer->group});
+        db->query(QStringLiteral("INSERT INTO sc.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
+                                 "Carisi, DigerId, Nerde, Unvan, Yeni, Server) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, 'F', ?, 1, 0)"),
+                  {customer->code, invoiceTime, movementText, result.total, customer->code,
+                   result.documentNumber, customer->title});
+        posting::storeBalance(*db, QStringLiteral("sc"), *customer, true, result.total);
+        if (result.vat > 0) {
+            db->query(
+                QStringLiteral("INSERT INTO sc.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
+                               "Carisi, DigerId, Nerde, Yeni, Sube, Server) "
+                               "VALUES ('=110', ?, ?, ?, '=110', ?, 'F', 1, NULL, 0)"),
+                {invoiceTime, movementText, result.vat, result.documentNumber});
+            posting::storeBalance(*db, QStringLiteral("sc"), *vatAccount, true, result.vat);
+        }
+        posting::resetEnteredLines(*db);
+        db->commit();
+    } catch (...) {
+        if (db->inTransaction()) db->rollback();
+        throw;
+    }
+    result.written = true;
+    try {
+        numbering.commit();
+    } catch (const data::DatabaseError& e) {
+        // The invoice stands; the next one still takes the number after it from the books.
+        result.warning = e.text();
+    }
+    return result;
+}
+
+}  // namespace invoicing

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace core {
+class Clock;
+}
+
+namespace invoicing {
+
+struct InvoiceRequest {
+    QString serverPath;    // the books now bound: accounts, stock, counters, the number file
+    QString invoiceBooks;  // the server path the terminal started with: its invoice database
+    QString workingCopy;
+    QString customerTitle;  // the target box's text
+    const core::Clock* clock = nullptr;
+};
+
+struct InvoiceResult {
+    bool written = false;  // false: the lines add up to 0, nothing was written or numbered
+    QString number;        // 00001
+    QString key;           // S00001
+    QString documentNumber;
+    double total = 0;
+    double vat = 0;
+    int lines = 0;
+    QString warning;  // written, but the number file could not be rewritten
+};
+
+/// Writes a sales invoice of the working set's lines (visible, with a quantity, by name): the
+/// invoice and its lines with a serial number each, one stock movement per line with the goods
+/// taken out of the stock cards, the customer debited with the total and "=110" with the VAT, the
+/// working set emptied. Everything is one transaction under the shared invoice-number lock; the
+/// number, document and serial numbers are used only when the invoice is written. A missing
+/// customer, card or "=110" account stops it before anything is written and is named; any error
+/// is thrown as DatabaseError with nothing written.
+InvoiceResult createInvoice(const InvoiceRequest& request);
+
+}  // namespace invoicing

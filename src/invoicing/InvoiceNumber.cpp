@@ -1,0 +1,101 @@
+#include "invoicing/InvoiceNumber.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSqlQuery>
+
+#include "core/QuotedFieldFile.h"
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+
+namespace invoicing {
+
+namespace {
+
+// The leading whole number of a text, as digits without sign; empty when there is none.
+QString leadingDigits(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    qsizetype end = i;
+    while (end < text.size() && text[end] >= u'0' && text[end] <= u'9')
+        ++end;
+    return text.mid(i, end - i);
+}
+
+// Compares two digit strings by value.
+bool lessByValue(const QString& a, const QString& b) {
+    QString x = a, y = b;
+    while (x.size() > 1 && x.startsWith(u'0'))
+        x.remove(0, 1);
+    while (y.size() > 1 && y.startsWith(u'0'))
+        y.remove(0, 1);
+    return x.size() != y.size() ? x.size() < y.size() : x < y;
+}
+
+}  // namespace
+
+QString nextInvoiceNumber(const QString& previous) {
+    QString next = leadingDigits(previous);
+    if (next.isEmpty()) next = QStringLiteral("00000");
+    // Adding one to the digits in place keeps the width: 00009 → 00010, 99999 → 100000.
+    qsizetype i = next.size() - 1;
+    while (i >= 0 && next[i] == u'9')
+        next[i--] = u'0';
+    if (i < 0)
+        next.prepend(u'1');
+    else
+        next[i] = QChar(next[i].unicode() + 1);
+    return next;
+}
+
+QString ShiftText(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        c = QChar(c.unicode() + 1);
+    return out;
+}
+
+QString numberFilePath(const QString& serverPath) {
+    return serverPath.left(std::max<qsizetype>(0, serverPath.size() - 2)) +
+           QStringLiteral("FatNo.txt");
+}
+
+InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases)
+    : m_file(data::resolvePath(numberFile)) {
+    m_lock = std::make_unique<QLockFile>(m_file + QStringLiteral(".lock"));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(10000))
+        throw data::DatabaseError(
+            QStringLiteral("Fatura numarası dosyası başka bir terminalde kilitli: %1").arg(m_file));
+    const std::optional<QString> stored = core::QuotedFieldFile::readFirstField(m_file);
+    if (!stored)
+        throw data::DatabaseError(QStringLiteral("Fatura numarası okunamadı: %1").arg(m_file));
+    QString previous = leadingDigits(*stored);
+    if (previous.isEmpty()) previous = QStringLiteral("00000");
+    for (const QString& path : invoiceDatabases) {
+        if (data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::SQLite) continue;
+        auto db = data::Database::open(path);
+        QSqlQuery q = db->query(QStringLiteral(
+            "SELECT substr(FaturaNo, 2) FROM Faturalar WHERE FaturaNo GLOB 'S[0-9]*'"));
+        while (q.next()) {
+            const QString used = leadingDigits(q.value(0).toString());
+            if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
+        }
+        q.finish();
+    }
+    m_number = nextInvoiceNumber(previous);
+}
+
+InvoiceNumberLock::~InvoiceNumberLock() = default;
+
+void InvoiceNumberLock::commit() {
+    QString error;
+    if (!core::QuotedFieldFile::write(m_file, m_number, &error))
+        throw data::DatabaseError(
+            QStringLiteral("Fatura numarası dosyası yazılamadı: %1 (%2)").arg(m_file, error));
+}
+
+}  // namespace invoicing

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QLockFile;
+
+namespace invoicing {
+
+/// The number after `previous`, written with at least as many digits as it (00009 → 00010,
+/// 99999 → 100000, 7 → 8). The previous number is read as a decimal reader reads a leading
+/// number: blanks skipped, up to the first character that cannot continue it, 0 when there is none.
+QString nextInvoiceNumber(const QString& previous);
+
+/// Shifts every character's code up by one (00017 → 11128, 9 → ':').
+QString ShiftText(const QString& text);
+
+/// The invoice number file "FatNo.txt" shared by the companies of one data directory: the server
+/// path less its company number, followed by the file name.
+QString numberFilePath(const QString& serverPath);
+
+/// Holds the number file for one invoice: every terminal takes the same lock before reading it,
+/// so no two invoices get one number. The next number is the larger of the file's and the
+/// highest "S" key already in the given invoice databases, so an invoice written just before a
+/// crash that kept the file from being rewritten is never numbered again.
+class InvoiceNumberLock {
+  public:
+    /// Throws DatabaseError when the lock cannot be had within a few seconds.
+    InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases);
+    ~InvoiceNumberLock();
+
+    /// The number the next invoice takes.
+    const QString& number() const { return m_number; }
+    /// Records the number as used: rewrites the file atomically. Call after the invoice committed.
+    void commit();
+
+  private:
+    QString m_file;
+    QString m_number;
+    std::unique_ptr<QLockFile> m_lock;
+};
+
+}  // namespace invoicing

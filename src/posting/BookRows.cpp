@@ -1,0 +1,115 @@
+#include "posting/BookRows.h"
+
+#include <QSqlQuery>
+
+#include "data/Database.h"
+#include "data/Statement.h"
+
+namespace posting {
+
+namespace {
+
+// Through the working copy's partial index: the entered cards without reading every card.
+const QString EnteredWhere =
+    QStringLiteral("(KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0");
+
+}  // namespace
+
+std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
+    std::vector<Line> lines;
+    QSqlQuery q =
+        db.query(QStringLiteral(
+                     "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, KalanB, GirenTutar, Kdv, Kar "
+                     "FROM main.StokKartlar WHERE %1 ORDER BY %2, rowid")
+                     .arg(EnteredWhere, order == LineOrder::ByCode ? QStringLiteral("StokKod")
+                                                                   : QStringLiteral("StokAdi")));
+    while (q.next()) {
+        lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                         q.value(3).toString(), q.value(4).toDouble(), q.value(5).toDouble(),
+                         q.value(6).toDouble(), q.value(7).toDouble(), q.value(8).toDouble()});
+    }
+    q.finish();
+    return lines;
+}
+
+std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
+                                   const QString& value) {
+    QSqlQuery q = db.query(QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak FROM "
+                                          "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid "
+                                          "LIMIT 1")
+                               .arg(schema, field),
+                           {value});
+    std::optional<Account> a;
+    if (q.next())
+        a = Account{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                    q.value(3).toString(),   q.value(4).toDouble(), q.value(5).toDouble()};
+    q.finish();
+    return a;
+}
+
+void storeBalance(data::Database& db, const QString& schema, Account& a, bool debit,
+                  double amount) {
+    (debit ? a.borc : a.alacak) += amount;
+    const bool credit = a.alacak > a.borc;
+    db.query(QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
+                            "WHERE rowid = ?")
+                 .arg(schema),
+             {a.borc, a.alacak, credit ? a.alacak - a.borc : a.borc - a.alacak,
+              credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
+}
+
+QHash<QString, Card> findCards(data::Database& db, const QString& schema,
+                               const std::vector<Line>& lines, const QString& fileName,
+                               QStringList& missing) {
+    QHash<QString, Card> cards;
+    QSqlQuery q = db.query(
+        QStringLiteral("SELECT StokKod, rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, "
+                       "GirenTutar, CikanTutar, KalanB, KalanA FROM %1.StokKartlar WHERE StokKod "
+                       "IN (SELECT StokKod FROM main.StokKartlar WHERE %2) ORDER BY rowid")
+            .arg(schema, EnteredWhere));
+    while (q.next()) {
+        const QString code = q.value(0).toString();
+        if (cards.contains(code)) continue;
+        Card c;
+        c.rowid = q.value(1).toLongLong();
+        c.name = q.value(2).toString();
+        c.barcode = q.value(3).toString();
+        c.cost = q.value(4).toDouble();
+        c.totals = {q.value(5).toDouble(), q.value(6).toDouble(), q.value(7).toDouble(),
+                    q.value(8).toDouble(), q.value(9).toDouble(), q.value(10).toDouble()};
+        cards.insert(code, c);
+    }
+    q.finish();
+    for (const Line& line : lines) {
+        const QString name = QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
+        if (!cards.contains(line.code) && !missing.contains(name)) missing << name;
+    }
+    return cards;
+}
+
+struct CardWriter::Impl {
+    data::Statement update;
+};
+
+CardWriter::CardWriter(data::Database& db, const QString& schema)
+    : m(new Impl{data::Statement(
+          db,
+          QStringLiteral("UPDATE %1.StokKartlar SET GirenMik = ?, CikanMik = ?, GirenTutar = ?, "
+                         "CikanTutar = ?, KalanB = ?, KalanA = ? WHERE rowid = ?")
+              .arg(schema))}) {}
+
+CardWriter::~CardWriter() = default;
+
+void CardWriter::store(const Card& card) {
+    const StockTotals& t = card.totals;
+    m->update.bind(1, t.girenMik).bind(2, t.cikanMik).bind(3, t.girenTutar).bind(4, t.cikanTutar);
+    m->update.bind(5, t.kalanB).bind(6, t.kalanA).bind(7, card.rowid);
+    m->update.run();
+}
+
+void resetEnteredLines(data::Database& db) {
+    db.execute(QStringLiteral(
+        "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
+}
+
+}  // namespace posting

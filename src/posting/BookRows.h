@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "posting/StockTotals.h"
+
+namespace data {
+class Database;
+}
+
+namespace posting {
+
+/// An entered line of the working set (the connection's main database).
+struct Line {
+    QString code, name, unit, barcode;
+    double price = 0, quantity = 0, amount = 0, vatRate = 0, vat = 0;
+};
+
+/// The working set's entered lines (visible, with a quantity), by item code or by name.
+enum class LineOrder { ByCode, ByName };
+std::vector<Line> enteredLines(data::Database& db, LineOrder order);
+
+/// An account card as a posting reads and then rewrites it.
+struct Account {
+    qint64 rowid = 0;
+    QString code, title, group;
+    double borc = 0, alacak = 0;
+};
+
+/// The first account (in code order) whose `field` equals `value` in the attached `schema`.
+std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
+                                   const QString& value);
+
+/// Adds to the account's debit or credit and stores it with its balance and side.
+void storeBalance(data::Database& db, const QString& schema, Account& account, bool debit,
+                  double amount);
+
+/// A stock card as a posting reads and then rewrites it.
+struct Card {
+    qint64 rowid = 0;
+    QString name, barcode;
+    double cost = 0;
+    StockTotals totals;
+};
+
+/// The first card (by row) of each entered line's code in the attached `schema`; the codes
+/// without a card are added to `missing`, named with `fileName`.
+QHash<QString, Card> findCards(data::Database& db, const QString& schema,
+                               const std::vector<Line>& lines, const QString& fileName,
+                               QStringList& missing);
+
+/// Stores a card's totals.
+class CardWriter {
+  public:
+    CardWriter(data::Database& db, const QString& schema);
+    ~CardWriter();
+    void store(const Card& card);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+/// The entered lines leave the working set: quantity and amount to 0.
+void resetEnteredLines(data::Database& db);
+
+}  // namespace posting

@@ -21,6 +21,7 @@
 #include "core/Messages.h"
 #include "data/Database.h"
 #include "filecopy/CopyDatabaseFile.h"
+#include "invoicing/CreateInvoice.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
@@ -194,8 +195,28 @@ double barePosting(const QString& branch, const QString& head, const QString& sc
                                   .arg(branch, head)
                                   .toUtf8();
     sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr);
-    const QStringList codes =
-        column(scratchCopy, "SELECT StokKod FROM StokKartlar ORDER BY rowid LIMIT 1000");
+    struct Row {
+        QByteArray code, name, unit;
+        double price;
+    };
+    std::vector<Row> rows;
+    {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT StokKod, StokAdi || ' İle', Birim, Fiyat FROM StokKartlar "
+                           "ORDER BY rowid LIMIT 1000",
+                           -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto text = [st](int c) {
+                return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+            };
+            rows.push_back({text(0), text(1), text(2), sqlite3_column_double(st, 3)});
+        }
+        sqlite3_finalize(st);
+    }
+    auto bindText = [](sqlite3_stmt* st, int i, const QByteArray& t) {
+        sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    };
     const double ms = bench::medianMs(5, [&] {
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         for (const char* side : {"ss", "hs"}) {
@@ -204,43 +225,65 @@ double barePosting(const QString& branch, const QString& head, const QString& sc
             sqlite3_stmt* update = nullptr;
             sqlite3_prepare_v2(
                 db,
-                QStringLiteral("SELECT rowid, GirenMik FROM %1.StokKartlar WHERE StokKod=?")
+                QStringLiteral("SELECT rowid, GirenMik, CikanMik, GirenTutar, CikanTutar, StokAdi, "
+                               "Barkod, gFiyat FROM %1.StokKartlar WHERE StokKod=?")
                     .arg(QString::fromLatin1(side))
                     .toUtf8()
                     .constData(),
                 -1, &find, nullptr);
             sqlite3_prepare_v2(
                 db,
-                QStringLiteral("INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, "
-                               "Fiyat, Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, "
-                               "StokAd, Unvan, Barkod, Maliyet, Sube) VALUES (?1,'06.12.2026 "
-                               "10:30','x','Adet',1,1,1,'Satış','M01','261','C','2026-12-06','x','"
-                               "x','x',1,'01')")
+                QStringLiteral(
+                    "INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, Fiyat, "
+                    "Miktar, Tutar, GirisCikis, Carisi, DigerId, Nerde, SatTar, StokAd, Unvan, "
+                    "Barkod, Maliyet, Sube) VALUES (?,?,?,?,?,?,?,?,?,?,'C',?,?,?,?,?,?)")
                     .arg(QString::fromLatin1(side))
                     .toUtf8()
                     .constData(),
                 -1, &insert, nullptr);
             sqlite3_prepare_v2(
                 db,
-                QStringLiteral("UPDATE %1.StokKartlar SET GirenMik=?1, CikanMik=0, GirenTutar=0, "
-                               "CikanTutar=0, KalanB=?1, KalanA=0 WHERE rowid=?2")
+                QStringLiteral("UPDATE %1.StokKartlar SET GirenMik=?, CikanMik=?, GirenTutar=?, "
+                               "CikanTutar=?, KalanB=?, KalanA=? WHERE rowid=?")
                     .arg(QString::fromLatin1(side))
                     .toUtf8()
                     .constData(),
                 -1, &update, nullptr);
             for (int i = 0; i < lines; ++i) {
-                const QByteArray code = codes[i % codes.size()].toUtf8();
-                sqlite3_bind_text(find, 1, code.constData(), static_cast<int>(code.size()),
-                                  SQLITE_TRANSIENT);
+                const Row& r = rows[static_cast<size_t>(i) % rows.size()];
+                bindText(find, 1, r.code);
                 if (sqlite3_step(find) == SQLITE_ROW) {
-                    const sqlite3_int64 rowid = sqlite3_column_int64(find, 0);
-                    const double in = sqlite3_column_double(find, 1);
-                    sqlite3_bind_text(insert, 1, code.constData(), static_cast<int>(code.size()),
-                                      SQLITE_TRANSIENT);
+                    const double in = sqlite3_column_double(find, 1) + 1,
+                                 out = sqlite3_column_double(find, 2);
+                    bindText(insert, 1, r.code);
+                    bindText(insert, 2, "06.12.2026 10:30");
+                    bindText(insert, 3, r.name);
+                    bindText(insert, 4, r.unit);
+                    sqlite3_bind_double(insert, 5, r.price);
+                    sqlite3_bind_double(insert, 6, 1);
+                    sqlite3_bind_double(insert, 7, r.price);
+                    bindText(insert, 8, "Alış");
+                    bindText(insert, 9, "M01");
+                    bindText(insert, 10, "261");
+                    bindText(insert, 11, "2026-12-06 10:30:00");
+                    sqlite3_bind_text(insert, 12,
+                                      reinterpret_cast<const char*>(sqlite3_column_text(find, 5)),
+                                      -1, SQLITE_TRANSIENT);
+                    bindText(insert, 13, "KADIKÖY ŞUBESİ");
+                    sqlite3_bind_text(insert, 14,
+                                      reinterpret_cast<const char*>(sqlite3_column_text(find, 6)),
+                                      -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_double(insert, 15, sqlite3_column_double(find, 7));
+                    bindText(insert, 16, "01");
                     sqlite3_step(insert);
                     sqlite3_reset(insert);
-                    sqlite3_bind_double(update, 1, in + 1);
-                    sqlite3_bind_int64(update, 2, rowid);
+                    sqlite3_bind_double(update, 1, in);
+                    sqlite3_bind_double(update, 2, out);
+                    sqlite3_bind_double(update, 3, sqlite3_column_double(find, 3) + r.price);
+                    sqlite3_bind_double(update, 4, sqlite3_column_double(find, 4));
+                    sqlite3_bind_double(update, 5, in > out ? in - out : 0);
+                    sqlite3_bind_double(update, 6, in > out ? 0 : out - in);
+                    sqlite3_bind_int64(update, 7, sqlite3_column_int64(find, 0));
                     sqlite3_step(update);
                     sqlite3_reset(update);
                 }
@@ -303,6 +346,171 @@ void benchPosting(bench::Report& report, const QString& serverPath, const QStrin
     report.ratio(QStringLiteral("post_warehouse_1000_lines_%1_items").arg(items), ours, bare);
 }
 
+// The same rows an invoice of `lines` lines writes, by bare SQLite in one transaction: every field
+// of every row bound from the line's values, as any writer of these rows has to.
+double bareInvoice(const QString& books, const QString& scratchCopy, int lines) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(scratchCopy).constData(), &db);
+    const QByteArray attach = QStringLiteral(
+                                  "ATTACH '%1Stok.mdb' AS ss; ATTACH '%1Cari.mdb' AS sc; "
+                                  "ATTACH '%1Index.mdb' AS si; ATTACH '%1Fatura.mdb' AS sf;")
+                                  .arg(books)
+                                  .toUtf8();
+    sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr);
+    struct Row {
+        QByteArray code, name, unit, barcode;
+        double price, vat;
+    };
+    std::vector<Row> rows;
+    {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, Kdv FROM StokKartlar "
+                           "ORDER BY rowid LIMIT 1000",
+                           -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto text = [st](int c) {
+                return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+            };
+            rows.push_back({text(0), text(1), text(2), text(3), sqlite3_column_double(st, 4),
+                            sqlite3_column_double(st, 5)});
+        }
+        sqlite3_finalize(st);
+    }
+    auto bindText = [](sqlite3_stmt* st, int i, const QByteArray& t) {
+        sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    };
+    const double ms = bench::medianMs(5, [&] {
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_stmt* find = nullptr;
+        sqlite3_stmt* line = nullptr;
+        sqlite3_stmt* move = nullptr;
+        sqlite3_stmt* update = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT rowid, GirenMik, CikanMik, GirenTutar, CikanTutar FROM "
+                           "ss.StokKartlar WHERE StokKod=?",
+                           -1, &find, nullptr);
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO sf.FatHareket (FatHarNo, FatGirisCikis, FatCari, FatStok, "
+                           "Stok, FatAciklama, FatMiktar, FatFiyat, FatTutar, DigerId, Nerde, "
+                           "FatTotal, FatKdv, Birim, SeriNoDiger, Barkod, Tarih, KdvSi, Yeni) "
+                           "VALUES (?,0,?,?,?,?,?,?,?,?,'F',?,?,?,?,?,?,?,1)",
+                           -1, &line, nullptr);
+        sqlite3_prepare_v2(
+            db,
+            "INSERT INTO ss.StokHareket (StokHarKod, Tarih, Aciklama, Fiyat, Miktar, Tutar, "
+            "GirisCikis, Carisi, DigerId, Nerde, StokAd, SeriNoDiger, Unvan, KdvTut, Birim, Yeni, "
+            "Sube, Server) VALUES (?,?,?,?,?,?,'Satış',?,?,'F',?,?,?,?,?,1,NULL,0)",
+            -1, &move, nullptr);
+        sqlite3_prepare_v2(db,
+                           "UPDATE ss.StokKartlar SET GirenMik=?, CikanMik=?, GirenTutar=?, "
+                           "CikanTutar=?, KalanB=?, KalanA=? WHERE rowid=?",
+                           -1, &update, nullptr);
+        for (int i = 0; i < lines; ++i) {
+            const Row& r = rows[static_cast<size_t>(i) % rows.size()];
+            const QByteArray serial = QByteArray::number(262 + i);
+            const QByteArray when =
+                QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")).toUtf8();
+            bindText(find, 1, r.code);
+            if (sqlite3_step(find) == SQLITE_ROW) {
+                const double in = sqlite3_column_double(find, 1),
+                             out = sqlite3_column_double(find, 2) + 1;
+                sqlite3_bind_double(update, 1, in);
+                sqlite3_bind_double(update, 2, out);
+                sqlite3_bind_double(update, 3, sqlite3_column_double(find, 3));
+                sqlite3_bind_double(update, 4, sqlite3_column_double(find, 4) + r.price);
+                sqlite3_bind_double(update, 5, in > out ? in - out : 0);
+                sqlite3_bind_double(update, 6, in > out ? 0 : out - in);
+                sqlite3_bind_int64(update, 7, sqlite3_column_int64(find, 0));
+                sqlite3_step(update);
+                sqlite3_reset(update);
+            }
+            sqlite3_reset(find);
+            bindText(line, 1, "S00001");
+            bindText(line, 2, "C002");
+            bindText(line, 3, r.code);
+            bindText(line, 4, r.name);
+            bindText(line, 5, r.name);
+            sqlite3_bind_double(line, 6, 1);
+            sqlite3_bind_double(line, 7, r.price);
+            sqlite3_bind_double(line, 8, r.price);
+            bindText(line, 9, "261");
+            sqlite3_bind_double(line, 10, 1000);
+            sqlite3_bind_double(line, 11, r.vat);
+            bindText(line, 12, r.unit);
+            bindText(line, 13, serial);
+            bindText(line, 14, r.barcode);
+            bindText(line, 15, when);
+            sqlite3_bind_double(line, 16, r.price * r.vat / 100);
+            sqlite3_step(line);
+            sqlite3_reset(line);
+            bindText(move, 1, r.code);
+            bindText(move, 2, "2026-12-06 10:30:00");
+            bindText(move, 3, "00001 Nolu Satış Faturası ile");
+            sqlite3_bind_double(move, 4, r.price);
+            sqlite3_bind_double(move, 5, 1);
+            sqlite3_bind_double(move, 6, r.price);
+            bindText(move, 7, "C002");
+            bindText(move, 8, "261");
+            bindText(move, 9, r.name);
+            bindText(move, 10, serial);
+            bindText(move, 11, "ÖZTÜRK MARKET");
+            sqlite3_bind_double(move, 12, r.price * r.vat / 100);
+            bindText(move, 13, r.unit);
+            sqlite3_step(move);
+            sqlite3_reset(move);
+        }
+        for (sqlite3_stmt* st : {find, line, move, update})
+            sqlite3_finalize(st);
+        sqlite3_exec(db,
+                     "INSERT INTO sf.Faturalar (FaturaNo, FatTop) VALUES ('S1', 1);"
+                     "INSERT INTO sc.CariHareket (CariHarKod, Borc) VALUES ('C002', 1);"
+                     "UPDATE sc.CariKartlar SET Borc=Borc+1 WHERE CariKod='C002';"
+                     "INSERT INTO sc.CariHareket (CariHarKod, Borc) VALUES ('=110', 1);"
+                     "UPDATE sc.CariKartlar SET Borc=Borc+1 WHERE CariKod='=110';"
+                     "UPDATE si.Mdbindex SET Serino=Serino WHERE Tarih='2026';"
+                     "UPDATE main.StokKartlar SET KalanB=0 WHERE KalanB<>0;"
+                     "COMMIT",
+                     nullptr, nullptr, nullptr);
+    });
+    sqlite3_close(db);
+    return ms;
+}
+
+// "Tamam" on the invoice screen for `lines` lines, beside bare SQLite.
+void benchInvoice(bench::Report& report, const QString& serverPath, const QString& programFolder,
+                  int items) {
+    const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
+    QFile::remove(wc);
+    filecopy::copyDatabaseFile(serverPath + QStringLiteral("Stok.Mdb"), wc, nullptr);
+    modes::resetWorkingCopy(wc, false);
+    core::SystemClock clock;
+    const double ours = bench::medianMs(
+        5,
+        [&] {
+            invoicing::InvoiceRequest r;
+            r.serverPath = serverPath;
+            r.invoiceBooks = serverPath;
+            r.workingCopy = wc;
+            r.customerTitle = QStringLiteral("ÖZTÜRK MARKET");
+            r.clock = &clock;
+            if (invoicing::createInvoice(r).lines != 1000)
+                std::fprintf(stderr, "invoice: wrong lines\n");
+        },
+        [&] {
+            data::Database::open(wc)->execute(QStringLiteral(
+                "UPDATE StokKartlar SET KalanB = 1, GirenTutar = Fiyat, Kar = Fiyat * Kdv / 100 "
+                "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 ORDER BY rowid "
+                "LIMIT 1000)"));
+        });
+    const QString scratch = programFolder + QStringLiteral("/bare-invoice.db");
+    QFile::remove(scratch);
+    QFile::copy(wc, scratch);
+    const double bare = bareInvoice(serverPath, scratch, 1000);
+    QFile::remove(scratch);
+    report.ratio(QStringLiteral("invoice_1000_lines_%1_items").arg(items), ours, bare);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -346,5 +554,6 @@ int main(int argc, char** argv) {
 
     benchRoad(report, serverPath, program.path(), config.path(), messages, items);
     benchPosting(report, serverPath, program.path(), items);
+    benchInvoice(report, serverPath, program.path(), items);
     return report.write(out) ? 0 : 1;
 }

@@ -13,12 +13,16 @@ QChar separatorIn(const QString& format, QChar fallback) {
 
 }  // namespace
 
-QString formatWithSeparators(const QDateTime& at, const QString& pattern, const QLocale& locale) {
+QString patternWithSeparators(const QString& pattern, const QLocale& locale) {
     const QChar date = separatorIn(locale.dateFormat(QLocale::ShortFormat), u'/');
     const QChar time = separatorIn(locale.timeFormat(QLocale::ShortFormat), u':');
     QString qtPattern = pattern;
     qtPattern.replace(u'/', date).replace(u':', time);
-    return at.toString(qtPattern);
+    return qtPattern;
+}
+
+QString formatWithSeparators(const QDateTime& at, const QString& pattern, const QLocale& locale) {
+    return at.toString(patternWithSeparators(pattern, locale));
 }
 
 QString storedDateTime(const QDateTime& at) {

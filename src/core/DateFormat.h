@@ -11,6 +11,9 @@ namespace core {
 QString formatWithSeparators(const QDateTime& at, const QString& pattern,
                              const QLocale& locale = QLocale());
 
+/// The pattern with "/" and ":" replaced by the locale's separators, for formatting many times.
+QString patternWithSeparators(const QString& pattern, const QLocale& locale = QLocale());
+
 /// A date-time value as the books store it: ISO text "yyyy-MM-dd HH:mm:ss".
 QString storedDateTime(const QDateTime& at);
 /// A date without time of day as the books store it: "yyyy-MM-dd".

@@ -104,6 +104,7 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
         result.key = QStringLiteral("S") + result.number;
         result.documentNumber = posting::DrawNumber(*db, QStringLiteral("si"), false, year);
         const QString invoiceTime = core::storedDateTime(at);
+        const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
         const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
 
         data::Statement invoiceLine(
@@ -121,24 +122,17 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
                 "Yeni, Sube, Server) VALUES (?, ?, ?, ?, ?, ?, 'Satış', ?, ?, 'F', ?, ?, ?, ?, ?, "
                 "1, NULL, 0)"));
         posting::CardWriter cardWriter(*db, QStringLiteral("ss"));
-        for (const Line& line : lines) {
-            const QString serial = posting::DrawNumber(*db, QStringLiteral("si"), true, year);
+        const QStringList serials = posting::DrawNumbers(*db, QStringLiteral("si"), true, year,
+                                                         static_cast<int>(lines.size()));
+        for (size_t l = 0; l < lines.size(); ++l) {
+            const Line& line = lines[l];
+            const QString& serial = serials[static_cast<qsizetype>(l)];
             const QVariantList lineValues = {
-                result.key,
-                customer->code,
-                line.code,
-                line.name,
-                line.name,
-                line.quantity,
-                line.price,
-                line.amount,
-                result.documentNumber,
-                result.total,
-                line.vatRate,
-                line.unit,
-                serial,
-                line.barcode,
-                core::formatWithSeparators(r.clock->now(), QStringLiteral("dd/MM/yyyy HH:mm")),
+                result.key,   customer->code, line.code,
+                line.name,    line.name,      line.quantity,
+                line.price,   line.amount,    result.documentNumber,
+                result.total, line.vatRate,   line.unit,
+                serial,       line.barcode,   r.clock->now().toString(linePattern),
                 line.vat};
             for (int i = 0; i < lineValues.size(); ++i)
                 invoiceLine.bind(i + 1, lineValues[i]);

@@ -47,4 +47,22 @@ QString DrawNumber(data::Database& db, const QString& schema, bool serial, const
     return number;
 }
 
+QStringList DrawNumbers(data::Database& db, const QString& schema, bool serial, const QString& year,
+                        int count) {
+    QStringList numbers;
+    if (count <= 0) return numbers;
+    numbers << DrawNumber(db, schema, serial, year);
+    const QString prefix = numbers.first().left(2);
+    const qulonglong first = numbers.first().mid(2).toULongLong();
+    for (int i = 1; i < count; ++i)
+        numbers << prefix + QString::number(first + static_cast<qulonglong>(i));
+    if (count > 1) {
+        db.query(QStringLiteral("UPDATE %1.Mdbindex SET %2 = ? WHERE rowid = (SELECT rowid FROM "
+                                "%1.Mdbindex WHERE Tarih = ? ORDER BY rowid LIMIT 1)")
+                     .arg(schema, serial ? QStringLiteral("Serino") : QStringLiteral("Indexi")),
+                 {numbers.last(), year});
+    }
+    return numbers;
+}
+
 }  // namespace posting

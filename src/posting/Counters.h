@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace data {
 class Database;
@@ -15,5 +16,10 @@ namespace posting {
 /// nothing else can draw between the read and the write, and a rolled-back draw is not consumed.
 /// Throws DatabaseError when a counter's running part is not a number.
 QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year);
+
+/// Draws `count` numbers at once (the serial numbers of an invoice's lines): the same numbers
+/// `count` calls of DrawNumber give, with the counter written once.
+QStringList DrawNumbers(data::Database& db, const QString& schema, bool serial, const QString& year,
+                        int count);
 
 }  // namespace posting

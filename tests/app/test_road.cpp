@@ -398,3 +398,44 @@ TEST_F(RoadTest, AFailedPostingKeepsTheTotalsToTryAgain) {
                   .toInt(),
               1);
 }
+
+TEST_F(RoadTest, AnInvoiceFromScanToTamam) {
+    start();
+    f->SbCr_Click(1);
+    const QString serverPath = f->serverPath();
+    const QString title = c<QComboBox>("Combo1")->currentText();
+    scan(QStringLiteral("8690000000067"));
+    scan(QStringLiteral("8690000000104"));
+    const double total =
+        books1(f->workingCopyPath(),
+               QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"))
+            .toDouble();
+    QTest::keyClick(f.get(), Qt::Key_F8);  // Fatura
+    ASSERT_EQ(c<QLabel>("Label3")->text(), QStringLiteral("Fatura"));
+    QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
+    EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
+    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    // The invoice goes to the books the terminal started with.
+    EXPECT_EQ(books1(books.serverPath() + QStringLiteral("Fatura.mdb"),
+                     QStringLiteral("SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"))
+                  .toString(),
+              QStringLiteral("S00001|%1|%2").arg(title).arg(total));
+    EXPECT_EQ(books1(books.serverPath() + QStringLiteral("Fatura.mdb"),
+                     QStringLiteral("SELECT count(*) FROM FatHareket"))
+                  .toInt(),
+              2);
+    EXPECT_EQ(books1(serverPath + QStringLiteral("Stok.mdb"),
+                     QStringLiteral("SELECT count(*) FROM StokHareket WHERE Nerde='F'"))
+                  .toInt(),
+              2);
+    EXPECT_EQ(readFile(books.dataDir() + QStringLiteral("/FatNo.txt")),
+              QByteArray("\"00001\"\r\n"));
+    EXPECT_EQ(settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
+                                        serverPath.right(2) + QStringLiteral("FatNo")),
+              QStringLiteral("11112"));
+    EXPECT_EQ(books1(f->workingCopyPath(),
+                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
+                  .toInt(),
+              0);
+}

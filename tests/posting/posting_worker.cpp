@@ -1,6 +1,6 @@
 // A terminal that only posts: it enters a few lines in its working copy and posts them, again and
 // again, printing each document number. The reliability tests run several at once and kill them.
-// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT
+// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice]
 #include <QCoreApplication>
 #include <QFile>
 #include <cstdio>
@@ -9,12 +9,14 @@
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "filecopy/CopyDatabaseFile.h"
+#include "invoicing/CreateInvoice.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 5) return 2;
+    if (argc != 5 && argc != 6) return 2;
+    const bool invoices = argc == 6 && QString::fromLocal8Bit(argv[5]) == QStringLiteral("invoice");
     const QString serverPath = QString::fromLocal8Bit(argv[1]);
     const QString workingCopy = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Temp") +
                                 QString::fromLocal8Bit(argv[3]) + QStringLiteral(".Mdb");
@@ -33,16 +35,29 @@ int main(int argc, char** argv) {
                     "3)) "
                     "* Fiyat WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
                     "ORDER BY rowid LIMIT 4)"));
-            posting::PostingRequest r;
-            r.warehouse = true;
-            r.sale = i % 2 == 0;
-            r.serverPath = serverPath;
-            r.workingCopy = workingCopy;
-            r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
-            r.targetIndex = 0;
-            r.clock = &clock;
-            const posting::PostingResult result = posting::postWorkingSet(r);
-            std::printf("%s\n", qPrintable(result.documentNumber));
+            data::Database::open(workingCopy, data::Database::Durability::Scratch)
+                ->execute(QStringLiteral("UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"));
+            QString number;
+            if (invoices) {
+                invoicing::InvoiceRequest r;
+                r.serverPath = serverPath;
+                r.invoiceBooks = serverPath;
+                r.workingCopy = workingCopy;
+                r.customerTitle = QStringLiteral("ÖZTÜRK MARKET");
+                r.clock = &clock;
+                number = invoicing::createInvoice(r).key;
+            } else {
+                posting::PostingRequest r;
+                r.warehouse = true;
+                r.sale = i % 2 == 0;
+                r.serverPath = serverPath;
+                r.workingCopy = workingCopy;
+                r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+                r.targetIndex = 0;
+                r.clock = &clock;
+                number = posting::postWorkingSet(r).documentNumber;
+            }
+            std::printf("%s\n", qPrintable(number));
             std::fflush(stdout);
         } catch (const data::DatabaseError& e) {
             std::fprintf(stderr, "%s\n", qPrintable(e.text()));

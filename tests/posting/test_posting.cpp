@@ -332,3 +332,22 @@ TEST(HeadOffice, IsFoundFromTheDataDirectoryNotFromAFolderNamedCari) {
     EXPECT_EQ(posting::headOfficePath(QStringLiteral("\\\\srv\\Cari\\RezoruviZada\\02")),
               QStringLiteral("\\\\srv\\Cari\\RezoruviZada\\01"));
 }
+
+TEST(Counters, DrawingManyAtOnceGivesWhatDrawingOneByOneGives) {
+    TempBooks a(5), b(5);
+    const QString one = a.serverPath() + QStringLiteral("Index.mdb");
+    const QString many = b.serverPath() + QStringLiteral("Index.mdb");
+    QStringList expected;
+    expected << draw(one, false, QStringLiteral("2026"));
+    for (int i = 0; i < 11; ++i)
+        expected << draw(one, true, QStringLiteral("2026"));
+    auto db = data::Database::openPrivate(many);
+    db->begin();
+    QStringList got{
+        posting::DrawNumber(*db, QStringLiteral("main"), false, QStringLiteral("2026"))};
+    got << posting::DrawNumbers(*db, QStringLiteral("main"), true, QStringLiteral("2026"), 11);
+    db->commit();
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(scalar(many, QStringLiteral("SELECT Serino FROM Mdbindex")),
+              scalar(one, QStringLiteral("SELECT Serino FROM Mdbindex")));
+}

@@ -30,11 +30,13 @@ class ReliabilityTest : public ::testing::Test {
         for (const QString& name : QDir(books.dataDir()).entryList(QDir::Files))
             QFile::copy(books.dataDir() + u'/' + name, before.filePath(name));
     }
-    QProcess* worker(int terminal, long count) {
+    QProcess* worker(int terminal, long count, const QString& company = QStringLiteral("02"),
+                     bool invoices = false) {
         auto* p = new QProcess;
-        p->start(QStringLiteral(POSTING_WORKER),
-                 {books.serverPath(QStringLiteral("02")), work.path(), QString::number(terminal),
-                  QString::number(count)});
+        QStringList args = {books.serverPath(company), work.path(), QString::number(terminal),
+                            QString::number(count)};
+        if (invoices) args << QStringLiteral("invoice");
+        p->start(QStringLiteral(POSTING_WORKER), args);
         p->waitForStarted(10000);
         return p;
     }
@@ -139,4 +141,99 @@ TEST_F(ReliabilityTest, ATerminalKilledAtAnyMomentLeavesWholePostingsOnly) {
     }
     EXPECT_GT(midTransaction, 0);
     EXPECT_GT(posted, 0);
+}
+
+namespace {
+
+// Invoices of both companies against their lines, movements and debits, and the shared numbers.
+QStringList invoiceInconsistencies(const TempBooks& books, const QString& before) {
+    QStringList problems;
+    QStringList keys;
+    for (const QString& c : {QStringLiteral("01"), QStringLiteral("02")}) {
+        const QString fatura = books.serverPath(c) + QStringLiteral("Fatura.mdb");
+        const QString stok = books.serverPath(c) + QStringLiteral("Stok.mdb");
+        const QString cari = books.serverPath(c) + QStringLiteral("Cari.mdb");
+        keys << column(fatura, QStringLiteral("SELECT FaturaNo FROM Faturalar"));
+        problems << column(
+            fatura, QStringLiteral(
+                        "SELECT 'invoice ' || f.FaturaNo FROM Faturalar f WHERE "
+                        "(SELECT count(*) FROM FatHareket h WHERE h.FatHarNo=f.FaturaNo) <> 4 OR "
+                        "abs((SELECT sum(FatTutar) FROM FatHareket h WHERE h.FatHarNo=f.FaturaNo) "
+                        "- f.FatTop) > 1e-6"));
+        problems << column(stok,
+                           QStringLiteral("SELECT 'movements ' || DigerId FROM StokHareket WHERE "
+                                          "Nerde='F' GROUP BY DigerId HAVING count(*) <> 4"));
+        const int invoices =
+            scalar(fatura, QStringLiteral("SELECT count(*) FROM Faturalar")).toInt();
+        if (scalar(cari, QStringLiteral("SELECT count(*) FROM CariHareket WHERE CariHarKod='C002'"))
+                .toInt() != invoices)
+            problems << QStringLiteral("customer movements of %1").arg(c);
+        const double debit =
+            scalar(cari,
+                   QStringLiteral(
+                       "SELECT coalesce(sum(Borc),0) FROM CariHareket WHERE CariHarKod='C002'"))
+                .toDouble();
+        const double billed =
+            scalar(fatura, QStringLiteral("SELECT coalesce(sum(FatTop),0) FROM Faturalar"))
+                .toDouble();
+        const double card =
+            scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='C002'"))
+                .toDouble();
+        const double start =
+            scalar(before + u'/' + c + QStringLiteral("Cari.mdb"),
+                   QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='C002'"))
+                .toDouble();
+        if (std::abs(debit - billed) > 1e-6 || std::abs(card - start - billed) > 1e-6)
+            problems << QStringLiteral("customer balance of %1").arg(c);
+    }
+    keys.sort();
+    for (int i = 0; i < keys.size(); ++i)
+        if (keys[i] != QStringLiteral("S%1").arg(i + 1, 5, 10, QLatin1Char('0')))
+            problems << QStringLiteral("keys not gapless at ") + keys[i];
+    const QString file =
+        QString::fromUtf8(readFile(books.dataDir() + QStringLiteral("/FatNo.txt")));
+    const int stored = file.mid(1, 5).toInt();
+    if (stored > keys.size() || stored < keys.size() - 1)
+        problems << QStringLiteral("number file %1 after %2 invoices")
+                        .arg(file.trimmed())
+                        .arg(keys.size());
+    problems.removeAll(QString());
+    return problems;
+}
+
+}  // namespace
+
+TEST_F(ReliabilityTest, FourTerminalsInvoicingTwoCompaniesShareOneGaplessSequence) {
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int t = 1; t <= 4; ++t)
+        workers.emplace_back(
+            worker(t, 30, t % 2 ? QStringLiteral("01") : QStringLiteral("02"), true));
+    QStringList keys;
+    for (auto& w : workers) {
+        ASSERT_TRUE(w->waitForFinished(120000));
+        EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().toStdString();
+        keys << QString::fromUtf8(w->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 120);
+    EXPECT_EQ(invoiceInconsistencies(books, before.path()), QStringList());
+    EXPECT_EQ(readFile(books.dataDir() + QStringLiteral("/FatNo.txt")),
+              QByteArray("\"00120\"\r\n"));
+}
+
+TEST_F(ReliabilityTest, AnInvoicingTerminalKilledAtAnyMomentLeavesWholeInvoicesOnly) {
+    std::mt19937 random(6122026);
+    std::uniform_int_distribution<int> delay(5, 120);
+    for (int trial = 0; trial < 30; ++trial) {
+        std::unique_ptr<QProcess> w(
+            worker(1, 1000000, trial % 2 ? QStringLiteral("01") : QStringLiteral("02"), true));
+        QThread::msleep(static_cast<unsigned long>(delay(random)));
+        ::kill(static_cast<pid_t>(w->processId()), SIGKILL);
+        w->waitForFinished(10000);
+        ASSERT_EQ(invoiceInconsistencies(books, before.path()), QStringList())
+            << "after trial " << trial;
+    }
+    EXPECT_GT(scalar(books.serverPath() + QStringLiteral("Fatura.mdb"),
+                     QStringLiteral("SELECT count(*) FROM Faturalar"))
+                  .toInt(),
+              0);
 }

@@ -40,28 +40,13 @@ QStringList invoiceDatabases(const QString& serverPath) {
 InvoiceResult createInvoice(const InvoiceRequest& r) {
     InvoiceNumberLock numbering(numberFilePath(r.serverPath), invoiceDatabases(r.serverPath));
 
-    struct File {
-        QString alias, path;
-    };
-    std::vector<File> files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
-                               {QStringLiteral("ss"), r.serverPath + n::files::Stok},
-                               {QStringLiteral("si"), r.serverPath + n::files::Index},
-                               {QStringLiteral("sf"), r.invoiceBooks + n::files::Fatura}};
-    for (File& f : files)
-        f.path = data::resolvePath(f.path);
-    std::sort(files.begin(), files.end(),
-              [](const File& a, const File& b) { return a.path < b.path; });
-    auto db = data::Database::openPrivate(r.workingCopy);
-    for (const File& f : files) {
-        db->attach(f.path, f.alias);
-        db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(f.alias)).finish();
-    }
-    db->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
-    auto fileOf = [&](const QString& alias) {
-        for (const File& f : files)
-            if (f.alias == alias) return f.path;
-        return QString();
-    };
+    posting::AttachedBooks books(r.workingCopy,
+                                 {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
+                                  {QStringLiteral("ss"), r.serverPath + n::files::Stok},
+                                  {QStringLiteral("si"), r.serverPath + n::files::Index},
+                                  {QStringLiteral("sf"), r.invoiceBooks + n::files::Fatura}});
+    data::Database* db = &books.db();
+    auto fileOf = [&books](const QString& alias) { return books.fileOf(alias); };
 
     InvoiceResult result;
     db->begin();

@@ -1,8 +1,10 @@
 #include "posting/BookRows.h"
 
 #include <QSqlQuery>
+#include <algorithm>
 
 #include "data/Database.h"
+#include "data/FilePaths.h"
 #include "data/Statement.h"
 
 namespace posting {
@@ -14,6 +16,30 @@ const QString EnteredWhere =
     QStringLiteral("(KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0");
 
 }  // namespace
+
+AttachedBooks::AttachedBooks(const QString& workingCopy,
+                             std::vector<std::pair<QString, QString>> files)
+    : m_files(std::move(files)) {
+    for (auto& f : m_files)
+        f.second = data::resolvePath(f.second);
+    std::sort(m_files.begin(), m_files.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
+    m_db = data::Database::openPrivate(workingCopy);
+    for (const auto& [alias, path] : m_files) {
+        m_db->attach(path, alias);
+        m_db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(alias)).finish();
+    }
+    // The working copy is local: read it through memory mapping like the screen does.
+    m_db->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
+}
+
+AttachedBooks::~AttachedBooks() = default;
+
+QString AttachedBooks::fileOf(const QString& alias) const {
+    for (const auto& [a, path] : m_files)
+        if (a == alias) return path;
+    return QString();
+}
 
 std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
     std::vector<Line> lines;

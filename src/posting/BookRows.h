@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,24 @@ class Database;
 }
 
 namespace posting {
+
+/// A connection of its own on the working copy with the books a posting writes attached. Files
+/// are attached in path order, so every terminal takes their write locks in the same order and
+/// two postings that share files wait for each other instead of deadlocking. The books commit
+/// with full durability.
+class AttachedBooks {
+  public:
+    /// `files`: alias and path of each book.
+    AttachedBooks(const QString& workingCopy, std::vector<std::pair<QString, QString>> files);
+    ~AttachedBooks();
+    data::Database& db() { return *m_db; }
+    /// The resolved path of the file attached as `alias`, for messages.
+    QString fileOf(const QString& alias) const;
+
+  private:
+    std::unique_ptr<data::Database> m_db;
+    std::vector<std::pair<QString, QString>> m_files;
+};
 
 /// An entered line of the working set (the connection's main database).
 struct Line {

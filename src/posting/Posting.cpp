@@ -83,39 +83,17 @@ QString headOfficePath(const QString& serverPath) {
 PostingResult postWorkingSet(const PostingRequest& r) {
     const QDateTime postingTime = r.clock->now();
     const QString headOffice = headOfficePath(r.serverPath);
-    struct File {
-        QString alias, path;
-    };
-    std::vector<File> files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
-                               {QStringLiteral("ss"), r.serverPath + n::files::Stok},
-                               {QStringLiteral("si"), r.serverPath + n::files::Index}};
+    std::vector<std::pair<QString, QString>> files = {
+        {QStringLiteral("sc"), r.serverPath + n::files::Cari},
+        {QStringLiteral("ss"), r.serverPath + n::files::Stok},
+        {QStringLiteral("si"), r.serverPath + n::files::Index}};
     if (r.warehouse) {
-        files.push_back({QStringLiteral("hc"), headOffice + n::files::Cari});
-        files.push_back({QStringLiteral("hs"), headOffice + n::files::Stok});
+        files.emplace_back(QStringLiteral("hc"), headOffice + n::files::Cari);
+        files.emplace_back(QStringLiteral("hs"), headOffice + n::files::Stok);
     }
-    // Every terminal takes the files' write locks in the same order, so two postings that share
-    // files wait for each other instead of deadlocking.
-    for (File& f : files)
-        f.path = data::resolvePath(f.path);
-    std::sort(files.begin(), files.end(),
-              [](const File& a, const File& b) { return a.path < b.path; });
-
-    auto db = data::Database::openPrivate(r.workingCopy);
-    for (const File& f : files)
-        db->attach(f.path, f.alias);
-    for (const QString& schema :
-         {QStringLiteral("main"), QStringLiteral("sc"), QStringLiteral("ss"), QStringLiteral("si"),
-          QStringLiteral("hc"), QStringLiteral("hs")}) {
-        if (schema.startsWith(u'h') && !r.warehouse) continue;
-        db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(schema)).finish();
-    }
-    // The working copy is local: read it through memory mapping like the screen does.
-    db->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
-    auto fileOf = [&](const QString& alias) {
-        for (const File& f : files)
-            if (f.alias == alias) return f.path;
-        return QString();
-    };
+    AttachedBooks books(r.workingCopy, std::move(files));
+    data::Database* db = &books.db();
+    auto fileOf = [&books](const QString& alias) { return books.fileOf(alias); };
 
     PostingResult result;
     db->begin();

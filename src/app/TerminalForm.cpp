@@ -16,11 +16,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTableView>
 
 #include "app/CompanyFile.h"
+#include "app/CountReport.h"
 #include "app/Settings.h"
 #include "app/Style.h"
+#include "core/Clock.h"
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/DataControl.h"
@@ -497,9 +500,30 @@ void TerminalForm::mousePressEvent(QMouseEvent* e) {
 }
 
 void TerminalForm::closeEvent(QCloseEvent* e) {
-    // The count-difference report of a closing in count mode comes with the closing report.
+    Form_QueryUnload();
     Form_Unload();
     e->accept();
+}
+
+void TerminalForm::Form_QueryUnload() {
+    // Closing after a count keeps what was found; closing never stops here.
+    if (!Check1[1]->isChecked()) return;
+    guarded([this] {
+        data::RefreshData(*DataTemp);
+        const std::vector<CountDifference> cards = countDifferences(DataTemp->recordset());
+        if (cards.empty()) return;
+        const QString folder =
+            m_context.reportFolder.isEmpty() ? defaultReportFolder() : m_context.reportFolder;
+        const QString desktop =
+            m_context.desktopFolder.isEmpty()
+                ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
+                : m_context.desktopFolder;
+        const QString error = writeCountReport(
+            folder, desktop, Combo1->currentText(),
+            reportBlock(m_context.clock ? m_context.clock->now() : QDateTime::currentDateTime(),
+                        cards));
+        if (!error.isEmpty()) m_context.messages->inform(error);
+    });
 }
 
 void TerminalForm::Form_Unload() {

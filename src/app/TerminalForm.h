@@ -43,6 +43,8 @@ struct TerminalContext {
     Settings* settings = nullptr;
     std::function<bool()> ctrlHeld;
     std::optional<QString> serverPathOverride;
+    QString reportFolder;   // count-difference reports; empty: the platform's default
+    QString desktopFolder;  // where the report's link goes; empty: the user's desktop
 };
 
 /// The terminal's one screen. It owns the controls and the data controls, wires their events to
@@ -114,6 +116,7 @@ class TerminalForm : public QMainWindow {
     void moveGridRow(int step);
     bool onText1Key(QKeyEvent* e);
     bool onOverlayKey(QKeyEvent* e);
+    void Form_QueryUnload();
     void Form_Unload();
     void CopyDatabaseFile(const QString& source, const QString& target);
     void restorePlacement();

@@ -20,7 +20,7 @@ TEST(CountReport, BlockFormatAndSafeNames) {
                              "         0       2,5  SİLGİ\r\n"
                              "12345678901         0  ÇOK\r\n \r\n"));
     EXPECT_EQ(app::safeFileName(QStringLiteral("A/B\\C:D")), QStringLiteral("A_B_C_D"));
-    EXPECT_EQ(app::safeFileName(QStringLiteral("../../etc")), QStringLiteral("___etc"));
+    EXPECT_EQ(app::safeFileName(QStringLiteral("../../etc")), QStringLiteral("____etc"));
     EXPECT_EQ(app::safeFileName(QStringLiteral("..")), QStringLiteral("_"));
     EXPECT_EQ(app::safeFileName(QStringLiteral("KADIKÖY ŞUBESİ")),
               QStringLiteral("KADIKÖY ŞUBESİ"));

@@ -32,6 +32,7 @@
 #include "entry/NumberBox.h"
 #include "entry/RecordsetModel.h"
 #include "filecopy/CopyDatabaseFile.h"
+#include "labels/LabelView.h"
 
 namespace app {
 
@@ -244,9 +245,8 @@ void TerminalForm::buildControls() {
     Frame4->setProperty("role", QStringLiteral("overlay"));
     Text3 = named(new QLineEdit(Frame4), QStringLiteral("Text3"), QString(), {24, 20, 552, 44});
     setPointSize(Text3, 14);
-    Picture1 = named(new QFrame(Frame4), QStringLiteral("Picture1"), QString(),
+    Picture1 = named(new labels::LabelView(Frame4), QStringLiteral("Picture1"), QString(),
                      {149, 84, 302, 132});  // 4535 × 1984 twips
-    Picture1->setProperty("role", QStringLiteral("label"));
     const std::array<QRect, 4> labelRects = {QRect{53, 34, 164, 28}, QRect{173, 74, 5, 24},
                                              QRect{202, 100, 93, 30}, QRect{106, 6, 86, 28}};
     for (int i = 0; i < 4; ++i) {
@@ -255,6 +255,9 @@ void TerminalForm::buildControls() {
         Label8[i]->setAlignment(i == 2 ? (Qt::AlignRight | Qt::AlignVCenter) : Qt::AlignCenter);
     }
     Label8[3]->setText(DefaultCompanyName);
+    // The captions are the text source; the picture draws them.
+    for (QLabel* caption : Label8)
+        caption->setVisible(false);
     Image1 = named(new QLabel(Picture1), QStringLiteral("Image1"), QString(), {208, 60, 90, 39});
     Command5[0] = button(Frame4, QStringLiteral("Command5(0)"), QStringLiteral("Kapat"),
                          {104, 320, 184, 76}, 18);

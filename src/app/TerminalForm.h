@@ -29,6 +29,9 @@ class DataControl;
 namespace entry {
 class NumberBox;
 }
+namespace labels {
+class LabelView;
+}
 
 namespace app {
 
@@ -43,8 +46,9 @@ struct TerminalContext {
     Settings* settings = nullptr;
     std::function<bool()> ctrlHeld;
     std::optional<QString> serverPathOverride;
-    QString reportFolder;   // count-difference reports; empty: the platform's default
-    QString desktopFolder;  // where the report's link goes; empty: the user's desktop
+    QString reportFolder;    // count-difference reports; empty: the platform's default
+    QString desktopFolder;   // where the report's link goes; empty: the user's desktop
+    QString labelPdfFolder;  // print labels as PDF files here instead of on the printer
 };
 
 /// The terminal's one screen. It owns the controls and the data controls, wires their events to
@@ -105,6 +109,8 @@ class TerminalForm : public QMainWindow {
     void bindWorkingCopy(const QString& source);
     void bindServerControls();
     void openTotals(bool invoice);
+    void drawLabel();
+    void Command5_Click(int index);
     /// "Tamam" on the account totals screen; false when nothing could be written.
     bool postWorkingSet();
     /// "Tamam" on the invoice screen; false when nothing could be written.
@@ -186,7 +192,7 @@ class TerminalForm : public QMainWindow {
 
     QFrame* Frame4 = nullptr;
     QLineEdit* Text3 = nullptr;
-    QFrame* Picture1 = nullptr;
+    labels::LabelView* Picture1 = nullptr;
     std::array<QLabel*, 4> Label8{};
     QLabel* Image1 = nullptr;
     std::array<QPushButton*, 2> Command5{};

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -18,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QTableView>
 
+#include "app/CountReport.h"
 #include "app/Settings.h"
 #include "app/TerminalForm.h"
 #include "core/LockFiles.h"
@@ -32,6 +34,8 @@
 #include "invoicing/CreateInvoice.h"
 #include "invoicing/InvoiceNumber.h"
 #include "invoicing/Totals.h"
+#include "labels/LabelPrinter.h"
+#include "labels/LabelView.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
@@ -75,7 +79,11 @@ void TerminalForm::wireRoad() {
             [this] { guarded([this] { Command6_Click(); }); });
     connect(Command7, &QPushButton::clicked, this,
             [this] { guarded([this] { Command7_Click(); }); });
-    connect(Command5[0], &QPushButton::clicked, Frame4, &QWidget::hide);
+    for (int i = 0; i < 2; ++i)
+        connect(Command5[i], &QPushButton::clicked, this,
+                [this, i] { guarded([this, i] { Command5_Click(i); }); });
+    connect(Text3, &QLineEdit::textChanged, this, [this] { guarded([this] { drawLabel(); }); });
+    addShortcut(Qt::Key_F12, Command5[1], QStringLiteral("Yaz"));
 
     // The target box shows any account's title a search finds, but only its list can be picked.
     Combo1->setEditable(true);
@@ -519,6 +527,38 @@ bool TerminalForm::CreateInvoice() {
     Check1[0]->setChecked(false);
     Check1[2]->setChecked(false);
     return true;
+}
+
+void TerminalForm::drawLabel() {
+    labels::LabelContent content{Label8[3]->text(), Label8[0]->text(), Label8[1]->text(),
+                                 Label8[2]->text(), Text3->text()};
+    const labels::Barcode barcode = labels::encodeBarcode(
+        content.barcode, labels::LabelPainter::BarHeight / labels::LabelPainter::Module);
+    Picture1->show(content, barcode);
+    if (!barcode.error.isEmpty()) m_context.messages->inform(barcode.error);
+}
+
+void TerminalForm::Command5_Click(int index) {
+    if (index == 1) {
+        // Without a printer (or when asked to) the label becomes a PDF file the operator can print.
+        QString pdf;
+        if (!m_context.labelPdfFolder.isEmpty() || !labels::hasDefaultPrinter()) {
+            const QString folder = m_context.labelPdfFolder.isEmpty()
+                                       ? (m_context.reportFolder.isEmpty() ? defaultReportFolder()
+                                                                           : m_context.reportFolder)
+                                       : m_context.labelPdfFolder;
+            QDir().mkpath(folder);
+            pdf = QDir(folder).filePath(
+                QStringLiteral("Etiket %1.pdf").arg(safeFileName(Text3->text())));
+        }
+        const QString error = labels::printLabel(Picture1->content(), Picture1->barcode(), pdf);
+        if (!error.isEmpty())
+            m_context.messages->inform(error);
+        else if (!pdf.isEmpty() && m_context.labelPdfFolder.isEmpty())
+            m_context.messages->inform(QStringLiteral("Yazıcı yok; etiket dosyaya yazıldı: ") +
+                                       pdf);
+    }
+    Frame4->setVisible(false);
 }
 
 // --- navigation --------------------------------------------------------------------------

@@ -246,7 +246,7 @@ void TerminalForm::buildControls() {
     Text3 = named(new QLineEdit(Frame4), QStringLiteral("Text3"), QString(), {24, 20, 552, 44});
     setPointSize(Text3, 14);
     Picture1 = named(new labels::LabelView(Frame4), QStringLiteral("Picture1"), QString(),
-                     {149, 84, 302, 132});  // 4535 × 1984 twips
+                     {24, 76, 552, 241});  // 4535 × 1984 twips, shown enlarged
     const std::array<QRect, 4> labelRects = {QRect{53, 34, 164, 28}, QRect{173, 74, 5, 24},
                                              QRect{202, 100, 93, 30}, QRect{106, 6, 86, 28}};
     for (int i = 0; i < 4; ++i) {
@@ -260,9 +260,9 @@ void TerminalForm::buildControls() {
         caption->setVisible(false);
     Image1 = named(new QLabel(Picture1), QStringLiteral("Image1"), QString(), {208, 60, 90, 39});
     Command5[0] = button(Frame4, QStringLiteral("Command5(0)"), QStringLiteral("Kapat"),
-                         {104, 320, 184, 76}, 18);
+                         {104, 332, 184, 76}, 18);
     Command5[1] = button(Frame4, QStringLiteral("Command5(1)"), QStringLiteral("Yaz"),
-                         {312, 320, 184, 76}, 18);
+                         {312, 332, 184, 76}, 18);
     Command5[1]->setProperty("role", QStringLiteral("confirm"));
     Frame4->setVisible(false);
 

@@ -23,6 +23,7 @@ bool encode(int symbology, const QByteArray& data, double barHeight, Barcode& ou
     symbol->input_mode = UNICODE_MODE;
     symbol->height = static_cast<float>(barHeight);
     symbol->show_hrt = 1;
+    symbol->scale = 0.5f;  // one vector unit per module
     const int rc =
         ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(data.constData()),
                         static_cast<int>(data.size()));

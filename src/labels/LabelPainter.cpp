@@ -59,14 +59,25 @@ void LabelPainter::paint(QPainter& painter, const LabelContent& content, const B
     painter.fillRect(QRectF(0, 0, Width, Height), Qt::white);
     painter.setPen(Qt::black);
 
+    // A caption sized to its text is centred; a longer one starts at its box's left edge and runs
+    // on past it, nothing cut.
     const QFont name = labelFont(15.75);
-    printAt(painter, name, (Width - 1290) / 2, 90, content.company);
-    printAt(painter, name, (Width - 2460) / 2, 510, content.name);
+    const QFontMetricsF nameMetrics(name);
+    auto centred = [&](const QString& text, double box) {
+        return std::max((Width - box) / 2, (Width - nameMetrics.horizontalAdvance(text)) / 2);
+    };
+    printAt(painter, name, centred(content.company, 1290), 90, content.company);
+    printAt(painter, name, centred(content.name, 2460), 510, content.name);
     const QFont extra = labelFont(14.25);
     printAt(painter, extra,
             Width - (1395 - QFontMetricsF(extra).horizontalAdvance(content.extra) / 2) - 60, 1110,
             content.extra);
-    printAt(painter, labelFont(18, true), Width - 1395 - 60, 1500, content.price);
+    // The price box is right-aligned: its text ends 60 twips in from the label's right side.
+    const QFont price = labelFont(18, true);
+    printAt(painter, price,
+            std::min(Width - 1395 - 60,
+                     Width - 60 - QFontMetricsF(price).horizontalAdvance(content.price)),
+            1500, content.price);
 
     paintBadge(painter, QRectF(3120, 900, 1350, 585));
 

@@ -34,6 +34,7 @@
 #include "invoicing/CreateInvoice.h"
 #include "invoicing/InvoiceNumber.h"
 #include "invoicing/Totals.h"
+#include "keyboard/KeyboardForm.h"
 #include "labels/LabelPrinter.h"
 #include "labels/LabelView.h"
 #include "modes/Targets.h"
@@ -580,15 +581,10 @@ void TerminalForm::Command6_Click() {
         delete Form1;
         Form1 = nullptr;
     } else {
-        // The touch keyboard's window; its keys arrive with the on-screen keyboard.
-        Form1 =
-            new QWidget(this, Qt::Tool | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint);
-        Form1->setObjectName(QStringLiteral("Form1"));
-        Form1->setAccessibleName(QStringLiteral(" Klavye"));
-        Form1->setWindowTitle(QStringLiteral(" Klavye"));
-        Form1->setAttribute(Qt::WA_ShowWithoutActivating);
-        Form1->resize(485, 149);
-        Form1->show();
+        auto* keyboard = new keyboard::KeyboardForm(this);
+        keyboard->placeUnder(frameGeometry());
+        keyboard->show();
+        Form1 = keyboard;
     }
     Text1->setFocus(Qt::OtherFocusReason);
 }

@@ -16,6 +16,7 @@
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "entry/NumberBox.h"
+#include "keyboard/KeyboardForm.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
 
@@ -438,4 +439,25 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamam) {
                      QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
                   .toInt(),
               0);
+}
+
+TEST_F(RoadTest, TheTouchKeyboardScansIntoTheSearchBox) {
+    start();
+    f->SbCr_Click(1);  // account work books without an operation (the invoice road)
+    QTest::keyClick(f.get(), Qt::Key_F11);
+    auto* keys = f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1"));
+    ASSERT_NE(keys, nullptr);
+    auto tap = [keys](const QString& caption) {
+        QTest::mouseClick(keys, Qt::LeftButton, {}, keys->key(caption)->geometry().center());
+    };
+    c<QLineEdit>("Text1")->clear();
+    tap(QStringLiteral("Num"));
+    for (QChar d : QStringLiteral("8690000000067"))
+        tap(QString(d));
+    tap(QStringLiteral("Harf"));
+    tap(QStringLiteral("Enter"));
+    EXPECT_EQ(wc(QStringLiteral("ST000006"), "KalanB").toDouble(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
+    QTest::keyClick(f.get(), Qt::Key_F11);
+    EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1")), nullptr);
 }

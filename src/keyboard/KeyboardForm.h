@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <vector>
+
+class QLabel;
+
+namespace keyboard {
+
+/// The touch keyboard (" Klavye"): a window that stays on top and never takes the focus. Its
+/// keys are captions, not buttons; a press types the key into the control of the main window
+/// that last had the focus, as a real keyboard would. "Num"/"Harf" switch the digit row and the
+/// space bar.
+class KeyboardForm : public QWidget {
+    Q_OBJECT
+  public:
+    /// `main` is the window whose focused control receives the keys.
+    explicit KeyboardForm(QWidget* main);
+
+    /// Places the keyboard below the main window (on the screen), as wide as the screen allows.
+    void placeUnder(const QRect& mainFrame);
+    /// The control that receives the keys.
+    QWidget* target() const { return m_target; }
+    /// The key with this caption (for tests and UI automation).
+    QLabel* key(const QString& caption) const;
+    bool digitsShown() const { return m_digits; }
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    struct Key {
+        QLabel* label;
+        QRect design;  // twips
+    };
+    Key* keyAt(const QPoint& pos);
+    void colour(Key* hovered, Key* pressed);
+    void press(Key& key);
+    void type(int qtKey, const QString& text);
+    void switchRows(bool digits);
+    void layoutKeys();
+
+    QPointer<QWidget> m_main;
+    QPointer<QWidget> m_target;
+    std::vector<Key> m_keys;
+    bool m_digits = false;
+};
+
+}  // namespace keyboard

@@ -686,7 +686,9 @@ bool TerminalForm::onText1Key(QKeyEvent* e) {
             moveGridRow(10);
             return true;
         case Qt::Key_Escape:
-            if (Frame2->isVisible()) {
+            if (Frame4->isVisible()) {
+                Command5[0]->click();
+            } else if (Frame2->isVisible()) {
                 Command7->click();
             } else {
                 Text1->clear();

@@ -29,7 +29,9 @@ class RoadTest : public FormTest {
     std::unique_ptr<TerminalForm> f;
 
     void start() {
-        f = form();
+        app::TerminalContext c = context(QStringLiteral("terminal"), books.serverPath());
+        c.labelPdfFolder = program.filePath(QStringLiteral("labels"));
+        f = std::make_unique<TerminalForm>(c);
         ASSERT_TRUE(f->Form_Load());
         f->show();
         QApplication::setActiveWindow(f.get());
@@ -268,8 +270,13 @@ TEST_F(RoadTest, AnInvoiceTotalAndAPriceLabelPreview) {
               QLocale().toString(wc(QStringLiteral("ST000006"), "Fiyat").toDouble(), 'f', 2) +
                   QStringLiteral(" TL."));
     EXPECT_EQ(c<QLineEdit>("Text3")->text(), QStringLiteral("8690000000067"));
-    QTest::mouseClick(c<QPushButton>("Command5(0)"), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // Kapat
     EXPECT_FALSE(c<QFrame>("Frame4")->isVisible());
+    QTest::keyClick(f.get(), Qt::Key_F8);
+    ASSERT_TRUE(c<QFrame>("Frame4")->isVisible());
+    QTest::keyClick(f.get(), Qt::Key_F12);  // Yaz, here into a PDF file
+    EXPECT_FALSE(c<QFrame>("Frame4")->isVisible());
+    EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("labels/Etiket 8690000000067.pdf"))));
 }
 
 TEST_F(RoadTest, TheWorkKindIsRememberedAndKeysDriveTheRoad) {

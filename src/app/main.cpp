@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
+#include <optional>
 
 #include "app/AppEnvironment.h"
 #include "app/MessageBoxMessages.h"
@@ -10,12 +11,16 @@
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
 
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationVersion(QStringLiteral(TERMINAL_VERSION));
-    // Numbers are read and shown the Turkish way ("." groups thousands, "," is the decimal sign).
-    QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+namespace {
 
+struct Options {
+    std::optional<QString> serverPath;
+    QString reportFolder;
+    QString labelPdfFolder;
+};
+
+// Parses the command line; --help and --version print and end the program here.
+Options parseOptions(const QCoreApplication& application) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Touch-screen terminal for shops and warehouses, working on the accounting books.\n"
@@ -27,8 +32,49 @@ int main(int argc, char** argv) {
         QStringLiteral("Use these books for this run without storing the path, e.g. "
                        "/srv/RezoruviZada/01 or \\\\server\\RezoruviZada\\01."),
         QStringLiteral("PATH"));
-    parser.addOption(serverPath);
+    QCommandLineOption reportFolder(
+        QStringLiteral("report-folder"),
+        QStringLiteral("Folder of the count-difference reports (default: C:\\RezoruviZada on "
+                       "Windows, ~/RezoruviZada elsewhere)."),
+        QStringLiteral("DIR"));
+    QCommandLineOption labelPdf(
+        QStringLiteral("label-pdf-folder"),
+        QStringLiteral(
+            "Print price labels as PDF files into this folder instead of on the printer."),
+        QStringLiteral("DIR"));
+    parser.addOptions({serverPath, reportFolder, labelPdf});
     parser.process(application);
+    Options options;
+    if (parser.isSet(serverPath)) options.serverPath = parser.value(serverPath);
+    options.reportFolder = parser.value(reportFolder);
+    options.labelPdfFolder = parser.value(labelPdf);
+    return options;
+}
+
+bool onlyAsksForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--help" || a == "-h" || a == "--help-all" || a == "--version" || a == "-v")
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Help and version need no screen.
+    if (onlyAsksForText(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(TERMINAL_VERSION));
+        parseOptions(application);
+        return 0;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(TERMINAL_VERSION));
+    // Numbers are read and shown the Turkish way ("." groups thousands, "," is the decimal sign).
+    QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+    const Options options = parseOptions(application);
 
     const app::AppEnvironment env = app::AppEnvironment::fromProgram(
         QString::fromLocal8Bit(argv[0]), QCoreApplication::applicationDirPath());
@@ -49,7 +95,9 @@ int main(int argc, char** argv) {
     context.clock = &clock;
     context.settings = &settings;
     context.ctrlHeld = [ctrlHeld] { return ctrlHeld; };
-    if (parser.isSet(serverPath)) context.serverPathOverride = parser.value(serverPath);
+    context.serverPathOverride = options.serverPath;
+    context.reportFolder = options.reportFolder;
+    context.labelPdfFolder = options.labelPdfFolder;
 
     app::TerminalForm form(context);
     messages.setParent(&form);

@@ -42,7 +42,7 @@ QTableView {
 }
 QHeaderView::section {
     background: #dfe6ee; color: #1d2733; padding: 6px; border: 0;
-    border-right: 1px solid #b9c7d8; border-bottom: 2px solid #8da2bb; font-weight: bold;
+    border-right: 1px solid #b9c7d8; border-bottom: 2px solid #8da2bb;
 }
 QProgressBar {
     border: 2px solid #8da2bb; border-radius: 8px; background: white; text-align: center;

@@ -90,6 +90,10 @@ QTableView* grid(QWidget* parent, const QString& name, const QRect& r) {
     g->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     g->setWordWrap(false);
     setPointSize(g, 13);
+    QFont header = g->horizontalHeader()->font();
+    header.setPointSizeF(10);
+    header.setBold(true);
+    g->horizontalHeader()->setFont(header);
     return g;
 }
 
@@ -116,6 +120,39 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     buildControls();
     buildMenus();
     wireRoad();
+    // The designed layout is the reference every later size is scaled from.
+    m_resize.registerForm(centralWidget(), QSize(1024, 768));
+    for (QWidget* w : std::initializer_list<QWidget*>{Text1,
+                                                      Text2,
+                                                      Combo1,
+                                                      Check1[0],
+                                                      Check1[1],
+                                                      Check1[2],
+                                                      Command4,
+                                                      Command1[0],
+                                                      Command1[1],
+                                                      Label1,
+                                                      Label2,
+                                                      Label3,
+                                                      Label4,
+                                                      Label5,
+                                                      Label6,
+                                                      Command2,
+                                                      Command3,
+                                                      Command7,
+                                                      Command8[0],
+                                                      Command8[1],
+                                                      FatCmd,
+                                                      DBGrid1,
+                                                      DBGrid2,
+                                                      DBGrid1->horizontalHeader(),
+                                                      DBGrid2->horizontalHeader(),
+                                                      Combo1->lineEdit()})
+        m_referenceFonts.insert(w, w->font().pointSizeF());
+    m_referenceText1Height = Text1->height();
+    m_referenceGridWidth = DBGrid1->width();
+    for (int c = 0; c < 3; ++c)
+        m_referenceColumns[c] = DBGrid1->columnWidth(c);
 }
 
 TerminalForm::~TerminalForm() = default;
@@ -402,7 +439,13 @@ void TerminalForm::Form_Activate() {
         data::Recordset& rs = DataStok->recordset();
         if (rs.hasCurrent()) Text1->setText(rs.field(n::stok::StokAdi).toString());
     });
-    // Step 6, restoring the saved grid layouts, arrives with the grid layout files.
+    guarded([this] {
+        loadLayout(QStringLiteral("2"), DBGrid1);
+        loadLayout(QStringLiteral("3"), DBGrid2);
+        for (int c = 0; c < 3; ++c)
+            m_referenceColumns[c] = DBGrid1->columnWidth(c) * double(m_referenceGridWidth) /
+                                    std::max(1, DBGrid1->width());
+    });
     cmbMouseWheel->clear();
     cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});
     cmbMouseWheel->setCurrentIndex(1);
@@ -451,7 +494,13 @@ void TerminalForm::restorePlacement() {
             return;
         }
     }
-    const QRect frame = frameGeometry();
+    // A screen smaller than the design gets the window scaled down to fit it.
+    QRect frame = frameGeometry();
+    if (frame.width() > available.width() || frame.height() > available.height()) {
+        resize(std::min(width(), available.width() - (frame.width() - width())),
+               std::min(height(), available.height() - (frame.height() - height())));
+        frame = frameGeometry();
+    }
     move(available.x() + (available.width() - frame.width()) / 2,
          available.y() + (available.height() - frame.height()) / 2);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -7,6 +8,7 @@
 #include <optional>
 
 #include "app/AppEnvironment.h"
+#include "layout/ResizeFrm.h"
 
 class QAction;
 class QCheckBox;
@@ -93,6 +95,7 @@ class TerminalForm : public QMainWindow {
   protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 
@@ -117,6 +120,17 @@ class TerminalForm : public QMainWindow {
     bool CreateInvoice();
     void showCurrentRecord();
     void refitNameColumn();
+    // Grids: sorting, touch scrolling, wheel steps and saved column layouts.
+    void headerClicked(QTableView* grid, int column);
+    void sortBy(QTableView* grid, int column);
+    void dragScroll(QTableView* grid, double releaseY);
+    void wheelStep(int steps);
+    void columnResized(QTableView* grid, int column);
+    void saveLayout(QTableView* grid);
+    void loadLayout(const QString& number, QTableView* grid);
+    QString layoutFile(const QString& number) const;
+    bool gridEvent(QTableView* grid, QEvent* e);
+    void Form_Resize();
     void gridPressed();
     void gridRowChanged(int row);
     void moveGridRow(int step);
@@ -144,8 +158,16 @@ class TerminalForm : public QMainWindow {
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;
-    QWidget* Form1 = nullptr;  // the touch keyboard window
-    QString m_ownLock;         // the lock file we wrote for the working copy
+    QWidget* Form1 = nullptr;       // the touch keyboard window
+    QString m_ownLock;              // the lock file we wrote for the working copy
+    bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
+    bool m_layoutBusy = false;      // the program, not the operator, is resizing columns
+    QPoint m_pressPosition;
+    layout::ResizeFrm m_resize;
+    QHash<QWidget*, double> m_referenceFonts;
+    int m_referenceText1Height = 0;
+    int m_referenceGridWidth = 0;
+    QHash<int, double> m_referenceColumns;  // DBGrid1 columns 0..2 at the reference grid width
 
     // Data controls, named after their tables.
     data::DataControl* DataCari = nullptr;

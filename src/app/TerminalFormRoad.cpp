@@ -109,6 +109,13 @@ void TerminalForm::wireRoad() {
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { gridRowChanged(current.row()); });
     setTabOrder(Text1, Text2);
+    for (QTableView* grid : {DBGrid1, DBGrid2}) {
+        grid->horizontalHeader()->setSectionsClickable(true);
+        connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
+                [this, grid](int c) { guarded([this, grid, c] { headerClicked(grid, c); }); });
+        connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this,
+                [this, grid](int c) { columnResized(grid, c); });
+    }
 
     // Keys for a checkout without a mouse; the captions stay as they are.
     addShortcut(Qt::Key_F2, Check1[0]);
@@ -604,7 +611,10 @@ void TerminalForm::refitNameColumn() {
     for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
         if (c != 1 && !DBGrid1->isColumnHidden(c)) others += DBGrid1->columnWidth(c);
     const int scrollBar = DBGrid1->verticalScrollBar()->sizeHint().width();
+    const bool was = m_layoutBusy;
+    m_layoutBusy = true;  // not an operator's resize: nothing to save
     DBGrid1->setColumnWidth(1, std::max(120, DBGrid1->width() - others - scrollBar - 4));
+    m_layoutBusy = was;
 }
 
 void TerminalForm::showCurrentRecord() {
@@ -631,7 +641,6 @@ void TerminalForm::gridPressed() {
     if (Text1->text().isEmpty() && Check1[0]->isChecked() && rs.hasCurrent())
         Text1->setText(rs.field(n::stok::StokAdi).toString());
     Text2->setText(QStringLiteral("1"));
-    m_dragOrigin = Label7->height() * std::max(0, rs.AbsolutePosition());
 }
 
 void TerminalForm::gridRowChanged(int row) {
@@ -761,16 +770,8 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
         MnPop->popup(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
         return true;
     }
-    if (watched == DBGrid1->viewport() && e->type() == QEvent::MouseButtonPress) {
-        // The pick is noted before the grid moves its current row, so the row change takes it.
-        gridPressed();
-        return false;
-    }
-    if (watched == DBGrid2->viewport() && e->type() == QEvent::MouseButtonPress) {
-        if (DataTemp->isOpen())
-            m_dragOrigin = Label7->height() * std::max(0, DataTemp->recordset().AbsolutePosition());
-        return false;
-    }
+    if (watched == DBGrid1->viewport()) return gridEvent(DBGrid1, e);
+    if (watched == DBGrid2->viewport()) return gridEvent(DBGrid2, e);
     return QMainWindow::eventFilter(watched, e);
 }
 

@@ -53,6 +53,11 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size()) return {};
     if (role == Qt::DisplayRole) return m_columns[section].caption;
+    // Captions sit like their column's values; the layout centres them with spaces.
+    if (role == Qt::TextAlignmentRole)
+        return m_columns[section].format == GridColumn::Format::Text
+                   ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
 

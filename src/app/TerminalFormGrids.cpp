@@ -1,0 +1,261 @@
+// The grids of the main window (sorting, touch scrolling, wheel steps, saved column layouts) and
+// the window's proportional layout.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "app/TerminalForm.h"
+#include "data/DataControl.h"
+#include "data/DatabaseError.h"
+#include "data/Names.h"
+#include "entry/GridRules.h"
+#include "entry/NumberBox.h"
+#include "entry/RecordsetModel.h"
+
+namespace app {
+
+namespace {
+
+const QString HeadClick = QStringLiteral("HeadClick");
+
+entry::RecordsetModel* modelOf(QTableView* grid) {
+    return static_cast<entry::RecordsetModel*>(grid->model());
+}
+
+}  // namespace
+
+// --- sorting -----------------------------------------------------------------------------
+
+void TerminalForm::headerClicked(QTableView* grid, int column) {
+    if (grid == DBGrid1 && (column == 2 || column == 4)) {
+        // One second of feedback in the number box: which value the next entry is.
+        m_flagText = HeadClick;
+        Text2->setReformatSuspended(true);
+        const QString kept = Text2->text();
+        Text2->setAlignment(Qt::AlignCenter);
+        Text2->setPriceEntry(column == 4);
+        Text2->setText(column == 4 ? QStringLiteral("Fiyat") : QStringLiteral("Miktar"));
+        QTimer::singleShot(1000, this, [this, kept] {
+            Text2->setText(kept);
+            Text2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            Text2->setReformatSuspended(false);
+            m_flagText.clear();
+        });
+    }
+    sortBy(grid, column);
+}
+
+void TerminalForm::sortBy(QTableView* grid, int column) {
+    if (!DataTemp->isOpen()) return;
+    const QString field = modelOf(grid)->column(column).field;
+    DataTemp->setRecordSource(
+        entry::sortedSource(DataTemp->recordSource(), field, m_sortDescending));
+    m_sortDescending = !m_sortDescending;
+    data::RefreshData(*DataTemp);
+    showCurrentRecord();
+}
+
+// --- touch scrolling and the wheel ---------------------------------------------------------
+
+void TerminalForm::dragScroll(QTableView* grid, double releaseY) {
+    if (!DataTemp->isOpen()) return;
+    data::Recordset& rs = DataTemp->recordset();
+    const double distance = m_dragOrigin - releaseY;
+    if (rs.RecordCount() == 0 || distance == 0) return;
+    // The row unit of each grid, as the screen lays it out.
+    const double unit = grid == DBGrid1 ? Label7->height() : Label6->height();
+    const int rows = entry::dragRows(distance, unit);
+    rs.setAbsolutePosition(
+        entry::dragTarget(std::max(0, rs.AbsolutePosition()), rows, rs.RecordCount()));
+    showCurrentRecord();
+    m_flagText.clear();
+}
+
+void TerminalForm::wheelStep(int steps) {
+    if (!DataTemp->isOpen()) return;
+    data::Recordset& rs = DataTemp->recordset();
+    if (rs.RecordCount() == 0) return;
+    for (int i = 0; i < std::abs(steps); ++i) {
+        if (steps < 0) {  // down
+            if (rs.isEOF() || rs.AbsolutePosition() == rs.RecordCount() - 1)
+                rs.MoveLast();
+            else
+                rs.MoveNext();
+        } else {
+            if (rs.isBOF() || rs.AbsolutePosition() == 0)
+                rs.MoveFirst();
+            else
+                rs.MovePrevious();
+        }
+    }
+    showCurrentRecord();
+    if (!Frame3->isVisible() && rs.hasCurrent())
+        Text1->setText(rs.field(data::names::stok::StokAdi).toString());
+}
+
+bool TerminalForm::gridEvent(QTableView* grid, QEvent* e) {
+    switch (e->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* m = static_cast<QMouseEvent*>(e);
+            m_pressPosition = m->position().toPoint();
+            if (grid == DBGrid1) gridPressed();
+            m_dragOrigin = m->position().y();
+            return false;
+        }
+        case QEvent::MouseMove: {
+            auto* m = static_cast<QMouseEvent*>(e);
+            // Ctrl+Alt and a held button drag the window itself.
+            if (grid == DBGrid1 && m->buttons() != Qt::NoButton &&
+                m->modifiers() == (Qt::ControlModifier | Qt::AltModifier)) {
+                move(pos() + (m->position().toPoint() - m_pressPosition));
+                return true;
+            }
+            // A finger moving over the grid scrolls it on release; it selects nothing meanwhile.
+            return m->buttons() != Qt::NoButton;
+        }
+        case QEvent::MouseButtonRelease:
+            guarded([this, grid, e] {
+                dragScroll(grid, static_cast<QMouseEvent*>(e)->position().y());
+            });
+            return false;
+        case QEvent::Wheel: {
+            const int notches = static_cast<QWheelEvent*>(e)->angleDelta().y() / 120;
+            if (notches != 0) guarded([this, notches] { wheelStep(notches); });
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// --- column layouts ------------------------------------------------------------------------
+
+QString TerminalForm::layoutFile(const QString& number) const {
+    return QDir(m_context.env.workFolder).filePath(QStringLiteral("ZarvoGrd%1.Dat").arg(number));
+}
+
+void TerminalForm::columnResized(QTableView* grid, int column) {
+    if (m_layoutBusy) return;
+    m_layoutBusy = true;
+    if (grid == DBGrid1 && column == 1) refitNameColumn();
+    guarded([this, grid] { saveLayout(grid); });
+    if (grid == DBGrid1 && m_referenceGridWidth > 0 && DBGrid1->width() > 0)
+        for (int c = 0; c < 3; ++c)
+            m_referenceColumns[c] =
+                DBGrid1->columnWidth(c) * double(m_referenceGridWidth) / DBGrid1->width();
+    m_layoutBusy = false;
+}
+
+void TerminalForm::saveLayout(QTableView* grid) {
+    const double tpp = twipsPerPixel();
+    const QFontMetricsF metrics(grid->horizontalHeader()->font());
+    auto* model = modelOf(grid);
+    std::vector<entry::ColumnLayout> columns;
+    const bool was = m_layoutBusy;
+    m_layoutBusy = true;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (!grid->isColumnHidden(c)) {
+            const QString caption =
+                model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
+            const double text = metrics.horizontalAdvance(caption);
+            if (grid->columnWidth(c) < text) grid->setColumnWidth(c, qCeil(text));
+            const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
+            model->setHeaderData(c, Qt::Horizontal,
+                                 entry::centredCaption(caption, grid->columnWidth(c), text,
+                                                       metrics.horizontalAdvance(u' '), align),
+                                 Qt::EditRole);
+        }
+        columns.push_back({grid->columnWidth(c) * tpp, !grid->isColumnHidden(c)});
+    }
+    m_layoutBusy = was;
+    const QString number = Frame3->isVisible()      ? QStringLiteral("3")
+                           : Check1[1]->isChecked() ? QStringLiteral("1")
+                                                    : QStringLiteral("2");
+    QSaveFile file(layoutFile(number));
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry::writeGridLayout(columns)) < 0 ||
+        !file.commit())
+        throw data::DatabaseError(QStringLiteral("Sütun düzeni kaydedilemedi: ") +
+                                  layoutFile(number));
+}
+
+void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
+    QFile file(layoutFile(number));
+    if (!file.exists() || !file.open(QIODevice::ReadOnly)) return;
+    const auto columns = entry::readGridLayout(file.read(64 * 1024));
+    const double tpp = twipsPerPixel();
+    const QFontMetricsF metrics(grid->horizontalHeader()->font());
+    auto* model = modelOf(grid);
+    m_layoutBusy = true;
+    for (int c = 0; c < model->columnCount(); ++c)
+        grid->setColumnHidden(c, false);
+    for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c) {
+        if (!columns[c]) continue;  // a line that cannot be read leaves the column as it was
+        grid->setColumnHidden(c, !columns[c]->visible);
+        if (!columns[c]->visible) continue;
+        const QString caption =
+            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
+        const double text = metrics.horizontalAdvance(caption);
+        const int width = std::max(qRound(columns[c]->widthTwips / tpp), qCeil(text));
+        grid->setColumnWidth(c, std::min(width, 4000));
+        const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
+        model->setHeaderData(c, Qt::Horizontal,
+                             entry::centredCaption(caption, grid->columnWidth(c), text,
+                                                   metrics.horizontalAdvance(u' '), align),
+                             Qt::EditRole);
+    }
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const double least = metrics.horizontalAdvance(
+            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() +
+            QStringLiteral("  "));
+        if (grid->columnWidth(c) < least) grid->setColumnWidth(c, qCeil(least));
+    }
+    m_layoutBusy = false;
+}
+
+// --- proportional layout -------------------------------------------------------------------
+
+void TerminalForm::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    Form_Resize();
+}
+
+void TerminalForm::Form_Resize() {
+    QWidget* root = centralWidget();
+    if (!root || !m_resize.registered()) return;
+    m_resize.resizeForm(this, root);
+    // Fonts follow the search box's height, from the reference sizes: repeated resizes do not
+    // drift, and a collapsed window keeps its fonts.
+    if (m_referenceText1Height <= 0 || Text1->height() <= 0) return;
+    const double r = double(Text1->height()) / m_referenceText1Height;
+    for (auto it = m_referenceFonts.constBegin(); it != m_referenceFonts.constEnd(); ++it) {
+        QFont f = it.key()->font();
+        f.setPointSizeF(std::max(6.0, it.value() * r));
+        it.key()->setFont(f);
+    }
+    for (QTableView* grid : {DBGrid1, DBGrid2}) {
+        grid->verticalHeader()->setDefaultSectionSize(std::max(18, qRound(36 * r)));
+    }
+    if (m_referenceGridWidth > 0 && DBGrid1->width() > 0) {
+        m_layoutBusy = true;
+        for (auto it = m_referenceColumns.constBegin(); it != m_referenceColumns.constEnd(); ++it)
+            DBGrid1->setColumnWidth(it.key(),
+                                    qRound(it.value() * DBGrid1->width() / m_referenceGridWidth));
+        refitNameColumn();
+        m_layoutBusy = false;
+    }
+}
+
+}  // namespace app

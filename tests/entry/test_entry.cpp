@@ -10,6 +10,7 @@
 #include "data/Names.h"
 #include "data/Recordset.h"
 #include "entry/Booking.h"
+#include "entry/GridRules.h"
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
 #include "entry/NumberText.h"
@@ -233,4 +234,56 @@ TEST_F(EntryTest, ClearingALineZeroesItsQuantityOnly) {
     entry::clearLine(temp.recordset());
     EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 0);
     EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(), 10);
+}
+
+TEST(GridRules, SortRewritesTheOrderOfTheRecordSource) {
+    EXPECT_EQ(
+        entry::sortedSource(QStringLiteral("Select * FROM StokKartlar Where StokGizle=False and "
+                                           "KalanB+KalanA<>0 Order By StokKod Asc"),
+                            QStringLiteral("KalanB"), false),
+        QStringLiteral("Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 "
+                       "ORDER BY KalanB ASC"));
+    EXPECT_EQ(entry::sortedSource(QStringLiteral("StokKartlar"), QStringLiteral("Fiyat2"), true),
+              QStringLiteral("StokKartlar ORDER BY Fiyat2 DESC"));
+}
+
+TEST(GridRules, DragsMoveWholeRowsWithTheRoundingRule) {
+    EXPECT_EQ(entry::dragRows(120, 240), 0);  // Int(0.5 + 0.49)
+    EXPECT_EQ(entry::dragRows(123, 240), 1);
+    EXPECT_EQ(entry::dragRows(-120, 240), -1);  // Int(-0.5 + 0.49)
+    EXPECT_EQ(entry::dragRows(-116, 240), 0);
+    EXPECT_EQ(entry::dragTarget(97, 10, 100), 99);  // ten up from the third-last: the last
+    EXPECT_EQ(entry::dragTarget(3, -10, 100), 0);   // ten down from the fourth: the first
+    EXPECT_EQ(entry::dragTarget(5, -1, 100), 4);
+    EXPECT_EQ(entry::dragTarget(5, 0, 100), 5);
+    EXPECT_EQ(entry::dragTarget(0, 3, 0), -1);
+}
+
+TEST(GridRules, LayoutFilesRoundTripAndSurviveDamage) {
+    const QByteArray text = entry::writeGridLayout({{1215, true}, {1987.5, false}, {0.1, true}});
+    EXPECT_EQ(text, QByteArray("1215,#TRUE#\r\n1987.5,#FALSE#\r\n0.1,#TRUE#\r\n"));
+    const auto back = entry::readGridLayout(text);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[1]->widthTwips, 1987.5);
+    EXPECT_FALSE(back[1]->visible);
+
+    const auto damaged = entry::readGridLayout(QByteArray(
+        "900,#TRUE#\rabc,#TRUE#\n-5,#TRUE#\n1e9,#TRUE#\n12,#MAYBE#\n\x01\xff\n7,#false#"));
+    ASSERT_EQ(damaged.size(), 7u);
+    EXPECT_EQ(damaged[0]->widthTwips, 900);    // CR-only line ends
+    EXPECT_FALSE(damaged[1]);                  // not a number
+    EXPECT_FALSE(damaged[2]);                  // negative
+    EXPECT_EQ(damaged[3]->widthTwips, 30000);  // huge: capped
+    EXPECT_FALSE(damaged[4]);
+    EXPECT_FALSE(damaged[5]);           // garbage
+    EXPECT_FALSE(damaged[6]->visible);  // case of the flag does not matter
+}
+
+TEST(GridRules, CaptionsAreCentredWithSpaces) {
+    EXPECT_EQ(entry::centredCaption(QStringLiteral("  Ad "), 2000, 1000, 60, 0),
+              QString(8, u' ') + QStringLiteral("Ad"));
+    EXPECT_EQ(entry::centredCaption(QStringLiteral("Ad"), 2000, 1000, 60, 1),
+              QStringLiteral("Ad") + QString(8, u' '));
+    EXPECT_EQ(entry::centredCaption(QStringLiteral("Ad"), 2000, 1000, 60, 2), QStringLiteral("Ad"));
+    EXPECT_EQ(entry::centredCaption(QStringLiteral("Ad"), 900, 1000, 60, 0), QStringLiteral("Ad"));
 }

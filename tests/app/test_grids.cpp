@@ -1,0 +1,128 @@
+// The grids and the proportional layout on the real window.
+#include <QApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "app/FormFixture.h"
+#include "data/DataControl.h"
+#include "entry/NumberBox.h"
+
+using namespace testing_support;
+
+namespace {
+
+class GridTest : public FormTest {
+  protected:
+    std::unique_ptr<TerminalForm> f;
+    void start() {
+        f = form();
+        ASSERT_TRUE(f->Form_Load());
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+        f->Form_Activate();
+    }
+    template <class T>
+    T* c(const char* name) {
+        return child<T>(f.get(), name);
+    }
+    data::DataControl* temp() { return child<data::DataControl>(f.get(), "DataTemp"); }
+    void clickHeader(QTableView* grid, int column) {
+        QHeaderView* h = grid->horizontalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          QPoint(h->sectionViewportPosition(column) + 5, h->height() / 2));
+    }
+};
+
+}  // namespace
+
+TEST_F(GridTest, HeaderTapsSortBothGridsAlternatingAscendingAndDescending) {
+    start();
+    QTest::keyClick(f.get(), Qt::Key_F3);  // a count: the grid lists cards by code
+    auto* grid1 = c<QTableView>("DBGrid1");
+    clickHeader(grid1, 2);  // "Miktar"
+    EXPECT_TRUE(temp()->recordSource().endsWith(QStringLiteral(" ORDER BY KalanB ASC")));
+    EXPECT_TRUE(temp()->recordSource().startsWith(
+        QStringLiteral("Select * FROM StokKartlar Where StokGizle=False")));
+    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), QStringLiteral("Miktar"));  // feedback
+    EXPECT_EQ(f->flagText(), QStringLiteral("HeadClick"));
+    clickHeader(c<QTableView>("DBGrid2"), 1);  // the other grid continues the alternation
+    EXPECT_TRUE(temp()->recordSource().endsWith(QStringLiteral(" ORDER BY Fiyat DESC")));
+    clickHeader(grid1, 4);  // "Fiyat": the next entry is a price
+    EXPECT_TRUE(temp()->recordSource().endsWith(QStringLiteral(" ORDER BY Fiyat2 ASC")));
+    EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
+    data::Recordset& rs = temp()->recordset();
+    for (int i = 1; i < rs.RecordCount(); ++i)
+        EXPECT_LE(rs.fieldAt(i - 1, QStringLiteral("Fiyat2")).toDouble(),
+                  rs.fieldAt(i, QStringLiteral("Fiyat2")).toDouble());
+}
+
+TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecord) {
+    start();
+    auto* grid = c<QTableView>("DBGrid1");
+    QWidget* view = grid->viewport();
+    data::Recordset& rs = temp()->recordset();
+    ASSERT_EQ(rs.AbsolutePosition(), 0);
+    const int unit = c<QLabel>("Label7")->height();
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 5 * unit + 10));
+    QTest::mouseMove(view, QPoint(50, 2 * unit + 10));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 2 * unit + 10));  // up by 3 rows
+    EXPECT_EQ(rs.AbsolutePosition(), 5 + 3);
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 10));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 10 + unit / 2 - 2));  // too short
+    EXPECT_EQ(rs.AbsolutePosition(), 0);  // the press picked the first row; no drag
+    QWheelEvent down(QPointF(50, 50), grid->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &down);
+    EXPECT_EQ(rs.AbsolutePosition(), 1);
+    EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(QStringLiteral("StokAdi")).toString());
+}
+
+TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
+    start();
+    auto* grid = c<QTableView>("DBGrid1");
+    grid->horizontalHeader()->resizeSection(0, 250);  // as the operator drags a column edge
+    const QByteArray saved = readFile(program.filePath(QStringLiteral("ZarvoGrd2.Dat")));
+    EXPECT_TRUE(
+        saved.startsWith(QByteArray::number(250 * 1440 / grid->logicalDpiX()) + ",#TRUE#\r\n"));
+    EXPECT_EQ(saved.count("\r\n"), 5);
+    QTest::keyClick(f.get(), Qt::Key_F3);  // count mode writes its own file
+    grid->horizontalHeader()->resizeSection(0, 260);
+    EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("ZarvoGrd1.Dat"))));
+    EXPECT_EQ(readFile(program.filePath(QStringLiteral("ZarvoGrd2.Dat"))), saved);
+    f->close();
+
+    writeFile(program.filePath(QStringLiteral("ZarvoGrd3.Dat")), "garbage\r\n1215,#FALSE#\r\n");
+    start();
+    EXPECT_EQ(c<QTableView>("DBGrid1")->columnWidth(0), 250);
+    EXPECT_TRUE(c<QTableView>("DBGrid2")->isColumnHidden(1));
+    EXPECT_FALSE(c<QTableView>("DBGrid2")->isColumnHidden(0));
+}
+
+TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
+    start();
+    auto* text1 = c<QLineEdit>("Text1");
+    auto* grid = c<QTableView>("DBGrid1");
+    f->resize(1024, 768);  // the designed size is the reference
+    EXPECT_EQ(text1->geometry(), QRect(8, 88, 600, 56));
+    const QRect text1At = text1->geometry();
+    const double font = text1->font().pointSizeF();
+    const int barcodeColumn = grid->columnWidth(0);
+    f->resize(2048, 1536);
+    EXPECT_EQ(text1->geometry(),
+              QRect(text1At.x() * 2, text1At.y() * 2, text1At.width() * 2, text1At.height() * 2));
+    EXPECT_NEAR(text1->font().pointSizeF(), font * 2, 0.01);
+    EXPECT_NEAR(grid->columnWidth(0), barcodeColumn * 2, 2);
+    EXPECT_LT(c<QLineEdit>("TextSet")->geometry().right(), 0);  // parked stays parked
+    f->resize(30, 20);
+    EXPECT_GE(text1->font().pointSizeF(), 6.0);  // never unreadably small
+    f->resize(1024, 768);
+    EXPECT_EQ(text1->geometry(), text1At);
+    EXPECT_DOUBLE_EQ(text1->font().pointSizeF(), font);
+}

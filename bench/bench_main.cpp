@@ -8,8 +8,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -99,6 +103,16 @@ QStringList column(const QString& file, const char* sql) {
     return out;
 }
 
+// Resident memory of this process, in MB.
+double residentMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
 // A terminal on the given books, started as the executable starts it.
 struct Terminal {
     core::SystemClock clock;
@@ -177,6 +191,31 @@ void benchRoad(bench::Report& report, const QString& serverPath, const QString& 
     report.ratio(QStringLiteral("scan_barcode_%1_items").arg(items), scans(barcodes), base);
     report.ratio(QStringLiteral("scan_barkod3_%1_items").arg(items), scans(third), base);
     report.ratio(QStringLiteral("scan_name_prefix_%1_items").arg(items), scans(names), base);
+
+    // The grids: a header tap sorts the whole working set and shows the first screen; a long
+    // drag positions once; then the grid is scrolled from end to end and the memory read.
+    auto* grid = form.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+    const double sort = bench::medianMs(5, [&] {
+        Q_EMIT grid->horizontalHeader()->sectionClicked(0);  // Barkod, no index: a real sort
+        grid->viewport()->grab();
+    });
+    report.value(QStringLiteral("sort_by_column_%1_items").arg(items), sort, QStringLiteral("ms"));
+    const int unit = form.findChild<QLabel*>(QStringLiteral("Label7"))->height();
+    const double drag = bench::medianMs(9, [&] {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, 1000.0 * unit), QPointF(),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(50, 0), QPointF(), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(grid->viewport(), &press);
+        QApplication::sendEvent(grid->viewport(), &release);
+    });
+    report.value(QStringLiteral("drag_1000_rows_%1_items").arg(items), drag, QStringLiteral("ms"));
+    for (int row = 0; row < grid->model()->rowCount(); row += 40) {
+        grid->scrollTo(grid->model()->index(row, 0));
+        grid->viewport()->grab();
+    }
+    report.value(QStringLiteral("rss_grid_scrolled_%1_items").arg(items), residentMegabytes(),
+                 QStringLiteral("MB"));
     QFile::remove(scratch);
     form.close();
 }

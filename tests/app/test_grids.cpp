@@ -11,6 +11,7 @@
 
 #include "app/FormFixture.h"
 #include "data/DataControl.h"
+#include "data/Database.h"
 #include "entry/NumberBox.h"
 
 using namespace testing_support;
@@ -125,4 +126,19 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
     f->resize(1024, 768);
     EXPECT_EQ(text1->geometry(), text1At);
     EXPECT_DOUBLE_EQ(text1->font().pointSizeF(), font);
+}
+
+TEST_F(GridTest, AnEmptyWorkingSetSortsDragsAndWheelsWithoutComplaint) {
+    start();
+    data::Database::open(f->workingCopyPath())->execute(QStringLiteral("DELETE FROM StokKartlar"));
+    data::RefreshData(*temp());
+    auto* grid = c<QTableView>("DBGrid1");
+    clickHeader(grid, 1);
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, QPoint(50, 200));
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, QPoint(50, 20));
+    QWheelEvent down(QPointF(50, 50), grid->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(grid->viewport(), &down);
+    EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
+    EXPECT_EQ(temp()->recordset().RecordCount(), 0);
 }

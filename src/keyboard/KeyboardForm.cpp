@@ -17,14 +17,14 @@ constexpr int KeyH = 495;
 constexpr int DigitsTop = 2370;  // below the visible area while letters are shown
 constexpr int SpaceTop = 1680;
 
-struct KeySpec {
+struct KeyPlace {
     int number;
     const char* caption;
     int left, top, width, height;
 };
 
-std::vector<KeySpec> keyLayout() {
-    std::vector<KeySpec> keys;
+std::vector<KeyPlace> keyLayout() {
+    std::vector<KeyPlace> keys;
     auto row = [&keys](int top, std::initializer_list<std::pair<int, const char*>> names) {
         int column = 0;
         for (const auto& [number, caption] : names)
@@ -94,18 +94,18 @@ KeyboardForm::KeyboardForm(QWidget* main)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
-    for (const KeySpec& spec : keyLayout()) {
-        auto* label = new QLabel(QString::fromUtf8(spec.caption), this);
-        label->setObjectName(QStringLiteral("Label%1").arg(spec.number));
-        label->setAccessibleName(spec.caption[0] == ' ' ? QStringLiteral("Boşluk")
-                                                        : QString::fromUtf8(spec.caption));
+    for (const KeyPlace& place : keyLayout()) {
+        auto* label = new QLabel(QString::fromUtf8(place.caption), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(place.number));
+        label->setAccessibleName(place.caption[0] == ' ' ? QStringLiteral("Boşluk")
+                                                         : QString::fromUtf8(place.caption));
         label->setAlignment(Qt::AlignCenter);
         label->setAutoFillBackground(true);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Raised);
         label->setFocusPolicy(Qt::NoFocus);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);  // the window handles every press
-        m_keys.push_back({label, QRect(spec.left, spec.top, spec.width, spec.height)});
+        m_keys.push_back({label, QRect(place.left, place.top, place.width, place.height)});
     }
     // Keys go to the main window's control that had the focus last, followed as it changes.
     m_target = QApplication::focusWidget();

@@ -111,7 +111,7 @@ bool TerminalForm::gridEvent(QTableView* grid, QEvent* e) {
         case QEvent::MouseButtonPress: {
             auto* m = static_cast<QMouseEvent*>(e);
             m_pressPosition = m->position().toPoint();
-            if (grid == DBGrid1) gridPressed();
+            if (grid == DBGrid1) guarded([this] { gridPressed(); });
             m_dragOrigin = m->position().y();
             return false;
         }

@@ -223,39 +223,47 @@ void benchRoad(bench::Report& report, const QString& serverPath, const QString& 
 // The same rows a warehouse posting of `lines` lines writes, by bare SQLite in one transaction:
 // for each line and side one card read, one movement and one card update; two account movements
 // and balances; the counter.
-double barePosting(const QString& branch, const QString& head, const QString& scratchCopy,
-                   int lines) {
+// What the bare baselines need of the working copy's cards, read once before timing.
+struct BareRow {
+    QByteArray code, name, unit, barcode;
+    double price, vat;
+};
+
+// A plain SQLite connection on a scratch copy with the books attached, and the first cards.
+sqlite3* openBare(const QString& scratchCopy, const QString& attachSql,
+                  std::vector<BareRow>& rows) {
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(scratchCopy).constData(), &db);
-    const QByteArray attach = QStringLiteral(
-                                  "ATTACH '%1Stok.mdb' AS ss; ATTACH '%1Cari.mdb' AS sc; "
-                                  "ATTACH '%1Index.mdb' AS si; ATTACH '%2Stok.mdb' AS hs; "
-                                  "ATTACH '%2Cari.mdb' AS hc;")
-                                  .arg(branch, head)
-                                  .toUtf8();
-    sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr);
-    struct Row {
-        QByteArray code, name, unit;
-        double price;
-    };
-    std::vector<Row> rows;
-    {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT StokKod, StokAdi || ' İle', Birim, Fiyat FROM StokKartlar "
-                           "ORDER BY rowid LIMIT 1000",
-                           -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            auto text = [st](int c) {
-                return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
-            };
-            rows.push_back({text(0), text(1), text(2), sqlite3_column_double(st, 3)});
-        }
-        sqlite3_finalize(st);
+    sqlite3_exec(db, attachSql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, Kdv FROM StokKartlar "
+                       "ORDER BY rowid LIMIT 1000",
+                       -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        auto text = [st](int c) {
+            return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+        };
+        rows.push_back({text(0), text(1), text(2), text(3), sqlite3_column_double(st, 4),
+                        sqlite3_column_double(st, 5)});
     }
-    auto bindText = [](sqlite3_stmt* st, int i, const QByteArray& t) {
-        sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-    };
+    sqlite3_finalize(st);
+    return db;
+}
+
+void bindText(sqlite3_stmt* st, int i, const QByteArray& t) {
+    sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
+double barePosting(const QString& branch, const QString& head, const QString& scratchCopy,
+                   int lines) {
+    std::vector<BareRow> rows;
+    sqlite3* db = openBare(scratchCopy,
+                           QStringLiteral("ATTACH '%1Stok.mdb' AS ss; ATTACH '%1Cari.mdb' AS sc; "
+                                          "ATTACH '%1Index.mdb' AS si; ATTACH '%2Stok.mdb' AS hs; "
+                                          "ATTACH '%2Cari.mdb' AS hc;")
+                               .arg(branch, head),
+                           rows);
     const double ms = bench::medianMs(5, [&] {
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         for (const char* side : {"ss", "hs"}) {
@@ -289,14 +297,14 @@ double barePosting(const QString& branch, const QString& head, const QString& sc
                     .constData(),
                 -1, &update, nullptr);
             for (int i = 0; i < lines; ++i) {
-                const Row& r = rows[static_cast<size_t>(i) % rows.size()];
+                const BareRow& r = rows[static_cast<size_t>(i) % rows.size()];
                 bindText(find, 1, r.code);
                 if (sqlite3_step(find) == SQLITE_ROW) {
                     const double in = sqlite3_column_double(find, 1) + 1,
                                  out = sqlite3_column_double(find, 2);
                     bindText(insert, 1, r.code);
                     bindText(insert, 2, "06.12.2026 10:30");
-                    bindText(insert, 3, r.name);
+                    bindText(insert, 3, r.name + " İle");
                     bindText(insert, 4, r.unit);
                     sqlite3_bind_double(insert, 5, r.price);
                     sqlite3_bind_double(insert, 6, 1);
@@ -388,37 +396,13 @@ void benchPosting(bench::Report& report, const QString& serverPath, const QStrin
 // The same rows an invoice of `lines` lines writes, by bare SQLite in one transaction: every field
 // of every row bound from the line's values, as any writer of these rows has to.
 double bareInvoice(const QString& books, const QString& scratchCopy, int lines) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(scratchCopy).constData(), &db);
-    const QByteArray attach = QStringLiteral(
-                                  "ATTACH '%1Stok.mdb' AS ss; ATTACH '%1Cari.mdb' AS sc; "
-                                  "ATTACH '%1Index.mdb' AS si; ATTACH '%1Fatura.mdb' AS sf;")
-                                  .arg(books)
-                                  .toUtf8();
-    sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr);
-    struct Row {
-        QByteArray code, name, unit, barcode;
-        double price, vat;
-    };
-    std::vector<Row> rows;
-    {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, Kdv FROM StokKartlar "
-                           "ORDER BY rowid LIMIT 1000",
-                           -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            auto text = [st](int c) {
-                return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
-            };
-            rows.push_back({text(0), text(1), text(2), text(3), sqlite3_column_double(st, 4),
-                            sqlite3_column_double(st, 5)});
-        }
-        sqlite3_finalize(st);
-    }
-    auto bindText = [](sqlite3_stmt* st, int i, const QByteArray& t) {
-        sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-    };
+    std::vector<BareRow> rows;
+    sqlite3* db =
+        openBare(scratchCopy,
+                 QStringLiteral("ATTACH '%1Stok.mdb' AS ss; ATTACH '%1Cari.mdb' AS sc; "
+                                "ATTACH '%1Index.mdb' AS si; ATTACH '%1Fatura.mdb' AS sf;")
+                     .arg(books),
+                 rows);
     const double ms = bench::medianMs(5, [&] {
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         sqlite3_stmt* find = nullptr;
@@ -446,7 +430,7 @@ double bareInvoice(const QString& books, const QString& scratchCopy, int lines) 
                            "CikanTutar=?, KalanB=?, KalanA=? WHERE rowid=?",
                            -1, &update, nullptr);
         for (int i = 0; i < lines; ++i) {
-            const Row& r = rows[static_cast<size_t>(i) % rows.size()];
+            const BareRow& r = rows[static_cast<size_t>(i) % rows.size()];
             const QByteArray serial = QByteArray::number(262 + i);
             const QByteArray when =
                 QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")).toUtf8();

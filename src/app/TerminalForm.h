@@ -9,6 +9,7 @@
 
 #include "app/AppEnvironment.h"
 #include "layout/ResizeFrm.h"
+#include "modes/RoadState.h"
 
 class QAction;
 class QCheckBox;
@@ -90,6 +91,7 @@ class TerminalForm : public QMainWindow {
     void Command8_Click(int index);
 
     double WorkingSetTotal() const { return m_workingSetTotal; }
+    const modes::RoadState& roadState() const { return m_road; }
     int workKind() const { return m_workKind; }
 
   protected:
@@ -106,6 +108,8 @@ class TerminalForm : public QMainWindow {
     void addShortcut(const QKeySequence& key, QPushButton* button, const QString& name);
     void addShortcut(const QKeySequence& key, QCheckBox* box);
     bool operationTicked() const;
+    /// Takes the ticked operation into the road state and shows the controls it calls for.
+    void applyRoad();
     bool warehouseWork() const { return m_workKind == 0; }
     void releaseWorkingCopy();
     void markWorkingCopyHeld();
@@ -152,6 +156,8 @@ class TerminalForm : public QMainWindow {
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;
     int m_workKind = 0;
+    modes::RoadState m_road;
+    bool m_saleHidden = false;  // the first target's company has no stock: nothing to sell
     double m_workingSetTotal = 0;
     bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
     bool m_posting = false;       // "Tamam" is writing the books

@@ -49,6 +49,8 @@ namespace {
 
 const QString BarkodCaption = QStringLiteral("Barkod");
 const QString FaturaCaption = QStringLiteral("Fatura");
+const QString NotPrepared =
+    QStringLiteral("Hedef hazırlanamadı; hiçbir şey işlenmedi. Listeden bir hedef seçiniz.");
 
 }  // namespace
 
@@ -179,8 +181,9 @@ void TerminalForm::SbCr_Click(int index) {
     Label5->setText(index == 0 ? QStringLiteral("Depo İşlemleri")
                                : QStringLiteral("Cari İşlemler"));
     Label5->setAccessibleName(Label5->text());
-    Check1[1]->setVisible(index == 0);
-    FatCmd->setVisible(index == 1);
+    // No operation is ticked now: the mode panel must show its boxes.
+    Frame1->setVisible(true);
+    applyRoad();
     {
         const QSignalBlocker block(Combo1);
         Combo1->clear();
@@ -210,36 +213,34 @@ void TerminalForm::SbCr_Click(int index) {
 
 void TerminalForm::Check1_Click(int index) {
     Text2->setPriceEntry(false);
-    FatCmd->setText(FaturaCaption);
-    FatCmd->setAccessibleName(FaturaCaption);
     const bool ticked = Check1[index]->isChecked();
     if (ticked) {
-        for (int i = 0; i < 3; ++i)
-            if (i != index) Check1[i]->setVisible(false);
-        if (index == 0) {
-            if (warehouseWork()) {
-                FatCmd->setText(BarkodCaption);
-                FatCmd->setAccessibleName(BarkodCaption);
-                FatCmd->setVisible(true);
-            } else {
-                FatCmd->setVisible(false);
-            }
-        }
         DBGrid1->model()->setHeaderData(
             3, Qt::Horizontal, index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
         DBGrid1->setColumnHidden(4, index != 1);
         refitNameColumn();
-    } else {
-        Check1[0]->setVisible(true);
-        Check1[1]->setVisible(warehouseWork());
-        Check1[2]->setVisible(true);
-        // In warehouse work the button exists only as "Barkod" of the sale mode.
-        if (warehouseWork()) FatCmd->setVisible(false);
     }
+    applyRoad();
     if (ticked) {
         Frame1->setVisible(false);
         Combo1_Click();
     }
+}
+
+void TerminalForm::applyRoad() {
+    m_road.kind = warehouseWork() ? modes::WorkKind::Warehouse : modes::WorkKind::Account;
+    m_road.operation = modes::Operation::None;
+    for (int i = 0; i < 3; ++i)
+        if (Check1[i]->isChecked()) m_road.operation = static_cast<modes::Operation>(i);
+    const modes::RoadControls c = modes::roadControls(m_road);
+    for (int i = 0; i < 3; ++i)
+        Check1[i]->setVisible(c.operationVisible[i] && !(i == 0 && m_saleHidden));
+    if (c.modePanelShown) Frame1->setVisible(true);
+    FatCmd->setText(c.documentCaption);
+    FatCmd->setAccessibleName(c.documentCaption);
+    FatCmd->setVisible(c.documentVisible);
+    Command4->setVisible(c.updateVisible);
+    Command3->setEnabled(c.bookingEnabled && !Frame2->isVisible());
 }
 
 // --- target selection and working set ----------------------------------------------------
@@ -250,12 +251,16 @@ void TerminalForm::markWorkingCopyHeld() {
 }
 
 void TerminalForm::releaseWorkingCopy() {
+    // Until the next preparation succeeds there is nothing to book into.
+    m_road.usable = false;
+    applyRoad();
     DataTemp->Close();
     // Only our own lock goes; another program's stays and keeps us off its copy.
     if (core::lockOwnedByThisProcess(m_ownLock)) QFile::remove(m_ownLock);
     m_ownLock.clear();
     DataTemp->setDatabaseName(placeholderPath(m_context.env));
     DataTemp->setRecordSource(n::StokKartlar);
+    DataTemp->setReadOnly(true);  // the placeholder only fills the grids; it is never written
     try {
         data::RefreshData(*DataTemp);
     } catch (const data::DatabaseError&) {
@@ -265,6 +270,7 @@ void TerminalForm::releaseWorkingCopy() {
 
 void TerminalForm::bindWorkingCopy(const QString& source) {
     DataTemp->Close();
+    DataTemp->setReadOnly(false);
     DataTemp->setDatabaseName(workingCopyPath());
     DataTemp->setRecordSource(source);
     markWorkingCopyHeld();
@@ -274,6 +280,7 @@ void TerminalForm::bindServerControls() {
     for (data::DataControl* c :
          {DataTemp, DataCari, DataStok, DataCariHar, DataStokHar, IndexPrimary, IndexSecondary})
         c->Close();
+    DataTemp->setReadOnly(false);
     DataTemp->setDatabaseName(workingCopyPath());
     if (!modes::workingCopyHeld(workingCopyPath())) markWorkingCopyHeld();
     DataCari->setDatabaseName(m_serverPath + n::files::Cari);
@@ -294,13 +301,8 @@ void TerminalForm::Combo1_Click() {
     Text1->clear();
     releaseWorkingCopy();
 
-    if (Frame1->isVisible()) {
-        if (index == 0) {
-            Check1[0]->setVisible(!DataStok->isOpen() || DataStok->recordset().RecordCount() > 0);
-        } else if (!Check1[1]->isChecked() && !Check1[2]->isChecked()) {
-            Check1[0]->setVisible(true);
-        }
-    }
+    if (Frame1->isVisible())
+        m_saleHidden = index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0;
 
     const QString workingCopy = workingCopyPath();
     if (Check1[1]->isChecked()) {
@@ -324,11 +326,7 @@ void TerminalForm::Combo1_Click() {
                     const QSignalBlocker block(box);
                     box->setChecked(false);
                 }
-                Check1[0]->setVisible(true);
-                Check1[1]->setVisible(warehouseWork());
-                Check1[2]->setVisible(true);
-                Frame1->setVisible(true);
-                Command4->setVisible(false);
+                applyRoad();
                 return;
             }
             if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
@@ -338,8 +336,9 @@ void TerminalForm::Combo1_Click() {
         modes::resetWorkingCopy(workingCopy, Check1[2]->isChecked());
         bindServerControls();
     }
-    Command4->setVisible(Check1[0]->isChecked() || Check1[2]->isChecked());
     data::RefreshData(*DataTemp);
+    m_road.usable = true;
+    applyRoad();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
 
@@ -371,8 +370,12 @@ void TerminalForm::Text1_Search() {
         const QSignalBlocker block(Combo1);
         Combo1->setEditText(found.accountTitle);
         showCurrentRecord();
+        Text1->selectAll();
     } else {
         showCurrentRecord();
+        // The text stays readable, but the next scan replaces it instead of being appended.
+        Text1->selectAll();
+        QApplication::beep();
     }
 }
 
@@ -382,6 +385,8 @@ void TerminalForm::Command2_Click() {
         if (warehouseWork() && !operationTicked()) {
             if (Text2->value() != 0)
                 m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
+        } else if (!m_road.usable) {
+            if (Text2->value() != 0) m_context.messages->inform(NotPrepared);
         } else if (DataTemp->isOpen()) {
             entry::BookingInput input;
             input.countMode = Check1[1]->isChecked();
@@ -404,7 +409,8 @@ void TerminalForm::Command2_Click() {
 }
 
 void TerminalForm::Command3_Click() {
-    entry::clearLine(DataTemp->recordset());
+    if (!m_road.usable || !DataTemp->isOpen() || !DataTemp->recordset().hasCurrent()) return;
+    entry::clearLine(DataTemp->recordset(), Check1[1]->isChecked());
     DataTemp->notifyRowsChanged();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
@@ -432,8 +438,13 @@ void TerminalForm::Command4_Click() {
 }
 
 void TerminalForm::FatCmd_Click() {
-    if (FatCmd->text() == FaturaCaption) {
+    // The state decides, not the caption a button happens to show.
+    if (modes::invoiceAllowed(m_road) && m_road.operation != modes::Operation::Sale) {
         openTotals(true);
+        return;
+    }
+    if (!modes::labelAllowed(m_road)) {
+        QApplication::beep();
         return;
     }
     Frame4->setVisible(true);
@@ -451,9 +462,14 @@ void TerminalForm::Command8_Click(int index) {
     if (index == 1) {
         // A second tap while the books are written, or after the totals closed, does nothing.
         if (m_posting || !Frame3->isVisible()) return;
+        const bool invoice = Label3->text() == FaturaCaption;
+        if (!(invoice ? modes::invoiceAllowed(m_road) : modes::postingAllowed(m_road))) {
+            m_context.messages->inform(NotPrepared);
+            return;
+        }
         m_posting = true;
         Command8[1]->setEnabled(false);
-        const bool done = Label3->text() == FaturaCaption ? CreateInvoice() : postWorkingSet();
+        const bool done = invoice ? CreateInvoice() : postWorkingSet();
         Command8[1]->setEnabled(true);
         m_posting = false;
         // A failed posting keeps the totals screen: the lines are still there to try again.
@@ -597,9 +613,9 @@ void TerminalForm::Command6_Click() {
 }
 
 void TerminalForm::Command7_Click() {
-    Command3->setEnabled(true);
     Command1[0]->setEnabled(true);
     Frame2->setVisible(false);
+    applyRoad();
     Text1->setFocus(Qt::OtherFocusReason);
 }
 

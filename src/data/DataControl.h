@@ -24,6 +24,9 @@ class DataControl : public QObject {
 
     /// Whether the bound file is a scratch file (see Database::Durability); the books are not.
     void setScratch(bool scratch) { m_scratch = scratch; }
+    /// Binds the file for reading only (a placeholder that must stay clean).
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool readOnly() const { return m_readOnly; }
 
     /// Opens the database (if needed) and runs the record source again. Throws DatabaseError.
     void Refresh();
@@ -47,6 +50,7 @@ class DataControl : public QObject {
     std::shared_ptr<Database> m_database;
     std::unique_ptr<Recordset> m_recordset;
     bool m_scratch = false;
+    bool m_readOnly = false;
 };
 
 /// Reopens the control's recordset and walks to its first record, so the record count is complete

@@ -90,6 +90,10 @@ std::unique_ptr<Database> Database::openPrivate(const QString& path) {
     return std::unique_ptr<Database>(new Database(checkedPath(path)));
 }
 
+std::shared_ptr<Database> Database::openReadOnly(const QString& path) {
+    return std::shared_ptr<Database>(new Database(checkedPath(path), true));
+}
+
 void Database::attach(const QString& path, const QString& alias) {
     const QString local = checkedPath(path);
     query(QStringLiteral("ATTACH DATABASE ? AS %1").arg(alias),
@@ -108,14 +112,15 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     return db;
 }
 
-Database::Database(QString path) : m_path(std::move(path)), m_prepared(new PreparedCache) {
+Database::Database(QString path, bool readOnly)
+    : m_path(std::move(path)), m_prepared(new PreparedCache) {
     static std::atomic<int> counter{0};
     m_connectionName = QStringLiteral("books-%1").arg(++counter);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     // mode=rw: open an existing file only; SQLite would otherwise create a missing one.
     const QString uri = QStringLiteral("file:") +
                         QString::fromLatin1(QUrl::toPercentEncoding(m_path, "/")) +
-                        QStringLiteral("?mode=rw");
+                        (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
     m_db.setDatabaseName(uri);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
     if (!m_db.open()) {

@@ -28,6 +28,9 @@ class Database {
     /// A connection of its own, shared with no one: a posting attaches every file it writes to it,
     /// so one transaction commits across all of them.
     static std::unique_ptr<Database> openPrivate(const QString& path);
+    /// A connection of its own that can only read: a file that must never change (a placeholder)
+    /// refuses every write instead of taking it.
+    static std::shared_ptr<Database> openReadOnly(const QString& path);
     /// Attaches another database file under `alias`; the same checks as open().
     void attach(const QString& path, const QString& alias);
 
@@ -62,7 +65,7 @@ class Database {
     qint64 totalChanges() const;
 
   private:
-    explicit Database(QString path);
+    explicit Database(QString path, bool readOnly = false);
     /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
     static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q) const;

@@ -76,9 +76,13 @@ bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInp
     return input.countMode ? bookCount(temp, input.value) : bookLine(temp, companyStock, input);
 }
 
-void clearLine(data::Recordset& temp) {
+void clearLine(data::Recordset& temp, bool countMode) {
     temp.Edit();
     temp.setField(s::KalanB, 0.0);
+    if (!countMode) {
+        temp.setField(s::GirenTutar, 0.0);
+        temp.setField(s::Kar, 0.0);
+    }
     temp.Update();
 }
 

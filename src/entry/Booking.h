@@ -23,8 +23,9 @@ struct BookingInput {
 /// Returns true when a card was changed.
 bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input);
 
-/// "SİL": the current card's entered quantity goes to 0 (amounts stay, but the line leaves every
-/// total, which takes only cards with a quantity).
-void clearLine(data::Recordset& temp);
+/// "SİL": the current card's entered quantity goes to 0. In sale and purchase its amount and VAT
+/// amount go too, so a later scan of the item starts a fresh line instead of adding to the old
+/// amount; a count keeps its amounts (they are not part of the count).
+void clearLine(data::Recordset& temp, bool countMode);
 
 }  // namespace entry

@@ -228,12 +228,22 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     EXPECT_TRUE(card(QStringLiteral("ST000004"), QStringLiteral("KalanB")).isNull());
 }
 
-TEST_F(EntryTest, ClearingALineZeroesItsQuantityOnly) {
+TEST_F(EntryTest, ClearingALineThenRescanningChargesOnlyTheNewScan) {
     current(QStringLiteral("ST000008"));
-    entry::book(temp.recordset(), company.get(), {false, 4, false, QStringLiteral("DENEME ÜRÜN")});
-    entry::clearLine(temp.recordset());
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 0);
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(), 10);
+    entry::book(temp.recordset(), company.get(), {false, 2, false, QStringLiteral("DENEME ÜRÜN")});
+    const double oneAmount =
+        card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble() / 2;
+    const double oneVat = card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble() / 2;
+    entry::clearLine(temp.recordset(), false);
+    for (const char* field : {"KalanB", "GirenTutar", "Kar"})
+        EXPECT_EQ(card(QStringLiteral("ST000008"), QString::fromLatin1(field)).toDouble(), 0)
+            << field;
+    current(QStringLiteral("ST000008"));
+    entry::book(temp.recordset(), company.get(), {false, 1, false, QStringLiteral("DENEME ÜRÜN")});
+    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 1);
+    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(),
+                     oneAmount);
+    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble(), oneVat);
 }
 
 TEST(GridRules, SortRewritesTheOrderOfTheRecordSource) {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "modes/WorkKind.h"
+
+namespace modes {
+
+/// Where the operator is on the road: the handlers change this value, and every button's
+/// visibility, caption and enabled state follow from it alone.
+struct RoadState {
+    WorkKind kind = WorkKind::Warehouse;
+    Operation operation = Operation::None;
+    /// The working set was prepared for the chosen target and may take bookings.
+    bool usable = false;
+};
+
+/// What the road's controls show for a state.
+struct RoadControls {
+    std::array<bool, 3> operationVisible{};  // the operation boxes, in Operation order
+    bool modePanelShown = false;             // no operation ticked: the operator must see the boxes
+    bool documentVisible = false;            // FatCmd
+    QString documentCaption;                 // "Fatura" or "Barkod"
+    bool updateVisible = false;              // "Güncelle"
+    bool bookingEnabled = false;             // OK, SİL and scans
+};
+
+RoadControls roadControls(const RoadState& state);
+
+/// An invoice is written only in account work with no count ticked, from a usable working set.
+bool invoiceAllowed(const RoadState& state);
+/// A shelf label belongs to warehouse sale.
+bool labelAllowed(const RoadState& state);
+/// Postings ("Tamam" on the account totals) need a sale or purchase on a usable working set.
+bool postingAllowed(const RoadState& state);
+
+}  // namespace modes

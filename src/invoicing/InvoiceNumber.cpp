@@ -1,5 +1,6 @@
 #include "invoicing/InvoiceNumber.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -35,6 +36,18 @@ bool lessByValue(const QString& a, const QString& b) {
     return x.size() != y.size() ? x.size() < y.size() : x < y;
 }
 
+// Who holds the lock and since when, for the message when waiting is given up.
+QString holderText(const QLockFile& lock, const QString& lockPath) {
+    qint64 pid = 0;
+    QString host, app;
+    if (!lock.getLockInfo(&pid, &host, &app)) return QStringLiteral("bilinmeyen terminal");
+    const QDateTime since = QFileInfo(lockPath).lastModified();
+    return QStringLiteral("%1 bilgisayarı, işlem %2, %3 tarihinden beri")
+        .arg(host)
+        .arg(pid)
+        .arg(since.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+}
+
 }  // namespace
 
 QString nextInvoiceNumber(const QString& previous) {
@@ -63,13 +76,17 @@ QString numberFilePath(const QString& serverPath) {
            QStringLiteral("FatNo.txt");
 }
 
-InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases)
+InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases,
+                                     const LockWaiting& waiting)
     : m_file(data::resolvePath(numberFile)) {
-    m_lock = std::make_unique<QLockFile>(m_file + QStringLiteral(".lock"));
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(10000))
+    const QString lockPath = m_file + QStringLiteral(".lock");
+    m_lock = std::make_unique<QLockFile>(lockPath);
+    // QLockFile drops a lock of a dead process on this PC at once and any lock older than this.
+    m_lock->setStaleLockTime(waiting.staleAfter);
+    if (!m_lock->tryLock(waiting.giveUpAfter))
         throw data::DatabaseError(
-            QStringLiteral("Fatura numarası dosyası başka bir terminalde kilitli: %1").arg(m_file));
+            QStringLiteral("Fatura numarası dosyası başka bir terminalde kilitli (%1): %2")
+                .arg(holderText(*m_lock, lockPath), m_file));
     const std::optional<QString> stored = core::QuotedFieldFile::readFirstField(m_file);
     if (!stored)
         throw data::DatabaseError(QStringLiteral("Fatura numarası okunamadı: %1").arg(m_file));

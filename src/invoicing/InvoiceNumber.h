@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 
 class QLockFile;
@@ -24,10 +25,22 @@ QString numberFilePath(const QString& serverPath);
 /// so no two invoices get one number. The next number is the larger of the file's and the
 /// highest "S" key already in the given invoice databases, so an invoice written just before a
 /// crash that kept the file from being rewritten is never numbered again.
+/// How long a terminal waits for the number file. A live holder is waited for; a holder on this
+/// PC whose process is gone is taken over at once; one on another PC is taken over once its lock
+/// is older than `staleAfter`, longer than any invoice takes.
+struct LockWaiting {
+    static constexpr std::chrono::milliseconds kStaleAfter{120'000};
+    static constexpr std::chrono::milliseconds kGiveUpAfter{300'000};
+    std::chrono::milliseconds staleAfter = kStaleAfter;
+    std::chrono::milliseconds giveUpAfter = kGiveUpAfter;
+};
+
 class InvoiceNumberLock {
   public:
-    /// Throws DatabaseError when the lock cannot be had within a few seconds.
-    InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases);
+    /// Throws DatabaseError naming the holder (PC, process, since when) when the lock cannot be
+    /// had within `waiting.giveUpAfter`.
+    InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases,
+                      const LockWaiting& waiting = {});
     ~InvoiceNumberLock();
 
     /// The number the next invoice takes.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QSysInfo>
 
 #include "core/Clock.h"
 #include "data/Database.h"
@@ -209,4 +212,53 @@ TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {
     ASSERT_TRUE(QDir().mkpath(numberFile()));  // a folder where the file should be
     auto r = request("01", 1, QStringLiteral("ÖZTÜRK MARKET"));
     EXPECT_THROW(invoicing::createInvoice(r), data::DatabaseError);  // unreadable: nothing written
+}
+
+TEST_F(InvoiceTest, ALockIsWaitedForWhileItsHolderMayLiveAndTakenOverWhenItCannot) {
+    using std::chrono::milliseconds;
+    const QString lockPath = numberFile() + QStringLiteral(".lock");
+    const QString here = QSysInfo::machineHostName();
+    struct Case {
+        const char* name;
+        QString host;
+        qint64 pid;
+        int ageSeconds;
+        bool takenOver;
+    };
+    // A pid above the kernel's limit belongs to no process.
+    const Case cases[] = {
+        {"dead process on this PC", here, 2000000000, 0, true},
+        {"other PC, older than the limit", QStringLiteral("KASA-2"), 4242, 600, true},
+        {"other PC, fresh", QStringLiteral("KASA-2"), 4242, 5, false},
+    };
+    for (const Case& c : cases) {
+        writeFile(numberFile(), "\"00041\"\r\n");
+        // The layout QLockFile writes: pid, application name, host name, one per line.
+        writeFile(lockPath, QStringLiteral("%1\nterminal\n%2\n").arg(c.pid).arg(c.host).toUtf8());
+        QFile f(lockPath);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-c.ageSeconds),
+                                  QFileDevice::FileModificationTime));
+        f.close();
+        const invoicing::LockWaiting waiting{invoicing::LockWaiting::kStaleAfter,
+                                             milliseconds(300)};
+        if (c.takenOver) {
+            invoicing::InvoiceNumberLock lock(numberFile(), {}, waiting);
+            EXPECT_EQ(lock.number(), QStringLiteral("00042")) << c.name;
+            qint64 pid = 0;
+            QString host, app;
+            EXPECT_TRUE(QLockFile(lockPath).getLockInfo(&pid, &host, &app)) << c.name;
+            EXPECT_EQ(pid, QCoreApplication::applicationPid()) << c.name;
+        } else {
+            try {
+                invoicing::InvoiceNumberLock lock(numberFile(), {}, waiting);
+                ADD_FAILURE() << c.name << ": the lock was taken from a live holder";
+            } catch (const data::DatabaseError& e) {
+                const QString text = e.text();
+                EXPECT_TRUE(text.contains(QStringLiteral("KASA-2 bilgisayarı, işlem 4242")))
+                    << text.toStdString();
+            }
+            QFile::remove(lockPath);
+        }
+    }
 }

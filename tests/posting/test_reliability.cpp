@@ -40,10 +40,10 @@ class ReliabilityTest : public ::testing::Test {
         p->waitForStarted(10000);
         return p;
     }
-    // Runs four workers to the end and returns every number they printed.
-    QStringList runFour(long count, bool invoices) {
+    // Runs that many workers to the end and returns every number they printed.
+    QStringList runTerminals(int terminals, long count, bool invoices) {
         std::vector<std::unique_ptr<QProcess>> workers;
-        for (int t = 1; t <= 4; ++t)
+        for (int t = 1; t <= terminals; ++t)
             workers.emplace_back(
                 worker(t, count, invoices && t % 2 ? QStringLiteral("01") : QStringLiteral("02"),
                        invoices));
@@ -131,7 +131,7 @@ class ReliabilityTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ReliabilityTest, FourTerminalsPostingAtOnceKeepTheBooksWhole) {
-    const QStringList numbers = runFour(50, false);
+    const QStringList numbers = runTerminals(4, 50, false);
     EXPECT_EQ(numbers.size(), 200);
     EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), 200);
     EXPECT_EQ(inconsistencies(), QStringList());
@@ -214,11 +214,18 @@ QStringList invoiceInconsistencies(const TempBooks& books, const QString& before
 }  // namespace
 
 TEST_F(ReliabilityTest, FourTerminalsInvoicingTwoCompaniesShareOneGaplessSequence) {
-    const QStringList keys = runFour(30, true);
+    const QStringList keys = runTerminals(4, 30, true);
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 120);
     EXPECT_EQ(invoiceInconsistencies(books, before.path()), QStringList());
     EXPECT_EQ(readFile(books.dataDir() + QStringLiteral("/FatNo.txt")),
               QByteArray("\"00120\"\r\n"));
+}
+
+// Busy terminals queue for the number file rather than being refused.
+TEST_F(ReliabilityTest, EightTerminalsInvoicingAtOnceAreNeverRefused) {
+    const QStringList keys = runTerminals(8, 25, true);
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 200);
+    EXPECT_EQ(invoiceInconsistencies(books, before.path()), QStringList());
 }
 
 TEST_F(ReliabilityTest, AnInvoicingTerminalKilledAtAnyMomentLeavesWholeInvoicesOnly) {

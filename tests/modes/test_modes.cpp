@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include "modes/RoadState.h"
 
 #include "core/LockFiles.h"
 #include "data/Database.h"
@@ -117,4 +118,48 @@ TEST_F(ModesTest, AWorkingCopyIsHeldOnlyByALiveProcess) {
     EXPECT_FALSE(modes::workingCopyHeld(wc));                  // no such process
     writeFile(modes::lockFileOf(wc), QByteArray(64, '\x07'));  // the old engine's lock file
     EXPECT_FALSE(modes::workingCopyHeld(wc));
+}
+
+TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
+    using modes::Operation;
+    using modes::WorkKind;
+    struct Case {
+        WorkKind kind;
+        Operation op;
+        bool usable;
+        bool document;
+        const char* caption;
+        bool invoice, label, update, booking, panel;
+    };
+    const Case cases[] = {
+        {WorkKind::Account, Operation::None, true, true, "Fatura", true, false, false, true, true},
+        {WorkKind::Account, Operation::Sale, true, false, "Fatura", true, false, true, true, false},
+        // A count never invoices, whatever a button showed before.
+        {WorkKind::Warehouse, Operation::Count, true, false, "Fatura", false, false, false, true,
+         false},
+        {WorkKind::Warehouse, Operation::Sale, true, true, "Barkod", false, true, true, true,
+         false},
+        {WorkKind::Warehouse, Operation::None, true, false, "Fatura", false, false, false, false,
+         true},
+        // A failed preparation closes the road.
+        {WorkKind::Account, Operation::None, false, false, "Fatura", false, false, false, false,
+         true},
+        {WorkKind::Warehouse, Operation::Sale, false, false, "Barkod", false, false, false, false,
+         false},
+    };
+    for (const Case& c : cases) {
+        const modes::RoadState s{c.kind, c.op, c.usable};
+        const modes::RoadControls r = modes::roadControls(s);
+        SCOPED_TRACE(::testing::Message() << int(c.kind) << '/' << int(c.op) << '/' << c.usable);
+        EXPECT_EQ(r.documentVisible, c.document);
+        EXPECT_EQ(r.documentCaption, QString::fromLatin1(c.caption));
+        EXPECT_EQ(modes::invoiceAllowed(s), c.invoice);
+        EXPECT_EQ(modes::labelAllowed(s), c.label);
+        EXPECT_EQ(r.updateVisible, c.update);
+        EXPECT_EQ(r.bookingEnabled, c.booking);
+        EXPECT_EQ(r.modePanelShown, c.panel);
+        EXPECT_EQ(
+            r.operationVisible[1],
+            (c.kind == WorkKind::Warehouse && c.op == Operation::None) || c.op == Operation::Count);
+    }
 }

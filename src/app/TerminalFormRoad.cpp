@@ -438,13 +438,14 @@ void TerminalForm::Command4_Click() {
 }
 
 void TerminalForm::FatCmd_Click() {
-    // The state decides, not the caption a button happens to show.
-    if (modes::invoiceAllowed(m_road) && m_road.operation != modes::Operation::Sale) {
-        openTotals(true);
+    // The state decides, not the caption the button happens to show.
+    const modes::RoadControls c = modes::roadControls(m_road);
+    if (!c.documentVisible) {
+        QApplication::beep();
         return;
     }
-    if (!modes::labelAllowed(m_road)) {
-        QApplication::beep();
+    if (c.documentCaption == FaturaCaption) {
+        openTotals(true);
         return;
     }
     Frame4->setVisible(true);

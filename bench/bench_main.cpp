@@ -13,9 +13,12 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "DemoBooks.h"
 #include "Harness.h"
@@ -534,6 +537,52 @@ void benchInvoice(bench::Report& report, const QString& serverPath, const QStrin
     report.ratio(QStringLiteral("invoice_1000_lines_%1_items").arg(items), ours, bare);
 }
 
+#ifdef POSTING_WORKER
+// Invoices per second from `terminals` processes at once on one number file, each writing
+// `count` invoices; timed from the moment all have made their working copies.
+double invoicesPerSecond(const QString& serverPath, const QString& workDir, int terminals,
+                         int count) {
+    const QString go = workDir + QStringLiteral("/go");
+    QFile::remove(go);
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int t = 1; t <= terminals; ++t) {
+        auto w = std::make_unique<QProcess>();
+        w->start(QStringLiteral(POSTING_WORKER),
+                 {serverPath, workDir, QString::number(20 + t), QString::number(count),
+                  QStringLiteral("invoice"), go});
+        workers.push_back(std::move(w));
+    }
+    for (auto& w : workers)
+        while (!w->canReadLine() && w->waitForReadyRead(60000)) {
+        }
+    for (auto& w : workers)
+        w->readLine();  // "ready"
+    QElapsedTimer timer;
+    QFile(go).open(QIODevice::WriteOnly);
+    timer.start();
+    long written = 0;
+    for (auto& w : workers) {
+        w->waitForFinished(600000);
+        if (w->exitCode() != 0)
+            std::fprintf(stderr, "invoice worker: %s\n", w->readAllStandardError().constData());
+        written +=
+            QString::fromUtf8(w->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).size();
+    }
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    if (written != static_cast<long>(terminals) * count)
+        std::fprintf(stderr, "invoice workers wrote %ld of %d\n", written, terminals * count);
+    return static_cast<double>(written) / seconds;
+}
+
+void benchInvoiceTerminals(bench::Report& report, const QString& serverPath,
+                           const QString& programFolder) {
+    const double alone = invoicesPerSecond(serverPath, programFolder, 1, 40);
+    const double eight = invoicesPerSecond(serverPath, programFolder, 8, 40);
+    report.value(QStringLiteral("invoice_1_terminal"), alone, QStringLiteral("invoices/s"));
+    report.value(QStringLiteral("invoice_8_terminals"), eight, QStringLiteral("invoices/s"));
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -578,5 +627,8 @@ int main(int argc, char** argv) {
     benchRoad(report, serverPath, program.path(), config.path(), messages, items);
     benchPosting(report, serverPath, program.path(), items);
     benchInvoice(report, serverPath, program.path(), items);
+#ifdef POSTING_WORKER
+    benchInvoiceTerminals(report, serverPath, program.path());
+#endif
     return report.write(out) ? 0 : 1;
 }

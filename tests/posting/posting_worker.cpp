@@ -1,8 +1,11 @@
 // A terminal that only posts: it enters a few lines in its working copy and posts them, again and
 // again, printing each document number. The reliability tests run several at once and kill them.
-// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice]
+// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice|post [GOFILE]]
+// With GOFILE it prints "ready" once its working copy is made and waits for that file, so a
+// benchmark can start several at the same moment.
 #include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 #include <cstdio>
 
 #include "core/Clock.h"
@@ -15,8 +18,8 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 5 && argc != 6) return 2;
-    const bool invoices = argc == 6 && QString::fromLocal8Bit(argv[5]) == QStringLiteral("invoice");
+    if (argc < 5 || argc > 7) return 2;
+    const bool invoices = argc >= 6 && QString::fromLocal8Bit(argv[5]) == QStringLiteral("invoice");
     const QString serverPath = QString::fromLocal8Bit(argv[1]);
     const QString workingCopy = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Temp") +
                                 QString::fromLocal8Bit(argv[3]) + QStringLiteral(".Mdb");
@@ -26,6 +29,12 @@ int main(int argc, char** argv) {
              .ok)
         return 3;
     modes::resetWorkingCopy(workingCopy, false);
+    if (argc == 7) {
+        std::printf("ready\n");
+        std::fflush(stdout);
+        while (!QFile::exists(QString::fromLocal8Bit(argv[6])))
+            QThread::msleep(1);
+    }
     core::SystemClock clock;
     for (long i = 0; i < count; ++i) {
         try {

@@ -139,6 +139,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
                                                       Label6,
                                                       Command2,
                                                       Command3,
+                                                      Command6,
                                                       Command7,
                                                       Command8[0],
                                                       Command8[1],
@@ -149,7 +150,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
                                                       DBGrid2->horizontalHeader(),
                                                       Combo1->lineEdit()})
         m_referenceFonts.insert(w, w->font().pointSizeF());
-    m_referenceText1Height = Text1->height();
+    m_referenceText1Size = Text1->size();
     m_referenceGridWidth = DBGrid1->width();
     for (int c = 0; c < 3; ++c)
         m_referenceColumns[c] = DBGrid1->columnWidth(c);

@@ -129,7 +129,8 @@ class TerminalForm : public QMainWindow {
     void sortBy(QTableView* grid, int column);
     void dragScroll(QTableView* grid, double releaseY);
     void wheelStep(int steps);
-    void columnResized(QTableView* grid, int column);
+    void columnResized(QTableView* grid, int column, int newSize);
+    void centreCaptions(QTableView* grid);
     void saveLayout(QTableView* grid);
     void loadLayout(const QString& number, QTableView* grid);
     QString layoutFile(const QString& number) const;
@@ -168,10 +169,11 @@ class TerminalForm : public QMainWindow {
     QString m_ownLock;              // the lock file we wrote for the working copy
     bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
     bool m_layoutBusy = false;      // the program, not the operator, is resizing columns
+    bool m_headerPressed = false;   // the operator's finger or mouse is on a grid header
     QPoint m_pressPosition;
     layout::ResizeFrm m_resize;
     QHash<QWidget*, double> m_referenceFonts;
-    int m_referenceText1Height = 0;
+    QSize m_referenceText1Size;
     int m_referenceGridWidth = 0;
     QHash<int, double> m_referenceColumns;  // DBGrid1 columns 0..2 at the reference grid width
 

@@ -147,8 +147,9 @@ QString TerminalForm::layoutFile(const QString& number) const {
     return QDir(m_context.env.workFolder).filePath(QStringLiteral("ZarvoGrd%1.Dat").arg(number));
 }
 
-void TerminalForm::columnResized(QTableView* grid, int column) {
-    if (m_layoutBusy) return;
+void TerminalForm::columnResized(QTableView* grid, int column, int newSize) {
+    // Only the operator's own drag of a header border is a layout to keep.
+    if (m_layoutBusy || !m_headerPressed || newSize == 0) return;
     m_layoutBusy = true;
     if (grid == DBGrid1 && column == 1) refitNameColumn();
     guarded([this, grid] { saveLayout(grid); });
@@ -159,26 +160,40 @@ void TerminalForm::columnResized(QTableView* grid, int column) {
     m_layoutBusy = false;
 }
 
-void TerminalForm::saveLayout(QTableView* grid) {
-    const double tpp = twipsPerPixel();
+void TerminalForm::centreCaptions(QTableView* grid) {
     const QFontMetricsF metrics(grid->horizontalHeader()->font());
+    auto* model = modelOf(grid);
+    const bool was = m_layoutBusy;
+    m_layoutBusy = true;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (grid->isColumnHidden(c)) continue;
+        const QString caption =
+            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
+        const double text = metrics.horizontalAdvance(caption + QStringLiteral("  "));
+        if (grid->columnWidth(c) < text) grid->setColumnWidth(c, qCeil(text));
+        const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
+        model->setHeaderData(c, Qt::Horizontal,
+                             entry::centredCaption(caption, grid->columnWidth(c),
+                                                   metrics.horizontalAdvance(caption),
+                                                   metrics.horizontalAdvance(u' '), align),
+                             Qt::EditRole);
+    }
+    m_layoutBusy = was;
+}
+
+void TerminalForm::saveLayout(QTableView* grid) {
+    centreCaptions(grid);
+    const double tpp = twipsPerPixel();
     auto* model = modelOf(grid);
     std::vector<entry::ColumnLayout> columns;
     const bool was = m_layoutBusy;
     m_layoutBusy = true;
     for (int c = 0; c < model->columnCount(); ++c) {
-        if (!grid->isColumnHidden(c)) {
-            const QString caption =
-                model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
-            const double text = metrics.horizontalAdvance(caption);
-            if (grid->columnWidth(c) < text) grid->setColumnWidth(c, qCeil(text));
-            const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
-            model->setHeaderData(c, Qt::Horizontal,
-                                 entry::centredCaption(caption, grid->columnWidth(c), text,
-                                                       metrics.horizontalAdvance(u' '), align),
-                                 Qt::EditRole);
-        }
-        columns.push_back({grid->columnWidth(c) * tpp, !grid->isColumnHidden(c)});
+        // A hidden column reads as 0 wide; the file keeps the width it comes back with.
+        const bool hidden = grid->isColumnHidden(c);
+        if (hidden) grid->setColumnHidden(c, false);
+        columns.push_back({grid->columnWidth(c) * tpp, !hidden});
+        if (hidden) grid->setColumnHidden(c, true);
     }
     m_layoutBusy = was;
     const QString number = Frame3->isVisible()      ? QStringLiteral("3")
@@ -196,32 +211,18 @@ void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
     if (!file.exists() || !file.open(QIODevice::ReadOnly)) return;
     const auto columns = entry::readGridLayout(file.read(64 * 1024));
     const double tpp = twipsPerPixel();
-    const QFontMetricsF metrics(grid->horizontalHeader()->font());
     auto* model = modelOf(grid);
     m_layoutBusy = true;
-    for (int c = 0; c < model->columnCount(); ++c)
-        grid->setColumnHidden(c, false);
+    for (int c = 0; c < model->columnCount(); ++c) grid->setColumnHidden(c, false);
+    // Widths first, for hidden columns too: a column shown later comes back at its saved width.
     for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c) {
         if (!columns[c]) continue;  // a line that cannot be read leaves the column as it was
-        grid->setColumnHidden(c, !columns[c]->visible);
-        if (!columns[c]->visible) continue;
-        const QString caption =
-            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
-        const double text = metrics.horizontalAdvance(caption);
-        const int width = std::max(qRound(columns[c]->widthTwips / tpp), qCeil(text));
-        grid->setColumnWidth(c, std::min(width, 4000));
-        const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
-        model->setHeaderData(c, Qt::Horizontal,
-                             entry::centredCaption(caption, grid->columnWidth(c), text,
-                                                   metrics.horizontalAdvance(u' '), align),
-                             Qt::EditRole);
+        const int width = qRound(columns[c]->widthTwips / tpp);
+        if (width > 0) grid->setColumnWidth(c, std::min(width, 4000));
     }
-    for (int c = 0; c < model->columnCount(); ++c) {
-        const double least = metrics.horizontalAdvance(
-            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() +
-            QStringLiteral("  "));
-        if (grid->columnWidth(c) < least) grid->setColumnWidth(c, qCeil(least));
-    }
+    for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c)
+        if (columns[c]) grid->setColumnHidden(c, !columns[c]->visible);
+    centreCaptions(grid);
     m_layoutBusy = false;
 }
 
@@ -236,17 +237,29 @@ void TerminalForm::Form_Resize() {
     QWidget* root = centralWidget();
     if (!root || !m_resize.registered()) return;
     m_resize.resizeForm(this, root);
-    // Fonts follow the search box's height, from the reference sizes: repeated resizes do not
+    // Fonts follow the search box's size, from the reference sizes: repeated resizes do not
     // drift, and a collapsed window keeps its fonts.
-    if (m_referenceText1Height <= 0 || Text1->height() <= 0) return;
-    const double r = double(Text1->height()) / m_referenceText1Height;
+    // The smaller of the two stretches: a narrow, tall window must not give captions wider than
+    // their controls.
+    if (m_referenceText1Size.isEmpty() || Text1->height() <= 0 || Text1->width() <= 0) return;
+    const double tall = double(Text1->height()) / m_referenceText1Size.height();
+    const double r = std::min(tall, double(Text1->width()) / m_referenceText1Size.width());
     for (auto it = m_referenceFonts.constBegin(); it != m_referenceFonts.constEnd(); ++it) {
         QFont f = it.key()->font();
         f.setPointSizeF(std::max(6.0, it.value() * r));
         it.key()->setFont(f);
     }
+    // The operation boxes' tick and margins shrink with their captions, or a narrow window
+    // leaves the caption no room.
+    const QString box = QStringLiteral("QCheckBox { padding-left: %1px; spacing: %2px; }"
+                                       "QCheckBox::indicator { width: %3px; height: %3px; }")
+                            .arg(qRound(18 * r))
+                            .arg(qRound(14 * r))
+                            .arg(std::max(14, qRound(40 * r)));
+    for (QCheckBox* b : Check1) b->setStyleSheet(box);
     for (QTableView* grid : {DBGrid1, DBGrid2}) {
-        grid->verticalHeader()->setDefaultSectionSize(std::max(18, qRound(36 * r)));
+        // Rows follow the height, as the labels that give a drag its row unit.
+        grid->verticalHeader()->setDefaultSectionSize(std::max(18, qRound(36 * tall)));
     }
     if (m_referenceGridWidth > 0 && DBGrid1->width() > 0) {
         m_layoutBusy = true;
@@ -256,6 +269,9 @@ void TerminalForm::Form_Resize() {
         refitNameColumn();
         m_layoutBusy = false;
     }
+    // The header font has changed with the window: captions are centred for the new widths.
+    centreCaptions(DBGrid1);
+    centreCaptions(DBGrid2);
 }
 
 }  // namespace app

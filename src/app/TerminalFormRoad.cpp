@@ -116,7 +116,8 @@ void TerminalForm::wireRoad() {
         connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
                 [this, grid](int c) { guarded([this, grid, c] { headerClicked(grid, c); }); });
         connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this,
-                [this, grid](int c) { columnResized(grid, c); });
+                [this, grid](int c, int, int newSize) { columnResized(grid, c, newSize); });
+        grid->horizontalHeader()->viewport()->installEventFilter(this);
     }
 
     // Keys for a checkout without a mouse; the captions stay as they are.
@@ -787,6 +788,12 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
         MnPop->popup(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
         return true;
     }
+    for (QTableView* grid : {DBGrid1, DBGrid2})
+        if (watched == grid->horizontalHeader()->viewport()) {
+            if (e->type() == QEvent::MouseButtonPress) m_headerPressed = true;
+            if (e->type() == QEvent::MouseButtonRelease) m_headerPressed = false;
+            return false;
+        }
     if (watched == DBGrid1->viewport()) return gridEvent(DBGrid1, e);
     if (watched == DBGrid2->viewport()) return gridEvent(DBGrid2, e);
     return QMainWindow::eventFilter(watched, e);

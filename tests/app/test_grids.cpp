@@ -1,6 +1,9 @@
 // The grids and the proportional layout on the real window.
 #include <QApplication>
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -88,20 +91,43 @@ TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecord) {
 TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
     start();
     auto* grid = c<QTableView>("DBGrid1");
-    grid->horizontalHeader()->resizeSection(0, 250);  // as the operator drags a column edge
-    const QByteArray saved = readFile(program.filePath(QStringLiteral("ZarvoGrd2.Dat")));
-    EXPECT_TRUE(
-        saved.startsWith(QByteArray::number(250 * 1440 / grid->logicalDpiX()) + ",#TRUE#\r\n"));
+    QWidget* header = grid->horizontalHeader()->viewport();
+    const QString file2 = program.filePath(QStringLiteral("ZarvoGrd2.Dat"));
+    // The program's own resizes (SATIŞ hides the price column, after a tap on a header) save
+    // nothing.
+    QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(20, 5));
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    grid->horizontalHeader()->resizeSection(0, 120);
+    EXPECT_FALSE(QFile::exists(file2));
+    auto operatorResize = [&](int column, int width) {  // as the operator drags a column edge
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(5, 5));
+        grid->horizontalHeader()->resizeSection(column, width);
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(5, 5));
+    };
+    operatorResize(0, 250);
+    const QByteArray saved = readFile(file2);
+    const double tpp = 1440.0 / grid->logicalDpiX();
+    EXPECT_TRUE(saved.startsWith(QByteArray::number(250 * tpp) + ",#TRUE#\r\n"));
     EXPECT_EQ(saved.count("\r\n"), 5);
-    QTest::keyClick(f.get(), Qt::Key_F3);  // count mode writes its own file
-    grid->horizontalHeader()->resizeSection(0, 260);
+    // The hidden price column keeps a width in the file.
+    EXPECT_TRUE(saved.endsWith(",#FALSE#\r\n"));
+    EXPECT_FALSE(saved.endsWith("\n0,#FALSE#\r\n"));
+    c<QCheckBox>("Check1(0)")->setChecked(false);
+    c<QCheckBox>("Check1(1)")->setChecked(true);  // count mode writes its own file
+    operatorResize(4, 180);
     EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("ZarvoGrd1.Dat"))));
-    EXPECT_EQ(readFile(program.filePath(QStringLiteral("ZarvoGrd2.Dat"))), saved);
+    EXPECT_EQ(readFile(file2), saved);
     f->close();
 
     writeFile(program.filePath(QStringLiteral("ZarvoGrd3.Dat")), "garbage\r\n1215,#FALSE#\r\n");
+    writeFile(program.filePath(QStringLiteral("ZarvoGrd2.Dat")),
+              saved.left(saved.lastIndexOf("\n", saved.size() - 3) + 1) +
+                  QByteArray::number(qRound(150 * tpp)) + ",#FALSE#\r\n");
     start();
     EXPECT_EQ(c<QTableView>("DBGrid1")->columnWidth(0), 250);
+    // A column hidden in the file comes back at its saved width when a count shows it.
+    QTest::keyClick(f.get(), Qt::Key_F3);
+    EXPECT_EQ(c<QTableView>("DBGrid1")->columnWidth(4), 150);
     EXPECT_TRUE(c<QTableView>("DBGrid2")->isColumnHidden(1));
     EXPECT_FALSE(c<QTableView>("DBGrid2")->isColumnHidden(0));
 }
@@ -121,6 +147,28 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
     EXPECT_NEAR(text1->font().pointSizeF(), font * 2, 0.01);
     EXPECT_NEAR(grid->columnWidth(0), barcodeColumn * 2, 2);
     EXPECT_LT(c<QLineEdit>("TextSet")->geometry().right(), 0);  // parked stays parked
+    // Narrow, tall and very large windows: every caption stays inside its control.
+    for (const QSize size : {QSize(400, 600), QSize(420, 900), QSize(3840, 2160)}) {
+        f->resize(size);
+        for (QAbstractButton* b : f->findChildren<QAbstractButton*>()) {
+            if (!b->isVisibleTo(f.get()) || b->text().isEmpty()) continue;
+            QStyleOptionButton option;
+            option.initFrom(b);
+            const int room =
+                qobject_cast<QCheckBox*>(b)
+                    ? b->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, b).width()
+                    : b->width();
+            EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), room)
+                << b->objectName().toStdString() << " at " << size.width() << "x"
+                << size.height();
+        }
+        for (QLabel* l : f->findChildren<QLabel*>()) {
+            if (!l->isVisibleTo(f.get()) || l->text().isEmpty() || l->wordWrap()) continue;
+            EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->contentsRect().width())
+                << l->objectName().toStdString() << " at " << size.width() << "x"
+                << size.height();
+        }
+    }
     f->resize(30, 20);
     EXPECT_GE(text1->font().pointSizeF(), 6.0);  // never unreadably small
     f->resize(1024, 768);

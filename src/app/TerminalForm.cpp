@@ -152,8 +152,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
         m_referenceFonts.insert(w, w->font().pointSizeF());
     m_referenceText1Size = Text1->size();
     m_referenceGridWidth = DBGrid1->width();
-    for (int c = 0; c < 3; ++c)
-        m_referenceColumns[c] = DBGrid1->columnWidth(c);
+    rememberColumns();
 }
 
 TerminalForm::~TerminalForm() = default;
@@ -443,9 +442,7 @@ void TerminalForm::Form_Activate() {
     guarded([this] {
         loadLayout(QStringLiteral("2"), DBGrid1);
         loadLayout(QStringLiteral("3"), DBGrid2);
-        for (int c = 0; c < 3; ++c)
-            m_referenceColumns[c] = DBGrid1->columnWidth(c) * double(m_referenceGridWidth) /
-                                    std::max(1, DBGrid1->width());
+        rememberColumns();
     });
     cmbMouseWheel->clear();
     cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});

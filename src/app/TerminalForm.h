@@ -131,6 +131,8 @@ class TerminalForm : public QMainWindow {
     void wheelStep(int steps);
     void columnResized(QTableView* grid, int column, int newSize);
     void centreCaptions(QTableView* grid);
+    int columnWidth(QTableView* grid, int column);
+    void rememberColumns();
     void saveLayout(QTableView* grid);
     void loadLayout(const QString& number, QTableView* grid);
     QString layoutFile(const QString& number) const;
@@ -175,7 +177,7 @@ class TerminalForm : public QMainWindow {
     QHash<QWidget*, double> m_referenceFonts;
     QSize m_referenceText1Size;
     int m_referenceGridWidth = 0;
-    QHash<int, double> m_referenceColumns;  // DBGrid1 columns 0..2 at the reference grid width
+    QHash<int, double> m_referenceColumns;  // DBGrid1 columns at the reference grid width
 
     // Data controls, named after their tables.
     data::DataControl* DataCari = nullptr;

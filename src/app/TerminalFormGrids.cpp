@@ -153,11 +153,29 @@ void TerminalForm::columnResized(QTableView* grid, int column, int newSize) {
     m_layoutBusy = true;
     if (grid == DBGrid1 && column == 1) refitNameColumn();
     guarded([this, grid] { saveLayout(grid); });
-    if (grid == DBGrid1 && m_referenceGridWidth > 0 && DBGrid1->width() > 0)
-        for (int c = 0; c < 3; ++c)
-            m_referenceColumns[c] =
-                DBGrid1->columnWidth(c) * double(m_referenceGridWidth) / DBGrid1->width();
+    if (grid == DBGrid1) rememberColumns();
     m_layoutBusy = false;
+}
+
+int TerminalForm::columnWidth(QTableView* grid, int column) {
+    // A hidden column reads as 0 wide; this is the width it comes back with.
+    if (!grid->isColumnHidden(column)) return grid->columnWidth(column);
+    const bool was = m_layoutBusy;
+    m_layoutBusy = true;
+    grid->setColumnHidden(column, false);
+    const int width = grid->columnWidth(column);
+    grid->setColumnHidden(column, true);
+    m_layoutBusy = was;
+    return width;
+}
+
+void TerminalForm::rememberColumns() {
+    if (m_referenceGridWidth <= 0 || DBGrid1->width() <= 0) return;
+    // Every column but the name, which takes what the others leave.
+    for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
+        if (c != 1)
+            m_referenceColumns[c] =
+                columnWidth(DBGrid1, c) * double(m_referenceGridWidth) / DBGrid1->width();
 }
 
 void TerminalForm::centreCaptions(QTableView* grid) {
@@ -169,14 +187,15 @@ void TerminalForm::centreCaptions(QTableView* grid) {
         if (grid->isColumnHidden(c)) continue;
         const QString caption =
             model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
-        const double text = metrics.horizontalAdvance(caption + QStringLiteral("  "));
+        // The header's own padding comes on top of the caption and a space either side.
+        const double text = metrics.horizontalAdvance(caption + QStringLiteral("  ")) + 14;
         if (grid->columnWidth(c) < text) grid->setColumnWidth(c, qCeil(text));
         const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
-        model->setHeaderData(c, Qt::Horizontal,
-                             entry::centredCaption(caption, grid->columnWidth(c),
-                                                   metrics.horizontalAdvance(caption),
-                                                   metrics.horizontalAdvance(u' '), align),
-                             Qt::EditRole);
+        model->setHeaderData(
+            c, Qt::Horizontal,
+            entry::centredCaption(caption, grid->columnWidth(c), metrics.horizontalAdvance(caption),
+                                  metrics.horizontalAdvance(u' '), align),
+            Qt::EditRole);
     }
     m_layoutBusy = was;
 }
@@ -186,16 +205,8 @@ void TerminalForm::saveLayout(QTableView* grid) {
     const double tpp = twipsPerPixel();
     auto* model = modelOf(grid);
     std::vector<entry::ColumnLayout> columns;
-    const bool was = m_layoutBusy;
-    m_layoutBusy = true;
-    for (int c = 0; c < model->columnCount(); ++c) {
-        // A hidden column reads as 0 wide; the file keeps the width it comes back with.
-        const bool hidden = grid->isColumnHidden(c);
-        if (hidden) grid->setColumnHidden(c, false);
-        columns.push_back({grid->columnWidth(c) * tpp, !hidden});
-        if (hidden) grid->setColumnHidden(c, true);
-    }
-    m_layoutBusy = was;
+    for (int c = 0; c < model->columnCount(); ++c)
+        columns.push_back({columnWidth(grid, c) * tpp, !grid->isColumnHidden(c)});
     const QString number = Frame3->isVisible()      ? QStringLiteral("3")
                            : Check1[1]->isChecked() ? QStringLiteral("1")
                                                     : QStringLiteral("2");
@@ -213,7 +224,8 @@ void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
     const double tpp = twipsPerPixel();
     auto* model = modelOf(grid);
     m_layoutBusy = true;
-    for (int c = 0; c < model->columnCount(); ++c) grid->setColumnHidden(c, false);
+    for (int c = 0; c < model->columnCount(); ++c)
+        grid->setColumnHidden(c, false);
     // Widths first, for hidden columns too: a column shown later comes back at its saved width.
     for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c) {
         if (!columns[c]) continue;  // a line that cannot be read leaves the column as it was
@@ -251,12 +263,14 @@ void TerminalForm::Form_Resize() {
     }
     // The operation boxes' tick and margins shrink with their captions, or a narrow window
     // leaves the caption no room.
-    const QString box = QStringLiteral("QCheckBox { padding-left: %1px; spacing: %2px; }"
-                                       "QCheckBox::indicator { width: %3px; height: %3px; }")
+    const QString box = QStringLiteral(
+                            "QCheckBox { padding-left: %1px; spacing: %2px; }"
+                            "QCheckBox::indicator { width: %3px; height: %3px; }")
                             .arg(qRound(18 * r))
                             .arg(qRound(14 * r))
                             .arg(std::max(14, qRound(40 * r)));
-    for (QCheckBox* b : Check1) b->setStyleSheet(box);
+    for (QCheckBox* b : Check1)
+        b->setStyleSheet(box);
     for (QTableView* grid : {DBGrid1, DBGrid2}) {
         // Rows follow the height, as the labels that give a drag its row unit.
         grid->verticalHeader()->setDefaultSectionSize(std::max(18, qRound(36 * tall)));

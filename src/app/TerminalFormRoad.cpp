@@ -631,7 +631,8 @@ void TerminalForm::refitNameColumn() {
     const int scrollBar = DBGrid1->verticalScrollBar()->sizeHint().width();
     const bool was = m_layoutBusy;
     m_layoutBusy = true;  // not an operator's resize: nothing to save
-    DBGrid1->setColumnWidth(1, std::max(120, DBGrid1->width() - others - scrollBar - 4));
+    DBGrid1->setColumnWidth(
+        1, std::max(120, DBGrid1->width() - 2 * DBGrid1->frameWidth() - others - scrollBar - 2));
     m_layoutBusy = was;
 }
 

@@ -1,13 +1,13 @@
 // The grids and the proportional layout on the real window.
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTest>
 #include <QWheelEvent>
@@ -159,14 +159,13 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
                     ? b->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, b).width()
                     : b->width();
             EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), room)
-                << b->objectName().toStdString() << " at " << size.width() << "x"
-                << size.height();
+                << b->objectName().toStdString() << " at " << size.width() << "x" << size.height();
         }
         for (QLabel* l : f->findChildren<QLabel*>()) {
             if (!l->isVisibleTo(f.get()) || l->text().isEmpty() || l->wordWrap()) continue;
-            EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->contentsRect().width())
-                << l->objectName().toStdString() << " at " << size.width() << "x"
-                << size.height();
+            EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()),
+                      l->contentsRect().width())
+                << l->objectName().toStdString() << " at " << size.width() << "x" << size.height();
         }
     }
     f->resize(30, 20);

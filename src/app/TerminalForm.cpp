@@ -260,9 +260,9 @@ void TerminalForm::buildControls() {
     DBGrid2->setModel(
         new entry::RecordsetModel(DataTemp,
                                   {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
-                                   {QStringLiteral("Fiyat"), n::stok::Fiyat, F::Standard},
-                                   {QStringLiteral("Miktar"), n::stok::KalanB, F::Standard},
-                                   {QStringLiteral("Tutar"), n::stok::GirenTutar, F::Standard}},
+                                   {QStringLiteral("Fiyat"), n::stok::Fiyat, F::GeneralNumber},
+                                   {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
+                                   {QStringLiteral("Tutar"), n::stok::GirenTutar, F::GeneralNumber}},
                                   DBGrid2));
     DBGrid2->setColumnWidth(0, 476);
     DBGrid2->setColumnWidth(1, 160);

@@ -130,6 +130,13 @@ TEST_F(RoadTest, ASaleToACustomerFromScanToTotals) {
     EXPECT_EQ(c<QLabel>("Label4")->text(),
               QStringLiteral("Toplam = ") + QLocale().toString(4.5 * price, 'f', 2));
     EXPECT_EQ(c<QTableView>("DBGrid2")->model()->rowCount(), 1);
+    // The line shows the decimals it holds, as the item grid does, so it adds up to the total.
+    auto line = [&](int column) {
+        return c<QTableView>("DBGrid2")->model()->index(0, column).data().toString();
+    };
+    EXPECT_EQ(line(2), QStringLiteral("4,5"));
+    EXPECT_EQ(QLocale().toDouble(line(1)), price);
+    EXPECT_EQ(QLocale().toDouble(line(3)), f->WorkingSetTotal());
 
     // A scan while the totals are up books nothing and does not confirm them.
     scan(wc(code, "Barkod").toString());

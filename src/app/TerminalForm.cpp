@@ -557,7 +557,7 @@ void TerminalForm::closeEvent(QCloseEvent* e) {
 
 void TerminalForm::Form_QueryUnload() {
     // Closing after a count keeps what was found; closing never stops here.
-    if (!Check1[1]->isChecked()) return;
+    if (!Check1[1]->isChecked() || !m_road.usable) return;
     guarded([this] {
         data::RefreshData(*DataTemp);
         const std::vector<CountDifference> cards = countDifferences(DataTemp->recordset());
@@ -569,7 +569,7 @@ void TerminalForm::Form_QueryUnload() {
                 ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
                 : m_context.desktopFolder;
         const QString error = writeCountReport(
-            folder, desktop, Combo1->currentText(),
+            folder, desktop, m_road.target,
             reportBlock(m_context.clock ? m_context.clock->now() : QDateTime::currentDateTime(),
                         cards));
         if (!error.isEmpty()) m_context.messages->inform(error);

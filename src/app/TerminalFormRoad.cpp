@@ -339,6 +339,7 @@ void TerminalForm::Combo1_Click() {
     }
     data::RefreshData(*DataTemp);
     m_road.usable = true;
+    m_road.target = title;
     applyRoad();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);

@@ -14,6 +14,8 @@ struct RoadState {
     Operation operation = Operation::None;
     /// The working set was prepared for the chosen target and may take bookings.
     bool usable = false;
+    /// The title the working set was prepared for; a search may show another in the target box.
+    QString target;
 };
 
 /// What the road's controls show for a state.

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QComboBox>
 #include <QDir>
 #include <QTest>
@@ -63,8 +64,18 @@ TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
     for (int closing = 0; closing < 2; ++closing) {
         f = make();
         child<QCheckBox>(f.get(), "Check1(1)")->setChecked(true);  // a count of the first branch
+        if (closing == 1) {
+            // An account search shows another title in the target box; the count is still the
+            // branch's.
+            auto* text1 = child<QLineEdit>(f.get(), "Text1");
+            text1->setText(QStringLiteral("ÖZTÜRK MARKET"));
+            QTest::keyClick(text1, Qt::Key_Return);
+            ASSERT_EQ(child<QComboBox>(f.get(), "Combo1")->currentText(),
+                      QStringLiteral("ÖZTÜRK MARKET"));
+        }
         f->close();
     }
+    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("reports/ÖZTÜRK MARKET.txt"))));
     const QByteArray report = readFile(out.filePath(QStringLiteral("reports/KADIKÖY ŞUBESİ.txt")));
     EXPECT_EQ(report.count("     Eksik     Fazla     Stok Adı\r\n"), 2);
     const int cards =

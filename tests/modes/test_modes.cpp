@@ -148,7 +148,7 @@ TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
          false},
     };
     for (const Case& c : cases) {
-        const modes::RoadState s{c.kind, c.op, c.usable};
+        const modes::RoadState s{c.kind, c.op, c.usable, {}};
         const modes::RoadControls r = modes::roadControls(s);
         SCOPED_TRACE(::testing::Message() << int(c.kind) << '/' << int(c.op) << '/' << c.usable);
         EXPECT_EQ(r.documentVisible, c.document);

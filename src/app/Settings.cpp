@@ -1,6 +1,8 @@
 #include "app/Settings.h"
 
 #include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -48,29 +50,48 @@ static QSettings::Format formatFor(const QString& file) {
                                                     : QSettings::IniFormat;
 }
 
-QString Settings::GetSetting(const QString& section, const QString& key,
-                             const QString& defaultValue) const {
-    const QString file = applicationFile();
+// Every value that can be read is read, even from a file with lines that cannot be parsed.
+static QVariant readValue(const QString& file, const QString& key) {
     QSettings s(file, formatFor(file));
-    if (s.status() != QSettings::NoError) return defaultValue;
-    const QVariant v = s.value(section + u'/' + key);
-    return v.isValid() && v.typeId() == QMetaType::QString ? v.toString() : defaultValue;
+    if (s.status() == QSettings::AccessError) return {};
+    const QVariant v = s.value(key);
+    return v.isValid() && v.typeId() == QMetaType::QString ? v : QVariant();
 }
 
-bool Settings::SaveSetting(const QString& section, const QString& key, const QString& value) {
-    const QString file = applicationFile();
+// A file with unreadable lines is not written over as it stands (the settings layer refuses to);
+// its readable values are kept, the file itself is set aside beside it, and the store is
+// rewritten.
+static bool writeValue(const QString& file, const QString& key, const QString& value) {
+    QHash<QString, QVariant> kept;
+    {
+        QSettings old(file, formatFor(file));
+        const QStringList keys = old.allKeys();  // the file is parsed, and its status known, here
+        if (old.status() == QSettings::FormatError) {
+            for (const QString& k : keys) kept.insert(k, old.value(k));
+            QFile::remove(file + QStringLiteral(".bad"));
+            if (!QFile::rename(file, file + QStringLiteral(".bad"))) return false;
+        }
+    }
     QSettings s(file, formatFor(file));
-    s.setValue(section + u'/' + key, value);
+    for (auto it = kept.constBegin(); it != kept.constEnd(); ++it) s.setValue(it.key(), it.value());
+    s.setValue(key, value);
     s.sync();
     return s.status() == QSettings::NoError;
 }
 
+QString Settings::GetSetting(const QString& section, const QString& key,
+                             const QString& defaultValue) const {
+    const QVariant v = readValue(applicationFile(), section + u'/' + key);
+    return v.isValid() ? v.toString() : defaultValue;
+}
+
+bool Settings::SaveSetting(const QString& section, const QString& key, const QString& value) {
+    return writeValue(applicationFile(), section + u'/' + key, value);
+}
+
 QString Settings::ReadRegistryText(Root, const QString& subkey, const QString& name) const {
-    const QString file = registryFile(subkey);
-    QSettings s(file, formatFor(file));
-    if (s.status() != QSettings::NoError) return QString();
-    const QVariant v = s.value(name);
-    if (!v.isValid() || v.typeId() != QMetaType::QString) return QString();
+    const QVariant v = readValue(registryFile(subkey), name);
+    if (!v.isValid()) return QString();
     const QString text = v.toString();
     const qsizetype zero = text.indexOf(QChar(0));
     return zero < 0 ? text : text.left(zero);
@@ -78,11 +99,7 @@ QString Settings::ReadRegistryText(Root, const QString& subkey, const QString& n
 
 bool Settings::WriteRegistryText(Root, const QString& subkey, const QString& name,
                                  const QString& text) {
-    const QString file = registryFile(subkey);
-    QSettings s(file, formatFor(file));
-    s.setValue(name, text);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return writeValue(registryFile(subkey), name, text);
 }
 
 }  // namespace app

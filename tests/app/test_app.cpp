@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSettings>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -295,6 +296,24 @@ TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {
     Settings g(QStringLiteral("terminal"), garbled.path());
     EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
               app::DefaultServerPath);
+    // One bad line loses nothing else: the stored path is read, a save keeps it.
+    writeFile(garbled.filePath(QStringLiteral("VB and VBA Program Settings/terminal.ini")),
+              "[Zarvo]\nip=/srv/books/01\n\x01junk line\n");
+    {
+        QSettings junk(garbled.filePath(QStringLiteral("VB and VBA Program Settings/terminal.ini")),
+                       QSettings::IniFormat);
+        junk.allKeys();
+        ASSERT_EQ(junk.status(), QSettings::FormatError);
+    }
+    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
+              QStringLiteral("/srv/books/01"));
+    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("0")),
+              QStringLiteral("0"));
+    ASSERT_TRUE(g.SaveSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("1")));
+    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("0")),
+              QStringLiteral("1"));
+    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
+              QStringLiteral("/srv/books/01"));
 }
 
 TEST(SingleInstance, OneInstancePerExecutable) {

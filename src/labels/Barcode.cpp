@@ -24,6 +24,9 @@ bool encode(int symbology, const QByteArray& data, double barHeight, Barcode& ou
     symbol->height = static_cast<float>(barHeight);
     symbol->show_hrt = 1;
     symbol->scale = 0.5f;  // one vector unit per module
+    // The symbol carries its own quiet zones (Code 128: 10 modules a side), so whoever places it
+    // keeps them clear just by keeping its whole size clear.
+    symbol->output_options |= BARCODE_QUIET_ZONES;
     const int rc =
         ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(data.constData()),
                         static_cast<int>(data.size()));

@@ -22,7 +22,7 @@ struct Barcode {
         int align = 0;  // 0 centre, 1 left, 2 right
     };
     QVector<Text> texts;
-    QSizeF size;  // whole symbol, quiet zones and text included
+    QSizeF size;  // whole symbol, its standard quiet zones and text included
 
     bool drawable() const { return !bars.isEmpty(); }
 };

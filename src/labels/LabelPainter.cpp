@@ -20,11 +20,35 @@ QFont labelFont(double points, bool bold = false) {
     return font;
 }
 
-// Prints a caption with its top-left corner at (x, y); long texts run on, nothing is cut.
+// The font made smaller, when it has to be, so that the text fits `width`; never larger.
+QFont fitted(QFont font, const QString& text, double width) {
+    for (int px = font.pixelSize(); px > 1; --px) {
+        font.setPixelSize(px);
+        if (QFontMetricsF(font).horizontalAdvance(text) <= width) break;
+    }
+    return font;
+}
+
+// Prints a caption with its top-left corner at (x, y).
 void printAt(QPainter& painter, const QFont& font, double x, double y, const QString& text) {
     painter.setFont(font);
-    const QFontMetricsF metrics(font);
-    painter.drawText(QPointF(x, y + metrics.ascent()), text);
+    painter.drawText(QPointF(x, y + QFontMetricsF(font).ascent()), text);
+}
+
+// Prints a caption in its box, at the box's top, as `align` says; the font shrinks to the box's
+// width when the text is longer, so nothing runs off the box or is cut.
+void printIn(QPainter& painter, const QFont& font, const QRectF& box, Qt::Alignment align,
+             const QString& text) {
+    const QFont used = fitted(font, text, box.width());
+    painter.setFont(used);
+    const QFontMetricsF metrics(used);
+    const double width = metrics.horizontalAdvance(text);
+    double x = box.left();
+    if (align & Qt::AlignRight)
+        x = box.right() - width;
+    else if (align & Qt::AlignHCenter)
+        x = box.center().x() - width / 2;
+    painter.drawText(QPointF(x, box.top() + metrics.ascent()), text);
 }
 
 // Our own badge: a rounded tag with a handshake and the words for domestic production.
@@ -53,40 +77,44 @@ void paintBadge(QPainter& painter, const QRectF& area) {
 
 }  // namespace
 
+LabelLayout LabelPainter::layout(const Barcode& barcode) {
+    LabelLayout l;
+    const double priceTop = 1500;  // below the badge
+    double priceLeft = Margin;
+    if (barcode.drawable()) {
+        // Narrower modules only when a long Code 128 would run into the badge's column.
+        const double room = 3030;
+        l.module = std::min(Module, room / barcode.size.width());
+        const QSizeF size = barcode.size * l.module;
+        l.barcode = QRectF(QPointF(30, Height - size.height() - 30), size);
+        priceLeft = l.barcode.right() + Margin;
+    }
+    l.price = QRectF(priceLeft, priceTop, Width - Margin - priceLeft, Height - 30 - priceTop);
+    return l;
+}
+
 void LabelPainter::paint(QPainter& painter, const LabelContent& content, const Barcode& barcode) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);  // bars stay crisp
     painter.fillRect(QRectF(0, 0, Width, Height), Qt::white);
     painter.setPen(Qt::black);
+    const LabelLayout l = layout(barcode);
 
-    // A caption sized to its text is centred; a longer one starts at its box's left edge and runs
-    // on past it, nothing cut.
+    // Company and name are centred on the label; a name longer than the label is printed smaller.
     const QFont name = labelFont(15.75);
-    const QFontMetricsF nameMetrics(name);
-    auto centred = [&](const QString& text, double box) {
-        return std::max((Width - box) / 2, (Width - nameMetrics.horizontalAdvance(text)) / 2);
-    };
-    printAt(painter, name, centred(content.company, 1290), 90, content.company);
-    printAt(painter, name, centred(content.name, 2460), 510, content.name);
+    const QRectF across(Margin, 0, Width - 2 * Margin, 0);
+    printIn(painter, name, across.translated(0, 90), Qt::AlignHCenter, content.company);
+    printIn(painter, name, across.translated(0, 510), Qt::AlignHCenter, content.name);
     const QFont extra = labelFont(14.25);
     printAt(painter, extra,
             Width - (1395 - QFontMetricsF(extra).horizontalAdvance(content.extra) / 2) - 60, 1110,
             content.extra);
-    // The price box is right-aligned: its text ends 60 twips in from the label's right side.
-    const QFont price = labelFont(18, true);
-    printAt(painter, price,
-            std::min(Width - 1395 - 60,
-                     Width - 60 - QFontMetricsF(price).horizontalAdvance(content.price)),
-            1500, content.price);
+    // The price ends at its box's right side, as the shelf's price column does.
+    printIn(painter, labelFont(18, true), l.price, Qt::AlignRight, content.price);
 
     paintBadge(painter, QRectF(3120, 900, 1350, 585));
 
-    if (barcode.drawable()) {
-        // Narrower modules only when a long Code 128 would run into the badge.
-        const double module = std::min(Module, 3000 / barcode.size.width());
-        const double height = barcode.size.height() * module;
-        drawBarcode(painter, barcode, QPointF(30, Height - height - 30), module);
-    }
+    if (barcode.drawable()) drawBarcode(painter, barcode, l.barcode.topLeft(), l.module);
     painter.restore();
 }
 

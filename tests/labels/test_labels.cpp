@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include "labels/Barcode.h"
 #include "labels/LabelPainter.h"
 #include "labels/LabelPrinter.h"
@@ -15,6 +17,18 @@ namespace {
 
 Barcode encode(const QString& text) {
     return labels::encodeBarcode(text, 23);
+}
+
+// What a real decoder reads from a picture file; empty when it finds no barcode.
+QString decodedFile(const QString& png) {
+    QProcess decode;
+    decode.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), png});
+    if (!decode.waitForFinished(30000)) return QStringLiteral("zbarimg failed");
+    return QString::fromUtf8(decode.readAllStandardOutput()).trimmed();
+}
+
+bool canDecode() {
+    return !QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty();
 }
 
 // Prints a label to PDF, renders it as a picture and reads its barcode with a real decoder.
@@ -31,11 +45,39 @@ QString printedAndDecoded(const QString& code, const QString& name) {
                   QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("page"))});
     if (!render.waitForFinished(30000) || render.exitCode() != 0)
         return QStringLiteral("pdftoppm failed");
-    QProcess decode;
-    decode.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"),
-                                             dir.filePath(QStringLiteral("page.png"))});
-    if (!decode.waitForFinished(30000)) return QStringLiteral("zbarimg failed");
-    return QString::fromUtf8(decode.readAllStandardOutput()).trimmed();
+    return decodedFile(dir.filePath(QStringLiteral("page.png")));
+}
+
+// Labels are looked at a fifth of their twips, about the size the preview shows them.
+constexpr double Scale = 0.2;
+
+QImage blankLabel() {
+    QImage image(static_cast<int>(labels::LabelPainter::Width * Scale),
+                 static_cast<int>(labels::LabelPainter::Height * Scale), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+QImage rendered(const labels::LabelContent& content, const Barcode& barcode) {
+    QImage image = blankLabel();
+    QPainter painter(&image);
+    painter.scale(Scale, Scale);
+    labels::LabelPainter::paint(painter, content, barcode);
+    return image;
+}
+
+// The label area a pixel covers, in twips.
+QRectF twips(int x, int y) {
+    return QRectF(x / Scale, y / Scale, 1 / Scale, 1 / Scale);
+}
+
+// The pixels where two pictures differ: what the caption left out of one of them drew.
+QVector<QRectF> drawnBetween(const QImage& with, const QImage& without) {
+    QVector<QRectF> drawn;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            if (with.pixel(x, y) != without.pixel(x, y)) drawn.append(twips(x, y));
+    return drawn;
 }
 
 }  // namespace
@@ -82,4 +124,79 @@ TEST(LabelPainter, RedrawingStartsFromAWhiteFace) {
                                 Barcode{});
     painter.end();
     EXPECT_EQ(image.pixelColor(2, 100), QColor(Qt::white));  // nothing of the old face stays
+}
+
+TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
+    const QString shortName = QStringLiteral("KALEM PİL");
+    const QString longName = QStringLiteral("ANADOLU KAŞAR PEYNİRİ 250G");
+    const QString shortPrice = QStringLiteral("9,50 TL.");
+    const QString longPrice = QStringLiteral("1.234.567,89 TL.");
+    const struct {
+        QString name, price, code;
+    } rows[] = {
+        {shortName, shortPrice, QStringLiteral("8690000000012")},
+        {longName, longPrice, QStringLiteral("8690000000012")},
+        {longName, shortPrice, QStringLiteral("ST-000123")},
+        {shortName, longPrice, QStringLiteral("ST-000123")},
+        {longName, longPrice, QStringLiteral("ST-0000012345678")},  // wide code, narrow price box
+    };
+    using labels::LabelPainter;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(qPrintable(row.name + " | " + row.price + " | " + row.code));
+        const labels::LabelContent content{QStringLiteral("Karvendo"), row.name, QString(),
+                                           row.price, row.code};
+        const Barcode barcode =
+            labels::encodeBarcode(row.code, LabelPainter::BarHeight / LabelPainter::Module);
+        ASSERT_TRUE(barcode.drawable());
+        const labels::LabelLayout layout = LabelPainter::layout(barcode);
+        const QImage label = rendered(content, barcode);
+
+        labels::LabelContent noPrice = content;
+        noPrice.price.clear();
+        const QVector<QRectF> price = drawnBetween(label, rendered(noPrice, barcode));
+        ASSERT_FALSE(price.isEmpty());
+        EXPECT_EQ(std::count_if(price.begin(), price.end(),
+                                [&](const QRectF& p) {
+                                    return !layout.price.intersects(p) ||
+                                           layout.barcode.intersects(p);
+                                }),
+                  0);
+
+        labels::LabelContent noName = content;
+        noName.name.clear();
+        const QVector<QRectF> name = drawnBetween(label, rendered(noName, barcode));
+        ASSERT_FALSE(name.isEmpty());
+        const QRectF onLabel(LabelPainter::Margin, 0,
+                             LabelPainter::Width - 2 * LabelPainter::Margin, LabelPainter::Height);
+        EXPECT_EQ(std::count_if(name.begin(), name.end(),
+                                [&](const QRectF& p) { return !onLabel.intersects(p); }),
+                  0);
+
+        // The symbol's quiet zones are inside its place, and nothing but the symbol is drawn there.
+        const double quiet = barcode.kind == Barcode::Kind::Code128 ? 10 : 7;
+        const auto [first, last] = std::minmax_element(
+            barcode.bars.begin(), barcode.bars.end(),
+            [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+        EXPECT_GE(first->left(), quiet);
+        EXPECT_LE(last->right(), barcode.size.width() - quiet);
+        QImage alone = blankLabel();
+        {
+            QPainter painter(&alone);
+            painter.scale(Scale, Scale);
+            labels::drawBarcode(painter, barcode, layout.barcode.topLeft(), layout.module);
+        }
+        int foreign = 0;
+        for (int y = 0; y < label.height(); ++y)
+            for (int x = 0; x < label.width(); ++x)
+                if (layout.barcode.contains(twips(x, y)) && label.pixel(x, y) != alone.pixel(x, y))
+                    ++foreign;
+        EXPECT_EQ(foreign, 0);
+
+        if (canDecode()) {
+            QTemporaryDir dir;
+            const QString png = dir.filePath(QStringLiteral("label.png"));
+            ASSERT_TRUE(label.save(png));
+            EXPECT_EQ(decodedFile(png), row.code);
+        }
+    }
 }

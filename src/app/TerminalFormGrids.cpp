@@ -82,6 +82,11 @@ void TerminalForm::dragScroll(QTableView* grid, double releaseY) {
         entry::dragTarget(std::max(0, rs.AbsolutePosition()), rows, rs.RecordCount()));
     showCurrentRecord();
     m_flagText.clear();
+    // The search box names the row a drag ends on, so OK books the row the operator sees.
+    if (rows != 0 && !Frame3->isVisible() && rs.hasCurrent()) {
+        Text1->setText(rs.field(data::names::stok::StokAdi).toString());
+        Text1->selectAll();
+    }
 }
 
 void TerminalForm::wheelStep(int steps) {

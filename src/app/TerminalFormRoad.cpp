@@ -51,6 +51,11 @@ const QString BarkodCaption = QStringLiteral("Barkod");
 const QString FaturaCaption = QStringLiteral("Fatura");
 const QString NotPrepared =
     QStringLiteral("Hedef hazırlanamadı; hiçbir şey işlenmedi. Listeden bir hedef seçiniz.");
+// OK books the row the search box names; when they part, the operator is told instead of
+// nothing happening.
+const QString NotTheRow = QStringLiteral(
+    "Arama kutusundaki ad seçili satırla aynı değil; hiçbir şey işlenmedi. Ürünü okutunuz veya "
+    "listeden seçiniz.");
 
 }  // namespace
 
@@ -395,9 +400,12 @@ void TerminalForm::Command2_Click() {
             input.value = Text2->value();
             input.priceEntry = Text2->isPriceEntry();
             input.searchText = Text1->text();
-            if (entry::book(DataTemp->recordset(),
-                            DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
+            data::Recordset& rs = DataTemp->recordset();
+            if (entry::book(rs, DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
                 DataTemp->notifyRowsChanged();
+            else if (!input.countMode && input.value != 0 && rs.hasCurrent() &&
+                     input.searchText != rs.field(n::stok::StokAdi).toString())
+                m_context.messages->inform(NotTheRow);
         }
     } catch (const data::DatabaseError& e) {
         m_context.messages->inform(e.text());

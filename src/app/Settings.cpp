@@ -67,13 +67,15 @@ static bool writeValue(const QString& file, const QString& key, const QString& v
         QSettings old(file, formatFor(file));
         const QStringList keys = old.allKeys();  // the file is parsed, and its status known, here
         if (old.status() == QSettings::FormatError) {
-            for (const QString& k : keys) kept.insert(k, old.value(k));
+            for (const QString& k : keys)
+                kept.insert(k, old.value(k));
             QFile::remove(file + QStringLiteral(".bad"));
             if (!QFile::rename(file, file + QStringLiteral(".bad"))) return false;
         }
     }
     QSettings s(file, formatFor(file));
-    for (auto it = kept.constBegin(); it != kept.constEnd(); ++it) s.setValue(it.key(), it.value());
+    for (auto it = kept.constBegin(); it != kept.constEnd(); ++it)
+        s.setValue(it.key(), it.value());
     s.setValue(key, value);
     s.sync();
     return s.status() == QSettings::NoError;

@@ -155,7 +155,10 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     rememberColumns();
 }
 
-TerminalForm::~TerminalForm() = default;
+TerminalForm::~TerminalForm() {
+    // The keyboard goes with the window; it has no room left to give back.
+    if (Form1) Form1->disconnect(this);
+}
 
 void TerminalForm::buildControls() {
     auto* form = new QWidget(this);
@@ -257,13 +260,13 @@ void TerminalForm::buildControls() {
     Frame3->setProperty("role", QStringLiteral("overlay"));
     Label3 = label(Frame3, QStringLiteral("Label3"), QString(), {16, 8, 600, 44}, 18, true);
     DBGrid2 = grid(Frame3, QStringLiteral("DBGrid2"), {16, 56, 976, 520});
-    DBGrid2->setModel(
-        new entry::RecordsetModel(DataTemp,
-                                  {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
-                                   {QStringLiteral("Fiyat"), n::stok::Fiyat, F::GeneralNumber},
-                                   {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
-                                   {QStringLiteral("Tutar"), n::stok::GirenTutar, F::GeneralNumber}},
-                                  DBGrid2));
+    DBGrid2->setModel(new entry::RecordsetModel(
+        DataTemp,
+        {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
+         {QStringLiteral("Fiyat"), n::stok::Fiyat, F::GeneralNumber},
+         {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
+         {QStringLiteral("Tutar"), n::stok::GirenTutar, F::GeneralNumber}},
+        DBGrid2));
     DBGrid2->setColumnWidth(0, 476);
     DBGrid2->setColumnWidth(1, 160);
     DBGrid2->setColumnWidth(2, 150);

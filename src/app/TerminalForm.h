@@ -138,6 +138,8 @@ class TerminalForm : public QMainWindow {
     QString layoutFile(const QString& number) const;
     bool gridEvent(QTableView* grid, QEvent* e);
     void Form_Resize();
+    void openKeyboard();
+    void closeKeyboard();
     void gridPressed();
     void gridRowChanged(int row);
     void moveGridRow(int step);
@@ -167,7 +169,9 @@ class TerminalForm : public QMainWindow {
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;
-    QWidget* Form1 = nullptr;       // the touch keyboard window
+    QWidget* Form1 = nullptr;  // the touch keyboard window
+    QRect m_beforeKeyboard;    // the window's place before it made room for the keyboard
+    Qt::WindowStates m_beforeKeyboardState;
     QString m_ownLock;              // the lock file we wrote for the working copy
     bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
     bool m_layoutBusy = false;      // the program, not the operator, is resizing columns

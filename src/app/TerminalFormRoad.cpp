@@ -18,6 +18,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
+#include <utility>
 
 #include "app/CountReport.h"
 #include "app/Settings.h"
@@ -603,24 +604,58 @@ void TerminalForm::Command1_Click(int index) {
         close();
         return;
     }
-    if (Form1) {
-        delete Form1;
-        Form1 = nullptr;
-    }
+    closeKeyboard();
     Frame1->setVisible(true);
 }
 
 void TerminalForm::Command6_Click() {
-    if (Form1) {
-        delete Form1;
-        Form1 = nullptr;
-    } else {
-        auto* keyboard = new keyboard::KeyboardForm(this);
-        keyboard->placeUnder(frameGeometry());
-        keyboard->show();
-        Form1 = keyboard;
-    }
+    if (Form1)
+        closeKeyboard();
+    else
+        openKeyboard();
     Text1->setFocus(Qt::OtherFocusReason);
+}
+
+void TerminalForm::openKeyboard() {
+    auto* keyboard = new keyboard::KeyboardForm(this);
+    Form1 = keyboard;
+    // Closed from its own title bar, it gives the room back as the button does.
+    keyboard->setAttribute(Qt::WA_DeleteOnClose);
+    connect(keyboard, &QObject::destroyed, this, [this] {
+        Form1 = nullptr;
+        closeKeyboard();
+    });
+    const QRect area = keyboard->screenArea();
+    const QRect frame = frameGeometry();
+    // The keyboard's own title bar is taken to be as high as the main window's.
+    const int keysHeight = keyboard->preferredSize().height() + frame.height() - height();
+    if (frame.bottom() + keysHeight > area.bottom()) {
+        // No room below: the window gives up the keyboard's height at its bottom, so Geri,
+        // Güncelle and the booked row stay in sight; every control scales with the window.
+        m_beforeKeyboard = geometry();
+        m_beforeKeyboardState = windowState();
+        if (m_beforeKeyboardState & (Qt::WindowMaximized | Qt::WindowFullScreen)) showNormal();
+        const int decoration = frame.height() - height();
+        const int top = std::max(
+            area.top(), std::min(frame.top(), area.bottom() + 1 - keysHeight - decoration - 200));
+        setGeometry(geometry().x(), top + (geometry().top() - frame.top()), width(),
+                    std::max(200, area.bottom() + 1 - keysHeight - top - decoration));
+    }
+    keyboard->placeUnder(frameGeometry());
+    keyboard->show();
+}
+
+void TerminalForm::closeKeyboard() {
+    if (Form1) {
+        QWidget* keyboard = std::exchange(Form1, nullptr);
+        keyboard->disconnect(this);
+        delete keyboard;
+    }
+    if (m_beforeKeyboard.isValid()) {
+        setGeometry(std::exchange(m_beforeKeyboard, QRect()));
+        if (m_beforeKeyboardState & Qt::WindowMaximized) showMaximized();
+        if (m_beforeKeyboardState & Qt::WindowFullScreen) showFullScreen();
+    }
 }
 
 void TerminalForm::Command7_Click() {

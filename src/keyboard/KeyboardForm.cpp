@@ -16,6 +16,8 @@ constexpr int KeyW = 555;
 constexpr int KeyH = 495;
 constexpr int DigitsTop = 2370;  // below the visible area while letters are shown
 constexpr int SpaceTop = 1680;
+constexpr int DigitW = 500;  // eleven keys across the space bar's 5955
+constexpr int DigitPitch = 545;
 
 struct KeyPlace {
     int number;
@@ -67,16 +69,21 @@ std::vector<KeyPlace> keyLayout() {
     keys.push_back({41, "Enter", 6060, 1140, 1155, KeyH});
     keys.push_back({40, " ", 60, SpaceTop, 5955, 510});
     keys.push_back({46, "Num", 6060, SpaceTop, 1155, KeyH});
-    row(DigitsTop, {{16, "1"},
-                    {17, "2"},
-                    {18, "3"},
-                    {32, "4"},
-                    {33, "5"},
-                    {39, "6"},
-                    {43, "7"},
-                    {44, "8"},
-                    {45, "9"},
-                    {47, "0"}});
+    // The digit row shares the space bar's width with a decimal comma for quantities and prices.
+    int column = 0;
+    for (const auto& [number, caption] :
+         std::initializer_list<std::pair<int, const char*>>{{16, "1"},
+                                                            {17, "2"},
+                                                            {18, "3"},
+                                                            {32, "4"},
+                                                            {33, "5"},
+                                                            {39, "6"},
+                                                            {43, "7"},
+                                                            {44, "8"},
+                                                            {45, "9"},
+                                                            {47, "0"},
+                                                            {48, ","}})
+        keys.push_back({number, caption, 60 + DigitPitch * column++, DigitsTop, DigitW, KeyH});
     return keys;
 }
 
@@ -122,15 +129,23 @@ QLabel* KeyboardForm::key(const QString& caption) const {
     return nullptr;
 }
 
-void KeyboardForm::placeUnder(const QRect& mainFrame) {
+QRect KeyboardForm::screenArea() const {
     QScreen* screen = m_main && m_main->screen() ? m_main->screen() : QApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    // As wide as the screen allows (keys grow with it), never off the screen.
-    const int w = std::min(area.width(), 1024);
-    const int h = w * DesignHeight / DesignWidth;
-    resize(w, h);
-    const int top = std::min(mainFrame.bottom() + 1, area.bottom() - h - 30);
-    move(area.left() + (area.width() - w) / 2, std::max(area.top(), top));
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QSize KeyboardForm::preferredSize() const {
+    // As wide as the screen allows (keys grow with it), in the design's proportions.
+    const int w = std::min(screenArea().width(), 1024);
+    return {w, w * DesignHeight / DesignWidth};
+}
+
+void KeyboardForm::placeUnder(const QRect& mainFrame) {
+    const QRect area = screenArea();
+    const QSize size = preferredSize();
+    resize(size);
+    const int top = std::min(mainFrame.bottom() + 1, area.bottom() + 1 - size.height());
+    move(area.left() + (area.width() - size.width()) / 2, std::max(area.top(), top));
 }
 
 void KeyboardForm::resizeEvent(QResizeEvent* e) {
@@ -189,6 +204,7 @@ void KeyboardForm::press(Key& k) {
         const QChar c = caption[0];
         const int code = c == u' '                  ? Qt::Key_Space
                          : c == u'*'                ? Qt::Key_Asterisk
+                         : c == u','                ? Qt::Key_Comma
                          : c.isDigit()              ? Qt::Key_0 + c.digitValue()
                          : (c >= u'a' && c <= u'z') ? Qt::Key_A + (c.unicode() - u'a')
                                                     : Qt::Key_unknown;
@@ -215,8 +231,7 @@ void KeyboardForm::type(int qtKey, const QString& text) {
 void KeyboardForm::switchRows(bool digits) {
     m_digits = digits;
     for (Key& k : m_keys) {
-        const bool digit = k.label->text().size() == 1 && k.label->text()[0].isDigit();
-        if (digit) k.design.moveTop(digits ? SpaceTop : DigitsTop);
+        if (k.design.width() == DigitW) k.design.moveTop(digits ? SpaceTop : DigitsTop);
         if (k.label->objectName() == QStringLiteral("Label40"))
             k.design.moveTop(digits ? DigitsTop : SpaceTop);
     }

@@ -18,6 +18,10 @@ class KeyboardForm : public QWidget {
     /// `main` is the window whose focused control receives the keys.
     explicit KeyboardForm(QWidget* main);
 
+    /// The size the keyboard takes on its screen.
+    QSize preferredSize() const;
+    /// The screen's area the keyboard and the main window share.
+    QRect screenArea() const;
     /// Places the keyboard below the main window (on the screen), as wide as the screen allows.
     void placeUnder(const QRect& mainFrame);
     /// The control that receives the keys.

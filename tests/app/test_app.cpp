@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
-#include <QSettings>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/CountReport.h"

@@ -461,7 +461,7 @@ TEST_F(RoadTest, TheTouchKeyboardScansIntoTheSearchBox) {
     QTest::keyClick(f.get(), Qt::Key_F11);
     auto* keys = f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1"));
     ASSERT_NE(keys, nullptr);
-    auto tap = [keys](const QString& caption) {
+    auto tap = [&keys](const QString& caption) {
         QTest::mouseClick(keys, Qt::LeftButton, {}, keys->key(caption)->geometry().center());
     };
     c<QLineEdit>("Text1")->clear();
@@ -474,4 +474,25 @@ TEST_F(RoadTest, TheTouchKeyboardScansIntoTheSearchBox) {
     EXPECT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
     QTest::keyClick(f.get(), Qt::Key_F11);
     EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1")), nullptr);
+
+    // A window filling the screen makes room: the keyboard covers none of its controls, and
+    // the window gets its place back when the keyboard closes.
+    const QRect area = f->screen()->availableGeometry();
+    f->setGeometry(area);
+    QTest::keyClick(f.get(), Qt::Key_F11);
+    keys = f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1"));
+    ASSERT_NE(keys, nullptr);
+    EXPECT_LE(keys->frameGeometry().bottom(), area.bottom());  // on the screen
+    for (const char* name : {"Command1(0)", "Command4", "Command2", "DBGrid1", "Text1"}) {
+        QWidget* w = c<QWidget>(name);
+        EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(keys->geometry()))
+            << name;
+    }
+    tap(QStringLiteral("Num"));
+    tap(QStringLiteral(","));
+    EXPECT_TRUE(c<QLineEdit>("Text1")->text().endsWith(u','));
+    keys->close();  // from its own title bar
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1")), nullptr);
+    EXPECT_EQ(f->geometry(), area);
 }

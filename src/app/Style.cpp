@@ -1,5 +1,10 @@
 #include "app/Style.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 namespace app {
 
 QString terminalStyleSheet() {
@@ -26,6 +31,12 @@ QPushButton[role="confirm"]:pressed { background: #23603c; }
 QPushButton[role="confirm"]:disabled { background: #9cc4ac; border-color: #9cc4ac; }
 QPushButton[role="danger"] { background: #b33c3c; color: white; border-color: #8c2e2e; }
 QPushButton[role="danger"]:pressed { background: #8c2e2e; }
+QPushButton[role="danger"]:disabled { background: #e6c9c9; color: #f8eeee; border-color: #dbb5b5; }
+QMenu { background: white; border: 2px solid #8da2bb; font-size: 18pt; }
+QMenu::item { padding: 14px 40px 14px 24px; min-height: 36px; }
+QMenu::item:selected { background: #274c77; color: white; }
+QMenu::separator { height: 2px; background: #c5ced8; margin: 6px 12px; }
+QDialog QPushButton { min-width: 140px; min-height: 52px; font-size: 16pt; }
 QFrame[role="panel"] { background: #dde4ec; border: 2px solid #8da2bb; border-radius: 12px; }
 QFrame[role="overlay"] { background: #f8fafc; border: 3px solid #274c77; border-radius: 14px; }
 QFrame[role="label"] { background: white; border: 1px solid #1d2733; border-radius: 0; }
@@ -49,6 +60,22 @@ QProgressBar {
 }
 QProgressBar::chunk { background: #2f7d4f; border-radius: 6px; }
 )");
+}
+
+bool installTurkishTranslations() {
+    // Qt's own texts (the input box's buttons, the context menus) in Turkish, from the system's
+    // translations; without them the English texts stay.
+    static QTranslator* translator = nullptr;
+    if (translator) return true;
+    auto* t = new QTranslator(QCoreApplication::instance());
+    if (!t->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"),
+                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
 }
 
 }  // namespace app

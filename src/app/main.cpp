@@ -7,6 +7,7 @@
 #include "app/AppEnvironment.h"
 #include "app/MessageBoxMessages.h"
 #include "app/Settings.h"
+#include "app/Style.h"
 #include "app/SingleInstance.h"
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
@@ -74,6 +75,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TERMINAL_VERSION));
     // Numbers are read and shown the Turkish way ("." groups thousands, "," is the decimal sign).
     QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+    app::installTurkishTranslations();
     const Options options = parseOptions(application);
 
     const app::AppEnvironment env = app::AppEnvironment::fromProgram(

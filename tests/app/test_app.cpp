@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QCoreApplication>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include "app/CompanyFile.h"
 #include "app/FormFixture.h"
 #include "app/Settings.h"
+#include "app/Style.h"
 #include "app/SingleInstance.h"
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
@@ -367,4 +369,9 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished(5000);
+}
+
+TEST(Translations, QtsOwnButtonsSpeakTurkish) {
+    ASSERT_TRUE(app::installTurkishTranslations());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("İptal"));
 }

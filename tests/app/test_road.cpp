@@ -93,9 +93,15 @@ TEST_F(RoadTest, ASaleToACustomerFromScanToTotals) {
     ASSERT_TRUE(c<QFrame>("Frame2")->isVisible());
     EXPECT_EQ(c<QLabel>("Label2")->text(), QStringLiteral("8.500,00 Boçlu"));
     EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
+    auto fill = [&] {  // the button's face, beside its caption
+        QPushButton* b = c<QPushButton>("Command3");
+        return b->grab().toImage().pixelColor(8, b->height() / 2);
+    };
+    const QColor disabledFace = fill();
     QTest::mouseClick(c<QPushButton>("Command7"), Qt::LeftButton);
     EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());
     EXPECT_TRUE(c<QPushButton>("Command3")->isEnabled());
+    EXPECT_GT(disabledFace.lightness(), fill().lightness() + 40);  // a disabled SİL looks faded
 
     // The working copy is fresh: nothing entered, the book quantity in KalanA.
     const QString code = QStringLiteral("ST000003");

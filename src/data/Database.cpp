@@ -154,8 +154,71 @@ Database::~Database() {
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
+namespace {
+
+// The engine's own words for the failures a shop meets, as the operator should read them.
+QString turkishCause(const QString& engineText) {
+    static const std::pair<const char*, const char*> causes[] = {
+        {"malformed", "dosya bozuk"},
+        {"not a database", "dosya bir veritabanı değil"},
+        {"locked", "dosya başka bir terminalde kullanımda"},
+        {"busy", "dosya başka bir terminalde kullanımda"},
+        {"readonly", "dosya salt okunur, yazılamıyor"},
+        {"disk is full", "disk dolu"},
+        {"disk I/O", "disk okunamadı veya yazılamadı"},
+        {"unable to open", "dosya açılamadı"},
+        {"no such table", "dosyada beklenen tablo yok"},
+        {"no such column", "tabloda beklenen alan yok"},
+        {"constraint", "kayıt, dosyanın kurallarına uymuyor"},
+    };
+    for (const auto& [engine, turkish] : causes)
+        if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
+            return QString::fromUtf8(turkish);
+    return engineText;
+}
+
+bool damagedFileError(const QString& engineText) {
+    return engineText.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
+           engineText.contains(QLatin1String("not a database"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+QString Database::failureText(const QString& what, const QString& engineText) const {
+    QString file = m_path;
+    if (m_handle && damagedFileError(engineText)) {
+        // The error does not say which of the attached files is damaged: each is checked.
+        sqlite3_stmt* list = nullptr;
+        if (sqlite3_prepare_v2(m_handle, "PRAGMA database_list", -1, &list, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(list) == SQLITE_ROW) {
+                const QString name =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1)));
+                const QString path =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 2)));
+                const QByteArray check =
+                    QStringLiteral("PRAGMA \"%1\".quick_check(1)").arg(name).toUtf8();
+                sqlite3_stmt* q = nullptr;
+                bool ok = false;
+                if (sqlite3_prepare_v2(m_handle, check.constData(), -1, &q, nullptr) == SQLITE_OK &&
+                    sqlite3_step(q) == SQLITE_ROW)
+                    ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), "ok") == 0;
+                sqlite3_finalize(q);
+                if (!ok && !path.isEmpty()) {
+                    file = path;
+                    break;
+                }
+            }
+        }
+        sqlite3_finalize(list);
+    }
+    const QString cause = turkishCause(engineText);
+    return cause == engineText
+               ? QStringLiteral("%1: %2\nDosya: %3").arg(what, engineText, file)
+               : QStringLiteral("%1: %2\nDosya: %3\n(%4)").arg(what, cause, file, engineText);
+}
+
 void Database::fail(const QString& what, const QSqlQuery& q) const {
-    throw DatabaseError(QStringLiteral("%1: %2\n(%3)").arg(what, q.lastError().text(), m_path));
+    throw DatabaseError(failureText(what, q.lastError().text()));
 }
 
 void Database::execute(const QString& jetSql) {

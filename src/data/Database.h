@@ -59,6 +59,9 @@ class Database {
     QStringList columns(const QString& table);
 
     sqlite3* handle() const { return m_handle; }
+    /// What the operator reads when `what` failed with the engine's `engineText`: the cause in
+    /// Turkish and the file that failed (for a damaged file, the damaged one of those attached).
+    QString failureText(const QString& what, const QString& engineText) const;
     QSqlDatabase& connection() { return m_db; }
 
     /// Number of rows changed by this connection so far (used to notice our own writes).

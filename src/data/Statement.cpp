@@ -11,8 +11,8 @@ Statement::Statement(Database& db, const QString& sql) : m_db(db), m_sql(sql) {
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db.handle(), text.constData(), static_cast<int>(text.size()), &m_stmt,
                            nullptr) != SQLITE_OK)
-        throw DatabaseError(QStringLiteral("Sorgu hazırlanamadı: %1\n(%2)")
-                                .arg(QString::fromUtf8(sqlite3_errmsg(db.handle())), db.path()));
+        throw DatabaseError(db.failureText(QStringLiteral("Sorgu hazırlanamadı"),
+                                           QString::fromUtf8(sqlite3_errmsg(db.handle()))));
 }
 
 Statement::~Statement() {
@@ -54,9 +54,8 @@ void Statement::run() {
     const int rc = sqlite3_step(m_stmt);
     sqlite3_reset(m_stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw DatabaseError(
-            QStringLiteral("Sorgu çalıştırılamadı: %1\n(%2)")
-                .arg(QString::fromUtf8(sqlite3_errmsg(m_db.handle())), m_db.path()));
+        throw DatabaseError(m_db.failureText(QStringLiteral("Sorgu çalıştırılamadı"),
+                                             QString::fromUtf8(sqlite3_errmsg(m_db.handle()))));
 }
 
 }  // namespace data

@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include "data/Criteria.h"
@@ -60,6 +61,30 @@ TEST_F(DataTest, OpeningNeverCreatesAndRejectsForeignFiles) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("Access")));
     }
     EXPECT_EQ(readFile(access).size(), 119);  // untouched
+
+    // A damaged file attached to another is named in Turkish, not the one the query ran on.
+    {
+        auto db = data::Database::open(accounts());
+        db->execute(QStringLiteral("CREATE TABLE Bulk(t TEXT)"));
+        db->execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
+                                   "WHERE i<2000) INSERT INTO Bulk SELECT hex(randomblob(60)) "
+                                   "FROM n"));
+    }
+    QFile damaged(accounts());
+    ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
+    damaged.seek(damaged.size() / 2);
+    damaged.write(QByteArray(8192, '\x5a'));
+    damaged.close();
+    auto db = data::Database::openPrivate(stock());
+    db->attach(accounts(), QStringLiteral("cari"));
+    try {
+        db->execute(QStringLiteral("SELECT count(*), max(t) FROM cari.Bulk"));
+        FAIL() << "a damaged file must not read as whole";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("dosya bozuk"))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(QStringLiteral("Dosya: ") + QFileInfo(accounts()).canonicalFilePath()))
+            << e.text().toStdString();
+    }
 }
 
 TEST_F(DataTest, FileNamesAreFoundWithoutRegardToCase) {

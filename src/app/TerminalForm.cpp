@@ -412,6 +412,7 @@ bool TerminalForm::Form_Load() {
     IndexSecondary->setRecordSource(n::Mdbindex);
     DataTemp->setDatabaseName(placeholderPath(env));
     DataTemp->setRecordSource(n::StokKartlar);
+    DataTemp->setReadOnly(true);  // until a working copy is prepared: never written
 
     // A control that cannot be bound stays without data; the operator is told which, once.
     QStringList failed;

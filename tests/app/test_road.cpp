@@ -234,7 +234,8 @@ TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
 }
 
 TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
-    ASSERT_TRUE(QFile::remove(books.serverPath(QStringLiteral("03")) + QStringLiteral("Stok.mdb")));
+    const QString branch = books.serverPath(QStringLiteral("03")) + QStringLiteral("Stok.mdb");
+    ASSERT_TRUE(QFile::remove(branch));
     start();
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
     ASSERT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
@@ -245,6 +246,23 @@ TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
     EXPECT_TRUE(f->isVisible());
     EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
     EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
+
+    // A damaged stock file fails the preparation itself: the road stays closed and the
+    // placeholder the grids fall back on is never written.
+    writeFile(branch, QByteArray("SQLite format 3") + QByteArray(1, '\0') + QByteArray(4096, 'x'));
+    const QByteArray placeholder = readFile(program.filePath(QStringLiteral("Stok.mdb")));
+    QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
+    messages.said.clear();
+    c<QComboBox>("Combo1")->setCurrentIndex(1);
+    Q_EMIT c<QComboBox>("Combo1")->activated(1);  // as a pick from the list
+    ASSERT_FALSE(messages.said.isEmpty());
+    messages.said.clear();
+    scan(QStringLiteral("8690000000067"));
+    typeQuantity(QStringLiteral("2"));
+    EXPECT_FALSE(c<QPushButton>("Command4")->isVisible());
+    EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
+    EXPECT_FALSE(messages.said.isEmpty());  // told why nothing was booked
+    EXPECT_EQ(readFile(program.filePath(QStringLiteral("Stok.mdb"))), placeholder);
 }
 
 TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {

@@ -20,7 +20,8 @@ QLineEdit:focus { border-color: #274c77; }
 QComboBox {
     background: white; border: 2px solid #8da2bb; border-radius: 8px; padding: 2px 10px;
 }
-QComboBox QAbstractItemView { font-size: 16pt; selection-background-color: #274c77; }
+QComboBox QAbstractItemView { font-size: 18pt; selection-background-color: #274c77; }
+QComboBox QAbstractItemView::item { min-height: 52px; padding: 0 12px; }
 QPushButton {
     background: #dfe6ee; color: #1d2733; border: 2px solid #8da2bb; border-radius: 10px;
 }

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <utility>
 
@@ -96,6 +97,8 @@ void TerminalForm::wireRoad() {
 
     // The target box shows any account's title a search finds, but only its list can be picked.
     Combo1->setEditable(true);
+    // The styled delegate gives the list's rows the touch-sized height of the style sheet.
+    Combo1->setItemDelegate(new QStyledItemDelegate(Combo1));
     // Only the search and number boxes take the keyboard, so a scan lands where it should.
     Combo1->setFocusPolicy(Qt::NoFocus);
     TextSet->setFocusPolicy(Qt::NoFocus);
@@ -820,8 +823,11 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
     if ((watched == Frame3 || watched == Frame2 || watched == Frame4) &&
         e->type() == QEvent::KeyPress)
         return onOverlayKey(static_cast<QKeyEvent*>(e));
-    if (watched == Combo1->lineEdit() && e->type() == QEvent::MouseButtonPress) {
-        Combo1->showPopup();
+    if (watched == Combo1->lineEdit() &&
+        (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease)) {
+        // A tap opens the list once the finger is lifted: opened on the press, the list would
+        // take the release as a pick of whatever row lies under the finger.
+        if (e->type() == QEvent::MouseButtonRelease) Combo1->showPopup();
         return true;
     }
     if (watched == Frame2 && e->type() == QEvent::MouseButtonPress) {

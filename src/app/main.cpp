@@ -7,8 +7,8 @@
 #include "app/AppEnvironment.h"
 #include "app/MessageBoxMessages.h"
 #include "app/Settings.h"
-#include "app/Style.h"
 #include "app/SingleInstance.h"
+#include "app/Style.h"
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
 

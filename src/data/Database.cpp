@@ -201,7 +201,8 @@ QString Database::failureText(const QString& what, const QString& engineText) co
                 bool ok = false;
                 if (sqlite3_prepare_v2(m_handle, check.constData(), -1, &q, nullptr) == SQLITE_OK &&
                     sqlite3_step(q) == SQLITE_ROW)
-                    ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), "ok") == 0;
+                    ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), "ok") ==
+                         0;
                 sqlite3_finalize(q);
                 if (!ok && !path.isEmpty()) {
                     file = path;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QCoreApplication>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -16,8 +16,8 @@
 #include "app/CompanyFile.h"
 #include "app/FormFixture.h"
 #include "app/Settings.h"
-#include "app/Style.h"
 #include "app/SingleInstance.h"
+#include "app/Style.h"
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
 #include "core/LockFiles.h"

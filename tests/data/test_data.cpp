@@ -66,9 +66,10 @@ TEST_F(DataTest, OpeningNeverCreatesAndRejectsForeignFiles) {
     {
         auto db = data::Database::open(accounts());
         db->execute(QStringLiteral("CREATE TABLE Bulk(t TEXT)"));
-        db->execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
-                                   "WHERE i<2000) INSERT INTO Bulk SELECT hex(randomblob(60)) "
-                                   "FROM n"));
+        db->execute(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
+                           "WHERE i<2000) INSERT INTO Bulk SELECT hex(randomblob(60)) "
+                           "FROM n"));
     }
     QFile damaged(accounts());
     ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
@@ -82,7 +83,8 @@ TEST_F(DataTest, OpeningNeverCreatesAndRejectsForeignFiles) {
         FAIL() << "a damaged file must not read as whole";
     } catch (const DatabaseError& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("dosya bozuk"))) << e.text().toStdString();
-        EXPECT_TRUE(e.text().contains(QStringLiteral("Dosya: ") + QFileInfo(accounts()).canonicalFilePath()))
+        EXPECT_TRUE(e.text().contains(QStringLiteral("Dosya: ") +
+                                      QFileInfo(accounts()).canonicalFilePath()))
             << e.text().toStdString();
     }
 }

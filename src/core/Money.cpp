@@ -1,0 +1,136 @@
+#include "core/Money.h"
+
+#include <cmath>
+#include <limits>
+
+namespace core {
+
+namespace {
+
+using Wide = __int128;
+
+std::int64_t narrow(Wide v) {
+    if (v > std::numeric_limits<std::int64_t>::max() ||
+        v < std::numeric_limits<std::int64_t>::min())
+        throw MoneyOverflow();
+    return static_cast<std::int64_t>(v);
+}
+
+// numerator / denominator (denominator > 0), rounded by the rule.
+Wide divideRounded(Wide numerator, Wide denominator, Money::Rounding rounding) {
+    Wide q = numerator / denominator;
+    Wide r = numerator % denominator;
+    if (r < 0) r = -r;
+    const Wide twice = 2 * r;
+    const bool negative = numerator < 0;
+    bool up = twice > denominator;
+    if (twice == denominator) up = rounding == Money::Rounding::HalfAwayFromZero || (q % 2 != 0);
+    if (up) q += negative ? -1 : 1;
+    return q;
+}
+
+}  // namespace
+
+Money Money::fromInteger(std::int64_t value) {
+    return Money(narrow(static_cast<Wide>(value) * Scale));
+}
+
+Money Money::fromDouble(double value, Rounding rounding) {
+    if (!std::isfinite(value) || std::fabs(value) >= 9.2e14) throw MoneyOverflow();
+    // The double's shortest decimal form is what the engine showed and what was meant: 3.015
+    // stored as 3.01499999… is 3,015, not 3,0149.
+    const QString shortest = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    const std::optional<Money> exact = parse(shortest, QLocale::c());
+    if (exact) return *exact;
+    // More than four decimals: round the decimal the double holds, once.
+    const double scaled = value * Scale;
+    const double whole = std::trunc(scaled);
+    const double fraction = std::fabs(scaled - whole);
+    Wide units = static_cast<Wide>(whole);
+    bool up = fraction > 0.5;
+    if (fraction == 0.5) up = rounding == Rounding::HalfAwayFromZero || (units % 2 != 0);
+    if (up) units += value < 0 ? -1 : 1;
+    return Money(narrow(units));
+}
+
+std::optional<Money> Money::parse(const QString& input, const QLocale& locale) {
+    const QString text = input.trimmed();
+    const QChar point = locale.decimalPoint().isEmpty() ? u'.' : locale.decimalPoint().at(0);
+    const QChar group = locale.groupSeparator().isEmpty() ? QChar() : locale.groupSeparator().at(0);
+    int i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    Wide whole = 0;
+    Wide fraction = 0;
+    int decimals = 0;
+    int digits = 0;
+    bool inFraction = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isDigit()) {
+            ++digits;
+            if (inFraction) {
+                if (++decimals > Decimals) return std::nullopt;
+                fraction = fraction * 10 + c.digitValue();
+            } else {
+                whole = whole * 10 + c.digitValue();
+                if (whole > std::numeric_limits<std::int64_t>::max() / Scale) return std::nullopt;
+            }
+        } else if (c == point && !inFraction) {
+            inFraction = true;
+        } else if (c == group && !group.isNull() && !inFraction) {
+            continue;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    for (int d = decimals; d < Decimals; ++d)
+        fraction *= 10;
+    const Wide units = negative ? -(whole * Scale + fraction) : whole * Scale + fraction;
+    if (units > std::numeric_limits<std::int64_t>::max() ||
+        units < std::numeric_limits<std::int64_t>::min())
+        return std::nullopt;
+    return Money(static_cast<std::int64_t>(units));
+}
+
+QString Money::toString(const QLocale& locale, int minDecimals, bool groups) const {
+    const std::uint64_t magnitude = m_units < 0 ? static_cast<std::uint64_t>(-(m_units + 1)) + 1
+                                                : static_cast<std::uint64_t>(m_units);
+    QString whole = QString::number(magnitude / Scale);
+    if (groups) {
+        const QString sep = locale.groupSeparator();
+        for (qsizetype at = whole.size() - 3; at > 0; at -= 3)
+            whole.insert(at, sep);
+    }
+    QString fraction = QStringLiteral("%1").arg(magnitude % Scale, Decimals, 10, QLatin1Char('0'));
+    while (fraction.size() > minDecimals && fraction.endsWith(u'0'))
+        fraction.chop(1);
+    QString out = m_units < 0 ? QStringLiteral("-") + whole : whole;
+    if (!fraction.isEmpty()) out += locale.decimalPoint() + fraction;
+    return out;
+}
+
+Money Money::operator+(Money other) const {
+    return Money(narrow(static_cast<Wide>(m_units) + other.m_units));
+}
+
+Money Money::operator-(Money other) const {
+    return Money(narrow(static_cast<Wide>(m_units) - other.m_units));
+}
+
+Money Money::operator-() const {
+    return Money(narrow(-static_cast<Wide>(m_units)));
+}
+
+Money Money::times(Money factor, Rounding rounding) const {
+    return Money(
+        narrow(divideRounded(static_cast<Wide>(m_units) * factor.m_units, Scale, rounding)));
+}
+
+Money Money::percent(Money rate, Rounding rounding) const {
+    return Money(narrow(
+        divideRounded(static_cast<Wide>(m_units) * rate.m_units, Wide(Scale) * 100, rounding)));
+}
+
+}  // namespace core

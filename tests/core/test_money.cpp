@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "core/Money.h"
+
+using core::Money;
+using R = core::Money::Rounding;
+
+namespace {
+
+const QLocale tr(QLocale::Turkish, QLocale::Turkey);
+
+Money m(const char* text) {
+    return *Money::parse(QString::fromUtf8(text), tr);
+}
+
+}  // namespace
+
+TEST(Money, ParsesTheNumberBoxesTextAndRefusesWhatItCannotHold) {
+    struct Case {
+        const char* text;
+        std::optional<std::int64_t> units;
+    };
+    const Case cases[] = {
+        {"0,1", 1000},
+        {"1.234,5678", 12345678},
+        {"-3", -30000},
+        {" 19,99 ", 199900},
+        {"1,00005", {}},
+        {"abc", {}},
+        {"", {}},
+        {"1,2,3", {}},
+        // Beyond the 64-bit count of ten-thousandths: refused, never wrapped.
+        {"922337203685478", {}},
+        {"922337203685477,9999", {}},
+        {"922337203685477", 9223372036854770000},
+    };
+    for (const Case& c : cases) {
+        const auto v = Money::parse(QString::fromUtf8(c.text), tr);
+        ASSERT_EQ(v.has_value(), c.units.has_value()) << c.text;
+        if (v) {
+            EXPECT_EQ(v->units(), *c.units) << c.text;
+        }
+    }
+}
+
+TEST(Money, SumsAreExactAndProductsRoundOnce) {
+    EXPECT_EQ(m("0,1") + m("0,2"), m("0,3"));
+    EXPECT_EQ((m("0,1") + m("0,2")).toDouble(), 0.3);  // the double the engine stores reads 0.3
+    EXPECT_EQ(m("1,005").times(m("3")), m("3,015"));
+    EXPECT_EQ(m("19,99").times(m("7")), m("139,93"));
+    EXPECT_EQ(m("139,93").percent(m("18")), m("25,1874"));
+    struct Half {
+        const char* amount;
+        R rounding;
+        const char* expected;
+    };
+    // 0,00125 × 18 % and its neighbours: exact halves of the last place go by the rule.
+    for (const Half& h :
+         {Half{"0,0025", R::HalfAwayFromZero, "0,0013"}, Half{"0,0025", R::HalfEven, "0,0012"},
+          Half{"0,0035", R::HalfEven, "0,0018"}, Half{"-0,0025", R::HalfAwayFromZero, "-0,0013"}})
+        EXPECT_EQ(m(h.amount).times(m("0,5"), h.rounding), m(h.expected)) << h.amount;
+    EXPECT_THROW(Money::fromInteger(900000000000000) + Money::fromInteger(100000000000000),
+                 core::MoneyOverflow);
+    EXPECT_THROW(Money::fromInteger(100000000000).times(m("100000")), core::MoneyOverflow);
+}
+
+TEST(Money, EngineValuesAreTakenToFourDecimalsAndShownAsTheyHold) {
+    EXPECT_EQ(Money::fromDouble(0.30000000000000004), m("0,3"));
+    EXPECT_EQ(Money::fromDouble(3.0149999999999997), m("3,015"));
+    EXPECT_EQ(Money::fromDouble(1217.6879999999994), m("1217,688"));
+    EXPECT_EQ(Money::fromDouble(-2.00005), m("-2,0001"));
+    EXPECT_THROW(Money::fromDouble(std::nan("")), core::MoneyOverflow);
+    EXPECT_EQ(m("3,015").toString(tr), QStringLiteral("3,015"));
+    EXPECT_EQ(m("3").toString(tr, 2), QStringLiteral("3,00"));
+    EXPECT_EQ(m("-1234567,5").toString(tr, 2, true), QStringLiteral("-1.234.567,50"));
+}

@@ -12,7 +12,9 @@ namespace core {
 /// A value too large for the books' currency type; never wrapped.
 class MoneyOverflow : public std::overflow_error {
   public:
-    MoneyOverflow() : std::overflow_error("amount out of range") {}
+    MoneyOverflow()
+        : std::overflow_error(
+              "Tutar, saklanabilecek en büyük değeri aşıyor; hiçbir şey işlenmedi.") {}
 };
 
 /// An exact decimal of four places, as the books' currency fields hold amounts, prices and

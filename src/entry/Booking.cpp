@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/Money.h"
 #include "data/Criteria.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
@@ -10,6 +11,7 @@
 namespace entry {
 
 namespace s = data::names::stok;
+using core::Money;
 
 namespace {
 
@@ -44,28 +46,33 @@ bool bookCount(data::Recordset& temp, double q) {
 bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& in) {
     if (in.value == 0 || !temp.hasCurrent()) return false;
     if (in.searchText != temp.field(s::StokAdi).toString()) return false;
-    std::optional<double> rate;
+    std::optional<Money> rate;
     if (companyStock) {
         companyStock->FindFirst(data::Criteria::equals(s::StokAdi, in.searchText));
-        if (!companyStock->NoMatch()) rate = companyStock->field(s::Kdv).toDouble();
+        if (!companyStock->NoMatch()) rate = Money::fromDouble(companyStock->field(s::Kdv).toDouble());
     }
-    temp.Edit();
-    double price = temp.field(s::Fiyat).toDouble();
-    const double quantity = temp.field(s::KalanB).toDouble();
-    double amount = temp.field(s::GirenTutar).toDouble();
+    // Amounts are exact four-decimal values: each product is rounded once, here, and what is
+    // stored reads back as that decimal.
+    const Money value = Money::fromDouble(in.value);
+    Money price = Money::fromDouble(temp.field(s::Fiyat).toDouble());
+    Money quantity = Money::fromDouble(temp.field(s::KalanB).toDouble());
+    Money amount = Money::fromDouble(temp.field(s::GirenTutar).toDouble());
     if (in.priceEntry) {
-        price = in.value;
-        temp.setField(s::Fiyat, price);
-        amount = quantity * price;
+        price = value;
+        amount = quantity.times(price);
     } else {
-        temp.setField(s::KalanB, quantity + in.value);
-        amount += in.value * price;
+        quantity += value;
+        amount += value.times(price);
     }
-    temp.setField(s::GirenTutar, amount);
-    const double vat = rate ? *rate : temp.field(s::Kdv).toDouble();
-    if (rate) temp.setField(s::Kdv, vat);
-    temp.setField(s::Kar, amount * vat / 100.0);
-    temp.setField(s::Fiyat2, price);
+    const Money vat = rate ? *rate : Money::fromDouble(temp.field(s::Kdv).toDouble());
+    const Money vatAmount = amount.percent(vat);
+    temp.Edit();
+    if (in.priceEntry) temp.setField(s::Fiyat, price.toDouble());
+    temp.setField(s::KalanB, quantity.toDouble());
+    temp.setField(s::GirenTutar, amount.toDouble());
+    if (rate) temp.setField(s::Kdv, vat.toDouble());
+    temp.setField(s::Kar, vatAmount.toDouble());
+    temp.setField(s::Fiyat2, price.toDouble());
     temp.Update();
     return true;
 }

@@ -122,7 +122,9 @@ Database::Database(QString path, bool readOnly)
                         QString::fromLatin1(QUrl::toPercentEncoding(m_path, "/")) +
                         (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
     m_db.setDatabaseName(uri);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    // Another terminal's posting holds the books for well under a second; on a loaded PC it may
+    // take several. A terminal waits for it rather than refusing the operator's posting.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=60000"));
     if (!m_db.open()) {
         const QString text = m_db.lastError().text();
         m_db = QSqlDatabase();

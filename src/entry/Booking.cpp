@@ -49,7 +49,8 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
     std::optional<Money> rate;
     if (companyStock) {
         companyStock->FindFirst(data::Criteria::equals(s::StokAdi, in.searchText));
-        if (!companyStock->NoMatch()) rate = Money::fromDouble(companyStock->field(s::Kdv).toDouble());
+        if (!companyStock->NoMatch())
+            rate = Money::fromDouble(companyStock->field(s::Kdv).toDouble());
     }
     // Amounts are exact four-decimal values: each product is rounded once, here, and what is
     // stored reads back as that decimal.

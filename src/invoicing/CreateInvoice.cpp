@@ -53,12 +53,16 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
     try {
         const std::vector<Line> lines = posting::enteredLines(*db, posting::LineOrder::ByName);
         // The invoice is what its lines add up to, nothing more.
+        core::Money total;
+        core::Money vat;
         for (const Line& line : lines) {
-            result.total += line.amount;
-            result.vat += line.vat;
+            total += line.amount;
+            vat += line.vat;
         }
+        result.total = total.toDouble();
+        result.vat = vat.toDouble();
         result.lines = static_cast<int>(lines.size());
-        if (lines.empty() || result.total == 0) {
+        if (lines.empty() || total.isZero()) {
             db->rollback();
             return result;
         }
@@ -70,7 +74,7 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(r.customerTitle, fileOf(QStringLiteral("sc")));
         std::optional<Account> vatAccount;
-        if (result.vat > 0) {
+        if (vat > core::Money()) {
             vatAccount = posting::findAccount(*db, QStringLiteral("sc"), QStringLiteral("CariKod"),
                                               QStringLiteral("=110"));
             if (!vatAccount)
@@ -112,13 +116,22 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
         for (size_t l = 0; l < lines.size(); ++l) {
             const Line& line = lines[l];
             const QString& serial = serials[static_cast<qsizetype>(l)];
-            const QVariantList lineValues = {
-                result.key,   customer->code, line.code,
-                line.name,    line.name,      line.quantity,
-                line.price,   line.amount,    result.documentNumber,
-                result.total, line.vatRate,   line.unit,
-                serial,       line.barcode,   r.clock->now().toString(linePattern),
-                line.vat};
+            const QVariantList lineValues = {result.key,
+                                             customer->code,
+                                             line.code,
+                                             line.name,
+                                             line.name,
+                                             line.quantity.toDouble(),
+                                             line.price.toDouble(),
+                                             line.amount.toDouble(),
+                                             result.documentNumber,
+                                             result.total,
+                                             line.vatRate.toDouble(),
+                                             line.unit,
+                                             serial,
+                                             line.barcode,
+                                             r.clock->now().toString(linePattern),
+                                             line.vat.toDouble()};
             for (int i = 0; i < lineValues.size(); ++i)
                 invoiceLine.bind(i + 1, lineValues[i]);
             invoiceLine.run();
@@ -126,15 +139,15 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
                 line.code,
                 invoiceTime,
                 result.number + QStringLiteral(" Nolu Satış Faturası ile"),
-                line.price,
-                line.quantity,
-                line.amount,
+                line.price.toDouble(),
+                line.quantity.toDouble(),
+                line.amount.toDouble(),
                 customer->code,
                 result.documentNumber,
                 line.name,
                 serial,
                 customer->title,
-                line.vat,
+                line.vat.toDouble(),
                 line.unit};
             for (int i = 0; i < movementValues.size(); ++i)
                 movement.bind(i + 1, movementValues[i]);
@@ -154,14 +167,14 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
                                  "VALUES (?, ?, ?, ?, ?, ?, 'F', ?, 1, 0)"),
                   {customer->code, invoiceTime, movementText, result.total, customer->code,
                    result.documentNumber, customer->title});
-        posting::storeBalance(*db, QStringLiteral("sc"), *customer, true, result.total);
-        if (result.vat > 0) {
+        posting::storeBalance(*db, QStringLiteral("sc"), *customer, true, total);
+        if (vat > core::Money()) {
             db->query(
                 QStringLiteral("INSERT INTO sc.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
                                "Carisi, DigerId, Nerde, Yeni, Sube, Server) "
                                "VALUES ('=110', ?, ?, ?, '=110', ?, 'F', 1, NULL, 0)"),
                 {invoiceTime, movementText, result.vat, result.documentNumber});
-            posting::storeBalance(*db, QStringLiteral("sc"), *vatAccount, true, result.vat);
+            posting::storeBalance(*db, QStringLiteral("sc"), *vatAccount, true, vat);
         }
         posting::resetEnteredLines(*db);
         db->commit();

@@ -51,10 +51,11 @@ std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
                      // the few entered cards come from the partial index and are then sorted.
                      .arg(EnteredWhere, order == LineOrder::ByCode ? QStringLiteral("+StokKod")
                                                                    : QStringLiteral("+StokAdi")));
+    // Values in the books are taken to four decimals as they are read.
+    auto money = [&q](int i) { return Money::fromDouble(q.value(i).toDouble()); };
     while (q.next()) {
         lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                         q.value(3).toString(), q.value(4).toDouble(), q.value(5).toDouble(),
-                         q.value(6).toDouble(), q.value(7).toDouble(), q.value(8).toDouble()});
+                         q.value(3).toString(), money(4), money(5), money(6), money(7), money(8)});
     }
     q.finish();
     return lines;
@@ -69,20 +70,24 @@ std::optional<Account> findAccount(data::Database& db, const QString& schema, co
                            {value});
     std::optional<Account> a;
     if (q.next())
-        a = Account{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                    q.value(3).toString(),   q.value(4).toDouble(), q.value(5).toDouble()};
+        a = Account{q.value(0).toLongLong(),
+                    q.value(1).toString(),
+                    q.value(2).toString(),
+                    q.value(3).toString(),
+                    Money::fromDouble(q.value(4).toDouble()),
+                    Money::fromDouble(q.value(5).toDouble())};
     q.finish();
     return a;
 }
 
-void storeBalance(data::Database& db, const QString& schema, Account& a, bool debit,
-                  double amount) {
+void storeBalance(data::Database& db, const QString& schema, Account& a, bool debit, Money amount) {
     (debit ? a.borc : a.alacak) += amount;
     const bool credit = a.alacak > a.borc;
+    const Money balance = credit ? a.alacak - a.borc : a.borc - a.alacak;
     db.query(QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
                             "WHERE rowid = ?")
                  .arg(schema),
-             {a.borc, a.alacak, credit ? a.alacak - a.borc : a.borc - a.alacak,
+             {a.borc.toDouble(), a.alacak.toDouble(), balance.toDouble(),
               credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
 }
 
@@ -102,9 +107,9 @@ QHash<QString, Card> findCards(data::Database& db, const QString& schema,
         c.rowid = q.value(1).toLongLong();
         c.name = q.value(2).toString();
         c.barcode = q.value(3).toString();
-        c.cost = q.value(4).toDouble();
-        c.totals = {q.value(5).toDouble(), q.value(6).toDouble(), q.value(7).toDouble(),
-                    q.value(8).toDouble(), q.value(9).toDouble(), q.value(10).toDouble()};
+        auto money = [&q](int i) { return Money::fromDouble(q.value(i).toDouble()); };
+        c.cost = money(4);
+        c.totals = {money(5), money(6), money(7), money(8), money(9), money(10)};
         cards.insert(code, c);
     }
     q.finish();
@@ -130,8 +135,11 @@ CardWriter::~CardWriter() = default;
 
 void CardWriter::store(const Card& card) {
     const StockTotals& t = card.totals;
-    m->update.bind(1, t.girenMik).bind(2, t.cikanMik).bind(3, t.girenTutar).bind(4, t.cikanTutar);
-    m->update.bind(5, t.kalanB).bind(6, t.kalanA).bind(7, card.rowid);
+    m->update.bind(1, t.girenMik.toDouble())
+        .bind(2, t.cikanMik.toDouble())
+        .bind(3, t.girenTutar.toDouble())
+        .bind(4, t.cikanTutar.toDouble());
+    m->update.bind(5, t.kalanB.toDouble()).bind(6, t.kalanA.toDouble()).bind(7, card.rowid);
     m->update.run();
 }
 

@@ -36,7 +36,7 @@ class AttachedBooks {
 /// An entered line of the working set (the connection's main database).
 struct Line {
     QString code, name, unit, barcode;
-    double price = 0, quantity = 0, amount = 0, vatRate = 0, vat = 0;
+    Money price, quantity, amount, vatRate, vat;
 };
 
 /// The working set's entered lines (visible, with a quantity), by item code or by name.
@@ -47,7 +47,7 @@ std::vector<Line> enteredLines(data::Database& db, LineOrder order);
 struct Account {
     qint64 rowid = 0;
     QString code, title, group;
-    double borc = 0, alacak = 0;
+    Money borc, alacak;
 };
 
 /// The first account (in code order) whose `field` equals `value` in the attached `schema`.
@@ -56,13 +56,13 @@ std::optional<Account> findAccount(data::Database& db, const QString& schema, co
 
 /// Adds to the account's debit or credit and stores it with its balance and side.
 void storeBalance(data::Database& db, const QString& schema, Account& account, bool debit,
-                  double amount);
+                  Money amount);
 
 /// A stock card as a posting reads and then rewrites it.
 struct Card {
     qint64 rowid = 0;
     QString name, barcode;
-    double cost = 0;
+    Money cost;
     StockTotals totals;
 };
 

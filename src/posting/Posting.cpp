@@ -31,7 +31,7 @@ struct Side {
     QHash<QString, Card> cards;
 };
 
-void writeAccount(data::Database& db, Side& side, bool sale, double total, const QString& number,
+void writeAccount(data::Database& db, Side& side, bool sale, Money total, const QString& number,
                   const QDateTime& at, const QString& targetCode) {
     // The head office's side of a sale is a purchase for it, and the other way round.
     const bool debit = side.headOffice ? !sale : sale;
@@ -40,7 +40,7 @@ void writeAccount(data::Database& db, Side& side, bool sale, double total, const
                             "DigerId, Nerde, Sube) VALUES (?, ?, ?, ?, ?, ?, 'S', '01')")
                  .arg(side.cari, debit ? QStringLiteral("Borc") : QStringLiteral("Alacak")),
              {side.headOffice ? side.account.code : targetCode, core::storedDateTime(at), text,
-              total, side.headOffice ? side.account.code : side.account.title, number});
+              total.toDouble(), side.headOffice ? side.account.code : side.account.title, number});
     storeBalance(db, side.cari, side.account, debit, total);
 }
 
@@ -60,11 +60,21 @@ void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, 
     const QString satTar = core::storedDateTime(at);
     for (const Line& line : lines) {
         Card& card = side.cards[line.code];
-        const QVariantList values = {line.code,   time,         line.name + QStringLiteral(" İle"),
-                                     line.unit,   line.price,   line.quantity,
-                                     line.amount, direction,    carisi,
-                                     number,      satTar,       card.name,
-                                     title,       card.barcode, card.cost,
+        const QVariantList values = {line.code,
+                                     time,
+                                     line.name + QStringLiteral(" İle"),
+                                     line.unit,
+                                     line.price.toDouble(),
+                                     line.quantity.toDouble(),
+                                     line.amount.toDouble(),
+                                     direction,
+                                     carisi,
+                                     number,
+                                     satTar,
+                                     card.name,
+                                     title,
+                                     card.barcode,
+                                     card.cost.toDouble(),
                                      branchCode};
         for (int i = 0; i < values.size(); ++i)
             insert.bind(i + 1, values[i]);
@@ -99,10 +109,13 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     db->begin();
     try {
         const std::vector<Line> lines = enteredLines(*db, LineOrder::ByCode);
+        // The exact sum of the exact lines: the debit equals the lines to the last digit.
+        Money total;
         for (const Line& line : lines)
-            result.total += line.amount;
+            total += line.amount;
+        result.total = total.toDouble();
         result.lines = static_cast<int>(lines.size());
-        if (lines.empty() || result.total == 0) {
+        if (lines.empty() || total.isZero()) {
             db->rollback();
             return result;
         }
@@ -140,15 +153,13 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         result.documentNumber = DrawNumber(*db, QStringLiteral("si"), false,
                                            QString::number(postingTime.date().year()));
         if (r.warehouse) {
-            writeAccount(*db, head, r.sale, result.total, result.documentNumber, postingTime,
-                         QString());
+            writeAccount(*db, head, r.sale, total, result.documentNumber, postingTime, QString());
             writeStock(*db, head, lines, r.sale, result.documentNumber, postingTime,
                        head.account.code, r.targetTitle,
                        QStringLiteral("%1").arg(r.targetIndex + 1, 2, 10, QLatin1Char('0')));
         }
         const QString code = r.warehouse ? targetCode : target.account.code;
-        writeAccount(*db, target, r.sale, result.total, result.documentNumber, r.clock->now(),
-                     code);
+        writeAccount(*db, target, r.sale, total, result.documentNumber, r.clock->now(), code);
         writeStock(*db, target, lines, r.sale, result.documentNumber, postingTime, code,
                    r.targetTitle, QString(code).remove(QStringLiteral("Şube")));
         // The posted lines leave the working set in the same commit: they can never post twice.

@@ -1,16 +1,8 @@
 #include "posting/StockTotals.h"
 
-#include <cfenv>
-#include <cmath>
-
 namespace posting {
 
-double round4(double value) {
-    // nearbyint rounds halves to even in the default rounding mode.
-    return std::nearbyint(value * 10000.0) / 10000.0;
-}
-
-void StockTotals::add(bool in, double quantity, double amount) {
+void StockTotals::add(bool in, Money quantity, Money amount) {
     if (in) {
         girenMik += quantity;
         girenTutar += amount;
@@ -18,12 +10,13 @@ void StockTotals::add(bool in, double quantity, double amount) {
         cikanMik += quantity;
         cikanTutar += amount;
     }
+    // Exact decimals: no rounding is left to do on the difference.
     if (cikanMik > girenMik) {
-        kalanA = round4(cikanMik - girenMik);
-        kalanB = 0;
+        kalanA = cikanMik - girenMik;
+        kalanB = Money();
     } else {
-        kalanB = round4(girenMik - cikanMik);
-        kalanA = 0;
+        kalanB = girenMik - cikanMik;
+        kalanA = Money();
     }
 }
 

@@ -1,22 +1,23 @@
 #pragma once
 
+#include "core/Money.h"
+
 namespace posting {
 
-/// Rounds to 4 decimal places, a midpoint to the even neighbour.
-double round4(double value);
+using core::Money;
 
-/// A stock card's running totals.
+/// A stock card's running totals, exact to four decimals.
 struct StockTotals {
-    double girenMik = 0;
-    double cikanMik = 0;
-    double girenTutar = 0;
-    double cikanTutar = 0;
-    double kalanB = 0;
-    double kalanA = 0;
+    Money girenMik;
+    Money cikanMik;
+    Money girenTutar;
+    Money cikanTutar;
+    Money kalanB;
+    Money kalanA;
 
     /// Adds a movement in (goods came in) or out, then recomputes stock on hand: KalanB when in
     /// is not less than out, else the shortfall KalanA, the other one 0.
-    void add(bool in, double quantity, double amount);
+    void add(bool in, Money quantity, Money amount);
 };
 
 }  // namespace posting

@@ -109,27 +109,21 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
 }
 
 TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
-    posting::StockTotals t{10, 4, 0, 0, 6, 0};
-    posting::StockTotals sale = t;
-    sale.add(false, 7, 70);
-    EXPECT_EQ(sale.cikanMik, 11);
-    EXPECT_EQ(sale.kalanA, 1);
-    EXPECT_EQ(sale.kalanB, 0);
-    posting::StockTotals purchase = t;
-    purchase.add(true, 7, 70);
-    EXPECT_EQ(purchase.girenMik, 17);
-    EXPECT_EQ(purchase.kalanB, 13);
-    EXPECT_EQ(purchase.kalanA, 0);
-    posting::StockTotals even = t;
-    even.add(false, 6, 60);
-    EXPECT_EQ(even.kalanB, 0);
-    EXPECT_EQ(even.kalanA, 0);
-    posting::StockTotals fractions;
-    fractions.add(true, 2.5, 1);
-    fractions.add(false, 0.125, 1);
-    EXPECT_EQ(fractions.kalanB, 2.375);
-    EXPECT_EQ(posting::round4(1.00004999), 1.0);
-    EXPECT_EQ(posting::round4(2.00006), 2.0001);
+    auto m = [](double v) { return core::Money::fromDouble(v); };
+    struct Case {
+        bool in;
+        double quantity, kalanB, kalanA;
+    };
+    // From 10 in and 4 out (6 on hand): a sale past the stock, a purchase, a sale of it all,
+    // and fractions that binary doubles would not keep exact.
+    for (const Case& c : {Case{false, 7, 0, 1}, Case{true, 7, 13, 0}, Case{false, 6, 0, 0},
+                          Case{false, 5.9999, 0.0001, 0}, Case{false, 0.3, 5.7, 0}}) {
+        posting::StockTotals t{m(10), m(4), {}, {}, m(6), {}};
+        t.add(c.in, m(c.quantity), m(c.quantity * 10));
+        EXPECT_EQ(t.kalanB, m(c.kalanB)) << c.quantity;
+        EXPECT_EQ(t.kalanA, m(c.kalanA)) << c.quantity;
+        EXPECT_EQ(c.in ? t.girenMik : t.cikanMik, (c.in ? m(10) : m(4)) + m(c.quantity));
+    }
 }
 
 TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {

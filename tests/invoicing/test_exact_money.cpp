@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "core/Clock.h"
+#include "core/Money.h"
+#include "data/Database.h"
+#include "invoicing/CreateInvoice.h"
+#include "posting/Posting.h"
+#include "posting/PostingBooks.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+using core::Money;
+
+namespace {
+
+// Lines whose amounts binary doubles cannot sum exactly.
+class ExactMoneyTest : public ::testing::Test {
+  protected:
+    TempBooks books{60};
+    core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0))};
+    struct Entry {
+        const char* code;
+        double price, quantity;
+    };
+    // The lines as the booking rules leave them: amount and VAT each rounded once.
+    QString enter(const QString& serverPath) {
+        const QString wc =
+            enteredWorkingCopy(serverPath, books.dir() + QStringLiteral("/Temp1.Mdb"), 0);
+        auto db = data::Database::open(wc);
+        for (const Entry& e : {Entry{"ST000001", 0.1, 1}, Entry{"ST000002", 0.2, 1},
+                               Entry{"ST000003", 1.005, 3}, Entry{"ST000004", 19.99, 7}}) {
+            const Money amount = Money::fromDouble(e.price).times(Money::fromDouble(e.quantity));
+            db->query(
+                QStringLiteral("UPDATE StokKartlar SET Fiyat=?, Kdv=18, KalanB=?, "
+                               "GirenTutar=?, Kar=? WHERE StokKod=?"),
+                {e.price, e.quantity, amount.toDouble(),
+                 amount.percent(Money::fromInteger(18)).toDouble(), QString::fromLatin1(e.code)});
+        }
+        return wc;
+    }
+    // Every value of the column reads back as a decimal of four places, not a binary fraction.
+    static void expectExact(const QString& file, const QString& table, const QString& field) {
+        const QStringList values = column(
+            file, QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(field, table));
+        EXPECT_FALSE(values.isEmpty()) << table.toStdString() << "." << field.toStdString();
+        for (const QString& v : values)
+            EXPECT_EQ(Money::fromDouble(v.toDouble()).toDouble(), v.toDouble())
+                << table.toStdString() << "." << field.toStdString() << " = " << v.toStdString();
+    }
+};
+
+}  // namespace
+
+TEST_F(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
+    const QString serverPath = books.serverPath(QStringLiteral("01"));
+    const QString cari = serverPath + QStringLiteral("Cari.mdb");
+    const double vatBefore =
+        scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='=110'"))
+            .toDouble();
+    invoicing::InvoiceRequest r;
+    r.serverPath = r.invoiceBooks = serverPath;
+    r.workingCopy = enter(serverPath);
+    r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
+    r.clock = &clock;
+    const invoicing::InvoiceResult invoice = invoicing::createInvoice(r);
+    ASSERT_TRUE(invoice.written);
+    const QString fatura = serverPath + QStringLiteral("Fatura.mdb");
+    // 0,1 + 0,2 + 1,005 × 3 + 19,99 × 7 = 143,245; VAT at 18 % line by line: 25,7841.
+    EXPECT_EQ(scalar(fatura, QStringLiteral("SELECT FatTop FROM Faturalar")).toDouble(), 143.245);
+    EXPECT_EQ(scalar(fatura, QStringLiteral("SELECT FatKdvTut FROM Faturalar")).toDouble(),
+              25.7841);
+    EXPECT_EQ(column(fatura, QStringLiteral("SELECT FatTutar FROM FatHareket ORDER BY FatTutar")),
+              (QStringList{QStringLiteral("0.1"), QStringLiteral("0.2"), QStringLiteral("3.015"),
+                           QStringLiteral("139.93")}));
+    EXPECT_EQ(scalar(cari, QStringLiteral("SELECT Borc FROM CariHareket WHERE CariHarKod<>'=110'"))
+                  .toDouble(),
+              143.245);
+    EXPECT_EQ(Money::fromDouble(
+                  scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='=110'"))
+                      .toDouble()),
+              Money::fromDouble(vatBefore) + Money::fromDouble(25.7841));
+
+    // The same lines posted as a warehouse sale from the head office to the first branch.
+    posting::PostingRequest p;
+    p.warehouse = true;
+    p.sale = true;
+    p.serverPath = books.serverPath(QStringLiteral("02"));
+    p.workingCopy = enter(p.serverPath);
+    p.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+    p.targetIndex = 0;
+    p.clock = &clock;
+    ASSERT_TRUE(posting::postWorkingSet(p).posted);
+    for (const QString& company : {QStringLiteral("01"), QStringLiteral("02")}) {
+        const QString path = books.serverPath(company);
+        EXPECT_EQ(scalar(path + QStringLiteral("Cari.mdb"),
+                         QStringLiteral("SELECT max(coalesce(Borc,0)+coalesce(Alacak,0)) FROM "
+                                        "CariHareket WHERE Nerde='S'"))
+                      .toDouble(),
+                  143.245)
+            << company.toStdString();
+        for (const char* field : {"Borc", "Alacak", "Bakiye"})
+            expectExact(path + QStringLiteral("Cari.mdb"), QStringLiteral("CariKartlar"),
+                        QString::fromLatin1(field));
+        for (const char* field : {"Tutar", "Miktar", "Fiyat"})
+            expectExact(path + QStringLiteral("Stok.mdb"), QStringLiteral("StokHareket"),
+                        QString::fromLatin1(field));
+        for (const char* field : {"GirenTutar", "CikanTutar", "GirenMik", "CikanMik", "KalanB"})
+            expectExact(path + QStringLiteral("Stok.mdb"), QStringLiteral("StokKartlar"),
+                        QString::fromLatin1(field));
+    }
+    for (const char* field : {"FatTutar", "FatKdv", "FatMiktar", "FatTotal"})
+        expectExact(fatura, QStringLiteral("FatHareket"), QString::fromLatin1(field));
+}

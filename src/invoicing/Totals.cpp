@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 
+#include "core/Money.h"
 #include "core/NumberFormat.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
@@ -22,7 +23,10 @@ std::optional<double> openLines(data::DataControl& temp) {
     // The same rows as the lines shown: hidden cards are no lines and add nothing.
     QSqlQuery q = temp.database()->query(
         QStringLiteral("select sum(GirenTutar) FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
-    const double total = q.next() ? q.value(0).toDouble() : 0.0;
+    // The lines hold exact four-decimal amounts; their sum is taken back to four decimals, so
+    // the total shown is the one "Tamam" writes.
+    const double total =
+        q.next() ? core::Money::fromDouble(q.value(0).toDouble()).toDouble() : 0.0;
     q.finish();
     return total;
 }

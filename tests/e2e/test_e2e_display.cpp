@@ -291,6 +291,8 @@ class RealDisplay : public ::testing::Test {
             ASSERT_NO_FATAL_FAILURE(beginSession());
         }
         ASSERT_EQ(s->terminal.state(), QProcess::Running) << "the terminal is not running";
+        // Whatever a failed case left in the search box must not run into this case's scans.
+        key(QStringLiteral("Escape"));
     }
 };
 

@@ -290,6 +290,12 @@ void TerminalForm::Form_Resize() {
     }
     // The header font has changed with the window: captions are centred for the new widths.
     centreCaptions(DBGrid1);
+    // A caption that widened its column took the room from the name, or a narrow window would
+    // push the last column out of sight.
+    if (m_referenceGridWidth > 0 && DBGrid1->width() > 0) {
+        refitNameColumn();
+        centreCaptions(DBGrid1);
+    }
     centreCaptions(DBGrid2);
 }
 

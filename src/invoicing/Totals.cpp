@@ -25,8 +25,7 @@ std::optional<double> openLines(data::DataControl& temp) {
         QStringLiteral("select sum(GirenTutar) FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
     // The lines hold exact four-decimal amounts; their sum is taken back to four decimals, so
     // the total shown is the one "Tamam" writes.
-    const double total =
-        q.next() ? core::Money::fromDouble(q.value(0).toDouble()).toDouble() : 0.0;
+    const double total = q.next() ? core::Money::fromDouble(q.value(0).toDouble()).toDouble() : 0.0;
     q.finish();
     return total;
 }

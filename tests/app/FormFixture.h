@@ -14,9 +14,8 @@
 // A main window on demo books in temporary folders, with recorded messages and settings of its own.
 namespace testing_support {
 
-inline const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
-inline const QString NoConnection =
-    QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
+inline const QString CopyFailed = u"Kopyalama Yapılamadı"_s;
+inline const QString NoConnection = u"RezoruviZada Directory ile Bağlantı kurulamadı..."_s;
 
 class FormTest : public ::testing::Test {
   protected:
@@ -27,12 +26,12 @@ class FormTest : public ::testing::Test {
     QTemporaryDir settingsRoot;
     RecordingMessages messages;
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(10, 30))};
-    Settings settings{QStringLiteral("terminal"), settingsRoot.path()};
+    Settings settings{u"terminal"_s, settingsRoot.path()};
 
     void SetUp() override {
         demobooks::Options options;
         options.items = 25;
-        demobooks::makePlaceholder(program.filePath(QStringLiteral("Stok.mdb")), options);
+        demobooks::makePlaceholder(program.filePath(u"Stok.mdb"_s), options);
     }
 
     app::TerminalContext context(const QString& exe, std::optional<QString> serverPath,
@@ -47,7 +46,7 @@ class FormTest : public ::testing::Test {
         return c;
     }
     /// A form on the demo books, or on `serverPath` when one is given.
-    std::unique_ptr<TerminalForm> form(const QString& exe = QStringLiteral("terminal"),
+    std::unique_ptr<TerminalForm> form(const QString& exe = u"terminal"_s,
                                        const QString& serverPath = QString()) {
         return std::make_unique<TerminalForm>(
             context(exe, serverPath.isEmpty() ? books.serverPath() : serverPath));
@@ -59,7 +58,7 @@ class FormTest : public ::testing::Test {
         return w;
     }
     QString ip() const {
-        return settings.GetSetting(app::SettingsSection, app::KeyServerPath, QStringLiteral("-"));
+        return settings.GetSetting(app::SettingsSection, app::KeyServerPath, u"-"_s);
     }
 };
 

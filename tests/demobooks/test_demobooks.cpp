@@ -41,7 +41,7 @@ TEST(DemoBooks, TheSameOnEveryRun) {
     demobooks::makeBooks(a.path(), options);
     demobooks::makeBooks(b.path(), options);
     for (const char* name : {"01Stok.mdb", "03Cari.mdb", "04Index.mdb", "02Fatura.mdb"}) {
-        const QString rel = QStringLiteral("/RezoruviZada/") + QString::fromUtf8(name);
+        const QString rel = u"/RezoruviZada/"_s + QString::fromUtf8(name);
         EXPECT_EQ(readFile(a.path() + rel), readFile(b.path() + rel)) << name;
     }
 }
@@ -68,31 +68,29 @@ TEST(DemoBooks, BarcodesAreValidAndUnique) {
     EXPECT_GT(second, 0);
     EXPECT_GT(third, 0);
     EXPECT_GT(hidden, 0);
-    EXPECT_EQ(demobooks::eanCheckDigit(QStringLiteral("869000000001")), 2);  // 8690000000012
+    EXPECT_EQ(demobooks::eanCheckDigit(u"869000000001"_s), 2);  // 8690000000012
 }
 
 TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent) {
     TempBooks books(80);
-    const QStringList codes01 = rows(books.serverPath() + QStringLiteral("Stok.mdb"),
-                                     "SELECT StokKod FROM StokKartlar ORDER BY 1");
+    const QStringList codes01 =
+        rows(books.serverPath() + u"Stok.mdb"_s, "SELECT StokKod FROM StokKartlar ORDER BY 1");
     ASSERT_EQ(codes01.size(), 80);
     for (const char* company : {"02", "03", "04"}) {
-        const QString stock =
-            books.serverPath(QString::fromUtf8(company)) + QStringLiteral("Stok.mdb");
+        const QString stock = books.serverPath(QString::fromUtf8(company)) + u"Stok.mdb"_s;
         EXPECT_EQ(rows(stock, "SELECT StokKod FROM StokKartlar ORDER BY 1"), codes01) << company;
         // Exactly one of KalanB and KalanA is set, and it is in minus out.
         EXPECT_TRUE(rows(stock,
                          "SELECT StokKod FROM StokKartlar WHERE (KalanB<>0 AND KalanA<>0)"
                          " OR abs(KalanB - KalanA - (GirenMik - CikanMik)) > 1e-9")
                         .isEmpty());
-        EXPECT_EQ(rows(books.serverPath(QString::fromUtf8(company)) + QStringLiteral("Cari.mdb"),
+        EXPECT_EQ(rows(books.serverPath(QString::fromUtf8(company)) + u"Cari.mdb"_s,
                        "SELECT Unvan FROM CariKartlar WHERE Unvan='Merkez'"),
-                  QStringList{QStringLiteral("Merkez")});
+                  QStringList{u"Merkez"_s});
     }
-    const QString cari = books.serverPath() + QStringLiteral("Cari.mdb");
+    const QString cari = books.serverPath() + u"Cari.mdb"_s;
     EXPECT_EQ(rows(cari, "SELECT CariKod FROM CariKartlar WHERE Gurup='Şube' ORDER BY CariKod"),
-              (QStringList{QStringLiteral("Şube02"), QStringLiteral("Şube03"),
-                           QStringLiteral("Şube04")}));
+              (QStringList{u"Şube02"_s, u"Şube03"_s, u"Şube04"_s}));
     EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"),
               QStringList{"12"});
     EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE CariKod='=110'"),
@@ -104,7 +102,6 @@ TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent
                      "SELECT CariKod FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
                      " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END")
                     .isEmpty());
-    EXPECT_EQ(
-        rows(books.serverPath() + QStringLiteral("Index.mdb"), "SELECT count(*) FROM Mdbindex"),
-        QStringList{"0"});
+    EXPECT_EQ(rows(books.serverPath() + u"Index.mdb"_s, "SELECT count(*) FROM Mdbindex"),
+              QStringList{"0"});
 }

@@ -84,7 +84,7 @@ TEST_F(FileCopyTest, MissingNamesAndSourceGiveTheirCodes) {
     };
     writeFile(path("src"), "x");
     const QList<Case> cases = {
-        {QStringLiteral("   "), path("a"), 100000, "Please enter a source file..."},
+        {u"   "_s, path("a"), 100000, "Please enter a source file..."},
         {path("src"), QString(), 100010, "Please enter a target file..."},
         {path("none"), path("a"), 100020, "The source file does not exist..."},
         {dir.path(), path("a"), 100020, "The source file does not exist..."},  // a folder
@@ -113,9 +113,8 @@ TEST_F(FileCopyTest, ExistingTargetIsOverwrittenOnlyOnYes) {
     messages.answers = {false};
     EXPECT_FALSE(c.CopyFile(code, text));
     EXPECT_EQ(code, 100030);
-    EXPECT_EQ(text, QStringLiteral("File copy canceled..."));
-    EXPECT_EQ(messages.asked.value(0),
-              path("dst") + QStringLiteral(" already exists.  Overwrite?"));
+    EXPECT_EQ(text, u"File copy canceled..."_s);
+    EXPECT_EQ(messages.asked.value(0), path("dst") + u" already exists.  Overwrite?"_s);
     EXPECT_EQ(readFile(path("dst")), QByteArray(5000, 'k'));
 
     messages.answers = {true};
@@ -163,7 +162,7 @@ TEST_F(FileCopyTest, VerifyFindsADifferenceAndTheBadCopyIsWipedAway) {
     writeFile(path("dst"), changed);
     EXPECT_FALSE(c.VerifyFile(code, text));
     EXPECT_EQ(code, 110000);
-    EXPECT_EQ(text, QStringLiteral("Target file is not the same as the source file..."));
+    EXPECT_EQ(text, u"Target file is not the same as the source file..."_s);
 
     // A copy that goes wrong under Verify: the source changes after its block was copied.
     code = 0;
@@ -196,7 +195,7 @@ TEST_F(FileCopyTest, ASourceThatShrinksOrVanishesDuringTheCopy) {
     QString text;
     EXPECT_FALSE(c.CopyFile(code, text));
     EXPECT_EQ(code, 62);
-    EXPECT_EQ(text, QStringLiteral("Input past end of file"));
+    EXPECT_EQ(text, u"Input past end of file"_s);
 
     // Deleting the source while it is open leaves the data readable: the copy completes whole.
     writeFile(path("src2"), pattern(20000));
@@ -213,8 +212,8 @@ TEST_F(FileCopyTest, ASourceThatShrinksOrVanishesDuringTheCopy) {
 
 TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
     TempBooks books(400);
-    const QString source = books.serverPath() + QStringLiteral("Stok.mdb");
-    const QString target = books.dir() + QStringLiteral("/Temp1.Mdb");
+    const QString source = books.serverPath() + u"Stok.mdb"_s;
+    const QString target = books.dir() + u"/Temp1.Mdb"_s;
     sqlite3* writer = nullptr;
     ASSERT_EQ(sqlite3_open(source.toUtf8().constData(), &writer), SQLITE_OK);
     sqlite3_busy_timeout(writer, 0);
@@ -230,8 +229,7 @@ TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
 
     int tried = 0, refused = 0;
     const auto result = filecopy::copyDatabaseFile(
-        QString(source).replace(QStringLiteral("Stok.mdb"), QStringLiteral("Stok.Mdb")), target,
-        nullptr, [&](int) {
+        QString(source).replace(u"Stok.mdb"_s, u"Stok.Mdb"_s), target, nullptr, [&](int) {
             ++tried;
             if (sqlite3_exec(writer, "UPDATE StokKartlar SET KalanB = KalanB + 1", nullptr, nullptr,
                              nullptr) == SQLITE_BUSY)
@@ -259,10 +257,9 @@ TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
 
 TEST(CopyDatabaseFile, AMissingSourceFailsWithoutCreatingTheTarget) {
     QTemporaryDir dir;
-    const auto result =
-        filecopy::copyDatabaseFile(dir.filePath(QStringLiteral("01Stok.Mdb")),
-                                   dir.filePath(QStringLiteral("Temp1.Mdb")), nullptr);
+    const auto result = filecopy::copyDatabaseFile(dir.filePath(u"01Stok.Mdb"_s),
+                                                   dir.filePath(u"Temp1.Mdb"_s), nullptr);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errCode, 100020);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("Temp1.Mdb"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"Temp1.Mdb"_s)));
 }

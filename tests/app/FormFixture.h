@@ -1,7 +1,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <stdexcept>
 
@@ -60,6 +62,35 @@ class FormTest : public ::testing::Test {
     QString ip() const {
         return settings.GetSetting(app::SettingsSection, app::KeyServerPath, u"-"_s);
     }
+    QString registry(const QString& name) const {
+        return settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, name);
+    }
+    void setRegistry(const QString& name, const QString& value) {
+        settings.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, name, value);
+    }
+};
+
+/// The same window shown, active and set up, as the operator finds it.
+class WindowTest : public FormTest {
+  protected:
+    std::unique_ptr<TerminalForm> f;
+
+    void start() {
+        app::TerminalContext c = context(u"terminal"_s, books.serverPath());
+        c.labelPdfFolder = program.filePath(u"labels"_s);
+        f = std::make_unique<TerminalForm>(c);
+        ASSERT_TRUE(f->Form_Load());
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+        f->Form_Activate();
+        QCoreApplication::processEvents();
+    }
+    template <class T>
+    T* c(const char* name) {
+        return child<T>(f.get(), name);
+    }
+    bool shown(const char* name) { return c<QWidget>(name)->isVisible(); }
 };
 
 }  // namespace testing_support

@@ -214,10 +214,7 @@ TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
         f->setGeometry(40, 50, 800, 600);
         f->close();
     }
-    auto value = [&](const char* name) {
-        return settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                         QString::fromUtf8(name));
-    };
+    auto value = [&](const char* name) { return registry(QString::fromUtf8(name)); };
     for (const char* name : {"TerTop", "TerLeft", "TerWidth", "TerHeight"})
         EXPECT_FALSE(value(name).isEmpty()) << name;
 
@@ -238,8 +235,7 @@ TEST_F(FormTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothi
                                   {"TerLeft", "900000"},
                                   {"TerWidth", "12000"},
                                   {"TerHeight", "9000"}})
-        settings.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                   QString::fromUtf8(name), QString::fromUtf8(v));
+        setRegistry(QString::fromUtf8(name), QString::fromUtf8(v));
     {
         auto f = form();
         ASSERT_TRUE(f->Form_Load());
@@ -247,16 +243,13 @@ TEST_F(FormTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothi
         f->Form_Activate();
         EXPECT_LT(f->frameGeometry().left(), 5000);
     }
-    settings.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"TerTop"_s,
-                               u"unchanged"_s);
+    setRegistry(u"TerTop"_s, u"unchanged"_s);
     {
         auto f = form(u"terminal"_s, u"/nonexistent/01"_s);
         EXPECT_FALSE(f->Form_Load());
         f->close();
     }
-    EXPECT_EQ(
-        settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"TerTop"_s),
-        u"unchanged"_s);
+    EXPECT_EQ(registry(u"TerTop"_s), u"unchanged"_s);
 }
 
 TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {

@@ -21,21 +21,8 @@ using namespace testing_support;
 
 namespace {
 
-class GridTest : public FormTest {
+class GridTest : public WindowTest {
   protected:
-    std::unique_ptr<TerminalForm> f;
-    void start() {
-        f = form();
-        ASSERT_TRUE(f->Form_Load());
-        f->show();
-        QApplication::setActiveWindow(f.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
-        f->Form_Activate();
-    }
-    template <class T>
-    T* c(const char* name) {
-        return child<T>(f.get(), name);
-    }
     data::DataControl* temp() { return child<data::DataControl>(f.get(), "DataTemp"); }
     void clickHeader(QTableView* grid, int column) {
         QHeaderView* h = grid->horizontalHeader();

@@ -145,42 +145,44 @@ TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
         EXPECT_EQ(found(QString::fromUtf8(text)), QString()) << text;
 }
 
-TEST_F(EntryTest, SaleBookingAddsQuantityAmountAndVat) {
-    current(u"ST000008"_s);
-    entry::BookingInput in{false, 4, false, u"DENEME ÜRÜN"_s};
-    ASSERT_TRUE(entry::book(temp.recordset(), company.get(), in));
-    EXPECT_EQ(card(u"ST000008"_s, u"KalanB"_s).toDouble(), 4);
-    EXPECT_EQ(card(u"ST000008"_s, u"GirenTutar"_s).toDouble(), 10);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"Kar"_s).toDouble(), 1.8);
-    EXPECT_EQ(card(u"ST000008"_s, u"Fiyat2"_s).toDouble(), 2.5);
-    ASSERT_TRUE(entry::book(temp.recordset(), company.get(), in));
-    EXPECT_EQ(card(u"ST000008"_s, u"KalanB"_s).toDouble(), 8);
-    EXPECT_EQ(card(u"ST000008"_s, u"GirenTutar"_s).toDouble(), 20);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"Kar"_s).toDouble(), 3.6);
-
-    // The search box no longer names the card: nothing is booked.
-    in.searchText = u"DENEME"_s;
-    EXPECT_FALSE(entry::book(temp.recordset(), company.get(), in));
-    EXPECT_EQ(card(u"ST000008"_s, u"KalanB"_s).toDouble(), 8);
-}
-
-TEST_F(EntryTest, PriceEntrySetsThePriceAndBooksNoQuantity) {
-    current(u"ST000008"_s);
-    entry::book(temp.recordset(), company.get(), {false, 3, false, u"DENEME ÜRÜN"_s});
-    ASSERT_TRUE(
-        entry::book(temp.recordset(), company.get(), {false, 4.25, true, u"DENEME ÜRÜN"_s}));
-    EXPECT_EQ(card(u"ST000008"_s, u"KalanB"_s).toDouble(), 3);
-    EXPECT_EQ(card(u"ST000008"_s, u"Fiyat"_s).toDouble(), 4.25);
-    EXPECT_EQ(card(u"ST000008"_s, u"Fiyat2"_s).toDouble(), 4.25);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"GirenTutar"_s).toDouble(), 12.75);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"Kar"_s).toDouble(), 12.75 * 0.18);
-}
-
-TEST_F(EntryTest, WithoutTheCompanyCardTheLineKeepsItsVatRate) {
-    current(u"ST000008"_s);
-    ASSERT_TRUE(entry::book(temp.recordset(), nullptr, {false, 2, false, u"DENEME ÜRÜN"_s}));
-    EXPECT_EQ(card(u"ST000008"_s, u"Kdv"_s).toDouble(), 18);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"Kar"_s).toDouble(), 0.9);
+TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
+    // ST000008 sells at 2,5 with 18 % VAT; each step books on its line, or clears it.
+    enum Kind { Sale, SaleWithoutCompanyCard, Price, Clear };
+    const struct Step {
+        Kind kind;
+        double value;
+        const char* searchText;
+        bool booked;
+        double kalanB, amount, vat, price;
+    } steps[] = {
+        {Sale, 4, "DENEME ÜRÜN", true, 4, 10, 1.8, 2.5},
+        {Sale, 4, "DENEME ÜRÜN", true, 8, 20, 3.6, 2.5},
+        {Sale, 4, "DENEME", false, 8, 20, 3.6, 2.5},  // the box no longer names the card
+        {Clear, 0, "", true, 0, 0, 0, 2.5},
+        {Sale, 1, "DENEME ÜRÜN", true, 1, 2.5, 0.45, 2.5},  // only the new scan is charged
+        {SaleWithoutCompanyCard, 2, "DENEME ÜRÜN", true, 3, 7.5, 1.35, 2.5},  // same VAT rate
+        {Price, 4.25, "DENEME ÜRÜN", true, 3, 12.75, 12.75 * 0.18, 4.25},
+    };
+    const QString code = u"ST000008"_s;
+    for (const Step& k : steps) {
+        SCOPED_TRACE(testing::Message() << k.kind << ' ' << k.value);
+        current(code);
+        if (k.kind == Clear) {
+            entry::clearLine(temp.recordset(), false);
+        } else {
+            const entry::BookingInput in{false, k.value, k.kind == Price,
+                                         QString::fromUtf8(k.searchText)};
+            EXPECT_EQ(entry::book(temp.recordset(),
+                                  k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in),
+                      k.booked);
+        }
+        EXPECT_DOUBLE_EQ(card(code, u"KalanB"_s).toDouble(), k.kalanB);
+        EXPECT_DOUBLE_EQ(card(code, u"GirenTutar"_s).toDouble(), k.amount);
+        EXPECT_DOUBLE_EQ(card(code, u"Kar"_s).toDouble(), k.vat);
+        EXPECT_DOUBLE_EQ(card(code, u"Fiyat2"_s).toDouble(), k.price);
+        EXPECT_DOUBLE_EQ(card(code, u"Fiyat"_s).toDouble(), k.price);
+        EXPECT_DOUBLE_EQ(card(code, u"Kdv"_s).toDouble(), 18);
+    }
 }
 
 TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
@@ -214,21 +216,6 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     current(u"ST000004"_s);
     EXPECT_FALSE(entry::book(temp.recordset(), nullptr, {true, 1, false, QString()}));
     EXPECT_TRUE(card(u"ST000004"_s, u"KalanB"_s).isNull());
-}
-
-TEST_F(EntryTest, ClearingALineThenRescanningChargesOnlyTheNewScan) {
-    current(u"ST000008"_s);
-    entry::book(temp.recordset(), company.get(), {false, 2, false, u"DENEME ÜRÜN"_s});
-    const double oneAmount = card(u"ST000008"_s, u"GirenTutar"_s).toDouble() / 2;
-    const double oneVat = card(u"ST000008"_s, u"Kar"_s).toDouble() / 2;
-    entry::clearLine(temp.recordset(), false);
-    for (const char* field : {"KalanB", "GirenTutar", "Kar"})
-        EXPECT_EQ(card(u"ST000008"_s, QString::fromLatin1(field)).toDouble(), 0) << field;
-    current(u"ST000008"_s);
-    entry::book(temp.recordset(), company.get(), {false, 1, false, u"DENEME ÜRÜN"_s});
-    EXPECT_EQ(card(u"ST000008"_s, u"KalanB"_s).toDouble(), 1);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"GirenTutar"_s).toDouble(), oneAmount);
-    EXPECT_DOUBLE_EQ(card(u"ST000008"_s, u"Kar"_s).toDouble(), oneVat);
 }
 
 TEST(GridRules, SortRewritesTheOrderOfTheRecordSource) {

@@ -44,7 +44,7 @@ TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
     EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
     EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), u"Terminal 3"_s);
     EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
-    EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.serverPath() + u"Stok.mdb"_s));
+    EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));
 
     auto* cari = child<data::DataControl>(f.get(), "DataCari");
     ASSERT_TRUE(cari->isOpen());
@@ -89,7 +89,7 @@ TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
 }
 
 TEST_F(FormTest, AForeignFileWhereTheAccountsShouldBeEndsTheStart) {
-    writeFile(books.serverPath() + u"Cari.mdb"_s, "garbage, not a database");
+    writeFile(books.file("01", "Cari"), "garbage, not a database");
     auto f = form();
     EXPECT_FALSE(f->Form_Load());
     EXPECT_EQ(messages.said, QStringList{NoConnection});

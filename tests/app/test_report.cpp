@@ -72,13 +72,13 @@ TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
     const QByteArray report = readFile(out.filePath(u"reports/KADIKÖY ŞUBESİ.txt"_s));
     EXPECT_EQ(report.count("     Eksik     Fazla     Stok Adı\r\n"), 2);
     const int cards =
-        count(books.serverPath(u"02"_s) + u"Stok.mdb"_s,
+        count(books.file("02", "Stok"),
               u"SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB+KalanA<>0"_s);
     EXPECT_EQ(report.count("\r\n"), 2 * (cards + 4));
     EXPECT_TRUE(QFile::exists(out.filePath(u"desktop/KADIKÖY ŞUBESİ.desktop"_s)));
 
     // A count with nothing left to report writes nothing.
-    data::Database::open(books.serverPath(u"02"_s) + u"Stok.mdb"_s)
+    data::Database::open(books.file("02", "Stok"))
         ->execute(u"UPDATE StokKartlar SET KalanB=0, KalanA=0"_s);
     f = make();
     child<QCheckBox>(f.get(), "Check1(1)")->setChecked(true);

@@ -182,7 +182,7 @@ TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
 }
 
 TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
-    const QString branch = books.serverPath(u"04"_s) + u"Stok.mdb"_s;
+    const QString branch = books.file("04", "Stok");
     data::Database::open(branch)->execute(
         u"UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000005'"_s);
     data::Database::open(branch)->execute(
@@ -214,7 +214,7 @@ TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
 }
 
 TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
-    const QString branch = books.serverPath(u"03"_s) + u"Stok.mdb"_s;
+    const QString branch = books.file("03", "Stok");
     ASSERT_TRUE(QFile::remove(branch));
     start();
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
@@ -415,10 +415,10 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamam) {
     EXPECT_FALSE(shown("Frame3"));
     EXPECT_TRUE(shown("Frame1"));
     // The invoice goes to the books the terminal started with.
-    EXPECT_EQ(text(books.serverPath() + u"Fatura.mdb"_s,
+    EXPECT_EQ(text(books.file("01", "Fatura"),
                    u"SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"_s),
               u"S00001|%1|%2"_s.arg(title).arg(total));
-    EXPECT_EQ(count(books.serverPath() + u"Fatura.mdb"_s, u"SELECT count(*) FROM FatHareket"_s), 2);
+    EXPECT_EQ(count(books.file("01", "Fatura"), u"SELECT count(*) FROM FatHareket"_s), 2);
     EXPECT_EQ(
         count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket WHERE Nerde='F'"_s),
         2);

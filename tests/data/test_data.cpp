@@ -23,8 +23,8 @@ namespace {
 class DataTest : public ::testing::Test {
   protected:
     TempBooks books{60};
-    QString stock() const { return books.serverPath() + u"Stok.mdb"_s; }
-    QString accounts() const { return books.serverPath() + u"Cari.mdb"_s; }
+    QString stock() const { return books.file("01", "Stok"); }
+    QString accounts() const { return books.file("01", "Cari"); }
 
     std::unique_ptr<data::Recordset> open(const QString& file, const QString& source) {
         return std::make_unique<data::Recordset>(data::Database::open(file), source);
@@ -43,7 +43,7 @@ class DataTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(DataTest, OpeningNeverCreatesAndRejectsForeignFiles) {
-    const QString missing = books.serverPath(u"09"_s) + u"Stok.mdb"_s;
+    const QString missing = books.file("09", "Stok");
     EXPECT_THROW(data::Database::open(missing), DatabaseError);
     EXPECT_FALSE(QFile::exists(missing));
 
@@ -291,7 +291,7 @@ TEST_F(DataTest, RefreshDataRereadsAndWalksToTheFirstRecord) {
     EXPECT_EQ(control.recordset().AbsolutePosition(), 0);
     EXPECT_EQ(control.recordset().field(u"CariKod"_s).toString(), u"C000"_s);
 
-    control.setDatabaseName(books.serverPath(u"07"_s) + u"Cari.mdb"_s);
+    control.setDatabaseName(books.file("07", "Cari"));
     EXPECT_THROW(data::RefreshData(control), DatabaseError);
     EXPECT_FALSE(control.isOpen());
     EXPECT_THROW(control.recordset(), DatabaseError);

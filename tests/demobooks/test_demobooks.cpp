@@ -74,7 +74,7 @@ TEST(DemoBooks, BarcodesAreValidAndUnique) {
 TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent) {
     TempBooks books(80);
     const QStringList codes01 =
-        rows(books.serverPath() + u"Stok.mdb"_s, "SELECT StokKod FROM StokKartlar ORDER BY 1");
+        rows(books.file("01", "Stok"), "SELECT StokKod FROM StokKartlar ORDER BY 1");
     ASSERT_EQ(codes01.size(), 80);
     for (const char* company : {"02", "03", "04"}) {
         const QString stock = books.serverPath(QString::fromUtf8(company)) + u"Stok.mdb"_s;
@@ -88,7 +88,7 @@ TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent
                        "SELECT Unvan FROM CariKartlar WHERE Unvan='Merkez'"),
                   QStringList{u"Merkez"_s});
     }
-    const QString cari = books.serverPath() + u"Cari.mdb"_s;
+    const QString cari = books.file("01", "Cari");
     EXPECT_EQ(rows(cari, "SELECT CariKod FROM CariKartlar WHERE Gurup='Şube' ORDER BY CariKod"),
               (QStringList{u"Şube02"_s, u"Şube03"_s, u"Şube04"_s}));
     EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"),
@@ -102,6 +102,5 @@ TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent
                      "SELECT CariKod FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
                      " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END")
                     .isEmpty());
-    EXPECT_EQ(rows(books.serverPath() + u"Index.mdb"_s, "SELECT count(*) FROM Mdbindex"),
-              QStringList{"0"});
+    EXPECT_EQ(rows(books.file("01", "Index"), "SELECT count(*) FROM Mdbindex"), QStringList{"0"});
 }

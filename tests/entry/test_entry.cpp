@@ -88,7 +88,7 @@ class EntryTest : public ::testing::Test {
 
     void SetUp() override {
         wc = books.dir() + u"/Temp1.Mdb"_s;
-        QFile::copy(books.serverPath() + u"Stok.mdb"_s, wc);
+        QFile::copy(books.file("01", "Stok"), wc);
         auto db = data::Database::open(wc);
         db->execute(
             u"UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, Fiyat2=Fiyat"_s);
@@ -103,11 +103,11 @@ class EntryTest : public ::testing::Test {
         temp.setDatabaseName(wc);
         temp.setRecordSource(data::sources::FullList);
         data::RefreshData(temp);
-        cari.setDatabaseName(books.serverPath() + u"Cari.mdb"_s);
+        cari.setDatabaseName(books.file("01", "Cari"));
         cari.setRecordSource(data::sources::CariByCode);
         data::RefreshData(cari);
-        company = std::make_unique<data::Recordset>(
-            data::Database::open(books.serverPath() + u"Stok.mdb"_s), u"StokKartlar"_s);
+        company = std::make_unique<data::Recordset>(data::Database::open(books.file("01", "Stok")),
+                                                    u"StokKartlar"_s);
         company->FindFirst(data::Criteria::equals(s::StokKod, u"ST000008"_s));
         company->Edit();
         company->setField(s::StokAdi, u"DENEME ÜRÜN"_s);

@@ -189,7 +189,7 @@ TEST_F(FileCopyTest, ASourceThatShrinksOrVanishesDuringTheCopy) {
 
 TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
     TempBooks books(400);
-    const QString source = books.serverPath() + u"Stok.mdb"_s;
+    const QString source = books.file("01", "Stok");
     const QString target = books.dir() + u"/Temp1.Mdb"_s;
     sqlite3* writer = nullptr;
     ASSERT_EQ(sqlite3_open(source.toUtf8().constData(), &writer), SQLITE_OK);

@@ -40,10 +40,6 @@ class InvoiceTest : public ::testing::Test {
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9))};
     QString wc;
     QString numberFile() const { return books.dataDir() + u"/FatNo.txt"_s; }
-    QString file(const char* company, const char* kind) const {
-        return books.serverPath(QString::fromLatin1(company)) + QString::fromLatin1(kind) +
-               u".mdb"_s;
-    }
     invoicing::InvoiceRequest request(const char* company = "01", int lines = 3,
                                       const QString& title = u"AHMET'İN BAKKALI"_s) {
         wc = enteredWorkingCopy(books.serverPath(QString::fromLatin1(company)),
@@ -60,13 +56,13 @@ class InvoiceTest : public ::testing::Test {
     QStringList state() {
         QStringList s;
         for (const char* t : {"Faturalar", "FatHareket"})
-            s << text(file("01", "Fatura"),
+            s << text(books.file("01", "Fatura"),
                       u"SELECT count(*) FROM %1"_s.arg(QString::fromLatin1(t)));
-        s << text(file("01", "Stok"),
+        s << text(books.file("01", "Stok"),
                   u"SELECT count(*) || sum(CikanMik) FROM StokHareket, StokKartlar LIMIT 1"_s)
-          << text(file("01", "Cari"), u"SELECT count(*) FROM CariHareket"_s)
-          << text(file("01", "Cari"), u"SELECT sum(Borc) FROM CariKartlar"_s)
-          << text(file("01", "Index"), u"SELECT count(*) FROM Mdbindex"_s)
+          << text(books.file("01", "Cari"), u"SELECT count(*) FROM CariHareket"_s)
+          << text(books.file("01", "Cari"), u"SELECT sum(Borc) FROM CariKartlar"_s)
+          << text(books.file("01", "Index"), u"SELECT count(*) FROM Mdbindex"_s)
           << QString::fromUtf8(readFile(numberFile()))
           << text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s);
         return s;
@@ -92,40 +88,43 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
     EXPECT_DOUBLE_EQ(result.vat, vat);
     EXPECT_EQ(readFile(numberFile()), QByteArray("\"00001\"\r\n"));
 
-    EXPECT_EQ(text(file("01", "Fatura"),
+    EXPECT_EQ(text(books.file("01", "Fatura"),
                    u"SELECT "
                    "FaturaNo||'|'||FatTarih||'|'||FatCari||'|'||Nakit||'|'||DigerId||'|'||Unvan||'|"
                    "'||Gurup||'|'||KdvHarDahil||'|'||(FatTop=Toplam) FROM Faturalar"_s),
               u"S00001|2026-12-06|C009|1|261|AHMET'İN BAKKALI|Müşteri|0|1"_s);
-    EXPECT_DOUBLE_EQ(number(file("01", "Fatura"), u"SELECT FatTop FROM Faturalar"_s), total);
+    EXPECT_DOUBLE_EQ(number(books.file("01", "Fatura"), u"SELECT FatTop FROM Faturalar"_s), total);
     // Lines in name order, each with a serial number of its own (serials from 262 in a year that
     // began with a document number).
-    EXPECT_EQ(column(file("01", "Fatura"), u"SELECT SeriNoDiger FROM FatHareket ORDER BY rowid"_s),
-              (QStringList{"262", "263", "264"}));
-    EXPECT_EQ(column(file("01", "Fatura"), u"SELECT Stok FROM FatHareket ORDER BY rowid"_s), names);
-    EXPECT_EQ(count(file("01", "Fatura"),
+    EXPECT_EQ(
+        column(books.file("01", "Fatura"), u"SELECT SeriNoDiger FROM FatHareket ORDER BY rowid"_s),
+        (QStringList{"262", "263", "264"}));
+    EXPECT_EQ(column(books.file("01", "Fatura"), u"SELECT Stok FROM FatHareket ORDER BY rowid"_s),
+              names);
+    EXPECT_EQ(count(books.file("01", "Fatura"),
                     u"SELECT count(*) FROM FatHareket WHERE FatHarNo='S00001' AND "
                     "FatGirisCikis=0 AND FatCari='C009' "
                     "AND FatAciklama=Stok AND DigerId='261' AND Nerde='F' AND "
                     "Yeni=1 AND Tarih='06.12.2026 14:05'"_s),
               3);
-    EXPECT_EQ(count(file("01", "Stok"),
+    EXPECT_EQ(count(books.file("01", "Stok"),
                     u"SELECT count(*) FROM StokHareket WHERE Aciklama='00001 Nolu "
                     "Satış Faturası ile' AND GirisCikis='Satış' "
                     "AND Carisi='C009' AND Nerde='F' AND Unvan='AHMET''İN BAKKALI' "
                     "AND Yeni=1 AND Server=0 AND Sube IS NULL "
                     "AND Tarih='2026-12-06 14:05:09'"_s),
               3);
-    EXPECT_EQ(column(file("01", "Cari"),
+    EXPECT_EQ(column(books.file("01", "Cari"),
                      u"SELECT CariHarKod||'|'||Aciklama||'|'||Carisi||'|'||Nerde "
                      "FROM CariHareket ORDER BY rowid"_s),
               (QStringList{u"C009|S00001 Nolu Satış Faturası ile |C009|F"_s,
                            u"=110|S00001 Nolu Satış Faturası ile |=110|F"_s}));
     EXPECT_DOUBLE_EQ(
-        number(file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='C009'"_s),
+        number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='C009'"_s),
         560 + total);
     EXPECT_DOUBLE_EQ(
-        number(file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s), vat);
+        number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s),
+        vat);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
 
     // The next invoice takes the next number; the file keeps its width.
@@ -142,7 +141,7 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     EXPECT_EQ(state(), before);
 
     r = request("01", 3, u"YOK BÖYLE BİR MÜŞTERİ"_s);
-    data::Database::open(file("01", "Cari"))
+    data::Database::open(books.file("01", "Cari"))
         ->execute(u"DELETE FROM CariKartlar WHERE CariKod='=110'"_s);
     before = state();
     try {
@@ -159,9 +158,9 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar=0, Kdv=0"_s);
     const invoicing::InvoiceResult result = invoicing::createInvoice(r);
     EXPECT_EQ(result.key, u"S00042"_s);
-    EXPECT_EQ(
-        count(file("01", "Cari"), u"SELECT count(*) FROM CariHareket WHERE CariHarKod='=110'"_s),
-        0);
+    EXPECT_EQ(count(books.file("01", "Cari"),
+                    u"SELECT count(*) FROM CariHareket WHERE CariHarKod='=110'"_s),
+              0);
 }
 
 TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {

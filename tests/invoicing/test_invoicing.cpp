@@ -13,7 +13,7 @@ using namespace testing_support;
 TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
     TempBooks books(60);
     const QString wc = books.dir() + u"/Temp1.Mdb"_s;
-    ASSERT_TRUE(QFile::copy(books.serverPath() + u"Stok.mdb"_s, wc));
+    ASSERT_TRUE(QFile::copy(books.file("01", "Stok"), wc));
     auto db = data::Database::open(wc);
     db->execute(u"UPDATE StokKartlar Set KalanB=0, GirenTutar=0"_s);
     data::DataControl temp(u"DataTemp"_s);

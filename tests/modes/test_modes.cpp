@@ -22,7 +22,7 @@ class ModesTest : public ::testing::Test {
     QString copy() {
         const QString path = books.dir() + u"/Temp1.Mdb"_s;
         QFile::remove(path);
-        QFile::copy(books.serverPath(u"02"_s) + u"Stok.mdb"_s, path);
+        QFile::copy(books.file("02", "Stok"), path);
         return path;
     }
 };
@@ -30,8 +30,7 @@ class ModesTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ModesTest, TargetListsHoldTheWorkKindsAccountsInCodeOrder) {
-    data::Recordset cari(data::Database::open(books.serverPath() + u"Cari.mdb"_s),
-                         data::sources::CariByCode);
+    data::Recordset cari(data::Database::open(books.file("01", "Cari")), data::sources::CariByCode);
     EXPECT_EQ(modes::targetTitles(cari, modes::WorkKind::Warehouse),
               (QStringList{u"KADIKÖY ŞUBESİ"_s, u"BEŞİKTAŞ ŞUBESİ"_s, u"ÜSKÜDAR ŞUBESİ"_s}));
     const QStringList customers = modes::targetTitles(cari, modes::WorkKind::Account);
@@ -51,8 +50,7 @@ TEST(Paths, DataDirectoryAndBranchNumbers) {
 }
 
 TEST_F(ModesTest, BalanceTextSaysWhichSideAndFindsTitlesWithApostrophes) {
-    data::Recordset cari(data::Database::open(books.serverPath() + u"Cari.mdb"_s),
-                         data::sources::CariByCode);
+    data::Recordset cari(data::Database::open(books.file("01", "Cari")), data::sources::CariByCode);
     EXPECT_EQ(modes::balanceText(cari, u"KAYA BAKKALİYESİ"_s), u"1.650,75 Alacaklı"_s);
     EXPECT_EQ(modes::balanceText(cari, u"YILMAZ GIDA LTD.ŞTİ."_s), u"8.500,00 Boçlu"_s);
     EXPECT_EQ(modes::balanceText(cari, u"AHMET'İN BAKKALI"_s), u"560,00 Boçlu"_s);

@@ -35,10 +35,6 @@ class PostingTest : public ::testing::Test {
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(10, 30, 15))};
     QString wc;
 
-    QString file(const char* company, const char* kind) const {
-        return books.serverPath(QString::fromLatin1(company)) + QString::fromLatin1(kind) +
-               u".mdb"_s;
-    }
     posting::PostingRequest request(bool warehouse, bool sale, const QString& company,
                                     const QString& title, int index) {
         wc = enteredWorkingCopy(books.serverPath(company), books.dir() + u"/Temp1.Mdb"_s, 4);
@@ -62,11 +58,12 @@ class PostingTest : public ::testing::Test {
     QStringList snapshot() {
         QStringList s;
         for (const char* c : {"01", "02"}) {
-            s << QString::number(rows(file(c, "Cari"), u"CariHareket"_s))
-              << QString::number(rows(file(c, "Stok"), u"StokHareket"_s))
-              << QString::number(rows(file(c, "Index"), u"Mdbindex"_s))
-              << text(file(c, "Cari"), u"SELECT sum(Borc)+sum(Alacak) FROM CariKartlar"_s)
-              << text(file(c, "Stok"), u"SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar"_s);
+            s << QString::number(rows(books.file(c, "Cari"), u"CariHareket"_s))
+              << QString::number(rows(books.file(c, "Stok"), u"StokHareket"_s))
+              << QString::number(rows(books.file(c, "Index"), u"Mdbindex"_s))
+              << text(books.file(c, "Cari"), u"SELECT sum(Borc)+sum(Alacak) FROM CariKartlar"_s)
+              << text(books.file(c, "Stok"),
+                      u"SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar"_s);
         }
         s << text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s);
         return s;
@@ -77,7 +74,7 @@ class PostingTest : public ::testing::Test {
 
 TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     TempBooks books(5);
-    const QString index = books.serverPath() + u"Index.mdb"_s;
+    const QString index = books.file("01", "Index");
     EXPECT_EQ(draw(index, false, u"2020"_s), u"201"_s);
     EXPECT_EQ(text(index, u"SELECT Tarih FROM Tarih"_s), u"2020"_s);
     EXPECT_EQ(text(index, u"SELECT Indexi || '/' || Serino FROM Mdbindex"_s), u"201/201"_s);
@@ -124,10 +121,10 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
     const QString code =
         text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"_s);
     const double qty = number(wc, u"SELECT KalanB FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const double in02 =
-        number(file("02", "Stok"), u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const double out01 =
-        number(file("01", "Stok"), u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code});
+    const double in02 = number(books.file("02", "Stok"),
+                               u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code});
+    const double out01 = number(books.file("01", "Stok"),
+                                u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code});
 
     const posting::PostingResult result = posting::postWorkingSet(r);
     ASSERT_TRUE(result.posted);
@@ -136,28 +133,29 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
     EXPECT_DOUBLE_EQ(result.total, total);
 
     // The branch's books: against "Merkez", the goods come in.
-    EXPECT_EQ(text(file("02", "Cari"),
+    EXPECT_EQ(text(books.file("02", "Cari"),
                    u"SELECT "
                    "CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Borc||'|'||Carisi||'|'||"
                    "DigerId||'|'||Nerde||'|'||Sube||'|'||Tarih FROM CariHareket"_s),
               u"M01|Alış ile|%1|0.0|M01|261|S|01|2026-12-06 10:30:15"_s.arg(total));
     EXPECT_DOUBLE_EQ(
-        number(file("02", "Cari"), u"SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"_s),
+        number(books.file("02", "Cari"), u"SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"_s),
         total);
-    EXPECT_EQ(text(file("02", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s),
-              u"Alacak"_s);
     EXPECT_EQ(
-        text(file("02", "Stok"),
+        text(books.file("02", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s),
+        u"Alacak"_s);
+    EXPECT_EQ(
+        text(books.file("02", "Stok"),
              u"SELECT "
              "StokHarKod||'|'||Tarih||'|'||GirisCikis||'|'||Carisi||'|'||DigerId||'|'||Nerde||"
              "'|'||Sube||'|'||Unvan||'|'||Miktar FROM StokHareket WHERE StokHarKod=?"_s,
              {code}),
         u"%1|06.12.2026 10:30|Alış|M01|261|C|01|KADIKÖY ŞUBESİ|%2"_s.arg(code).arg(qty, 0, 'f', 1));
+    EXPECT_EQ(number(books.file("02", "Stok"),
+                     u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
+              in02 + qty);
     EXPECT_EQ(
-        number(file("02", "Stok"), u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
-        in02 + qty);
-    EXPECT_EQ(
-        count(file("02", "Stok"),
+        count(books.file("02", "Stok"),
               u"SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON k.StokKod=h.StokHarKod "
               "WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND h.Maliyet=k.gFiyat AND "
               "h.Aciklama=k.StokAdi||' İle' AND h.SatTar='2026-12-06 10:30:15'"_s),
@@ -165,28 +163,28 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
 
     // The head office's books: against "Şube02", the goods go out.
     EXPECT_EQ(
-        text(file("01", "Cari"),
+        text(books.file("01", "Cari"),
              u"SELECT CariHarKod||'|'||Aciklama||'|'||Borc||'|'||Carisi||'|'||DigerId||'|'||Sube "
              "FROM CariHareket"_s),
         u"Şube02|Satış ile|%1|KADIKÖY ŞUBESİ|261|01"_s.arg(total));
     EXPECT_DOUBLE_EQ(
-        number(file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"_s),
+        number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"_s),
         total);
     EXPECT_EQ(
-        text(file("01", "Stok"),
+        text(books.file("01", "Stok"),
              u"SELECT GirisCikis||'|'||Carisi||'|'||Sube FROM StokHareket WHERE StokHarKod=?"_s,
              {code}),
         u"Satış|Şube02|02"_s);
-    EXPECT_EQ(
-        number(file("01", "Stok"), u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
-        out01 + qty);
-    EXPECT_EQ(rows(file("01", "Stok"), u"StokHareket"_s), 4);
+    EXPECT_EQ(number(books.file("01", "Stok"),
+                     u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
+              out01 + qty);
+    EXPECT_EQ(rows(books.file("01", "Stok"), u"StokHareket"_s), 4);
 
     // The working set is empty; the counter belongs to the branch's books.
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"_s), 0);
-    EXPECT_EQ(text(file("02", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
+    EXPECT_EQ(text(books.file("02", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
               u"261"_s);
-    EXPECT_EQ(rows(file("01", "Index"), u"Mdbindex"_s), 0);
+    EXPECT_EQ(rows(books.file("01", "Index"), u"Mdbindex"_s), 0);
     // Posting again finds nothing to post.
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
 }
@@ -196,30 +194,31 @@ TEST_F(PostingTest, AnAccountPurchaseCreditsTheCustomerFoundByItsTitle) {
     const double total = entered();
     ASSERT_TRUE(posting::postWorkingSet(r).posted);
     EXPECT_EQ(
-        text(file("01", "Cari"),
+        text(books.file("01", "Cari"),
              u"SELECT CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Carisi FROM CariHareket"_s),
         u"C009|Alış ile|%1|AHMET'İN BAKKALI"_s.arg(total));
     // Borc 560 stood; the credit turns the balance.
-    EXPECT_EQ(text(file("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
-              total > 560 ? u"Alacak"_s : u"Borç"_s);
+    EXPECT_EQ(
+        text(books.file("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
+        total > 560 ? u"Alacak"_s : u"Borç"_s);
     EXPECT_DOUBLE_EQ(
-        number(file("01", "Cari"), u"SELECT Bakiye FROM CariKartlar WHERE CariKod='C009'"_s),
+        number(books.file("01", "Cari"), u"SELECT Bakiye FROM CariKartlar WHERE CariKod='C009'"_s),
         std::abs(total - 560));
-    EXPECT_EQ(text(file("01", "Stok"),
+    EXPECT_EQ(text(books.file("01", "Stok"),
                    u"SELECT group_concat(DISTINCT "
                    "GirisCikis||'|'||Sube||'|'||Carisi) FROM StokHareket"_s),
               u"Alış|C009|C009"_s);
-    EXPECT_EQ(rows(file("01", "Cari"), u"CariHareket"_s), 1);
+    EXPECT_EQ(rows(books.file("01", "Cari"), u"CariHareket"_s), 1);
 }
 
 TEST_F(PostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
     auto r = request(true, false, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0);
-    data::Database::open(file("02", "Cari"))
+    data::Database::open(books.file("02", "Cari"))
         ->execute(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);
-    data::Database::open(file("01", "Cari"))
+    data::Database::open(books.file("01", "Cari"))
         ->execute(u"DELETE FROM CariKartlar WHERE CariKod='Şube02'"_s);
     const QString code = text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"_s);
-    data::Database::open(file("01", "Stok"))
+    data::Database::open(books.file("01", "Stok"))
         ->query(u"DELETE FROM StokKartlar WHERE StokKod=?"_s, {code});
     const QStringList before = snapshot();
     try {
@@ -235,17 +234,17 @@ TEST_F(PostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
 
 TEST_F(PostingTest, ABrokenCounterOrALockedFileWritesNothing) {
     auto r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
-    data::Database::open(file("01", "Index"))
+    data::Database::open(books.file("01", "Index"))
         ->execute(u"INSERT INTO Mdbindex VALUES ('2026', '26a', '261')"_s);
     QStringList before = snapshot();
     EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
     EXPECT_EQ(snapshot(), before);
-    data::Database::open(file("01", "Index"))->execute(u"DELETE FROM Mdbindex"_s);
+    data::Database::open(books.file("01", "Index"))->execute(u"DELETE FROM Mdbindex"_s);
 
     // Another program writing the customer file: the posting waits, then gives up whole.
     before = snapshot();
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(file("01", "Cari").toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(books.file("01", "Cari").toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -258,8 +257,8 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     auto r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
-    EXPECT_EQ(rows(file("01", "Index"), u"Mdbindex"_s), 0);
-    EXPECT_EQ(rows(file("01", "Cari"), u"CariHareket"_s), 0);
+    EXPECT_EQ(rows(books.file("01", "Index"), u"Mdbindex"_s), 0);
+    EXPECT_EQ(rows(books.file("01", "Cari"), u"CariHareket"_s), 0);
 
     clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
     r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
@@ -267,7 +266,7 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 1)));
     r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
     EXPECT_EQ(posting::postWorkingSet(r).documentNumber, u"271"_s);
-    EXPECT_EQ(rows(file("01", "Index"), u"Tarih"_s), 2);
+    EXPECT_EQ(rows(books.file("01", "Index"), u"Tarih"_s), 2);
 }
 
 TEST(HeadOffice, IsFoundFromTheDataDirectoryNotFromAFolderNamedCari) {
@@ -279,8 +278,8 @@ TEST(HeadOffice, IsFoundFromTheDataDirectoryNotFromAFolderNamedCari) {
 
 TEST(Counters, DrawingManyAtOnceGivesWhatDrawingOneByOneGives) {
     TempBooks a(5), b(5);
-    const QString one = a.serverPath() + u"Index.mdb"_s;
-    const QString many = b.serverPath() + u"Index.mdb"_s;
+    const QString one = a.file("01", "Index");
+    const QString many = b.file("01", "Index");
     QStringList expected;
     expected << draw(one, false, u"2026"_s);
     for (int i = 0; i < 11; ++i)

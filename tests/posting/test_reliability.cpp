@@ -100,15 +100,14 @@ class ReliabilityTest : public ::testing::Test {
                              u"SELECT 'half posting ' || DigerId FROM StokHareket "
                              "GROUP BY DigerId HAVING count(*) <> 4"_s);
         }
-        const QStringList branchDocs = rows(books.serverPath(u"02"_s) + u"Cari.mdb"_s,
-                                            u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s);
-        const QStringList headDocs = rows(books.serverPath(u"01"_s) + u"Cari.mdb"_s,
-                                          u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s);
+        const QStringList branchDocs =
+            rows(books.file("02", "Cari"), u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s);
+        const QStringList headDocs =
+            rows(books.file("01", "Cari"), u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s);
         if (branchDocs != headDocs) problems << u"the two sides hold different documents"_s;
         if (QSet<QString>(branchDocs.begin(), branchDocs.end()).size() != branchDocs.size())
             problems << u"a document number was drawn twice"_s;
-        const QString counter =
-            text(books.serverPath(u"02"_s) + u"Index.mdb"_s, u"SELECT Indexi FROM Mdbindex"_s);
+        const QString counter = text(books.file("02", "Index"), u"SELECT Indexi FROM Mdbindex"_s);
         if (counter.mid(2).toInt() != branchDocs.size())
             problems << u"counter %1 after %2 postings"_s.arg(counter).arg(branchDocs.size());
         problems.removeAll(QString());
@@ -208,5 +207,5 @@ TEST_F(ReliabilityTest, AnInvoicingTerminalKilledAtAnyMomentLeavesWholeInvoicesO
         ASSERT_EQ(invoiceInconsistencies(books, before.path()), QStringList())
             << "after trial " << trial;
     }
-    EXPECT_GT(count(books.serverPath() + u"Fatura.mdb"_s, u"SELECT count(*) FROM Faturalar"_s), 0);
+    EXPECT_GT(count(books.file("01", "Fatura"), u"SELECT count(*) FROM Faturalar"_s), 0);
 }

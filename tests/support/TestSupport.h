@@ -46,6 +46,10 @@ class TempBooks {
     QString serverPath(const QString& company = u"01"_s) const {
         return dataDir() + u'/' + company;
     }
+    /// A company's books file, e.g. file("02", "Cari") for ".../RezoruviZada/02Cari.mdb".
+    QString file(const char* company, const char* kind) const {
+        return serverPath(QString::fromLatin1(company)) + QString::fromLatin1(kind) + u".mdb"_s;
+    }
 
   private:
     QTemporaryDir m_dir;

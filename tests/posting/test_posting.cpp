@@ -118,13 +118,15 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
 TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
     auto r = request(true, true, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0);
     const double total = entered();
+    const QString cari01 = books.file("01", "Cari"), stok01 = books.file("01", "Stok");
+    const QString cari02 = books.file("02", "Cari"), stok02 = books.file("02", "Stok");
     const QString code =
         text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"_s);
     const double qty = number(wc, u"SELECT KalanB FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const double in02 = number(books.file("02", "Stok"),
-                               u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const double out01 = number(books.file("01", "Stok"),
-                                u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code});
+    const double in02 =
+        number(stok02, u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code});
+    const double out01 =
+        number(stok01, u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code});
 
     const posting::PostingResult result = posting::postWorkingSet(r);
     ASSERT_TRUE(result.posted);
@@ -133,29 +135,25 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
     EXPECT_DOUBLE_EQ(result.total, total);
 
     // The branch's books: against "Merkez", the goods come in.
-    EXPECT_EQ(text(books.file("02", "Cari"),
+    EXPECT_EQ(text(cari02,
                    u"SELECT "
                    "CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Borc||'|'||Carisi||'|'||"
                    "DigerId||'|'||Nerde||'|'||Sube||'|'||Tarih FROM CariHareket"_s),
               u"M01|Alış ile|%1|0.0|M01|261|S|01|2026-12-06 10:30:15"_s.arg(total));
-    EXPECT_DOUBLE_EQ(
-        number(books.file("02", "Cari"), u"SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"_s),
-        total);
+    EXPECT_DOUBLE_EQ(number(cari02, u"SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"_s),
+                     total);
+    EXPECT_EQ(text(cari02, u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s), u"Alacak"_s);
     EXPECT_EQ(
-        text(books.file("02", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s),
-        u"Alacak"_s);
-    EXPECT_EQ(
-        text(books.file("02", "Stok"),
+        text(stok02,
              u"SELECT "
              "StokHarKod||'|'||Tarih||'|'||GirisCikis||'|'||Carisi||'|'||DigerId||'|'||Nerde||"
              "'|'||Sube||'|'||Unvan||'|'||Miktar FROM StokHareket WHERE StokHarKod=?"_s,
              {code}),
         u"%1|06.12.2026 10:30|Alış|M01|261|C|01|KADIKÖY ŞUBESİ|%2"_s.arg(code).arg(qty, 0, 'f', 1));
-    EXPECT_EQ(number(books.file("02", "Stok"),
-                     u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
+    EXPECT_EQ(number(stok02, u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
               in02 + qty);
     EXPECT_EQ(
-        count(books.file("02", "Stok"),
+        count(stok02,
               u"SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON k.StokKod=h.StokHarKod "
               "WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND h.Maliyet=k.gFiyat AND "
               "h.Aciklama=k.StokAdi||' İle' AND h.SatTar='2026-12-06 10:30:15'"_s),
@@ -163,22 +161,20 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
 
     // The head office's books: against "Şube02", the goods go out.
     EXPECT_EQ(
-        text(books.file("01", "Cari"),
+        text(cari01,
              u"SELECT CariHarKod||'|'||Aciklama||'|'||Borc||'|'||Carisi||'|'||DigerId||'|'||Sube "
              "FROM CariHareket"_s),
         u"Şube02|Satış ile|%1|KADIKÖY ŞUBESİ|261|01"_s.arg(total));
-    EXPECT_DOUBLE_EQ(
-        number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"_s),
-        total);
+    EXPECT_DOUBLE_EQ(number(cari01, u"SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"_s),
+                     total);
     EXPECT_EQ(
-        text(books.file("01", "Stok"),
+        text(stok01,
              u"SELECT GirisCikis||'|'||Carisi||'|'||Sube FROM StokHareket WHERE StokHarKod=?"_s,
              {code}),
         u"Satış|Şube02|02"_s);
-    EXPECT_EQ(number(books.file("01", "Stok"),
-                     u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
+    EXPECT_EQ(number(stok01, u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
               out01 + qty);
-    EXPECT_EQ(rows(books.file("01", "Stok"), u"StokHareket"_s), 4);
+    EXPECT_EQ(rows(stok01, u"StokHareket"_s), 4);
 
     // The working set is empty; the counter belongs to the branch's books.
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"_s), 0);

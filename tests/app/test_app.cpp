@@ -59,11 +59,25 @@ TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid2")->model()->rowCount(), 25);
 }
 
-TEST_F(FormTest, UnreachableBooksShowBothMessagesAndEnd) {
-    auto f = form(u"terminal"_s, u"/nonexistent/RezoruviZada/01"_s);
-    EXPECT_FALSE(f->Form_Load());
-    EXPECT_EQ(messages.said, (QStringList{CopyFailed, NoConnection}));
-    EXPECT_FALSE(QFile::exists(f->workingCopyPath()));
+TEST_F(FormTest, BooksThatCannotBeReachedOrReadEndTheStartWithTheirMessages) {
+    writeFile(books.file("02", "Cari"), "garbage, not a database");
+    const struct {
+        QString serverPath;
+        QStringList said;
+        bool unreachable;  // then not even the working copy is made
+    } cases[] = {
+        {u"/nonexistent/RezoruviZada/01"_s, {CopyFailed, NoConnection}, true},
+        {books.serverPath(u"02"_s), {NoConnection}, false},  // a foreign file for the accounts
+    };
+    for (const auto& k : cases) {
+        messages.said.clear();
+        auto f = form(u"terminal"_s, k.serverPath);
+        EXPECT_FALSE(f->Form_Load());
+        EXPECT_EQ(messages.said, k.said);
+        if (k.unreachable) {
+            EXPECT_FALSE(QFile::exists(f->workingCopyPath()));
+        }
+    }
 }
 
 TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
@@ -86,13 +100,6 @@ TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
     auto given = form(u"terminal"_s, books.serverPath(u"03"_s));
     ASSERT_TRUE(given->Form_Load());
     EXPECT_EQ(ip(), books.serverPath(u"02"_s));  // --server-path is not stored
-}
-
-TEST_F(FormTest, AForeignFileWhereTheAccountsShouldBeEndsTheStart) {
-    writeFile(books.file("01", "Cari"), "garbage, not a database");
-    auto f = form();
-    EXPECT_FALSE(f->Form_Load());
-    EXPECT_EQ(messages.said, QStringList{NoConnection});
 }
 
 TEST_F(FormTest, EveryControlHasAnAccessibleName) {

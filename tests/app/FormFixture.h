@@ -1,7 +1,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <stdexcept>
 
@@ -14,9 +16,8 @@
 // A main window on demo books in temporary folders, with recorded messages and settings of its own.
 namespace testing_support {
 
-inline const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
-inline const QString NoConnection =
-    QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
+inline const QString CopyFailed = u"Kopyalama Yapılamadı"_s;
+inline const QString NoConnection = u"RezoruviZada Directory ile Bağlantı kurulamadı..."_s;
 
 class FormTest : public ::testing::Test {
   protected:
@@ -27,12 +28,12 @@ class FormTest : public ::testing::Test {
     QTemporaryDir settingsRoot;
     RecordingMessages messages;
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(10, 30))};
-    Settings settings{QStringLiteral("terminal"), settingsRoot.path()};
+    Settings settings{u"terminal"_s, settingsRoot.path()};
 
     void SetUp() override {
         demobooks::Options options;
         options.items = 25;
-        demobooks::makePlaceholder(program.filePath(QStringLiteral("Stok.mdb")), options);
+        demobooks::makePlaceholder(program.filePath(u"Stok.mdb"_s), options);
     }
 
     app::TerminalContext context(const QString& exe, std::optional<QString> serverPath,
@@ -47,7 +48,7 @@ class FormTest : public ::testing::Test {
         return c;
     }
     /// A form on the demo books, or on `serverPath` when one is given.
-    std::unique_ptr<TerminalForm> form(const QString& exe = QStringLiteral("terminal"),
+    std::unique_ptr<TerminalForm> form(const QString& exe = u"terminal"_s,
                                        const QString& serverPath = QString()) {
         return std::make_unique<TerminalForm>(
             context(exe, serverPath.isEmpty() ? books.serverPath() : serverPath));
@@ -59,8 +60,37 @@ class FormTest : public ::testing::Test {
         return w;
     }
     QString ip() const {
-        return settings.GetSetting(app::SettingsSection, app::KeyServerPath, QStringLiteral("-"));
+        return settings.GetSetting(app::SettingsSection, app::KeyServerPath, u"-"_s);
     }
+    QString registry(const QString& name) const {
+        return settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, name);
+    }
+    void setRegistry(const QString& name, const QString& value) {
+        settings.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, name, value);
+    }
+};
+
+/// The same window shown, active and set up, as the operator finds it.
+class WindowTest : public FormTest {
+  protected:
+    std::unique_ptr<TerminalForm> f;
+
+    void start() {
+        app::TerminalContext c = context(u"terminal"_s, books.serverPath());
+        c.labelPdfFolder = program.filePath(u"labels"_s);
+        f = std::make_unique<TerminalForm>(c);
+        ASSERT_TRUE(f->Form_Load());
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+        f->Form_Activate();
+        QCoreApplication::processEvents();
+    }
+    template <class T>
+    T* c(const char* name) {
+        return child<T>(f.get(), name);
+    }
+    bool shown(const char* name) { return c<QWidget>(name)->isVisible(); }
 };
 
 }  // namespace testing_support

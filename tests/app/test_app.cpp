@@ -29,30 +29,27 @@ using app::Settings;
 using app::TerminalForm;
 
 TEST(TerminalNumber, ComesFromTheLastCharacterOfTheExecutablesName) {
-    EXPECT_EQ(app::terminalNumber(QStringLiteral("terminal3")), 3);
-    EXPECT_EQ(app::terminalNumber(QStringLiteral("terminal")), 1);
-    EXPECT_EQ(app::terminalNumber(QStringLiteral("terminal0")), 1);
+    EXPECT_EQ(app::terminalNumber(u"terminal3"_s), 3);
+    EXPECT_EQ(app::terminalNumber(u"terminal"_s), 1);
+    EXPECT_EQ(app::terminalNumber(u"terminal0"_s), 1);
     EXPECT_EQ(app::terminalNumber(QString()), 1);
-    const auto env = app::AppEnvironment::fromProgram(QStringLiteral("/opt/x/terminal7"),
-                                                      QStringLiteral("/elsewhere"));
-    EXPECT_EQ(env.executableName, QStringLiteral("terminal7"));
-    EXPECT_EQ(env.programFolder, QStringLiteral("/opt/x"));
+    const auto env = app::AppEnvironment::fromProgram(u"/opt/x/terminal7"_s, u"/elsewhere"_s);
+    EXPECT_EQ(env.executableName, u"terminal7"_s);
+    EXPECT_EQ(env.programFolder, u"/opt/x"_s);
 }
 
 TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
-    auto f = form(QStringLiteral("terminal3"));
+    auto f = form(u"terminal3"_s);
     ASSERT_TRUE(f->Form_Load()) << messages.said.join(u'\n').toStdString();
     EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
-    EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), QStringLiteral("Terminal 3"));
-    EXPECT_EQ(f->workingCopyPath(), program.filePath(QStringLiteral("Temp3.Mdb")));
-    EXPECT_EQ(readFile(f->workingCopyPath()),
-              readFile(books.serverPath() + QStringLiteral("Stok.mdb")));
+    EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), u"Terminal 3"_s);
+    EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
+    EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));
 
     auto* cari = child<data::DataControl>(f.get(), "DataCari");
     ASSERT_TRUE(cari->isOpen());
     EXPECT_EQ(cari->recordset().RecordCount(), 16);  // 3 branches, 12 customers, VAT
-    EXPECT_EQ(cari->recordset().field(QStringLiteral("CariKod")).toString(),
-              QStringLiteral("=110"));
+    EXPECT_EQ(cari->recordset().field(u"CariKod"_s).toString(), u"=110"_s);
     for (const char* name : {"DataCariHar", "DataStokHar", "DataFatura", "DataFatHar",
                              "IndexPrimary", "IndexSecondary", "DataTemp"})
         EXPECT_TRUE(child<data::DataControl>(f.get(), name)->isOpen()) << name;
@@ -62,41 +59,47 @@ TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid2")->model()->rowCount(), 25);
 }
 
-TEST_F(FormTest, UnreachableBooksShowBothMessagesAndEnd) {
-    auto f = form(QStringLiteral("terminal"), QStringLiteral("/nonexistent/RezoruviZada/01"));
-    EXPECT_FALSE(f->Form_Load());
-    EXPECT_EQ(messages.said, (QStringList{CopyFailed, NoConnection}));
-    EXPECT_FALSE(QFile::exists(f->workingCopyPath()));
+TEST_F(FormTest, BooksThatCannotBeReachedOrReadEndTheStartWithTheirMessages) {
+    writeFile(books.file("02", "Cari"), "garbage, not a database");
+    const struct {
+        QString serverPath;
+        QStringList said;
+        bool unreachable;  // then not even the working copy is made
+    } cases[] = {
+        {u"/nonexistent/RezoruviZada/01"_s, {CopyFailed, NoConnection}, true},
+        {books.serverPath(u"02"_s), {NoConnection}, false},  // a foreign file for the accounts
+    };
+    for (const auto& k : cases) {
+        messages.said.clear();
+        auto f = form(u"terminal"_s, k.serverPath);
+        EXPECT_FALSE(f->Form_Load());
+        EXPECT_EQ(messages.said, k.said);
+        if (k.unreachable) {
+            EXPECT_FALSE(QFile::exists(f->workingCopyPath()));
+        }
+    }
 }
 
 TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
-    ASSERT_TRUE(settings.SaveSetting(app::SettingsSection, app::KeyServerPath,
-                                     books.serverPath(QStringLiteral("02"))));
+    ASSERT_TRUE(
+        settings.SaveSetting(app::SettingsSection, app::KeyServerPath, books.serverPath(u"02"_s)));
     {
-        TerminalForm f(context(QStringLiteral("terminal"), std::nullopt));
+        TerminalForm f(context(u"terminal"_s, std::nullopt));
         ASSERT_TRUE(f.Form_Load());
-        EXPECT_EQ(f.serverPath(), books.serverPath(QStringLiteral("02")));
-        EXPECT_TRUE(child<data::DataControl>(&f, "DataCari")
-                        ->databaseName()
-                        .endsWith(QStringLiteral("/02Cari.mdb")));
+        EXPECT_EQ(f.serverPath(), books.serverPath(u"02"_s));
+        EXPECT_TRUE(
+            child<data::DataControl>(&f, "DataCari")->databaseName().endsWith(u"/02Cari.mdb"_s));
     }
     {
-        TerminalForm f(context(QStringLiteral("terminal"), std::nullopt, true));
+        TerminalForm f(context(u"terminal"_s, std::nullopt, true));
         EXPECT_FALSE(f.Form_Load());  // the default share does not exist here
         EXPECT_EQ(f.serverPath(), app::DefaultServerPath);
     }
-    EXPECT_EQ(ip(), books.serverPath(QStringLiteral("02")));  // Ctrl does not overwrite
+    EXPECT_EQ(ip(), books.serverPath(u"02"_s));  // Ctrl does not overwrite
 
-    auto given = form(QStringLiteral("terminal"), books.serverPath(QStringLiteral("03")));
+    auto given = form(u"terminal"_s, books.serverPath(u"03"_s));
     ASSERT_TRUE(given->Form_Load());
-    EXPECT_EQ(ip(), books.serverPath(QStringLiteral("02")));  // --server-path is not stored
-}
-
-TEST_F(FormTest, AForeignFileWhereTheAccountsShouldBeEndsTheStart) {
-    writeFile(books.serverPath() + QStringLiteral("Cari.mdb"), "garbage, not a database");
-    auto f = form();
-    EXPECT_FALSE(f->Form_Load());
-    EXPECT_EQ(messages.said, QStringList{NoConnection});
+    EXPECT_EQ(ip(), books.serverPath(u"02"_s));  // --server-path is not stored
 }
 
 TEST_F(FormTest, EveryControlHasAnAccessibleName) {
@@ -104,50 +107,49 @@ TEST_F(FormTest, EveryControlHasAnAccessibleName) {
     ASSERT_TRUE(f->Form_Load());
     int controls = 0;
     for (QWidget* w : f->findChildren<QWidget*>()) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")) ||
-            w->objectName() == QStringLiteral("FormArea"))
+        if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"_s) ||
+            w->objectName() == u"FormArea"_s)
             continue;
         ++controls;
         EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
     }
     EXPECT_GT(controls, 30);
-    EXPECT_EQ(child<QPushButton>(f.get(), "Command8(1)")->accessibleName(),
-              QStringLiteral("Tamam"));
-    EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), QStringLiteral("Text1"));
+    EXPECT_EQ(child<QPushButton>(f.get(), "Command8(1)")->accessibleName(), u"Tamam"_s);
+    EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), u"Text1"_s);
 }
 
 TEST_F(FormTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) {
-    const QString folder = books.dataDir() + QStringLiteral("/01");
+    const QString folder = books.dataDir() + u"/01"_s;
     ASSERT_TRUE(QDir().mkpath(folder));
     for (const char* name : {"Cari.mdb", "Stok.mdb", "Fatura.mdb", "Index.mdb"})
         ASSERT_TRUE(QFile::copy(books.serverPath() + QString::fromUtf8(name),
                                 folder + u'/' + QString::fromUtf8(name)));
-    auto f = form(QStringLiteral("terminal"), folder + QStringLiteral("\\"));
+    auto f = form(u"terminal"_s, folder + u"\\"_s);
     ASSERT_TRUE(f->Form_Load()) << messages.said.join(u'\n').toStdString();
     EXPECT_TRUE(messages.said.isEmpty());
     EXPECT_EQ(child<data::DataControl>(f.get(), "DataCari")->databaseName(),
-              folder + QStringLiteral("\\Cari.mdb"));
+              folder + u"\\Cari.mdb"_s);
 }
 
 TEST_F(FormTest, StaleLockFilesGoButLiveOnesAndRecoveryFilesStay) {
-    writeFile(program.filePath(QStringLiteral("Temp1.ldb")), QByteArray(64, '\x01'));
-    writeFile(program.filePath(QStringLiteral("OLD.LDB")), "99999999 elsewhere");
-    ASSERT_TRUE(core::writeLockFile(program.filePath(QStringLiteral("Temp2.ldb"))));
-    writeFile(program.filePath(QStringLiteral("Temp2.Mdb-journal")), "recovery");
+    writeFile(program.filePath(u"Temp1.ldb"_s), QByteArray(64, '\x01'));
+    writeFile(program.filePath(u"OLD.LDB"_s), "99999999 elsewhere");
+    ASSERT_TRUE(core::writeLockFile(program.filePath(u"Temp2.ldb"_s)));
+    writeFile(program.filePath(u"Temp2.Mdb-journal"_s), "recovery");
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
-    EXPECT_FALSE(QFile::exists(program.filePath(QStringLiteral("Temp1.ldb"))));
-    EXPECT_FALSE(QFile::exists(program.filePath(QStringLiteral("OLD.LDB"))));
-    EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("Temp2.ldb"))));
-    EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("Temp2.Mdb-journal"))));
+    EXPECT_FALSE(QFile::exists(program.filePath(u"Temp1.ldb"_s)));
+    EXPECT_FALSE(QFile::exists(program.filePath(u"OLD.LDB"_s)));
+    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.ldb"_s)));
+    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.Mdb-journal"_s)));
 }
 
 TEST_F(FormTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
-    writeFile(program.filePath(QStringLiteral("Stok.mdb")), "not a database");
+    writeFile(program.filePath(u"Stok.mdb"_s), "not a database");
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
     ASSERT_EQ(messages.said.size(), 1);
-    EXPECT_TRUE(messages.said[0].contains(QStringLiteral("Stok.mdb")));
+    EXPECT_TRUE(messages.said[0].contains(u"Stok.mdb"_s));
     EXPECT_FALSE(child<data::DataControl>(f.get(), "DataTemp")->isOpen());
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid1")->model()->rowCount(), 0);
 }
@@ -155,20 +157,19 @@ TEST_F(FormTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
 TEST_F(FormTest, ServerIpMenuStoresTheTrimmedAnswerAndCancelKeepsThePath) {
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
-    messages.textAnswer =
-        QStringLiteral("   ") + books.serverPath(QStringLiteral("04")) + QStringLiteral("  ");
+    messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
     f->SrvIp_Click();
     EXPECT_EQ(messages.asked.value(0),
-              QStringLiteral("Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
-                             "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|") +
+              u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
+              "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|"_s +
                   books.serverPath());
-    EXPECT_EQ(f->serverPath(), books.serverPath(QStringLiteral("04")));
-    EXPECT_EQ(ip(), books.serverPath(QStringLiteral("04")));
+    EXPECT_EQ(f->serverPath(), books.serverPath(u"04"_s));
+    EXPECT_EQ(ip(), books.serverPath(u"04"_s));
 
     messages.textAccepted = false;
     f->SrvIp_Click();
-    EXPECT_EQ(f->serverPath(), books.serverPath(QStringLiteral("04")));
-    EXPECT_EQ(ip(), books.serverPath(QStringLiteral("04")));
+    EXPECT_EQ(f->serverPath(), books.serverPath(u"04"_s));
+    EXPECT_EQ(ip(), books.serverPath(u"04"_s));
 }
 
 TEST_F(FormTest, FirstActivationSetsUpOnceAndCreatesTheCompanyFile) {
@@ -184,32 +185,31 @@ TEST_F(FormTest, FirstActivationSetsUpOnceAndCreatesTheCompanyFile) {
     EXPECT_FALSE(firstName.isEmpty());
     auto* wheel = child<QComboBox>(f.get(), "cmbMouseWheel");
     ASSERT_EQ(wheel->count(), 3);
-    EXPECT_EQ(wheel->itemText(0), QStringLiteral("Up"));
-    EXPECT_EQ(wheel->currentText(), QStringLiteral("Idle"));
-    EXPECT_EQ(readFile(program.filePath(QStringLiteral("Firma.txt"))),
-              QByteArray("\"Karvendo\"\r\n"));
-    EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), QStringLiteral("Karvendo"));
+    EXPECT_EQ(wheel->itemText(0), u"Up"_s);
+    EXPECT_EQ(wheel->currentText(), u"Idle"_s);
+    EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)), QByteArray("\"Karvendo\"\r\n"));
+    EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), u"Karvendo"_s);
 
     // Coming back to the front does not run the set-up again.
     wheel->setCurrentIndex(2);
-    text1->setText(QStringLiteral("typed"));
+    text1->setText(u"typed"_s);
     f->Form_Activate();
     EXPECT_EQ(wheel->currentIndex(), 2);
-    EXPECT_EQ(text1->text(), QStringLiteral("typed"));
+    EXPECT_EQ(text1->text(), u"typed"_s);
 }
 
 TEST_F(FormTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
-    writeFile(program.filePath(QStringLiteral("Firma.txt")), "\"Şen Market\"\r\n");
+    writeFile(program.filePath(u"Firma.txt"_s), "\"Şen Market\"\r\n");
     auto f = form();
     ASSERT_TRUE(f->Form_Load());
     f->Form_Activate();
-    EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), QStringLiteral("Şen Market"));
+    EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), u"Şen Market"_s);
 
-    writeFile(program.filePath(QStringLiteral("Firma.txt")), QByteArray(5000, 'A') + '\0' + "x");
+    writeFile(program.filePath(u"Firma.txt"_s), QByteArray(5000, 'A') + '\0' + "x");
     const app::CompanyName garbage = app::readOrCreateCompanyName(program.path());
     ASSERT_TRUE(garbage.name.has_value());
     EXPECT_LE(garbage.name->size(), 120);
-    EXPECT_EQ(readFile(program.filePath(QStringLiteral("Firma.txt"))).size(), 5002);  // untouched
+    EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)).size(), 5002);  // untouched
 }
 
 TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
@@ -221,10 +221,7 @@ TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
         f->setGeometry(40, 50, 800, 600);
         f->close();
     }
-    auto value = [&](const char* name) {
-        return settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                         QString::fromUtf8(name));
-    };
+    auto value = [&](const char* name) { return registry(QString::fromUtf8(name)); };
     for (const char* name : {"TerTop", "TerLeft", "TerWidth", "TerHeight"})
         EXPECT_FALSE(value(name).isEmpty()) << name;
 
@@ -245,8 +242,7 @@ TEST_F(FormTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothi
                                   {"TerLeft", "900000"},
                                   {"TerWidth", "12000"},
                                   {"TerHeight", "9000"}})
-        settings.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                   QString::fromUtf8(name), QString::fromUtf8(v));
+        setRegistry(QString::fromUtf8(name), QString::fromUtf8(v));
     {
         auto f = form();
         ASSERT_TRUE(f->Form_Load());
@@ -254,75 +250,65 @@ TEST_F(FormTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothi
         f->Form_Activate();
         EXPECT_LT(f->frameGeometry().left(), 5000);
     }
-    settings.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                               QStringLiteral("TerTop"), QStringLiteral("unchanged"));
+    setRegistry(u"TerTop"_s, u"unchanged"_s);
     {
-        auto f = form(QStringLiteral("terminal"), QStringLiteral("/nonexistent/01"));
+        auto f = form(u"terminal"_s, u"/nonexistent/01"_s);
         EXPECT_FALSE(f->Form_Load());
         f->close();
     }
-    EXPECT_EQ(settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                        QStringLiteral("TerTop")),
-              QStringLiteral("unchanged"));
+    EXPECT_EQ(registry(u"TerTop"_s), u"unchanged"_s);
 }
 
 TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {
     QTemporaryDir root;
-    Settings s(QStringLiteral("terminal"), root.path());
-    EXPECT_EQ(s.GetSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("0")),
-              QStringLiteral("0"));
-    EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                 QStringLiteral("TerTop")),
+    Settings s(u"terminal"_s, root.path());
+    EXPECT_EQ(s.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"0"_s);
+    EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"TerTop"_s),
               QString());
-    ASSERT_TRUE(s.SaveSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("1")));
-    EXPECT_EQ(s.GetSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("0")),
-              QStringLiteral("1"));
-    ASSERT_TRUE(s.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                    QStringLiteral("01FatNo"), QStringLiteral("1112:")));
-    EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                 QStringLiteral("01FatNo")),
-              QStringLiteral("1112:"));
+    ASSERT_TRUE(s.SaveSetting(app::SettingsSection, app::KeyWorkKind, u"1"_s));
+    EXPECT_EQ(s.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"1"_s);
+    ASSERT_TRUE(s.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"01FatNo"_s,
+                                    u"1112:"_s));
+    EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"01FatNo"_s),
+              u"1112:"_s);
 
     // A folder where the settings file should be: unreadable, so the defaults hold.
     QTemporaryDir broken;
-    ASSERT_TRUE(
-        QDir().mkpath(broken.filePath(QStringLiteral("VB and VBA Program Settings/terminal.ini"))));
-    Settings b(QStringLiteral("terminal"), broken.path());
+    ASSERT_TRUE(QDir().mkpath(broken.filePath(u"VB and VBA Program Settings/terminal.ini"_s)));
+    Settings b(u"terminal"_s, broken.path());
     EXPECT_EQ(b.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
               app::DefaultServerPath);
     // A garbled file likewise.
     QTemporaryDir garbled;
-    QDir().mkpath(garbled.filePath(QStringLiteral("VB and VBA Program Settings")));
-    writeFile(garbled.filePath(QStringLiteral("VB and VBA Program Settings/terminal.ini")),
+    QDir().mkpath(garbled.filePath(u"VB and VBA Program Settings"_s));
+    writeFile(garbled.filePath(u"VB and VBA Program Settings/terminal.ini"_s),
               QByteArray("\x00\xff[[[=\n\x01ip", 10));
-    Settings g(QStringLiteral("terminal"), garbled.path());
+    Settings g(u"terminal"_s, garbled.path());
     EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
               app::DefaultServerPath);
     // One bad line loses nothing else: the stored path is read, a save keeps it.
-    writeFile(garbled.filePath(QStringLiteral("VB and VBA Program Settings/terminal.ini")),
+    writeFile(garbled.filePath(u"VB and VBA Program Settings/terminal.ini"_s),
               "[Zarvo]\nip=/srv/books/01\n\x01junk line\n");
     {
-        QSettings junk(garbled.filePath(QStringLiteral("VB and VBA Program Settings/terminal.ini")),
+        QSettings junk(garbled.filePath(u"VB and VBA Program Settings/terminal.ini"_s),
                        QSettings::IniFormat);
         junk.allKeys();
         ASSERT_EQ(junk.status(), QSettings::FormatError);
     }
     EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
-              QStringLiteral("/srv/books/01"));
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("0")),
-              QStringLiteral("0"));
-    ASSERT_TRUE(g.SaveSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("1")));
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, QStringLiteral("0")),
-              QStringLiteral("1"));
+              u"/srv/books/01"_s);
+    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"0"_s);
+    ASSERT_TRUE(g.SaveSetting(app::SettingsSection, app::KeyWorkKind, u"1"_s));
+    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"1"_s);
     EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
-              QStringLiteral("/srv/books/01"));
+              u"/srv/books/01"_s);
 }
 
 TEST(SingleInstance, OneInstancePerExecutable) {
     QTemporaryDir locks;
-    app::SingleInstance first(QStringLiteral("/opt/t/terminal"), locks.path());
-    app::SingleInstance second(QStringLiteral("/opt/t/terminal"), locks.path());
-    app::SingleInstance other(QStringLiteral("/opt/t/terminal2"), locks.path());
+    app::SingleInstance first(u"/opt/t/terminal"_s, locks.path());
+    app::SingleInstance second(u"/opt/t/terminal"_s, locks.path());
+    app::SingleInstance other(u"/opt/t/terminal2"_s, locks.path());
     EXPECT_TRUE(first.acquire());
     EXPECT_FALSE(second.acquire());
     EXPECT_TRUE(other.acquire());
@@ -330,26 +316,25 @@ TEST(SingleInstance, OneInstancePerExecutable) {
 
 TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     QProcess help;
-    help.start(QStringLiteral(TERMINAL_EXE), {QStringLiteral("--help")});
+    help.start(QStringLiteral(TERMINAL_EXE), {u"--help"_s});
     ASSERT_TRUE(help.waitForFinished(20000));
     EXPECT_TRUE(help.readAllStandardOutput().contains("--server-path"));
     QProcess version;
-    version.start(QStringLiteral(TERMINAL_EXE), {QStringLiteral("--version")});
+    version.start(QStringLiteral(TERMINAL_EXE), {u"--version"_s});
     ASSERT_TRUE(version.waitForFinished(20000));
     EXPECT_TRUE(version.readAllStandardOutput().contains(TERMINAL_VERSION));
 
     TempBooks books(20);
     QTemporaryDir config;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"XDG_CONFIG_HOME"_s, config.path());
     const QString workingCopy =
-        QFileInfo(QStringLiteral(TERMINAL_EXE)).absolutePath() + QStringLiteral("/Temp1.Mdb");
+        QFileInfo(QStringLiteral(TERMINAL_EXE)).absolutePath() + u"/Temp1.Mdb"_s;
     QFile::remove(workingCopy);  // its appearance tells that the first instance holds the lock
     QProcess first;
     first.setProcessEnvironment(env);
-    first.start(QStringLiteral(TERMINAL_EXE),
-                {QStringLiteral("--server-path"), books.serverPath()});
+    first.start(QStringLiteral(TERMINAL_EXE), {u"--server-path"_s, books.serverPath()});
     ASSERT_TRUE(first.waitForStarted(20000));
     // The first instance is up once its working copy exists.
     for (int i = 0; i < 200 && first.state() == QProcess::Running; ++i) {
@@ -359,8 +344,7 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     ASSERT_EQ(first.state(), QProcess::Running);
     QProcess second;
     second.setProcessEnvironment(env);
-    second.start(QStringLiteral(TERMINAL_EXE),
-                 {QStringLiteral("--server-path"), books.serverPath()});
+    second.start(QStringLiteral(TERMINAL_EXE), {u"--server-path"_s, books.serverPath()});
     const bool ended = second.waitForFinished(20000);
     if (!ended) second.kill();
     ASSERT_TRUE(ended);
@@ -373,5 +357,5 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
 
 TEST(Translations, QtsOwnButtonsSpeakTurkish) {
     ASSERT_TRUE(app::installTurkishTranslations());
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("İptal"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"İptal"_s);
 }

@@ -21,21 +21,8 @@ using namespace testing_support;
 
 namespace {
 
-class GridTest : public FormTest {
+class GridTest : public WindowTest {
   protected:
-    std::unique_ptr<TerminalForm> f;
-    void start() {
-        f = form();
-        ASSERT_TRUE(f->Form_Load());
-        f->show();
-        QApplication::setActiveWindow(f.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
-        f->Form_Activate();
-    }
-    template <class T>
-    T* c(const char* name) {
-        return child<T>(f.get(), name);
-    }
     data::DataControl* temp() { return child<data::DataControl>(f.get(), "DataTemp"); }
     void clickHeader(QTableView* grid, int column) {
         QHeaderView* h = grid->horizontalHeader();
@@ -51,20 +38,19 @@ TEST_F(GridTest, HeaderTapsSortBothGridsAlternatingAscendingAndDescending) {
     QTest::keyClick(f.get(), Qt::Key_F3);  // a count: the grid lists cards by code
     auto* grid1 = c<QTableView>("DBGrid1");
     clickHeader(grid1, 2);  // "Miktar"
-    EXPECT_TRUE(temp()->recordSource().endsWith(QStringLiteral(" ORDER BY KalanB ASC")));
-    EXPECT_TRUE(temp()->recordSource().startsWith(
-        QStringLiteral("Select * FROM StokKartlar Where StokGizle=False")));
-    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), QStringLiteral("Miktar"));  // feedback
-    EXPECT_EQ(f->flagText(), QStringLiteral("HeadClick"));
+    EXPECT_TRUE(temp()->recordSource().endsWith(u" ORDER BY KalanB ASC"_s));
+    EXPECT_TRUE(
+        temp()->recordSource().startsWith(u"Select * FROM StokKartlar Where StokGizle=False"_s));
+    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), u"Miktar"_s);  // feedback
+    EXPECT_EQ(f->flagText(), u"HeadClick"_s);
     clickHeader(c<QTableView>("DBGrid2"), 1);  // the other grid continues the alternation
-    EXPECT_TRUE(temp()->recordSource().endsWith(QStringLiteral(" ORDER BY Fiyat DESC")));
+    EXPECT_TRUE(temp()->recordSource().endsWith(u" ORDER BY Fiyat DESC"_s));
     clickHeader(grid1, 4);  // "Fiyat": the next entry is a price
-    EXPECT_TRUE(temp()->recordSource().endsWith(QStringLiteral(" ORDER BY Fiyat2 ASC")));
+    EXPECT_TRUE(temp()->recordSource().endsWith(u" ORDER BY Fiyat2 ASC"_s));
     EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
     data::Recordset& rs = temp()->recordset();
     for (int i = 1; i < rs.RecordCount(); ++i)
-        EXPECT_LE(rs.fieldAt(i - 1, QStringLiteral("Fiyat2")).toDouble(),
-                  rs.fieldAt(i, QStringLiteral("Fiyat2")).toDouble());
+        EXPECT_LE(rs.fieldAt(i - 1, u"Fiyat2"_s).toDouble(), rs.fieldAt(i, u"Fiyat2"_s).toDouble());
 }
 
 TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecord) {
@@ -78,7 +64,7 @@ TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecord) {
     QTest::mouseMove(view, QPoint(50, 2 * unit + 10));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 2 * unit + 10));  // up by 3 rows
     EXPECT_EQ(rs.AbsolutePosition(), 5 + 3);
-    EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(QStringLiteral("StokAdi")).toString());
+    EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(u"StokAdi"_s).toString());
     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 10));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 10 + unit / 2 - 2));  // too short
     EXPECT_EQ(rs.AbsolutePosition(), 0);  // the press picked the first row; no drag
@@ -86,14 +72,14 @@ TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecord) {
                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(view, &down);
     EXPECT_EQ(rs.AbsolutePosition(), 1);
-    EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(QStringLiteral("StokAdi")).toString());
+    EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(u"StokAdi"_s).toString());
 }
 
 TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
     start();
     auto* grid = c<QTableView>("DBGrid1");
     QWidget* header = grid->horizontalHeader()->viewport();
-    const QString file2 = program.filePath(QStringLiteral("ZarvoGrd2.Dat"));
+    const QString file2 = program.filePath(u"ZarvoGrd2.Dat"_s);
     // The program's own resizes (SATIŞ hides the price column, after a tap on a header) save
     // nothing.
     QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(20, 5));
@@ -116,12 +102,12 @@ TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
     c<QCheckBox>("Check1(0)")->setChecked(false);
     c<QCheckBox>("Check1(1)")->setChecked(true);  // count mode writes its own file
     operatorResize(4, 180);
-    EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("ZarvoGrd1.Dat"))));
+    EXPECT_TRUE(QFile::exists(program.filePath(u"ZarvoGrd1.Dat"_s)));
     EXPECT_EQ(readFile(file2), saved);
     f->close();
 
-    writeFile(program.filePath(QStringLiteral("ZarvoGrd3.Dat")), "garbage\r\n1215,#FALSE#\r\n");
-    writeFile(program.filePath(QStringLiteral("ZarvoGrd2.Dat")),
+    writeFile(program.filePath(u"ZarvoGrd3.Dat"_s), "garbage\r\n1215,#FALSE#\r\n");
+    writeFile(program.filePath(u"ZarvoGrd2.Dat"_s),
               saved.left(saved.lastIndexOf("\n", saved.size() - 3) + 1) +
                   QByteArray::number(qRound(150 * tpp)) + ",#FALSE#\r\n");
     start();
@@ -178,7 +164,7 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
 
 TEST_F(GridTest, AnEmptyWorkingSetSortsDragsAndWheelsWithoutComplaint) {
     start();
-    data::Database::open(f->workingCopyPath())->execute(QStringLiteral("DELETE FROM StokKartlar"));
+    data::Database::open(f->workingCopyPath())->execute(u"DELETE FROM StokKartlar"_s);
     data::RefreshData(*temp());
     auto* grid = c<QTableView>("DBGrid1");
     clickHeader(grid, 1);

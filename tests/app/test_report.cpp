@@ -11,34 +11,28 @@
 using namespace testing_support;
 
 TEST(CountReport, BlockFormatAndSafeNames) {
-    const QString block = app::reportBlock(QDateTime(QDate(2026, 12, 6), QTime(17, 45, 3)),
-                                           {{3, 0, QStringLiteral("KALEM")},
-                                            {0, 2.5, QStringLiteral("SİLGİ")},
-                                            {12345678901.0, 0, QStringLiteral("ÇOK")}});
+    const QString block =
+        app::reportBlock(QDateTime(QDate(2026, 12, 6), QTime(17, 45, 3)),
+                         {{3, 0, u"KALEM"_s}, {0, 2.5, u"SİLGİ"_s}, {12345678901.0, 0, u"ÇOK"_s}});
     EXPECT_EQ(block,
-              QStringLiteral("6.12.2026 17:45:03\r\n \r\n     Eksik     Fazla     Stok Adı\r\n"
-                             "         3         0  KALEM\r\n"
-                             "         0       2,5  SİLGİ\r\n"
-                             "12345678901         0  ÇOK\r\n \r\n"));
-    EXPECT_EQ(app::safeFileName(QStringLiteral("A/B\\C:D")), QStringLiteral("A_B_C_D"));
-    EXPECT_EQ(app::safeFileName(QStringLiteral("../../etc")), QStringLiteral("____etc"));
-    EXPECT_EQ(app::safeFileName(QStringLiteral("..")), QStringLiteral("_"));
-    EXPECT_EQ(app::safeFileName(QStringLiteral("KADIKÖY ŞUBESİ")),
-              QStringLiteral("KADIKÖY ŞUBESİ"));
+              u"6.12.2026 17:45:03\r\n \r\n     Eksik     Fazla     Stok Adı\r\n"
+              "         3         0  KALEM\r\n"
+              "         0       2,5  SİLGİ\r\n"
+              "12345678901         0  ÇOK\r\n \r\n"_s);
+    EXPECT_EQ(app::safeFileName(u"A/B\\C:D"_s), u"A_B_C_D"_s);
+    EXPECT_EQ(app::safeFileName(u"../../etc"_s), u"____etc"_s);
+    EXPECT_EQ(app::safeFileName(u".."_s), u"_"_s);
+    EXPECT_EQ(app::safeFileName(u"KADIKÖY ŞUBESİ"_s), u"KADIKÖY ŞUBESİ"_s);
 }
 
 TEST(CountReport, BlocksAreAppendedAndTheLinkPointsAtTheReport) {
     QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("missing/RezoruviZada"));
-    const QString desktop = dir.filePath(QStringLiteral("Desktop"));
-    ASSERT_EQ(
-        app::writeCountReport(folder, desktop, QStringLiteral("A/B"), QStringLiteral("one\r\n")),
-        QString());
-    ASSERT_EQ(
-        app::writeCountReport(folder, desktop, QStringLiteral("A/B"), QStringLiteral("two\r\n")),
-        QString());
-    EXPECT_EQ(readFile(folder + QStringLiteral("/A_B.txt")), QByteArray("one\r\ntwo\r\n"));
-    const QByteArray link = readFile(desktop + QStringLiteral("/A_B.desktop"));
+    const QString folder = dir.filePath(u"missing/RezoruviZada"_s);
+    const QString desktop = dir.filePath(u"Desktop"_s);
+    ASSERT_EQ(app::writeCountReport(folder, desktop, u"A/B"_s, u"one\r\n"_s), QString());
+    ASSERT_EQ(app::writeCountReport(folder, desktop, u"A/B"_s, u"two\r\n"_s), QString());
+    EXPECT_EQ(readFile(folder + u"/A_B.txt"_s), QByteArray("one\r\ntwo\r\n"));
+    const QByteArray link = readFile(desktop + u"/A_B.desktop"_s);
     EXPECT_TRUE(link.contains("Type=Link"));
     EXPECT_TRUE(link.contains("A_B.txt"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);  // nothing outside the folders
@@ -47,9 +41,9 @@ TEST(CountReport, BlocksAreAppendedAndTheLinkPointsAtTheReport) {
 TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
     QTemporaryDir out;
     auto make = [&] {
-        app::TerminalContext c = context(QStringLiteral("terminal"), books.serverPath());
-        c.reportFolder = out.filePath(QStringLiteral("reports"));
-        c.desktopFolder = out.filePath(QStringLiteral("desktop"));
+        app::TerminalContext c = context(u"terminal"_s, books.serverPath());
+        c.reportFolder = out.filePath(u"reports"_s);
+        c.desktopFolder = out.filePath(u"desktop"_s);
         auto f = std::make_unique<TerminalForm>(c);
         EXPECT_TRUE(f->Form_Load());
         f->show();
@@ -59,7 +53,7 @@ TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
     auto f = make();
     child<QCheckBox>(f.get(), "Check1(0)")->setChecked(true);  // a sale: no report
     f->close();
-    EXPECT_FALSE(QDir(out.filePath(QStringLiteral("reports"))).exists());
+    EXPECT_FALSE(QDir(out.filePath(u"reports"_s)).exists());
 
     for (int closing = 0; closing < 2; ++closing) {
         f = make();
@@ -68,29 +62,26 @@ TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
             // An account search shows another title in the target box; the count is still the
             // branch's.
             auto* text1 = child<QLineEdit>(f.get(), "Text1");
-            text1->setText(QStringLiteral("ÖZTÜRK MARKET"));
+            text1->setText(u"ÖZTÜRK MARKET"_s);
             QTest::keyClick(text1, Qt::Key_Return);
-            ASSERT_EQ(child<QComboBox>(f.get(), "Combo1")->currentText(),
-                      QStringLiteral("ÖZTÜRK MARKET"));
+            ASSERT_EQ(child<QComboBox>(f.get(), "Combo1")->currentText(), u"ÖZTÜRK MARKET"_s);
         }
         f->close();
     }
-    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("reports/ÖZTÜRK MARKET.txt"))));
-    const QByteArray report = readFile(out.filePath(QStringLiteral("reports/KADIKÖY ŞUBESİ.txt")));
+    EXPECT_FALSE(QFile::exists(out.filePath(u"reports/ÖZTÜRK MARKET.txt"_s)));
+    const QByteArray report = readFile(out.filePath(u"reports/KADIKÖY ŞUBESİ.txt"_s));
     EXPECT_EQ(report.count("     Eksik     Fazla     Stok Adı\r\n"), 2);
     const int cards =
-        scalar(books.serverPath(QStringLiteral("02")) + QStringLiteral("Stok.mdb"),
-               QStringLiteral(
-                   "SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB+KalanA<>0"))
-            .toInt();
+        count(books.file("02", "Stok"),
+              u"SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB+KalanA<>0"_s);
     EXPECT_EQ(report.count("\r\n"), 2 * (cards + 4));
-    EXPECT_TRUE(QFile::exists(out.filePath(QStringLiteral("desktop/KADIKÖY ŞUBESİ.desktop"))));
+    EXPECT_TRUE(QFile::exists(out.filePath(u"desktop/KADIKÖY ŞUBESİ.desktop"_s)));
 
     // A count with nothing left to report writes nothing.
-    data::Database::open(books.serverPath(QStringLiteral("02")) + QStringLiteral("Stok.mdb"))
-        ->execute(QStringLiteral("UPDATE StokKartlar SET KalanB=0, KalanA=0"));
+    data::Database::open(books.file("02", "Stok"))
+        ->execute(u"UPDATE StokKartlar SET KalanB=0, KalanA=0"_s);
     f = make();
     child<QCheckBox>(f.get(), "Check1(1)")->setChecked(true);
     f->close();
-    EXPECT_EQ(readFile(out.filePath(QStringLiteral("reports/KADIKÖY ŞUBESİ.txt"))), report);
+    EXPECT_EQ(readFile(out.filePath(u"reports/KADIKÖY ŞUBESİ.txt"_s)), report);
 }

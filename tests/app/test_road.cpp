@@ -24,25 +24,8 @@ using namespace testing_support;
 
 namespace {
 
-class RoadTest : public FormTest {
+class RoadTest : public WindowTest {
   protected:
-    std::unique_ptr<TerminalForm> f;
-
-    void start() {
-        app::TerminalContext c = context(QStringLiteral("terminal"), books.serverPath());
-        c.labelPdfFolder = program.filePath(QStringLiteral("labels"));
-        f = std::make_unique<TerminalForm>(c);
-        ASSERT_TRUE(f->Form_Load());
-        f->show();
-        QApplication::setActiveWindow(f.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
-        f->Form_Activate();
-        QCoreApplication::processEvents();
-    }
-    template <class T>
-    T* c(const char* name) {
-        return child<T>(f.get(), name);
-    }
     // A scanner is a keyboard: it types the code and Enter into whatever has the focus.
     void scan(const QString& code) {
         QWidget* target = QApplication::focusWidget();
@@ -57,16 +40,19 @@ class RoadTest : public FormTest {
     }
     QVariant wc(const QString& code, const char* field) {
         return scalar(f->workingCopyPath(),
-                      QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?")
-                          .arg(QString::fromUtf8(field)),
+                      u"SELECT %1 FROM StokKartlar WHERE StokKod=?"_s.arg(QString::fromUtf8(field)),
                       {code});
     }
-    static QVariant books1(const QString& file, const QString& sql) { return scalar(file, sql); }
     // What the lines now in the working copy add up to.
     double enteredTotal() {
-        return scalar(f->workingCopyPath(),
-                      QStringLiteral("SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"))
-            .toDouble();
+        return number(f->workingCopyPath(),
+                      u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
+    }
+    int linesLeft() {
+        return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
+    }
+    bool onBranch(const char* company) {
+        return f->serverPath().endsWith(u'/' + QString::fromLatin1(company));
     }
     void pickTarget(int index) {
         c<QComboBox>("Combo1")->setCurrentIndex(index);
@@ -79,19 +65,19 @@ class RoadTest : public FormTest {
 TEST_F(RoadTest, ASaleToACustomerFromScanToTotals) {
     start();
     f->SbCr_Click(1);
-    EXPECT_EQ(c<QLabel>("Label5")->text(), QStringLiteral("Cari İşlemler"));
+    EXPECT_EQ(c<QLabel>("Label5")->text(), u"Cari İşlemler"_s);
     EXPECT_EQ(c<QComboBox>("Combo1")->count(), 12);
-    EXPECT_FALSE(c<QCheckBox>("Check1(1)")->isVisible());
-    EXPECT_TRUE(c<QPushButton>("FatCmd")->isVisible());
+    EXPECT_FALSE(shown("Check1(1)"));
+    EXPECT_TRUE(shown("FatCmd"));
 
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
     ASSERT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
-    EXPECT_FALSE(c<QFrame>("Frame1")->isVisible());
-    EXPECT_FALSE(c<QPushButton>("FatCmd")->isVisible());
-    EXPECT_TRUE(c<QPushButton>("Command4")->isVisible());
+    EXPECT_FALSE(shown("Frame1"));
+    EXPECT_FALSE(shown("FatCmd"));
+    EXPECT_TRUE(shown("Command4"));
     // The customer's balance panel; SİL and Geri wait for "Kapat".
-    ASSERT_TRUE(c<QFrame>("Frame2")->isVisible());
-    EXPECT_EQ(c<QLabel>("Label2")->text(), QStringLiteral("8.500,00 Boçlu"));
+    ASSERT_TRUE(shown("Frame2"));
+    EXPECT_EQ(c<QLabel>("Label2")->text(), u"8.500,00 Boçlu"_s);
     EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
     auto fill = [&] {  // the button's face, beside its caption
         QPushButton* b = c<QPushButton>("Command3");
@@ -99,19 +85,18 @@ TEST_F(RoadTest, ASaleToACustomerFromScanToTotals) {
     };
     const QColor disabledFace = fill();
     QTest::mouseClick(c<QPushButton>("Command7"), Qt::LeftButton);
-    EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());
+    EXPECT_FALSE(shown("Frame2"));
     EXPECT_TRUE(c<QPushButton>("Command3")->isEnabled());
     EXPECT_GT(disabledFace.lightness(), fill().lightness() + 40);  // a disabled SİL looks faded
 
     // The working copy is fresh: nothing entered, the book quantity in KalanA.
-    const QString code = QStringLiteral("ST000003");
+    const QString code = u"ST000003"_s;
     const double price = wc(code, "Fiyat").toDouble();
     const double vat = wc(code, "Kdv").toDouble();
     EXPECT_EQ(wc(code, "KalanB").toDouble(), 0);
     EXPECT_EQ(wc(code, "KalanA").toDouble(),
-              books1(f->serverPath() + QStringLiteral("Stok.mdb"),
-                     QStringLiteral("SELECT KalanB FROM StokKartlar WHERE StokKod='ST000003'"))
-                  .toDouble());
+              number(f->serverPath() + u"Stok.mdb"_s,
+                     u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000003'"_s));
 
     ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
     scan(wc(code, "Barkod").toString());
@@ -121,73 +106,68 @@ TEST_F(RoadTest, ASaleToACustomerFromScanToTotals) {
     scan(wc(code, "Barkod").toString());  // the next scan replaces the selected name
     EXPECT_EQ(wc(code, "KalanB").toDouble(), 2);
 
-    typeQuantity(QStringLiteral("2,5"));
+    typeQuantity(u"2,5"_s);
     EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
     EXPECT_DOUBLE_EQ(wc(code, "GirenTutar").toDouble(), 4.5 * price);
     EXPECT_DOUBLE_EQ(wc(code, "Kar").toDouble(), 4.5 * price * vat / 100);
     EXPECT_EQ(wc(code, "Fiyat2").toDouble(), price);
-    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), QStringLiteral("0"));
-    EXPECT_FALSE(c<QPushButton>("Command2")->isVisible());
+    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), u"0"_s);
+    EXPECT_FALSE(shown("Command2"));
 
     QTest::keyClick(f.get(), Qt::Key_F7);  // Güncelle
-    ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
-    EXPECT_EQ(c<QLabel>("Label3")->text(), QStringLiteral("Cari Hesap"));
+    ASSERT_TRUE(shown("Frame3"));
+    EXPECT_EQ(c<QLabel>("Label3")->text(), u"Cari Hesap"_s);
     EXPECT_EQ(f->WorkingSetTotal(), 4.5 * price);
     EXPECT_EQ(c<QLabel>("Label4")->text(),
-              QStringLiteral("Toplam = ") + QLocale().toString(4.5 * price, 'f', 2));
+              u"Toplam = "_s + QLocale().toString(4.5 * price, 'f', 2));
     EXPECT_EQ(c<QTableView>("DBGrid2")->model()->rowCount(), 1);
     // The line shows the decimals it holds, as the item grid does, so it adds up to the total.
     auto line = [&](int column) {
         return c<QTableView>("DBGrid2")->model()->index(0, column).data().toString();
     };
-    EXPECT_EQ(line(2), QStringLiteral("4,5"));
+    EXPECT_EQ(line(2), u"4,5"_s);
     EXPECT_EQ(QLocale().toDouble(line(1)), price);
     EXPECT_EQ(QLocale().toDouble(line(3)), f->WorkingSetTotal());
 
     // A scan while the totals are up books nothing and does not confirm them.
     scan(wc(code, "Barkod").toString());
-    EXPECT_TRUE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_TRUE(shown("Frame3"));
     EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // Vazgeç
-    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
-    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_FALSE(shown("Frame3"));
+    EXPECT_TRUE(shown("Frame1"));
     EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
     EXPECT_GT(c<QTableView>("DBGrid1")->model()->rowCount(), 1);
 }
 
 TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     start();
-    ASSERT_EQ(c<QLabel>("Label5")->text(), QStringLiteral("Depo İşlemleri"));
+    ASSERT_EQ(c<QLabel>("Label5")->text(), u"Depo İşlemleri"_s);
     ASSERT_EQ(c<QComboBox>("Combo1")->count(), 3);
-    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));  // the first branch
+    EXPECT_TRUE(onBranch("02"));  // the first branch
     pickTarget(1);
-    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/03")));
-    EXPECT_TRUE(child<data::DataControl>(f.get(), "DataCari")
-                    ->databaseName()
-                    .endsWith(QStringLiteral("/03Cari.mdb")));
+    EXPECT_TRUE(onBranch("03"));
+    EXPECT_TRUE(
+        child<data::DataControl>(f.get(), "DataCari")->databaseName().endsWith(u"/03Cari.mdb"_s));
     QTest::keyClick(f.get(), Qt::Key_F4);  // ALIŞ
     ASSERT_TRUE(c<QCheckBox>("Check1(2)")->isChecked());
-    EXPECT_EQ(books1(f->workingCopyPath(),
-                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat"))
-                  .toInt(),
-              0);
-    EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());  // no balance panel in warehouse work
+    EXPECT_EQ(
+        count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat"_s), 0);
+    EXPECT_FALSE(shown("Frame2"));  // no balance panel in warehouse work
 
     // A name prefix finds the first card of that name in the grid's order.
-    const QString first =
-        books1(f->workingCopyPath(),
-               QStringLiteral("SELECT StokKod FROM StokKartlar WHERE StokGizle=0 "
-                              "AND StokAdi LIKE 'YAYLA%' ORDER BY StokAdi LIMIT 1"))
-            .toString();
+    const QString first = text(f->workingCopyPath(),
+                               u"SELECT StokKod FROM StokKartlar WHERE StokGizle=0 "
+                               "AND StokAdi LIKE 'YAYLA%' ORDER BY StokAdi LIMIT 1"_s);
     ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
-    scan(QStringLiteral("yayla"));
+    scan(u"yayla"_s);
     EXPECT_EQ(c<QLineEdit>("Text1")->text(), wc(first, "StokAdi").toString());
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
 
     // A price entry (cyan box) sets the price and recomputes the line; it books no quantity.
     c<entry::NumberBox>("Text2")->setPriceEntry(true);
-    typeQuantity(QStringLiteral("12,75"));
+    typeQuantity(u"12,75"_s);
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
     EXPECT_EQ(wc(first, "Fiyat").toDouble(), 12.75);
     EXPECT_EQ(wc(first, "Fiyat2").toDouble(), 12.75);
@@ -198,86 +178,85 @@ TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     QTest::mouseClick(c<QPushButton>("Command3"), Qt::LeftButton);
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 0);
     QTest::mouseClick(c<QPushButton>("Command4"), Qt::LeftButton);
-    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_FALSE(shown("Frame3"));
 }
 
 TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
-    const QString branch = books.serverPath(QStringLiteral("04")) + QStringLiteral("Stok.mdb");
+    const QString branch = books.file("04", "Stok");
     data::Database::open(branch)->execute(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000005'"));
+        u"UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000005'"_s);
     data::Database::open(branch)->execute(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=0, KalanA=3 WHERE StokKod='ST000006'"));
+        u"UPDATE StokKartlar SET KalanB=0, KalanA=3 WHERE StokKod='ST000006'"_s);
     start();
     pickTarget(2);
     QTest::mouseClick(c<QCheckBox>("Check1(1)"), Qt::LeftButton);
     ASSERT_TRUE(c<QCheckBox>("Check1(1)")->isChecked());
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(branch));
     EXPECT_EQ(c<QTableView>("DBGrid1")->model()->rowCount(),
-              books1(branch, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE StokGizle=0 "
-                                            "AND KalanB+KalanA<>0"))
-                  .toInt());
+              count(branch,
+                    u"SELECT count(*) FROM StokKartlar WHERE StokGizle=0 "
+                    "AND KalanB+KalanA<>0"_s));
     EXPECT_EQ(c<QTableView>("DBGrid1")->model()->headerData(3, Qt::Horizontal).toString(),
-              QStringLiteral("Fazla"));
+              u"Fazla"_s);
     EXPECT_FALSE(c<QTableView>("DBGrid1")->isColumnHidden(4));
 
-    const QString code = QStringLiteral("ST000005");
+    const QString code = u"ST000005"_s;
     const QString barcode = wc(code, "Barkod").toString();
     scan(barcode);
     EXPECT_EQ(wc(code, "KalanB").toDouble(), 1);
     scan(barcode);
     EXPECT_FALSE(wc(code, "KalanB").isValid());  // counted in full, gone from the list
     scan(barcode);                               // not on the list any more: nothing happens
-    typeQuantity(QStringLiteral("3"));
-    const QString over = QStringLiteral("ST000006");
+    typeQuantity(u"3"_s);
+    const QString over = u"ST000006"_s;
     scan(wc(over, "Barkod").toString());
     EXPECT_EQ(wc(over, "KalanA").toDouble(), 4);
 }
 
 TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
-    const QString branch = books.serverPath(QStringLiteral("03")) + QStringLiteral("Stok.mdb");
+    const QString branch = books.file("03", "Stok");
     ASSERT_TRUE(QFile::remove(branch));
     start();
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
-    ASSERT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
+    ASSERT_TRUE(onBranch("02"));
     messages.said.clear();
     pickTarget(1);
-    EXPECT_EQ(messages.said, QStringList{QStringLiteral("BEŞİKTAŞ ŞUBESİ Bilgisi Bulunamadı")});
-    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
+    EXPECT_EQ(messages.said, QStringList{u"BEŞİKTAŞ ŞUBESİ Bilgisi Bulunamadı"_s});
+    EXPECT_TRUE(onBranch("02"));
     EXPECT_TRUE(f->isVisible());
-    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_TRUE(shown("Frame1"));
     EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
 
     // A damaged stock file fails the preparation itself: the road stays closed and the
     // placeholder the grids fall back on is never written.
     writeFile(branch, QByteArray("SQLite format 3") + QByteArray(1, '\0') + QByteArray(4096, 'x'));
-    const QByteArray placeholder = readFile(program.filePath(QStringLiteral("Stok.mdb")));
+    const QByteArray placeholder = readFile(program.filePath(u"Stok.mdb"_s));
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
     messages.said.clear();
     c<QComboBox>("Combo1")->setCurrentIndex(1);
     Q_EMIT c<QComboBox>("Combo1")->activated(1);  // as a pick from the list
     ASSERT_FALSE(messages.said.isEmpty());
     messages.said.clear();
-    scan(QStringLiteral("8690000000067"));
-    typeQuantity(QStringLiteral("2"));
-    EXPECT_FALSE(c<QPushButton>("Command4")->isVisible());
+    scan(u"8690000000067"_s);
+    typeQuantity(u"2"_s);
+    EXPECT_FALSE(shown("Command4"));
     EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
     EXPECT_FALSE(messages.said.isEmpty());  // told why nothing was booked
-    EXPECT_EQ(readFile(program.filePath(QStringLiteral("Stok.mdb"))), placeholder);
+    EXPECT_EQ(readFile(program.filePath(u"Stok.mdb"_s)), placeholder);
 }
 
 TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
     start();
-    ASSERT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));
+    ASSERT_TRUE(onBranch("02"));
     data::Database::open(f->workingCopyPath())
-        ->execute(QStringLiteral(
-            "UPDATE StokKartlar SET Fiyat=999, GirenTutar=5 WHERE StokKod='ST000001'"));
+        ->execute(u"UPDATE StokKartlar SET Fiyat=999, GirenTutar=5 WHERE StokKod='ST000001'"_s);
     // Process 1 is always running: its lock file marks the copy as held.
     writeFile(modes::lockFileOf(f->workingCopyPath()), "1 " + QSysInfo::machineHostName().toUtf8());
     pickTarget(1);
     EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
-    EXPECT_EQ(wc(QStringLiteral("ST000001"), "Fiyat").toDouble(), 999);     // not copied again
-    EXPECT_EQ(wc(QStringLiteral("ST000001"), "GirenTutar").toDouble(), 0);  // but reset
-    EXPECT_TRUE(f->serverPath().endsWith(QStringLiteral("/02")));           // and no branch switch
+    EXPECT_EQ(wc(u"ST000001"_s, "Fiyat").toDouble(), 999);     // not copied again
+    EXPECT_EQ(wc(u"ST000001"_s, "GirenTutar").toDouble(), 0);  // but reset
+    EXPECT_TRUE(onBranch("02"));                               // and no branch switch
     f->close();
     EXPECT_TRUE(QFile::exists(modes::lockFileOf(f->workingCopyPath())));  // not ours to delete
 }
@@ -285,35 +264,33 @@ TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
 TEST_F(RoadTest, AnInvoiceTotalAndAPriceLabelPreview) {
     start();
     f->SbCr_Click(1);  // account work with no operation ticked: the invoice road
-    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), QStringLiteral("Fatura"));
-    scan(QStringLiteral("8690000000067"));
-    scan(QStringLiteral("8690000000067"));
+    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), u"Fatura"_s);
+    scan(u"8690000000067"_s);
+    scan(u"8690000000067"_s);
     QTest::keyClick(f.get(), Qt::Key_F8);
-    ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
-    EXPECT_EQ(c<QLabel>("Label3")->text(), QStringLiteral("Fatura"));
-    const double price = wc(QStringLiteral("ST000006"), "Fiyat").toDouble();
-    EXPECT_EQ(c<QLabel>("Label4")->text(),
-              QStringLiteral("Toplam = ") + QLocale().toString(2 * price, 'g', 15));
+    ASSERT_TRUE(shown("Frame3"));
+    EXPECT_EQ(c<QLabel>("Label3")->text(), u"Fatura"_s);
+    const double price = wc(u"ST000006"_s, "Fiyat").toDouble();
+    EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + QLocale().toString(2 * price, 'g', 15));
     QTest::mouseClick(c<QPushButton>("Command8(0)"), Qt::LeftButton);
 
     f->SbCr_Click(0);
     QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale: the button reads "Barkod"
-    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), QStringLiteral("Barkod"));
-    scan(QStringLiteral("8690000000067"));
+    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), u"Barkod"_s);
+    scan(u"8690000000067"_s);
     QTest::keyClick(f.get(), Qt::Key_F8);
-    ASSERT_TRUE(c<QFrame>("Frame4")->isVisible());
-    EXPECT_EQ(c<QLabel>("Label8(0)")->text(), wc(QStringLiteral("ST000006"), "StokAdi").toString());
+    ASSERT_TRUE(shown("Frame4"));
+    EXPECT_EQ(c<QLabel>("Label8(0)")->text(), wc(u"ST000006"_s, "StokAdi").toString());
     EXPECT_EQ(c<QLabel>("Label8(2)")->text(),
-              QLocale().toString(wc(QStringLiteral("ST000006"), "Fiyat").toDouble(), 'f', 2) +
-                  QStringLiteral(" TL."));
-    EXPECT_EQ(c<QLineEdit>("Text3")->text(), QStringLiteral("8690000000067"));
+              QLocale().toString(wc(u"ST000006"_s, "Fiyat").toDouble(), 'f', 2) + u" TL."_s);
+    EXPECT_EQ(c<QLineEdit>("Text3")->text(), u"8690000000067"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // Kapat
-    EXPECT_FALSE(c<QFrame>("Frame4")->isVisible());
+    EXPECT_FALSE(shown("Frame4"));
     QTest::keyClick(f.get(), Qt::Key_F8);
-    ASSERT_TRUE(c<QFrame>("Frame4")->isVisible());
+    ASSERT_TRUE(shown("Frame4"));
     QTest::keyClick(f.get(), Qt::Key_F12);  // Yaz, here into a PDF file
-    EXPECT_FALSE(c<QFrame>("Frame4")->isVisible());
-    EXPECT_TRUE(QFile::exists(program.filePath(QStringLiteral("labels/Etiket 8690000000067.pdf"))));
+    EXPECT_FALSE(shown("Frame4"));
+    EXPECT_TRUE(QFile::exists(program.filePath(u"labels/Etiket 8690000000067.pdf"_s)));
 }
 
 TEST_F(RoadTest, TheWorkKindIsRememberedAndKeysDriveTheRoad) {
@@ -321,26 +298,25 @@ TEST_F(RoadTest, TheWorkKindIsRememberedAndKeysDriveTheRoad) {
     messages.said.clear();
     ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
     EXPECT_FALSE(c<QLineEdit>("Text1")->text().isEmpty());
-    scan(QStringLiteral("8690000000012"));  // no operation chosen yet: replaces the shown name
-    EXPECT_EQ(messages.said, QStringList{QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz.")});
+    scan(u"8690000000012"_s);  // no operation chosen yet: replaces the shown name
+    EXPECT_EQ(messages.said, QStringList{u"Önce SATIŞ, SAYIM veya ALIŞ seçiniz."_s});
     QTest::keyClick(f.get(), Qt::Key_2, Qt::ControlModifier);
-    EXPECT_EQ(settings.GetSetting(app::SettingsSection, app::KeyWorkKind, QString()),
-              QStringLiteral("1"));
+    EXPECT_EQ(settings.GetSetting(app::SettingsSection, app::KeyWorkKind, QString()), u"1"_s);
     f->close();
     f.reset();
 
     start();
-    EXPECT_EQ(c<QLabel>("Label5")->text(), QStringLiteral("Cari İşlemler"));
-    EXPECT_TRUE(c<QPushButton>("FatCmd")->isVisible());
+    EXPECT_EQ(c<QLabel>("Label5")->text(), u"Cari İşlemler"_s);
+    EXPECT_TRUE(shown("FatCmd"));
     QTest::keyClick(f.get(), Qt::Key_F2);
     EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // closes the balance panel
-    EXPECT_FALSE(c<QFrame>("Frame2")->isVisible());
+    EXPECT_FALSE(shown("Frame2"));
     QTest::keyClick(f.get(), Qt::Key_F9);  // Geri
-    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_TRUE(shown("Frame1"));
     QTest::keyClick(f.get(), Qt::Key_F2);  // clears SATIŞ again: the boxes come back
     EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
-    EXPECT_TRUE(c<QCheckBox>("Check1(2)")->isVisible());
+    EXPECT_TRUE(shown("Check1(2)"));
     for (const char* name :
          {"Command2", "Command3", "Command4", "FatCmd", "Command1(0)", "Command8(1)"})
         EXPECT_TRUE(c<QPushButton>(name)->toolTip().contains(u'F')) << name;
@@ -365,51 +341,38 @@ TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
     start();
     f->SbCr_Click(k.workKind);
     QTest::keyClick(f.get(), k.operation);
-    if (c<QFrame>("Frame2")->isVisible())
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     const QString serverPath = f->serverPath();
-    scan(QStringLiteral("8690000000067"));
-    scan(QStringLiteral("8690000000067"));
-    scan(QStringLiteral("8690000000104"));
+    scan(u"8690000000067"_s);
+    scan(u"8690000000067"_s);
+    scan(u"8690000000104"_s);
     const double total = enteredTotal();
     QTest::keyClick(f.get(), Qt::Key_F7);
-    ASSERT_TRUE(c<QFrame>("Frame3")->isVisible());
+    ASSERT_TRUE(shown("Frame3"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Tamam
 
     EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
-    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
-    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_FALSE(shown("Frame3"));
+    EXPECT_TRUE(shown("Frame1"));
     EXPECT_FALSE(c<QCheckBox>("Check1(0)")->isChecked());
     EXPECT_FALSE(c<QCheckBox>("Check1(2)")->isChecked());
     EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
-    EXPECT_EQ(books1(f->workingCopyPath(),
-                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(linesLeft(), 0);
 
     // The target side: the branch's account in the head office's books, or the customer.
     const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;
-    EXPECT_EQ(books1(books + QStringLiteral("Cari.mdb"),
-                     QStringLiteral("SELECT Aciklama||'|'||%1 FROM CariHareket")
-                         .arg(QString::fromLatin1(k.debitColumn)))
-                  .toString(),
+    EXPECT_EQ(text(books + u"Cari.mdb"_s, u"SELECT Aciklama||'|'||%1 FROM CariHareket"_s.arg(
+                                              QString::fromLatin1(k.debitColumn))),
               QString::fromUtf8(k.movementText) + u'|' + QString::number(total));
     EXPECT_EQ(
-        books1(books + QStringLiteral("Stok.mdb"),
-               QStringLiteral(
-                   "SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"))
-            .toString(),
-        QString::fromUtf8(k.direction) + QStringLiteral("|2"));
+        text(books + u"Stok.mdb"_s,
+             u"SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"_s),
+        QString::fromUtf8(k.direction) + u"|2"_s);
     // In warehouse work the branch's books hold the other side of the same document.
     if (k.workKind == 0) {
-        EXPECT_EQ(books1(serverPath + QStringLiteral("Cari.mdb"),
-                         QStringLiteral("SELECT DigerId FROM CariHareket")),
-                  books1(books + QStringLiteral("Cari.mdb"),
-                         QStringLiteral("SELECT DigerId FROM CariHareket")));
-        EXPECT_EQ(books1(serverPath + QStringLiteral("Stok.mdb"),
-                         QStringLiteral("SELECT count(*) FROM StokHareket"))
-                      .toInt(),
-                  2);
+        EXPECT_EQ(scalar(serverPath + u"Cari.mdb"_s, u"SELECT DigerId FROM CariHareket"_s),
+                  scalar(books + u"Cari.mdb"_s, u"SELECT DigerId FROM CariHareket"_s));
+        EXPECT_EQ(count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket"_s), 2);
     }
 }
 
@@ -423,22 +386,18 @@ INSTANTIATE_TEST_SUITE_P(Road, TamamTest,
 TEST_F(RoadTest, AFailedPostingKeepsTheTotalsToTryAgain) {
     start();
     QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale to the first branch
-    data::Database::open(f->serverPath() + QStringLiteral("Cari.mdb"))
-        ->execute(
-            QStringLiteral("UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"));
-    scan(QStringLiteral("8690000000067"));
+    data::Database::open(f->serverPath() + u"Cari.mdb"_s)
+        ->execute(u"UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"_s);
+    scan(u"8690000000067"_s);
     QTest::keyClick(f.get(), Qt::Key_F7);
     QTest::keyClick(f.get(), Qt::Key_F10);
     ASSERT_EQ(messages.said.size(), 1);
-    EXPECT_TRUE(messages.said[0].contains(QStringLiteral("\"Merkez\"")));
-    EXPECT_TRUE(c<QFrame>("Frame3")->isVisible());
+    EXPECT_TRUE(messages.said[0].contains(u"\"Merkez\""_s));
+    EXPECT_TRUE(shown("Frame3"));
     EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
     EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(books1(f->workingCopyPath(),
-                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
-                  .toInt(),
-              1);
+    EXPECT_EQ(linesLeft(), 1);
 }
 
 TEST_F(RoadTest, AnInvoiceFromScanToTamam) {
@@ -446,65 +405,54 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamam) {
     f->SbCr_Click(1);
     const QString serverPath = f->serverPath();
     const QString title = c<QComboBox>("Combo1")->currentText();
-    scan(QStringLiteral("8690000000067"));
-    scan(QStringLiteral("8690000000104"));
+    scan(u"8690000000067"_s);
+    scan(u"8690000000104"_s);
     const double total = enteredTotal();
     QTest::keyClick(f.get(), Qt::Key_F8);  // Fatura
-    ASSERT_EQ(c<QLabel>("Label3")->text(), QStringLiteral("Fatura"));
+    ASSERT_EQ(c<QLabel>("Label3")->text(), u"Fatura"_s);
     QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
     EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
-    EXPECT_FALSE(c<QFrame>("Frame3")->isVisible());
-    EXPECT_TRUE(c<QFrame>("Frame1")->isVisible());
+    EXPECT_FALSE(shown("Frame3"));
+    EXPECT_TRUE(shown("Frame1"));
     // The invoice goes to the books the terminal started with.
-    EXPECT_EQ(books1(books.serverPath() + QStringLiteral("Fatura.mdb"),
-                     QStringLiteral("SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"))
-                  .toString(),
-              QStringLiteral("S00001|%1|%2").arg(title).arg(total));
-    EXPECT_EQ(books1(books.serverPath() + QStringLiteral("Fatura.mdb"),
-                     QStringLiteral("SELECT count(*) FROM FatHareket"))
-                  .toInt(),
-              2);
-    EXPECT_EQ(books1(serverPath + QStringLiteral("Stok.mdb"),
-                     QStringLiteral("SELECT count(*) FROM StokHareket WHERE Nerde='F'"))
-                  .toInt(),
-              2);
-    EXPECT_EQ(readFile(books.dataDir() + QStringLiteral("/FatNo.txt")),
-              QByteArray("\"00001\"\r\n"));
-    EXPECT_EQ(settings.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey,
-                                        serverPath.right(2) + QStringLiteral("FatNo")),
-              QStringLiteral("11112"));
-    EXPECT_EQ(books1(f->workingCopyPath(),
-                     QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(text(books.file("01", "Fatura"),
+                   u"SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"_s),
+              u"S00001|%1|%2"_s.arg(title).arg(total));
+    EXPECT_EQ(count(books.file("01", "Fatura"), u"SELECT count(*) FROM FatHareket"_s), 2);
+    EXPECT_EQ(
+        count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket WHERE Nerde='F'"_s),
+        2);
+    EXPECT_EQ(readFile(books.dataDir() + u"/FatNo.txt"_s), QByteArray("\"00001\"\r\n"));
+    EXPECT_EQ(registry(serverPath.right(2) + u"FatNo"_s), u"11112"_s);
+    EXPECT_EQ(linesLeft(), 0);
 }
 
 TEST_F(RoadTest, TheTouchKeyboardScansIntoTheSearchBox) {
     start();
     f->SbCr_Click(1);  // account work books without an operation (the invoice road)
     QTest::keyClick(f.get(), Qt::Key_F11);
-    auto* keys = f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1"));
+    auto* keys = f->findChild<keyboard::KeyboardForm*>(u"Form1"_s);
     ASSERT_NE(keys, nullptr);
     auto tap = [&keys](const QString& caption) {
         QTest::mouseClick(keys, Qt::LeftButton, {}, keys->key(caption)->geometry().center());
     };
     c<QLineEdit>("Text1")->clear();
-    tap(QStringLiteral("Num"));
-    for (QChar d : QStringLiteral("8690000000067"))
+    tap(u"Num"_s);
+    for (QChar d : u"8690000000067"_s)
         tap(QString(d));
-    tap(QStringLiteral("Harf"));
-    tap(QStringLiteral("Enter"));
-    EXPECT_EQ(wc(QStringLiteral("ST000006"), "KalanB").toDouble(), 1);
+    tap(u"Harf"_s);
+    tap(u"Enter"_s);
+    EXPECT_EQ(wc(u"ST000006"_s, "KalanB").toDouble(), 1);
     EXPECT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
     QTest::keyClick(f.get(), Qt::Key_F11);
-    EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1")), nullptr);
+    EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(u"Form1"_s), nullptr);
 
     // A window filling the screen makes room: the keyboard covers none of its controls, and
     // the window gets its place back when the keyboard closes.
     const QRect area = f->screen()->availableGeometry();
     f->setGeometry(area);
     QTest::keyClick(f.get(), Qt::Key_F11);
-    keys = f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1"));
+    keys = f->findChild<keyboard::KeyboardForm*>(u"Form1"_s);
     ASSERT_NE(keys, nullptr);
     EXPECT_LE(keys->frameGeometry().bottom(), area.bottom());  // on the screen
     for (const char* name : {"Command1(0)", "Command4", "Command2", "DBGrid1", "Text1"}) {
@@ -512,11 +460,11 @@ TEST_F(RoadTest, TheTouchKeyboardScansIntoTheSearchBox) {
         EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(keys->geometry()))
             << name;
     }
-    tap(QStringLiteral("Num"));
-    tap(QStringLiteral(","));
+    tap(u"Num"_s);
+    tap(u","_s);
     EXPECT_TRUE(c<QLineEdit>("Text1")->text().endsWith(u','));
     keys->close();  // from its own title bar
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(QStringLiteral("Form1")), nullptr);
+    EXPECT_EQ(f->findChild<keyboard::KeyboardForm*>(u"Form1"_s), nullptr);
     EXPECT_EQ(f->geometry(), area);
 }

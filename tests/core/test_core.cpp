@@ -9,58 +9,55 @@
 using namespace testing_support;
 
 TEST(TurkishText, FoldsTheTurkishPairsAndEveryOtherCase) {
-    EXPECT_EQ(core::foldTurkish(QStringLiteral("ŞEKER TOZU")), QStringLiteral("şeker tozu"));
-    EXPECT_EQ(core::foldTurkish(QStringLiteral("İSTANBUL")),
-              core::foldTurkish(QStringLiteral("istanbul")));
-    EXPECT_EQ(core::foldTurkish(QStringLiteral("KIRMIZI")), QStringLiteral("kırmızı"));
+    EXPECT_EQ(core::foldTurkish(u"ŞEKER TOZU"_s), u"şeker tozu"_s);
+    EXPECT_EQ(core::foldTurkish(u"İSTANBUL"_s), core::foldTurkish(u"istanbul"_s));
+    EXPECT_EQ(core::foldTurkish(u"KIRMIZI"_s), u"kırmızı"_s);
     // Dotted and dotless i are different letters in Turkish.
-    EXPECT_NE(core::foldTurkish(QStringLiteral("KIRMIZI")),
-              core::foldTurkish(QStringLiteral("kirmizi")));
-    EXPECT_EQ(core::foldTurkish(QStringLiteral("ÇÖĞÜ")), QStringLiteral("çöğü"));
+    EXPECT_NE(core::foldTurkish(u"KIRMIZI"_s), core::foldTurkish(u"kirmizi"_s));
+    EXPECT_EQ(core::foldTurkish(u"ÇÖĞÜ"_s), u"çöğü"_s);
 }
 
 TEST(TurkishText, CaselessTextsAreRecognised) {
-    EXPECT_TRUE(core::isCaseless(QStringLiteral("8690000000012")));
-    EXPECT_TRUE(core::isCaseless(QStringLiteral("=110 *%_'")));
-    EXPECT_FALSE(core::isCaseless(QStringLiteral("ab12")));
-    EXPECT_FALSE(core::isCaseless(QStringLiteral("ı")));
+    EXPECT_TRUE(core::isCaseless(u"8690000000012"_s));
+    EXPECT_TRUE(core::isCaseless(u"=110 *%_'"_s));
+    EXPECT_FALSE(core::isCaseless(u"ab12"_s));
+    EXPECT_FALSE(core::isCaseless(u"ı"_s));
 }
 
 TEST(TurkishText, DecodesTheTurkishCodePage) {
     EXPECT_EQ(core::fromWindows1254(QByteArray("\xDE\x65\x6B\x65\x72 \xDD\xFD\xF0", 9)),
-              QStringLiteral("Şeker İığ"));
+              u"Şeker İığ"_s);
 }
 
 TEST(QuotedFieldFile, WritesOneQuotedLineAndReadsItBack) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Firma.txt"));
-    ASSERT_TRUE(core::QuotedFieldFile::write(path, QStringLiteral("Karvendo")));
+    const QString path = dir.filePath(u"Firma.txt"_s);
+    ASSERT_TRUE(core::QuotedFieldFile::write(path, u"Karvendo"_s));
     EXPECT_EQ(readFile(path), QByteArray("\"Karvendo\"\r\n"));
-    EXPECT_EQ(core::QuotedFieldFile::readFirstField(path), QStringLiteral("Karvendo"));
+    EXPECT_EQ(core::QuotedFieldFile::readFirstField(path), u"Karvendo"_s);
 }
 
 TEST(QuotedFieldFile, ReadsDamagedAndForeignFilesWithoutFailing) {
     using core::QuotedFieldFile::firstField;
-    EXPECT_EQ(firstField(QStringLiteral("\"Karv")), QStringLiteral("Karv"));  // truncated
-    EXPECT_EQ(firstField(QStringLiteral("  00042 ,rest\r\n")), QStringLiteral("00042"));
-    EXPECT_EQ(firstField(QStringLiteral("\"A, B\",\"C\"")), QStringLiteral("A, B"));
+    EXPECT_EQ(firstField(u"\"Karv"_s), u"Karv"_s);  // truncated
+    EXPECT_EQ(firstField(u"  00042 ,rest\r\n"_s), u"00042"_s);
+    EXPECT_EQ(firstField(u"\"A, B\",\"C\""_s), u"A, B"_s);
     EXPECT_EQ(firstField(QString()), QString());
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.txt"));
+    const QString path = dir.filePath(u"old.txt"_s);
     writeFile(path, QByteArray("\"\xDE\x65n Market\"\r\n"));  // code page 1254
-    EXPECT_EQ(core::QuotedFieldFile::readFirstField(path), QStringLiteral("Şen Market"));
-    EXPECT_EQ(core::QuotedFieldFile::readFirstField(dir.filePath(QStringLiteral("none"))),
-              QString());
+    EXPECT_EQ(core::QuotedFieldFile::readFirstField(path), u"Şen Market"_s);
+    EXPECT_EQ(core::QuotedFieldFile::readFirstField(dir.filePath(u"none"_s)), QString());
 }
 
 TEST(NumberFormat, GeneralAndStandardFormsUseTheLocale) {
     const QLocale tr(QLocale::Turkish, QLocale::Turkey);
-    EXPECT_EQ(core::generalNumber(123.5, tr), QStringLiteral("123,5"));
-    EXPECT_EQ(core::generalNumber(12.05, tr), QStringLiteral("12,05"));
-    EXPECT_EQ(core::generalNumber(1234567, tr), QStringLiteral("1234567"));
-    EXPECT_EQ(core::generalNumber(0.0001, tr), QStringLiteral("0,0001"));
-    EXPECT_EQ(core::generalNumber(-0.0, tr), QStringLiteral("0"));
-    EXPECT_EQ(core::standardNumber(1234.5, tr), QStringLiteral("1.234,50"));
-    EXPECT_EQ(core::standardNumber(1234.5, QLocale::c()), QStringLiteral("1,234.50"));
+    EXPECT_EQ(core::generalNumber(123.5, tr), u"123,5"_s);
+    EXPECT_EQ(core::generalNumber(12.05, tr), u"12,05"_s);
+    EXPECT_EQ(core::generalNumber(1234567, tr), u"1234567"_s);
+    EXPECT_EQ(core::generalNumber(0.0001, tr), u"0,0001"_s);
+    EXPECT_EQ(core::generalNumber(-0.0, tr), u"0"_s);
+    EXPECT_EQ(core::standardNumber(1234.5, tr), u"1.234,50"_s);
+    EXPECT_EQ(core::standardNumber(1234.5, QLocale::c()), u"1,234.50"_s);
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -9,31 +8,6 @@
 
 using namespace testing_support;
 
-namespace {
-
-// Runs a query and returns every row as text columns joined by '|'.
-QStringList rows(const QString& file, const char* sql) {
-    sqlite3* db = nullptr;
-    QStringList out;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        return out;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            QStringList cols;
-            for (int i = 0; i < sqlite3_column_count(st); ++i)
-                cols << QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-            out << cols.join(u'|');
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
-}
-
-}  // namespace
-
 TEST(DemoBooks, TheSameOnEveryRun) {
     QTemporaryDir a, b;
     demobooks::Options options;
@@ -41,7 +15,7 @@ TEST(DemoBooks, TheSameOnEveryRun) {
     demobooks::makeBooks(a.path(), options);
     demobooks::makeBooks(b.path(), options);
     for (const char* name : {"01Stok.mdb", "03Cari.mdb", "04Index.mdb", "02Fatura.mdb"}) {
-        const QString rel = QStringLiteral("/RezoruviZada/") + QString::fromUtf8(name);
+        const QString rel = u"/RezoruviZada/"_s + QString::fromUtf8(name);
         EXPECT_EQ(readFile(a.path() + rel), readFile(b.path() + rel)) << name;
     }
 }
@@ -68,43 +42,39 @@ TEST(DemoBooks, BarcodesAreValidAndUnique) {
     EXPECT_GT(second, 0);
     EXPECT_GT(third, 0);
     EXPECT_GT(hidden, 0);
-    EXPECT_EQ(demobooks::eanCheckDigit(QStringLiteral("869000000001")), 2);  // 8690000000012
+    EXPECT_EQ(demobooks::eanCheckDigit(u"869000000001"_s), 2);  // 8690000000012
 }
 
 TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent) {
     TempBooks books(80);
-    const QStringList codes01 = rows(books.serverPath() + QStringLiteral("Stok.mdb"),
-                                     "SELECT StokKod FROM StokKartlar ORDER BY 1");
+    const QStringList codes01 =
+        column(books.file("01", "Stok"), "SELECT StokKod FROM StokKartlar ORDER BY 1");
     ASSERT_EQ(codes01.size(), 80);
     for (const char* company : {"02", "03", "04"}) {
-        const QString stock =
-            books.serverPath(QString::fromUtf8(company)) + QStringLiteral("Stok.mdb");
-        EXPECT_EQ(rows(stock, "SELECT StokKod FROM StokKartlar ORDER BY 1"), codes01) << company;
+        const QString stock = books.file(company, "Stok");
+        EXPECT_EQ(column(stock, "SELECT StokKod FROM StokKartlar ORDER BY 1"), codes01) << company;
         // Exactly one of KalanB and KalanA is set, and it is in minus out.
-        EXPECT_TRUE(rows(stock,
-                         "SELECT StokKod FROM StokKartlar WHERE (KalanB<>0 AND KalanA<>0)"
-                         " OR abs(KalanB - KalanA - (GirenMik - CikanMik)) > 1e-9")
+        EXPECT_TRUE(column(stock,
+                           "SELECT StokKod FROM StokKartlar WHERE (KalanB<>0 AND KalanA<>0)"
+                           " OR abs(KalanB - KalanA - (GirenMik - CikanMik)) > 1e-9")
                         .isEmpty());
-        EXPECT_EQ(rows(books.serverPath(QString::fromUtf8(company)) + QStringLiteral("Cari.mdb"),
-                       "SELECT Unvan FROM CariKartlar WHERE Unvan='Merkez'"),
-                  QStringList{QStringLiteral("Merkez")});
+        EXPECT_EQ(column(books.file(company, "Cari"),
+                         "SELECT Unvan FROM CariKartlar WHERE Unvan='Merkez'"),
+                  QStringList{u"Merkez"_s});
     }
-    const QString cari = books.serverPath() + QStringLiteral("Cari.mdb");
-    EXPECT_EQ(rows(cari, "SELECT CariKod FROM CariKartlar WHERE Gurup='Şube' ORDER BY CariKod"),
-              (QStringList{QStringLiteral("Şube02"), QStringLiteral("Şube03"),
-                           QStringLiteral("Şube04")}));
-    EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"),
+    const QString cari = books.file("01", "Cari");
+    EXPECT_EQ(column(cari, "SELECT CariKod FROM CariKartlar WHERE Gurup='Şube' ORDER BY CariKod"),
+              (QStringList{u"Şube02"_s, u"Şube03"_s, u"Şube04"_s}));
+    EXPECT_EQ(column(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"),
               QStringList{"12"});
-    EXPECT_EQ(rows(cari, "SELECT count(*) FROM CariKartlar WHERE CariKod='=110'"),
+    EXPECT_EQ(column(cari, "SELECT count(*) FROM CariKartlar WHERE CariKod='=110'"),
               QStringList{"1"});
     EXPECT_FALSE(
-        rows(cari, "SELECT CariKod FROM CariKartlar WHERE Alacak > Borc AND Hesap='Alacak'")
+        column(cari, "SELECT CariKod FROM CariKartlar WHERE Alacak > Borc AND Hesap='Alacak'")
             .isEmpty());
-    EXPECT_TRUE(rows(cari,
-                     "SELECT CariKod FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
-                     " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END")
+    EXPECT_TRUE(column(cari,
+                       "SELECT CariKod FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
+                       " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END")
                     .isEmpty());
-    EXPECT_EQ(
-        rows(books.serverPath() + QStringLiteral("Index.mdb"), "SELECT count(*) FROM Mdbindex"),
-        QStringList{"0"});
+    EXPECT_EQ(column(books.file("01", "Index"), "SELECT count(*) FROM Mdbindex"), QStringList{"0"});
 }

@@ -21,7 +21,7 @@ namespace s = data::names::stok;
 
 TEST(NumberText, GroupsTheWholePartAndKeepsEveryTypedDecimal) {
     auto type = [](const QString& keys) {
-        QString t = QStringLiteral("0");
+        QString t = u"0"_s;
         QStringList shown;
         for (QChar k : keys) {
             const QString next = entry::number::afterKey(t, k);
@@ -30,48 +30,47 @@ TEST(NumberText, GroupsTheWholePartAndKeepsEveryTypedDecimal) {
         }
         return shown;
     };
-    EXPECT_EQ(type(QStringLiteral("1234")), (QStringList{"1", "12", "123", "1.234"}));
-    EXPECT_EQ(type(QStringLiteral("12.5")).last(), QStringLiteral("12,5"));
-    EXPECT_EQ(type(QStringLiteral("12,05")).last(), QStringLiteral("12,05"));
-    EXPECT_EQ(type(QStringLiteral("0,005")).last(), QStringLiteral("0,005"));
-    EXPECT_EQ(type(QStringLiteral("12,")).last(), QStringLiteral("12,"));
-    EXPECT_EQ(type(QStringLiteral("1234567,5")).last(), QStringLiteral("1.234.567,5"));
-    EXPECT_EQ(entry::number::value(QStringLiteral("1.234.567,05")), 1234567.05);
-    EXPECT_EQ(entry::number::value(QStringLiteral("0,005")), 0.005);
+    EXPECT_EQ(type(u"1234"_s), (QStringList{"1", "12", "123", "1.234"}));
+    EXPECT_EQ(type(u"12.5"_s).last(), u"12,5"_s);
+    EXPECT_EQ(type(u"12,05"_s).last(), u"12,05"_s);
+    EXPECT_EQ(type(u"0,005"_s).last(), u"0,005"_s);
+    EXPECT_EQ(type(u"12,"_s).last(), u"12,"_s);
+    EXPECT_EQ(type(u"1234567,5"_s).last(), u"1.234.567,5"_s);
+    EXPECT_EQ(entry::number::value(u"1.234.567,05"_s), 1234567.05);
+    EXPECT_EQ(entry::number::value(u"0,005"_s), 0.005);
 }
 
 TEST(NumberText, RefusesSignsLettersAndSecondCommas) {
-    for (QChar k : QStringLiteral("-+/*?\\ax "))
-        EXPECT_TRUE(entry::number::afterKey(QStringLiteral("12"), k).isEmpty())
-            << QString(k).toStdString();
-    EXPECT_TRUE(entry::number::afterKey(QStringLiteral("1,5"), u',').isEmpty());
-    EXPECT_TRUE(entry::number::afterKey(QStringLiteral("1,123456"), u'7').isEmpty());
-    EXPECT_TRUE(entry::number::afterKey(QStringLiteral("123.456.789.012"), u'3').isEmpty());
-    EXPECT_FALSE(entry::number::isNumber(QStringLiteral("12a")));
-    EXPECT_FALSE(entry::number::isNumber(QStringLiteral(",")));
-    EXPECT_TRUE(entry::number::isNumber(QStringLiteral(",5")));
-    EXPECT_EQ(entry::number::reformat(QStringLiteral(",5")), QStringLiteral("0,5"));
-    EXPECT_EQ(entry::number::reformat(QStringLiteral("0007")), QStringLiteral("7"));
+    for (QChar k : u"-+/*?\\ax "_s)
+        EXPECT_TRUE(entry::number::afterKey(u"12"_s, k).isEmpty()) << QString(k).toStdString();
+    EXPECT_TRUE(entry::number::afterKey(u"1,5"_s, u',').isEmpty());
+    EXPECT_TRUE(entry::number::afterKey(u"1,123456"_s, u'7').isEmpty());
+    EXPECT_TRUE(entry::number::afterKey(u"123.456.789.012"_s, u'3').isEmpty());
+    EXPECT_FALSE(entry::number::isNumber(u"12a"_s));
+    EXPECT_FALSE(entry::number::isNumber(u","_s));
+    EXPECT_TRUE(entry::number::isNumber(u",5"_s));
+    EXPECT_EQ(entry::number::reformat(u",5"_s), u"0,5"_s);
+    EXPECT_EQ(entry::number::reformat(u"0007"_s), u"7"_s);
 }
 
 TEST(NumberBox, KeysPasteAndEnterBehaveAsANumberBox) {
     entry::NumberBox box;
     box.show();
     QSignalSpy enter(&box, &entry::NumberBox::enterPressed);
-    QTest::keyClicks(&box, QStringLiteral("1a2-3.0"));
-    EXPECT_EQ(box.text(), QStringLiteral("123,0"));
+    QTest::keyClicks(&box, u"1a2-3.0"_s);
+    EXPECT_EQ(box.text(), u"123,0"_s);
     QTest::keyClick(&box, Qt::Key_5);
-    EXPECT_EQ(box.text(), QStringLiteral("123,05"));
+    EXPECT_EQ(box.text(), u"123,05"_s);
     QTest::keyClick(&box, Qt::Key_Backspace);
     QTest::keyClick(&box, Qt::Key_Backspace);
     QTest::keyClick(&box, Qt::Key_Backspace);
-    EXPECT_EQ(box.text(), QStringLiteral("123"));
-    box.setText(QStringLiteral("pasted text 12"));
-    EXPECT_EQ(box.text(), QStringLiteral("123"));
+    EXPECT_EQ(box.text(), u"123"_s);
+    box.setText(u"pasted text 12"_s);
+    EXPECT_EQ(box.text(), u"123"_s);
     box.setText(QString());
-    EXPECT_EQ(box.text(), QStringLiteral("0"));
-    box.setText(QStringLiteral("12345"));
-    EXPECT_EQ(box.text(), QStringLiteral("12.345"));
+    EXPECT_EQ(box.text(), u"0"_s);
+    box.setText(u"12345"_s);
+    EXPECT_EQ(box.text(), u"12.345"_s);
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_EQ(enter.count(), 1);
     EXPECT_EQ(box.value(), 12345.0);
@@ -83,37 +82,35 @@ class EntryTest : public ::testing::Test {
   protected:
     TempBooks books{60};
     QString wc;
-    data::DataControl temp{QStringLiteral("DataTemp")};
-    data::DataControl cari{QStringLiteral("DataCari")};
+    data::DataControl temp{u"DataTemp"_s};
+    data::DataControl cari{u"DataCari"_s};
     std::unique_ptr<data::Recordset> company;
 
     void SetUp() override {
-        wc = books.dir() + QStringLiteral("/Temp1.Mdb");
-        QFile::copy(books.serverPath() + QStringLiteral("Stok.mdb"), wc);
+        wc = books.dir() + u"/Temp1.Mdb"_s;
+        QFile::copy(books.file("01", "Stok"), wc);
         auto db = data::Database::open(wc);
-        db->execute(QStringLiteral(
-            "UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, Fiyat2=Fiyat"));
+        db->execute(
+            u"UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, Fiyat2=Fiyat"_s);
         // Cards to look for: a Barkod2 equal to another card's Barkod, a code that is also a name.
-        db->execute(QStringLiteral(
-            "UPDATE StokKartlar SET Barkod2='8690000000029' WHERE StokKod='ST000010'"));
+        db->execute(u"UPDATE StokKartlar SET Barkod2='8690000000029' WHERE StokKod='ST000010'"_s);
         db->execute(
-            QStringLiteral("UPDATE StokKartlar SET StokAdi='ST000005 KALEM', Barkod='55''*%_' "
-                           "WHERE StokKod='ST000007'"));
+            u"UPDATE StokKartlar SET StokAdi='ST000005 KALEM', Barkod='55''*%_' "
+            "WHERE StokKod='ST000007'"_s);
         db->execute(
-            QStringLiteral("UPDATE StokKartlar SET Fiyat=2.5, Kdv=18, StokAdi='DENEME ÜRÜN' WHERE "
-                           "StokKod='ST000008'"));
+            u"UPDATE StokKartlar SET Fiyat=2.5, Kdv=18, StokAdi='DENEME ÜRÜN' WHERE "
+            "StokKod='ST000008'"_s);
         temp.setDatabaseName(wc);
         temp.setRecordSource(data::sources::FullList);
         data::RefreshData(temp);
-        cari.setDatabaseName(books.serverPath() + QStringLiteral("Cari.mdb"));
+        cari.setDatabaseName(books.file("01", "Cari"));
         cari.setRecordSource(data::sources::CariByCode);
         data::RefreshData(cari);
-        company = std::make_unique<data::Recordset>(
-            data::Database::open(books.serverPath() + QStringLiteral("Stok.mdb")),
-            QStringLiteral("StokKartlar"));
-        company->FindFirst(data::Criteria::equals(s::StokKod, QStringLiteral("ST000008")));
+        company = std::make_unique<data::Recordset>(data::Database::open(books.file("01", "Stok")),
+                                                    u"StokKartlar"_s);
+        company->FindFirst(data::Criteria::equals(s::StokKod, u"ST000008"_s));
         company->Edit();
-        company->setField(s::StokAdi, QStringLiteral("DENEME ÜRÜN"));
+        company->setField(s::StokAdi, u"DENEME ÜRÜN"_s);
         company->setField(s::Kdv, 18);
         company->Update();
     }
@@ -121,13 +118,11 @@ class EntryTest : public ::testing::Test {
         const auto r = entry::lookUp(temp, cari, text);
         if (r.kind == entry::LookupResult::Kind::Stock)
             return temp.recordset().field(s::StokKod).toString();
-        if (r.kind == entry::LookupResult::Kind::Account)
-            return QStringLiteral("cari:") + r.accountTitle;
+        if (r.kind == entry::LookupResult::Kind::Account) return u"cari:"_s + r.accountTitle;
         return QString();
     }
     QVariant card(const QString& code, const QString& field) {
-        return scalar(wc, QStringLiteral("SELECT %1 FROM StokKartlar WHERE StokKod=?").arg(field),
-                      {code});
+        return scalar(wc, u"SELECT %1 FROM StokKartlar WHERE StokKod=?"_s.arg(field), {code});
     }
     void current(const QString& code) {
         temp.recordset().FindFirst(data::Criteria::equals(s::StokKod, code));
@@ -138,123 +133,99 @@ class EntryTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
-    EXPECT_EQ(found(QStringLiteral("8690000000029")),
-              QStringLiteral("ST000002"));  // Barkod before Barkod2
-    EXPECT_EQ(found(QStringLiteral("ST000005")), QStringLiteral("ST000005"));    // code before name
-    EXPECT_EQ(found(QStringLiteral("st000005 k")), QStringLiteral("ST000007"));  // name, any case
-    EXPECT_EQ(found(QStringLiteral("55'*%_")), QStringLiteral("ST000007"));      // literally
-    EXPECT_EQ(found(QStringLiteral("deneme ürün")), QStringLiteral("ST000008"));
-    EXPECT_EQ(found(QStringLiteral("0216 555 10 0")), QStringLiteral("cari:YILMAZ GIDA LTD.ŞTİ."));
-    EXPECT_EQ(found(QStringLiteral("ahmet'")), QStringLiteral("cari:AHMET'İN BAKKALI"));
+    EXPECT_EQ(found(u"8690000000029"_s),
+              u"ST000002"_s);                          // Barkod before Barkod2
+    EXPECT_EQ(found(u"ST000005"_s), u"ST000005"_s);    // code before name
+    EXPECT_EQ(found(u"st000005 k"_s), u"ST000007"_s);  // name, any case
+    EXPECT_EQ(found(u"55'*%_"_s), u"ST000007"_s);      // literally
+    EXPECT_EQ(found(u"deneme ürün"_s), u"ST000008"_s);
+    EXPECT_EQ(found(u"0216 555 10 0"_s), u"cari:YILMAZ GIDA LTD.ŞTİ."_s);
+    EXPECT_EQ(found(u"ahmet'"_s), u"cari:AHMET'İN BAKKALI"_s);
     for (const char* text : {"*", "%", "_", "?", "#", "[", "'", "55'%", "DENEME_"})
         EXPECT_EQ(found(QString::fromUtf8(text)), QString()) << text;
 }
 
-TEST_F(EntryTest, SaleBookingAddsQuantityAmountAndVat) {
-    current(QStringLiteral("ST000008"));
-    entry::BookingInput in{false, 4, false, QStringLiteral("DENEME ÜRÜN")};
-    ASSERT_TRUE(entry::book(temp.recordset(), company.get(), in));
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 4);
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(), 10);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble(), 1.8);
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Fiyat2")).toDouble(), 2.5);
-    ASSERT_TRUE(entry::book(temp.recordset(), company.get(), in));
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 8);
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(), 20);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble(), 3.6);
-
-    // The search box no longer names the card: nothing is booked.
-    in.searchText = QStringLiteral("DENEME");
-    EXPECT_FALSE(entry::book(temp.recordset(), company.get(), in));
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 8);
-}
-
-TEST_F(EntryTest, PriceEntrySetsThePriceAndBooksNoQuantity) {
-    current(QStringLiteral("ST000008"));
-    entry::book(temp.recordset(), company.get(), {false, 3, false, QStringLiteral("DENEME ÜRÜN")});
-    ASSERT_TRUE(entry::book(temp.recordset(), company.get(),
-                            {false, 4.25, true, QStringLiteral("DENEME ÜRÜN")}));
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 3);
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Fiyat")).toDouble(), 4.25);
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Fiyat2")).toDouble(), 4.25);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(),
-                     12.75);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble(),
-                     12.75 * 0.18);
-}
-
-TEST_F(EntryTest, WithoutTheCompanyCardTheLineKeepsItsVatRate) {
-    current(QStringLiteral("ST000008"));
-    ASSERT_TRUE(
-        entry::book(temp.recordset(), nullptr, {false, 2, false, QStringLiteral("DENEME ÜRÜN")}));
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kdv")).toDouble(), 18);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble(), 0.9);
+TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
+    // ST000008 sells at 2,5 with 18 % VAT; each step books on its line, or clears it.
+    enum Kind { Sale, SaleWithoutCompanyCard, Price, Clear };
+    const struct Step {
+        Kind kind;
+        double value;
+        const char* searchText;
+        bool booked;
+        double kalanB, amount, vat, price;
+    } steps[] = {
+        {Sale, 4, "DENEME ÜRÜN", true, 4, 10, 1.8, 2.5},
+        {Sale, 4, "DENEME ÜRÜN", true, 8, 20, 3.6, 2.5},
+        {Sale, 4, "DENEME", false, 8, 20, 3.6, 2.5},  // the box no longer names the card
+        {Clear, 0, "", true, 0, 0, 0, 2.5},
+        {Sale, 1, "DENEME ÜRÜN", true, 1, 2.5, 0.45, 2.5},  // only the new scan is charged
+        {SaleWithoutCompanyCard, 2, "DENEME ÜRÜN", true, 3, 7.5, 1.35, 2.5},  // same VAT rate
+        {Price, 4.25, "DENEME ÜRÜN", true, 3, 12.75, 12.75 * 0.18, 4.25},
+    };
+    const QString code = u"ST000008"_s;
+    for (const Step& k : steps) {
+        SCOPED_TRACE(testing::Message() << k.kind << ' ' << k.value);
+        current(code);
+        if (k.kind == Clear) {
+            entry::clearLine(temp.recordset(), false);
+        } else {
+            const entry::BookingInput in{false, k.value, k.kind == Price,
+                                         QString::fromUtf8(k.searchText)};
+            EXPECT_EQ(entry::book(temp.recordset(),
+                                  k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in),
+                      k.booked);
+        }
+        EXPECT_DOUBLE_EQ(card(code, u"KalanB"_s).toDouble(), k.kalanB);
+        EXPECT_DOUBLE_EQ(card(code, u"GirenTutar"_s).toDouble(), k.amount);
+        EXPECT_DOUBLE_EQ(card(code, u"Kar"_s).toDouble(), k.vat);
+        EXPECT_DOUBLE_EQ(card(code, u"Fiyat2"_s).toDouble(), k.price);
+        EXPECT_DOUBLE_EQ(card(code, u"Fiyat"_s).toDouble(), k.price);
+        EXPECT_DOUBLE_EQ(card(code, u"Kdv"_s).toDouble(), 18);
+    }
 }
 
 TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     auto db = data::Database::open(wc);
-    db->execute(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=5, KalanA=0 WHERE StokKod='ST000001'"));
-    db->execute(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=0, KalanA=1 WHERE StokKod='ST000002'"));
-    db->execute(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000003'"));
-    db->execute(QStringLiteral("UPDATE StokKartlar SET KalanB=NULL WHERE StokKod='ST000004'"));
-    db->execute(QStringLiteral("UPDATE StokKartlar SET KalanB=0.3 WHERE StokKod='ST000005'"));
+    db->execute(u"UPDATE StokKartlar SET KalanB=5, KalanA=0 WHERE StokKod='ST000001'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=0, KalanA=1 WHERE StokKod='ST000002'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000003'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=NULL WHERE StokKod='ST000004'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=0.3 WHERE StokKod='ST000005'"_s);
     temp.setRecordSource(data::sources::CountList);
     data::RefreshData(temp);
     auto count = [&](const QString& code, double q) {
         current(code);
         return entry::book(temp.recordset(), nullptr, {true, q, false, QString()});
     };
-    count(QStringLiteral("ST000001"), 3);
-    EXPECT_EQ(card(QStringLiteral("ST000001"), QStringLiteral("KalanB")).toDouble(), 2);
-    count(QStringLiteral("ST000001"), 2);
-    EXPECT_FALSE(
-        card(QStringLiteral("ST000001"), QStringLiteral("KalanB")).isValid());  // left the copy
-    count(QStringLiteral("ST000002"), 1);
-    EXPECT_EQ(card(QStringLiteral("ST000002"), QStringLiteral("KalanA")).toDouble(), 2);
-    count(QStringLiteral("ST000003"), 5);
-    EXPECT_EQ(card(QStringLiteral("ST000003"), QStringLiteral("KalanB")).toDouble(), 0);
-    EXPECT_EQ(card(QStringLiteral("ST000003"), QStringLiteral("KalanA")).toDouble(), 3);
+    count(u"ST000001"_s, 3);
+    EXPECT_EQ(card(u"ST000001"_s, u"KalanB"_s).toDouble(), 2);
+    count(u"ST000001"_s, 2);
+    EXPECT_FALSE(card(u"ST000001"_s, u"KalanB"_s).isValid());  // left the copy
+    count(u"ST000002"_s, 1);
+    EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
+    count(u"ST000003"_s, 5);
+    EXPECT_EQ(card(u"ST000003"_s, u"KalanB"_s).toDouble(), 0);
+    EXPECT_EQ(card(u"ST000003"_s, u"KalanA"_s).toDouble(), 3);
     for (int i = 0; i < 3; ++i)
-        count(QStringLiteral("ST000005"), 0.1);
-    EXPECT_FALSE(card(QStringLiteral("ST000005"), QStringLiteral("KalanB")).isValid());
+        count(u"ST000005"_s, 0.1);
+    EXPECT_FALSE(card(u"ST000005"_s, u"KalanB"_s).isValid());
     // A card whose book quantity is empty is left as it is.
     temp.setRecordSource(data::sources::FullList);
     data::RefreshData(temp);
-    current(QStringLiteral("ST000004"));
+    current(u"ST000004"_s);
     EXPECT_FALSE(entry::book(temp.recordset(), nullptr, {true, 1, false, QString()}));
-    EXPECT_TRUE(card(QStringLiteral("ST000004"), QStringLiteral("KalanB")).isNull());
-}
-
-TEST_F(EntryTest, ClearingALineThenRescanningChargesOnlyTheNewScan) {
-    current(QStringLiteral("ST000008"));
-    entry::book(temp.recordset(), company.get(), {false, 2, false, QStringLiteral("DENEME ÜRÜN")});
-    const double oneAmount =
-        card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble() / 2;
-    const double oneVat = card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble() / 2;
-    entry::clearLine(temp.recordset(), false);
-    for (const char* field : {"KalanB", "GirenTutar", "Kar"})
-        EXPECT_EQ(card(QStringLiteral("ST000008"), QString::fromLatin1(field)).toDouble(), 0)
-            << field;
-    current(QStringLiteral("ST000008"));
-    entry::book(temp.recordset(), company.get(), {false, 1, false, QStringLiteral("DENEME ÜRÜN")});
-    EXPECT_EQ(card(QStringLiteral("ST000008"), QStringLiteral("KalanB")).toDouble(), 1);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("GirenTutar")).toDouble(),
-                     oneAmount);
-    EXPECT_DOUBLE_EQ(card(QStringLiteral("ST000008"), QStringLiteral("Kar")).toDouble(), oneVat);
+    EXPECT_TRUE(card(u"ST000004"_s, u"KalanB"_s).isNull());
 }
 
 TEST(GridRules, SortRewritesTheOrderOfTheRecordSource) {
-    EXPECT_EQ(
-        entry::sortedSource(QStringLiteral("Select * FROM StokKartlar Where StokGizle=False and "
-                                           "KalanB+KalanA<>0 Order By StokKod Asc"),
-                            QStringLiteral("KalanB"), false),
-        QStringLiteral("Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 "
-                       "ORDER BY KalanB ASC"));
-    EXPECT_EQ(entry::sortedSource(QStringLiteral("StokKartlar"), QStringLiteral("Fiyat2"), true),
-              QStringLiteral("StokKartlar ORDER BY Fiyat2 DESC"));
+    EXPECT_EQ(entry::sortedSource(u"Select * FROM StokKartlar Where StokGizle=False and "
+                                  "KalanB+KalanA<>0 Order By StokKod Asc"_s,
+                                  u"KalanB"_s, false),
+              u"Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 "
+              "ORDER BY KalanB ASC"_s);
+    EXPECT_EQ(entry::sortedSource(u"StokKartlar"_s, u"Fiyat2"_s, true),
+              u"StokKartlar ORDER BY Fiyat2 DESC"_s);
 }
 
 TEST(GridRules, DragsMoveWholeRowsWithTheRoundingRule) {
@@ -290,10 +261,8 @@ TEST(GridRules, LayoutFilesRoundTripAndSurviveDamage) {
 }
 
 TEST(GridRules, CaptionsAreCentredWithSpaces) {
-    EXPECT_EQ(entry::centredCaption(QStringLiteral("  Ad "), 2000, 1000, 60, 0),
-              QString(8, u' ') + QStringLiteral("Ad"));
-    EXPECT_EQ(entry::centredCaption(QStringLiteral("Ad"), 2000, 1000, 60, 1),
-              QStringLiteral("Ad") + QString(8, u' '));
-    EXPECT_EQ(entry::centredCaption(QStringLiteral("Ad"), 2000, 1000, 60, 2), QStringLiteral("Ad"));
-    EXPECT_EQ(entry::centredCaption(QStringLiteral("Ad"), 900, 1000, 60, 0), QStringLiteral("Ad"));
+    EXPECT_EQ(entry::centredCaption(u"  Ad "_s, 2000, 1000, 60, 0), QString(8, u' ') + u"Ad"_s);
+    EXPECT_EQ(entry::centredCaption(u"Ad"_s, 2000, 1000, 60, 1), u"Ad"_s + QString(8, u' '));
+    EXPECT_EQ(entry::centredCaption(u"Ad"_s, 2000, 1000, 60, 2), u"Ad"_s);
+    EXPECT_EQ(entry::centredCaption(u"Ad"_s, 900, 1000, 60, 0), u"Ad"_s);
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <memory>
+#include <vector>
 
 #include "filecopy/CopyDatabaseFile.h"
 #include "filecopy/clsFileCopy.h"
@@ -18,13 +20,23 @@ class FileCopyTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
     RecordingMessages messages;
-    QString path(const QString& name) const { return dir.filePath(name); }
+    qint32 code = 0;
+    QString text;
+    QList<int> values;  // every progress report of the copiers made here
+    std::vector<std::unique_ptr<clsFileCopy>> copiers;
 
-    // Copies and keeps every progress report.
-    bool copy(clsFileCopy& c, qint32& code, QString& text, QList<int>* values = nullptr) {
-        QObject::connect(&c, &clsFileCopy::Progress, [values](qint16 v, double) {
-            if (values) values->append(v);
-        });
+    QString path(const QString& name) const { return dir.filePath(name); }
+    clsFileCopy& copier(const QString& from, const QString& to) {
+        auto& c = *copiers.emplace_back(std::make_unique<clsFileCopy>(&messages));
+        c.setSourceFile(path(from));
+        c.setTargetFile(path(to));
+        QObject::connect(&c, &clsFileCopy::Progress, [this](qint16 v, double) { values << v; });
+        return c;
+    }
+    // Each call starts from a cleared code and text, so a stale one cannot pass for a new one.
+    bool copy(clsFileCopy& c) {
+        code = 0;
+        text.clear();
         return c.CopyFile(code, text);
     }
 };
@@ -38,42 +50,31 @@ QByteArray pattern(int n) {
 
 }  // namespace
 
-TEST_F(FileCopyTest, CopiesInBlocksReportingProgress) {
-    writeFile(path("src.bin"), pattern(10000));
-    clsFileCopy c(&messages);
-    c.setSourceFile(path("src.bin"));
-    c.setTargetFile(path("dst.bin"));
-    c.setByteSize(4096);
-    qint32 code = 0;
-    QString text;
-    QList<int> values;
-    ASSERT_TRUE(copy(c, code, text, &values));
-    EXPECT_EQ(values, (QList<int>{40, 81, 100, 0}));
-    EXPECT_EQ(readFile(path("dst.bin")), pattern(10000));
+TEST_F(FileCopyTest, CopiesInBlocksReportingProgressWith4096AsTheDefaultBlock) {
+    struct Case {
+        int size, byteSize;
+        QList<int> progress;
+    };
+    const Case cases[] = {
+        {10000, 4096, {40, 81, 100, 0}},
+        {9000, -5, {45, 91, 100, 0}},  // 4096, 4096, 808
+        {0, 0, {0}},                   // an empty source
+    };
+    for (const Case& k : cases) {
+        writeFile(path(u"src"_s), pattern(k.size));
+        clsFileCopy& c = copier(u"src"_s, u"out/dst"_s);
+        QFile::remove(path(u"out/dst"_s));
+        if (k.byteSize) c.setByteSize(k.byteSize);
+        values.clear();
+        ASSERT_TRUE(copy(c)) << k.size;
+        EXPECT_EQ(values, k.progress) << k.size;
+        EXPECT_EQ(readFile(path(u"out/dst"_s)), pattern(k.size));
+        EXPECT_TRUE(QFileInfo(path(u"out/dst"_s)).isFile());
+        if (!k.byteSize) {
+            EXPECT_EQ(c.ByteSize(), 4096);  // never set
+        }
+    }
     EXPECT_TRUE(messages.asked.isEmpty());
-}
-
-TEST_F(FileCopyTest, EmptySourceAndDefaultBlockSize) {
-    writeFile(path("empty"), QByteArray());
-    clsFileCopy c(&messages);
-    c.setSourceFile(path("empty"));
-    c.setTargetFile(path("out/empty"));
-    qint32 code = 0;
-    QString text;
-    QList<int> values;
-    ASSERT_TRUE(copy(c, code, text, &values));
-    EXPECT_EQ(values, QList<int>{0});
-    EXPECT_TRUE(QFileInfo(path("out/empty")).isFile());
-    EXPECT_EQ(c.ByteSize(), 4096);  // 0 means 4096
-
-    writeFile(path("big"), pattern(9000));
-    clsFileCopy d(&messages);
-    d.setSourceFile(path("big"));
-    d.setTargetFile(path("big2"));
-    d.setByteSize(-5);
-    values.clear();
-    ASSERT_TRUE(copy(d, code, text, &values));
-    EXPECT_EQ(values, (QList<int>{45, 91, 100, 0}));  // 4096, 4096, 808
 }
 
 TEST_F(FileCopyTest, MissingNamesAndSourceGiveTheirCodes) {
@@ -84,7 +85,7 @@ TEST_F(FileCopyTest, MissingNamesAndSourceGiveTheirCodes) {
     };
     writeFile(path("src"), "x");
     const QList<Case> cases = {
-        {QStringLiteral("   "), path("a"), 100000, "Please enter a source file..."},
+        {u"   "_s, path("a"), 100000, "Please enter a source file..."},
         {path("src"), QString(), 100010, "Please enter a target file..."},
         {path("none"), path("a"), 100020, "The source file does not exist..."},
         {dir.path(), path("a"), 100020, "The source file does not exist..."},  // a folder
@@ -93,9 +94,7 @@ TEST_F(FileCopyTest, MissingNamesAndSourceGiveTheirCodes) {
         clsFileCopy c(&messages);
         c.setSourceFile(k.from);
         c.setTargetFile(k.to);
-        qint32 code = 0;
-        QString text;
-        EXPECT_FALSE(c.CopyFile(code, text));
+        EXPECT_FALSE(copy(c));
         EXPECT_EQ(code, k.code);
         EXPECT_EQ(text, QString::fromUtf8(k.text));
         EXPECT_FALSE(QFile::exists(path("a")));
@@ -105,45 +104,34 @@ TEST_F(FileCopyTest, MissingNamesAndSourceGiveTheirCodes) {
 TEST_F(FileCopyTest, ExistingTargetIsOverwrittenOnlyOnYes) {
     writeFile(path("src"), pattern(100));
     writeFile(path("dst"), QByteArray(5000, 'k'));
-    clsFileCopy c(&messages);
-    c.setSourceFile(path("src"));
-    c.setTargetFile(path("dst"));
-    qint32 code = 0;
-    QString text;
+    clsFileCopy& c = copier(u"src"_s, u"dst"_s);
     messages.answers = {false};
-    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_FALSE(copy(c));
     EXPECT_EQ(code, 100030);
-    EXPECT_EQ(text, QStringLiteral("File copy canceled..."));
-    EXPECT_EQ(messages.asked.value(0),
-              path("dst") + QStringLiteral(" already exists.  Overwrite?"));
+    EXPECT_EQ(text, u"File copy canceled..."_s);
+    EXPECT_EQ(messages.asked.value(0), path("dst") + u" already exists.  Overwrite?"_s);
     EXPECT_EQ(readFile(path("dst")), QByteArray(5000, 'k'));
 
     messages.answers = {true};
-    code = 0;
-    ASSERT_TRUE(c.CopyFile(code, text));
+    ASSERT_TRUE(copy(c));
     EXPECT_EQ(readFile(path("dst")), pattern(100));  // a longer old target is cut to size
 
     clsFileCopy silent;  // no one to ask: never overwrite
     silent.setSourceFile(path("src"));
     silent.setTargetFile(path("dst"));
-    code = 0;
-    EXPECT_FALSE(silent.CopyFile(code, text));
+    EXPECT_FALSE(copy(silent));
     EXPECT_EQ(code, 100030);
 }
 
 TEST_F(FileCopyTest, CreatesMissingFoldersAndReportsOnesItCannotCreate) {
     writeFile(path("src"), pattern(50));
-    clsFileCopy c(&messages);
-    c.setSourceFile(path("src"));
-    c.setTargetFile(path("a/b/c/dst"));
-    qint32 code = 0;
-    QString text;
-    ASSERT_TRUE(c.CopyFile(code, text));
+    clsFileCopy& c = copier(u"src"_s, u"a/b/c/dst"_s);
+    ASSERT_TRUE(copy(c));
     EXPECT_EQ(readFile(path("a/b/c/dst")), pattern(50));
 
     writeFile(path("blocker"), "a file where a folder should be");
     c.setTargetFile(path("blocker/sub/dst"));
-    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_FALSE(copy(c));
     EXPECT_NE(code, 0);
     EXPECT_FALSE(text.isEmpty());
 }
@@ -151,11 +139,7 @@ TEST_F(FileCopyTest, CreatesMissingFoldersAndReportsOnesItCannotCreate) {
 TEST_F(FileCopyTest, VerifyFindsADifferenceAndTheBadCopyIsWipedAway) {
     writeFile(path("src"), pattern(9000));
     writeFile(path("dst"), pattern(9000));
-    clsFileCopy c(&messages);
-    c.setSourceFile(path("src"));
-    c.setTargetFile(path("dst"));
-    qint32 code = 0;
-    QString text;
+    clsFileCopy& c = copier(u"src"_s, u"dst"_s);
     EXPECT_TRUE(c.VerifyFile(code, text));
 
     QByteArray changed = pattern(9000);
@@ -163,10 +147,9 @@ TEST_F(FileCopyTest, VerifyFindsADifferenceAndTheBadCopyIsWipedAway) {
     writeFile(path("dst"), changed);
     EXPECT_FALSE(c.VerifyFile(code, text));
     EXPECT_EQ(code, 110000);
-    EXPECT_EQ(text, QStringLiteral("Target file is not the same as the source file..."));
+    EXPECT_EQ(text, u"Target file is not the same as the source file..."_s);
 
     // A copy that goes wrong under Verify: the source changes after its block was copied.
-    code = 0;
     messages.answers = {true};
     c.setVerify(true);
     bool changedOnce = false;
@@ -179,42 +162,35 @@ TEST_F(FileCopyTest, VerifyFindsADifferenceAndTheBadCopyIsWipedAway) {
             f.write("ZZ");
         }
     });
-    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_FALSE(copy(c));
     EXPECT_EQ(code, 110000);
     EXPECT_FALSE(QFile::exists(path("dst")));
 }
 
 TEST_F(FileCopyTest, ASourceThatShrinksOrVanishesDuringTheCopy) {
     writeFile(path("src"), pattern(20000));
-    clsFileCopy c(&messages);
-    c.setSourceFile(path("src"));
-    c.setTargetFile(path("dst"));
+    clsFileCopy& c = copier(u"src"_s, u"dst"_s);
     QObject::connect(&c, &clsFileCopy::Progress, [&](qint16 v, double) {
         if (v == 20) QFile::resize(path("src"), 5000);
     });
-    qint32 code = 0;
-    QString text;
-    EXPECT_FALSE(c.CopyFile(code, text));
+    EXPECT_FALSE(copy(c));
     EXPECT_EQ(code, 62);
-    EXPECT_EQ(text, QStringLiteral("Input past end of file"));
+    EXPECT_EQ(text, u"Input past end of file"_s);
 
     // Deleting the source while it is open leaves the data readable: the copy completes whole.
     writeFile(path("src2"), pattern(20000));
-    clsFileCopy d(&messages);
-    d.setSourceFile(path("src2"));
-    d.setTargetFile(path("dst2"));
+    clsFileCopy& d = copier(u"src2"_s, u"dst2"_s);
     QObject::connect(&d, &clsFileCopy::Progress, [&](qint16 v, double) {
         if (v == 20) QFile::remove(path("src2"));
     });
-    code = 0;
-    EXPECT_TRUE(d.CopyFile(code, text));
+    EXPECT_TRUE(copy(d));
     EXPECT_EQ(readFile(path("dst2")), pattern(20000));
 }
 
 TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
     TempBooks books(400);
-    const QString source = books.serverPath() + QStringLiteral("Stok.mdb");
-    const QString target = books.dir() + QStringLiteral("/Temp1.Mdb");
+    const QString source = books.file("01", "Stok");
+    const QString target = books.dir() + u"/Temp1.Mdb"_s;
     sqlite3* writer = nullptr;
     ASSERT_EQ(sqlite3_open(source.toUtf8().constData(), &writer), SQLITE_OK);
     sqlite3_busy_timeout(writer, 0);
@@ -230,8 +206,7 @@ TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
 
     int tried = 0, refused = 0;
     const auto result = filecopy::copyDatabaseFile(
-        QString(source).replace(QStringLiteral("Stok.mdb"), QStringLiteral("Stok.Mdb")), target,
-        nullptr, [&](int) {
+        QString(source).replace(u"Stok.mdb"_s, u"Stok.Mdb"_s), target, nullptr, [&](int) {
             ++tried;
             if (sqlite3_exec(writer, "UPDATE StokKartlar SET KalanB = KalanB + 1", nullptr, nullptr,
                              nullptr) == SQLITE_BUSY)
@@ -259,10 +234,9 @@ TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
 
 TEST(CopyDatabaseFile, AMissingSourceFailsWithoutCreatingTheTarget) {
     QTemporaryDir dir;
-    const auto result =
-        filecopy::copyDatabaseFile(dir.filePath(QStringLiteral("01Stok.Mdb")),
-                                   dir.filePath(QStringLiteral("Temp1.Mdb")), nullptr);
+    const auto result = filecopy::copyDatabaseFile(dir.filePath(u"01Stok.Mdb"_s),
+                                                   dir.filePath(u"Temp1.Mdb"_s), nullptr);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errCode, 100020);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("Temp1.Mdb"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"Temp1.Mdb"_s)));
 }

@@ -12,11 +12,11 @@ using namespace testing_support;
 
 TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
     TempBooks books(60);
-    const QString wc = books.dir() + QStringLiteral("/Temp1.Mdb");
-    ASSERT_TRUE(QFile::copy(books.serverPath() + QStringLiteral("Stok.mdb"), wc));
+    const QString wc = books.dir() + u"/Temp1.Mdb"_s;
+    ASSERT_TRUE(QFile::copy(books.file("01", "Stok"), wc));
     auto db = data::Database::open(wc);
-    db->execute(QStringLiteral("UPDATE StokKartlar Set KalanB=0, GirenTutar=0"));
-    data::DataControl temp(QStringLiteral("DataTemp"));
+    db->execute(u"UPDATE StokKartlar Set KalanB=0, GirenTutar=0"_s);
+    data::DataControl temp(u"DataTemp"_s);
     temp.setDatabaseName(wc);
     temp.setRecordSource(data::sources::FullList);
     data::RefreshData(temp);
@@ -26,28 +26,25 @@ TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
     EXPECT_EQ(temp.recordSource(), data::sources::FullList);
     EXPECT_EQ(temp.recordset().RecordCount(), all);
 
+    db->execute(u"UPDATE StokKartlar SET KalanB=2, GirenTutar=100 WHERE StokKod='ST000001'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=1, GirenTutar=23.5 WHERE StokKod='ST000002'"_s);
     db->execute(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=2, GirenTutar=100 WHERE StokKod='ST000001'"));
-    db->execute(QStringLiteral(
-        "UPDATE StokKartlar SET KalanB=1, GirenTutar=23.5 WHERE StokKod='ST000002'"));
-    db->execute(QStringLiteral(
-        "UPDATE StokKartlar SET KalanB=0, GirenTutar=50 WHERE StokKod='ST000003'"));  // cleared
-                                                                                      // line
-    db->execute(QStringLiteral(
-        "UPDATE StokKartlar SET KalanB=1, GirenTutar=70 WHERE StokGizle<>0"));  // hidden cards
+        u"UPDATE StokKartlar SET KalanB=0, GirenTutar=50 WHERE StokKod='ST000003'"_s);  // cleared
+                                                                                        // line
+    db->execute(
+        u"UPDATE StokKartlar SET KalanB=1, GirenTutar=70 WHERE StokGizle<>0"_s);  // hidden cards
     const auto total = invoicing::openLines(temp);
     ASSERT_TRUE(total.has_value());
     EXPECT_DOUBLE_EQ(*total, 123.5);
     EXPECT_EQ(temp.recordset().RecordCount(), 2);
-    EXPECT_EQ(invoicing::totalCaption(*total, true), QStringLiteral("Toplam = 123,5"));
-    EXPECT_EQ(invoicing::totalCaption(*total, false), QStringLiteral("Toplam = 123,50"));
-    EXPECT_EQ(invoicing::totalCaption(1234567.891, false), QStringLiteral("Toplam = 1.234.567,89"));
+    EXPECT_EQ(invoicing::totalCaption(*total, true), u"Toplam = 123,5"_s);
+    EXPECT_EQ(invoicing::totalCaption(*total, false), u"Toplam = 123,50"_s);
+    EXPECT_EQ(invoicing::totalCaption(1234567.891, false), u"Toplam = 1.234.567,89"_s);
 
-    db->execute(QStringLiteral("UPDATE StokKartlar SET Fiyat=1234.5 WHERE StokKod='ST000001'"));
+    db->execute(u"UPDATE StokKartlar SET Fiyat=1234.5 WHERE StokKod='ST000001'"_s);
     data::RefreshData(temp);
-    temp.recordset().FindFirst(
-        data::Criteria::equals(QStringLiteral("StokKod"), QStringLiteral("ST000001")));
+    temp.recordset().FindFirst(data::Criteria::equals(u"StokKod"_s, u"ST000001"_s));
     const invoicing::LabelPreview label = invoicing::labelPreview(temp);
-    EXPECT_EQ(label.price, QStringLiteral("1.234,50 TL."));
-    EXPECT_EQ(label.barcode, QStringLiteral("8690000000012"));
+    EXPECT_EQ(label.price, u"1.234,50 TL."_s);
+    EXPECT_EQ(label.barcode, u"8690000000012"_s);
 }

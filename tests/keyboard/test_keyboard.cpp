@@ -8,6 +8,8 @@
 
 #include "keyboard/KeyboardForm.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class KeyboardTest : public ::testing::Test {
@@ -45,37 +47,37 @@ class KeyboardTest : public ::testing::Test {
 TEST_F(KeyboardTest, KeysTypeIntoTheFocusedControlWhichKeepsTheFocus) {
     for (const char* c : {"ş", "e", "k", "e", "r", " ", "ı"})
         tap(QString::fromUtf8(c));
-    EXPECT_EQ(search->text(), QStringLiteral("şeker ı"));
+    EXPECT_EQ(search->text(), u"şeker ı"_s);
     EXPECT_EQ(QApplication::focusWidget(), search);
     EXPECT_FALSE(keys->isActiveWindow());
 
     quantity->setFocus();
-    quantity->setText(QStringLiteral("12"));
-    tap(QStringLiteral("<--"));
-    EXPECT_EQ(quantity->text(), QStringLiteral("1"));
+    quantity->setText(u"12"_s);
+    tap(u"<--"_s);
+    EXPECT_EQ(quantity->text(), u"1"_s);
     QSignalSpy enter(quantity, &QLineEdit::returnPressed);
-    tap(QStringLiteral("Enter"));
+    tap(u"Enter"_s);
     EXPECT_EQ(enter.count(), 1);
-    EXPECT_EQ(search->text(), QStringLiteral("şeker ı"));  // the other box got nothing
+    EXPECT_EQ(search->text(), u"şeker ı"_s);  // the other box got nothing
 }
 
 TEST_F(KeyboardTest, NumAndHarfSwitchTheDigitRowAndTheSpaceBar) {
-    EXPECT_FALSE(visible(QStringLiteral("1")));
-    EXPECT_TRUE(visible(QStringLiteral(" ")));
-    tap(QStringLiteral("Num"));
+    EXPECT_FALSE(visible(u"1"_s));
+    EXPECT_TRUE(visible(u" "_s));
+    tap(u"Num"_s);
     EXPECT_TRUE(keys->digitsShown());
-    EXPECT_TRUE(visible(QStringLiteral("1")));
-    EXPECT_FALSE(visible(QStringLiteral(" ")));
-    EXPECT_NE(keys->key(QStringLiteral("Harf")), nullptr);
-    tap(QStringLiteral("7"));
-    tap(QStringLiteral("0"));
-    EXPECT_EQ(search->text(), QStringLiteral("70"));
-    tap(QStringLiteral("Harf"));
-    EXPECT_FALSE(visible(QStringLiteral("1")));
-    EXPECT_TRUE(visible(QStringLiteral(" ")));
-    EXPECT_NE(keys->key(QStringLiteral("Num")), nullptr);
+    EXPECT_TRUE(visible(u"1"_s));
+    EXPECT_FALSE(visible(u" "_s));
+    EXPECT_NE(keys->key(u"Harf"_s), nullptr);
+    tap(u"7"_s);
+    tap(u"0"_s);
+    EXPECT_EQ(search->text(), u"70"_s);
+    tap(u"Harf"_s);
+    EXPECT_FALSE(visible(u"1"_s));
+    EXPECT_TRUE(visible(u" "_s));
+    EXPECT_NE(keys->key(u"Num"_s), nullptr);
     // A press between keys does nothing.
     QTest::mouseClick(keys.get(), Qt::LeftButton, {},
                       QPoint(keys->width() - 2, keys->height() - 2));
-    EXPECT_EQ(search->text(), QStringLiteral("70"));
+    EXPECT_EQ(search->text(), u"70"_s);
 }

@@ -11,6 +11,8 @@
 #include "labels/LabelPainter.h"
 #include "labels/LabelPrinter.h"
 
+using namespace Qt::StringLiterals;
+
 using labels::Barcode;
 
 namespace {
@@ -22,30 +24,27 @@ Barcode encode(const QString& text) {
 // What a real decoder reads from a picture file; empty when it finds no barcode.
 QString decodedFile(const QString& png) {
     QProcess decode;
-    decode.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), png});
-    if (!decode.waitForFinished(30000)) return QStringLiteral("zbarimg failed");
+    decode.start(u"zbarimg"_s, {u"-q"_s, u"--raw"_s, png});
+    if (!decode.waitForFinished(30000)) return u"zbarimg failed"_s;
     return QString::fromUtf8(decode.readAllStandardOutput()).trimmed();
 }
 
 bool canDecode() {
-    return !QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty();
+    return !QStandardPaths::findExecutable(u"zbarimg"_s).isEmpty();
 }
 
 // Prints a label to PDF, renders it as a picture and reads its barcode with a real decoder.
 QString printedAndDecoded(const QString& code, const QString& name) {
     QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("label.pdf"));
-    const labels::LabelContent content{QStringLiteral("Karvendo"), name, QString(),
-                                       QStringLiteral("1.234,50 TL."), code};
+    const QString pdf = dir.filePath(u"label.pdf"_s);
+    const labels::LabelContent content{u"Karvendo"_s, name, QString(), u"1.234,50 TL."_s, code};
     const QString error = labels::printLabel(content, encode(code), pdf);
-    if (!error.isEmpty()) return QStringLiteral("print: ") + error;
+    if (!error.isEmpty()) return u"print: "_s + error;
     QProcess render;
-    render.start(QStringLiteral("pdftoppm"),
-                 {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"),
-                  QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("page"))});
-    if (!render.waitForFinished(30000) || render.exitCode() != 0)
-        return QStringLiteral("pdftoppm failed");
-    return decodedFile(dir.filePath(QStringLiteral("page.png")));
+    render.start(u"pdftoppm"_s,
+                 {u"-r"_s, u"300"_s, u"-png"_s, u"-singlefile"_s, pdf, dir.filePath(u"page"_s)});
+    if (!render.waitForFinished(30000) || render.exitCode() != 0) return u"pdftoppm failed"_s;
+    return decodedFile(dir.filePath(u"page.png"_s));
 }
 
 // Labels are looked at a fifth of their twips, about the size the preview shows them.
@@ -83,34 +82,32 @@ QVector<QRectF> drawnBetween(const QImage& with, const QImage& without) {
 }  // namespace
 
 TEST(Barcode, LengthChoosesTheSymbologyAndBadEanTextsFallBack) {
-    EXPECT_EQ(encode(QStringLiteral("8690000000012")).kind, Barcode::Kind::Ean13);
-    EXPECT_EQ(encode(QStringLiteral("20000073")).kind, Barcode::Kind::Ean8);
-    EXPECT_EQ(encode(QStringLiteral("869000000001")).kind, Barcode::Kind::Code128);  // 12 digits
-    EXPECT_EQ(encode(QStringLiteral("8690000000019")).kind,
+    EXPECT_EQ(encode(u"8690000000012"_s).kind, Barcode::Kind::Ean13);
+    EXPECT_EQ(encode(u"20000073"_s).kind, Barcode::Kind::Ean8);
+    EXPECT_EQ(encode(u"869000000001"_s).kind, Barcode::Kind::Code128);  // 12 digits
+    EXPECT_EQ(encode(u"8690000000019"_s).kind,
               Barcode::Kind::Code128);  // wrong check digit
-    EXPECT_EQ(encode(QStringLiteral("ABCDEFGH")).kind, Barcode::Kind::Code128);
+    EXPECT_EQ(encode(u"ABCDEFGH"_s).kind, Barcode::Kind::Code128);
     const Barcode empty = encode(QString());
     EXPECT_FALSE(empty.drawable());
     EXPECT_TRUE(empty.error.isEmpty());
-    const Barcode greek = encode(QStringLiteral("ΩΩ"));
+    const Barcode greek = encode(u"ΩΩ"_s);
     EXPECT_FALSE(greek.drawable());
     EXPECT_FALSE(greek.error.isEmpty());
-    EXPECT_TRUE(encode(QStringLiteral("ÇAY-1")).drawable());  // Latin-1 letters are fine
+    EXPECT_TRUE(encode(u"ÇAY-1"_s).drawable());  // Latin-1 letters are fine
 }
 
 TEST(Barcode, APrintedLabelIsReadBackByADecoder) {
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+    if (QStandardPaths::findExecutable(u"pdftoppm"_s).isEmpty() ||
+        QStandardPaths::findExecutable(u"zbarimg"_s).isEmpty())
         GTEST_SKIP() << "pdftoppm or zbarimg is not installed (scripts/install-deps installs them)";
-    EXPECT_EQ(printedAndDecoded(QStringLiteral("8690000000012"),
-                                QStringLiteral("LEZZET SPAGETTİ MAKARNA 500 GR")),
-              QStringLiteral("8690000000012"));
-    EXPECT_EQ(printedAndDecoded(QStringLiteral("20000073"), QStringLiteral("KALEM PİL")),
-              QStringLiteral("20000073"));
-    EXPECT_EQ(printedAndDecoded(
-                  QStringLiteral("ST-000123"),
-                  QStringLiteral("ÇOK UZUN BİR ÜRÜN ADI Kİ ETİKETİN KENARINDAN TAŞAR VE KESİLMEZ")),
-              QStringLiteral("ST-000123"));
+    EXPECT_EQ(printedAndDecoded(u"8690000000012"_s, u"LEZZET SPAGETTİ MAKARNA 500 GR"_s),
+              u"8690000000012"_s);
+    EXPECT_EQ(printedAndDecoded(u"20000073"_s, u"KALEM PİL"_s), u"20000073"_s);
+    EXPECT_EQ(
+        printedAndDecoded(u"ST-000123"_s,
+                          u"ÇOK UZUN BİR ÜRÜN ADI Kİ ETİKETİN KENARINDAN TAŞAR VE KESİLMEZ"_s),
+        u"ST-000123"_s);
 }
 
 TEST(LabelPainter, RedrawingStartsFromAWhiteFace) {
@@ -118,33 +115,28 @@ TEST(LabelPainter, RedrawingStartsFromAWhiteFace) {
     image.fill(Qt::red);
     QPainter painter(&image);
     painter.scale(0.1, 0.1);
-    labels::LabelPainter::paint(painter,
-                                {QStringLiteral("Karvendo"), QStringLiteral("A"), QString(),
-                                 QStringLiteral("1,00 TL."), QString()},
-                                Barcode{});
+    labels::LabelPainter::paint(
+        painter, {u"Karvendo"_s, u"A"_s, QString(), u"1,00 TL."_s, QString()}, Barcode{});
     painter.end();
     EXPECT_EQ(image.pixelColor(2, 100), QColor(Qt::white));  // nothing of the old face stays
 }
 
 TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
-    const QString shortName = QStringLiteral("KALEM PİL");
-    const QString longName = QStringLiteral("ANADOLU KAŞAR PEYNİRİ 250G");
-    const QString shortPrice = QStringLiteral("9,50 TL.");
-    const QString longPrice = QStringLiteral("1.234.567,89 TL.");
+    const QString shortName = u"KALEM PİL"_s;
+    const QString longName = u"ANADOLU KAŞAR PEYNİRİ 250G"_s;
+    const QString shortPrice = u"9,50 TL."_s;
+    const QString longPrice = u"1.234.567,89 TL."_s;
     const struct {
         QString name, price, code;
     } rows[] = {
-        {shortName, shortPrice, QStringLiteral("8690000000012")},
-        {longName, longPrice, QStringLiteral("8690000000012")},
-        {longName, shortPrice, QStringLiteral("ST-000123")},
-        {shortName, longPrice, QStringLiteral("ST-000123")},
-        {longName, longPrice, QStringLiteral("ST-0000012345678")},  // wide code, narrow price box
+        {shortName, shortPrice, u"8690000000012"_s},  {longName, longPrice, u"8690000000012"_s},
+        {longName, shortPrice, u"ST-000123"_s},       {shortName, longPrice, u"ST-000123"_s},
+        {longName, longPrice, u"ST-0000012345678"_s},  // wide code, narrow price box
     };
     using labels::LabelPainter;
     for (const auto& row : rows) {
         SCOPED_TRACE(qPrintable(row.name + " | " + row.price + " | " + row.code));
-        const labels::LabelContent content{QStringLiteral("Karvendo"), row.name, QString(),
-                                           row.price, row.code};
+        const labels::LabelContent content{u"Karvendo"_s, row.name, QString(), row.price, row.code};
         const Barcode barcode =
             labels::encodeBarcode(row.code, LabelPainter::BarHeight / LabelPainter::Module);
         ASSERT_TRUE(barcode.drawable());
@@ -194,7 +186,7 @@ TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
 
         if (canDecode()) {
             QTemporaryDir dir;
-            const QString png = dir.filePath(QStringLiteral("label.png"));
+            const QString png = dir.filePath(u"label.png"_s);
             ASSERT_TRUE(label.save(png));
             EXPECT_EQ(decodedFile(png), row.code);
         }

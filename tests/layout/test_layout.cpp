@@ -4,6 +4,8 @@
 
 #include "layout/ResizeFrm.h"
 
+using namespace Qt::StringLiterals;
+
 TEST(ResizeFrm, ScalesFromTheReferenceInWholePercent) {
     EXPECT_EQ(layout::ResizeFrm::scaled(QRect(10, 20, 30, 40), 200, 100), QRect(20, 20, 60, 40));
     EXPECT_EQ(layout::ResizeFrm::scaled(QRect(10, 20, 30, 40), 100, 200), QRect(10, 40, 30, 80));
@@ -17,11 +19,11 @@ TEST(ResizeFrm, ScalesFromTheReferenceInWholePercent) {
 TEST(ResizeFrm, RepeatedResizesReturnToTheReference) {
     QWidget form;
     form.resize(400, 300);
-    auto* box = new QLabel(QStringLiteral("x"), &form);
-    box->setObjectName(QStringLiteral("Label1"));
+    auto* box = new QLabel(u"x"_s, &form);
+    box->setObjectName(u"Label1"_s);
     box->setGeometry(40, 30, 120, 60);
     auto* parked = new QLabel(&form);
-    parked->setObjectName(QStringLiteral("TextSet"));
+    parked->setObjectName(u"TextSet"_s);
     parked->setGeometry(-500, 10, 50, 20);
     layout::ResizeFrm engine;
     engine.registerForm(&form, form.size());

@@ -20,9 +20,9 @@ class ModesTest : public ::testing::Test {
   protected:
     TempBooks books{50};
     QString copy() {
-        const QString path = books.dir() + QStringLiteral("/Temp1.Mdb");
+        const QString path = books.dir() + u"/Temp1.Mdb"_s;
         QFile::remove(path);
-        QFile::copy(books.serverPath(QStringLiteral("02")) + QStringLiteral("Stok.mdb"), path);
+        QFile::copy(books.file("02", "Stok"), path);
         return path;
     }
 };
@@ -30,85 +30,64 @@ class ModesTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ModesTest, TargetListsHoldTheWorkKindsAccountsInCodeOrder) {
-    data::Recordset cari(data::Database::open(books.serverPath() + QStringLiteral("Cari.mdb")),
-                         data::sources::CariByCode);
+    data::Recordset cari(data::Database::open(books.file("01", "Cari")), data::sources::CariByCode);
     EXPECT_EQ(modes::targetTitles(cari, modes::WorkKind::Warehouse),
-              (QStringList{QStringLiteral("KADIKÖY ŞUBESİ"), QStringLiteral("BEŞİKTAŞ ŞUBESİ"),
-                           QStringLiteral("ÜSKÜDAR ŞUBESİ")}));
+              (QStringList{u"KADIKÖY ŞUBESİ"_s, u"BEŞİKTAŞ ŞUBESİ"_s, u"ÜSKÜDAR ŞUBESİ"_s}));
     const QStringList customers = modes::targetTitles(cari, modes::WorkKind::Account);
     ASSERT_EQ(customers.size(), 12);
-    EXPECT_EQ(customers.first(), QStringLiteral("YILMAZ GIDA LTD.ŞTİ."));
-    EXPECT_TRUE(customers.contains(QStringLiteral("AHMET'İN BAKKALI")));
+    EXPECT_EQ(customers.first(), u"YILMAZ GIDA LTD.ŞTİ."_s);
+    EXPECT_TRUE(customers.contains(u"AHMET'İN BAKKALI"_s));
 }
 
 TEST(Paths, DataDirectoryAndBranchNumbers) {
-    EXPECT_EQ(modes::dataDirectory(QStringLiteral("\\\\127.0.0.1\\RezoruviZada\\01")),
-              QStringLiteral("\\\\127.0.0.1\\RezoruviZada\\"));
-    EXPECT_EQ(modes::dataDirectory(QStringLiteral("/srv/RezoruviZada/03")),
-              QStringLiteral("/srv/RezoruviZada/"));
-    EXPECT_EQ(modes::dataDirectory(QStringLiteral("/srv/books/01")), QStringLiteral("/srv/books/"));
-    EXPECT_EQ(modes::branchCompany(0), QStringLiteral("02"));
-    EXPECT_EQ(modes::branchCompany(3), QStringLiteral("05"));
-    EXPECT_EQ(modes::branchCompany(8), QStringLiteral("10"));
+    EXPECT_EQ(modes::dataDirectory(u"\\\\127.0.0.1\\RezoruviZada\\01"_s),
+              u"\\\\127.0.0.1\\RezoruviZada\\"_s);
+    EXPECT_EQ(modes::dataDirectory(u"/srv/RezoruviZada/03"_s), u"/srv/RezoruviZada/"_s);
+    EXPECT_EQ(modes::dataDirectory(u"/srv/books/01"_s), u"/srv/books/"_s);
+    EXPECT_EQ(modes::branchCompany(0), u"02"_s);
+    EXPECT_EQ(modes::branchCompany(3), u"05"_s);
+    EXPECT_EQ(modes::branchCompany(8), u"10"_s);
 }
 
 TEST_F(ModesTest, BalanceTextSaysWhichSideAndFindsTitlesWithApostrophes) {
-    data::Recordset cari(data::Database::open(books.serverPath() + QStringLiteral("Cari.mdb")),
-                         data::sources::CariByCode);
-    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("KAYA BAKKALİYESİ")),
-              QStringLiteral("1.650,75 Alacaklı"));
-    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("YILMAZ GIDA LTD.ŞTİ.")),
-              QStringLiteral("8.500,00 Boçlu"));
-    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("AHMET'İN BAKKALI")),
-              QStringLiteral("560,00 Boçlu"));
-    EXPECT_EQ(modes::balanceText(cari, QStringLiteral("' OR ''='")), std::nullopt);
+    data::Recordset cari(data::Database::open(books.file("01", "Cari")), data::sources::CariByCode);
+    EXPECT_EQ(modes::balanceText(cari, u"KAYA BAKKALİYESİ"_s), u"1.650,75 Alacaklı"_s);
+    EXPECT_EQ(modes::balanceText(cari, u"YILMAZ GIDA LTD.ŞTİ."_s), u"8.500,00 Boçlu"_s);
+    EXPECT_EQ(modes::balanceText(cari, u"AHMET'İN BAKKALI"_s), u"560,00 Boçlu"_s);
+    EXPECT_EQ(modes::balanceText(cari, u"' OR ''='"_s), std::nullopt);
 }
 
 TEST_F(ModesTest, ResetPreparesTheCopyForSaleOrPurchaseInOnePass) {
     const QString wc = copy();
     data::Database::open(wc)->execute(
-        QStringLiteral("UPDATE StokKartlar SET GirenTutar=7, Kar=1.26 WHERE StokKod='ST000001'"));
-    const double bookQty =
-        scalar(wc, QStringLiteral("SELECT KalanB FROM StokKartlar WHERE StokKod='ST000002'"))
-            .toDouble();
+        u"UPDATE StokKartlar SET GirenTutar=7, Kar=1.26 WHERE StokKod='ST000001'"_s);
+    const double bookQty = number(wc, u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000002'"_s);
     modes::resetWorkingCopy(wc, false);
-    EXPECT_EQ(scalar(wc, QStringLiteral("SELECT KalanA FROM StokKartlar WHERE StokKod='ST000002'"))
-                  .toDouble(),
-              bookQty);
+    EXPECT_EQ(number(wc, u"SELECT KalanA FROM StokKartlar WHERE StokKod='ST000002'"_s), bookQty);
     EXPECT_EQ(
-        scalar(wc,
-               QStringLiteral(
-                   "SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0 OR Kar<>0"))
-            .toInt(),
+        count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0 OR Kar<>0"_s),
         0);
-    EXPECT_EQ(
-        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE Fiyat2<>Fiyat")).toInt(),
-        0);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE Fiyat2<>Fiyat"_s), 0);
     modes::resetWorkingCopy(wc, true);
-    EXPECT_EQ(
-        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat")).toInt(),
-        0);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat"_s), 0);
     // The book quantity has moved on: a second reset copies the (now 0) KalanB.
-    EXPECT_EQ(
-        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanA<>0")).toInt(), 0);
-    EXPECT_EQ(scalar(wc, QStringLiteral("SELECT count(*) FROM StokHareket")).toInt(), 0);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanA<>0"_s), 0);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokHareket"_s), 0);
 }
 
 TEST_F(ModesTest, EnteredCardsAreDroppedAndMissingCopiesIgnored) {
     const QString wc = copy();
-    const int withQty =
-        scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")).toInt();
-    const int all = scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar")).toInt();
+    const int withQty = count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
+    const int all = count(wc, u"SELECT count(*) FROM StokKartlar"_s);
     modes::dropEnteredCards(wc);
-    EXPECT_EQ(scalar(wc, QStringLiteral("SELECT count(*) FROM StokKartlar")).toInt(),
-              all - withQty);
-    EXPECT_NO_THROW(modes::dropEnteredCards(books.dir() + QStringLiteral("/Temp7.Mdb")));
-    EXPECT_FALSE(QFile::exists(books.dir() + QStringLiteral("/Temp7.Mdb")));
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar"_s), all - withQty);
+    EXPECT_NO_THROW(modes::dropEnteredCards(books.dir() + u"/Temp7.Mdb"_s));
+    EXPECT_FALSE(QFile::exists(books.dir() + u"/Temp7.Mdb"_s));
 }
 
 TEST_F(ModesTest, AWorkingCopyIsHeldOnlyByALiveProcess) {
     const QString wc = copy();
-    EXPECT_EQ(modes::lockFileOf(wc), books.dir() + QStringLiteral("/Temp1.ldb"));
+    EXPECT_EQ(modes::lockFileOf(wc), books.dir() + u"/Temp1.ldb"_s);
     EXPECT_FALSE(modes::workingCopyHeld(wc));
     ASSERT_TRUE(core::writeLockFile(modes::lockFileOf(wc)));
     EXPECT_FALSE(modes::workingCopyHeld(wc));  // our own, left from an earlier binding

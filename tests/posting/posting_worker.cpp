@@ -16,18 +16,18 @@
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 5 || argc > 7) return 2;
-    const bool invoices = argc >= 6 && QString::fromLocal8Bit(argv[5]) == QStringLiteral("invoice");
+    const bool invoices = argc >= 6 && QString::fromLocal8Bit(argv[5]) == u"invoice"_s;
     const QString serverPath = QString::fromLocal8Bit(argv[1]);
-    const QString workingCopy = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Temp") +
-                                QString::fromLocal8Bit(argv[3]) + QStringLiteral(".Mdb");
+    const QString workingCopy =
+        QString::fromLocal8Bit(argv[2]) + u"/Temp"_s + QString::fromLocal8Bit(argv[3]) + u".Mdb"_s;
     const long count = QString::fromLocal8Bit(argv[4]).toLong();
     QFile::remove(workingCopy);
-    if (!filecopy::copyDatabaseFile(serverPath + QStringLiteral("Stok.Mdb"), workingCopy, nullptr)
-             .ok)
-        return 3;
+    if (!filecopy::copyDatabaseFile(serverPath + u"Stok.Mdb"_s, workingCopy, nullptr).ok) return 3;
     modes::resetWorkingCopy(workingCopy, false);
     if (argc == 7) {
         std::printf("ready\n");
@@ -39,20 +39,20 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count; ++i) {
         try {
             data::Database::open(workingCopy, data::Database::Durability::Scratch)
-                ->execute(QStringLiteral(
-                    "UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + (rowid % "
+                ->execute(
+                    u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + (rowid % "
                     "3)) "
                     "* Fiyat WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
-                    "ORDER BY rowid LIMIT 4)"));
+                    "ORDER BY rowid LIMIT 4)"_s);
             data::Database::open(workingCopy, data::Database::Durability::Scratch)
-                ->execute(QStringLiteral("UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"));
+                ->execute(u"UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"_s);
             QString number;
             if (invoices) {
                 invoicing::InvoiceRequest r;
                 r.serverPath = serverPath;
                 r.invoiceBooks = serverPath;
                 r.workingCopy = workingCopy;
-                r.customerTitle = QStringLiteral("ÖZTÜRK MARKET");
+                r.customerTitle = u"ÖZTÜRK MARKET"_s;
                 r.clock = &clock;
                 number = invoicing::createInvoice(r).key;
             } else {
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
                 r.sale = i % 2 == 0;
                 r.serverPath = serverPath;
                 r.workingCopy = workingCopy;
-                r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+                r.targetTitle = u"KADIKÖY ŞUBESİ"_s;
                 r.targetIndex = 0;
                 r.clock = &clock;
                 number = posting::postWorkingSet(r).documentNumber;

@@ -9,6 +9,8 @@
 
 namespace testing_support {
 
+using namespace Qt::StringLiterals;
+
 /// Answers questions from a script and keeps every text the program said.
 class RecordingMessages final : public core::Messages {
   public:
@@ -39,19 +41,33 @@ class TempBooks {
   public:
     explicit TempBooks(int items = 60);
     QString dir() const { return m_dir.path(); }
-    QString dataDir() const { return m_dir.path() + QStringLiteral("/RezoruviZada"); }
+    QString dataDir() const { return m_dir.path() + u"/RezoruviZada"_s; }
     /// Server path of a company, e.g. ".../RezoruviZada/01".
-    QString serverPath(const QString& company = QStringLiteral("01")) const {
+    QString serverPath(const QString& company = u"01"_s) const {
         return dataDir() + u'/' + company;
+    }
+    /// A company's books file, e.g. file("02", "Cari") for ".../RezoruviZada/02Cari.mdb".
+    QString file(const char* company, const char* kind) const {
+        return serverPath(QString::fromLatin1(company)) + QString::fromLatin1(kind) + u".mdb"_s;
     }
 
   private:
     QTemporaryDir m_dir;
 };
 
-/// The first value, or every first column, of a query on a books file.
+/// The first value, or every first column, of a query on a books file, as it is or read as
+/// text, a number or a count.
 QVariant scalar(const QString& file, const QString& sql, const QVariantList& params = {});
 QStringList column(const QString& file, const QString& sql, const QVariantList& params = {});
+inline QString text(const QString& file, const QString& sql, const QVariantList& params = {}) {
+    return scalar(file, sql, params).toString();
+}
+inline double number(const QString& file, const QString& sql, const QVariantList& params = {}) {
+    return scalar(file, sql, params).toDouble();
+}
+inline int count(const QString& file, const QString& sql, const QVariantList& params = {}) {
+    return scalar(file, sql, params).toInt();
+}
 
 /// Writes bytes to a file, creating it.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -77,11 +77,15 @@ class ReliabilityTest : public ::testing::Test {
             problems << rows(cari,
                              u"SELECT 'account ' || k.CariKod FROM CariKartlar k JOIN "
                              "old.CariKartlar o ON o.rowid=k.rowid "
-                             "WHERE abs(k.Borc - o.Borc - (SELECT coalesce(sum(Borc),0) "
-                             "FROM CariHareket WHERE CariHarKod=k.CariKod)) > 1e-6 "
-                             "OR abs(k.Alacak - o.Alacak - (SELECT coalesce(sum(Alacak),0) "
-                             "FROM CariHareket WHERE CariHarKod=k.CariKod)) > 1e-6 "
-                             "OR abs(k.Bakiye - abs(k.Borc - k.Alacak)) > 1e-6"_s);
+                             // Exact in ten-thousandths: the books hold four-decimal amounts.
+                             "WHERE round(k.Borc*10000) - round(o.Borc*10000) <> (SELECT "
+                             "coalesce(sum(round(Borc*10000)),0) FROM CariHareket WHERE "
+                             "CariHarKod=k.CariKod) "
+                             "OR round(k.Alacak*10000) - round(o.Alacak*10000) <> (SELECT "
+                             "coalesce(sum(round(Alacak*10000)),0) FROM CariHareket WHERE "
+                             "CariHarKod=k.CariKod) "
+                             "OR round(k.Bakiye*10000) <> abs(round(k.Borc*10000) - "
+                             "round(k.Alacak*10000))"_s);
             cariDb->query(u"DETACH DATABASE old"_s);
             auto stokDb = data::Database::open(stok);
             stokDb->query(u"ATTACH DATABASE ? AS old"_s, {before.filePath(c + u"Stok.mdb"_s)});
@@ -89,11 +93,14 @@ class ReliabilityTest : public ::testing::Test {
                 stok,
                 u"SELECT 'card ' || k.StokKod FROM StokKartlar k JOIN old.StokKartlar o ON "
                 "o.rowid=k.rowid "
-                "WHERE abs(k.GirenMik - o.GirenMik - (SELECT coalesce(sum(Miktar),0) FROM "
-                "StokHareket WHERE StokHarKod=k.StokKod AND GirisCikis='Alış')) > 1e-6 "
-                "OR abs(k.CikanMik - o.CikanMik - (SELECT coalesce(sum(Miktar),0) FROM "
-                "StokHareket WHERE StokHarKod=k.StokKod AND GirisCikis='Satış')) > 1e-6 "
-                "OR abs(k.KalanB - k.KalanA - (k.GirenMik - k.CikanMik)) > 1e-4"_s);
+                "WHERE round(k.GirenMik*10000) - round(o.GirenMik*10000) <> (SELECT "
+                "coalesce(sum(round(Miktar*10000)),0) FROM StokHareket WHERE "
+                "StokHarKod=k.StokKod AND GirisCikis='Alış') "
+                "OR round(k.CikanMik*10000) - round(o.CikanMik*10000) <> (SELECT "
+                "coalesce(sum(round(Miktar*10000)),0) FROM StokHareket WHERE "
+                "StokHarKod=k.StokKod AND GirisCikis='Satış') "
+                "OR round(k.KalanB*10000) - round(k.KalanA*10000) <> round(k.GirenMik*10000) - "
+                "round(k.CikanMik*10000)"_s);
             stokDb->query(u"DETACH DATABASE old"_s);
             // Whole postings only: two account movements and 4 stock movements per document.
             problems << rows(stok,
@@ -155,8 +162,8 @@ QStringList invoiceInconsistencies(const TempBooks& books, const QString& before
             fatura,
             u"SELECT 'invoice ' || f.FaturaNo FROM Faturalar f WHERE "
             "(SELECT count(*) FROM FatHareket h WHERE h.FatHarNo=f.FaturaNo) <> 4 OR "
-            "abs((SELECT sum(FatTutar) FROM FatHareket h WHERE h.FatHarNo=f.FaturaNo) "
-            "- f.FatTop) > 1e-6"_s);
+            "(SELECT sum(round(FatTutar*10000)) FROM FatHareket h WHERE h.FatHarNo=f.FaturaNo) "
+            "<> round(f.FatTop*10000)"_s);
         problems << column(stok,
                            u"SELECT 'movements ' || DigerId FROM StokHareket WHERE "
                            "Nerde='F' GROUP BY DigerId HAVING count(*) <> 4"_s);

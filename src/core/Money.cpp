@@ -1,5 +1,6 @@
 #include "core/Money.h"
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -37,13 +38,14 @@ Money Money::fromInteger(std::int64_t value) {
 
 Money Money::fromDouble(double value, Rounding rounding) {
     if (!std::isfinite(value) || std::fabs(value) >= 9.2e14) throw MoneyOverflow();
-    // The double's shortest decimal form is what the engine showed and what was meant: 3.015
-    // stored as 3.01499999… is 3,015, not 3,0149.
-    const QString shortest = QString::number(value, 'g', QLocale::FloatingPointShortest);
-    const std::optional<Money> exact = parse(shortest, QLocale::c());
-    if (exact) return *exact;
-    // More than four decimals: round the decimal the double holds, once.
     const double scaled = value * Scale;
+    const double nearest = std::nearbyint(scaled);
+    // A four-decimal value stored as a double (3.015 as 3.01499999…) lies within a few units in
+    // the last place of a whole count: that count is the value. Read on every field of a
+    // posting, so no text round trip.
+    if (std::fabs(scaled - nearest) <= std::fabs(scaled) * 4 * DBL_EPSILON + 1e-9)
+        return Money(static_cast<std::int64_t>(nearest));
+    // More than four decimals: round the decimal the double holds, once.
     const double whole = std::trunc(scaled);
     const double fraction = std::fabs(scaled - whole);
     Wide units = static_cast<Wide>(whole);

@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
+#include "entry/NumberBox.h"
 #include "support/TestSupport.h"
 
 // A main window on demo books in temporary folders, with recorded messages and settings of its own.
@@ -59,6 +60,8 @@ class FormTest : public ::testing::Test {
         if (!w) throw std::runtime_error(std::string("no control ") + name);
         return w;
     }
+    /// Everything the program said, for a failure's message.
+    std::string said() const { return messages.said.join(u'\n').toStdString(); }
     QString ip() const {
         return settings.GetSetting(app::SettingsSection, app::KeyServerPath, u"-"_s);
     }
@@ -91,6 +94,25 @@ class WindowTest : public FormTest {
         return child<T>(f.get(), name);
     }
     bool shown(const char* name) { return c<QWidget>(name)->isVisible(); }
+    // A scanner is a keyboard: it types the code and Enter into whatever has the focus.
+    void scan(const QString& code) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, code);
+        QTest::keyClick(target, Qt::Key_Return);
+    }
+    void typeQuantity(const QString& text) {
+        auto* box = c<entry::NumberBox>("Text2");
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    /// A field of a card in the working copy.
+    QVariant wc(const QString& code, const char* field) {
+        return scalar(f->workingCopyPath(),
+                      u"SELECT %1 FROM StokKartlar WHERE StokKod=?"_s.arg(QString::fromUtf8(field)),
+                      {code});
+    }
 };
 
 }  // namespace testing_support

@@ -38,10 +38,19 @@ TEST(TerminalNumber, ComesFromTheLastCharacterOfTheExecutablesName) {
     EXPECT_EQ(env.programFolder, u"/opt/x"_s);
 }
 
-TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
+TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
+    writeFile(program.filePath(u"Temp1.ldb"_s), QByteArray(64, '\x01'));
+    writeFile(program.filePath(u"OLD.LDB"_s), "99999999 elsewhere");
+    ASSERT_TRUE(core::writeLockFile(program.filePath(u"Temp2.ldb"_s)));
+    writeFile(program.filePath(u"Temp2.Mdb-journal"_s), "recovery");
     auto f = form(u"terminal3"_s);
-    ASSERT_TRUE(f->Form_Load()) << messages.said.join(u'\n').toStdString();
-    EXPECT_TRUE(messages.said.isEmpty()) << messages.said.join(u'\n').toStdString();
+    ASSERT_TRUE(f->Form_Load()) << said();
+    EXPECT_TRUE(messages.said.isEmpty()) << said();
+    // Stale lock files go; live ones and recovery files stay.
+    EXPECT_FALSE(QFile::exists(program.filePath(u"Temp1.ldb"_s)));
+    EXPECT_FALSE(QFile::exists(program.filePath(u"OLD.LDB"_s)));
+    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.ldb"_s)));
+    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.Mdb-journal"_s)));
     EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), u"Terminal 3"_s);
     EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));
@@ -57,6 +66,54 @@ TEST_F(FormTest, StartsOnTheBooksWithAFreshWorkingCopyAndBoundControls) {
     // The grids show the placeholder's cards until a target is chosen.
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid1")->model()->rowCount(), 25);
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid2")->model()->rowCount(), 25);
+
+    int controls = 0;  // every control has an accessible name
+    for (QWidget* w : f->findChildren<QWidget*>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"_s) ||
+            w->objectName() == u"FormArea"_s)
+            continue;
+        ++controls;
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    }
+    EXPECT_GT(controls, 30);
+    EXPECT_EQ(child<QPushButton>(f.get(), "Command8(1)")->accessibleName(), u"Tamam"_s);
+    EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), u"Text1"_s);
+
+    // The first activation sets up the road and creates the company file.
+    auto* command4 = child<QPushButton>(f.get(), "Command4");
+    EXPECT_FALSE(command4->isEnabled());
+    f->Form_Activate();
+    EXPECT_TRUE(command4->isEnabled());
+    EXPECT_TRUE(child<data::DataControl>(f.get(), "DataStok")->isOpen());
+    auto* text1 = child<QLineEdit>(f.get(), "Text1");
+    EXPECT_FALSE(text1->text().isEmpty());
+    auto* wheel = child<QComboBox>(f.get(), "cmbMouseWheel");
+    ASSERT_EQ(wheel->count(), 3);
+    EXPECT_EQ(wheel->currentText(), u"Idle"_s);
+    EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)), QByteArray("\"Karvendo\"\r\n"));
+    EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), u"Karvendo"_s);
+    // Coming back to the front does not run the set-up again.
+    wheel->setCurrentIndex(2);
+    text1->setText(u"typed"_s);
+    f->Form_Activate();
+    EXPECT_EQ(wheel->currentIndex(), 2);
+    EXPECT_EQ(text1->text(), u"typed"_s);
+
+    // "Server İp" stores the trimmed answer; a cancel keeps the path.
+    const QString current = f->serverPath();  // the first branch's, since the activation
+    messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
+    f->SrvIp_Click();
+    EXPECT_EQ(messages.asked.value(0).toStdString(),
+              (u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
+               "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|"_s +
+               current)
+                  .toStdString());
+    for (bool accepted : {true, false}) {
+        messages.textAccepted = accepted;
+        f->SrvIp_Click();
+        EXPECT_EQ(f->serverPath(), books.serverPath(u"04"_s));
+        EXPECT_EQ(ip(), books.serverPath(u"04"_s));
+    }
 }
 
 TEST_F(FormTest, BooksThatCannotBeReachedOrReadEndTheStartWithTheirMessages) {
@@ -74,9 +131,7 @@ TEST_F(FormTest, BooksThatCannotBeReachedOrReadEndTheStartWithTheirMessages) {
         auto f = form(u"terminal"_s, k.serverPath);
         EXPECT_FALSE(f->Form_Load());
         EXPECT_EQ(messages.said, k.said);
-        if (k.unreachable) {
-            EXPECT_FALSE(QFile::exists(f->workingCopyPath()));
-        }
+        EXPECT_FALSE(k.unreachable && QFile::exists(f->workingCopyPath()));
     }
 }
 
@@ -97,51 +152,19 @@ TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
     }
     EXPECT_EQ(ip(), books.serverPath(u"02"_s));  // Ctrl does not overwrite
 
-    auto given = form(u"terminal"_s, books.serverPath(u"03"_s));
-    ASSERT_TRUE(given->Form_Load());
-    EXPECT_EQ(ip(), books.serverPath(u"02"_s));  // --server-path is not stored
-}
-
-TEST_F(FormTest, EveryControlHasAnAccessibleName) {
-    auto f = form();
-    ASSERT_TRUE(f->Form_Load());
-    int controls = 0;
-    for (QWidget* w : f->findChildren<QWidget*>()) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"_s) ||
-            w->objectName() == u"FormArea"_s)
-            continue;
-        ++controls;
-        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
-    }
-    EXPECT_GT(controls, 30);
-    EXPECT_EQ(child<QPushButton>(f.get(), "Command8(1)")->accessibleName(), u"Tamam"_s);
-    EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), u"Text1"_s);
-}
-
-TEST_F(FormTest, AServerPathWithATrailingSeparatorNamesFilesInsideTheFolder) {
+    // A given path, here with a trailing separator: files inside that folder, and not stored.
     const QString folder = books.dataDir() + u"/01"_s;
     ASSERT_TRUE(QDir().mkpath(folder));
     for (const char* name : {"Cari.mdb", "Stok.mdb", "Fatura.mdb", "Index.mdb"})
         ASSERT_TRUE(QFile::copy(books.serverPath() + QString::fromUtf8(name),
                                 folder + u'/' + QString::fromUtf8(name)));
-    auto f = form(u"terminal"_s, folder + u"\\"_s);
-    ASSERT_TRUE(f->Form_Load()) << messages.said.join(u'\n').toStdString();
+    messages.said.clear();
+    auto given = form(u"terminal"_s, folder + u"\\"_s);
+    ASSERT_TRUE(given->Form_Load()) << said();
     EXPECT_TRUE(messages.said.isEmpty());
-    EXPECT_EQ(child<data::DataControl>(f.get(), "DataCari")->databaseName(),
+    EXPECT_EQ(child<data::DataControl>(given.get(), "DataCari")->databaseName(),
               folder + u"\\Cari.mdb"_s);
-}
-
-TEST_F(FormTest, StaleLockFilesGoButLiveOnesAndRecoveryFilesStay) {
-    writeFile(program.filePath(u"Temp1.ldb"_s), QByteArray(64, '\x01'));
-    writeFile(program.filePath(u"OLD.LDB"_s), "99999999 elsewhere");
-    ASSERT_TRUE(core::writeLockFile(program.filePath(u"Temp2.ldb"_s)));
-    writeFile(program.filePath(u"Temp2.Mdb-journal"_s), "recovery");
-    auto f = form();
-    ASSERT_TRUE(f->Form_Load());
-    EXPECT_FALSE(QFile::exists(program.filePath(u"Temp1.ldb"_s)));
-    EXPECT_FALSE(QFile::exists(program.filePath(u"OLD.LDB"_s)));
-    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.ldb"_s)));
-    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.Mdb-journal"_s)));
+    EXPECT_EQ(ip(), books.serverPath(u"02"_s));
 }
 
 TEST_F(FormTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
@@ -152,50 +175,6 @@ TEST_F(FormTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
     EXPECT_TRUE(messages.said[0].contains(u"Stok.mdb"_s));
     EXPECT_FALSE(child<data::DataControl>(f.get(), "DataTemp")->isOpen());
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid1")->model()->rowCount(), 0);
-}
-
-TEST_F(FormTest, ServerIpMenuStoresTheTrimmedAnswerAndCancelKeepsThePath) {
-    auto f = form();
-    ASSERT_TRUE(f->Form_Load());
-    messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
-    f->SrvIp_Click();
-    EXPECT_EQ(messages.asked.value(0),
-              u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
-              "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|"_s +
-                  books.serverPath());
-    EXPECT_EQ(f->serverPath(), books.serverPath(u"04"_s));
-    EXPECT_EQ(ip(), books.serverPath(u"04"_s));
-
-    messages.textAccepted = false;
-    f->SrvIp_Click();
-    EXPECT_EQ(f->serverPath(), books.serverPath(u"04"_s));
-    EXPECT_EQ(ip(), books.serverPath(u"04"_s));
-}
-
-TEST_F(FormTest, FirstActivationSetsUpOnceAndCreatesTheCompanyFile) {
-    auto f = form();
-    ASSERT_TRUE(f->Form_Load());
-    auto* command4 = child<QPushButton>(f.get(), "Command4");
-    EXPECT_FALSE(command4->isEnabled());
-    f->Form_Activate();
-    EXPECT_TRUE(command4->isEnabled());
-    EXPECT_TRUE(child<data::DataControl>(f.get(), "DataStok")->isOpen());
-    auto* text1 = child<QLineEdit>(f.get(), "Text1");
-    const QString firstName = text1->text();
-    EXPECT_FALSE(firstName.isEmpty());
-    auto* wheel = child<QComboBox>(f.get(), "cmbMouseWheel");
-    ASSERT_EQ(wheel->count(), 3);
-    EXPECT_EQ(wheel->itemText(0), u"Up"_s);
-    EXPECT_EQ(wheel->currentText(), u"Idle"_s);
-    EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)), QByteArray("\"Karvendo\"\r\n"));
-    EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), u"Karvendo"_s);
-
-    // Coming back to the front does not run the set-up again.
-    wheel->setCurrentIndex(2);
-    text1->setText(u"typed"_s);
-    f->Form_Activate();
-    EXPECT_EQ(wheel->currentIndex(), 2);
-    EXPECT_EQ(text1->text(), u"typed"_s);
 }
 
 TEST_F(FormTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
@@ -212,96 +191,79 @@ TEST_F(FormTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
     EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)).size(), 5002);  // untouched
 }
 
-TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredAtTheNextStart) {
-    {
+TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredOnlyWhenOnAScreen) {
+    auto shownForm = [&] {
         auto f = form();
-        ASSERT_TRUE(f->Form_Load());
+        EXPECT_TRUE(f->Form_Load());
         f->show();
         f->Form_Activate();
+        return f;
+    };
+    {
+        auto f = shownForm();
         f->setGeometry(40, 50, 800, 600);
         f->close();
     }
-    auto value = [&](const char* name) { return registry(QString::fromUtf8(name)); };
-    for (const char* name : {"TerTop", "TerLeft", "TerWidth", "TerHeight"})
-        EXPECT_FALSE(value(name).isEmpty()) << name;
-
-    auto g = form();
-    ASSERT_TRUE(g->Form_Load());
-    g->show();
-    g->Form_Activate();
+    auto value = [&](const char* name) { return registry(QString::fromUtf8(name)).toInt(); };
+    auto g = shownForm();
     const double tpp = 1440.0 / g->logicalDpiX();  // values are in twips
     EXPECT_EQ(g->geometry().size(), QSize(800, 600));
-    EXPECT_EQ(
-        g->frameGeometry(),
-        QRect(qRound(value("TerLeft").toInt() / tpp), qRound(value("TerTop").toInt() / tpp),
-              qRound(value("TerWidth").toInt() / tpp), qRound(value("TerHeight").toInt() / tpp)));
-}
+    EXPECT_EQ(g->frameGeometry(),
+              QRect(qRound(value("TerLeft") / tpp), qRound(value("TerTop") / tpp),
+                    qRound(value("TerWidth") / tpp), qRound(value("TerHeight") / tpp)));
+    g.reset();
 
-TEST_F(FormTest, APlacementOffEveryScreenIsNotRestoredAndAnUnshownFormSavesNothing) {
-    for (const auto& [name, v] : {std::pair{"TerTop", "900000"},
-                                  {"TerLeft", "900000"},
-                                  {"TerWidth", "12000"},
-                                  {"TerHeight", "9000"}})
-        setRegistry(QString::fromUtf8(name), QString::fromUtf8(v));
-    {
-        auto f = form();
-        ASSERT_TRUE(f->Form_Load());
-        f->show();
-        f->Form_Activate();
-        EXPECT_LT(f->frameGeometry().left(), 5000);
-    }
+    for (const char* name : {"TerTop", "TerLeft"})
+        setRegistry(QString::fromUtf8(name), u"900000"_s);
+    EXPECT_LT(shownForm()->frameGeometry().left(), 5000);  // off every screen: not restored
     setRegistry(u"TerTop"_s, u"unchanged"_s);
     {
         auto f = form(u"terminal"_s, u"/nonexistent/01"_s);
         EXPECT_FALSE(f->Form_Load());
         f->close();
     }
-    EXPECT_EQ(registry(u"TerTop"_s), u"unchanged"_s);
+    EXPECT_EQ(registry(u"TerTop"_s), u"unchanged"_s);  // an unshown form saves nothing
 }
 
 TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {
+    const QString ini = u"VB and VBA Program Settings/terminal.ini"_s;
+    auto get = [](Settings& s, const QString& key, const QString& fallback = u"0"_s) {
+        return s.GetSetting(app::SettingsSection, key, fallback);
+    };
     QTemporaryDir root;
     Settings s(u"terminal"_s, root.path());
-    EXPECT_EQ(s.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"0"_s);
+    EXPECT_EQ(get(s, app::KeyWorkKind), u"0"_s);
     EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"TerTop"_s),
               QString());
     ASSERT_TRUE(s.SaveSetting(app::SettingsSection, app::KeyWorkKind, u"1"_s));
-    EXPECT_EQ(s.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"1"_s);
+    EXPECT_EQ(get(s, app::KeyWorkKind), u"1"_s);
     ASSERT_TRUE(s.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"01FatNo"_s,
                                     u"1112:"_s));
     EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"01FatNo"_s),
               u"1112:"_s);
 
-    // A folder where the settings file should be: unreadable, so the defaults hold.
-    QTemporaryDir broken;
-    ASSERT_TRUE(QDir().mkpath(broken.filePath(u"VB and VBA Program Settings/terminal.ini"_s)));
-    Settings b(u"terminal"_s, broken.path());
-    EXPECT_EQ(b.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
-              app::DefaultServerPath);
-    // A garbled file likewise.
-    QTemporaryDir garbled;
+    // A folder where the settings file should be, or a garbled file: the defaults hold.
+    QTemporaryDir broken, garbled;
+    ASSERT_TRUE(QDir().mkpath(broken.filePath(ini)));
     QDir().mkpath(garbled.filePath(u"VB and VBA Program Settings"_s));
-    writeFile(garbled.filePath(u"VB and VBA Program Settings/terminal.ini"_s),
-              QByteArray("\x00\xff[[[=\n\x01ip", 10));
-    Settings g(u"terminal"_s, garbled.path());
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
-              app::DefaultServerPath);
+    writeFile(garbled.filePath(ini), QByteArray("\x00\xff[[[=\n\x01ip", 10));
+    for (QTemporaryDir* dir : {&broken, &garbled}) {
+        Settings b(u"terminal"_s, dir->path());
+        EXPECT_EQ(get(b, app::KeyServerPath, app::DefaultServerPath), app::DefaultServerPath);
+    }
     // One bad line loses nothing else: the stored path is read, a save keeps it.
-    writeFile(garbled.filePath(u"VB and VBA Program Settings/terminal.ini"_s),
-              "[Zarvo]\nip=/srv/books/01\n\x01junk line\n");
+    writeFile(garbled.filePath(ini), "[Zarvo]\nip=/srv/books/01\n\x01junk line\n");
     {
-        QSettings junk(garbled.filePath(u"VB and VBA Program Settings/terminal.ini"_s),
-                       QSettings::IniFormat);
+        QSettings junk(garbled.filePath(ini), QSettings::IniFormat);
         junk.allKeys();
         ASSERT_EQ(junk.status(), QSettings::FormatError);
     }
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
-              u"/srv/books/01"_s);
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"0"_s);
+    Settings g(u"terminal"_s, garbled.path());
+    EXPECT_EQ(get(g, app::KeyServerPath), u"/srv/books/01"_s);
+    EXPECT_EQ(get(g, app::KeyWorkKind), u"0"_s);
     ASSERT_TRUE(g.SaveSetting(app::SettingsSection, app::KeyWorkKind, u"1"_s));
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyWorkKind, u"0"_s), u"1"_s);
-    EXPECT_EQ(g.GetSetting(app::SettingsSection, app::KeyServerPath, app::DefaultServerPath),
-              u"/srv/books/01"_s);
+    EXPECT_EQ(get(g, app::KeyWorkKind), u"1"_s);
+    EXPECT_EQ(get(g, app::KeyServerPath), u"/srv/books/01"_s);
 }
 
 TEST(SingleInstance, OneInstancePerExecutable) {
@@ -315,36 +277,34 @@ TEST(SingleInstance, OneInstancePerExecutable) {
 }
 
 TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
-    QProcess help;
-    help.start(QStringLiteral(TERMINAL_EXE), {u"--help"_s});
-    ASSERT_TRUE(help.waitForFinished(20000));
-    EXPECT_TRUE(help.readAllStandardOutput().contains("--server-path"));
-    QProcess version;
-    version.start(QStringLiteral(TERMINAL_EXE), {u"--version"_s});
-    ASSERT_TRUE(version.waitForFinished(20000));
-    EXPECT_TRUE(version.readAllStandardOutput().contains(TERMINAL_VERSION));
-
     TempBooks books(20);
     QTemporaryDir config;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+    auto start = [&](QProcess& p, const QStringList& args) {
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TERMINAL_EXE), args);
+    };
+    for (const auto& [option, shows] : {std::pair{u"--help"_s, QByteArray("--server-path")},
+                                        {u"--version"_s, TERMINAL_VERSION}}) {
+        QProcess p;
+        start(p, {option});
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_TRUE(p.readAllStandardOutput().contains(shows)) << option.toStdString();
+    }
+
     const QString workingCopy =
         QFileInfo(QStringLiteral(TERMINAL_EXE)).absolutePath() + u"/Temp1.Mdb"_s;
     QFile::remove(workingCopy);  // its appearance tells that the first instance holds the lock
-    QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(QStringLiteral(TERMINAL_EXE), {u"--server-path"_s, books.serverPath()});
+    QProcess first, second;
+    start(first, {u"--server-path"_s, books.serverPath()});
     ASSERT_TRUE(first.waitForStarted(20000));
-    // The first instance is up once its working copy exists.
-    for (int i = 0; i < 200 && first.state() == QProcess::Running; ++i) {
-        if (QFile::exists(workingCopy)) break;
+    for (int i = 0; i < 200 && first.state() == QProcess::Running && !QFile::exists(workingCopy);
+         ++i)
         first.waitForFinished(50);
-    }
     ASSERT_EQ(first.state(), QProcess::Running);
-    QProcess second;
-    second.setProcessEnvironment(env);
-    second.start(QStringLiteral(TERMINAL_EXE), {u"--server-path"_s, books.serverPath()});
+    start(second, {u"--server-path"_s, books.serverPath()});
     const bool ended = second.waitForFinished(20000);
     if (!ended) second.kill();
     ASSERT_TRUE(ended);

@@ -99,10 +99,28 @@ TEST_F(DataTest, FileNamesAreFoundWithoutRegardToCase) {
               books.dataDir() + u"/New/X.mdb"_s);
 }
 
-TEST_F(DataTest, TheTerminalsStatementsRunAsWritten) {
+TEST_F(DataTest, TheTerminalsQueriesReadWhatTheyMeanAndItsStatementsRun) {
     const QString copy = books.dir() + u"/Temp1.Mdb"_s;
     ASSERT_TRUE(QFile::copy(stock(), copy));
     auto db = data::Database::open(copy);
+    ASSERT_GT(count(copy, u"SELECT count(*) FROM StokKartlar WHERE StokGizle<>0"_s), 0);
+    ASSERT_GT(count(copy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+    // Each list leaves the hidden cards out, as the same filter in plain SQL does.
+    for (const auto& [source, where] :
+         {std::pair{"Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 Order "
+                    "By StokKod Asc",
+                    "StokGizle=0 AND KalanB+KalanA<>0"},
+          {"Select * From StokKartlar Where StokGizle=False Order By StokAdi Asc", "StokGizle=0"},
+          {"Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc",
+           "StokGizle=0 AND KalanB<>0"},
+          {"Select * From StokKartlar Where StokGizle=False And KalanB<>0 Order By StokAdi Asc",
+           "StokGizle=0 AND KalanB<>0"},
+          {"StokKartlar", "1"}}) {
+        EXPECT_EQ(
+            data::Recordset(db, QString::fromUtf8(source)).RecordCount(),
+            count(copy, u"SELECT count(*) FROM StokKartlar WHERE "_s + QString::fromUtf8(where)))
+            << source;
+    }
     for (const char* sql :
          {"UPDATE StokKartlar Set KalanA=KalanB", "UPDATE StokKartlar Set KalanB=0",
           "UPDATE StokKartlar Set GirenTutar=0", "UPDATE StokKartlar Set Fiyat2=gFiyat",
@@ -110,94 +128,66 @@ TEST_F(DataTest, TheTerminalsStatementsRunAsWritten) {
           "Delete FROM StokKartlar WHERE KalanB<>0"}) {
         EXPECT_NO_THROW(db->execute(QString::fromUtf8(sql))) << sql;
     }
-    for (const char* source :
-         {"Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 Order By StokKod "
-          "Asc",
-          "Select * From StokKartlar Where StokGizle=False Order By StokAdi Asc",
-          "Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc",
-          "Select * From StokKartlar Where StokGizle=False And KalanB<>0 Order By StokAdi Asc",
-          "StokKartlar"}) {
-        EXPECT_NO_THROW(data::Recordset(db, QString::fromUtf8(source))) << source;
-    }
     QSqlQuery sum = db->query(u"Select Sum(GirenTutar),Sum(Kar)  FROM StokKartlar"_s);
     EXPECT_TRUE(sum.next());
 }
 
-TEST_F(DataTest, HiddenCardsAreLeftOutByTheListQueries) {
-    const int all = count(stock(), u"SELECT count(*) FROM StokKartlar"_s);
-    const int hidden = count(stock(), u"SELECT count(*) FROM StokKartlar WHERE StokGizle<>0"_s);
-    ASSERT_GT(hidden, 0);
-    auto rs =
-        open(stock(), u"Select * From StokKartlar Where StokGizle=False Order By StokAdi Asc"_s);
-    EXPECT_EQ(rs->RecordCount(), all - hidden);
-}
-
-TEST_F(DataTest, CriteriaMatchQuotesAndWildcardsLiterally) {
-    auto rs = open(stock(), u"StokKartlar"_s);
-    addCard(*rs, u"X1"_s, u"O'NEIL 50% *ÖZEL* [A]_B"_s, u"12'*"_s);
-    addCard(*rs, u"X2"_s, u"O'NEIL 5X ÖZEL"_s);
-
-    rs->FindFirst(Criteria::startsWith(u"StokAdi"_s, u"O'NEIL 50%"_s));
-    ASSERT_FALSE(rs->NoMatch());
-    EXPECT_EQ(rs->field(u"StokKod"_s).toString(), u"X1"_s);
-
-    // _ and % and * are not wildcards: "O'NEIL 5_" does not find "O'NEIL 5X".
-    for (const char* text : {"O'NEIL 5_", "O'NEIL 5%", "O'NEIL 5*", "O'NEIL 5?", "[O]"}) {
-        rs->FindFirst(Criteria::startsWith(u"StokAdi"_s, QString::fromUtf8(text)));
-        EXPECT_TRUE(rs->NoMatch()) << text;
-    }
-    rs->FindFirst(Criteria::equals(u"Barkod"_s, u"12'*"_s));
-    EXPECT_FALSE(rs->NoMatch());
-    rs->FindFirst(Criteria::equals(u"Barkod"_s, u"' OR 1=1 --"_s));
-    EXPECT_TRUE(rs->NoMatch());
-    EXPECT_THROW(Criteria::equals(u"Barkod; DROP TABLE x"_s, 1), DatabaseError);
-}
-
-TEST_F(DataTest, TextComparisonIsCaseInsensitiveAndTurkish) {
-    auto rs = open(stock(), u"StokKartlar"_s);
-    addCard(*rs, u"T1"_s, u"ŞEKER TOZU"_s);
-    addCard(*rs, u"T2"_s, u"İSTANBUL LOKUMU"_s);
-    addCard(*rs, u"T3"_s, u"IŞIK ÇAYI"_s);
-
-    auto findName = [&](const QString& text) {
-        rs->FindFirst(Criteria::startsWith(u"StokAdi"_s, text));
-        return rs->NoMatch() ? QString() : rs->field(u"StokKod"_s).toString();
-    };
-    EXPECT_EQ(findName(u"şeker"_s), u"T1"_s);
-    EXPECT_EQ(findName(u"istanbul"_s), u"T2"_s);
-    EXPECT_EQ(findName(u"ışık"_s), u"T3"_s);
-    EXPECT_EQ(findName(u"ıstanbul"_s), QString());
-
-    rs->FindFirst(Criteria::equals(u"StokKod"_s, u"st000001"_s));
-    ASSERT_FALSE(rs->NoMatch());
-    EXPECT_EQ(rs->field(u"StokKod"_s).toString(), u"ST000001"_s);
-
-    // The engine's LIKE on our connections compares the same way.
-    QSqlQuery q = rs->database().query(u"SELECT 'ŞEKER' LIKE 'şek%', 'Şeker' LIKE 'SEK%'"_s);
-    ASSERT_TRUE(q.next());
-    EXPECT_EQ(q.value(0).toInt(), 1);
-    EXPECT_EQ(q.value(1).toInt(), 0);
-}
-
-TEST_F(DataTest, FindFirstTakesTheFirstMatchInTheRecordsetsOrderAndKeepsPlaceOnNoMatch) {
+TEST_F(DataTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) {
     auto byName = open(stock(), u"Select * From StokKartlar Order By StokAdi Asc"_s);
     auto byCode = open(stock(), u"Select * From StokKartlar Order By StokKod Desc"_s);
-    addCard(*byName, u"A1"_s, u"ZZ ELMA"_s);
-    addCard(*byName, u"A2"_s, u"ZZ ARMUT"_s);
-    addCard(*byName, u"A3"_s, u"ZZ ÇİLEK"_s);
+    addCard(*byName, u"X1"_s, u"O'NEIL 50% *ÖZEL* [A]_B"_s, u"12'*"_s);
+    for (const auto& [code, name] : {std::pair{"X2", "O'NEIL 5X ÖZEL"},
+                                     {"T1", "ŞEKER TOZU"},
+                                     {"T2", "İSTANBUL LOKUMU"},
+                                     {"T3", "IŞIK ÇAYI"},
+                                     {"A1", "ZZ ELMA"},
+                                     {"A2", "ZZ ARMUT"},
+                                     {"A3", "ZZ ÇİLEK"}})
+        addCard(*byName, QString::fromUtf8(code), QString::fromUtf8(name));
     byName->Requery();
     byCode->Requery();
 
-    const Criteria zz = Criteria::startsWith(u"StokAdi"_s, u"zz "_s);
-    byName->FindFirst(zz);
-    EXPECT_EQ(byName->field(u"StokAdi"_s).toString(), u"ZZ ARMUT"_s);
-    byCode->FindFirst(zz);
+    auto name = [](const char* text) {
+        return Criteria::startsWith(u"StokAdi"_s, QString::fromUtf8(text));
+    };
+    const std::pair<Criteria, const char*> cases[] = {
+        {name("O'NEIL 50%"), "X1"},
+        // _ and % and * are not wildcards: "O'NEIL 5_" does not find "O'NEIL 5X".
+        {name("O'NEIL 5_"), ""},
+        {name("O'NEIL 5%"), ""},
+        {name("O'NEIL 5*"), ""},
+        {name("O'NEIL 5?"), ""},
+        {name("[O]"), ""},
+        {Criteria::equals(u"Barkod"_s, u"12'*"_s), "X1"},
+        {Criteria::equals(u"Barkod"_s, u"' OR 1=1 --"_s), ""},
+        // Case-insensitive, Turkish-wise.
+        {name("şeker"), "T1"},
+        {name("istanbul"), "T2"},
+        {name("ışık"), "T3"},
+        {name("ıstanbul"), ""},
+        {Criteria::equals(u"StokKod"_s, u"st000001"_s), "ST000001"},
+        {name("zz "), "A2"},  // the first in the recordset's order
+    };
+    for (const auto& [criteria, found] : cases) {
+        byName->FindFirst(criteria);
+        EXPECT_EQ(byName->NoMatch() ? QString() : byName->field(u"StokKod"_s).toString(),
+                  QString::fromUtf8(found))
+            << found;
+    }
+    byCode->FindFirst(name("zz "));
     EXPECT_EQ(byCode->field(u"StokKod"_s).toString(), u"A3"_s);
+    EXPECT_THROW(Criteria::equals(u"Barkod; DROP TABLE x"_s, 1), DatabaseError);
 
-    byName->setAbsolutePosition(5);
+    byName->setAbsolutePosition(5);  // no match keeps the place
     byName->FindFirst(Criteria::equals(u"Barkod"_s, u"0000"_s));
     EXPECT_TRUE(byName->NoMatch());
     EXPECT_EQ(byName->AbsolutePosition(), 5);
+
+    // The engine's LIKE on our connections compares the same way.
+    QSqlQuery q = byName->database().query(u"SELECT 'ŞEKER' LIKE 'şek%', 'Şeker' LIKE 'SEK%'"_s);
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1);
+    EXPECT_EQ(q.value(1).toInt(), 0);
 }
 
 TEST_F(DataTest, KeysetPositionsMovesAndEnds) {

@@ -57,8 +57,10 @@ QImage blankLabel() {
     return image;
 }
 
+// Painted over a red face, so a label that does not start from white shows it.
 QImage rendered(const labels::LabelContent& content, const Barcode& barcode) {
     QImage image = blankLabel();
+    image.fill(Qt::red);
     QPainter painter(&image);
     painter.scale(Scale, Scale);
     labels::LabelPainter::paint(painter, content, barcode);
@@ -110,17 +112,6 @@ TEST(Barcode, APrintedLabelIsReadBackByADecoder) {
         u"ST-000123"_s);
 }
 
-TEST(LabelPainter, RedrawingStartsFromAWhiteFace) {
-    QImage image(454, 199, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QPainter painter(&image);
-    painter.scale(0.1, 0.1);
-    labels::LabelPainter::paint(
-        painter, {u"Karvendo"_s, u"A"_s, QString(), u"1,00 TL."_s, QString()}, Barcode{});
-    painter.end();
-    EXPECT_EQ(image.pixelColor(2, 100), QColor(Qt::white));  // nothing of the old face stays
-}
-
 TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
     const QString shortName = u"KALEM PİL"_s;
     const QString longName = u"ANADOLU KAŞAR PEYNİRİ 250G"_s;
@@ -142,17 +133,14 @@ TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
         ASSERT_TRUE(barcode.drawable());
         const labels::LabelLayout layout = LabelPainter::layout(barcode);
         const QImage label = rendered(content, barcode);
+        EXPECT_EQ(label.pixelColor(1, label.height() / 2), QColor(Qt::white));
 
         labels::LabelContent noPrice = content;
         noPrice.price.clear();
         const QVector<QRectF> price = drawnBetween(label, rendered(noPrice, barcode));
         ASSERT_FALSE(price.isEmpty());
-        EXPECT_EQ(std::count_if(price.begin(), price.end(),
-                                [&](const QRectF& p) {
-                                    return !layout.price.intersects(p) ||
-                                           layout.barcode.intersects(p);
-                                }),
-                  0);
+        for (const QRectF& p : price)
+            ASSERT_TRUE(layout.price.intersects(p) && !layout.barcode.intersects(p)) << p.x();
 
         labels::LabelContent noName = content;
         noName.name.clear();
@@ -160,9 +148,8 @@ TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
         ASSERT_FALSE(name.isEmpty());
         const QRectF onLabel(LabelPainter::Margin, 0,
                              LabelPainter::Width - 2 * LabelPainter::Margin, LabelPainter::Height);
-        EXPECT_EQ(std::count_if(name.begin(), name.end(),
-                                [&](const QRectF& p) { return !onLabel.intersects(p); }),
-                  0);
+        for (const QRectF& p : name)
+            ASSERT_TRUE(onLabel.intersects(p)) << p.x();
 
         // The symbol's quiet zones are inside its place, and nothing but the symbol is drawn there.
         const double quiet = barcode.kind == Barcode::Kind::Code128 ? 10 : 7;

@@ -54,27 +54,24 @@ TEST(DemoBooks, CompaniesShareTheCatalogueAndKeepTheirCardsAndAccountsConsistent
         const QString stock = books.file(company, "Stok");
         EXPECT_EQ(column(stock, "SELECT StokKod FROM StokKartlar ORDER BY 1"), codes01) << company;
         // Exactly one of KalanB and KalanA is set, and it is in minus out.
-        EXPECT_TRUE(column(stock,
-                           "SELECT StokKod FROM StokKartlar WHERE (KalanB<>0 AND KalanA<>0)"
-                           " OR abs(KalanB - KalanA - (GirenMik - CikanMik)) > 1e-9")
-                        .isEmpty());
-        EXPECT_EQ(column(books.file(company, "Cari"),
-                         "SELECT Unvan FROM CariKartlar WHERE Unvan='Merkez'"),
-                  QStringList{u"Merkez"_s});
+        EXPECT_EQ(count(stock,
+                        "SELECT count(*) FROM StokKartlar WHERE (KalanB<>0 AND KalanA<>0)"
+                        " OR abs(KalanB - KalanA - (GirenMik - CikanMik)) > 1e-9"),
+                  0);
+        EXPECT_EQ(count(books.file(company, "Cari"),
+                        "SELECT count(*) FROM CariKartlar WHERE Unvan='Merkez'"),
+                  1);
     }
     const QString cari = books.file("01", "Cari");
     EXPECT_EQ(column(cari, "SELECT CariKod FROM CariKartlar WHERE Gurup='Şube' ORDER BY CariKod"),
               (QStringList{u"Şube02"_s, u"Şube03"_s, u"Şube04"_s}));
-    EXPECT_EQ(column(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"),
-              QStringList{"12"});
-    EXPECT_EQ(column(cari, "SELECT count(*) FROM CariKartlar WHERE CariKod='=110'"),
-              QStringList{"1"});
-    EXPECT_FALSE(
-        column(cari, "SELECT CariKod FROM CariKartlar WHERE Alacak > Borc AND Hesap='Alacak'")
-            .isEmpty());
-    EXPECT_TRUE(column(cari,
-                       "SELECT CariKod FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
-                       " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END")
-                    .isEmpty());
-    EXPECT_EQ(column(books.file("01", "Index"), "SELECT count(*) FROM Mdbindex"), QStringList{"0"});
+    EXPECT_EQ(count(cari, "SELECT count(*) FROM CariKartlar WHERE Gurup='Müşteri'"), 12);
+    EXPECT_EQ(count(cari, "SELECT count(*) FROM CariKartlar WHERE CariKod='=110'"), 1);
+    EXPECT_GT(
+        count(cari, "SELECT count(*) FROM CariKartlar WHERE Alacak > Borc AND Hesap='Alacak'"), 0);
+    EXPECT_EQ(count(cari,
+                    "SELECT count(*) FROM CariKartlar WHERE Bakiye <> abs(Borc - Alacak)"
+                    " OR Hesap <> CASE WHEN Alacak > Borc THEN 'Alacak' ELSE 'Borç' END"),
+              0);
+    EXPECT_EQ(count(books.file("01", "Index"), "SELECT count(*) FROM Mdbindex"), 0);
 }

@@ -29,7 +29,7 @@ class ModesTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ModesTest, TargetListsHoldTheWorkKindsAccountsInCodeOrder) {
+TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
     data::Recordset cari(data::Database::open(books.file("01", "Cari")), data::sources::CariByCode);
     EXPECT_EQ(modes::targetTitles(cari, modes::WorkKind::Warehouse),
               (QStringList{u"KADIKÖY ŞUBESİ"_s, u"BEŞİKTAŞ ŞUBESİ"_s, u"ÜSKÜDAR ŞUBESİ"_s}));
@@ -37,6 +37,10 @@ TEST_F(ModesTest, TargetListsHoldTheWorkKindsAccountsInCodeOrder) {
     ASSERT_EQ(customers.size(), 12);
     EXPECT_EQ(customers.first(), u"YILMAZ GIDA LTD.ŞTİ."_s);
     EXPECT_TRUE(customers.contains(u"AHMET'İN BAKKALI"_s));
+    EXPECT_EQ(modes::balanceText(cari, u"KAYA BAKKALİYESİ"_s), u"1.650,75 Alacaklı"_s);
+    EXPECT_EQ(modes::balanceText(cari, u"YILMAZ GIDA LTD.ŞTİ."_s), u"8.500,00 Boçlu"_s);
+    EXPECT_EQ(modes::balanceText(cari, u"AHMET'İN BAKKALI"_s), u"560,00 Boçlu"_s);
+    EXPECT_EQ(modes::balanceText(cari, u"' OR ''='"_s), std::nullopt);
 }
 
 TEST(Paths, DataDirectoryAndBranchNumbers) {
@@ -49,15 +53,7 @@ TEST(Paths, DataDirectoryAndBranchNumbers) {
     EXPECT_EQ(modes::branchCompany(8), u"10"_s);
 }
 
-TEST_F(ModesTest, BalanceTextSaysWhichSideAndFindsTitlesWithApostrophes) {
-    data::Recordset cari(data::Database::open(books.file("01", "Cari")), data::sources::CariByCode);
-    EXPECT_EQ(modes::balanceText(cari, u"KAYA BAKKALİYESİ"_s), u"1.650,75 Alacaklı"_s);
-    EXPECT_EQ(modes::balanceText(cari, u"YILMAZ GIDA LTD.ŞTİ."_s), u"8.500,00 Boçlu"_s);
-    EXPECT_EQ(modes::balanceText(cari, u"AHMET'İN BAKKALI"_s), u"560,00 Boçlu"_s);
-    EXPECT_EQ(modes::balanceText(cari, u"' OR ''='"_s), std::nullopt);
-}
-
-TEST_F(ModesTest, ResetPreparesTheCopyForSaleOrPurchaseInOnePass) {
+TEST_F(ModesTest, TheWorkingCopyIsResetEmptiedOfEnteredCardsAndHeldOnlyByALiveProcess) {
     const QString wc = copy();
     data::Database::open(wc)->execute(
         u"UPDATE StokKartlar SET GirenTutar=7, Kar=1.26 WHERE StokKod='ST000001'"_s);
@@ -73,20 +69,17 @@ TEST_F(ModesTest, ResetPreparesTheCopyForSaleOrPurchaseInOnePass) {
     // The book quantity has moved on: a second reset copies the (now 0) KalanB.
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanA<>0"_s), 0);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokHareket"_s), 0);
-}
 
-TEST_F(ModesTest, EnteredCardsAreDroppedAndMissingCopiesIgnored) {
-    const QString wc = copy();
+    data::Database::open(wc)->execute(
+        u"UPDATE StokKartlar SET KalanB=1 WHERE StokKod<'ST000010'"_s);
     const int withQty = count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
     const int all = count(wc, u"SELECT count(*) FROM StokKartlar"_s);
     modes::dropEnteredCards(wc);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar"_s), all - withQty);
     EXPECT_NO_THROW(modes::dropEnteredCards(books.dir() + u"/Temp7.Mdb"_s));
     EXPECT_FALSE(QFile::exists(books.dir() + u"/Temp7.Mdb"_s));
-}
 
-TEST_F(ModesTest, AWorkingCopyIsHeldOnlyByALiveProcess) {
-    const QString wc = copy();
+    // The copy is held only by a live process.
     EXPECT_EQ(modes::lockFileOf(wc), books.dir() + u"/Temp1.ldb"_s);
     EXPECT_FALSE(modes::workingCopyHeld(wc));
     ASSERT_TRUE(core::writeLockFile(modes::lockFileOf(wc)));

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -78,9 +79,10 @@ class WindowTest : public FormTest {
   protected:
     std::unique_ptr<TerminalForm> f;
 
-    void start() {
+    void start(const std::function<void(app::TerminalContext&)>& adjust = {}) {
         app::TerminalContext c = context(u"terminal"_s, books.serverPath());
         c.labelPdfFolder = program.filePath(u"labels"_s);
+        if (adjust) adjust(c);
         f = std::make_unique<TerminalForm>(c);
         ASSERT_TRUE(f->Form_Load());
         f->show();

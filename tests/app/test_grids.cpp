@@ -150,22 +150,20 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
     // Narrow, tall and very large windows: every caption stays inside its control.
     for (const QSize size : {QSize(400, 600), QSize(420, 900), QSize(3840, 2160)}) {
         f->resize(size);
-        for (QAbstractButton* b : f->findChildren<QAbstractButton*>()) {
-            if (!b->isVisibleTo(f.get()) || b->text().isEmpty()) continue;
+        for (QWidget* w : f->findChildren<QWidget*>()) {
+            auto* b = qobject_cast<QAbstractButton*>(w);
+            auto* l = qobject_cast<QLabel*>(w);
+            const QString caption = b ? b->text() : l ? l->text() : QString();
+            if (!w->isVisibleTo(f.get()) || caption.isEmpty() || (l && l->wordWrap())) continue;
             QStyleOptionButton option;
-            option.initFrom(b);
+            option.initFrom(w);
             const int room =
-                qobject_cast<QCheckBox*>(b)
-                    ? b->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, b).width()
-                    : b->width();
-            EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), room)
-                << b->objectName().toStdString() << " at " << size.width() << "x" << size.height();
-        }
-        for (QLabel* l : f->findChildren<QLabel*>()) {
-            if (!l->isVisibleTo(f.get()) || l->text().isEmpty() || l->wordWrap()) continue;
-            EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()),
-                      l->contentsRect().width())
-                << l->objectName().toStdString() << " at " << size.width() << "x" << size.height();
+                qobject_cast<QCheckBox*>(w)
+                    ? w->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, w).width()
+                : l ? l->contentsRect().width()
+                    : w->width();
+            EXPECT_LE(QFontMetrics(w->font()).horizontalAdvance(caption), room)
+                << w->objectName().toStdString() << " at " << size.width() << "x" << size.height();
         }
     }
     f->resize(30, 20);

@@ -38,36 +38,27 @@ TEST(CountReport, BlocksAreAppendedAndTheLinkPointsAtTheReport) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);  // nothing outside the folders
 }
 
-TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
+TEST_F(WindowTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
     QTemporaryDir out;
-    auto make = [&] {
-        app::TerminalContext c = context(u"terminal"_s, books.serverPath());
-        c.reportFolder = out.filePath(u"reports"_s);
-        c.desktopFolder = out.filePath(u"desktop"_s);
-        auto f = std::make_unique<TerminalForm>(c);
-        EXPECT_TRUE(f->Form_Load());
-        f->show();
-        f->Form_Activate();
-        return f;
-    };
-    auto f = make();
-    child<QCheckBox>(f.get(), "Check1(0)")->setChecked(true);  // a sale: no report
-    f->close();
-    EXPECT_FALSE(QDir(out.filePath(u"reports"_s)).exists());
-
-    for (int closing = 0; closing < 2; ++closing) {
-        f = make();
-        child<QCheckBox>(f.get(), "Check1(1)")->setChecked(true);  // a count of the first branch
-        if (closing == 1) {
+    auto closeAfter = [&](const char* operation, const QString& searched = QString()) {
+        start([&](app::TerminalContext& c) {
+            c.reportFolder = out.filePath(u"reports"_s);
+            c.desktopFolder = out.filePath(u"desktop"_s);
+        });
+        c<QCheckBox>(operation)->setChecked(true);
+        if (!searched.isEmpty()) {
             // An account search shows another title in the target box; the count is still the
             // branch's.
-            auto* text1 = child<QLineEdit>(f.get(), "Text1");
-            text1->setText(u"ÖZTÜRK MARKET"_s);
-            QTest::keyClick(text1, Qt::Key_Return);
-            ASSERT_EQ(child<QComboBox>(f.get(), "Combo1")->currentText(), u"ÖZTÜRK MARKET"_s);
+            c<QLineEdit>("Text1")->setText(searched);
+            QTest::keyClick(c<QLineEdit>("Text1"), Qt::Key_Return);
+            ASSERT_EQ(c<QComboBox>("Combo1")->currentText(), searched);
         }
         f->close();
-    }
+    };
+    closeAfter("Check1(0)");  // a sale: no report
+    EXPECT_FALSE(QDir(out.filePath(u"reports"_s)).exists());
+    closeAfter("Check1(1)");  // a count of the first branch
+    closeAfter("Check1(1)", u"ÖZTÜRK MARKET"_s);
     EXPECT_FALSE(QFile::exists(out.filePath(u"reports/ÖZTÜRK MARKET.txt"_s)));
     const QByteArray report = readFile(out.filePath(u"reports/KADIKÖY ŞUBESİ.txt"_s));
     EXPECT_EQ(report.count("     Eksik     Fazla     Stok Adı\r\n"), 2);
@@ -80,8 +71,6 @@ TEST_F(FormTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
     // A count with nothing left to report writes nothing.
     data::Database::open(books.file("02", "Stok"))
         ->execute(u"UPDATE StokKartlar SET KalanB=0, KalanA=0"_s);
-    f = make();
-    child<QCheckBox>(f.get(), "Check1(1)")->setChecked(true);
-    f->close();
+    closeAfter("Check1(1)");
     EXPECT_EQ(readFile(out.filePath(u"reports/KADIKÖY ŞUBESİ.txt"_s)), report);
 }

@@ -218,16 +218,6 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     EXPECT_TRUE(card(u"ST000004"_s, u"KalanB"_s).isNull());
 }
 
-TEST(GridRules, SortRewritesTheOrderOfTheRecordSource) {
-    EXPECT_EQ(entry::sortedSource(u"Select * FROM StokKartlar Where StokGizle=False and "
-                                  "KalanB+KalanA<>0 Order By StokKod Asc"_s,
-                                  u"KalanB"_s, false),
-              u"Select * FROM StokKartlar Where StokGizle=False and KalanB+KalanA<>0 "
-              "ORDER BY KalanB ASC"_s);
-    EXPECT_EQ(entry::sortedSource(u"StokKartlar"_s, u"Fiyat2"_s, true),
-              u"StokKartlar ORDER BY Fiyat2 DESC"_s);
-}
-
 TEST(GridRules, DragsMoveWholeRowsWithTheRoundingRule) {
     EXPECT_EQ(entry::dragRows(120, 240), 0);  // Int(0.5 + 0.49)
     EXPECT_EQ(entry::dragRows(123, 240), 1);

@@ -44,7 +44,7 @@ class KeyboardTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(KeyboardTest, KeysTypeIntoTheFocusedControlWhichKeepsTheFocus) {
+TEST_F(KeyboardTest, KeysTypeIntoTheFocusedControlWhichKeepsTheFocusAndNumSwitchesToDigits) {
     for (const char* c : {"ş", "e", "k", "e", "r", " ", "ı"})
         tap(QString::fromUtf8(c));
     EXPECT_EQ(search->text(), u"şeker ı"_s);
@@ -59,9 +59,10 @@ TEST_F(KeyboardTest, KeysTypeIntoTheFocusedControlWhichKeepsTheFocus) {
     tap(u"Enter"_s);
     EXPECT_EQ(enter.count(), 1);
     EXPECT_EQ(search->text(), u"şeker ı"_s);  // the other box got nothing
-}
 
-TEST_F(KeyboardTest, NumAndHarfSwitchTheDigitRowAndTheSpaceBar) {
+    // Num and Harf switch the digit row and the space bar.
+    search->setFocus();
+    search->clear();
     EXPECT_FALSE(visible(u"1"_s));
     EXPECT_TRUE(visible(u" "_s));
     tap(u"Num"_s);

@@ -261,32 +261,6 @@ TEST_F(DataTest, AddEditCancelAndDeleteReachTheFile) {
     EXPECT_EQ(count(accounts(), u"SELECT count(*) FROM CariKartlar WHERE CariKod='C002'"_s), 0);
 }
 
-TEST_F(DataTest, RefreshDataRereadsAndWalksToTheFirstRecord) {
-    data::DataControl control(u"DataCari"_s);
-    control.setDatabaseName(accounts());
-    control.setRecordSource(
-        u"Select * FROM CariKartlar Where Gurup='Müşteri' Order By CariKod Asc"_s);
-    data::RefreshData(control);
-    EXPECT_EQ(control.recordset().RecordCount(), 12);
-    control.recordset().MoveLast();
-
-    // A row written through another connection shows after the next refresh.
-    auto writer = open(accounts(), u"CariKartlar"_s);
-    writer->AddNew();
-    writer->setField(u"CariKod"_s, u"C000"_s);
-    writer->setField(u"Gurup"_s, u"Müşteri"_s);
-    writer->Update();
-    data::RefreshData(control);
-    EXPECT_EQ(control.recordset().RecordCount(), 13);
-    EXPECT_EQ(control.recordset().AbsolutePosition(), 0);
-    EXPECT_EQ(control.recordset().field(u"CariKod"_s).toString(), u"C000"_s);
-
-    control.setDatabaseName(books.file("07", "Cari"));
-    EXPECT_THROW(data::RefreshData(control), DatabaseError);
-    EXPECT_FALSE(control.isOpen());
-    EXPECT_THROW(control.recordset(), DatabaseError);
-}
-
 TEST_F(DataTest, AReplacedFileIsNotReadThroughTheOldConnection) {
     const QString copy = books.dir() + u"/Temp1.Mdb"_s;
     ASSERT_TRUE(QFile::copy(stock(), copy));
@@ -309,7 +283,7 @@ TEST(JetSql, TranslatesYesNoAndLikePatternsOutsideLiterals) {
     EXPECT_EQ(data::jetPatternToLike(u"a[*]b?#%"_s), u"a*b__\\%"_s);
 }
 
-TEST_F(DataTest, RefreshFollowsEditsThatChangeMembershipAndWritesFromElsewhere) {
+TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndWalksToTheFirstRecord) {
     const QString copy = books.dir() + u"/Temp1.Mdb"_s;
     ASSERT_TRUE(QFile::copy(stock(), copy));
     data::DataControl temp(u"DataTemp"_s);
@@ -317,47 +291,57 @@ TEST_F(DataTest, RefreshFollowsEditsThatChangeMembershipAndWritesFromElsewhere) 
     temp.setRecordSource(
         u"Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc"_s);
     data::RefreshData(temp);
-    const int before = temp.recordset().RecordCount();
+    // Each refresh makes a new recordset.
+    auto rs = [&temp]() -> data::Recordset& { return temp.recordset(); };
+    const int before = rs().RecordCount();
     ASSERT_GT(before, 2);
+    auto set = [&](const QString& field, const QVariant& value) {
+        rs().Edit();
+        rs().setField(field, value);
+        rs().Update();
+    };
 
     // An edit of a field the source does not look at keeps the row; one of KalanB drops it.
-    temp.recordset().Edit();
-    temp.recordset().setField(u"Fiyat"_s, 1.5);
-    temp.recordset().Update();
+    set(u"Fiyat"_s, 1.5);
     data::RefreshData(temp);
-    EXPECT_EQ(temp.recordset().RecordCount(), before);
-    temp.recordset().Edit();
-    temp.recordset().setField(u"KalanB"_s, 0);
-    temp.recordset().Update();
+    EXPECT_EQ(rs().RecordCount(), before);
+    set(u"KalanB"_s, 0);
     data::RefreshData(temp);
-    EXPECT_EQ(temp.recordset().RecordCount(), before - 1);
+    EXPECT_EQ(rs().RecordCount(), before - 1);
 
     // A name changed by us is found by its new name at once.
-    temp.recordset().Edit();
-    temp.recordset().setField(u"StokAdi"_s, u"ÖZEL ÜRÜN"_s);
-    temp.recordset().Update();
-    const QString code = temp.recordset().field(u"StokKod"_s).toString();
-    temp.recordset().MoveLast();
-    temp.recordset().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"özel"_s));
-    ASSERT_FALSE(temp.recordset().NoMatch());
-    EXPECT_EQ(temp.recordset().field(u"StokKod"_s).toString(), code);
+    set(u"StokAdi"_s, u"ÖZEL ÜRÜN"_s);
+    const QString code = rs().field(u"StokKod"_s).toString();
+    rs().MoveLast();
+    rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"özel"_s));
+    ASSERT_FALSE(rs().NoMatch());
+    EXPECT_EQ(rs().field(u"StokKod"_s).toString(), code);
 
-    // A write by another program is seen by the next find and the next refresh.
+    // A write by another program is seen by the next find and the next refresh, which walks
+    // to the first record.
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(copy.toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other,
                            "UPDATE StokKartlar SET StokAdi='YENİ AD' WHERE StokKod='ST000060';"
-                           "UPDATE StokKartlar SET KalanB=0 WHERE StokKod='ST000059'",
+                           "UPDATE StokKartlar SET KalanB=0 WHERE StokKod='ST000059';"
+                           "UPDATE StokKartlar SET KalanB=1, StokGizle=0 WHERE StokKod='ST000001'",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(other);
-    temp.recordset().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"yeni"_s));
-    EXPECT_EQ(temp.recordset().NoMatch(),
-              count(copy,
-                    u"SELECT count(*) FROM StokKartlar WHERE StokKod='ST000060' "
-                    "AND KalanB<>0 AND StokGizle=0"_s) == 0);
+    rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"yeni"_s));
+    EXPECT_EQ(rs().NoMatch(), count(copy,
+                                    u"SELECT count(*) FROM StokKartlar WHERE StokKod='ST000060' "
+                                    "AND KalanB<>0 AND StokGizle=0"_s) == 0);
     const int expected =
         count(copy, u"SELECT count(*) FROM StokKartlar WHERE StokGizle=0 AND KalanB<>0"_s);
+    rs().MoveLast();
     data::RefreshData(temp);
-    EXPECT_EQ(temp.recordset().RecordCount(), expected);
+    EXPECT_EQ(rs().RecordCount(), expected);
+    EXPECT_EQ(rs().AbsolutePosition(), 0);
+    EXPECT_EQ(rs().field(u"StokKod"_s).toString(), u"ST000001"_s);
+
+    temp.setDatabaseName(books.file("07", "Stok"));  // a missing file closes the control
+    EXPECT_THROW(data::RefreshData(temp), DatabaseError);
+    EXPECT_FALSE(temp.isOpen());
+    EXPECT_THROW(temp.recordset(), DatabaseError);
 }

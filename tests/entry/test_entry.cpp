@@ -106,13 +106,10 @@ class EntryTest : public ::testing::Test {
         cari.setDatabaseName(books.file("01", "Cari"));
         cari.setRecordSource(data::sources::CariByCode);
         data::RefreshData(cari);
-        company = std::make_unique<data::Recordset>(data::Database::open(books.file("01", "Stok")),
-                                                    u"StokKartlar"_s);
-        company->FindFirst(data::Criteria::equals(s::StokKod, u"ST000008"_s));
-        company->Edit();
-        company->setField(s::StokAdi, u"DENEME ÜRÜN"_s);
-        company->setField(s::Kdv, 18);
-        company->Update();
+        auto books01 = data::Database::open(books.file("01", "Stok"));
+        books01->execute(
+            u"UPDATE StokKartlar SET StokAdi='DENEME ÜRÜN', Kdv=18 WHERE StokKod='ST000008'"_s);
+        company = std::make_unique<data::Recordset>(books01, u"StokKartlar"_s);
     }
     QString found(const QString& text) {
         const auto r = entry::lookUp(temp, cari, text);

@@ -103,11 +103,10 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     const QString current = f->serverPath();  // the first branch's, since the activation
     messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
     f->SrvIp_Click();
-    EXPECT_EQ(messages.asked.value(0).toStdString(),
-              (u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
-               "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|"_s +
-               current)
-                  .toStdString());
+    EXPECT_EQ(messages.asked.value(0),
+              u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
+              "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|"_s +
+                  current);
     for (bool accepted : {true, false}) {
         messages.textAccepted = accepted;
         f->SrvIp_Click();

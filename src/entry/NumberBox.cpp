@@ -26,6 +26,10 @@ void NumberBox::setPriceEntry(bool price) {
                         : QStringLiteral("QLineEdit { background: #FFFFFF; }"));
 }
 
+int NumberBox::maxDecimals() const {
+    return m_price ? number::MaxPriceDecimals : number::MaxDecimals;
+}
+
 void NumberBox::refuse() {
     QApplication::beep();
 }
@@ -35,7 +39,7 @@ void NumberBox::onTextChanged(const QString& text) {
     m_inChange = true;
     QString next = text.isEmpty() ? QStringLiteral("0") : text;
     // Pasted or set text that is not a number gives way to the last good text.
-    if (!number::isNumber(next)) {
+    if (!number::isNumber(next, maxDecimals())) {
         refuse();
         next = m_lastGood;
     } else {
@@ -84,7 +88,7 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
     e->accept();
     QString t = text();
     for (QChar ch : e->text()) {
-        const QString next = number::afterKey(t, ch);
+        const QString next = number::afterKey(t, ch, maxDecimals());
         if (next.isEmpty()) {
             refuse();
             return;

@@ -30,6 +30,7 @@ class NumberBox : public QLineEdit {
   private:
     void onTextChanged(const QString& text);
     void refuse();
+    int maxDecimals() const;
 
     QString m_lastGood = QStringLiteral("0");
     bool m_price = false;

@@ -14,7 +14,7 @@ QString withoutGrouping(const QString& text) {
 
 }  // namespace
 
-bool isNumber(const QString& text) {
+bool isNumber(const QString& text, int maxDecimals) {
     static const QRegularExpression form(QStringLiteral("^[0-9]*(,[0-9]*)?$"));
     const QString t = withoutGrouping(text);
     if (!form.match(t).hasMatch()) return false;
@@ -25,7 +25,7 @@ bool isNumber(const QString& text) {
     QString significant = whole;
     while (significant.size() > 1 && significant.startsWith(u'0'))
         significant.remove(0, 1);
-    return significant.size() <= MaxWholeDigits && decimals.size() <= MaxDecimals;
+    return significant.size() <= MaxWholeDigits && decimals.size() <= maxDecimals;
 }
 
 QString reformat(const QString& text) {
@@ -50,11 +50,11 @@ double value(const QString& text) {
     return t.toDouble();
 }
 
-QString afterKey(const QString& current, QChar ch) {
+QString afterKey(const QString& current, QChar ch, int maxDecimals) {
     if (ch == u'.') ch = u',';
     const QString candidate = current + ch;
     if (!ch.isDigit() && ch != u',') return QString();
-    if (!isNumber(candidate)) return QString();
+    if (!isNumber(candidate, maxDecimals)) return QString();
     return reformat(candidate);
 }
 

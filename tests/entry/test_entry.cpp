@@ -74,6 +74,15 @@ TEST(NumberBox, KeysPasteAndEnterBehaveAsANumberBox) {
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_EQ(enter.count(), 1);
     EXPECT_EQ(box.value(), 12345.0);
+    // A price holds what the books' currency holds; a quantity may hold a count's six decimals.
+    box.setText(u"1,1234"_s);
+    QTest::keyClick(&box, Qt::Key_5);
+    EXPECT_EQ(box.text(), u"1,12345"_s);
+    box.setPriceEntry(true);
+    box.setText(u"1,1234"_s);
+    QTest::keyClick(&box, Qt::Key_5);
+    box.setText(u"1,12345"_s);
+    EXPECT_EQ(box.text(), u"1,1234"_s);
 }
 
 namespace {

@@ -16,9 +16,13 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/JetSql.h"
+#include "data/ServerBooks.h"
 #include "data/SqliteFunctions.h"
 
 namespace data {
+
+// The server's words for its failures, in Turkish with the server's own text after them.
+QString serverCause(const QString& engineText);
 
 struct PreparedCache {
     std::unordered_map<std::string, QSqlQuery> queries;
@@ -56,6 +60,8 @@ DatabaseKind databaseKind(const QString& localPath) {
 
 std::shared_ptr<Database> Database::open(const QString& path, Durability durability) {
     auto db = open(path);
+    // A server's commits are its own business.
+    if (db->engine() == Engine::PostgreSQL) return db;
     const bool scratch = durability == Durability::Scratch;
     db->query(scratch ? QStringLiteral("PRAGMA synchronous=OFF")
                       : QStringLiteral("PRAGMA synchronous=FULL"));
@@ -86,11 +92,31 @@ QString Database::checkedPath(const QString& path) {
     return local;
 }
 
+namespace {
+
+ServerAddress checkedServer(const QString& path) {
+    const auto server = parseServerPath(path);
+    if (!server || server->schema().isEmpty())
+        throw DatabaseError(QStringLiteral("Sunucu yolu anlaşılamadı: %1 (beklenen: "
+                                           "postgresql://SUNUCU[:PORT]/VERİTABANI/01Cari.mdb)")
+                                .arg(path));
+    return *server;
+}
+
+}  // namespace
+
 std::unique_ptr<Database> Database::openPrivate(const QString& path) {
+    if (isServerPath(path))
+        return std::unique_ptr<Database>(new Database(path, checkedServer(path)));
     return std::unique_ptr<Database>(new Database(checkedPath(path)));
 }
 
 std::shared_ptr<Database> Database::openReadOnly(const QString& path) {
+    if (isServerPath(path)) {
+        std::shared_ptr<Database> db(new Database(path, checkedServer(path)));
+        db->query(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+        return db;
+    }
     return std::shared_ptr<Database>(new Database(checkedPath(path), true));
 }
 
@@ -102,6 +128,15 @@ void Database::attach(const QString& path, const QString& alias) {
 }
 
 std::shared_ptr<Database> Database::open(const QString& path) {
+    if (isServerPath(path)) {
+        const ServerAddress server = checkedServer(path);
+        auto& registry = openDatabases();
+        const QString key = QStringLiteral("server:") + path.toLower();
+        if (auto existing = registry.value(key).lock()) return existing;
+        std::shared_ptr<Database> db(new Database(path, server));
+        registry.insert(key, db);
+        return db;
+    }
     const QString local = checkedPath(path);
     const QString key = identityOf(local);
     auto& registry = openDatabases();
@@ -127,8 +162,7 @@ Database::Database(QString path, bool readOnly)
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=60000"));
     if (!m_db.open()) {
         const QString text = m_db.lastError().text();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
+        closeConnection();
         throw DatabaseError(QStringLiteral("Veritabanı açılamadı: %1 (%2)").arg(m_path, text));
     }
     const QVariant h = m_db.driver()->handle();
@@ -140,20 +174,54 @@ Database::Database(QString path, bool readOnly)
         // A damaged file fails here rather than at the first real read.
         QSqlQuery probe = query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (...) {
-        m_prepared.reset();
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
+        closeConnection();
         throw;
     }
 }
 
-Database::~Database() {
+Database::Database(QString path, const ServerAddress& server)
+    : m_path(std::move(path)), m_prepared(new PreparedCache) {
+    static std::atomic<int> counter{0};
+    m_engine = Engine::PostgreSQL;
+    m_schema = server.schema();
+    m_connectionName = QStringLiteral("server-books-%1").arg(++counter);
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    m_db.setHostName(server.host);
+    m_db.setPort(server.port);
+    m_db.setDatabaseName(server.database);
+    // Fail soon on an unreachable server rather than hang the operator's screen.
+    QString options = QStringLiteral("connect_timeout=10");
+    if (!server.options.isEmpty()) options += u';' + server.options;
+    m_db.setConnectOptions(options);
+    if (!m_db.open()) {
+        const QString text = m_db.lastError().text();
+        closeConnection();
+        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
+                                .arg(server.serverText(), serverCause(text)));
+    }
+    try {
+        QSqlQuery found =
+            query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"), {m_schema});
+        if (!found.next())
+            throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(m_path));
+        found.finish();
+        query(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema));
+    } catch (...) {
+        closeConnection();
+        throw;
+    }
+}
+
+void Database::closeConnection() {
     m_prepared.reset();
-    if (m_inTransaction) m_db.rollback();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+Database::~Database() {
+    if (m_inTransaction && m_db.isOpen()) m_db.rollback();
+    closeConnection();
 }
 
 namespace {
@@ -179,6 +247,41 @@ QString turkishCause(const QString& engineText) {
     return engineText;
 }
 
+}  // namespace
+
+QString serverCause(const QString& engineText) {
+    static const std::pair<const char*, const char*> causes[] = {
+        {"could not connect", "sunucuya ulaşılamıyor"},
+        {"Connection refused", "sunucu bağlantıyı kabul etmiyor"},
+        {"could not translate host", "sunucu adı bulunamadı"},
+        {"timeout expired", "sunucu yanıt vermedi"},
+        {"password authentication failed", "kullanıcı adı veya parola yanlış"},
+        {"no password supplied", "parola verilmedi (PGPASSWORD veya parola dosyası)"},
+        {"does not exist", "veritabanı veya kullanıcı sunucuda yok"},
+        {"SSL", "güvenli bağlantı kurulamadı"},
+        {"server closed the connection", "sunucu bağlantıyı kesti"},
+        {"terminating connection", "sunucu bağlantıyı kesti"},
+        {"no connection to the server", "sunucu bağlantısı yok"},
+        {"could not serialize", "kayıtlar başka bir terminalde kullanımda"},
+        {"deadlock", "kayıtlar başka bir terminalde kullanımda"},
+        {"read-only transaction", "kayıtlar salt okunur, yazılamıyor"},
+    };
+    const bool missing = engineText.contains(QLatin1String("does not exist"));
+    if (missing && engineText.contains(QLatin1String("relation")))
+        return QStringLiteral("veritabanında beklenen tablo yok — ") + engineText.simplified();
+    if (missing && engineText.contains(QLatin1String("column")))
+        return QStringLiteral("tabloda beklenen alan yok — ") + engineText.simplified();
+    if (engineText.contains(QLatin1String("violates")))
+        return QStringLiteral("kayıt, veritabanının kurallarına uymuyor — ") +
+               engineText.simplified();
+    for (const auto& [engine, turkish] : causes)
+        if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
+            return QString::fromUtf8(turkish) + QStringLiteral(" — ") + engineText.simplified();
+    return engineText.simplified();
+}
+
+namespace {
+
 bool damagedFileError(const QString& engineText) {
     return engineText.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
            engineText.contains(QLatin1String("not a database"), Qt::CaseInsensitive);
@@ -187,6 +290,8 @@ bool damagedFileError(const QString& engineText) {
 }  // namespace
 
 QString Database::failureText(const QString& what, const QString& engineText) const {
+    if (m_engine == Engine::PostgreSQL)
+        return QStringLiteral("%1: %2\nSunucu: %3").arg(what, serverCause(engineText), m_path);
     QString file = m_path;
     if (m_handle && damagedFileError(engineText)) {
         // The error does not say which of the attached files is damaged: each is checked.
@@ -228,9 +333,16 @@ void Database::execute(const QString& jetSql) {
     query(translateJetSql(jetSql));
 }
 
-QSqlQuery Database::query(const QString& sql, const QVariantList& params) {
+QSqlQuery Database::query(const QString& text, const QVariantList& params) {
+    const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
+    // The server's driver prepares on the server, which takes no BEGIN, SET or CREATE.
+    if (m_engine == Engine::PostgreSQL && params.isEmpty()) {
+        if (!q.exec(sql)) fail(QStringLiteral("Sorgu çalıştırılamadı"), q);
+        if (!q.isSelect()) q.finish();
+        return q;
+    }
     if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q);
     for (const QVariant& p : params)
         q.addBindValue(p);
@@ -239,10 +351,11 @@ QSqlQuery Database::query(const QString& sql, const QVariantList& params) {
     return q;
 }
 
-QSqlQuery& Database::prepared(const QString& sql) {
-    const std::string key = sql.toStdString();
+QSqlQuery& Database::prepared(const QString& text) {
+    const std::string key = text.toStdString();
     auto it = m_prepared->queries.find(key);
     if (it == m_prepared->queries.end()) {
+        const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
         QSqlQuery q(m_db);
         q.setForwardOnly(true);
         if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q);
@@ -252,6 +365,14 @@ QSqlQuery& Database::prepared(const QString& sql) {
 }
 
 void Database::begin() {
+    if (m_engine == Engine::PostgreSQL) {
+        query(QStringLiteral("BEGIN"));
+        m_inTransaction = true;
+        // Writers of the books take turns, as on the embedded engine's write lock: a posting
+        // reads cards and counters and writes them back, and no other may do so in between.
+        query(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('terminal books'))"));
+        return;
+    }
     query(QStringLiteral("BEGIN IMMEDIATE"));
     m_inTransaction = true;
 }
@@ -267,14 +388,29 @@ void Database::rollback() {
 }
 
 QStringList Database::columns(const QString& table) {
-    QSqlQuery q = query(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table});
     QStringList names;
-    while (q.next())
-        names << q.value(0).toString();
-    q.finish();
-    if (names.isEmpty())
-        throw DatabaseError(QStringLiteral("Tablo bulunamadı: %1 (%2)").arg(table, m_path));
+    for (const auto& column : columnDefaults(table))
+        names << column.first;
     return names;
+}
+
+QList<std::pair<QString, QString>> Database::columnDefaults(const QString& table) {
+    // The server keeps the books' names unquoted, so in lower case; its key column is ours.
+    QSqlQuery q =
+        m_engine == Engine::PostgreSQL
+            ? query(QStringLiteral("SELECT column_name, column_default FROM "
+                                   "information_schema.columns WHERE table_schema = ? "
+                                   "AND table_name = ? AND column_name <> 'rowid' "
+                                   "ORDER BY ordinal_position"),
+                    {m_schema, table.toLower()})
+            : query(QStringLiteral("SELECT name, dflt_value FROM pragma_table_info(?)"), {table});
+    QList<std::pair<QString, QString>> columns;
+    while (q.next())
+        columns.append({q.value(0).toString(), q.value(1).toString()});
+    q.finish();
+    if (columns.isEmpty())
+        throw DatabaseError(QStringLiteral("Tablo bulunamadı: %1 (%2)").arg(table, m_path));
+    return columns;
 }
 
 qint64 Database::totalChanges() const {

@@ -10,6 +10,8 @@ struct sqlite3;
 
 namespace data {
 
+struct ServerAddress;
+
 /// One open database file of the books. The engine is chosen by the file's contents; opening a
 /// missing or foreign file is an error and never creates anything. Connections to the same file
 /// are shared inside the process, so data controls bound to one file see each other's writes.
@@ -38,8 +40,14 @@ class Database {
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    /// The resolved file path.
+    /// The resolved file path, or the server path as given.
     QString path() const { return m_path; }
+
+    /// Where the books are: a file of the embedded engine, or a schema on a PostgreSQL server.
+    enum class Engine { SQLite, PostgreSQL };
+    Engine engine() const { return m_engine; }
+    /// On the server: the schema this file's tables live in (unqualified names find them).
+    QString schema() const { return m_schema; }
 
     /// Runs one statement written in the old engine's dialect (True/False, Like '…*').
     void execute(const QString& jetSql);
@@ -57,6 +65,8 @@ class Database {
 
     /// Column names of a table, in table order.
     QStringList columns(const QString& table);
+    /// Each column's name and its default as an SQL expression (empty when it has none).
+    QList<std::pair<QString, QString>> columnDefaults(const QString& table);
 
     sqlite3* handle() const { return m_handle; }
     /// What the operator reads when `what` failed with the engine's `engineText`: the cause in
@@ -69,6 +79,8 @@ class Database {
 
   private:
     explicit Database(QString path, bool readOnly = false);
+    Database(QString path, const ServerAddress& server);
+    void closeConnection();
     /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
     static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q) const;
@@ -78,6 +90,8 @@ class Database {
     QSqlDatabase m_db;
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
+    Engine m_engine = Engine::SQLite;
+    QString m_schema;
     std::unique_ptr<struct PreparedCache> m_prepared;
 };
 

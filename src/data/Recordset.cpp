@@ -29,17 +29,22 @@ bool mentionsWord(const QString& text, const QString& word) {
 
 Recordset::Recordset(std::shared_ptr<Database> db, const QString& source)
     : m_db(std::move(db)), m_sourceText(source), m_source(RecordSource::parse(source)) {
-    QSqlQuery info = m_db->query(
-        QStringLiteral("SELECT name, dflt_value FROM pragma_table_info(?)"), {m_source.table});
     QStringList defaults;
-    while (info.next()) {
-        m_columns << info.value(0).toString();
-        defaults << info.value(1).toString();
-    }
-    info.finish();
-    if (m_columns.isEmpty())
+    try {
+        for (const auto& [name, defaultSql] : m_db->columnDefaults(m_source.table)) {
+            m_columns << name;
+            defaults << defaultSql;
+        }
+    } catch (const DatabaseError&) {
         throw DatabaseError(
             QStringLiteral("Tablo bulunamadı: %1 (%2)").arg(m_source.table, m_db->path()));
+    }
+    QStringList quoted;
+    for (const QString& c : m_columns)
+        quoted << u'"' + c + u'"';
+    // Named columns: the server's key column is not one of the books' fields.
+    m_rowSql = QStringLiteral("SELECT %1 FROM \"%2\" WHERE rowid = ?")
+                   .arg(quoted.join(QStringLiteral(", ")), m_source.table);
     for (int i = 0; i < m_columns.size(); ++i) {
         m_columnIndex.insert(m_columns[i].toLower(), i);
         // A new row shows the table's defaults before it is stored, as the old engine did.
@@ -72,6 +77,7 @@ QString Recordset::orderClause() const {
 }
 
 qint64 Recordset::dataVersion() const {
+    if (m_db->engine() == Database::Engine::PostgreSQL) return -1;
     QSqlQuery& q = m_db->prepared(QStringLiteral("PRAGMA data_version"));
     if (!q.exec() || !q.next()) return -1;
     const qint64 v = q.value(0).toLongLong();
@@ -80,6 +86,8 @@ qint64 Recordset::dataVersion() const {
 }
 
 bool Recordset::keysStillValid() const {
+    // A server does not say whether another terminal wrote since: its keys are read again.
+    if (m_db->engine() == Database::Engine::PostgreSQL) return false;
     return !m_keysDirty && m_db->totalChanges() == m_changesAtRead + m_ownHarmless &&
            dataVersion() == m_versionAtRead;
 }
@@ -269,8 +277,7 @@ int Recordset::fieldIndex(const QString& name) const {
 
 const Recordset::Row& Recordset::row(qint64 key) const {
     if (const Row* cached = m_cache.object(key)) return *cached;
-    QSqlQuery& q =
-        m_db->prepared(QStringLiteral("SELECT * FROM \"%1\" WHERE rowid = ?").arg(m_source.table));
+    QSqlQuery& q = m_db->prepared(m_rowSql);
     q.bindValue(0, key);
     if (!q.exec()) throw DatabaseError(QStringLiteral("Kayıt okunamadı (%1)").arg(m_db->path()));
     auto* r = new Row;
@@ -381,7 +388,14 @@ void Recordset::Update() {
                          QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
                 values);
         }
-        const qint64 key = sqlite3_last_insert_rowid(m_db->handle());
+        // The server's key column draws from its own sequence, the embedded engine's is rowid.
+        qint64 key = 0;
+        if (m_db->engine() == Database::Engine::PostgreSQL) {
+            QSqlQuery last = m_db->query(QStringLiteral("SELECT lastval()"));
+            if (last.next()) key = last.value(0).toLongLong();
+        } else {
+            key = sqlite3_last_insert_rowid(m_db->handle());
+        }
         // A new row joins the end of the keyset; the current record stays where it was.
         noteOwnWrite(false);  // a new row may or may not belong to the source: read again
         m_folded.clear();

@@ -99,6 +99,7 @@ class Recordset {
     QString m_sourceText;
     RecordSource m_source;
     QStringList m_columns;
+    QString m_rowSql;
     QHash<QString, int> m_columnIndex;
     Row m_defaults;
     QVector<bool> m_columnInSource;  // fields the where or order clause looks at

@@ -1,6 +1,8 @@
 #include "data/Statement.h"
 
 #include <sqlite3.h>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -8,6 +10,10 @@
 namespace data {
 
 Statement::Statement(Database& db, const QString& sql) : m_db(db), m_sql(sql) {
+    if (db.engine() == Database::Engine::PostgreSQL) {
+        m_query = &db.prepared(sql);
+        return;
+    }
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db.handle(), text.constData(), static_cast<int>(text.size()), &m_stmt,
                            nullptr) != SQLITE_OK)
@@ -20,6 +26,10 @@ Statement::~Statement() {
 }
 
 Statement& Statement::bind(int index, const QVariant& value) {
+    if (m_query) {
+        m_query->bindValue(index - 1, value);
+        return *this;
+    }
     int rc = SQLITE_OK;
     switch (value.typeId()) {
         case QMetaType::UnknownType:
@@ -51,6 +61,14 @@ Statement& Statement::bind(int index, const QVariant& value) {
 }
 
 void Statement::run() {
+    if (m_query) {
+        const bool ok = m_query->exec();
+        const QString why = m_query->lastError().text();
+        m_query->finish();
+        if (!ok)
+            throw DatabaseError(m_db.failureText(QStringLiteral("Sorgu çalıştırılamadı"), why));
+        return;
+    }
     const int rc = sqlite3_step(m_stmt);
     sqlite3_reset(m_stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)

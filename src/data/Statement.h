@@ -4,6 +4,7 @@
 #include <QVariant>
 
 struct sqlite3_stmt;
+class QSqlQuery;
 
 namespace data {
 
@@ -11,6 +12,7 @@ class Database;
 
 /// A statement prepared once and run many times with new values, straight on the engine: for
 /// loops that write thousands of rows (postings, invoices). It must not outlive its database.
+/// On a server it is the connection's prepared query.
 class Statement {
   public:
     Statement(Database& db, const QString& sql);
@@ -25,6 +27,7 @@ class Statement {
   private:
     Database& m_db;
     sqlite3_stmt* m_stmt = nullptr;
+    QSqlQuery* m_query = nullptr;  // on a server: the connection's prepared query
     QString m_sql;
 };
 

@@ -1,10 +1,12 @@
 #include "posting/BookRows.h"
 
 #include <QSqlQuery>
+#include <QUuid>
 #include <algorithm>
 
 #include "data/Database.h"
 #include "data/FilePaths.h"
+#include "data/ServerBooks.h"
 #include "data/Statement.h"
 
 namespace posting {
@@ -20,6 +22,14 @@ const QString EnteredWhere =
 AttachedBooks::AttachedBooks(const QString& workingCopy,
                              std::vector<std::pair<QString, QString>> files)
     : m_files(std::move(files)) {
+    if (!m_files.empty() && data::isServerPath(m_files.front().second)) {
+        m_local = data::Database::openPrivate(workingCopy);
+        m_db = data::Database::openPrivate(m_files.front().second);
+        // Every schema named must be there: a missing company is refused as a missing file is.
+        for (const auto& [alias, path] : m_files)
+            data::Database::openPrivate(path);
+        return;
+    }
     for (auto& f : m_files)
         f.second = data::resolvePath(f.second);
     std::sort(m_files.begin(), m_files.end(),
@@ -34,6 +44,12 @@ AttachedBooks::AttachedBooks(const QString& workingCopy,
 }
 
 AttachedBooks::~AttachedBooks() = default;
+
+QString AttachedBooks::qualifier(const QString& alias) const {
+    if (!m_local) return alias;
+    const auto server = data::parseServerPath(fileOf(alias));
+    return server ? data::quotedSchema(server->schema()) : alias;
+}
 
 QString AttachedBooks::fileOf(const QString& alias) const {
     for (const auto& [a, path] : m_files)
@@ -95,11 +111,20 @@ QHash<QString, Card> findCards(data::Database& db, const QString& schema,
                                const std::vector<Line>& lines, const QString& fileName,
                                QStringList& missing) {
     QHash<QString, Card> cards;
+    // Attached files read the codes from the working copy beside them; a server is given them.
+    QString codes = QStringLiteral("SELECT StokKod FROM main.StokKartlar WHERE ") + EnteredWhere;
+    QVariantList params;
+    if (db.engine() == data::Database::Engine::PostgreSQL) {
+        for (const Line& line : lines)
+            params << line.code;
+        codes = QStringList(params.size(), QStringLiteral("?")).join(u',');
+    }
     QSqlQuery q = db.query(
         QStringLiteral("SELECT StokKod, rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, "
                        "GirenTutar, CikanTutar, KalanB, KalanA FROM %1.StokKartlar WHERE StokKod "
-                       "IN (SELECT StokKod FROM main.StokKartlar WHERE %2) ORDER BY rowid")
-            .arg(schema, EnteredWhere));
+                       "IN (%2) ORDER BY rowid")
+            .arg(schema, codes),
+        params);
     while (q.next()) {
         const QString code = q.value(0).toString();
         if (cards.contains(code)) continue;
@@ -146,6 +171,51 @@ void CardWriter::store(const Card& card) {
 void resetEnteredLines(data::Database& db) {
     db.execute(QStringLiteral(
         "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
+}
+
+namespace {
+
+const QString TokenTable = QStringLiteral("TerminalPosting");
+
+}  // namespace
+
+QString pendingToken(data::Database& wc) {
+    // The working copy is the terminal's own file: a table of its own may live there.
+    wc.query(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Token TEXT)").arg(TokenTable));
+    QSqlQuery q = wc.query(QStringLiteral("SELECT Token FROM %1 LIMIT 1").arg(TokenTable));
+    QString token = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    if (token.isEmpty()) {
+        token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        wc.query(QStringLiteral("INSERT INTO %1 (Token) VALUES (?)").arg(TokenTable), {token});
+    }
+    return token;
+}
+
+std::optional<QString> postedUnder(data::Database& server, const QString& token) {
+    QSqlQuery q = server.query(
+        QStringLiteral("SELECT number FROM terminal.postings WHERE token = ?"), {token});
+    std::optional<QString> number;
+    if (q.next()) number = q.value(0).toString();
+    q.finish();
+    return number;
+}
+
+void recordPosting(data::Database& server, const QString& token, const QString& number) {
+    server.query(QStringLiteral("INSERT INTO terminal.postings (token, number) VALUES (?, ?)"),
+                 {token, number});
+}
+
+void finishPosting(data::Database& wc) {
+    wc.begin();
+    try {
+        resetEnteredLines(wc);
+        wc.query(QStringLiteral("DELETE FROM %1").arg(TokenTable));
+        wc.commit();
+    } catch (...) {
+        if (wc.inTransaction()) wc.rollback();
+        throw;
+    }
 }
 
 }  // namespace posting

@@ -19,17 +19,27 @@ namespace posting {
 /// are attached in path order, so every terminal takes their write locks in the same order and
 /// two postings that share files wait for each other instead of deadlocking. The books commit
 /// with full durability.
+///
+/// Books on a server are one connection whose schemas stand for the files; the working copy is
+/// then a connection of its own, and a posting commits on the server first.
 class AttachedBooks {
   public:
     /// `files`: alias and path of each book.
     AttachedBooks(const QString& workingCopy, std::vector<std::pair<QString, QString>> files);
     ~AttachedBooks();
+    /// The connection that writes the books.
     data::Database& db() { return *m_db; }
+    /// The connection that reads the working copy (the same one when the books are files).
+    data::Database& workingCopy() { return m_local ? *m_local : *m_db; }
+    bool onServer() const { return m_local != nullptr; }
+    /// How statements name the book attached as `alias`: the alias, or its schema on a server.
+    QString qualifier(const QString& alias) const;
     /// The resolved path of the file attached as `alias`, for messages.
     QString fileOf(const QString& alias) const;
 
   private:
     std::unique_ptr<data::Database> m_db;
+    std::unique_ptr<data::Database> m_local;
     std::vector<std::pair<QString, QString>> m_files;
 };
 
@@ -66,7 +76,7 @@ struct Card {
     StockTotals totals;
 };
 
-/// The first card (by row) of each entered line's code in the attached `schema`; the codes
+/// The first card (by row) of each of the lines' codes in the attached `schema`; the codes
 /// without a card are added to `missing`, named with `fileName`.
 QHash<QString, Card> findCards(data::Database& db, const QString& schema,
                                const std::vector<Line>& lines, const QString& fileName,
@@ -86,5 +96,15 @@ class CardWriter {
 
 /// The entered lines leave the working set: quantity and amount to 0.
 void resetEnteredLines(data::Database& db);
+
+/// A posting to a server is named by a token kept in the working copy until its lines leave it:
+/// the token of the posting under way, made and stored on first use.
+QString pendingToken(data::Database& workingCopy);
+/// The document number the server stored with `token`, if that posting was written.
+std::optional<QString> postedUnder(data::Database& server, const QString& token);
+/// Stores the token with the posting, in the posting's transaction.
+void recordPosting(data::Database& server, const QString& token, const QString& number);
+/// After the server's commit: the lines leave the working set and the token goes, together.
+void finishPosting(data::Database& workingCopy);
 
 }  // namespace posting

@@ -104,11 +104,15 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     AttachedBooks books(r.workingCopy, std::move(files));
     data::Database* db = &books.db();
     auto fileOf = [&books](const QString& alias) { return books.fileOf(alias); };
+    auto q = [&books](const char* alias) { return books.qualifier(QLatin1String(alias)); };
 
     PostingResult result;
+    // On a server the working copy is not in the books' transaction: the posting carries a token
+    // that the server keeps with it, so a repeated "Tamam" after a lost answer cannot post twice.
+    const QString token = books.onServer() ? pendingToken(books.workingCopy()) : QString();
     db->begin();
     try {
-        const std::vector<Line> lines = enteredLines(*db, LineOrder::ByCode);
+        const std::vector<Line> lines = enteredLines(books.workingCopy(), LineOrder::ByCode);
         // The exact sum of the exact lines: the debit equals the lines to the last digit.
         Money total;
         for (const Line& line : lines)
@@ -119,20 +123,32 @@ PostingResult postWorkingSet(const PostingRequest& r) {
             db->rollback();
             return result;
         }
+        if (books.onServer()) {
+            if (const auto number = postedUnder(*db, token)) {
+                // Written before, its answer lost: the lines only leave the working set now.
+                db->rollback();
+                finishPosting(books.workingCopy());
+                result.documentNumber = *number;
+                result.posted = true;
+                result.alreadyPosted = true;
+                return result;
+            }
+        }
 
         QStringList missing;
         const QString targetCode =
             r.warehouse ? QStringLiteral("Şube") + modes::branchCompany(r.targetIndex) : QString();
-        Side head{QStringLiteral("sc"), QStringLiteral("ss"), true, {}, {}};
-        Side target = r.warehouse ? Side{QStringLiteral("hc"), QStringLiteral("hs"), false, {}, {}}
-                                  : Side{QStringLiteral("sc"), QStringLiteral("ss"), false, {}, {}};
+        Side head{q("sc"), q("ss"), true, {}, {}};
+        Side target = r.warehouse ? Side{q("hc"), q("hs"), false, {}, {}}
+                                  : Side{q("sc"), q("ss"), false, {}, {}};
         if (r.warehouse) {
             if (auto a =
                     findAccount(*db, head.cari, QStringLiteral("Unvan"), QStringLiteral("Merkez")))
                 head.account = *a;
             else
-                missing << QStringLiteral("\"Merkez\" cari kartı (%1)").arg(fileOf(head.cari));
-            head.cards = findCards(*db, head.stok, lines, fileOf(head.stok), missing);
+                missing << QStringLiteral("\"Merkez\" cari kartı (%1)")
+                               .arg(fileOf(QStringLiteral("sc")));
+            head.cards = findCards(*db, head.stok, lines, fileOf(QStringLiteral("ss")), missing);
         }
         const auto targetAccount =
             r.warehouse ? findAccount(*db, target.cari, QStringLiteral("CariKod"), targetCode)
@@ -141,8 +157,11 @@ PostingResult postWorkingSet(const PostingRequest& r) {
             target.account = *targetAccount;
         else
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
-                           .arg(r.warehouse ? targetCode : r.targetTitle, fileOf(target.cari));
-        target.cards = findCards(*db, target.stok, lines, fileOf(target.stok), missing);
+                           .arg(r.warehouse ? targetCode : r.targetTitle,
+                                fileOf(r.warehouse ? QStringLiteral("hc") : QStringLiteral("sc")));
+        target.cards =
+            findCards(*db, target.stok, lines,
+                      fileOf(r.warehouse ? QStringLiteral("hs") : QStringLiteral("ss")), missing);
         if (!missing.isEmpty()) {
             throw data::DatabaseError(
                 QStringLiteral("Hiçbir şey yazılmadı; bulunamayan kayıtlar:\n") +
@@ -150,8 +169,8 @@ PostingResult postWorkingSet(const PostingRequest& r) {
                 (missing.size() > 12 ? QStringLiteral("\n…") : QString()));
         }
 
-        result.documentNumber = DrawNumber(*db, QStringLiteral("si"), false,
-                                           QString::number(postingTime.date().year()));
+        result.documentNumber =
+            DrawNumber(*db, q("si"), false, QString::number(postingTime.date().year()));
         if (r.warehouse) {
             writeAccount(*db, head, r.sale, total, result.documentNumber, postingTime, QString());
             writeStock(*db, head, lines, r.sale, result.documentNumber, postingTime,
@@ -162,9 +181,15 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         writeAccount(*db, target, r.sale, total, result.documentNumber, r.clock->now(), code);
         writeStock(*db, target, lines, r.sale, result.documentNumber, postingTime, code,
                    r.targetTitle, QString(code).remove(QStringLiteral("Şube")));
-        // The posted lines leave the working set in the same commit: they can never post twice.
-        resetEnteredLines(*db);
-        db->commit();
+        if (books.onServer()) {
+            recordPosting(*db, token, result.documentNumber);
+            db->commit();
+            finishPosting(books.workingCopy());
+        } else {
+            // The posted lines leave the working set in the same commit: they never post twice.
+            resetEnteredLines(*db);
+            db->commit();
+        }
     } catch (...) {
         if (db->inTransaction()) db->rollback();
         throw;

@@ -24,6 +24,9 @@ struct PostingResult {
     QString documentNumber;
     double total = 0;
     int lines = 0;
+    /// On a server: the lines had been posted by an earlier "Tamam" whose answer was lost; they
+    /// left the working set now and nothing new was written.
+    bool alreadyPosted = false;
 };
 
 /// Posts the working set's entered lines: the account movement and balance of each side and one
@@ -32,7 +35,8 @@ struct PostingResult {
 /// customer in the server's books. Every file involved, the document counter and the reset of the
 /// working copy are written in one transaction: all of it is committed, or on any error (a missing
 /// account or card, which is named, a locked file, a broken counter) none of it, and the error is
-/// thrown as DatabaseError.
+/// thrown as DatabaseError. On a server, the books commit first and the working copy is reset
+/// after; the posting's token, kept in both, makes a repeat after a lost answer harmless.
 PostingResult postWorkingSet(const PostingRequest& request);
 
 /// The head office's server path for a server path: its data directory and company "01".

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <functional>
 
+#include "data/BookImport.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
@@ -24,8 +25,13 @@ namespace {
 class DataTest : public ::testing::Test {
   protected:
     TempBooks books{60};
-    QString stock() const { return books.file("01", "Stok"); }
-    QString accounts() const { return books.file("01", "Cari"); }
+    std::unique_ptr<ServerBooks> server;  // the same books on a server, for the engine tests
+    QString stock() const {
+        return server ? server->serverPath() + u"Stok.mdb"_s : books.file("01", "Stok");
+    }
+    QString accounts() const {
+        return server ? server->serverPath() + u"Cari.mdb"_s : books.file("01", "Cari");
+    }
 
     std::unique_ptr<data::Recordset> open(const QString& file, const QString& source) {
         return std::make_unique<data::Recordset>(data::Database::open(file), source);
@@ -51,7 +57,21 @@ QString errorOf(const std::function<void()>& action) {
     return {};
 }
 
+// What the terminal reads and writes through its cursors holds on either engine.
+class EngineTest : public DataTest, public ::testing::WithParamInterface<Engine> {
+  protected:
+    void SetUp() override {
+        if (GetParam() != Engine::Server) return;
+        if (ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
+        server = std::make_unique<ServerBooks>(books);
+    }
+};
+
 }  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Files, Engine::Server),
+                         [](const auto& info) { return engineName(info.param); });
 
 TEST_F(DataTest, OpeningNeverCreatesAndRejectsForeignFiles) {
     const QString missing = books.file("09", "Stok");
@@ -129,7 +149,7 @@ TEST_F(DataTest, TheTerminalsQueriesReadWhatTheyMeanAndItsStatementsRun) {
     EXPECT_TRUE(sum.next());
 }
 
-TEST_F(DataTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) {
+TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) {
     auto byName = open(stock(), u"Select * From StokKartlar Order By StokAdi Asc"_s);
     auto byCode = open(stock(), u"Select * From StokKartlar Order By StokKod Desc"_s);
     addCard(*byName, u"X1"_s, u"O'NEIL 50% *ÖZEL* [A]_B"_s, u"12'*"_s);
@@ -170,6 +190,12 @@ TEST_F(DataTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) {
         EXPECT_EQ(byName->NoMatch() ? QString() : byName->field(u"StokKod"_s).toString(),
                   QString::fromUtf8(found))
             << found;
+        // The engine itself, given the criteria as SQL, finds the same card.
+        const QStringList inSql = column(stock(),
+                                         u"SELECT StokKod FROM StokKartlar WHERE "_s +
+                                             criteria.sql() + u" ORDER BY StokAdi, rowid LIMIT 1"_s,
+                                         criteria.params());
+        EXPECT_EQ(inSql.value(0), QString::fromUtf8(found)) << found;
     }
     byCode->FindFirst(name("zz "));
     EXPECT_EQ(byCode->field(u"StokKod"_s).toString(), u"A3"_s);
@@ -180,6 +206,7 @@ TEST_F(DataTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) {
     EXPECT_TRUE(byName->NoMatch());
     EXPECT_EQ(byName->AbsolutePosition(), 5);
 
+    if (server) return;
     // The engine's LIKE on our connections compares the same way.
     QSqlQuery q = byName->database().query(u"SELECT 'ŞEKER' LIKE 'şek%', 'Şeker' LIKE 'SEK%'"_s);
     ASSERT_TRUE(q.next());
@@ -187,7 +214,7 @@ TEST_F(DataTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) {
     EXPECT_EQ(q.value(1).toInt(), 0);
 }
 
-TEST_F(DataTest, KeysetPositionsMovesAndEnds) {
+TEST_P(EngineTest, KeysetPositionsMovesAndEnds) {
     auto rs = open(stock(), u"Select * From StokKartlar Order By StokKod Asc"_s);
     ASSERT_EQ(rs->RecordCount(), 60);
     EXPECT_EQ(rs->AbsolutePosition(), 0);
@@ -217,7 +244,7 @@ TEST_F(DataTest, KeysetPositionsMovesAndEnds) {
     EXPECT_THROW(empty->MoveFirst(), DatabaseError);
 }
 
-TEST_F(DataTest, AddEditCancelAndDeleteReachTheFile) {
+TEST_P(EngineTest, AddEditCancelAndDeleteReachTheFile) {
     auto rs = open(accounts(), u"Select * FROM CariKartlar Order By CariKod Asc"_s);
     const int before = rs->RecordCount();
     EXPECT_THROW(rs->setField(u"Borc"_s, 1), DatabaseError);  // no Edit
@@ -341,4 +368,63 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndWalksToTheFirstReco
     EXPECT_THROW(data::RefreshData(temp), DatabaseError);
     EXPECT_FALSE(temp.isOpen());
     EXPECT_THROW(temp.recordset(), DatabaseError);
+}
+
+// Moving books to a server keeps every row, key and amount (to four decimals), and a second
+// move into the same database is refused without writing anything.
+TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set";
+    // A binary fraction as the files may hold it is taken to its four decimals.
+    auto cari = data::Database::open(accounts());
+    cari->query(u"UPDATE CariKartlar SET Borc = 0.1 + 0.2 WHERE CariKod = 'C001'"_s);
+    cari.reset();
+    server = std::make_unique<ServerBooks>(books);
+    const char* const tables[][2] = {{"Stok", "StokKartlar"},
+                                     {"Cari", "CariKartlar"},
+                                     {"Cari", "CariHareket"},
+                                     {"Fatura", "Faturalar"},
+                                     {"Index", "Mdbindex"}};
+    for (const char* company : {"01", "03"}) {
+        for (const auto& [kind, table] : tables) {
+            const QString file = books.file(company, kind);
+            const QString there = server->serverPath(QString::fromLatin1(company)) +
+                                  QString::fromLatin1(kind) + u".mdb"_s;
+            const QString rows = u"SELECT rowid || '|' || %1 FROM %2 ORDER BY rowid"_s;
+            const QString what =
+                QString::fromLatin1(kind) == u"Stok"_s
+                    ? u"StokKod || '|' || CAST(round(KalanB*10000) AS BIGINT)"_s
+                : QString::fromLatin1(kind) == u"Cari"_s
+                    ? u"coalesce(Unvan, '') || '|' || CAST(round(Borc*10000) AS BIGINT)"_s
+                    : u"count(*) OVER ()"_s;
+            const auto read = [&](const QString& f) {
+                return column(f, rows.arg(what, QString::fromLatin1(table))).join(u'\n');
+            };
+            EXPECT_EQ(read(there).toStdString(), read(file).toStdString()) << company << kind;
+        }
+    }
+    EXPECT_EQ(text(server->serverPath() + u"Cari.mdb"_s,
+                   u"SELECT Borc::text FROM CariKartlar WHERE CariKod = 'C001'"_s),
+              u"0.3000"_s);
+    const QString again = errorOf([&] { data::importBooks(books.dataDir(), server->url()); });
+    EXPECT_TRUE(again.contains(u"zaten defter tutuyor"_s)) << again.toStdString();
+    EXPECT_EQ(count(server->serverPath() + u"Stok.mdb"_s, u"SELECT count(*) FROM StokKartlar"_s),
+              60);
+
+    // Opening never creates: a company the server does not hold is missing, as a file is.
+    EXPECT_TRUE(errorOf([&] {
+                    data::Database::open(server->serverPath(u"09"_s) + u"Stok.mdb"_s);
+                }).startsWith(u"Veritabanı bulunamadı"_s));
+}
+
+TEST(ServerBooks, AnUnreachableServerIsNamedAndItsCauseToldInTurkish) {
+    const QString error =
+        errorOf([] { data::Database::open(u"postgresql://127.0.0.1:1/kitap/01Cari.mdb"_s); });
+    EXPECT_TRUE(error.startsWith(u"Sunucuya bağlanılamadı: 127.0.0.1:1/kitap (sunucu"_s))
+        << error.toStdString();
+    for (const char* bad : {"postgresql://u:secret@h/db/01Cari.mdb", "postgresql://h/",
+                            "postgresql:///db/01Cari.mdb"})
+        EXPECT_TRUE(errorOf([&] {
+                        data::Database::open(QString::fromLatin1(bad));
+                    }).startsWith(u"Sunucu yolu anlaşılamadı"_s))
+            << bad;
 }

@@ -283,3 +283,117 @@ TEST(Counters, DrawingManyAtOnceGivesWhatDrawingOneByOneGives) {
     EXPECT_EQ(scalar(many, u"SELECT Serino FROM Mdbindex"_s),
               scalar(one, u"SELECT Serino FROM Mdbindex"_s));
 }
+
+namespace {
+
+// The same postings on either engine, read back in ten-thousandths so the figures compare exactly.
+class EnginePostingTest : public PostingTest, public ::testing::WithParamInterface<Engine> {
+  protected:
+    std::unique_ptr<ServerBooks> server;
+    void SetUp() override {
+        if (GetParam() != Engine::Server) return;
+        if (ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
+        server = std::make_unique<ServerBooks>(books);
+    }
+    QString path(const char* company) const {
+        return server ? server->serverPath(QString::fromLatin1(company))
+                      : books.serverPath(QString::fromLatin1(company));
+    }
+    QString book(const char* company, const char* kind) const {
+        return path(company) + QString::fromLatin1(kind) + u".mdb"_s;
+    }
+    qint64 units(const QString& file, const QString& expression, const QString& from) {
+        return scalar(file, u"SELECT CAST(round(coalesce(%1, 0)*10000) AS BIGINT) FROM %2"_s.arg(
+                                expression, from))
+            .toLongLong();
+    }
+    posting::PostingRequest on(posting::PostingRequest r, const char* company) {
+        r.serverPath = path(company);
+        return r;
+    }
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Engines, EnginePostingTest,
+                         ::testing::Values(Engine::Files, Engine::Server),
+                         [](const auto& info) { return engineName(info.param); });
+
+TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
+    auto r = on(request(true, true, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0), "02");
+    const qint64 total = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
+    const qint64 in02 = units(book("02", "Stok"), u"sum(GirenMik)"_s, u"StokKartlar"_s);
+    const posting::PostingResult result = posting::postWorkingSet(r);
+    ASSERT_TRUE(result.posted);
+    EXPECT_EQ(result.documentNumber, u"261"_s);
+    EXPECT_FALSE(result.alreadyPosted);
+    // Each side's movement equals the lines and its card moved with it.
+    EXPECT_EQ(units(book("02", "Cari"), u"sum(Alacak)"_s, u"CariHareket"_s), total);
+    EXPECT_EQ(units(book("02", "Cari"), u"Alacak"_s, u"CariKartlar WHERE Unvan='Merkez'"_s), total);
+    EXPECT_EQ(units(book("01", "Cari"), u"Borc"_s, u"CariKartlar WHERE CariKod='Şube02'"_s), total);
+    EXPECT_EQ(units(book("02", "Stok"), u"sum(Tutar)"_s, u"StokHareket"_s), total);
+    EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, u"StokHareket WHERE GirisCikis='Satış'"_s),
+              total);
+    EXPECT_EQ(units(book("02", "Stok"), u"sum(GirenMik)"_s, u"StokKartlar"_s) - in02,
+              units(book("02", "Stok"), u"sum(Miktar)"_s, u"StokHareket"_s));
+    EXPECT_EQ(text(book("02", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
+              u"261"_s);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+    EXPECT_FALSE(posting::postWorkingSet(r).posted);
+
+    // An account purchase credits the customer found by its title, numbered on.
+    auto purchase = on(request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8), "01");
+    const qint64 bought = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
+    const qint64 owed = units(book("01", "Cari"), u"Borc"_s, u"CariKartlar WHERE CariKod='C009'"_s);
+    EXPECT_EQ(posting::postWorkingSet(purchase).documentNumber, u"261"_s);
+    EXPECT_EQ(units(book("01", "Cari"), u"Alacak"_s, u"CariKartlar WHERE CariKod='C009'"_s),
+              bought);
+    EXPECT_EQ(units(book("01", "Cari"), u"Bakiye"_s, u"CariKartlar WHERE CariKod='C009'"_s),
+              std::abs(bought - owed));
+    if (!server) return;
+
+    // A "Tamam" whose answer was lost: the server has the posting, the working copy still holds
+    // its lines and token. Repeated, it writes nothing more and only clears the working set.
+    purchase = on(request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8), "01");
+    {
+        auto copy = data::Database::open(wc);
+        copy->query(u"CREATE TABLE IF NOT EXISTS TerminalPosting (Token TEXT)"_s);
+        copy->query(u"INSERT INTO TerminalPosting VALUES ('lost-answer')"_s);
+    }
+    ASSERT_TRUE(posting::postWorkingSet(purchase).posted);
+    const int movements = rows(book("01", "Cari"), u"CariHareket"_s);
+    // The same lines and token again, as before the lost answer.
+    enteredWorkingCopy(books.serverPath(u"01"_s), wc, 4);
+    {
+        auto copy = data::Database::open(wc);
+        copy->query(u"CREATE TABLE IF NOT EXISTS TerminalPosting (Token TEXT)"_s);
+        copy->query(u"INSERT INTO TerminalPosting VALUES ('lost-answer')"_s);
+    }
+    const posting::PostingResult again = posting::postWorkingSet(purchase);
+    EXPECT_TRUE(again.alreadyPosted);
+    EXPECT_EQ(again.documentNumber, u"262"_s);
+    EXPECT_EQ(rows(book("01", "Cari"), u"CariHareket"_s), movements);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+}
+
+TEST_P(EnginePostingTest, AMissingAccountWritesNothingAnywhere) {
+    auto r = on(request(true, false, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0), "02");
+    data::Database::open(book("01", "Cari"))
+        ->query(u"DELETE FROM CariKartlar WHERE CariKod='Şube02'"_s);
+    const qint64 cards =
+        units(book("01", "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s);
+    try {
+        posting::postWorkingSet(r);
+        FAIL() << "posted without its account";
+    } catch (const data::DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(u"\"Şube02\""_s)) << e.text().toStdString();
+    }
+    for (const char* c : {"01", "02"}) {
+        EXPECT_EQ(rows(book(c, "Cari"), u"CariHareket"_s), 0) << c;
+        EXPECT_EQ(rows(book(c, "Stok"), u"StokHareket"_s), 0) << c;
+        EXPECT_EQ(rows(book(c, "Index"), u"Mdbindex"_s), 0) << c;
+    }
+    EXPECT_EQ(units(book("01", "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s), cards);
+    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+}

@@ -1,11 +1,17 @@
 #include "support/TestSupport.h"
 
+#include <unistd.h>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <atomic>
 #include <stdexcept>
 
 #include "DemoBooks.h"
+#include "data/BookImport.h"
 #include "data/Database.h"
+#include "data/ServerBooks.h"
 
 namespace testing_support {
 
@@ -14,6 +20,50 @@ TempBooks::TempBooks(int items) {
     demobooks::Options options;
     options.items = items;
     demobooks::makeBooks(m_dir.path(), options);
+}
+
+namespace {
+
+// Runs one statement on the server's maintenance connection (databases are made and dropped
+// outside any database of books).
+void onServer(const QString& sql) {
+    const auto a = data::parseServerPath(ServerBooks::testServer());
+    if (!a) throw std::runtime_error("TERMINAL_TEST_SERVER is not a server address");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"test-server-admin"_s);
+        db.setHostName(a->host);
+        db.setPort(a->port);
+        db.setDatabaseName(a->database);
+        if (!db.open() || !QSqlQuery(db).exec(sql))
+            throw std::runtime_error("test server: " + db.lastError().text().toStdString());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"test-server-admin"_s);
+}
+
+}  // namespace
+
+QString ServerBooks::testServer() {
+    return qEnvironmentVariable("TERMINAL_TEST_SERVER");
+}
+
+ServerBooks::ServerBooks(const TempBooks& books) {
+    const QString server = testServer();
+    if (server.isEmpty()) return;
+    static std::atomic<int> counter{0};
+    m_name = u"books_%1_%2"_s.arg(::getpid()).arg(++counter);
+    onServer(u"CREATE DATABASE %1"_s.arg(m_name));
+    m_url = server.left(server.lastIndexOf(u'/') + 1) + m_name;
+    data::importBooks(books.dataDir(), m_url);
+}
+
+ServerBooks::~ServerBooks() {
+    if (m_name.isEmpty()) return;
+    try {
+        onServer(u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(m_name));
+    } catch (...) {
+        // A database left behind goes with the throwaway cluster.
+    }
 }
 
 QVariant scalar(const QString& file, const QString& sql, const QVariantList& params) {

@@ -55,6 +55,30 @@ class TempBooks {
     QTemporaryDir m_dir;
 };
 
+/// Where the books of a test live: files of the embedded engine, or a PostgreSQL server.
+enum class Engine { Files, Server };
+inline const char* engineName(Engine e) {
+    return e == Engine::Files ? "Files" : "Server";
+}
+
+/// A fresh database on the test server named by TERMINAL_TEST_SERVER (postgresql://HOST:PORT/DB),
+/// holding a copy of `books`; dropped at the end. `url()` is empty when no server is set.
+class ServerBooks {
+  public:
+    explicit ServerBooks(const TempBooks& books);
+    ~ServerBooks();
+    ServerBooks(const ServerBooks&) = delete;
+    ServerBooks& operator=(const ServerBooks&) = delete;
+    static QString testServer();
+    QString url() const { return m_url; }
+    /// The server path of a company ("postgresql://…/01"), as the terminal takes it.
+    QString serverPath(const QString& company = u"01"_s) const { return m_url + u'/' + company; }
+
+  private:
+    QString m_url;
+    QString m_name;
+};
+
 /// The first value, or every first column, of a query on a books file, as it is or read as
 /// text, a number or a count.
 QVariant scalar(const QString& file, const QString& sql, const QVariantList& params = {});

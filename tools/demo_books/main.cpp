@@ -3,9 +3,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "DemoBooks.h"
+#include "data/BookImport.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -30,7 +32,13 @@ int main(int argc, char** argv) {
         QStringLiteral("Also write the placeholder stock database to FILE (put it beside the "
                        "terminal executable as Stok.mdb). DIR may then be left out."),
         QStringLiteral("FILE"));
+    QCommandLineOption server(
+        QStringLiteral("server"),
+        QStringLiteral("Make the books in the PostgreSQL database at URL "
+                       "(postgresql://HOST[:PORT]/DATABASE) instead of a folder."),
+        QStringLiteral("URL"));
     parser.addOption(items);
+    parser.addOption(server);
     parser.addOption(placeholder);
     parser.process(app);
 
@@ -42,10 +50,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QStringList dirs = parser.positionalArguments();
-    if (dirs.size() > 1 || (dirs.isEmpty() && !parser.isSet(placeholder))) {
+    if (dirs.size() > 1 ||
+        (dirs.isEmpty() && !parser.isSet(placeholder) && !parser.isSet(server))) {
         parser.showHelp(2);
     }
     try {
+        if (parser.isSet(server)) {
+            // The same books as in a folder, made there first and then moved in one go.
+            QTemporaryDir scratch;
+            demobooks::makeBooks(scratch.path(), options);
+            data::importBooks(scratch.filePath(QStringLiteral("RezoruviZada")),
+                              parser.value(server));
+            std::printf("%s/01\n", qPrintable(parser.value(server)));
+        }
         if (!dirs.isEmpty()) {
             demobooks::makeBooks(dirs.first(), options);
             std::printf("%s\n",

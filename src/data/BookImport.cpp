@@ -1,0 +1,372 @@
+#include "data/BookImport.h"
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <QDir>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <atomic>
+#include <cmath>
+
+#include "core/Money.h"
+#include "core/QuotedFieldFile.h"
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "data/ServerBooks.h"
+
+namespace data {
+
+QString serverCause(const QString& engineText);
+
+namespace {
+
+enum class Kind { Text, Amount, Integer };
+
+struct Column {
+    QString name;
+    Kind kind = Kind::Text;
+    QString defaultValue;
+};
+
+Kind kindOf(const QString& declared) {
+    const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("INT")) || t.contains(QLatin1String("BOOL"))) return Kind::Integer;
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+        t.contains(QLatin1String("DOUB")) || t.contains(QLatin1String("NUM")) ||
+        t.contains(QLatin1String("CURR")) || t.contains(QLatin1String("DEC")))
+        return Kind::Amount;
+    // Dates stay the texts the books wrote, so they read back exactly as on the files.
+    return Kind::Text;
+}
+
+QString typeOf(Kind kind) {
+    switch (kind) {
+        case Kind::Amount:
+            return QStringLiteral("numeric(19,4)");
+        case Kind::Integer:
+            return QStringLiteral("bigint");
+        case Kind::Text:
+            break;
+    }
+    return QStringLiteral("text");
+}
+
+// The books' own names are plain identifiers; anything else is refused, not quoted through.
+QString checkedName(const QString& name) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (!plain.match(name).hasMatch())
+        throw DatabaseError(QStringLiteral("Aktarılamayan ad: %1").arg(name));
+    return name.toLower();
+}
+
+class SqliteFile {
+  public:
+    explicit SqliteFile(const QString& path) {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READONLY,
+                            nullptr) != SQLITE_OK)
+            fail(path);
+        m_path = path;
+    }
+    ~SqliteFile() { sqlite3_close(m_db); }
+    SqliteFile(const SqliteFile&) = delete;
+    SqliteFile& operator=(const SqliteFile&) = delete;
+
+    sqlite3_stmt* prepare(const QString& sql) {
+        sqlite3_stmt* s = nullptr;
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(m_db, text.constData(), -1, &s, nullptr) != SQLITE_OK) fail(m_path);
+        return s;
+    }
+    [[noreturn]] void fail(const QString& path) const {
+        throw DatabaseError(QStringLiteral("Dosya okunamadı: %1 (%2)")
+                                .arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+    }
+
+  private:
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
+
+QString text(sqlite3_stmt* s, int i) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+}
+
+void appendEscaped(QByteArray& out, const QByteArray& value) {
+    for (char c : value) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+class Server {
+  public:
+    explicit Server(const ServerAddress& a) {
+        static std::atomic<int> counter{0};
+        m_name = QStringLiteral("import-%1").arg(++counter);
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        m_db.setHostName(a.host);
+        m_db.setPort(a.port);
+        m_db.setDatabaseName(a.database);
+        m_db.setConnectOptions(QStringLiteral("connect_timeout=10") +
+                               (a.options.isEmpty() ? QString() : u';' + a.options));
+        if (!m_db.open())
+            throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
+                                    .arg(a.serverText(), serverCause(m_db.lastError().text())));
+        const QVariant h = m_db.driver()->handle();
+        if (h.isValid() &&
+            (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0))
+            m_conn = *static_cast<PGconn* const*>(h.constData());
+        if (!m_conn) throw DatabaseError(QStringLiteral("Sunucu sürücüsü beklenmedik"));
+    }
+    ~Server() {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    QSqlQuery run(const QString& sql, const QVariantList& params = {}) {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        // The driver prepares on the server, which takes no BEGIN or CREATE: those run as they are.
+        if (params.isEmpty()) {
+            if (!q.exec(sql)) fail(sql, q.lastError().text());
+            return q;
+        }
+        if (!q.prepare(sql)) fail(sql, q.lastError().text());
+        for (const QVariant& p : params)
+            q.addBindValue(p);
+        if (!q.exec()) fail(sql, q.lastError().text());
+        return q;
+    }
+    [[noreturn]] void fail(const QString& what, const QString& why) {
+        throw DatabaseError(
+            QStringLiteral("Sunucuya yazılamadı: %1\n%2").arg(serverCause(why), what));
+    }
+
+    // One streamed COPY per table: far fewer round trips than a row at a time.
+    void copyIn(const QString& table, const QStringList& columns, sqlite3_stmt* rows,
+                const QList<Kind>& kinds, qint64& count) {
+        const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN")
+                                   .arg(table, columns.join(QStringLiteral(", ")))
+                                   .toUtf8();
+        PGresult* r = PQexec(m_conn, sql.constData());
+        const bool ready = PQresultStatus(r) == PGRES_COPY_IN;
+        PQclear(r);
+        if (!ready) fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
+        QByteArray buffer;
+        buffer.reserve(1 << 18);
+        auto flush = [&] {
+            if (PQputCopyData(m_conn, buffer.constData(), static_cast<int>(buffer.size())) != 1)
+                fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
+            buffer.clear();
+        };
+        int step;
+        while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
+            for (int i = 0; i < kinds.size(); ++i) {
+                if (i) buffer += '\t';
+                if (sqlite3_column_type(rows, i) == SQLITE_NULL) {
+                    buffer += "\\N";
+                } else if (kinds[i] == Kind::Amount) {
+                    // Whatever binary fraction the file holds is taken to four decimals.
+                    const core::Money m = core::Money::fromDouble(sqlite3_column_double(rows, i));
+                    buffer += m.toString(QLocale::c()).toLatin1();
+                } else if (kinds[i] == Kind::Integer) {
+                    buffer += QByteArray::number(sqlite3_column_int64(rows, i));
+                } else {
+                    appendEscaped(
+                        buffer,
+                        QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(rows, i)),
+                                   sqlite3_column_bytes(rows, i)));
+                }
+            }
+            buffer += '\n';
+            ++count;
+            if (buffer.size() > (1 << 18) - 4096) flush();
+        }
+        if (!buffer.isEmpty()) flush();
+        if (step != SQLITE_DONE) {
+            PQputCopyEnd(m_conn, "source read failed");
+            fail(QString::fromUtf8(sql), QStringLiteral("kaynak okunamadı"));
+        }
+        if (PQputCopyEnd(m_conn, nullptr) != 1)
+            fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
+        PGresult* end = PQgetResult(m_conn);
+        const bool ok = PQresultStatus(end) == PGRES_COMMAND_OK;
+        const QString why = QString::fromUtf8(PQresultErrorMessage(end));
+        PQclear(end);
+        while (PGresult* more = PQgetResult(m_conn))
+            PQclear(more);
+        if (!ok) fail(QString::fromUtf8(sql), why);
+    }
+
+  private:
+    QString m_name;
+    QSqlDatabase m_db;
+    PGconn* m_conn = nullptr;
+};
+
+void importFile(Server& server, const QString& path, const QString& schema, ImportCount& count) {
+    SqliteFile file(path);
+    const QString qs = quotedSchema(schema);
+    server.run(QStringLiteral("CREATE SCHEMA ") + qs);
+    sqlite3_stmt* tables = file.prepare(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
+        "ORDER BY name"));
+    QStringList names;
+    while (sqlite3_step(tables) == SQLITE_ROW)
+        names << text(tables, 0);
+    sqlite3_finalize(tables);
+    for (const QString& tableName : names) {
+        const QString table = qs + u'.' + checkedName(tableName);
+        QList<Column> columns;
+        sqlite3_stmt* info = file.prepare(
+            QStringLiteral("SELECT name, type, dflt_value FROM pragma_table_info('%1')")
+                .arg(checkedName(tableName)));
+        while (sqlite3_step(info) == SQLITE_ROW) {
+            Column c{checkedName(text(info, 0)), kindOf(text(info, 1)), text(info, 2)};
+            if (c.name == QLatin1String("rowid")) continue;
+            columns << c;
+        }
+        sqlite3_finalize(info);
+        // The row key the terminal's cursors walk by, as the embedded engine's rowid.
+        QStringList defs = {
+            QStringLiteral("rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")};
+        QStringList list = {QStringLiteral("rowid")};
+        QStringList select = {QStringLiteral("rowid")};
+        QList<Kind> kinds = {Kind::Integer};
+        for (const Column& c : columns) {
+            QString def = c.name + u' ' + typeOf(c.kind);
+            if (!c.defaultValue.isEmpty()) def += QStringLiteral(" DEFAULT ") + c.defaultValue;
+            defs << def;
+            list << c.name;
+            select << u'"' + c.name + u'"';
+            kinds << c.kind;
+        }
+        server.run(
+            QStringLiteral("CREATE TABLE %1 (%2)").arg(table, defs.join(QStringLiteral(", "))));
+        sqlite3_stmt* rows = file.prepare(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
+                                              .arg(select.join(QStringLiteral(", ")), tableName));
+        try {
+            server.copyIn(table, list, rows, kinds, count.rows);
+        } catch (...) {
+            sqlite3_finalize(rows);
+            throw;
+        }
+        sqlite3_finalize(rows);
+        server.run(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rowid'), "
+                                  "coalesce(max(rowid), 0) + 1, false) FROM %1")
+                       .arg(table));
+        // The file's indexes serve the same lookups on the server.
+        sqlite3_stmt* indexes = file.prepare(
+            QStringLiteral("SELECT il.name FROM pragma_index_list('%1') il WHERE il.origin='c'")
+                .arg(checkedName(tableName)));
+        while (sqlite3_step(indexes) == SQLITE_ROW) {
+            const QString index = text(indexes, 0);
+            sqlite3_stmt* cols = file.prepare(
+                QStringLiteral("SELECT name FROM pragma_index_info('%1') ORDER BY seqno")
+                    .arg(QString(index).replace(u'\'', QStringLiteral("''"))));
+            QStringList on;
+            while (sqlite3_step(cols) == SQLITE_ROW)
+                if (sqlite3_column_type(cols, 0) != SQLITE_NULL) on << checkedName(text(cols, 0));
+            sqlite3_finalize(cols);
+            if (!on.isEmpty())
+                server.run(QStringLiteral("CREATE INDEX ON %1 (%2)")
+                               .arg(table, on.join(QStringLiteral(", "))));
+        }
+        sqlite3_finalize(indexes);
+        ++count.tables;
+    }
+    server.run(QStringLiteral("ANALYZE"));
+}
+
+}  // namespace
+
+ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
+                        const std::function<void(const QString&)>& progress) {
+    const auto address = parseServerPath(serverUrl);
+    if (!address || !address->file.isEmpty())
+        throw DatabaseError(
+            QStringLiteral("Sunucu adresi anlaşılamadı: %1 (beklenen: postgresql://SUNUCU[:PORT]/"
+                           "VERİTABANI)")
+                .arg(serverUrl));
+    const QDir dir(dataDirectory);
+    if (!dir.exists())
+        throw DatabaseError(QStringLiteral("Klasör bulunamadı: %1").arg(dataDirectory));
+    static const QRegularExpression companyFile(QStringLiteral("^[0-9]{2}[A-Za-z]+\\.mdb$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    QList<QPair<QString, QString>> files;  // path, schema
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (!companyFile.match(name).hasMatch()) continue;
+        const QString path = dir.filePath(name);
+        if (databaseKind(path) != DatabaseKind::SQLite) continue;
+        files.append({path, QFileInfo(name).completeBaseName().toLower()});
+    }
+    if (files.isEmpty())
+        throw DatabaseError(QStringLiteral("Klasörde defter yok: %1").arg(dataDirectory));
+
+    Server server(*address);
+    server.run(QStringLiteral("BEGIN"));
+    QStringList present;
+    QSqlQuery existing = server.run(QStringLiteral("SELECT nspname FROM pg_namespace"));
+    QStringList schemas;
+    while (existing.next())
+        schemas << existing.value(0).toString();
+    existing.finish();
+    for (const auto& f : files)
+        if (schemas.contains(f.second)) present << f.second;
+    if (schemas.contains(QLatin1String(TerminalSchema))) present << TerminalSchema;
+    if (!present.isEmpty()) {
+        server.run(QStringLiteral("ROLLBACK"));
+        throw DatabaseError(QStringLiteral("%1 zaten defter tutuyor (%2); hiçbir şey yazılmadı.")
+                                .arg(address->serverText(), present.join(QStringLiteral(", "))));
+    }
+    ImportCount count;
+    try {
+        for (const auto& [path, schema] : files) {
+            if (progress) progress(path);
+            importFile(server, path, schema, count);
+            ++count.files;
+        }
+        // The invoice number "file" is one row, locked while an invoice is numbered.
+        const auto stored =
+            core::QuotedFieldFile::readFirstField(dir.filePath(QStringLiteral("FatNo.txt")));
+        const QString s = quotedSchema(QLatin1String(TerminalSchema));
+        server.run(QStringLiteral("CREATE SCHEMA ") + s);
+        server.run(QStringLiteral("CREATE TABLE %1.fatno (no text NOT NULL)").arg(s));
+        // A posting's token, written in its own transaction: a "Tamam" repeated after a lost
+        // connection finds its lines already posted instead of posting them twice.
+        server.run(QStringLiteral("CREATE TABLE %1.postings (token text PRIMARY KEY, "
+                                  "number text NOT NULL, posted timestamptz NOT NULL DEFAULT "
+                                  "now())")
+                       .arg(s));
+        server.run(QStringLiteral("INSERT INTO %1.fatno (no) VALUES (?)").arg(s),
+                   {stored && !stored->isNull() ? *stored : QStringLiteral("")});
+        server.run(QStringLiteral("COMMIT"));
+    } catch (...) {
+        try {
+            server.run(QStringLiteral("ROLLBACK"));
+        } catch (...) {
+        }
+        throw;
+    }
+    return count;
+}
+
+}  // namespace data

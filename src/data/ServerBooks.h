@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace data {
+
+/// Books held by a PostgreSQL server: "postgresql://HOST[:PORT]/DATABASE/01Cari.mdb[?OPTIONS]".
+/// Each company file is a schema named as the file without its extension, in lower case
+/// ("01cari"). Credentials are never part of it: libpq finds them as it always does (PGUSER,
+/// PGPASSWORD, a password or service file); OPTIONS such as sslmode=require are passed on.
+struct ServerAddress {
+    QString host;
+    int port = 5432;
+    QString database;
+    QString file;     // what follows the database: "01Cari.mdb", "01", or empty
+    QString options;  // libpq options, ";"-separated as the Qt driver takes them
+    /// The schema of `file`, or empty when it names none.
+    QString schema() const;
+    /// "HOST:PORT/DATABASE", as the operator is told which server failed.
+    QString serverText() const;
+};
+
+bool isServerPath(const QString& path);
+/// Nothing for a path that is not a well-formed server path.
+std::optional<ServerAddress> parseServerPath(const QString& path);
+
+/// A schema name as PostgreSQL takes it: "01cari" must be quoted since it starts with a digit.
+QString quotedSchema(const QString& schema);
+
+/// A statement written for the embedded engine, as PostgreSQL runs it: quoted names in lower
+/// case (the books' names are stored unquoted), the Turkish text fold spelled out in SQL (the
+/// server gets no functions of ours), and LIKE compared the same way.
+QString toPostgresSql(const QString& sql);
+
+}  // namespace data

@@ -27,6 +27,7 @@
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/DataControl.h"
+#include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
@@ -328,7 +329,7 @@ void TerminalForm::Combo1_Click() {
             if (warehouseWork())
                 m_serverPath = modes::dataDirectory(m_serverPath) + modes::branchCompany(index);
             const QString source = m_serverPath + n::files::StokCopy;
-            if (!QFileInfo::exists(data::resolvePath(source))) {
+            if (!data::booksExist(source)) {
                 // The terminal stays up on the books it had, with no operation chosen.
                 m_serverPath = previous;
                 m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include "core/Money.h"
 #include "core/QuotedFieldFile.h"
@@ -216,6 +218,8 @@ class Server {
         if (!ok) fail(QString::fromUtf8(sql), why);
     }
 
+    PGconn* connection() const { return m_conn; }
+
   private:
     QString m_name;
     QSqlDatabase m_db;
@@ -227,11 +231,17 @@ void importFile(Server& server, const QString& path, const QString& schema, Impo
     const QString qs = quotedSchema(schema);
     server.run(QStringLiteral("CREATE SCHEMA ") + qs);
     sqlite3_stmt* tables = file.prepare(QStringLiteral(
-        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-        "ORDER BY name"));
+        "SELECT name, sql, type FROM sqlite_master WHERE type IN ('table', 'index') AND sql IS "
+        "NOT NULL AND name NOT LIKE 'sqlite_%' ORDER BY type DESC, name"));
     QStringList names;
-    while (sqlite3_step(tables) == SQLITE_ROW)
-        names << text(tables, 0);
+    while (sqlite3_step(tables) == SQLITE_ROW) {
+        const bool table = text(tables, 2) == QLatin1String("table");
+        if (table) names << text(tables, 0);
+        server.run(QStringLiteral("INSERT INTO %1.tables (schema, name, kind, definition) VALUES "
+                                  "(?, ?, ?, ?)")
+                       .arg(quotedSchema(QLatin1String(TerminalSchema))),
+                   {schema, text(tables, 0).toLower(), text(tables, 2), text(tables, 1)});
+    }
     sqlite3_finalize(tables);
     for (const QString& tableName : names) {
         const QString table = qs + u'.' + checkedName(tableName);
@@ -339,11 +349,6 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
     }
     ImportCount count;
     try {
-        for (const auto& [path, schema] : files) {
-            if (progress) progress(path);
-            importFile(server, path, schema, count);
-            ++count.files;
-        }
         // The invoice number "file" is one row, locked while an invoice is numbered.
         const auto stored =
             core::QuotedFieldFile::readFirstField(dir.filePath(QStringLiteral("FatNo.txt")));
@@ -356,8 +361,18 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
                                   "number text NOT NULL, posted timestamptz NOT NULL DEFAULT "
                                   "now())")
                        .arg(s));
+        // Each table's definition as the files wrote it, so a working copy made from the server
+        // is the same file as one copied from the share (names in their own case and types).
+        server.run(QStringLiteral("CREATE TABLE %1.tables (schema text, name text, kind text, "
+                                  "definition text, PRIMARY KEY (schema, name))")
+                       .arg(s));
         server.run(QStringLiteral("INSERT INTO %1.fatno (no) VALUES (?)").arg(s),
                    {stored && !stored->isNull() ? *stored : QStringLiteral("")});
+        for (const auto& [path, schema] : files) {
+            if (progress) progress(path);
+            importFile(server, path, schema, count);
+            ++count.files;
+        }
         server.run(QStringLiteral("COMMIT"));
     } catch (...) {
         try {
@@ -367,6 +382,175 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
         throw;
     }
     return count;
+}
+
+namespace {
+
+// One field of COPY's text format, its escapes undone.
+QByteArray unescaped(const char* from, const char* to) {
+    QByteArray out;
+    out.reserve(to - from);
+    for (const char* p = from; p < to; ++p) {
+        if (*p != '\\' || p + 1 == to) {
+            out += *p;
+            continue;
+        }
+        switch (*++p) {
+            case 't':
+                out += '\t';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            default:
+                out += *p;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
+                         const std::function<void(int)>& progress) {
+    const auto address = parseServerPath(serverFile);
+    if (!address || address->schema().isEmpty())
+        throw DatabaseError(QStringLiteral("Sunucu yolu anlaşılamadı: %1").arg(serverFile));
+    Server server(*address);
+    const QString schema = address->schema();
+    QSqlQuery defs = server.run(QStringLiteral("SELECT name, definition, kind FROM terminal.tables "
+                                               "WHERE schema = ? ORDER BY kind DESC, name"),
+                                {schema});
+    QList<QPair<QString, QString>> tables;
+    QStringList indexes;  // made after the rows are in: faster than keeping them up to date
+    while (defs.next()) {
+        if (defs.value(2).toString() == QLatin1String("index"))
+            indexes << defs.value(1).toString();
+        else
+            tables.append({defs.value(0).toString(), defs.value(1).toString()});
+    }
+    defs.finish();
+    if (tables.isEmpty())
+        throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(serverFile));
+    qint64 total = 0;
+    {
+        QSqlQuery n = server.run(
+            QStringLiteral("SELECT count(*) FROM %1.stokkartlar").arg(quotedSchema(schema)));
+        if (n.next()) total = n.value(0).toLongLong();
+    }
+
+    QFile::remove(target);
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(target).constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw DatabaseError(QStringLiteral("Çalışma dosyası yazılamadı: %1").arg(target));
+    }
+    auto fail = [&](const QString& why) {
+        sqlite3_close(db);
+        db = nullptr;
+        QFile::remove(target);
+        throw DatabaseError(QStringLiteral("Çalışma dosyası yazılamadı: %1 (%2)").arg(target, why));
+    };
+    auto exec = [&](const QString& sql) {
+        char* error = nullptr;
+        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString why = QString::fromUtf8(error);
+            sqlite3_free(error);
+            fail(why);
+        }
+    };
+    exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN"));
+    QString stockTable;
+    QStringList stockColumns;
+    for (const auto& [name, definition] : tables) {
+        exec(definition);
+        if (name == QLatin1String("stokkartlar")) {
+            sqlite3_stmt* info = nullptr;
+            sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('StokKartlar')", -1, &info,
+                               nullptr);
+            while (sqlite3_step(info) == SQLITE_ROW)
+                stockColumns << text(info, 0);
+            sqlite3_finalize(info);
+            stockTable = name;
+        }
+    }
+    qint64 rows = 0;
+    if (!stockTable.isEmpty() && !stockColumns.isEmpty()) {
+        QStringList names = {QStringLiteral("rowid")};
+        for (const QString& c : stockColumns)
+            names << c.toLower();
+        const QString insert = QStringLiteral("INSERT INTO StokKartlar (rowid, \"%1\") VALUES (%2)")
+                                   .arg(stockColumns.join(QStringLiteral("\", \"")),
+                                        QStringList(names.size(), QStringLiteral("?")).join(u','));
+        sqlite3_stmt* ins = nullptr;
+        if (sqlite3_prepare_v2(db, insert.toUtf8().constData(), -1, &ins, nullptr) != SQLITE_OK)
+            fail(QString::fromUtf8(sqlite3_errmsg(db)));
+        // One streamed read of the whole table, written as it arrives.
+        const QByteArray copy =
+            QStringLiteral("COPY (SELECT %1 FROM %2.stokkartlar ORDER BY rowid) TO STDOUT")
+                .arg(names.join(QStringLiteral(", ")), quotedSchema(schema))
+                .toUtf8();
+        PGconn* conn = server.connection();
+        PGresult* r = PQexec(conn, copy.constData());
+        const bool ready = PQresultStatus(r) == PGRES_COPY_OUT;
+        PQclear(r);
+        if (!ready) {
+            sqlite3_finalize(ins);
+            fail(serverCause(QString::fromUtf8(PQerrorMessage(conn))));
+        }
+        char* line = nullptr;
+        int length;
+        int lastPercent = -1;
+        while ((length = PQgetCopyData(conn, &line, 0)) > 0) {
+            const char* p = line;
+            const char* end = line + length - (length > 0 && line[length - 1] == '\n' ? 1 : 0);
+            int column = 1;
+            while (p <= end && column <= names.size()) {
+                const char* tab =
+                    static_cast<const char*>(memchr(p, '\t', static_cast<size_t>(end - p)));
+                const char* stop = tab ? tab : end;
+                if (stop - p == 2 && p[0] == '\\' && p[1] == 'N') {
+                    sqlite3_bind_null(ins, column);
+                } else {
+                    const QByteArray v = unescaped(p, stop);
+                    sqlite3_bind_text(ins, column, v.constData(), static_cast<int>(v.size()),
+                                      SQLITE_TRANSIENT);
+                }
+                ++column;
+                if (!tab) break;
+                p = tab + 1;
+            }
+            PQfreemem(line);
+            const int rc = sqlite3_step(ins);
+            sqlite3_reset(ins);
+            if (rc != SQLITE_DONE) {
+                sqlite3_finalize(ins);
+                while (PQgetCopyData(conn, &line, 0) > 0)
+                    PQfreemem(line);
+                fail(QString::fromUtf8(sqlite3_errmsg(db)));
+            }
+            ++rows;
+            const int percent = total > 0 ? static_cast<int>(rows * 100 / total) : 100;
+            if (progress && percent != lastPercent) progress(lastPercent = percent);
+        }
+        sqlite3_finalize(ins);
+        PGresult* done = PQgetResult(conn);
+        const bool ok = PQresultStatus(done) == PGRES_COMMAND_OK;
+        const QString why = QString::fromUtf8(PQresultErrorMessage(done));
+        PQclear(done);
+        while (PGresult* more = PQgetResult(conn))
+            PQclear(more);
+        if (length == -2 || !ok) fail(serverCause(why));
+    }
+    for (const QString& index : indexes)
+        exec(index);
+    exec(QStringLiteral("COMMIT"));
+    sqlite3_close(db);
+    return rows;
 }
 
 }  // namespace data

@@ -58,6 +58,15 @@ DatabaseKind databaseKind(const QString& localPath) {
     return DatabaseKind::Unknown;
 }
 
+bool booksExist(const QString& path) {
+    if (!isServerPath(path)) return QFileInfo::exists(resolvePath(path));
+    try {
+        return Database::open(path) != nullptr;
+    } catch (const DatabaseError&) {
+        return false;
+    }
+}
+
 std::shared_ptr<Database> Database::open(const QString& path, Durability durability) {
     auto db = open(path);
     // A server's commits are its own business.

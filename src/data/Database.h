@@ -99,4 +99,7 @@ class Database {
 enum class DatabaseKind { Missing, SQLite, Access, Unknown };
 DatabaseKind databaseKind(const QString& localPath);
 
+/// Whether books are at a path: an existing file, or a schema the server holds.
+bool booksExist(const QString& path);
+
 }  // namespace data

@@ -2,9 +2,11 @@
 
 #include <memory>
 
+#include "data/BookImport.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
+#include "data/ServerBooks.h"
 #include "filecopy/clsFileCopy.h"
 
 namespace filecopy {
@@ -54,6 +56,19 @@ class ReadLock {
 CopyResult copyDatabaseFile(const QString& source, const QString& target, core::Messages* messages,
                             const std::function<void(int)>& progress,
                             const std::function<void(bool)>& busyPointer) {
+    if (data::isServerPath(source)) {
+        // Books on a server: the stock cards come in one streamed read, not as a file's blocks.
+        CopyResult result;
+        if (busyPointer) busyPointer(true);
+        try {
+            data::copyToWorkingFile(source, target, progress);
+            result.ok = true;
+        } catch (const data::DatabaseError& e) {
+            result.errMsg = e.text();
+        }
+        if (busyPointer) busyPointer(false);
+        return result;
+    }
     clsFileCopy copier(messages);
     copier.setSourceFile(source);
     copier.setTargetFile(target);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/Clock.h"
@@ -11,6 +12,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/ServerBooks.h"
 #include "data/Statement.h"
 #include "invoicing/InvoiceNumber.h"
 #include "modes/Targets.h"
@@ -38,7 +40,10 @@ QStringList invoiceDatabases(const QString& serverPath) {
 }  // namespace
 
 InvoiceResult createInvoice(const InvoiceRequest& r) {
-    InvoiceNumberLock numbering(numberFilePath(r.serverPath), invoiceDatabases(r.serverPath));
+    // Books on a server keep the number in their own row, drawn inside the invoice's transaction.
+    const bool server = data::isServerPath(r.serverPath);
+    std::optional<InvoiceNumberLock> numbering;
+    if (!server) numbering.emplace(numberFilePath(r.serverPath), invoiceDatabases(r.serverPath));
 
     posting::AttachedBooks books(r.workingCopy,
                                  {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
@@ -47,11 +52,17 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
                                   {QStringLiteral("sf"), r.invoiceBooks + n::files::Fatura}});
     data::Database* db = &books.db();
     auto fileOf = [&books](const QString& alias) { return books.fileOf(alias); };
+    const QString sc = books.qualifier(QStringLiteral("sc"));
+    const QString ss = books.qualifier(QStringLiteral("ss"));
+    const QString si = books.qualifier(QStringLiteral("si"));
+    const QString sf = books.qualifier(QStringLiteral("sf"));
 
     InvoiceResult result;
+    const QString token = server ? posting::pendingToken(books.workingCopy()) : QString();
     db->begin();
     try {
-        const std::vector<Line> lines = posting::enteredLines(*db, posting::LineOrder::ByName);
+        const std::vector<Line> lines =
+            posting::enteredLines(books.workingCopy(), posting::LineOrder::ByName);
         // The invoice is what its lines add up to, nothing more.
         core::Money total;
         core::Money vat;
@@ -67,31 +78,44 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
             return result;
         }
 
+        if (server) {
+            if (const auto number = posting::postedUnder(*db, token)) {
+                // Written before, its answer lost: the lines only leave the working set now.
+                db->rollback();
+                posting::finishPosting(books.workingCopy());
+                result.key = *number;
+                result.number = number->mid(1);
+                result.written = true;
+                result.alreadyWritten = true;
+                return result;
+            }
+        }
+
         QStringList missing;
-        std::optional<Account> customer = posting::findAccount(
-            *db, QStringLiteral("sc"), QStringLiteral("Unvan"), r.customerTitle);
+        std::optional<Account> customer =
+            posting::findAccount(*db, sc, QStringLiteral("Unvan"), r.customerTitle);
         if (!customer)
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(r.customerTitle, fileOf(QStringLiteral("sc")));
         std::optional<Account> vatAccount;
         if (vat > core::Money()) {
-            vatAccount = posting::findAccount(*db, QStringLiteral("sc"), QStringLiteral("CariKod"),
-                                              QStringLiteral("=110"));
+            vatAccount =
+                posting::findAccount(*db, sc, QStringLiteral("CariKod"), QStringLiteral("=110"));
             if (!vatAccount)
                 missing
                     << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(fileOf(QStringLiteral("sc")));
         }
-        QHash<QString, posting::Card> cards = posting::findCards(
-            *db, QStringLiteral("ss"), lines, fileOf(QStringLiteral("ss")), missing);
+        QHash<QString, posting::Card> cards =
+            posting::findCards(*db, ss, lines, fileOf(QStringLiteral("ss")), missing);
         if (!missing.isEmpty())
             throw data::DatabaseError(QStringLiteral("Fatura yazılmadı; bulunamayan kayıtlar:\n") +
                                       missing.mid(0, 12).join(u'\n'));
 
         const QDateTime at = r.clock->now();
         const QString year = QString::number(at.date().year());
-        result.number = numbering.number();
+        result.number = numbering ? numbering->number() : drawServerInvoiceNumber(*db);
         result.key = QStringLiteral("S") + result.number;
-        result.documentNumber = posting::DrawNumber(*db, QStringLiteral("si"), false, year);
+        result.documentNumber = posting::DrawNumber(*db, si, false, year);
         const QString invoiceTime = core::storedDateTime(at);
         const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
         const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
@@ -99,20 +123,22 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
         data::Statement invoiceLine(
             *db,
             QStringLiteral(
-                "INSERT INTO sf.FatHareket (FatHarNo, FatGirisCikis, FatCari, FatStok, Stok, "
+                "INSERT INTO %1.FatHareket (FatHarNo, FatGirisCikis, FatCari, FatStok, Stok, "
                 "FatAciklama, FatMiktar, FatFiyat, FatTutar, DigerId, Nerde, FatTotal, FatKdv, "
                 "Birim, SeriNoDiger, Barkod, Tarih, KdvSi, Yeni) "
-                "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 'F', ?, ?, ?, ?, ?, ?, ?, 1)"));
+                "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 'F', ?, ?, ?, ?, ?, ?, ?, 1)")
+                .arg(sf));
         data::Statement movement(
             *db,
             QStringLiteral(
-                "INSERT INTO ss.StokHareket (StokHarKod, Tarih, Aciklama, Fiyat, Miktar, Tutar, "
+                "INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Fiyat, Miktar, Tutar, "
                 "GirisCikis, Carisi, DigerId, Nerde, StokAd, SeriNoDiger, Unvan, KdvTut, Birim, "
                 "Yeni, Sube, Server) VALUES (?, ?, ?, ?, ?, ?, 'Satış', ?, ?, 'F', ?, ?, ?, ?, ?, "
-                "1, NULL, 0)"));
-        posting::CardWriter cardWriter(*db, QStringLiteral("ss"));
-        const QStringList serials = posting::DrawNumbers(*db, QStringLiteral("si"), true, year,
-                                                         static_cast<int>(lines.size()));
+                "1, NULL, 0)")
+                .arg(ss));
+        posting::CardWriter cardWriter(*db, ss);
+        const QStringList serials =
+            posting::DrawNumbers(*db, si, true, year, static_cast<int>(lines.size()));
         for (size_t l = 0; l < lines.size(); ++l) {
             const Line& line = lines[l];
             const QString& serial = serials[static_cast<qsizetype>(l)];
@@ -157,34 +183,44 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
             cardWriter.store(card);
         }
 
-        db->query(QStringLiteral("INSERT INTO sf.Faturalar (FaturaNo, FatTarih, FatCari, Nakit, "
+        db->query(QStringLiteral("INSERT INTO %1.Faturalar (FaturaNo, FatTarih, FatCari, Nakit, "
                                  "DigerId, Unvan, FatTop, FatKdvTut, Toplam, Gurup, KdvHarDahil) "
-                                 "VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?, 0)"),
+                                 "VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?, 0)")
+                      .arg(sf),
                   {result.key, core::storedDate(at.date()), customer->code, result.documentNumber,
                    r.customerTitle, result.total, result.vat, result.total, customer->group});
-        db->query(QStringLiteral("INSERT INTO sc.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
+        db->query(QStringLiteral("INSERT INTO %1.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
                                  "Carisi, DigerId, Nerde, Unvan, Yeni, Server) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, 'F', ?, 1, 0)"),
+                                 "VALUES (?, ?, ?, ?, ?, ?, 'F', ?, 1, 0)")
+                      .arg(sc),
                   {customer->code, invoiceTime, movementText, result.total, customer->code,
                    result.documentNumber, customer->title});
-        posting::storeBalance(*db, QStringLiteral("sc"), *customer, true, total);
+        posting::storeBalance(*db, sc, *customer, true, total);
         if (vat > core::Money()) {
             db->query(
-                QStringLiteral("INSERT INTO sc.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
+                QStringLiteral("INSERT INTO %1.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
                                "Carisi, DigerId, Nerde, Yeni, Sube, Server) "
-                               "VALUES ('=110', ?, ?, ?, '=110', ?, 'F', 1, NULL, 0)"),
+                               "VALUES ('=110', ?, ?, ?, '=110', ?, 'F', 1, NULL, 0)")
+                    .arg(sc),
                 {invoiceTime, movementText, result.vat, result.documentNumber});
-            posting::storeBalance(*db, QStringLiteral("sc"), *vatAccount, true, vat);
+            posting::storeBalance(*db, sc, *vatAccount, true, vat);
         }
-        posting::resetEnteredLines(*db);
-        db->commit();
+        if (server) {
+            posting::recordPosting(*db, token, result.key);
+            db->commit();
+            posting::finishPosting(books.workingCopy());
+        } else {
+            posting::resetEnteredLines(*db);
+            db->commit();
+        }
     } catch (...) {
         if (db->inTransaction()) db->rollback();
         throw;
     }
     result.written = true;
+    if (!numbering) return result;
     try {
-        numbering.commit();
+        numbering->commit();
     } catch (const data::DatabaseError& e) {
         // The invoice stands; the next one still takes the number after it from the books.
         result.warning = e.text();

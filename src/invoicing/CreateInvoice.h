@@ -25,6 +25,8 @@ struct InvoiceResult {
     double vat = 0;
     int lines = 0;
     QString warning;  // written, but the number file could not be rewritten
+    /// On a server: written by an earlier "Tamam" whose answer was lost; nothing new was written.
+    bool alreadyWritten = false;
 };
 
 /// Writes a sales invoice of the working set's lines (visible, with a quantity, by name): the

@@ -108,6 +108,36 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
 
 InvoiceNumberLock::~InvoiceNumberLock() = default;
 
+QString drawServerInvoiceNumber(data::Database& db) {
+    QSqlQuery row = db.query(QStringLiteral("SELECT no FROM terminal.fatno FOR UPDATE"));
+    if (!row.next())
+        throw data::DatabaseError(
+            QStringLiteral("Fatura numarası okunamadı: terminal.fatno (%1)").arg(db.path()));
+    QString previous = leadingDigits(row.value(0).toString());
+    row.finish();
+    if (previous.isEmpty()) previous = QStringLiteral("00000");
+    QSqlQuery schemas = db.query(QStringLiteral(
+        "SELECT nspname FROM pg_namespace WHERE nspname ~ '^[0-9][0-9]fatura$' ORDER BY 1"));
+    QStringList names;
+    while (schemas.next())
+        names << schemas.value(0).toString();
+    schemas.finish();
+    for (const QString& schema : names) {
+        QSqlQuery q = db.query(
+            QStringLiteral("SELECT substr(FaturaNo, 2) FROM \"%1\".Faturalar WHERE FaturaNo ~ "
+                           "'^S[0-9]'")
+                .arg(schema));
+        while (q.next()) {
+            const QString used = leadingDigits(q.value(0).toString());
+            if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
+        }
+        q.finish();
+    }
+    const QString number = nextInvoiceNumber(previous);
+    db.query(QStringLiteral("UPDATE terminal.fatno SET no = ?"), {number});
+    return number;
+}
+
 void InvoiceNumberLock::commit() {
     QString error;
     if (!core::QuotedFieldFile::write(m_file, m_number, &error))

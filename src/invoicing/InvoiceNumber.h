@@ -7,6 +7,10 @@
 
 class QLockFile;
 
+namespace data {
+class Database;
+}
+
 namespace invoicing {
 
 /// The number after `previous`, written with at least as many digits as it (00009 → 00010,
@@ -34,6 +38,11 @@ struct LockWaiting {
     std::chrono::milliseconds staleAfter = kStaleAfter;
     std::chrono::milliseconds giveUpAfter = kGiveUpAfter;
 };
+
+/// On a server, inside the invoice's transaction: the next number from the one row of
+/// "terminal.fatno" (held locked until the commit) and the highest "S" key of every company's
+/// invoices, stored back in the row. Rolled back with the invoice, so no number is lost or doubled.
+QString drawServerInvoiceNumber(data::Database& db);
 
 class InvoiceNumberLock {
   public:

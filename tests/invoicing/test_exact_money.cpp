@@ -14,18 +14,28 @@ using core::Money;
 namespace {
 
 // Lines whose amounts binary doubles cannot sum exactly.
-class ExactMoneyTest : public ::testing::Test {
+class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
   protected:
     TempBooks books{60};
+    std::unique_ptr<ServerBooks> server;
+    void SetUp() override {
+        if (GetParam() != Engine::Server) return;
+        if (ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
+        server = std::make_unique<ServerBooks>(books);
+    }
+    QString path(const QString& company) const {
+        return server ? server->serverPath(company) : books.serverPath(company);
+    }
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0))};
     struct Entry {
         const char* code;
         double price, quantity;
     };
     // The lines as the booking rules leave them: amount and VAT each rounded once.
-    QString enter(const QString& serverPath) {
-        const QString wc =
-            enteredWorkingCopy(serverPath, books.dir() + QStringLiteral("/Temp1.Mdb"), 0);
+    QString enter(const QString& company) {
+        const QString wc = enteredWorkingCopy(books.serverPath(company),
+                                              books.dir() + QStringLiteral("/Temp1.Mdb"), 0);
         auto db = data::Database::open(wc);
         for (const Entry& e : {Entry{"ST000001", 0.1, 1}, Entry{"ST000002", 0.2, 1},
                                Entry{"ST000003", 1.005, 3}, Entry{"ST000004", 19.99, 7}}) {
@@ -51,27 +61,38 @@ class ExactMoneyTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
-    const QString serverPath = books.serverPath(QStringLiteral("01"));
+INSTANTIATE_TEST_SUITE_P(Engines, ExactMoneyTest, ::testing::Values(Engine::Files, Engine::Server),
+                         [](const auto& info) { return engineName(info.param); });
+
+TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
+    const QString serverPath = path(QStringLiteral("01"));
     const QString cari = serverPath + QStringLiteral("Cari.mdb");
     const double vatBefore =
         scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='=110'"))
             .toDouble();
     invoicing::InvoiceRequest r;
     r.serverPath = r.invoiceBooks = serverPath;
-    r.workingCopy = enter(serverPath);
+    r.workingCopy = enter(QStringLiteral("01"));
     r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
     r.clock = &clock;
     const invoicing::InvoiceResult invoice = invoicing::createInvoice(r);
     ASSERT_TRUE(invoice.written);
+    EXPECT_EQ(invoice.key, QStringLiteral("S00001"));
+    // On a server the number is the row's, stored in the invoice's own commit.
+    if (server) {
+        EXPECT_EQ(text(cari, QStringLiteral("SELECT no FROM terminal.fatno")), invoice.number);
+    }
     const QString fatura = serverPath + QStringLiteral("Fatura.mdb");
     // 0,1 + 0,2 + 1,005 × 3 + 19,99 × 7 = 143,245; VAT at 18 % line by line: 25,7841.
     EXPECT_EQ(scalar(fatura, QStringLiteral("SELECT FatTop FROM Faturalar")).toDouble(), 143.245);
     EXPECT_EQ(scalar(fatura, QStringLiteral("SELECT FatKdvTut FROM Faturalar")).toDouble(),
               25.7841);
-    EXPECT_EQ(column(fatura, QStringLiteral("SELECT FatTutar FROM FatHareket ORDER BY FatTutar")),
-              (QStringList{QStringLiteral("0.1"), QStringLiteral("0.2"), QStringLiteral("3.015"),
-                           QStringLiteral("139.93")}));
+    QStringList amounts;
+    for (const QString& v :
+         column(fatura, QStringLiteral("SELECT FatTutar FROM FatHareket ORDER BY FatTutar")))
+        amounts << Money::fromDouble(v.toDouble()).toString(QLocale::c());
+    EXPECT_EQ(amounts, (QStringList{QStringLiteral("0.1"), QStringLiteral("0.2"),
+                                    QStringLiteral("3.015"), QStringLiteral("139.93")}));
     EXPECT_EQ(scalar(cari, QStringLiteral("SELECT Borc FROM CariHareket WHERE CariHarKod<>'=110'"))
                   .toDouble(),
               143.245);
@@ -84,28 +105,28 @@ TEST_F(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     posting::PostingRequest p;
     p.warehouse = true;
     p.sale = true;
-    p.serverPath = books.serverPath(QStringLiteral("02"));
-    p.workingCopy = enter(p.serverPath);
+    p.serverPath = path(QStringLiteral("02"));
+    p.workingCopy = enter(QStringLiteral("02"));
     p.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
     p.targetIndex = 0;
     p.clock = &clock;
     ASSERT_TRUE(posting::postWorkingSet(p).posted);
     for (const QString& company : {QStringLiteral("01"), QStringLiteral("02")}) {
-        const QString path = books.serverPath(company);
-        EXPECT_EQ(scalar(path + QStringLiteral("Cari.mdb"),
+        const QString books = path(company);
+        EXPECT_EQ(scalar(books + QStringLiteral("Cari.mdb"),
                          QStringLiteral("SELECT max(coalesce(Borc,0)+coalesce(Alacak,0)) FROM "
                                         "CariHareket WHERE Nerde='S'"))
                       .toDouble(),
                   143.245)
             << company.toStdString();
         for (const char* field : {"Borc", "Alacak", "Bakiye"})
-            expectExact(path + QStringLiteral("Cari.mdb"), QStringLiteral("CariKartlar"),
+            expectExact(books + QStringLiteral("Cari.mdb"), QStringLiteral("CariKartlar"),
                         QString::fromLatin1(field));
         for (const char* field : {"Tutar", "Miktar", "Fiyat"})
-            expectExact(path + QStringLiteral("Stok.mdb"), QStringLiteral("StokHareket"),
+            expectExact(books + QStringLiteral("Stok.mdb"), QStringLiteral("StokHareket"),
                         QString::fromLatin1(field));
         for (const char* field : {"GirenTutar", "CikanTutar", "GirenMik", "CikanMik", "KalanB"})
-            expectExact(path + QStringLiteral("Stok.mdb"), QStringLiteral("StokKartlar"),
+            expectExact(books + QStringLiteral("Stok.mdb"), QStringLiteral("StokKartlar"),
                         QString::fromLatin1(field));
     }
     for (const char* field : {"FatTutar", "FatKdv", "FatMiktar", "FatTotal"})

@@ -405,6 +405,14 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
     EXPECT_EQ(text(server->serverPath() + u"Cari.mdb"_s,
                    u"SELECT Borc::text FROM CariKartlar WHERE CariKod = 'C001'"_s),
               u"0.3000"_s);
+    // A working copy made from the server is the file the share would have given.
+    const QString copy = books.dir() + u"/Temp1.Mdb"_s;
+    EXPECT_EQ(data::copyToWorkingFile(server->serverPath() + u"Stok.mdb"_s, copy), 60);
+    for (const QString& sql :
+         {u"SELECT group_concat(sql, ';') FROM (SELECT sql FROM sqlite_master ORDER BY name)"_s,
+          u"SELECT group_concat(rowid || '|' || StokKod || '|' || StokAdi || '|' || Fiyat || '|' "
+          "|| KalanB || '|' || coalesce(Barkod, '-'), ';') FROM StokKartlar"_s})
+        EXPECT_EQ(text(copy, sql).toStdString(), text(books.file("01", "Stok"), sql).toStdString());
     const QString again = errorOf([&] { data::importBooks(books.dataDir(), server->url()); });
     EXPECT_TRUE(again.contains(u"zaten defter tutuyor"_s)) << again.toStdString();
     EXPECT_EQ(count(server->serverPath() + u"Stok.mdb"_s, u"SELECT count(*) FROM StokKartlar"_s),

@@ -1,5 +1,6 @@
 // Benchmarks of the terminal on large demo books. Each figure is printed beside a baseline measured
 // in the same run: `NAME ours_ms=X baseline_ms=Y ratio=R`, or `NAME value=X unit=U`.
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <QApplication>
 #include <QCheckBox>
@@ -26,7 +27,9 @@
 #include "app/TerminalForm.h"
 #include "core/Clock.h"
 #include "core/Messages.h"
+#include "data/BookImport.h"
 #include "data/Database.h"
+#include "data/ServerBooks.h"
 #include "filecopy/CopyDatabaseFile.h"
 #include "invoicing/CreateInvoice.h"
 #include "modes/Targets.h"
@@ -585,6 +588,55 @@ void benchInvoiceTerminals(bench::Report& report, const QString& serverPath,
 
 }  // namespace
 
+// The bare way to the same file: one COPY of the cards straight into a new SQLite table.
+void bareServerCopy(const data::ServerAddress& a, const QString& schema, const QString& target) {
+    QFile::remove(target);
+    const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3")
+                                .arg(a.host)
+                                .arg(a.port)
+                                .arg(a.database)
+                                .toUtf8();
+    PGconn* conn = PQconnectdb(info.constData());
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(target).constData(), &db);
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN; CREATE TABLE t (a)",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?)", -1, &ins, nullptr);
+    const QByteArray copy =
+        QStringLiteral("COPY %1.stokkartlar TO STDOUT").arg(data::quotedSchema(schema)).toUtf8();
+    PQclear(PQexec(conn, copy.constData()));
+    char* line = nullptr;
+    int n;
+    while ((n = PQgetCopyData(conn, &line, 0)) > 0) {
+        sqlite3_bind_text(ins, 1, line, n, SQLITE_TRANSIENT);
+        sqlite3_step(ins);
+        sqlite3_reset(ins);
+        PQfreemem(line);
+    }
+    PQclear(PQgetResult(conn));
+    sqlite3_finalize(ins);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    PQfinish(conn);
+}
+
+void benchServer(bench::Report& report, const QString& dataDir, const QString& server,
+                 const QString& programFolder, int items) {
+    try {
+        data::importBooks(dataDir, server);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "server books: %s\n", e.what());
+        return;
+    }
+    const auto address = data::parseServerPath(server);
+    const QString target = programFolder + QStringLiteral("/Temp8.Mdb");
+    const QString stock = server + QStringLiteral("/01Stok.mdb");
+    const double bare = bench::medianMs(5, [&] { bareServerCopy(*address, QStringLiteral("01stok"), target); });
+    const double ours = bench::medianMs(5, [&] { data::copyToWorkingFile(stock, target); });
+    report.ratio(QStringLiteral("prepare_working_set_pg_%1_items").arg(items), ours, bare);
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -630,5 +682,10 @@ int main(int argc, char** argv) {
 #ifdef POSTING_WORKER
     benchInvoiceTerminals(report, serverPath, program.path());
 #endif
+    // Books on a server, when one is given: TERMINAL_BENCH_SERVER=postgresql://HOST:PORT/DB names
+    // an empty database the books are moved into.
+    const QString server = qEnvironmentVariable("TERMINAL_BENCH_SERVER");
+    if (!server.isEmpty()) benchServer(report, books.path() + QStringLiteral("/RezoruviZada"), server,
+                                       program.path(), items);
     return report.write(out) ? 0 : 1;
 }

@@ -29,6 +29,7 @@
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
+#include "data/ServerBooks.h"
 #include "entry/NumberBox.h"
 #include "entry/RecordsetModel.h"
 #include "filecopy/CopyDatabaseFile.h"
@@ -362,7 +363,11 @@ void TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
                 QGuiApplication::restoreOverrideCursor();
         });
     CopyProgress->setVisible(false);
-    if (!result.ok) m_context.messages->inform(CopyFailed);
+    // From a server the operator is told which one failed and why.
+    if (!result.ok)
+        m_context.messages->inform(data::isServerPath(source) && !result.errMsg.isEmpty()
+                                       ? CopyFailed + u'\n' + result.errMsg
+                                       : CopyFailed);
 }
 
 bool TerminalForm::Form_Load() {

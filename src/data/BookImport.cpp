@@ -515,6 +515,9 @@ qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
                 const char* stop = tab ? tab : end;
                 if (stop - p == 2 && p[0] == '\\' && p[1] == 'N') {
                     sqlite3_bind_null(ins, column);
+                } else if (!memchr(p, '\\', static_cast<size_t>(stop - p))) {
+                    // Most fields need no unescaping: bound straight from the line.
+                    sqlite3_bind_text(ins, column, p, static_cast<int>(stop - p), SQLITE_TRANSIENT);
                 } else {
                     const QByteArray v = unescaped(p, stop);
                     sqlite3_bind_text(ins, column, v.constData(), static_cast<int>(v.size()),

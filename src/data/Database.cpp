@@ -1,5 +1,6 @@
 #include "data/Database.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <QFile>
@@ -343,6 +344,35 @@ void Database::execute(const QString& jetSql) {
 }
 
 QSqlQuery Database::query(const QString& text, const QVariantList& params) {
+    try {
+        return run(text, params);
+    } catch (const DatabaseError&) {
+        // A server restarted or a dropped link: outside a transaction the statement is simply
+        // run again on a new connection, so the screen goes on without a restart. Inside one the
+        // transaction is gone with the connection and the caller's work fails whole.
+        if (m_engine != Engine::PostgreSQL || m_inTransaction || !connectionLost()) throw;
+        reconnect();
+        return run(text, params);
+    }
+}
+
+bool Database::connectionLost() const {
+    const QVariant h = m_db.driver() ? m_db.driver()->handle() : QVariant();
+    if (!h.isValid() || qstrcmp(h.typeName(), "pg_conn*") != 0) return !m_db.isOpen();
+    PGconn* conn = *static_cast<PGconn* const*>(h.constData());
+    return conn == nullptr || PQstatus(conn) == CONNECTION_BAD;
+}
+
+void Database::reconnect() {
+    m_prepared->queries.clear();
+    m_db.close();
+    if (!m_db.open())
+        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
+                                .arg(m_path, serverCause(m_db.lastError().text())));
+    run(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
+}
+
+QSqlQuery Database::run(const QString& text, const QVariantList& params) {
     const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
@@ -361,6 +391,7 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
 }
 
 QSqlQuery& Database::prepared(const QString& text) {
+    if (m_engine == Engine::PostgreSQL && !m_inTransaction && connectionLost()) reconnect();
     const std::string key = text.toStdString();
     auto it = m_prepared->queries.find(key);
     if (it == m_prepared->queries.end()) {

@@ -81,6 +81,9 @@ class Database {
     explicit Database(QString path, bool readOnly = false);
     Database(QString path, const ServerAddress& server);
     void closeConnection();
+    QSqlQuery run(const QString& sql, const QVariantList& params);
+    bool connectionLost() const;
+    void reconnect();
     /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
     static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q) const;

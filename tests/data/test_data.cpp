@@ -424,6 +424,40 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
                 }).startsWith(u"Veritabanı bulunamadı"_s));
 }
 
+// A server restarted under a running terminal: its next statement runs on a new connection;
+// a transaction cut off with the old one fails whole and the next one goes through.
+TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set";
+    server = std::make_unique<ServerBooks>(books);
+    auto db = data::Database::open(accounts());
+    const auto cut = [&] {
+        auto other = data::Database::openPrivate(stock());
+        other->query(
+            u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+            "current_database() AND pid <> pg_backend_pid()"_s);
+    };
+    const QString sql = u"SELECT count(*) FROM CariKartlar"_s;
+    const int accounts = count(this->accounts(), sql);
+    cut();
+    EXPECT_EQ(count(this->accounts(), sql), accounts);
+    data::Recordset rs(db, u"CariKartlar"_s);
+    cut();
+    rs.Requery();
+    EXPECT_EQ(rs.RecordCount(), accounts);
+
+    db->begin();
+    db->query(u"UPDATE CariKartlar SET Borc = Borc + 1"_s);
+    cut();
+    const QString error = errorOf([&] { db->query(u"UPDATE CariKartlar SET Alacak = 1"_s); });
+    EXPECT_TRUE(error.contains(u"Sunucu: "_s)) << error.toStdString();
+    db->rollback();
+    EXPECT_EQ(count(this->accounts(), u"SELECT count(*) FROM CariKartlar WHERE Alacak = 1"_s), 0);
+    db->begin();
+    db->query(u"UPDATE CariKartlar SET Alacak = 1 WHERE CariKod = 'C001'"_s);
+    db->commit();
+    EXPECT_EQ(count(this->accounts(), u"SELECT count(*) FROM CariKartlar WHERE Alacak = 1"_s), 1);
+}
+
 TEST(ServerBooks, AnUnreachableServerIsNamedAndItsCauseToldInTurkish) {
     const QString error =
         errorOf([] { data::Database::open(u"postgresql://127.0.0.1:1/kitap/01Cari.mdb"_s); });

@@ -15,9 +15,11 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -644,6 +646,83 @@ void bareServerCopy(const data::ServerAddress& a, const QString& schema, const Q
     PQfinish(conn);
 }
 
+// The rows a warehouse posting of `lines` lines writes, by bare libpq in one transaction: per
+// line and side a card read, a movement insert and a card update, prepared once.
+double barePostingPg(const data::ServerAddress& a, const std::vector<QByteArray>& codes) {
+    const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3")
+                                .arg(a.host)
+                                .arg(a.port)
+                                .arg(a.database)
+                                .toUtf8();
+    PGconn* conn = PQconnectdb(info.constData());
+    for (const char* side : {"02stok", "01stok"}) {
+        const QByteArray s = data::quotedSchema(QString::fromLatin1(side)).toUtf8();
+        PQclear(PQprepare(conn, ("find" + QByteArray(side)).constData(),
+                          ("SELECT rowid, girenmik, cikanmik, girentutar, cikantutar, stokadi, "
+                           "barkod, gfiyat FROM " +
+                           s + ".stokkartlar WHERE stokkod=$1")
+                              .constData(),
+                          1, nullptr));
+        PQclear(PQprepare(conn, ("insert" + QByteArray(side)).constData(),
+                          ("INSERT INTO " + s +
+                           ".stokhareket (stokharkod, tarih, aciklama, fiyat, miktar, tutar, "
+                           "giriscikis, carisi, digerid, nerde, sattar, stokad, unvan, barkod, "
+                           "maliyet, sube) VALUES ($1,'06.12.2026 10:30',$2,$3,1,$3,'Alış','M01',"
+                           "'261','C','2026-12-06 10:30:00',$4,'KADIKÖY ŞUBESİ',$5,$6,'01')")
+                              .constData(),
+                          6, nullptr));
+        PQclear(PQprepare(conn, ("update" + QByteArray(side)).constData(),
+                          ("UPDATE " + s +
+                           ".stokkartlar SET girenmik=$1, cikanmik=$2, girentutar=$3, "
+                           "cikantutar=$4, kalanb=$5, kalana=$6 WHERE rowid=$7")
+                              .constData(),
+                          7, nullptr));
+    }
+    const double ms = bench::medianMs(5, [&] {
+        PQclear(PQexec(conn, "BEGIN"));
+        for (const char* side : {"02stok", "01stok"}) {
+            for (const QByteArray& code : codes) {
+                const char* key[] = {code.constData()};
+                PGresult* card = PQexecPrepared(conn, ("find" + QByteArray(side)).constData(), 1,
+                                                key, nullptr, nullptr, 0);
+                if (PQntuples(card) > 0) {
+                    const double in = std::atof(PQgetvalue(card, 0, 1)) + 1;
+                    const double out = std::atof(PQgetvalue(card, 0, 2));
+                    const QByteArray price = PQgetvalue(card, 0, 7);
+                    const QByteArray text = QByteArray(PQgetvalue(card, 0, 5)) + " İle";
+                    const char* row[] = {code.constData(),       text.constData(),
+                                         price.constData(),      PQgetvalue(card, 0, 5),
+                                         PQgetvalue(card, 0, 6), price.constData()};
+                    PQclear(PQexecPrepared(conn, ("insert" + QByteArray(side)).constData(), 6, row,
+                                           nullptr, nullptr, 0));
+                    const QByteArray v[] = {QByteArray::number(in),
+                                            QByteArray::number(out),
+                                            PQgetvalue(card, 0, 3),
+                                            PQgetvalue(card, 0, 4),
+                                            QByteArray::number(in > out ? in - out : 0),
+                                            QByteArray::number(in > out ? 0 : out - in),
+                                            PQgetvalue(card, 0, 0)};
+                    const char* values[7];
+                    for (int k = 0; k < 7; ++k)
+                        values[k] = v[k].constData();
+                    PQclear(PQexecPrepared(conn, ("update" + QByteArray(side)).constData(), 7,
+                                           values, nullptr, nullptr, 0));
+                }
+                PQclear(card);
+            }
+        }
+        PQclear(PQexec(conn,
+                       "INSERT INTO \"02cari\".carihareket (cariharkod, borc) VALUES ('M01', 1);"
+                       "UPDATE \"02cari\".carikartlar SET borc=borc+1 WHERE carikod='M01';"
+                       "INSERT INTO \"01cari\".carihareket (cariharkod, borc) VALUES ('Şube02', 1);"
+                       "UPDATE \"01cari\".carikartlar SET borc=borc+1 WHERE carikod='Şube02';"
+                       "UPDATE \"02index\".mdbindex SET indexi=indexi WHERE tarih='2026';"
+                       "COMMIT"));
+    });
+    PQfinish(conn);
+    return ms;
+}
+
 void benchServer(bench::Report& report, const QString& dataDir, const QString& server,
                  const QString& programFolder, int items) {
     try {
@@ -663,6 +742,43 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
         5, [&] { bareServerCopy(*address, QStringLiteral("01stok"), target, columns); });
     const double ours = bench::medianMs(5, [&] { data::copyToWorkingFile(stock, target); });
     report.ratio(QStringLiteral("prepare_working_set_pg_%1_items").arg(items), ours, bare);
+
+    // "Tamam" for a warehouse sale of 1000 lines on the server, beside bare libpq.
+    const QString branch = server + QStringLiteral("/02");
+    const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
+    data::copyToWorkingFile(branch + QStringLiteral("Stok.mdb"), wc);
+    modes::resetWorkingCopy(wc, false);
+    const QString enter = QStringLiteral(
+        "UPDATE StokKartlar SET KalanB = 1, GirenTutar = Fiyat WHERE rowid IN (SELECT rowid FROM "
+        "StokKartlar WHERE StokGizle=0 ORDER BY rowid LIMIT 1000)");
+    std::vector<QByteArray> codes;
+    data::Database::open(wc)->execute(enter);
+    {
+        auto db = data::Database::open(wc);  // keeps the connection while the query is read
+        QSqlQuery q = db->query(
+            QStringLiteral("SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod"));
+        while (q.next())
+            codes.push_back(q.value(0).toString().toUtf8());
+    }
+    if (codes.size() != 1000) std::fprintf(stderr, "server posting: %zu codes\n", codes.size());
+    core::SystemClock clock;
+    const double post = bench::medianMs(
+        5,
+        [&] {
+            posting::PostingRequest r;
+            r.warehouse = true;
+            r.sale = true;
+            r.serverPath = branch;
+            r.workingCopy = wc;
+            r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+            r.targetIndex = 0;
+            r.clock = &clock;
+            if (posting::postWorkingSet(r).lines != 1000)
+                std::fprintf(stderr, "server posting: wrong lines\n");
+        },
+        [&] { data::Database::open(wc)->execute(enter); });
+    report.ratio(QStringLiteral("post_warehouse_1000_lines_pg_%1_items").arg(items), post,
+                 barePostingPg(*address, codes));
 }
 
 int main(int argc, char** argv) {

@@ -163,8 +163,8 @@ class ReliabilityTest : public ::testing::TestWithParam<Engine> {
 INSTANTIATE_TEST_SUITE_P(Engines, ReliabilityTest, ::testing::Values(Engine::Files, Engine::Server),
                          [](const auto& info) { return engineName(info.param); });
 
-TEST_P(ReliabilityTest, FourTerminalsPostingAtOnceKeepTheBooksWhole) {
-    const QStringList numbers = runTerminals(4, 50, false);
+TEST_P(ReliabilityTest, EightTerminalsPostingAtOnceKeepTheBooksWhole) {
+    const QStringList numbers = runTerminals(8, 25, false);
     EXPECT_EQ(numbers.size(), 200);
     EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), 200);
     EXPECT_EQ(inconsistencies(), QStringList());

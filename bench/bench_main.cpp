@@ -547,15 +547,14 @@ void benchInvoice(bench::Report& report, const QString& serverPath, const QStrin
 // Invoices per second from `terminals` processes at once on one number file, each writing
 // `count` invoices; timed from the moment all have made their working copies.
 double invoicesPerSecond(const QString& serverPath, const QString& workDir, int terminals,
-                         int count) {
+                         int count, const QString& mode = QStringLiteral("invoice")) {
     const QString go = workDir + QStringLiteral("/go");
     QFile::remove(go);
     std::vector<std::unique_ptr<QProcess>> workers;
     for (int t = 1; t <= terminals; ++t) {
         auto w = std::make_unique<QProcess>();
         w->start(QStringLiteral(POSTING_WORKER),
-                 {serverPath, workDir, QString::number(20 + t), QString::number(count),
-                  QStringLiteral("invoice"), go});
+                 {serverPath, workDir, QString::number(20 + t), QString::number(count), mode, go});
         workers.push_back(std::move(w));
     }
     for (auto& w : workers)
@@ -570,13 +569,15 @@ double invoicesPerSecond(const QString& serverPath, const QString& workDir, int 
     for (auto& w : workers) {
         w->waitForFinished(600000);
         if (w->exitCode() != 0)
-            std::fprintf(stderr, "invoice worker: %s\n", w->readAllStandardError().constData());
+            std::fprintf(stderr, "%s worker: %s\n", qPrintable(mode),
+                         w->readAllStandardError().constData());
         written +=
             QString::fromUtf8(w->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).size();
     }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (written != static_cast<long>(terminals) * count)
-        std::fprintf(stderr, "invoice workers wrote %ld of %d\n", written, terminals * count);
+        std::fprintf(stderr, "%s workers wrote %ld of %d\n", qPrintable(mode), written,
+                     terminals * count);
     return static_cast<double>(written) / seconds;
 }
 
@@ -779,6 +780,15 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
         [&] { data::Database::open(wc)->execute(enter); });
     report.ratio(QStringLiteral("post_warehouse_1000_lines_pg_%1_items").arg(items), post,
                  barePostingPg(*address, codes));
+#ifdef POSTING_WORKER
+    // Several terminals at once on the one server, timed from the moment all are ready.
+    report.value(QStringLiteral("post_8_terminals_pg"),
+                 invoicesPerSecond(branch, programFolder, 8, 40, QStringLiteral("post")),
+                 QStringLiteral("postings/s"));
+    report.value(QStringLiteral("invoice_8_terminals_pg"),
+                 invoicesPerSecond(server + QStringLiteral("/01"), programFolder, 8, 40),
+                 QStringLiteral("invoices/s"));
+#endif
 }
 
 int main(int argc, char** argv) {

@@ -363,18 +363,15 @@ double barePosting(const QString& branch, const QString& head, const QString& sc
     return ms;
 }
 
-// "Tamam" for a warehouse sale of `lines` lines on the real posting, beside bare SQLite.
-void benchPosting(bench::Report& report, const QString& serverPath, const QString& programFolder,
-                  int items) {
-    const QString branch = modes::dataDirectory(serverPath) + QStringLiteral("02");
-    const QString head = modes::dataDirectory(serverPath) + QStringLiteral("01");
-    const QString wc = programFolder + QStringLiteral("/Temp8.Mdb");
-    QFile::remove(wc);
-    filecopy::copyDatabaseFile(branch + QStringLiteral("Stok.Mdb"), wc, nullptr);
-    modes::resetWorkingCopy(wc, false);
+// The 1000 lines every posting benchmark enters in a working copy.
+const QString EnterThousandLines = QStringLiteral(
+    "UPDATE StokKartlar SET KalanB = 1, GirenTutar = Fiyat WHERE rowid IN (SELECT rowid FROM "
+    "StokKartlar WHERE StokGizle=0 ORDER BY rowid LIMIT 1000)");
+
+// "Tamam" for a warehouse sale of the 1000 entered lines to the first branch, median of 5.
+double timeBranchSale(const QString& branch, const QString& wc) {
     core::SystemClock clock;
-    const int lines = 1000;
-    const double ours = bench::medianMs(
+    return bench::medianMs(
         5,
         [&] {
             posting::PostingRequest r;
@@ -385,15 +382,23 @@ void benchPosting(bench::Report& report, const QString& serverPath, const QStrin
             r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
             r.targetIndex = 0;
             r.clock = &clock;
-            if (posting::postWorkingSet(r).lines != lines)
-                std::fprintf(stderr, "posting: wrong lines\n");
+            if (posting::postWorkingSet(r).lines != 1000)
+                std::fprintf(stderr, "posting %s: wrong lines\n", qPrintable(branch));
         },
-        [&] {
-            data::Database::open(wc)->execute(
-                QStringLiteral("UPDATE StokKartlar SET KalanB = 1, GirenTutar = Fiyat WHERE rowid "
-                               "IN (SELECT rowid "
-                               "FROM StokKartlar WHERE StokGizle=0 ORDER BY rowid LIMIT 1000)"));
-        });
+        [&] { data::Database::open(wc)->execute(EnterThousandLines); });
+}
+
+// "Tamam" for a warehouse sale of `lines` lines on the real posting, beside bare SQLite.
+void benchPosting(bench::Report& report, const QString& serverPath, const QString& programFolder,
+                  int items) {
+    const QString branch = modes::dataDirectory(serverPath) + QStringLiteral("02");
+    const QString head = modes::dataDirectory(serverPath) + QStringLiteral("01");
+    const QString wc = programFolder + QStringLiteral("/Temp8.Mdb");
+    QFile::remove(wc);
+    filecopy::copyDatabaseFile(branch + QStringLiteral("Stok.Mdb"), wc, nullptr);
+    modes::resetWorkingCopy(wc, false);
+    const int lines = 1000;
+    const double ours = timeBranchSale(branch, wc);
     const QString scratch = programFolder + QStringLiteral("/bare-post.db");
     QFile::remove(scratch);
     QFile::copy(wc, scratch);
@@ -749,11 +754,8 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
     const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
     data::copyToWorkingFile(branch + QStringLiteral("Stok.mdb"), wc);
     modes::resetWorkingCopy(wc, false);
-    const QString enter = QStringLiteral(
-        "UPDATE StokKartlar SET KalanB = 1, GirenTutar = Fiyat WHERE rowid IN (SELECT rowid FROM "
-        "StokKartlar WHERE StokGizle=0 ORDER BY rowid LIMIT 1000)");
     std::vector<QByteArray> codes;
-    data::Database::open(wc)->execute(enter);
+    data::Database::open(wc)->execute(EnterThousandLines);
     {
         auto db = data::Database::open(wc);  // keeps the connection while the query is read
         QSqlQuery q = db->query(
@@ -762,22 +764,7 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
             codes.push_back(q.value(0).toString().toUtf8());
     }
     if (codes.size() != 1000) std::fprintf(stderr, "server posting: %zu codes\n", codes.size());
-    core::SystemClock clock;
-    const double post = bench::medianMs(
-        5,
-        [&] {
-            posting::PostingRequest r;
-            r.warehouse = true;
-            r.sale = true;
-            r.serverPath = branch;
-            r.workingCopy = wc;
-            r.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
-            r.targetIndex = 0;
-            r.clock = &clock;
-            if (posting::postWorkingSet(r).lines != 1000)
-                std::fprintf(stderr, "server posting: wrong lines\n");
-        },
-        [&] { data::Database::open(wc)->execute(enter); });
+    const double post = timeBranchSale(branch, wc);
     report.ratio(QStringLiteral("post_warehouse_1000_lines_pg_%1_items").arg(items), post,
                  barePostingPg(*address, codes));
 #ifdef POSTING_WORKER

@@ -21,8 +21,6 @@
 
 namespace data {
 
-QString serverCause(const QString& engineText);
-
 namespace {
 
 enum class Kind { Text, Amount, Integer };
@@ -122,19 +120,8 @@ class Server {
     explicit Server(const ServerAddress& a) {
         static std::atomic<int> counter{0};
         m_name = QStringLiteral("import-%1").arg(++counter);
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-        m_db.setHostName(a.host);
-        m_db.setPort(a.port);
-        m_db.setDatabaseName(a.database);
-        m_db.setConnectOptions(QStringLiteral("connect_timeout=10") +
-                               (a.options.isEmpty() ? QString() : u';' + a.options));
-        if (!m_db.open())
-            throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
-                                    .arg(a.serverText(), serverCause(m_db.lastError().text())));
-        const QVariant h = m_db.driver()->handle();
-        if (h.isValid() &&
-            (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0))
-            m_conn = *static_cast<PGconn* const*>(h.constData());
+        m_db = openServerConnection(a, m_name);
+        m_conn = libpqHandle(m_db);
         if (!m_conn) throw DatabaseError(QStringLiteral("Sunucu sürücüsü beklenmedik"));
     }
     ~Server() {
@@ -209,13 +196,8 @@ class Server {
         }
         if (PQputCopyEnd(m_conn, nullptr) != 1)
             fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
-        PGresult* end = PQgetResult(m_conn);
-        const bool ok = PQresultStatus(end) == PGRES_COMMAND_OK;
-        const QString why = QString::fromUtf8(PQresultErrorMessage(end));
-        PQclear(end);
-        while (PGresult* more = PQgetResult(m_conn))
-            PQclear(more);
-        if (!ok) fail(QString::fromUtf8(sql), why);
+        const QString why = finishCopy(m_conn);
+        if (!why.isEmpty()) fail(QString::fromUtf8(sql), why);
     }
 
     PGconn* connection() const { return m_conn; }
@@ -541,13 +523,8 @@ qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
             if (progress && percent != lastPercent) progress(lastPercent = percent);
         }
         sqlite3_finalize(ins);
-        PGresult* done = PQgetResult(conn);
-        const bool ok = PQresultStatus(done) == PGRES_COMMAND_OK;
-        const QString why = QString::fromUtf8(PQresultErrorMessage(done));
-        PQclear(done);
-        while (PGresult* more = PQgetResult(conn))
-            PQclear(more);
-        if (length == -2 || !ok) fail(serverCause(why));
+        const QString why = finishCopy(conn);
+        if (length == -2 || !why.isEmpty()) fail(serverCause(why));
     }
     for (const QString& index : indexes)
         exec(index);

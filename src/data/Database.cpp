@@ -22,9 +22,6 @@
 
 namespace data {
 
-// The server's words for its failures, in Turkish with the server's own text after them.
-QString serverCause(const QString& engineText);
-
 struct PreparedCache {
     std::unordered_map<std::string, QSqlQuery> queries;
 };
@@ -195,20 +192,7 @@ Database::Database(QString path, const ServerAddress& server)
     m_engine = Engine::PostgreSQL;
     m_schema = server.schema();
     m_connectionName = QStringLiteral("server-books-%1").arg(++counter);
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
-    m_db.setHostName(server.host);
-    m_db.setPort(server.port);
-    m_db.setDatabaseName(server.database);
-    // Fail soon on an unreachable server rather than hang the operator's screen.
-    QString options = QStringLiteral("connect_timeout=10");
-    if (!server.options.isEmpty()) options += u';' + server.options;
-    m_db.setConnectOptions(options);
-    if (!m_db.open()) {
-        const QString text = m_db.lastError().text();
-        closeConnection();
-        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
-                                .arg(server.serverText(), serverCause(text)));
-    }
+    m_db = openServerConnection(server, m_connectionName);
     try {
         QSqlQuery found =
             query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"), {m_schema});
@@ -256,41 +240,6 @@ QString turkishCause(const QString& engineText) {
             return QString::fromUtf8(turkish);
     return engineText;
 }
-
-}  // namespace
-
-QString serverCause(const QString& engineText) {
-    static const std::pair<const char*, const char*> causes[] = {
-        {"could not connect", "sunucuya ulaşılamıyor"},
-        {"Connection refused", "sunucu bağlantıyı kabul etmiyor"},
-        {"could not translate host", "sunucu adı bulunamadı"},
-        {"timeout expired", "sunucu yanıt vermedi"},
-        {"password authentication failed", "kullanıcı adı veya parola yanlış"},
-        {"no password supplied", "parola verilmedi (PGPASSWORD veya parola dosyası)"},
-        {"does not exist", "veritabanı veya kullanıcı sunucuda yok"},
-        {"SSL", "güvenli bağlantı kurulamadı"},
-        {"server closed the connection", "sunucu bağlantıyı kesti"},
-        {"terminating connection", "sunucu bağlantıyı kesti"},
-        {"no connection to the server", "sunucu bağlantısı yok"},
-        {"could not serialize", "kayıtlar başka bir terminalde kullanımda"},
-        {"deadlock", "kayıtlar başka bir terminalde kullanımda"},
-        {"read-only transaction", "kayıtlar salt okunur, yazılamıyor"},
-    };
-    const bool missing = engineText.contains(QLatin1String("does not exist"));
-    if (missing && engineText.contains(QLatin1String("relation")))
-        return QStringLiteral("veritabanında beklenen tablo yok — ") + engineText.simplified();
-    if (missing && engineText.contains(QLatin1String("column")))
-        return QStringLiteral("tabloda beklenen alan yok — ") + engineText.simplified();
-    if (engineText.contains(QLatin1String("violates")))
-        return QStringLiteral("kayıt, veritabanının kurallarına uymuyor — ") +
-               engineText.simplified();
-    for (const auto& [engine, turkish] : causes)
-        if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
-            return QString::fromUtf8(turkish) + QStringLiteral(" — ") + engineText.simplified();
-    return engineText.simplified();
-}
-
-namespace {
 
 bool damagedFileError(const QString& engineText) {
     return engineText.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
@@ -357,9 +306,7 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
 }
 
 bool Database::connectionLost() const {
-    const QVariant h = m_db.driver() ? m_db.driver()->handle() : QVariant();
-    if (!h.isValid() || qstrcmp(h.typeName(), "pg_conn*") != 0) return !m_db.isOpen();
-    PGconn* conn = *static_cast<PGconn* const*>(h.constData());
+    PGconn* conn = libpqHandle(m_db);
     return conn == nullptr || PQstatus(conn) == CONNECTION_BAD;
 }
 

@@ -1,9 +1,15 @@
 #include "data/ServerBooks.h"
 
+#include <libpq-fe.h>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
 #include <QUrl>
 #include <QUrlQuery>
+#include <atomic>
+
+#include "data/DatabaseError.h"
 
 namespace data {
 
@@ -96,6 +102,73 @@ QString toPostgresSql(const QString& sql) {
         }
     }
     return out;
+}
+
+QString serverCause(const QString& engineText) {
+    static const std::pair<const char*, const char*> causes[] = {
+        {"could not connect", "sunucuya ulaşılamıyor"},
+        {"Connection refused", "sunucu bağlantıyı kabul etmiyor"},
+        {"could not translate host", "sunucu adı bulunamadı"},
+        {"timeout expired", "sunucu yanıt vermedi"},
+        {"password authentication failed", "kullanıcı adı veya parola yanlış"},
+        {"no password supplied", "parola verilmedi (PGPASSWORD veya parola dosyası)"},
+        {"does not exist", "veritabanı veya kullanıcı sunucuda yok"},
+        {"SSL", "güvenli bağlantı kurulamadı"},
+        {"server closed the connection", "sunucu bağlantıyı kesti"},
+        {"terminating connection", "sunucu bağlantıyı kesti"},
+        {"no connection to the server", "sunucu bağlantısı yok"},
+        {"could not serialize", "kayıtlar başka bir terminalde kullanımda"},
+        {"deadlock", "kayıtlar başka bir terminalde kullanımda"},
+        {"read-only transaction", "kayıtlar salt okunur, yazılamıyor"},
+    };
+    const bool missing = engineText.contains(QLatin1String("does not exist"));
+    if (missing && engineText.contains(QLatin1String("relation")))
+        return QStringLiteral("veritabanında beklenen tablo yok — ") + engineText.simplified();
+    if (missing && engineText.contains(QLatin1String("column")))
+        return QStringLiteral("tabloda beklenen alan yok — ") + engineText.simplified();
+    if (engineText.contains(QLatin1String("violates")))
+        return QStringLiteral("kayıt, veritabanının kurallarına uymuyor — ") +
+               engineText.simplified();
+    for (const auto& [engine, turkish] : causes)
+        if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
+            return QString::fromUtf8(turkish) + QStringLiteral(" — ") + engineText.simplified();
+    return engineText.simplified();
+}
+
+QSqlDatabase openServerConnection(const ServerAddress& server, const QString& connectionName) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    db.setHostName(server.host);
+    db.setPort(server.port);
+    db.setDatabaseName(server.database);
+    // Fail soon on an unreachable server rather than hang the operator's screen.
+    db.setConnectOptions(QStringLiteral("connect_timeout=10") +
+                         (server.options.isEmpty() ? QString() : u';' + server.options));
+    if (!db.open()) {
+        const QString text = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
+                                .arg(server.serverText(), serverCause(text)));
+    }
+    return db;
+}
+
+PGconn* libpqHandle(const QSqlDatabase& db) {
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() ||
+        (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(h.constData());
+}
+
+QString finishCopy(PGconn* conn) {
+    PGresult* end = PQgetResult(conn);
+    const bool ok = PQresultStatus(end) == PGRES_COMMAND_OK;
+    const QString why = ok ? QString() : QString::fromUtf8(PQresultErrorMessage(end));
+    PQclear(end);
+    while (PGresult* more = PQgetResult(conn))
+        PQclear(more);
+    return why;
 }
 
 }  // namespace data

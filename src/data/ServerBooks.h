@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <optional>
+
+struct pg_conn;
+typedef struct pg_conn PGconn;
 
 namespace data {
 
@@ -32,5 +36,19 @@ QString quotedSchema(const QString& schema);
 /// case (the books' names are stored unquoted), the Turkish text fold spelled out in SQL (the
 /// server gets no functions of ours), and LIKE compared the same way.
 QString toPostgresSql(const QString& sql);
+
+/// The server's words for its failures, in Turkish, with the server's own text after them.
+QString serverCause(const QString& engineText);
+
+/// An open connection of the Qt driver to the server's database (no schema chosen), named
+/// `connectionName`. Throws DatabaseError naming the server and the cause.
+QSqlDatabase openServerConnection(const ServerAddress& server, const QString& connectionName);
+
+/// libpq's own connection under the Qt driver, for COPY and the connection's state; null when
+/// the connection is not a server's.
+PGconn* libpqHandle(const QSqlDatabase& db);
+
+/// Ends a COPY: reads its results; empty when it succeeded, else the server's reason.
+QString finishCopy(PGconn* conn);
 
 }  // namespace data

@@ -26,12 +26,8 @@ class DataTest : public ::testing::Test {
   protected:
     TempBooks books{60};
     std::unique_ptr<ServerBooks> server;  // the same books on a server, for the engine tests
-    QString stock() const {
-        return server ? server->serverPath() + u"Stok.mdb"_s : books.file("01", "Stok");
-    }
-    QString accounts() const {
-        return server ? server->serverPath() + u"Cari.mdb"_s : books.file("01", "Cari");
-    }
+    QString stock() const { return companyPath(server, books, u"01"_s) + u"Stok.mdb"_s; }
+    QString accounts() const { return companyPath(server, books, u"01"_s) + u"Cari.mdb"_s; }
 
     std::unique_ptr<data::Recordset> open(const QString& file, const QString& source) {
         return std::make_unique<data::Recordset>(data::Database::open(file), source);
@@ -61,10 +57,9 @@ QString errorOf(const std::function<void()>& action) {
 class EngineTest : public DataTest, public ::testing::WithParamInterface<Engine> {
   protected:
     void SetUp() override {
-        if (GetParam() != Engine::Server) return;
-        if (ServerBooks::testServer().isEmpty())
-            GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
-        server = std::make_unique<ServerBooks>(books);
+        if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << NoTestServer;
+        server = booksOn(GetParam(), books);
     }
 };
 
@@ -373,7 +368,7 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndWalksToTheFirstReco
 // Moving books to a server keeps every row, key and amount (to four decimals), and a second
 // move into the same database is refused without writing anything.
 TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
-    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set";
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     // A binary fraction as the files may hold it is taken to its four decimals.
     auto cari = data::Database::open(accounts());
     cari->query(u"UPDATE CariKartlar SET Borc = 0.1 + 0.2 WHERE CariKod = 'C001'"_s);
@@ -427,7 +422,7 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
 // A server restarted under a running terminal: its next statement runs on a new connection;
 // a transaction cut off with the old one fails whole and the next one goes through.
 TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
-    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set";
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     server = std::make_unique<ServerBooks>(books);
     auto db = data::Database::open(accounts());
     const auto cut = [&] {

@@ -19,14 +19,11 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
     TempBooks books{60};
     std::unique_ptr<ServerBooks> server;
     void SetUp() override {
-        if (GetParam() != Engine::Server) return;
-        if (ServerBooks::testServer().isEmpty())
-            GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
-        server = std::make_unique<ServerBooks>(books);
+        if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << NoTestServer;
+        server = booksOn(GetParam(), books);
     }
-    QString path(const QString& company) const {
-        return server ? server->serverPath(company) : books.serverPath(company);
-    }
+    QString path(const QString& company) const { return companyPath(server, books, company); }
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0))};
     struct Entry {
         const char* code;

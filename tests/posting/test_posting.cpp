@@ -291,14 +291,12 @@ class EnginePostingTest : public PostingTest, public ::testing::WithParamInterfa
   protected:
     std::unique_ptr<ServerBooks> server;
     void SetUp() override {
-        if (GetParam() != Engine::Server) return;
-        if (ServerBooks::testServer().isEmpty())
-            GTEST_SKIP() << "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
-        server = std::make_unique<ServerBooks>(books);
+        if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << NoTestServer;
+        server = booksOn(GetParam(), books);
     }
     QString path(const char* company) const {
-        return server ? server->serverPath(QString::fromLatin1(company))
-                      : books.serverPath(QString::fromLatin1(company));
+        return companyPath(server, books, QString::fromLatin1(company));
     }
     QString book(const char* company, const char* kind) const {
         return path(company) + QString::fromLatin1(kind) + u".mdb"_s;

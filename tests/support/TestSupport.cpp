@@ -57,6 +57,11 @@ ServerBooks::ServerBooks(const TempBooks& books) {
     data::importBooks(books.dataDir(), m_url);
 }
 
+std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books) {
+    if (engine != Engine::Server) return nullptr;
+    return std::make_unique<ServerBooks>(books);
+}
+
 ServerBooks::~ServerBooks() {
     if (m_name.isEmpty()) return;
     try {

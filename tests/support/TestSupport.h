@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 #include <deque>
+#include <memory>
 
 #include "core/Messages.h"
 
@@ -78,6 +79,17 @@ class ServerBooks {
     QString m_url;
     QString m_name;
 };
+
+inline constexpr const char* NoTestServer =
+    "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
+/// The books of an engine test: none for files, or `books` copied to the test server. The caller
+/// skips first when the server is asked for and none is set.
+std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books);
+/// A company's server path on the engine: the server's when there is one, else the files'.
+inline QString companyPath(const std::unique_ptr<ServerBooks>& server, const TempBooks& books,
+                           const QString& company) {
+    return server ? server->serverPath(company) : books.serverPath(company);
+}
 
 /// The first value, or every first column, of a query on a books file, as it is or read as
 /// text, a number or a count.

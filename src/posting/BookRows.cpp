@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "data/Database.h"
+#include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
 #include "data/Statement.h"
@@ -26,8 +27,14 @@ AttachedBooks::AttachedBooks(const QString& workingCopy,
         m_local = data::Database::openPrivate(workingCopy);
         m_db = data::Database::openPrivate(m_files.front().second);
         // Every schema named must be there: a missing company is refused as a missing file is.
-        for (const auto& [alias, path] : m_files)
-            data::Database::openPrivate(path);
+        for (const auto& [alias, path] : m_files) {
+            const auto server = data::parseServerPath(path);
+            QSqlQuery found =
+                m_db->query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"),
+                            {server ? server->schema() : QString()});
+            if (!found.next())
+                throw data::DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(path));
+        }
         return;
     }
     for (auto& f : m_files)

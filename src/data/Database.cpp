@@ -371,6 +371,9 @@ void Database::commit() {
 
 void Database::rollback() {
     m_inTransaction = false;
+    // A server's transaction ends with its lost connection: there is nothing left to roll back,
+    // and a new connection to do so would fail while the server is away, hiding the first error.
+    if (m_engine == Engine::PostgreSQL && connectionLost()) return;
     query(QStringLiteral("ROLLBACK"));
 }
 

@@ -117,6 +117,8 @@ QString serverCause(const QString& engineText) {
         {"server closed the connection", "sunucu bağlantıyı kesti"},
         {"terminating connection", "sunucu bağlantıyı kesti"},
         {"no connection to the server", "sunucu bağlantısı yok"},
+        {"shutting down", "sunucu kapanıyor"},
+        {"starting up", "sunucu açılıyor, biraz sonra yeniden deneyin"},
         {"could not serialize", "kayıtlar başka bir terminalde kullanımda"},
         {"deadlock", "kayıtlar başka bir terminalde kullanımda"},
         {"read-only transaction", "kayıtlar salt okunur, yazılamıyor"},
@@ -129,9 +131,11 @@ QString serverCause(const QString& engineText) {
     if (engineText.contains(QLatin1String("violates")))
         return QStringLiteral("kayıt, veritabanının kurallarına uymuyor — ") +
                engineText.simplified();
+    // The server's first line says what happened; the rest repeats the statement it cut.
     for (const auto& [engine, turkish] : causes)
         if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
-            return QString::fromUtf8(turkish) + QStringLiteral(" — ") + engineText.simplified();
+            return QString::fromUtf8(turkish) + QStringLiteral(" — ") +
+                   engineText.section(u'\n', 0, 0).simplified();
     return engineText.simplified();
 }
 

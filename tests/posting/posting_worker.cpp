@@ -1,6 +1,8 @@
 // A terminal that only posts: it enters a few lines in its working copy and posts them, again and
 // again, printing each document number. The reliability tests run several at once and kill them.
-// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice|post [GOFILE]]
+// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice|post|post-again [GOFILE]]
+// With post-again a failed posting is reported and tried again on the same lines, as an operator
+// presses "Tamam" again without leaving the terminal.
 // With GOFILE it prints "ready" once its working copy is made and waits for that file, so a
 // benchmark can start several at the same moment.
 #include <QCoreApplication>
@@ -21,7 +23,9 @@ using namespace Qt::StringLiterals;
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 5 || argc > 7) return 2;
-    const bool invoices = argc >= 6 && QString::fromLocal8Bit(argv[5]) == u"invoice"_s;
+    const QString mode = argc >= 6 ? QString::fromLocal8Bit(argv[5]) : QString();
+    const bool invoices = mode == u"invoice"_s;
+    const bool again = mode == u"post-again"_s;
     const QString serverPath = QString::fromLocal8Bit(argv[1]);
     const QString workingCopy =
         QString::fromLocal8Bit(argv[2]) + u"/Temp"_s + QString::fromLocal8Bit(argv[3]) + u".Mdb"_s;
@@ -46,16 +50,16 @@ int main(int argc, char** argv) {
                     "ORDER BY rowid LIMIT 4)"_s);
             data::Database::open(workingCopy, data::Database::Durability::Scratch)
                 ->execute(u"UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"_s);
-            QString number;
-            if (invoices) {
-                invoicing::InvoiceRequest r;
-                r.serverPath = serverPath;
-                r.invoiceBooks = serverPath;
-                r.workingCopy = workingCopy;
-                r.customerTitle = u"ÖZTÜRK MARKET"_s;
-                r.clock = &clock;
-                number = invoicing::createInvoice(r).key;
-            } else {
+            const auto post = [&] {
+                if (invoices) {
+                    invoicing::InvoiceRequest r;
+                    r.serverPath = serverPath;
+                    r.invoiceBooks = serverPath;
+                    r.workingCopy = workingCopy;
+                    r.customerTitle = u"ÖZTÜRK MARKET"_s;
+                    r.clock = &clock;
+                    return invoicing::createInvoice(r).key;
+                }
                 posting::PostingRequest r;
                 r.warehouse = true;
                 r.sale = i % 2 == 0;
@@ -64,7 +68,19 @@ int main(int argc, char** argv) {
                 r.targetTitle = u"KADIKÖY ŞUBESİ"_s;
                 r.targetIndex = 0;
                 r.clock = &clock;
-                number = posting::postWorkingSet(r).documentNumber;
+                return posting::postWorkingSet(r).documentNumber;
+            };
+            QString number;
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    number = post();
+                    break;
+                } catch (const data::DatabaseError& e) {
+                    if (!again || attempt == 300) throw;
+                    std::fprintf(stderr, "failed: %s\n", qPrintable(e.text()));
+                    std::fflush(stderr);
+                    QThread::msleep(100);
+                }
             }
             std::printf("%s\n", qPrintable(number));
             std::fflush(stdout);

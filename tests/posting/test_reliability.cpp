@@ -2,6 +2,7 @@
 // must hold whole postings only, with every number drawn once.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -28,9 +29,11 @@ class ReliabilityTest : public ::testing::TestWithParam<Engine> {
     QTemporaryDir work;
     std::unique_ptr<ServerBooks> server;
 
-    void SetUp() override {
+    ReliabilityTest() {
         for (const QString& name : QDir(books.dataDir()).entryList(QDir::Files))
             QFile::copy(books.dataDir() + u'/' + name, before.filePath(name));
+    }
+    void SetUp() override {
         if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
             GTEST_SKIP() << NoTestServer;
         server = booksOn(GetParam(), books);
@@ -38,11 +41,10 @@ class ReliabilityTest : public ::testing::TestWithParam<Engine> {
     // A company's books on the engine under test.
     QString path(const QString& company) const { return companyPath(server, books, company); }
     QProcess* worker(int terminal, long count, const QString& company = u"02"_s,
-                     bool invoices = false) {
+                     const QString& mode = u"post"_s) {
         auto* p = new QProcess;
-        QStringList args = {path(company), work.path(), QString::number(terminal),
-                            QString::number(count)};
-        if (invoices) args << u"invoice"_s;
+        const QStringList args = {path(company), work.path(), QString::number(terminal),
+                                  QString::number(count), mode};
         p->start(QStringLiteral(POSTING_WORKER), args);
         p->waitForStarted(10000);
         return p;
@@ -51,7 +53,8 @@ class ReliabilityTest : public ::testing::TestWithParam<Engine> {
     QStringList runTerminals(int terminals, long count, bool invoices) {
         std::vector<std::unique_ptr<QProcess>> workers;
         for (int t = 1; t <= terminals; ++t)
-            workers.emplace_back(worker(t, count, invoices && t % 2 ? u"01"_s : u"02"_s, invoices));
+            workers.emplace_back(worker(t, count, invoices && t % 2 ? u"01"_s : u"02"_s,
+                                        invoices ? u"invoice"_s : u"post"_s));
         QStringList numbers;
         for (auto& w : workers) {
             EXPECT_TRUE(w->waitForFinished(120000));
@@ -65,7 +68,8 @@ class ReliabilityTest : public ::testing::TestWithParam<Engine> {
     QString killAtRandom(std::mt19937& random, bool invoices, const QString& company) {
         // A terminal on a server takes longer to connect and copy before its first posting.
         std::uniform_int_distribution<int> delay(5, server ? 600 : 120);
-        std::unique_ptr<QProcess> w(worker(1, 1000000, company, invoices));
+        std::unique_ptr<QProcess> w(
+            worker(1, 1000000, company, invoices ? u"invoice"_s : u"post"_s));
         QThread::msleep(static_cast<unsigned long>(delay(random)));
         ::kill(static_cast<pid_t>(w->processId()), SIGKILL);
         w->waitForFinished(10000);
@@ -267,4 +271,73 @@ TEST_P(ReliabilityTest, AnInvoicingTerminalKilledAtAnyMomentLeavesWholeInvoicesO
         ASSERT_EQ(invoiceInconsistencies(), QStringList()) << "after trial " << trial;
     }
     EXPECT_GT(count(path(u"01"_s) + u"Fatura.mdb"_s, u"SELECT count(*) FROM Faturalar"_s), 0);
+}
+
+namespace {
+
+// A cluster of the test's own, as the shared test server cannot be restarted under other tests.
+class ServerRestartTest : public ReliabilityTest {
+  protected:
+    QTemporaryDir clusterDir;
+    QString cluster;
+
+    void SetUp() override {
+        // Without a test server this machine may have no PostgreSQL to start.
+        if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
+        cluster =
+            pgCluster({u"start"_s, clusterDir.path(), QString::number(56000 + ::getpid() % 4000)});
+        ASSERT_TRUE(cluster.startsWith(u"postgresql://"_s)) << cluster.toStdString();
+        server = std::make_unique<ServerBooks>(books, cluster);
+    }
+    void TearDown() override {
+        server.reset();
+        if (!cluster.isEmpty()) pgCluster({u"stop"_s, clusterDir.path()});
+    }
+    static QString pgCluster(const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(PG_CLUSTER), args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Engines, ServerRestartTest, ::testing::Values(Engine::Server),
+                         [](const auto& info) { return engineName(info.param); });
+
+// The restart lands after the posting has written every row and before its commit: it fails with
+// the server's cause, leaves nothing, and the same terminal's next "Tamam" posts the same lines.
+TEST_P(ServerRestartTest, APostingCutByARestartFailsWholeAndTheNextTamamPostsIt) {
+    // The posting's last write, its token, waits behind this lock.
+    auto lock = data::Database::openPrivate(path(u"01"_s) + u"Cari.mdb"_s);
+    lock->query(u"BEGIN"_s).finish();
+    lock->query(u"LOCK TABLE terminal.postings IN EXCLUSIVE MODE"_s).finish();
+    std::unique_ptr<QProcess> w(worker(1, 3, u"02"_s, u"post-again"_s));
+    auto watch = data::Database::openPrivate(path(u"01"_s) + u"Cari.mdb"_s);
+    int waiting = 0;
+    for (int i = 0; i < 600 && waiting == 0; ++i) {
+        QThread::msleep(50);
+        QSqlQuery q = watch->query(
+            u"SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
+            "AND datname = current_database()"_s);
+        waiting = q.next() ? q.value(0).toInt() : 0;
+    }
+    ASSERT_EQ(waiting, 1) << "the posting never reached its last write";
+    watch.reset();
+    EXPECT_EQ(pgCluster({u"restart"_s, clusterDir.path()}), QString());
+
+    ASSERT_TRUE(w->waitForFinished(120000));
+    const QString said = QString::fromUtf8(w->readAllStandardError());
+    EXPECT_EQ(w->exitCode(), 0) << said.toStdString();
+    const QStringList failures = said.split(u'\n', Qt::SkipEmptyParts).filter(u"failed:"_s);
+    ASSERT_FALSE(failures.isEmpty());
+    EXPECT_TRUE(failures.first().contains(u"sunucu bağlantıyı kesti"_s) &&
+                said.contains(u"Sunucu: "_s + server->url()))
+        << said.toStdString();
+    const QStringList numbers =
+        QString::fromUtf8(w->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), 3);
+    EXPECT_EQ(inconsistencies(), QStringList());
+    EXPECT_EQ(count(path(u"02"_s) + u"Cari.mdb"_s, u"SELECT count(*) FROM CariHareket"_s), 3);
 }

@@ -26,9 +26,9 @@ namespace {
 
 // Runs one statement on the server's maintenance connection (databases are made and dropped
 // outside any database of books).
-void onServer(const QString& sql) {
-    const auto a = data::parseServerPath(ServerBooks::testServer());
-    if (!a) throw std::runtime_error("TERMINAL_TEST_SERVER is not a server address");
+void onServer(const QString& server, const QString& sql) {
+    const auto a = data::parseServerPath(server);
+    if (!a) throw std::runtime_error("not a server address: " + server.toStdString());
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"test-server-admin"_s);
         db.setHostName(a->host);
@@ -47,12 +47,13 @@ QString ServerBooks::testServer() {
     return qEnvironmentVariable("TERMINAL_TEST_SERVER");
 }
 
-ServerBooks::ServerBooks(const TempBooks& books) {
-    const QString server = testServer();
+ServerBooks::ServerBooks(const TempBooks& books) : ServerBooks(books, testServer()) {}
+
+ServerBooks::ServerBooks(const TempBooks& books, const QString& server) : m_server(server) {
     if (server.isEmpty()) return;
     static std::atomic<int> counter{0};
     m_name = u"books_%1_%2"_s.arg(::getpid()).arg(++counter);
-    onServer(u"CREATE DATABASE %1"_s.arg(m_name));
+    onServer(server, u"CREATE DATABASE %1"_s.arg(m_name));
     m_url = server.left(server.lastIndexOf(u'/') + 1) + m_name;
     data::importBooks(books.dataDir(), m_url);
 }
@@ -65,7 +66,7 @@ std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books) {
 ServerBooks::~ServerBooks() {
     if (m_name.isEmpty()) return;
     try {
-        onServer(u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(m_name));
+        onServer(m_server, u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(m_name));
     } catch (...) {
         // A database left behind goes with the throwaway cluster.
     }

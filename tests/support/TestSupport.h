@@ -67,6 +67,8 @@ inline const char* engineName(Engine e) {
 class ServerBooks {
   public:
     explicit ServerBooks(const TempBooks& books);
+    /// The same on another server's maintenance database (postgresql://HOST:PORT/DB).
+    ServerBooks(const TempBooks& books, const QString& server);
     ~ServerBooks();
     ServerBooks(const ServerBooks&) = delete;
     ServerBooks& operator=(const ServerBooks&) = delete;
@@ -76,6 +78,7 @@ class ServerBooks {
     QString serverPath(const QString& company = u"01"_s) const { return m_url + u'/' + company; }
 
   private:
+    QString m_server;
     QString m_url;
     QString m_name;
 };

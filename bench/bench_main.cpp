@@ -514,15 +514,10 @@ double bareInvoice(const QString& books, const QString& scratchCopy, int lines) 
     return ms;
 }
 
-// "Tamam" on the invoice screen for `lines` lines, beside bare SQLite.
-void benchInvoice(bench::Report& report, const QString& serverPath, const QString& programFolder,
-                  int items) {
-    const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
-    QFile::remove(wc);
-    filecopy::copyDatabaseFile(serverPath + QStringLiteral("Stok.Mdb"), wc, nullptr);
-    modes::resetWorkingCopy(wc, false);
+// "Tamam" on the invoice screen for the 1000 lines entered in `wc`, median of 5.
+double timeInvoice(const QString& serverPath, const QString& wc) {
     core::SystemClock clock;
-    const double ours = bench::medianMs(
+    return bench::medianMs(
         5,
         [&] {
             invoicing::InvoiceRequest r;
@@ -532,7 +527,7 @@ void benchInvoice(bench::Report& report, const QString& serverPath, const QStrin
             r.customerTitle = QStringLiteral("ÖZTÜRK MARKET");
             r.clock = &clock;
             if (invoicing::createInvoice(r).lines != 1000)
-                std::fprintf(stderr, "invoice: wrong lines\n");
+                std::fprintf(stderr, "invoice %s: wrong lines\n", qPrintable(serverPath));
         },
         [&] {
             data::Database::open(wc)->execute(QStringLiteral(
@@ -540,6 +535,16 @@ void benchInvoice(bench::Report& report, const QString& serverPath, const QStrin
                 "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 ORDER BY rowid "
                 "LIMIT 1000)"));
         });
+}
+
+// "Tamam" on the invoice screen for 1000 lines, beside bare SQLite.
+void benchInvoice(bench::Report& report, const QString& serverPath, const QString& programFolder,
+                  int items) {
+    const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
+    QFile::remove(wc);
+    filecopy::copyDatabaseFile(serverPath + QStringLiteral("Stok.Mdb"), wc, nullptr);
+    modes::resetWorkingCopy(wc, false);
+    const double ours = timeInvoice(serverPath, wc);
     const QString scratch = programFolder + QStringLiteral("/bare-invoice.db");
     QFile::remove(scratch);
     QFile::copy(wc, scratch);
@@ -597,17 +602,21 @@ void benchInvoiceTerminals(bench::Report& report, const QString& serverPath,
 
 }  // namespace
 
+// libpq's connection string for a server; the user comes from the environment.
+QByteArray serverInfo(const data::ServerAddress& a) {
+    return QStringLiteral("host=%1 port=%2 dbname=%3")
+        .arg(a.host)
+        .arg(a.port)
+        .arg(a.database)
+        .toUtf8();
+}
+
 // The bare way to the same rows: one COPY of the cards, each line split at its tabs into the
 // columns of a new SQLite table.
 void bareServerCopy(const data::ServerAddress& a, const QString& schema, const QString& target,
                     int columns) {
     QFile::remove(target);
-    const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3")
-                                .arg(a.host)
-                                .arg(a.port)
-                                .arg(a.database)
-                                .toUtf8();
-    PGconn* conn = PQconnectdb(info.constData());
+    PGconn* conn = PQconnectdb(serverInfo(a).constData());
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(target).constData(), &db);
     QStringList names, marks;
@@ -655,12 +664,7 @@ void bareServerCopy(const data::ServerAddress& a, const QString& schema, const Q
 // The rows a warehouse posting of `lines` lines writes, by bare libpq in one transaction: per
 // line and side a card read, a movement insert and a card update, prepared once.
 double barePostingPg(const data::ServerAddress& a, const std::vector<QByteArray>& codes) {
-    const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3")
-                                .arg(a.host)
-                                .arg(a.port)
-                                .arg(a.database)
-                                .toUtf8();
-    PGconn* conn = PQconnectdb(info.constData());
+    PGconn* conn = PQconnectdb(serverInfo(a).constData());
     for (const char* side : {"02stok", "01stok"}) {
         const QByteArray s = data::quotedSchema(QString::fromLatin1(side)).toUtf8();
         PQclear(PQprepare(conn, ("find" + QByteArray(side)).constData(),
@@ -729,6 +733,87 @@ double barePostingPg(const data::ServerAddress& a, const std::vector<QByteArray>
     return ms;
 }
 
+// The rows an invoice of the lines of `codes` writes, by bare libpq in one transaction: per line
+// a card read, an invoice line, a stock movement and a card update, prepared once.
+double bareInvoicePg(const data::ServerAddress& a, const std::vector<QByteArray>& codes) {
+    PGconn* conn = PQconnectdb(serverInfo(a).constData());
+    PQclear(PQprepare(conn, "find",
+                      "SELECT rowid, girenmik, cikanmik, girentutar, cikantutar, stokadi, barkod, "
+                      "fiyat, kdv, birim FROM \"01stok\".stokkartlar WHERE stokkod=$1",
+                      1, nullptr));
+    PQclear(PQprepare(conn, "line",
+                      "INSERT INTO \"01fatura\".fathareket (fatharno, fatgiriscikis, fatcari, "
+                      "fatstok, stok, fataciklama, fatmiktar, fatfiyat, fattutar, digerid, nerde, "
+                      "fattotal, fatkdv, birim, serinodiger, barkod, tarih, kdvsi, yeni) VALUES "
+                      "('S00001',0,'C002',$1,$2,$2,1,$3,$3,'261','F',1000,$4,$5,$6,$7,"
+                      "'06.12.2026 10:30',$8,1)",
+                      8, nullptr));
+    PQclear(PQprepare(conn, "move",
+                      "INSERT INTO \"01stok\".stokhareket (stokharkod, tarih, aciklama, fiyat, "
+                      "miktar, tutar, giriscikis, carisi, digerid, nerde, stokad, serinodiger, "
+                      "unvan, kdvtut, birim, yeni, sube, server) VALUES ($1,'2026-12-06 "
+                      "10:30:00','00001 Nolu Satış Faturası ile',$2,1,$2,'Satış','C002','261','F',"
+                      "$3,$4,'ÖZTÜRK MARKET',$5,$6,1,NULL,0)",
+                      6, nullptr));
+    PQclear(PQprepare(conn, "update",
+                      "UPDATE \"01stok\".stokkartlar SET girenmik=$1, cikanmik=$2, "
+                      "girentutar=$3, cikantutar=$4, kalanb=$5, kalana=$6 WHERE rowid=$7",
+                      7, nullptr));
+    const double ms = bench::medianMs(5, [&] {
+        PQclear(PQexec(conn, "BEGIN"));
+        int serial = 262;
+        for (const QByteArray& code : codes) {
+            const char* key[] = {code.constData()};
+            PGresult* card = PQexecPrepared(conn, "find", 1, key, nullptr, nullptr, 0);
+            if (PQntuples(card) > 0) {
+                const auto field = [card](int c) { return QByteArray(PQgetvalue(card, 0, c)); };
+                const double in = std::atof(PQgetvalue(card, 0, 1));
+                const double out = std::atof(PQgetvalue(card, 0, 2)) + 1;
+                const double price = std::atof(PQgetvalue(card, 0, 7));
+                const QByteArray vat =
+                    QByteArray::number(price * std::atof(PQgetvalue(card, 0, 8)) / 100);
+                const QByteArray number = QByteArray::number(serial++);
+                const QByteArray line[] = {code,     field(5), field(7), field(8),
+                                           field(9), number,   field(6), vat};
+                const QByteArray move[] = {code, field(7), field(5), number, vat, field(9)};
+                const QByteArray card7[] = {
+                    QByteArray::number(in),
+                    QByteArray::number(out),
+                    field(3),
+                    QByteArray::number(std::atof(PQgetvalue(card, 0, 4)) + price),
+                    QByteArray::number(in > out ? in - out : 0),
+                    QByteArray::number(in > out ? 0 : out - in),
+                    field(0)};
+                const auto run = [conn](const char* name, const auto& values) {
+                    const char* v[8];
+                    int n = 0;
+                    for (const QByteArray& value : values)
+                        v[n++] = value.constData();
+                    PGresult* done = PQexecPrepared(conn, name, n, v, nullptr, nullptr, 0);
+                    if (PQresultStatus(done) != PGRES_COMMAND_OK)
+                        std::fprintf(stderr, "bare invoice: %s", PQresultErrorMessage(done));
+                    PQclear(done);
+                };
+                run("line", line);
+                run("move", move);
+                run("update", card7);
+            }
+            PQclear(card);
+        }
+        PQclear(PQexec(conn,
+                       "INSERT INTO \"01fatura\".faturalar (faturano, fattop) VALUES ('S1', 1);"
+                       "INSERT INTO \"01cari\".carihareket (cariharkod, borc) VALUES ('C002', 1);"
+                       "UPDATE \"01cari\".carikartlar SET borc=borc+1 WHERE carikod='C002';"
+                       "INSERT INTO \"01cari\".carihareket (cariharkod, borc) VALUES ('=110', 1);"
+                       "UPDATE \"01cari\".carikartlar SET borc=borc+1 WHERE carikod='=110';"
+                       "UPDATE \"01index\".mdbindex SET serino=serino WHERE tarih='2026';"
+                       "UPDATE terminal.fatno SET no=no;"
+                       "COMMIT"));
+    });
+    PQfinish(conn);
+    return ms;
+}
+
 void benchServer(bench::Report& report, const QString& dataDir, const QString& server,
                  const QString& programFolder, int items) {
     try {
@@ -767,6 +852,23 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
     const double post = timeBranchSale(branch, wc);
     report.ratio(QStringLiteral("post_warehouse_1000_lines_pg_%1_items").arg(items), post,
                  barePostingPg(*address, codes));
+
+    // "Tamam" on the invoice screen for 1000 lines of the head office, beside bare libpq.
+    const QString head = server + QStringLiteral("/01");
+    const QString invoiceCopy = programFolder + QStringLiteral("/Temp6.Mdb");
+    data::copyToWorkingFile(head + QStringLiteral("Stok.mdb"), invoiceCopy);
+    modes::resetWorkingCopy(invoiceCopy, false);
+    const double invoice = timeInvoice(head, invoiceCopy);
+    std::vector<QByteArray> invoiced;
+    {
+        auto db = data::Database::open(invoiceCopy);
+        QSqlQuery q = db->query(QStringLiteral(
+            "SELECT StokKod FROM StokKartlar WHERE StokGizle=0 ORDER BY rowid LIMIT 1000"));
+        while (q.next())
+            invoiced.push_back(q.value(0).toString().toUtf8());
+    }
+    report.ratio(QStringLiteral("invoice_1000_lines_pg_%1_items").arg(items), invoice,
+                 bareInvoicePg(*address, invoiced));
 #ifdef POSTING_WORKER
     // Several terminals at once on the one server, timed from the moment all are ready.
     report.value(QStringLiteral("post_8_terminals_pg"),

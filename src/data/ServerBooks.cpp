@@ -71,8 +71,27 @@ QString toPostgresSql(const QString& sql) {
     static const QRegularExpression fold(
         QStringLiteral("trfold\\(\\s*(\"[^\"]*\"|[A-Za-z_][A-Za-z0-9_.]*)\\s*\\)"),
         QRegularExpression::CaseInsensitiveOption);
+    // The embedded engine's LIKE folds both sides; here both are folded in the statement.
+    static const QRegularExpression like(
+        QStringLiteral(
+            "(?!NOT\\b)(\"[^\"]*\"|'(?:[^']|'')*'|[A-Za-z_][A-Za-z0-9_.]*)\\s+(NOT\\s+)?LIKE\\s+"
+            "('(?:[^']|'')*')(\\s+ESCAPE\\s+'[^']*')?"),
+        QRegularExpression::CaseInsensitiveOption);
     for (qsizetype i = 0; i < sql.size();) {
         const QChar c = sql[i];
+        if ((c == u'\'' || c == u'"' || c.isLetter() || c == u'_') &&
+            (i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_'))) {
+            const auto m = like.match(sql, i, QRegularExpression::NormalMatch,
+                                      QRegularExpression::AnchorAtOffsetMatchOption);
+            if (m.hasMatch()) {
+                QString operand = m.captured(1);
+                if (operand.startsWith(u'"')) operand = operand.toLower();
+                out += foldExpression(operand) + u' ' + m.captured(2) + QStringLiteral("LIKE ") +
+                       foldExpression(m.captured(3)) + m.captured(4);
+                i += m.capturedLength(0);
+                continue;
+            }
+        }
         if (c == u'\'') {
             const qsizetype end = sql.indexOf(u'\'', i + 1);
             const qsizetype stop = end < 0 ? sql.size() : end + 1;

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cmath>
 #include <functional>
 
 #include "DemoBooks.h"
@@ -223,7 +224,8 @@ int sectionWidth(const Borders& borders, size_t section) {
     return borders.at(section) - borders.at(section - 1);
 }
 
-void startTerminal() {
+// The terminal on the session's books files, or on the books of `serverPath`.
+void startTerminal(const QString& serverPath = {}) {
     // Written while the window activates: once it is there, the terminal is ready for keys.
     const QString company = s->program.filePath(u"Firma.txt"_s);
     QFile::remove(company);
@@ -231,8 +233,9 @@ void startTerminal() {
     s->terminal.setProcessChannelMode(QProcess::ForwardedChannels);
     s->terminal.start(
         s->program.filePath(u"terminal"_s),
-        {u"--server-path"_s, s->books.serverPath(), u"--report-folder"_s,
-         s->home.filePath(u"reports"_s), u"--label-pdf-folder"_s, s->home.filePath(u"labels"_s)});
+        {u"--server-path"_s, serverPath.isEmpty() ? s->books.serverPath() : serverPath,
+         u"--report-folder"_s, s->home.filePath(u"reports"_s), u"--label-pdf-folder"_s,
+         s->home.filePath(u"labels"_s)});
     ASSERT_TRUE(s->terminal.waitForStarted(20000));
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(company); }))
         << "the terminal did not come up";
@@ -409,6 +412,54 @@ TEST_F(RealDisplay, DraggedPriceColumnSurvivesARestart) {
     ASSERT_NO_FATAL_FAILURE(settle());
     EXPECT_EQ(readFile(s->layoutFile()), saved);
     EXPECT_EQ(QFileInfo(s->layoutFile()).lastModified(), written);
+}
+
+// The same road on books held by a server: the scans book in the local working copy, and "Tamam"
+// writes both sides on the server in one go.
+TEST_F(RealDisplay, AWarehouseSaleOnServerBooksPostsBothSidesOnTheServer) {
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
+    ServerBooks server(s->books);
+    const QString branchCari = server.serverPath(u"02"_s) + u"Cari.mdb"_s;
+    const int documents = count(branchCari, u"SELECT count(*) FROM CariHareket"_s);
+    ASSERT_NO_FATAL_FAILURE(closeTerminal());
+    ASSERT_NO_FATAL_FAILURE(startTerminal(server.serverPath()));
+    key(u"F2"_s);  // SATIŞ to the first branch
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[0]));
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[0]));
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[1]));
+    const qint64 total = std::llround(
+        read(u"SELECT sum(KalanB * Fiyat) FROM StokKartlar WHERE KalanB<>0"_s).toDouble() * 10000);
+    EXPECT_EQ(read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt(), 2);
+    key(u"F7"_s);   // Güncelle: the totals screen
+    key(u"F10"_s);  // Tamam
+    ASSERT_TRUE(waitUntil([&] {
+        return count(branchCari, u"SELECT count(*) FROM CariHareket"_s) == documents + 1;
+    })) << "the posting did not reach the server";
+    const QString document =
+        text(branchCari, u"SELECT DigerId FROM CariHareket ORDER BY rowid DESC LIMIT 1"_s);
+    const auto units = [](const QString& file, const QString& sql, const QString& key) {
+        return std::llround(number(file, sql, {key}) * 10000);
+    };
+    EXPECT_EQ(units(branchCari, u"SELECT Alacak FROM CariHareket WHERE DigerId=?"_s, document),
+              total);
+    EXPECT_EQ(units(server.serverPath(u"01"_s) + u"Cari.mdb"_s,
+                    u"SELECT Borc FROM CariHareket WHERE DigerId=?"_s, document),
+              total);
+    for (const char* company : {"01", "02"}) {
+        const QString stok = server.serverPath(QString::fromLatin1(company)) + u"Stok.mdb"_s;
+        EXPECT_EQ(count(stok, u"SELECT count(*) FROM StokHareket WHERE DigerId=?"_s, {document}), 2)
+            << company;
+        EXPECT_EQ(units(stok, u"SELECT sum(Tutar) FROM StokHareket WHERE DigerId=?"_s, document),
+                  total)
+            << company;
+    }
+    // The posted lines have left the working set.
+    EXPECT_TRUE(waitUntil(
+        [] { return read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt() == 0; }));
+    screenshot(u"server-posted"_s);
+    // The other cases go on with the files.
+    ASSERT_NO_FATAL_FAILURE(closeTerminal());
+    ASSERT_NO_FATAL_FAILURE(startTerminal());
 }
 
 }  // namespace

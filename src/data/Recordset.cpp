@@ -69,11 +69,20 @@ QString Recordset::whereClause(const QString& extra) const {
                            : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
 }
 
-QString Recordset::orderClause() const {
+QString Recordset::orderClause(bool wholeRead) const {
     // rowid breaks ties so the order is the same on every read.
-    return m_source.orderBy.isEmpty()
-               ? QStringLiteral(" ORDER BY rowid")
-               : QStringLiteral(" ORDER BY ") + m_source.orderBy + QStringLiteral(", rowid");
+    if (m_source.orderBy.isEmpty()) return QStringLiteral(" ORDER BY rowid");
+    QString order = m_source.orderBy;
+    // Reading every key of a filtered table, the embedded engine would walk the order's index
+    // and look up each row for the filter; sorting what the filter leaves is several times
+    // quicker on a large table. "+" keeps the column's collation but not its index.
+    if (wholeRead && !m_source.where.isEmpty() && m_db->engine() == Database::Engine::SQLite) {
+        QStringList terms = order.split(u',');
+        for (QString& term : terms)
+            term = u'+' + term.trimmed();
+        order = terms.join(QStringLiteral(", "));
+    }
+    return QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
 }
 
 qint64 Recordset::dataVersion() const {
@@ -124,7 +133,7 @@ void Recordset::Requery() {
     m_keyIndex.clear();
     m_keyIndexValid = false;
     QSqlQuery q = m_db->query(QStringLiteral("SELECT rowid FROM \"%1\"").arg(m_source.table) +
-                              whereClause() + orderClause());
+                              whereClause() + orderClause(true));
     while (q.next())
         m_keys.push_back(q.value(0).toLongLong());
     q.finish();
@@ -177,7 +186,7 @@ Recordset::FoldedColumn* Recordset::foldedColumn(int column) {
     folded.values.reserve(m_keys.size());
     QSqlQuery q = m_db->query(QStringLiteral("SELECT rowid, %1 FROM \"%2\"")
                                   .arg(quoteField(m_columns[column]), m_source.table) +
-                              whereClause() + orderClause());
+                              whereClause() + orderClause(true));
     size_t i = 0;
     bool aligned = true;
     while (q.next()) {

@@ -92,7 +92,8 @@ class Recordset {
 
     void requireCurrent() const;
     const Row& row(qint64 key) const;
-    QString orderClause() const;
+    /// `wholeRead`: every key is read, none looked for.
+    QString orderClause(bool wholeRead = false) const;
     QString whereClause(const QString& extra = QString()) const;
 
     std::shared_ptr<Database> m_db;

@@ -72,10 +72,10 @@ std::shared_ptr<Database> Database::open(const QString& path, Durability durabil
     const bool scratch = durability == Durability::Scratch;
     db->query(scratch ? QStringLiteral("PRAGMA synchronous=OFF")
                       : QStringLiteral("PRAGMA synchronous=FULL"));
-    // A local scratch file is read through memory mapping: walking a large table by an index
-    // then costs no system call per row. Files on a share are never mapped.
-    QSqlQuery mm = db->query(scratch ? QStringLiteral("PRAGMA mmap_size=268435456")
-                                     : QStringLiteral("PRAGMA mmap_size=0"));
+    // No file is memory-mapped: a mapped working copy of a million cards would hold its whole
+    // size in the terminal's memory once every row is touched, for no measured gain. Files on a
+    // share must never be mapped in any case.
+    QSqlQuery mm = db->query(QStringLiteral("PRAGMA mmap_size=0"));
     mm.finish();
     return db;
 }

@@ -597,6 +597,10 @@ void benchInvoiceTerminals(bench::Report& report, const QString& serverPath,
     const double eight = invoicesPerSecond(serverPath, programFolder, 8, 40);
     report.value(QStringLiteral("invoice_1_terminal"), alone, QStringLiteral("invoices/s"));
     report.value(QStringLiteral("invoice_8_terminals"), eight, QStringLiteral("invoices/s"));
+    const QString branch = modes::dataDirectory(serverPath) + QStringLiteral("02");
+    report.value(QStringLiteral("post_8_terminals"),
+                 invoicesPerSecond(branch, programFolder, 8, 40, QStringLiteral("post")),
+                 QStringLiteral("postings/s"));
 }
 #endif
 

@@ -1,10 +1,12 @@
 #include "invoicing/InvoiceNumber.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSqlQuery>
+#include <QThread>
 
 #include "core/QuotedFieldFile.h"
 #include "data/Database.h"
@@ -83,7 +85,15 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
     m_lock = std::make_unique<QLockFile>(lockPath);
     // QLockFile drops a lock of a dead process on this PC at once and any lock older than this.
     m_lock->setStaleLockTime(waiting.staleAfter);
-    if (!m_lock->tryLock(waiting.giveUpAfter))
+    // QLockFile's own wait doubles its sleep up to seconds: behind several busy terminals a
+    // waiter would sleep on long after the lock is free. It is tried every few milliseconds.
+    const QDeadlineTimer deadline(waiting.giveUpAfter);
+    bool locked = m_lock->tryLock(0);
+    while (!locked && !deadline.hasExpired()) {
+        QThread::msleep(2);
+        locked = m_lock->tryLock(0);
+    }
+    if (!locked)
         throw data::DatabaseError(
             QStringLiteral("Fatura numarası dosyası başka bir terminalde kilitli (%1): %2")
                 .arg(holderText(*m_lock, lockPath), m_file));

@@ -44,10 +44,11 @@ int main(int argc, char** argv) {
         try {
             // Only the entered cards are touched, as the scans do: a large copy is not rewritten.
             data::Database::open(workingCopy, data::Database::Durability::Scratch)
-                ->execute(u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
-                          "(rowid % 3)) * Fiyat, Kar = (1 + (rowid % 3)) * Fiyat * Kdv / 100 "
-                          "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
-                          "ORDER BY rowid LIMIT 4)"_s);
+                ->execute(
+                    u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
+                    "(rowid % 3)) * Fiyat, Kar = (1 + (rowid % 3)) * Fiyat * Kdv / 100 "
+                    "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
+                    "ORDER BY rowid LIMIT 4)"_s);
             const auto post = [&] {
                 if (invoices) {
                     invoicing::InvoiceRequest r;

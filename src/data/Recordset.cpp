@@ -1,5 +1,10 @@
 #include "data/Recordset.h"
 
+#include <limits>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <sqlite3.h>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -183,7 +188,7 @@ Recordset::FoldedColumn* Recordset::foldedColumn(int column) {
     auto it = m_folded.find(column);
     if (it != m_folded.end()) return &it.value();
     FoldedColumn folded;
-    folded.values.reserve(m_keys.size());
+    folded.ends.reserve(m_keys.size());
     QSqlQuery q = m_db->query(QStringLiteral("SELECT rowid, %1 FROM \"%2\"")
                                   .arg(quoteField(m_columns[column]), m_source.table) +
                               whereClause() + orderClause(true));
@@ -195,11 +200,17 @@ Recordset::FoldedColumn* Recordset::foldedColumn(int column) {
             break;
         }
         const QVariant v = q.value(1);
-        folded.values.push_back(v.isNull() ? QByteArray()
-                                           : '\x01' + core::foldTurkish(v.toString()).toUtf8());
+        if (!v.isNull()) folded.bytes += '\x01' + core::foldTurkish(v.toString()).toUtf8();
+        folded.ends.push_back(static_cast<quint32>(folded.bytes.size()));
         ++i;
     }
     q.finish();
+    folded.bytes.squeeze();
+#ifdef __GLIBC__
+    // The buffer grew by doubling over a million values: the space it grew through goes back to
+    // the system rather than staying in the terminal's heap.
+    if (folded.bytes.size() > (1 << 20)) malloc_trim(0);
+#endif
     // Rows written by someone else since the keys were read: let the engine answer instead.
     if (!aligned || i != m_keys.size()) return nullptr;
     return &m_folded.insert(column, std::move(folded)).value();
@@ -208,32 +219,46 @@ Recordset::FoldedColumn* Recordset::foldedColumn(int column) {
 int Recordset::findInMemory(const Criteria::TextTest& test) {
     FoldedColumn* col = foldedColumn(fieldIndex(test.field));
     if (!col) return -2;
-    const QByteArray key = '\x01' + test.folded.toUtf8();
+    const QByteArray keyBytes = '\x01' + test.folded.toUtf8();
+    const std::string_view key(keyBytes.constData(), static_cast<size_t>(keyBytes.size()));
+    const size_t count = col->ends.size();
     if (test.kind == Criteria::TextTest::Kind::Equals) {
+        constexpr quint32 Empty = std::numeric_limits<quint32>::max();
+        const std::hash<std::string_view> hash;
         if (!col->hashed) {
-            col->first.clear();
-            col->first.reserve(static_cast<qsizetype>(col->values.size()));
-            for (int i = static_cast<int>(col->values.size()) - 1; i >= 0; --i)
-                if (!col->values[i].isEmpty()) col->first.insert(col->values[i], i);
+            size_t slots = 2;
+            while (slots < 2 * count)
+                slots <<= 1;
+            col->firstOf.assign(slots, Empty);
+            for (size_t i = 0; i < count; ++i) {
+                const std::string_view v = col->value(i);
+                if (v.empty()) continue;
+                size_t h = hash(v) & (slots - 1);
+                while (col->firstOf[h] != Empty && col->value(col->firstOf[h]) != v)
+                    h = (h + 1) & (slots - 1);
+                if (col->firstOf[h] == Empty) col->firstOf[h] = static_cast<quint32>(i);
+            }
             col->hashed = true;
         }
-        return col->first.value(key, -1);
+        const size_t mask = col->firstOf.size() - 1;
+        for (size_t h = hash(key) & mask; col->firstOf[h] != Empty; h = (h + 1) & mask)
+            if (col->value(col->firstOf[h]) == key) return static_cast<int>(col->firstOf[h]);
+        return -1;
     }
     if (!col->isSorted) {
-        col->sorted.resize(col->values.size());
-        for (size_t i = 0; i < col->sorted.size(); ++i)
+        col->sorted.resize(count);
+        for (size_t i = 0; i < count; ++i)
             col->sorted[i] = static_cast<int>(i);
         std::stable_sort(col->sorted.begin(), col->sorted.end(),
-                         [col](int a, int b) { return col->values[a] < col->values[b]; });
+                         [col](int a, int b) { return col->value(a) < col->value(b); });
         col->isSorted = true;
     }
     // The values beginning with the key lie together in value order; the first of them in the
     // recordset's order is the smallest position among them.
-    auto it =
-        std::lower_bound(col->sorted.begin(), col->sorted.end(), key,
-                         [col](int pos, const QByteArray& k) { return col->values[pos] < k; });
+    auto it = std::lower_bound(col->sorted.begin(), col->sorted.end(), key,
+                               [col](int pos, std::string_view k) { return col->value(pos) < k; });
     int best = -1;
-    for (; it != col->sorted.end() && col->values[*it].startsWith(key); ++it)
+    for (; it != col->sorted.end() && col->value(*it).starts_with(key); ++it)
         if (best < 0 || *it < best) best = *it;
     return best;
 }
@@ -373,16 +398,8 @@ void Recordset::Update() {
             bool harmless = true;
             for (auto it = m_buffer.constBegin(); it != m_buffer.constEnd(); ++it) {
                 if (sourceMentions(it.key())) harmless = false;
-                // Keep the in-memory folded values in step with the edit.
-                auto f = m_folded.find(it.key());
-                if (f != m_folded.end()) {
-                    f->values[static_cast<size_t>(m_pos)] =
-                        it.value().isNull()
-                            ? QByteArray()
-                            : '\x01' + core::foldTurkish(it.value().toString()).toUtf8();
-                    f->hashed = false;
-                    f->isSorted = false;
-                }
+                // An edited searched field is read again at the next search.
+                m_folded.remove(it.key());
             }
             noteOwnWrite(harmless);
         }
@@ -424,11 +441,7 @@ void Recordset::Delete() {
     m_db->query(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?").arg(m_source.table), {key});
     m_cache.remove(key);
     m_keys.erase(m_keys.begin() + m_pos);
-    for (auto& f : m_folded) {
-        f.values.erase(f.values.begin() + m_pos);
-        f.hashed = false;
-        f.isSorted = false;
-    }
+    m_folded.clear();    // positions after the row moved up: read again at the next search
     noteOwnWrite(true);  // the keyset already lost the row
     m_keyIndexValid = false;
     m_currentDeleted = true;

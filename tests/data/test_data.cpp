@@ -148,6 +148,9 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
     auto byName = open(stock(), u"Select * From StokKartlar Order By StokAdi Asc"_s);
     auto byCode = open(stock(), u"Select * From StokKartlar Order By StokKod Desc"_s);
     addCard(*byName, u"X1"_s, u"O'NEIL 50% *ÖZEL* [A]_B"_s, u"12'*"_s);
+    // One barcode twice, as letters make it compared folded: each order finds its first.
+    addCard(*byName, u"X0"_s, u"AA AYNI BARKOD"_s, u"AB-1"_s);
+    addCard(*byName, u"X3"_s, u"YY AYNI BARKOD"_s, u"ab-1"_s);
     for (const auto& [code, name] : {std::pair{"X2", "O'NEIL 5X ÖZEL"},
                                      {"T1", "ŞEKER TOZU"},
                                      {"T2", "İSTANBUL LOKUMU"},
@@ -171,6 +174,7 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
         {name("O'NEIL 5?"), ""},
         {name("[O]"), ""},
         {Criteria::equals(u"Barkod"_s, u"12'*"_s), "X1"},
+        {Criteria::equals(u"Barkod"_s, u"Ab-1"_s), "X0"},
         {Criteria::equals(u"Barkod"_s, u"' OR 1=1 --"_s), ""},
         // Case-insensitive, Turkish-wise.
         {name("şeker"), "T1"},
@@ -194,6 +198,8 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
     }
     byCode->FindFirst(name("zz "));
     EXPECT_EQ(byCode->field(u"StokKod"_s).toString(), u"A3"_s);
+    byCode->FindFirst(Criteria::equals(u"Barkod"_s, u"aB-1"_s));
+    EXPECT_EQ(byCode->field(u"StokKod"_s).toString(), u"X3"_s);
     EXPECT_THROW(Criteria::equals(u"Barkod; DROP TABLE x"_s, 1), DatabaseError);
 
     byName->setAbsolutePosition(5);  // no match keeps the place

@@ -19,6 +19,32 @@ namespace data {
 
 namespace {
 
+constexpr quint32 NoPosition = std::numeric_limits<quint32>::max();
+
+// Open-addressed tables of keyset positions: a few bytes a row, where a hash of nodes costs
+// tens at a million cards. Twice as many slots as rows keep the probes short.
+void emptyPositions(std::vector<quint32>& table, size_t count) {
+    size_t slots = 2;
+    while (slots < 2 * count)
+        slots <<= 1;
+    table.assign(slots, NoPosition);
+}
+
+// The slot from `hash` on that holds a position `same` accepts, or the free slot where it goes.
+template <class Same>
+quint32& positionSlot(std::vector<quint32>& table, size_t hash, Same same) {
+    const size_t mask = table.size() - 1;
+    size_t h = hash & mask;
+    while (table[h] != NoPosition && !same(table[h]))
+        h = (h + 1) & mask;
+    return table[h];
+}
+
+size_t keyHash(qint64 key) {
+    const quint64 k = static_cast<quint64>(key) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<size_t>(k ^ (k >> 32));
+}
+
 [[noreturn]] void noCurrentRecord() {
     throw DatabaseError(QStringLiteral("Geçerli kayıt yok."));
 }
@@ -223,27 +249,21 @@ int Recordset::findInMemory(const Criteria::TextTest& test) {
     const std::string_view key(keyBytes.constData(), static_cast<size_t>(keyBytes.size()));
     const size_t count = col->ends.size();
     if (test.kind == Criteria::TextTest::Kind::Equals) {
-        constexpr quint32 Empty = std::numeric_limits<quint32>::max();
         const std::hash<std::string_view> hash;
         if (!col->hashed) {
-            size_t slots = 2;
-            while (slots < 2 * count)
-                slots <<= 1;
-            col->firstOf.assign(slots, Empty);
+            emptyPositions(col->firstOf, count);
             for (size_t i = 0; i < count; ++i) {
                 const std::string_view v = col->value(i);
                 if (v.empty()) continue;
-                size_t h = hash(v) & (slots - 1);
-                while (col->firstOf[h] != Empty && col->value(col->firstOf[h]) != v)
-                    h = (h + 1) & (slots - 1);
-                if (col->firstOf[h] == Empty) col->firstOf[h] = static_cast<quint32>(i);
+                quint32& slot = positionSlot(col->firstOf, hash(v),
+                                             [col, v](quint32 p) { return col->value(p) == v; });
+                if (slot == NoPosition) slot = static_cast<quint32>(i);  // the first one stays
             }
             col->hashed = true;
         }
-        const size_t mask = col->firstOf.size() - 1;
-        for (size_t h = hash(key) & mask; col->firstOf[h] != Empty; h = (h + 1) & mask)
-            if (col->value(col->firstOf[h]) == key) return static_cast<int>(col->firstOf[h]);
-        return -1;
+        const quint32 found = positionSlot(col->firstOf, hash(key),
+                                           [col, key](quint32 p) { return col->value(p) == key; });
+        return found == NoPosition ? -1 : static_cast<int>(found);
     }
     if (!col->isSorted) {
         col->sorted.resize(count);
@@ -289,15 +309,16 @@ void Recordset::FindFirst(const Criteria& criteria) {
     m_noMatch = true;
     if (!found) return;
     if (!m_keyIndexValid) {
-        m_keyIndex.clear();
-        m_keyIndex.reserve(static_cast<qsizetype>(m_keys.size()));
-        for (int i = 0; i < RecordCount(); ++i)
-            m_keyIndex.insert(m_keys[i], i);
+        emptyPositions(m_keyIndex, m_keys.size());
+        for (size_t i = 0; i < m_keys.size(); ++i)
+            positionSlot(m_keyIndex, keyHash(m_keys[i]), [](quint32) { return false; }) =
+                static_cast<quint32>(i);
         m_keyIndexValid = true;
     }
-    const auto it = m_keyIndex.constFind(key);
-    if (it == m_keyIndex.constEnd()) return;  // added after this keyset was read
-    m_pos = it.value();
+    const quint32 at =
+        positionSlot(m_keyIndex, keyHash(key), [this, key](quint32 p) { return m_keys[p] == key; });
+    if (at == NoPosition) return;  // added after this keyset was read
+    m_pos = static_cast<int>(at);
     m_currentDeleted = false;
     m_noMatch = false;
 }
@@ -427,7 +448,7 @@ void Recordset::Update() {
         m_folded.clear();
         const bool wasEOF = !m_keys.empty() && m_pos >= RecordCount();
         m_keys.push_back(key);
-        if (m_keyIndexValid) m_keyIndex.insert(key, RecordCount() - 1);
+        m_keyIndexValid = false;  // built again at the next find
         if (wasEOF) m_pos = RecordCount();
     }
     m_mode = Mode::None;

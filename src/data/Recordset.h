@@ -113,7 +113,8 @@ class Recordset {
     QVector<bool> m_columnInSource;  // fields the where or order clause looks at
 
     std::vector<qint64> m_keys;
-    mutable QHash<qint64, int> m_keyIndex;  // built on the first find after a requery
+    // Positions by key, built on the first find after a requery.
+    mutable std::vector<quint32> m_keyIndex;
     mutable bool m_keyIndexValid = false;
     int m_pos = -1;
     bool m_currentDeleted = false;

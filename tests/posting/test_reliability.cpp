@@ -284,8 +284,12 @@ class ServerRestartTest : public ReliabilityTest {
     void SetUp() override {
         // Without a test server this machine may have no PostgreSQL to start.
         if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
-        cluster =
-            pgCluster({u"start"_s, clusterDir.path(), QString::number(56000 + ::getpid() % 4000)});
+        // Below the system's range of client ports, which the other tests' connections use; a
+        // port taken by something else is followed by another.
+        for (int attempt = 0; attempt < 5 && !cluster.startsWith(u"postgresql://"_s); ++attempt)
+            cluster =
+                pgCluster({u"start"_s, clusterDir.path(),
+                           QString::number(20000 + (::getpid() * 7 + attempt * 101) % 10000)});
         ASSERT_TRUE(cluster.startsWith(u"postgresql://"_s)) << cluster.toStdString();
         server = std::make_unique<ServerBooks>(books, cluster);
     }
@@ -297,7 +301,8 @@ class ServerRestartTest : public ReliabilityTest {
         QProcess p;
         p.start(QStringLiteral(PG_CLUSTER), args);
         p.waitForFinished(60000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        const QString out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return p.exitCode() == 0 ? out : out + QString::fromUtf8(p.readAllStandardError());
     }
 };
 

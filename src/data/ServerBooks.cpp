@@ -77,17 +77,26 @@ QString toPostgresSql(const QString& sql) {
             "(?!NOT\\b)(\"[^\"]*\"|'(?:[^']|'')*'|[A-Za-z_][A-Za-z0-9_.]*)\\s+(NOT\\s+)?LIKE\\s+"
             "('(?:[^']|'')*')(\\s+ESCAPE\\s+'[^']*')?"),
         QRegularExpression::CaseInsensitiveOption);
+    // Only statements that have a LIKE at all are looked at for one, word by word.
+    const bool mentionsLike = sql.contains(QLatin1String("like"), Qt::CaseInsensitive);
+    const auto atWordStart = [&sql](qsizetype i) {
+        return i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_');
+    };
+    const auto matchAt = [&sql](const QRegularExpression& re, qsizetype i) {
+        return re.match(sql, i, QRegularExpression::NormalMatch,
+                        QRegularExpression::AnchorAtOffsetMatchOption);
+    };
+    // A quoted name is lowered as every quoted name; a literal or a bare name stays as it is.
+    const auto folded = [](QString operand) {
+        return foldExpression(operand.startsWith(u'"') ? operand.toLower() : operand);
+    };
     for (qsizetype i = 0; i < sql.size();) {
         const QChar c = sql[i];
-        if ((c == u'\'' || c == u'"' || c.isLetter() || c == u'_') &&
-            (i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_'))) {
-            const auto m = like.match(sql, i, QRegularExpression::NormalMatch,
-                                      QRegularExpression::AnchorAtOffsetMatchOption);
-            if (m.hasMatch()) {
-                QString operand = m.captured(1);
-                if (operand.startsWith(u'"')) operand = operand.toLower();
-                out += foldExpression(operand) + u' ' + m.captured(2) + QStringLiteral("LIKE ") +
-                       foldExpression(m.captured(3)) + m.captured(4);
+        if (mentionsLike && (c == u'\'' || c == u'"' || c.isLetter() || c == u'_') &&
+            atWordStart(i)) {
+            if (const auto m = matchAt(like, i); m.hasMatch()) {
+                out += folded(m.captured(1)) + u' ' + m.captured(2) + QStringLiteral("LIKE ") +
+                       folded(m.captured(3)) + m.captured(4);
                 i += m.capturedLength(0);
                 continue;
             }
@@ -102,19 +111,12 @@ QString toPostgresSql(const QString& sql) {
             const qsizetype stop = end < 0 ? sql.size() : end + 1;
             out += sql.mid(i, stop - i).toLower();
             i = stop;
-        } else if ((c == u't' || c == u'T') &&
-                   (i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_'))) {
-            const auto m = fold.match(sql, i, QRegularExpression::NormalMatch,
-                                      QRegularExpression::AnchorAtOffsetMatchOption);
-            if (m.hasMatch()) {
-                QString operand = m.captured(1);
-                if (operand.startsWith(u'"')) operand = operand.toLower();
-                out += foldExpression(operand);
-                i += m.capturedLength(0);
-            } else {
-                out += c;
-                ++i;
-            }
+        } else if (const auto m = (c == u't' || c == u'T') && atWordStart(i)
+                                      ? matchAt(fold, i)
+                                      : QRegularExpressionMatch();
+                   m.hasMatch()) {
+            out += folded(m.captured(1));
+            i += m.capturedLength(0);
         } else {
             out += c;
             ++i;

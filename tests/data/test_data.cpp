@@ -434,8 +434,7 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
                 }).startsWith(u"Veritabanı bulunamadı"_s));
 }
 
-// A server restarted under a running terminal: its next statement runs on a new connection;
-// a transaction cut off with the old one fails whole and the next one goes through.
+// A server restarted under a running terminal: its next statement runs on a new connection.
 TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     server = std::make_unique<ServerBooks>(books);
@@ -454,18 +453,8 @@ TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     cut();
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), accounts);
-
-    db->begin();
-    db->query(u"UPDATE CariKartlar SET Borc = Borc + 1"_s);
-    cut();
-    const QString error = errorOf([&] { db->query(u"UPDATE CariKartlar SET Alacak = 1"_s); });
-    EXPECT_TRUE(error.contains(u"Sunucu: "_s)) << error.toStdString();
-    db->rollback();
-    EXPECT_EQ(count(this->accounts(), u"SELECT count(*) FROM CariKartlar WHERE Alacak = 1"_s), 0);
-    db->begin();
-    db->query(u"UPDATE CariKartlar SET Alacak = 1 WHERE CariKod = 'C001'"_s);
-    db->commit();
-    EXPECT_EQ(count(this->accounts(), u"SELECT count(*) FROM CariKartlar WHERE Alacak = 1"_s), 1);
+    // Inside a transaction the work fails whole instead: the reliability test restarts a server
+    // in the middle of a posting.
 }
 
 TEST(ServerBooks, AnUnreachableServerIsNamedAndItsCauseToldInTurkish) {

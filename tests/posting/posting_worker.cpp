@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
     const QString workingCopy =
         QString::fromLocal8Bit(argv[2]) + u"/Temp"_s + QString::fromLocal8Bit(argv[3]) + u".Mdb"_s;
     const long count = QString::fromLocal8Bit(argv[4]).toLong();
-    QFile::remove(workingCopy);
+    // A killed predecessor's journal would be replayed into the new copy.
+    for (const QString& leftover : {workingCopy, workingCopy + u"-journal"_s})
+        QFile::remove(leftover);
     if (!filecopy::copyDatabaseFile(serverPath + u"Stok.Mdb"_s, workingCopy, nullptr).ok) return 3;
     modes::resetWorkingCopy(workingCopy, false);
     if (argc == 7) {

@@ -21,11 +21,14 @@
 
 #include "app/CompanyFile.h"
 #include "app/CountReport.h"
+#include "app/FailureText.h"
 #include "app/Settings.h"
 #include "app/Style.h"
+#include "app/WaitPanel.h"
 #include "core/Clock.h"
 #include "core/LockFiles.h"
 #include "core/Messages.h"
+#include "core/Waiting.h"
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
@@ -105,6 +108,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     setObjectName(QStringLiteral("TerminalForm"));
     setWindowTitle(m_context.env.executableName);
     setStyleSheet(terminalStyleSheet());
+    m_waitPanel = std::make_unique<WaitPanel>(this);
 
     auto control = [this](const QString& name) { return new data::DataControl(name, this); };
     DataCari = control(QStringLiteral("DataCari"));
@@ -337,13 +341,20 @@ QString TerminalForm::workingCopyPath() const {
 }
 
 void TerminalForm::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const data::DatabaseError& e) {
-        m_context.messages->inform(e.text());
-    } catch (const std::exception& e) {
-        m_context.messages->inform(QString::fromLocal8Bit(e.what()));
+    QString failure;
+    {
+        const core::WaitObserverScope watch(m_waitPanel.get());
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            failure = failureText(e);
+        } catch (...) {
+            failure = QStringLiteral("Beklenmeyen bir hata oluştu; hiçbir şey yazılmadı.");
+        }
     }
+    // The wait panel goes before any message, so the message is what the operator reads.
+    m_waitPanel->done();
+    if (!failure.isEmpty()) m_context.messages->inform(failure);
 }
 
 void TerminalForm::CopyDatabaseFile(const QString& source, const QString& target) {
@@ -437,7 +448,9 @@ bool TerminalForm::Form_Load() {
 }
 
 void TerminalForm::Form_Activate() {
-    if (Command4->isEnabled()) return;
+    // Once only: a later activation must not remake the working copy under the entered lines.
+    if (m_activationStarted) return;
+    m_activationStarted = true;
     guarded([this] { restorePlacement(); });
     const int workKind =
         m_context.settings->GetSetting(SettingsSection, KeyWorkKind, QStringLiteral("0")).toInt();
@@ -544,8 +557,7 @@ void TerminalForm::SrvIp_Click() {
 
 bool TerminalForm::event(QEvent* e) {
     // The first showing counts as an activation even where no window manager activates windows.
-    if (e->type() == QEvent::WindowActivate ||
-        (e->type() == QEvent::Show && !Command4->isEnabled()))
+    if (e->type() == QEvent::WindowActivate || (e->type() == QEvent::Show && !m_activationStarted))
         QMetaObject::invokeMethod(this, &TerminalForm::Form_Activate, Qt::QueuedConnection);
     return QMainWindow::event(e);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "app/AppEnvironment.h"
@@ -39,6 +40,7 @@ class LabelView;
 namespace app {
 
 class Settings;
+class WaitPanel;
 
 /// What the main window needs from outside: where it runs, how it talks to the operator, where
 /// its settings live, and the start-up choices (Ctrl held, --server-path).
@@ -160,6 +162,7 @@ class TerminalForm : public QMainWindow {
     int m_terminalNumber = 1;
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;
+    bool m_activationStarted = false;  // the first activation's set-up has begun
     int m_workKind = 0;
     modes::RoadState m_road;
     bool m_saleHidden = false;  // the first target's company has no stock: nothing to sell
@@ -178,6 +181,7 @@ class TerminalForm : public QMainWindow {
     bool m_headerPressed = false;   // the operator's finger or mouse is on a grid header
     QPoint m_pressPosition;
     layout::ResizeFrm m_resize;
+    std::unique_ptr<WaitPanel> m_waitPanel;  // says what a handler waits for, offers "Vazgeç"
     QHash<QWidget*, double> m_referenceFonts;
     QSize m_referenceText1Size;
     int m_referenceGridWidth = 0;

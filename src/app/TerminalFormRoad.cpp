@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -22,6 +23,7 @@
 #include <utility>
 
 #include "app/CountReport.h"
+#include "app/FailureText.h"
 #include "app/Settings.h"
 #include "app/TerminalForm.h"
 #include "core/LockFiles.h"
@@ -77,8 +79,10 @@ void TerminalForm::wireRoad() {
     }
     connect(Combo1, qOverload<int>(&QComboBox::activated), this,
             [this] { guarded([this] { Combo1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this, &TerminalForm::Command2_Click);
-    connect(Text2, &entry::NumberBox::enterPressed, this, &TerminalForm::Command2_Click);
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { guarded([this] { Command2_Click(); }); });
+    connect(Text2, &entry::NumberBox::enterPressed, this,
+            [this] { guarded([this] { Command2_Click(); }); });
     connect(Text2, &entry::NumberBox::valueChanged, this,
             [this](double v) { Command2->setVisible(v != 0); });
     connect(Command3, &QPushButton::clicked, this,
@@ -392,35 +396,33 @@ void TerminalForm::Text1_Search() {
 }
 
 void TerminalForm::Command2_Click() {
-    try {
-        // Warehouse work books only for an operation; account work without one is an invoice.
-        if (warehouseWork() && !operationTicked()) {
-            if (Text2->value() != 0)
-                m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
-        } else if (!m_road.usable) {
-            if (Text2->value() != 0) m_context.messages->inform(NotPrepared);
-        } else if (DataTemp->isOpen()) {
-            entry::BookingInput input;
-            input.countMode = Check1[1]->isChecked();
-            input.value = Text2->value();
-            input.priceEntry = Text2->isPriceEntry();
-            input.searchText = Text1->text();
-            data::Recordset& rs = DataTemp->recordset();
-            if (entry::book(rs, DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
-                DataTemp->notifyRowsChanged();
-            else if (!input.countMode && input.value != 0 && rs.hasCurrent() &&
-                     input.searchText != rs.field(n::stok::StokAdi).toString())
-                m_context.messages->inform(NotTheRow);
-        }
-    } catch (const data::DatabaseError& e) {
-        m_context.messages->inform(e.text());
+    // Booked or refused, the boxes are ready for the next scan; a refusal's cause is shown.
+    const auto ready = qScopeGuard([this] {
+        Text2->setText(QStringLiteral("0"));
+        Text1->setFocus(Qt::OtherFocusReason);
+        Text1->selectAll();
+        Text2->setPriceEntry(false);
+        showCurrentRecord();
+    });
+    // Warehouse work books only for an operation; account work without one is an invoice.
+    if (warehouseWork() && !operationTicked()) {
+        if (Text2->value() != 0)
+            m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
+    } else if (!m_road.usable) {
+        if (Text2->value() != 0) m_context.messages->inform(NotPrepared);
+    } else if (DataTemp->isOpen()) {
+        entry::BookingInput input;
+        input.countMode = Check1[1]->isChecked();
+        input.value = Text2->value();
+        input.priceEntry = Text2->isPriceEntry();
+        input.searchText = Text1->text();
+        data::Recordset& rs = DataTemp->recordset();
+        if (entry::book(rs, DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
+            DataTemp->notifyRowsChanged();
+        else if (!input.countMode && input.value != 0 && rs.hasCurrent() &&
+                 input.searchText != rs.field(n::stok::StokAdi).toString())
+            m_context.messages->inform(NotTheRow);
     }
-    // Booked or not, the boxes are ready for the next scan.
-    Text2->setText(QStringLiteral("0"));
-    Text1->setFocus(Qt::OtherFocusReason);
-    Text1->selectAll();
-    Text2->setPriceEntry(false);
-    showCurrentRecord();
 }
 
 void TerminalForm::Command3_Click() {
@@ -485,9 +487,12 @@ void TerminalForm::Command8_Click(int index) {
         }
         m_posting = true;
         Command8[1]->setEnabled(false);
+        // However the writing ends (an error of any kind included), the buttons come back.
+        const auto restore = qScopeGuard([this] {
+            Command8[1]->setEnabled(true);
+            m_posting = false;
+        });
         const bool done = invoice ? CreateInvoice() : postWorkingSet();
-        Command8[1]->setEnabled(true);
-        m_posting = false;
         // A failed posting keeps the totals screen: the lines are still there to try again.
         if (!done) return;
     }
@@ -502,6 +507,10 @@ void TerminalForm::Command8_Click(int index) {
 bool TerminalForm::postWorkingSet() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     Command4->setEnabled(false);
+    const auto restore = qScopeGuard([this] {
+        QGuiApplication::restoreOverrideCursor();
+        Command4->setEnabled(true);
+    });
     posting::PostingRequest request;
     request.warehouse = warehouseWork();
     request.sale = Check1[0]->isChecked();
@@ -513,14 +522,11 @@ bool TerminalForm::postWorkingSet() {
     posting::PostingResult result;
     try {
         result = posting::postWorkingSet(request);
-    } catch (const data::DatabaseError& e) {
-        QGuiApplication::restoreOverrideCursor();
-        Command4->setEnabled(true);
-        m_context.messages->inform(e.text());
+    } catch (const std::exception& e) {
+        // Nothing was written and the lines stay: the operator reads why and may try again.
+        m_context.messages->inform(failureText(e));
         return false;
     }
-    QGuiApplication::restoreOverrideCursor();
-    Command4->setEnabled(true);
     if (result.posted && request.warehouse) {
         // The data controls follow the head-office side, as the posting left them.
         const QString head = posting::headOfficePath(m_serverPath);
@@ -541,6 +547,7 @@ bool TerminalForm::postWorkingSet() {
 
 bool TerminalForm::CreateInvoice() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     invoicing::InvoiceRequest request;
     request.serverPath = m_serverPath;
     request.invoiceBooks = m_startServerPath;
@@ -550,12 +557,10 @@ bool TerminalForm::CreateInvoice() {
     invoicing::InvoiceResult result;
     try {
         result = invoicing::createInvoice(request);
-    } catch (const data::DatabaseError& e) {
-        QGuiApplication::restoreOverrideCursor();
-        m_context.messages->inform(e.text());
+    } catch (const std::exception& e) {
+        m_context.messages->inform(failureText(e));
         return false;
     }
-    QGuiApplication::restoreOverrideCursor();
     if (result.written) {
         m_workingSetTotal = result.total;
         // A copy of the last number this user wrote for the company, as the package keeps it.

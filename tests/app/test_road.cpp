@@ -9,6 +9,7 @@
 #include <QSysInfo>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "app/FormFixture.h"
 #include "data/DataControl.h"
@@ -374,22 +375,106 @@ INSTANTIATE_TEST_SUITE_P(Road, TamamTest,
                                            PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak",
                                                        "Alış"}));
 
-TEST_F(RoadTest, AFailedPostingKeepsTheTotalsToTryAgain) {
+namespace {
+
+// What goes wrong under a warehouse sale of one piece to the first branch.
+enum class Fault { MissingAccount, CardOverflows, QuantityOverflows, BooksLocked };
+struct FaultCase {
+    Fault fault;
+    const char* said;  // what the operator reads
+    const char* name;
+};
+
+class FaultTest : public RoadTest, public ::testing::WithParamInterface<FaultCase> {
+  protected:
+    std::unique_ptr<data::Database> holder;  // another terminal in the middle of its write
+};
+
+}  // namespace
+
+// Any failure, at the quantity or at "Tamam", keeps the lines and the road: the operator reads
+// why, and once the cause is gone the same lines post.
+TEST_P(FaultTest, KeepsTheLinesAndTheRoadAndTheSameLinesPostLater) {
+    const FaultCase& k = GetParam();
     start();
     QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale to the first branch
-    data::Database::open(f->serverPath() + u"Cari.mdb"_s)
-        ->execute(u"UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"_s);
+    const QString branchCari = f->serverPath() + u"Cari.mdb"_s;
     scan(u"8690000000067"_s);
-    QTest::keyClick(f.get(), Qt::Key_F7);
-    QTest::keyClick(f.get(), Qt::Key_F10);
-    ASSERT_EQ(messages.said.size(), 1);
-    EXPECT_TRUE(messages.said[0].contains(u"\"Merkez\""_s));
-    EXPECT_TRUE(shown("Frame3"));
+    double total = enteredTotal();
+    messages.said.clear();
+    switch (k.fault) {
+        case Fault::MissingAccount:
+            data::Database::open(branchCari)
+                ->execute(u"UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"_s);
+            break;
+        case Fault::CardOverflows:
+            data::Database::open(branchCari)
+                ->execute(u"UPDATE CariKartlar SET Alacak=922337203685000 WHERE Unvan='Merkez'"_s);
+            break;
+        case Fault::QuantityOverflows:
+            // The box takes 12 whole digits: the fifth such quantity passes the money type.
+            for (int i = 0; i < 4; ++i) {
+                typeQuantity(u"999999999999"_s);
+                scan(u"8690000000067"_s);
+            }
+            total = enteredTotal();
+            typeQuantity(u"999999999999"_s);
+            break;
+        case Fault::BooksLocked: {
+            holder = data::Database::openPrivate(branchCari);
+            holder->query(u"BEGIN EXCLUSIVE"_s);
+            // The operator gives the wait up as soon as the panel says what it waits for.
+            auto* giveUp = new QTimer(f.get());
+            QObject::connect(giveUp, &QTimer::timeout, giveUp, [giveUp] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* b = w->findChild<QPushButton*>(u"WaitCancel"_s);
+                        b && b->isVisible()) {
+                        QTest::mouseClick(b, Qt::LeftButton);
+                        giveUp->deleteLater();
+                    }
+            });
+            giveUp->start(50);
+            break;
+        }
+    }
+    if (k.fault != Fault::QuantityOverflows) {
+        QTest::keyClick(f.get(), Qt::Key_F7);
+        QTest::keyClick(f.get(), Qt::Key_F10);
+        EXPECT_TRUE(shown("Frame3"));
+        EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
+    }
+    ASSERT_EQ(messages.said.size(), 1) << said();
+    EXPECT_TRUE(messages.said[0].contains(QString::fromUtf8(k.said))) << said();
     EXPECT_TRUE(ticked("Check1(0)"));
-    EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
+    EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    // A later activation of the window is no first one: the working copy keeps its lines.
+    QApplication::sendEvent(f.get(), new QEvent(QEvent::WindowActivate));
+    QCoreApplication::processEvents();
     EXPECT_EQ(linesLeft(), 1);
+    EXPECT_EQ(enteredTotal(), total);
+    EXPECT_EQ(count(branchCari, u"SELECT count(*) FROM CariHareket"_s), 0);
+
+    // The cause goes; the same lines post.
+    holder.reset();
+    data::Database::open(branchCari)
+        ->execute(
+            u"UPDATE CariKartlar SET Unvan='Merkez', Alacak=0 WHERE Unvan IN ('MERKEZ OFİS','Merkez')"_s);
+    messages.said.clear();
+    if (!shown("Frame3")) QTest::keyClick(f.get(), Qt::Key_F7);
+    QTest::keyClick(f.get(), Qt::Key_F10);
+    EXPECT_TRUE(messages.said.isEmpty()) << said();
+    EXPECT_EQ(linesLeft(), 0);
+    EXPECT_EQ(number(branchCari, u"SELECT Alacak FROM CariHareket"_s), total);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Road, FaultTest,
+    ::testing::Values(FaultCase{Fault::MissingAccount, "\"Merkez\"", "MissingAccount"},
+                      FaultCase{Fault::CardOverflows, "en büyük değeri aşıyor", "CardOverflows"},
+                      FaultCase{Fault::QuantityOverflows, "en büyük değeri aşıyor",
+                                "QuantityOverflows"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     start();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+
+#include "core/Waiting.h"
+
+class QLabel;
+class QWidget;
+
+namespace app {
+
+/// Says on screen what the terminal waits for (another terminal's write, the invoice-number
+/// lock, the server) and offers "Vazgeç". It shows itself only once a wait lasts long enough to
+/// be noticed; while it is up the window keeps painting, and the panel, being modal, takes every
+/// tap and key, so nothing can change the lines under the waiting work.
+class WaitPanel final : public core::WaitObserver {
+  public:
+    explicit WaitPanel(QWidget* window);
+    ~WaitPanel() override;
+    bool keepWaiting(const QString& what, std::chrono::milliseconds waited) override;
+    /// The work that waited is over, however it ended: the panel goes.
+    void done() { hide(); }
+    /// The panel, while shown (tests press its button).
+    QDialog* dialog() const { return m_dialog; }
+
+    /// A wait shorter than this shows nothing.
+    static constexpr std::chrono::milliseconds ShowAfter{300};
+
+  private:
+    void show();
+    void hide();
+
+    QWidget* m_window;
+    QPointer<QDialog> m_dialog;
+    QLabel* m_text = nullptr;
+    bool m_givenUp = false;
+    bool m_pointerChanged = false;
+    QElapsedTimer m_sinceLastCall;
+};
+
+}  // namespace app

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "DemoBooks.h"
+#include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "support/TestSupport.h"
 
@@ -176,6 +177,32 @@ void scanAndWait(const QString& code) {
     const bool booked = waitUntil([&] { return field(code, "KalanB") == before + 1; });
     if (!booked) screenshot(u"scan-not-booked"_s);
     ASSERT_TRUE(booked) << "the scan of " << code.toStdString() << " was not booked";
+}
+
+// The terminal's windows other than its main one: a message box, the wait panel.
+QStringList otherWindows() {
+    QProcess p;
+    p.setProcessEnvironment(displayEnvironment());
+    p.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
+                           QString::number(s->terminal.processId())});
+    p.waitForFinished(20000);
+    QStringList windows =
+        QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    windows.removeAll(s->window);
+    return windows;
+}
+
+// Waits for a message, keeps a picture of it, presses its button and gives the keys back to the
+// main window. False when no message came.
+bool dismissMessage(const QString& name) {
+    QStringList boxes;
+    if (!waitUntil([&] { return !(boxes = otherWindows()).isEmpty(); })) return false;
+    screenshot(name);
+    xdo(u"windowfocus --sync "_s + boxes.first());
+    key(u"Return"_s);
+    waitUntil([] { return otherWindows().isEmpty(); });
+    xdo(u"windowfocus --sync "_s + s->window);
+    return true;
 }
 
 // A road chosen with a key makes the working copy afresh while the test goes on: until its
@@ -422,6 +449,52 @@ TEST_F(RealDisplay, DraggedPriceColumnSurvivesARestart) {
     ASSERT_NO_FATAL_FAILURE(settle());
     EXPECT_EQ(readFile(s->layoutFile()), saved);
     EXPECT_EQ(QFileInfo(s->layoutFile()).lastModified(), written);
+}
+
+// An amount past the money type, typed or met at "Tamam", is refused with a message: the lines
+// stay, the window goes on working, and once the cause is gone the same lines post.
+TEST_F(RealDisplay, AnOverflowInAQuantityOrAtTamamKeepsTheLines) {
+    const QString code = s->codes[2];
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    bool refused = false;
+    // The box takes 12 whole digits: a few such quantities pass the money type.
+    for (int i = 0; i < 20 && !refused; ++i) {
+        ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+        const double before = field(code, "KalanB");
+        key(u"Tab"_s);
+        xdo(u"type --delay 15 999999999999"_s);
+        key(u"Return"_s);
+        waitUntil([&] { return field(code, "KalanB") != before || !otherWindows().isEmpty(); });
+        if (field(code, "KalanB") == before) {
+            refused = dismissMessage(u"overflow-quantity"_s);
+            ASSERT_TRUE(refused);
+            EXPECT_EQ(field(code, "KalanB"), before);
+        }
+    }
+    ASSERT_TRUE(refused) << "no quantity was refused";
+    key(u"F6"_s);  // SİL: the huge line goes
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    EXPECT_EQ(field(code, "KalanB"), 1);
+
+    const QString branchCari = s->books.serverPath().chopped(2) + u"02Cari.mdb"_s;
+    const int documents = count(branchCari, u"SELECT count(*) FROM CariHareket"_s);
+    const auto setMerkez = [&](const char* credit) {
+        data::Database::open(branchCari)
+            ->execute(u"UPDATE CariKartlar SET Alacak=%1 WHERE Unvan='Merkez'"_s.arg(
+                QLatin1String(credit)));
+    };
+    setMerkez("922337203685000");
+    key(u"F7"_s);
+    key(u"F10"_s);
+    ASSERT_TRUE(dismissMessage(u"overflow-tamam"_s)) << "the overflow at Tamam said nothing";
+    EXPECT_EQ(count(branchCari, u"SELECT count(*) FROM CariHareket"_s), documents);
+    EXPECT_EQ(field(code, "KalanB"), 1);
+    setMerkez("0");
+    key(u"F10"_s);  // the totals screen is still there: the same line posts
+    EXPECT_TRUE(waitUntil([&] {
+        return count(branchCari, u"SELECT count(*) FROM CariHareket"_s) == documents + 1;
+    })) << "the line did not post once the cause was gone";
+    ASSERT_NO_FATAL_FAILURE(chooseSale());
 }
 
 // The same road on books held by a server: the scans book in the local working copy, and "Tamam"

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/AppEnvironment.h"
+#include "core/Money.h"
 #include "layout/ResizeFrm.h"
 #include "modes/RoadState.h"
 
@@ -92,7 +93,7 @@ class TerminalForm : public QMainWindow {
     void Command7_Click();
     void Command8_Click(int index);
 
-    double WorkingSetTotal() const { return m_workingSetTotal; }
+    core::Money WorkingSetTotal() const { return m_workingSetTotal; }
     const modes::RoadState& roadState() const { return m_road; }
     int workKind() const { return m_workKind; }
 
@@ -166,7 +167,7 @@ class TerminalForm : public QMainWindow {
     int m_workKind = 0;
     modes::RoadState m_road;
     bool m_saleHidden = false;  // the first target's company has no stock: nothing to sell
-    double m_workingSetTotal = 0;
+    core::Money m_workingSetTotal;
     bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
     bool m_posting = false;       // "Tamam" is writing the books
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round

@@ -436,7 +436,7 @@ void TerminalForm::Command3_Click() {
 // --- totals and label preview ------------------------------------------------------------
 
 void TerminalForm::openTotals(bool invoice) {
-    const std::optional<double> total = invoicing::openLines(*DataTemp);
+    const std::optional<core::Money> total = invoicing::openLines(*DataTemp);
     showCurrentRecord();
     if (!total) return;
     m_workingSetTotal = *total;
@@ -562,7 +562,7 @@ bool TerminalForm::CreateInvoice() {
         return false;
     }
     if (result.written) {
-        m_workingSetTotal = result.total;
+        m_workingSetTotal = core::Money::fromDouble(result.total);
         // A copy of the last number this user wrote for the company, as the package keeps it.
         m_context.settings->WriteRegistryText(Settings::Root::CurrentUser, PropertiesKey,
                                               m_serverPath.right(2) + QStringLiteral("FatNo"),

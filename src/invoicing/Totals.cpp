@@ -12,7 +12,7 @@ namespace invoicing {
 
 namespace s = data::names::stok;
 
-std::optional<double> openLines(data::DataControl& temp) {
+std::optional<core::Money> openLines(data::DataControl& temp) {
     temp.setRecordSource(data::sources::EnteredByName);
     data::RefreshData(temp);
     if (temp.recordset().RecordCount() == 0) {
@@ -22,17 +22,19 @@ std::optional<double> openLines(data::DataControl& temp) {
     }
     // The same rows as the lines shown: hidden cards are no lines and add nothing.
     QSqlQuery q = temp.database()->query(
-        QStringLiteral("select sum(GirenTutar) FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
-    // The lines hold exact four-decimal amounts; their sum is taken back to four decimals, so
-    // the total shown is the one "Tamam" writes.
-    const double total = q.next() ? core::Money::fromDouble(q.value(0).toDouble()).toDouble() : 0.0;
+        QStringLiteral("select GirenTutar FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
+    // Each line holds an exact four-decimal amount: added as such, the total shown is the one
+    // "Tamam" writes, where a sum of binary fractions could round to another cent.
+    core::Money total;
+    while (q.next())
+        total += core::Money::fromDouble(q.value(0).toDouble());
     q.finish();
     return total;
 }
 
-QString totalCaption(double total, bool invoice) {
+QString totalCaption(core::Money total, bool invoice) {
     return QStringLiteral("Toplam = ") +
-           (invoice ? core::generalNumber(total) : core::standardNumber(total));
+           (invoice ? total.toString() : total.toString(QLocale(), 2, true));
 }
 
 LabelPreview labelPreview(data::DataControl& temp) {

@@ -35,11 +35,13 @@ TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
         u"UPDATE StokKartlar SET KalanB=1, GirenTutar=70 WHERE StokGizle<>0"_s);  // hidden cards
     const auto total = invoicing::openLines(temp);
     ASSERT_TRUE(total.has_value());
-    EXPECT_DOUBLE_EQ(*total, 123.5);
+    EXPECT_EQ(*total, core::Money::fromUnits(1235000));
     EXPECT_EQ(temp.recordset().RecordCount(), 2);
     EXPECT_EQ(invoicing::totalCaption(*total, true), u"Toplam = 123,5"_s);
     EXPECT_EQ(invoicing::totalCaption(*total, false), u"Toplam = 123,50"_s);
-    EXPECT_EQ(invoicing::totalCaption(1234567.891, false), u"Toplam = 1.234.567,89"_s);
+    // Every decimal the books will hold is shown: a sum of binary fractions once showed 2.046,67.
+    db->execute(u"UPDATE StokKartlar SET KalanB=1, GirenTutar=1923.175 WHERE StokKod='ST000002'"_s);
+    EXPECT_EQ(invoicing::totalCaption(*invoicing::openLines(temp), false), u"Toplam = 2.023,175"_s);
 
     db->execute(u"UPDATE StokKartlar SET Fiyat=1234.5 WHERE StokKod='ST000001'"_s);
     data::RefreshData(temp);

@@ -18,6 +18,7 @@
 #include "modes/Targets.h"
 #include "posting/BookRows.h"
 #include "posting/Counters.h"
+#include "posting/Pending.h"
 
 namespace invoicing {
 
@@ -58,9 +59,12 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
     const QString sf = books.qualifier(QStringLiteral("sf"));
 
     InvoiceResult result;
-    const QString token = server ? posting::pendingToken(books.workingCopy()) : QString();
+    // On a server the token the invoice leaves there settles a "Tamam" whose answer was lost.
+    QString token;
+    bool committing = false;
     db->begin();
     try {
+        if (server) result.earlier = posting::resolvePendingIn(*db, books.workingCopy());
         const std::vector<Line> lines =
             posting::enteredLines(books.workingCopy(), posting::LineOrder::ByName);
         // The invoice is what its lines add up to, nothing more.
@@ -78,29 +82,16 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
             return result;
         }
 
-        if (server) {
-            if (const auto number = posting::postedUnder(*db, token)) {
-                // Written before, its answer lost: the lines only leave the working set now.
-                db->rollback();
-                posting::finishPosting(books.workingCopy());
-                result.key = *number;
-                result.number = number->mid(1);
-                result.written = true;
-                result.alreadyWritten = true;
-                return result;
-            }
-        }
-
         QStringList missing;
-        std::optional<Account> customer =
-            posting::findAccount(*db, sc, QStringLiteral("Unvan"), r.customerTitle);
+        std::optional<Account> customer = posting::findAccount(
+            *db, sc, QStringLiteral("Unvan"), r.customerTitle, fileOf(QStringLiteral("sc")));
         if (!customer)
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(r.customerTitle, fileOf(QStringLiteral("sc")));
         std::optional<Account> vatAccount;
         if (vat > core::Money()) {
-            vatAccount =
-                posting::findAccount(*db, sc, QStringLiteral("CariKod"), QStringLiteral("=110"));
+            vatAccount = posting::findAccount(*db, sc, QStringLiteral("CariKod"),
+                                              QStringLiteral("=110"), fileOf(QStringLiteral("sc")));
             if (!vatAccount)
                 missing
                     << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(fileOf(QStringLiteral("sc")));
@@ -111,6 +102,7 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
             throw data::DatabaseError(QStringLiteral("Fatura yazılmadı; bulunamayan kayıtlar:\n") +
                                       missing.mid(0, 12).join(u'\n'));
 
+        if (server) token = posting::makePending(books.workingCopy(), lines, true);
         const QDateTime at = r.clock->now();
         const QString year = QString::number(at.date().year());
         result.number = numbering ? numbering->number() : drawServerInvoiceNumber(*db);
@@ -207,14 +199,17 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
         }
         if (server) {
             posting::recordPosting(*db, token, result.key);
+            committing = true;
             db->commit();
-            posting::finishPosting(books.workingCopy());
+            posting::finishPending(books.workingCopy());
         } else {
             posting::resetEnteredLines(*db);
             db->commit();
         }
     } catch (...) {
         if (db->inTransaction()) db->rollback();
+        // Known not written unless the commit itself went unanswered.
+        if (!token.isEmpty() && !committing) posting::dropPendingAfterRollback(books.workingCopy());
         throw;
     }
     result.written = true;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "posting/Pending.h"
+
 namespace core {
 class Clock;
 }
@@ -25,8 +27,9 @@ struct InvoiceResult {
     double vat = 0;
     int lines = 0;
     QString warning;  // written, but the number file could not be rewritten
-    /// On a server: written by an earlier "Tamam" whose answer was lost; nothing new was written.
-    bool alreadyWritten = false;
+    /// On a server: what became of an earlier "Tamam" whose answer was lost, resolved first (see
+    /// posting::PostingResult::earlier); only lines booked after it make this invoice.
+    posting::PendingResult earlier;
 };
 
 /// Writes a sales invoice of the working set's lines (visible, with a quantity, by name): the

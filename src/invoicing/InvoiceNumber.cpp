@@ -3,12 +3,14 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSqlQuery>
 #include <QThread>
 
 #include "core/QuotedFieldFile.h"
+#include "core/Waiting.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
@@ -26,6 +28,22 @@ QString leadingDigits(const QString& text) {
     while (end < text.size() && text[end] >= u'0' && text[end] <= u'9')
         ++end;
     return text.mid(i, end - i);
+}
+
+// The previous number as the number file (or the server's row) holds it: plain digits, at most
+// nine; a field with no number at all reads as 0 ("", "abc", "-5"). Anything else would be
+// carried into the invoice key, so it is refused.
+QString previousNumber(const QString& field, const QString& where) {
+    const QString t = field.trimmed();
+    const QString digits = leadingDigits(t);
+    if (digits.isEmpty()) return QStringLiteral("00000");
+    if (digits.size() <= 9 && digits.size() == t.size()) return digits;
+    const QString shown =
+        t.size() > 30 ? QStringLiteral("%1… (%2 karakter)").arg(t.left(30)).arg(t.size()) : t;
+    throw data::DatabaseError(
+        QStringLiteral("Fatura yazılmadı: fatura numarası en çok 9 basamaklı bir sayı değil "
+                       "(\"%1\"): %2")
+            .arg(shown, where));
 }
 
 // Compares two digit strings by value.
@@ -86,10 +104,23 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
     // QLockFile drops a lock of a dead process on this PC at once and any lock older than this.
     m_lock->setStaleLockTime(waiting.staleAfter);
     // QLockFile's own wait doubles its sleep up to seconds: behind several busy terminals a
-    // waiter would sleep on long after the lock is free. It is tried every few milliseconds.
-    const QDeadlineTimer deadline(waiting.giveUpAfter);
+    // waiter would sleep on long after the lock is free. It is tried every few milliseconds, and
+    // the window is asked every tenth of a second whether to go on (it says what is awaited).
+    const QString what = QStringLiteral("Fatura numarası başka bir terminalde");
+    const QDeadlineTimer deadline =
+        waiting.giveUpAfter ? QDeadlineTimer(*waiting.giveUpAfter) : QDeadlineTimer::Forever;
+    QElapsedTimer waited;
+    waited.start();
+    qint64 asked = 0;
     bool locked = m_lock->tryLock(0);
     while (!locked && !deadline.hasExpired()) {
+        if (waited.elapsed() - asked >= 100) {
+            asked = waited.elapsed();
+            if (!core::keepWaiting(what, std::chrono::milliseconds(asked)))
+                throw data::DatabaseError(
+                    core::waitGivenUpText(what) +
+                    QStringLiteral(" (%1): %2").arg(holderText(*m_lock, lockPath), m_file));
+        }
         QThread::msleep(2);
         locked = m_lock->tryLock(0);
     }
@@ -100,8 +131,7 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
     const std::optional<QString> stored = core::QuotedFieldFile::readFirstField(m_file);
     if (!stored)
         throw data::DatabaseError(QStringLiteral("Fatura numarası okunamadı: %1").arg(m_file));
-    QString previous = leadingDigits(*stored);
-    if (previous.isEmpty()) previous = QStringLiteral("00000");
+    QString previous = previousNumber(*stored, m_file);
     for (const QString& path : invoiceDatabases) {
         if (data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::SQLite) continue;
         auto db = data::Database::open(path);
@@ -123,9 +153,9 @@ QString drawServerInvoiceNumber(data::Database& db) {
     if (!row.next())
         throw data::DatabaseError(
             QStringLiteral("Fatura numarası okunamadı: terminal.fatno (%1)").arg(db.path()));
-    QString previous = leadingDigits(row.value(0).toString());
+    const QString stored = row.value(0).toString();
     row.finish();
-    if (previous.isEmpty()) previous = QStringLiteral("00000");
+    QString previous = previousNumber(stored, QStringLiteral("terminal.fatno (%1)").arg(db.path()));
     QSqlQuery schemas = db.query(QStringLiteral(
         "SELECT nspname FROM pg_namespace WHERE nspname ~ '^[0-9][0-9]fatura$' ORDER BY 1"));
     QStringList names;

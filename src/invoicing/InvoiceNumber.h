@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -29,14 +30,14 @@ QString numberFilePath(const QString& serverPath);
 /// so no two invoices get one number. The next number is the larger of the file's and the
 /// highest "S" key already in the given invoice databases, so an invoice written just before a
 /// crash that kept the file from being rewritten is never numbered again.
-/// How long a terminal waits for the number file. A live holder is waited for; a holder on this
-/// PC whose process is gone is taken over at once; one on another PC is taken over once its lock
-/// is older than `staleAfter`, longer than any invoice takes.
+/// How long a terminal waits for the number file. A live holder is waited for as long as the
+/// thread's wait observer (core::keepWaiting) goes on, or at most `giveUpAfter` when given; a
+/// holder on this PC whose process is gone is taken over at once; one on another PC is taken over
+/// once its lock is older than `staleAfter`, longer than any invoice takes.
 struct LockWaiting {
     static constexpr std::chrono::milliseconds kStaleAfter{120'000};
-    static constexpr std::chrono::milliseconds kGiveUpAfter{300'000};
     std::chrono::milliseconds staleAfter = kStaleAfter;
-    std::chrono::milliseconds giveUpAfter = kGiveUpAfter;
+    std::optional<std::chrono::milliseconds> giveUpAfter;
 };
 
 /// On a server, inside the invoice's transaction: the next number from the one row of
@@ -46,8 +47,9 @@ QString drawServerInvoiceNumber(data::Database& db);
 
 class InvoiceNumberLock {
   public:
-    /// Throws DatabaseError naming the holder (PC, process, since when) when the lock cannot be
-    /// had within `waiting.giveUpAfter`.
+    /// Throws DatabaseError naming the holder (PC, process, since when) when the wait is given up
+    /// or lasts past `waiting.giveUpAfter`, and naming the file and what it holds when that is
+    /// not a number of at most nine digits.
     InvoiceNumberLock(const QString& numberFile, const QStringList& invoiceDatabases,
                       const LockWaiting& waiting = {});
     ~InvoiceNumberLock();

@@ -1,8 +1,9 @@
 #include "posting/BookRows.h"
 
 #include <QSqlQuery>
-#include <QUuid>
+#include <QSqlRecord>
 #include <algorithm>
+#include <cmath>
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -17,6 +18,26 @@ namespace {
 // Through the working copy's partial index: the entered cards without reading every card.
 const QString EnteredWhere =
     QStringLiteral("(KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0");
+
+// Column `i` of a row the posting reads or rewrites, taken to four decimals. Where a file keeps
+// a text that is no number, reading it as 0 and writing that back would destroy the value: the
+// posting stops before it writes anything and says which file, row and field.
+Money numberAt(const QSqlQuery& q, int i, const QString& row, const QString& fileName) {
+    const QVariant v = q.value(i);
+    if (v.isNull()) return Money();
+    if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray) {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(d)) {
+            const QString field = q.record().fieldName(i);
+            throw data::DatabaseError(
+                QStringLiteral("Hiçbir şey yazılmadı: %1 %2 alanında sayı yok (\"%3\"): %4")
+                    .arg(row, field, v.toString().left(40), fileName));
+        }
+        return Money::fromDouble(d);
+    }
+    return Money::fromDouble(v.toDouble());
+}
 
 }  // namespace
 
@@ -68,37 +89,40 @@ std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
     std::vector<Line> lines;
     QSqlQuery q =
         db.query(QStringLiteral(
-                     "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, KalanB, GirenTutar, Kdv, Kar "
-                     "FROM main.StokKartlar WHERE %1 ORDER BY %2, rowid")
+                     "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, KalanB, GirenTutar, Kdv, Kar, "
+                     "rowid FROM main.StokKartlar WHERE %1 ORDER BY %2, rowid")
                      // "+" keeps the engine from walking a whole-table index for the order:
                      // the few entered cards come from the partial index and are then sorted.
                      .arg(EnteredWhere, order == LineOrder::ByCode ? QStringLiteral("+StokKod")
                                                                    : QStringLiteral("+StokAdi")));
-    // Values in the books are taken to four decimals as they are read.
-    auto money = [&q](int i) { return Money::fromDouble(q.value(i).toDouble()); };
+    const QString file = db.path();
     while (q.next()) {
+        const QString row = QStringLiteral("%1 satırının").arg(q.value(0).toString());
+        auto money = [&](int i) { return numberAt(q, i, row, file); };
         lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                         q.value(3).toString(), money(4), money(5), money(6), money(7), money(8)});
+                         q.value(3).toString(), money(4), money(5), money(6), money(7), money(8),
+                         q.value(9).toLongLong()});
     }
     q.finish();
     return lines;
 }
 
 std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
-                                   const QString& value) {
-    QSqlQuery q = db.query(QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak FROM "
+                                   const QString& value, const QString& fileName) {
+    QSqlQuery q = db.query(QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak, "
+                                          "Bakiye FROM "
                                           "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid "
                                           "LIMIT 1")
                                .arg(schema, field),
                            {value});
     std::optional<Account> a;
-    if (q.next())
-        a = Account{q.value(0).toLongLong(),
-                    q.value(1).toString(),
-                    q.value(2).toString(),
-                    q.value(3).toString(),
-                    Money::fromDouble(q.value(4).toDouble()),
-                    Money::fromDouble(q.value(5).toDouble())};
+    if (q.next()) {
+        const QString card = QStringLiteral("\"%1\" cari kartının").arg(q.value(1).toString());
+        numberAt(q, 6, card, fileName);  // rewritten: a text there is refused as well
+        a = Account{q.value(0).toLongLong(),        q.value(1).toString(),
+                    q.value(2).toString(),          q.value(3).toString(),
+                    numberAt(q, 4, card, fileName), numberAt(q, 5, card, fileName)};
+    }
     q.finish();
     return a;
 }
@@ -139,7 +163,8 @@ QHash<QString, Card> findCards(data::Database& db, const QString& schema,
         c.rowid = q.value(1).toLongLong();
         c.name = q.value(2).toString();
         c.barcode = q.value(3).toString();
-        auto money = [&q](int i) { return Money::fromDouble(q.value(i).toDouble()); };
+        const QString card = QStringLiteral("%1 stok kartının").arg(code);
+        auto money = [&](int i) { return numberAt(q, i, card, fileName); };
         c.cost = money(4);
         c.totals = {money(5), money(6), money(7), money(8), money(9), money(10)};
         cards.insert(code, c);
@@ -178,51 +203,6 @@ void CardWriter::store(const Card& card) {
 void resetEnteredLines(data::Database& db) {
     db.execute(QStringLiteral(
         "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
-}
-
-namespace {
-
-const QString TokenTable = QStringLiteral("TerminalPosting");
-
-}  // namespace
-
-QString pendingToken(data::Database& wc) {
-    // The working copy is the terminal's own file: a table of its own may live there.
-    wc.query(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Token TEXT)").arg(TokenTable));
-    QSqlQuery q = wc.query(QStringLiteral("SELECT Token FROM %1 LIMIT 1").arg(TokenTable));
-    QString token = q.next() ? q.value(0).toString() : QString();
-    q.finish();
-    if (token.isEmpty()) {
-        token = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        wc.query(QStringLiteral("INSERT INTO %1 (Token) VALUES (?)").arg(TokenTable), {token});
-    }
-    return token;
-}
-
-std::optional<QString> postedUnder(data::Database& server, const QString& token) {
-    QSqlQuery q = server.query(
-        QStringLiteral("SELECT number FROM terminal.postings WHERE token = ?"), {token});
-    std::optional<QString> number;
-    if (q.next()) number = q.value(0).toString();
-    q.finish();
-    return number;
-}
-
-void recordPosting(data::Database& server, const QString& token, const QString& number) {
-    server.query(QStringLiteral("INSERT INTO terminal.postings (token, number) VALUES (?, ?)"),
-                 {token, number});
-}
-
-void finishPosting(data::Database& wc) {
-    wc.begin();
-    try {
-        resetEnteredLines(wc);
-        wc.query(QStringLiteral("DELETE FROM %1").arg(TokenTable));
-        wc.commit();
-    } catch (...) {
-        if (wc.inTransaction()) wc.rollback();
-        throw;
-    }
 }
 
 }  // namespace posting

@@ -47,9 +47,11 @@ class AttachedBooks {
 struct Line {
     QString code, name, unit, barcode;
     Money price, quantity, amount, vatRate, vat;
+    qint64 row = 0;  // the working copy's row
 };
 
-/// The working set's entered lines (visible, with a quantity), by item code or by name.
+/// The working set's entered lines (visible, with a quantity), by item code or by name. A value
+/// that is not a number stops with DatabaseError naming the line and field.
 enum class LineOrder { ByCode, ByName };
 std::vector<Line> enteredLines(data::Database& db, LineOrder order);
 
@@ -60,9 +62,10 @@ struct Account {
     Money borc, alacak;
 };
 
-/// The first account (in code order) whose `field` equals `value` in the attached `schema`.
+/// The first account (in code order) whose `field` equals `value` in the attached `schema`. A
+/// balance field holding no number stops with DatabaseError naming `fileName`, card and field.
 std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
-                                   const QString& value);
+                                   const QString& value, const QString& fileName);
 
 /// Adds to the account's debit or credit and stores it with its balance and side.
 void storeBalance(data::Database& db, const QString& schema, Account& account, bool debit,
@@ -77,7 +80,8 @@ struct Card {
 };
 
 /// The first card (by row) of each of the lines' codes in the attached `schema`; the codes
-/// without a card are added to `missing`, named with `fileName`.
+/// without a card are added to `missing`, named with `fileName`. A total holding no number stops
+/// with DatabaseError naming the file, card and field.
 QHash<QString, Card> findCards(data::Database& db, const QString& schema,
                                const std::vector<Line>& lines, const QString& fileName,
                                QStringList& missing);
@@ -96,15 +100,5 @@ class CardWriter {
 
 /// The entered lines leave the working set: quantity and amount to 0.
 void resetEnteredLines(data::Database& db);
-
-/// A posting to a server is named by a token kept in the working copy until its lines leave it:
-/// the token of the posting under way, made and stored on first use.
-QString pendingToken(data::Database& workingCopy);
-/// The document number the server stored with `token`, if that posting was written.
-std::optional<QString> postedUnder(data::Database& server, const QString& token);
-/// Stores the token with the posting, in the posting's transaction.
-void recordPosting(data::Database& server, const QString& token, const QString& number);
-/// After the server's commit: the lines leave the working set and the token goes, together.
-void finishPosting(data::Database& workingCopy);
 
 }  // namespace posting

@@ -15,6 +15,7 @@
 #include "modes/Targets.h"
 #include "posting/BookRows.h"
 #include "posting/Counters.h"
+#include "posting/Pending.h"
 #include "posting/StockTotals.h"
 
 namespace posting {
@@ -109,9 +110,12 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     PostingResult result;
     // On a server the working copy is not in the books' transaction: the posting carries a token
     // that the server keeps with it, so a repeated "Tamam" after a lost answer cannot post twice.
-    const QString token = books.onServer() ? pendingToken(books.workingCopy()) : QString();
+    QString token;
+    bool committing = false;
     db->begin();
     try {
+        // An earlier posting whose answer was lost is settled before the lines are read.
+        if (books.onServer()) result.earlier = resolvePendingIn(*db, books.workingCopy());
         const std::vector<Line> lines = enteredLines(books.workingCopy(), LineOrder::ByCode);
         // The exact sum of the exact lines: the debit equals the lines to the last digit.
         Money total;
@@ -123,17 +127,6 @@ PostingResult postWorkingSet(const PostingRequest& r) {
             db->rollback();
             return result;
         }
-        if (books.onServer()) {
-            if (const auto number = postedUnder(*db, token)) {
-                // Written before, its answer lost: the lines only leave the working set now.
-                db->rollback();
-                finishPosting(books.workingCopy());
-                result.documentNumber = *number;
-                result.posted = true;
-                result.alreadyPosted = true;
-                return result;
-            }
-        }
 
         QStringList missing;
         const QString targetCode =
@@ -142,17 +135,20 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         Side target = r.warehouse ? Side{q("hc"), q("hs"), false, {}, {}}
                                   : Side{q("sc"), q("ss"), false, {}, {}};
         if (r.warehouse) {
-            if (auto a =
-                    findAccount(*db, head.cari, QStringLiteral("Unvan"), QStringLiteral("Merkez")))
+            if (auto a = findAccount(*db, head.cari, QStringLiteral("Unvan"),
+                                     QStringLiteral("Merkez"), fileOf(QStringLiteral("sc"))))
                 head.account = *a;
             else
                 missing << QStringLiteral("\"Merkez\" cari kartı (%1)")
                                .arg(fileOf(QStringLiteral("sc")));
             head.cards = findCards(*db, head.stok, lines, fileOf(QStringLiteral("ss")), missing);
         }
+        const QString targetFile =
+            fileOf(r.warehouse ? QStringLiteral("hc") : QStringLiteral("sc"));
         const auto targetAccount =
-            r.warehouse ? findAccount(*db, target.cari, QStringLiteral("CariKod"), targetCode)
-                        : findAccount(*db, target.cari, QStringLiteral("Unvan"), r.targetTitle);
+            r.warehouse
+                ? findAccount(*db, target.cari, QStringLiteral("CariKod"), targetCode, targetFile)
+                : findAccount(*db, target.cari, QStringLiteral("Unvan"), r.targetTitle, targetFile);
         if (targetAccount)
             target.account = *targetAccount;
         else
@@ -169,6 +165,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
                 (missing.size() > 12 ? QStringLiteral("\n…") : QString()));
         }
 
+        if (books.onServer()) token = makePending(books.workingCopy(), lines, false);
         result.documentNumber =
             DrawNumber(*db, q("si"), false, QString::number(postingTime.date().year()));
         if (r.warehouse) {
@@ -183,8 +180,9 @@ PostingResult postWorkingSet(const PostingRequest& r) {
                    r.targetTitle, QString(code).remove(QStringLiteral("Şube")));
         if (books.onServer()) {
             recordPosting(*db, token, result.documentNumber);
+            committing = true;
             db->commit();
-            finishPosting(books.workingCopy());
+            finishPending(books.workingCopy());
         } else {
             // The posted lines leave the working set in the same commit: they never post twice.
             resetEnteredLines(*db);
@@ -192,6 +190,9 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         }
     } catch (...) {
         if (db->inTransaction()) db->rollback();
+        // Rolled back before its commit, the posting is known not written; a commit whose answer
+        // was lost, or a working copy not reset after it, leaves the token to be resolved.
+        if (!token.isEmpty() && !committing) dropPendingAfterRollback(books.workingCopy());
         throw;
     }
     result.posted = true;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "posting/Pending.h"
+
 namespace core {
 class Clock;
 }
@@ -24,9 +26,10 @@ struct PostingResult {
     QString documentNumber;
     double total = 0;
     int lines = 0;
-    /// On a server: the lines had been posted by an earlier "Tamam" whose answer was lost; they
-    /// left the working set now and nothing new was written.
-    bool alreadyPosted = false;
+    /// On a server: what became of an earlier "Tamam" whose answer was lost, resolved first.
+    /// Written: its lines left the working set, and only lines booked after it were posted now,
+    /// in a document of their own. The window shows earlier.message() when it is not empty.
+    PendingResult earlier;
 };
 
 /// Posts the working set's entered lines: the account movement and balance of each side and one
@@ -36,7 +39,9 @@ struct PostingResult {
 /// working copy are written in one transaction: all of it is committed, or on any error (a missing
 /// account or card, which is named, a locked file, a broken counter) none of it, and the error is
 /// thrown as DatabaseError. On a server, the books commit first and the working copy is reset
-/// after; the posting's token, kept in both, makes a repeat after a lost answer harmless.
+/// after; the posting's token, kept in both with exactly the lines it covers, makes a repeat
+/// after a lost answer harmless: a pending token is resolved first (as resolvePending does), and
+/// the server being unreachable for that stops the posting with everything kept.
 PostingResult postWorkingSet(const PostingRequest& request);
 
 /// The head office's server path for a server path: its data directory and company "01".

@@ -3,7 +3,9 @@
 #include "core/Clock.h"
 #include "core/Money.h"
 #include "data/Database.h"
+#include "data/DatabaseError.h"
 #include "invoicing/CreateInvoice.h"
+#include "posting/Pending.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
 #include "support/TestSupport.h"
@@ -128,4 +130,53 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     }
     for (const char* field : {"FatTutar", "FatKdv", "FatMiktar", "FatTotal"})
         expectExact(fatura, QStringLiteral("FatHareket"), QString::fromLatin1(field));
+}
+
+// An invoice whose answer is lost (the working copy cannot be emptied after the books' commit),
+// then a piece more on one line and a new line, then "Tamam" again: on a server the earlier
+// invoice is found and said, and only what was booked after it is invoiced anew; on files the
+// first invoice wrote nothing. Either way every line is invoiced exactly once.
+TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) {
+    invoicing::InvoiceRequest r;
+    r.serverPath = r.invoiceBooks = path(QStringLiteral("01"));
+    r.workingCopy = enter(QStringLiteral("01"));
+    r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
+    r.clock = &clock;
+    auto copy = data::Database::open(r.workingCopy);
+    copy->query(
+        QStringLiteral("CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
+                       "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"));
+    EXPECT_THROW(invoicing::createInvoice(r), data::DatabaseError);
+    copy->query(QStringLiteral("DROP TRIGGER lost"));
+    EXPECT_EQ(posting::hasPending(r.workingCopy), server != nullptr);
+    // One more 19,99 on a line the invoice covered, and 2 × 0,5 on a new one.
+    copy->query(
+        QStringLiteral("UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+"
+                       "19.99, Kar=Kar+3.5982 WHERE StokKod='ST000004'"));
+    copy->query(
+        QStringLiteral("UPDATE StokKartlar SET Fiyat=0.5, Kdv=18, KalanB=2, "
+                       "GirenTutar=1, Kar=0.18 WHERE StokKod='ST000005'"));
+
+    const invoicing::InvoiceResult again = invoicing::createInvoice(r);
+    ASSERT_TRUE(again.written);
+    EXPECT_EQ(again.earlier.message(),
+              server ? QStringLiteral("Önceki işlem yazılmış: fatura S00001") : QString());
+    EXPECT_EQ(again.key, server ? QStringLiteral("S00002") : QStringLiteral("S00001"));
+    EXPECT_EQ(again.total, server ? 20.99 : 164.235);
+    const QString fatura = r.serverPath + QStringLiteral("Fatura.mdb");
+    // 143,245 invoiced before the answer was lost, 20,99 after.
+    EXPECT_EQ(number(fatura, QStringLiteral("SELECT sum(FatTop) FROM Faturalar")), 164.235);
+    EXPECT_EQ(
+        column(fatura,
+               QStringLiteral("SELECT FatStok || ' ' || CAST(FatMiktar AS INTEGER) FROM FatHareket "
+                              "WHERE FatHarNo=? ORDER BY FatStok"),
+               {again.key}),
+        server ? (QStringList{QStringLiteral("ST000004 1"), QStringLiteral("ST000005 2")})
+               : (QStringList{QStringLiteral("ST000001 1"), QStringLiteral("ST000002 1"),
+                              QStringLiteral("ST000003 3"), QStringLiteral("ST000004 8"),
+                              QStringLiteral("ST000005 2")}));
+    EXPECT_EQ(
+        count(r.workingCopy, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")),
+        0);
+    EXPECT_FALSE(posting::hasPending(r.workingCopy));
 }

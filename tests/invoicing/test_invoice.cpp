@@ -6,6 +6,7 @@
 #include <QSysInfo>
 
 #include "core/Clock.h"
+#include "core/Waiting.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "invoicing/CreateInvoice.h"
@@ -153,6 +154,22 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     }
     EXPECT_EQ(state(), before);
 
+    // A text in a stock total the invoice reads and rewrites: named, nothing written.
+    r = request("01", 2, u"ÖZTÜRK MARKET"_s);
+    data::Database::open(books.file("01", "Stok"))
+        ->execute(u"UPDATE StokKartlar SET CikanMik='abc' WHERE StokKod='ST000001'"_s);
+    before = state();
+    try {
+        invoicing::createInvoice(r);
+        FAIL();
+    } catch (const data::DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(u"ST000001 stok kartının CikanMik"_s))
+            << e.text().toStdString();
+    }
+    EXPECT_EQ(state(), before);
+    data::Database::open(books.file("01", "Stok"))
+        ->execute(u"UPDATE StokKartlar SET CikanMik=0 WHERE StokKod='ST000001'"_s);
+
     // Without VAT no "=110" is needed or touched.
     r = request("01", 2, u"ÖZTÜRK MARKET"_s);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar=0, Kdv=0"_s);
@@ -164,14 +181,36 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
 }
 
 TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {
-    // Garbage, blanks or an empty line start from 00001.
-    for (const QByteArray& content : {QByteArray("garbage"), QByteArray("   \r\n"), QByteArray()}) {
-        writeFile(numberFile(), content);
-        invoicing::InvoiceNumberLock lock(numberFile(), {});
-        EXPECT_EQ(lock.number(), u"00001"_s) << content.toStdString();
+    // No number at all starts from 00001; nine digits are read; anything else that is not a plain
+    // number is refused, naming the file and what it holds, before an invoice key is made of it.
+    const QByteArray mebibyte(1 << 20, '7');
+    struct Content {
+        QByteArray bytes;
+        QString next;  // empty: refused
+    };
+    for (const Content& c :
+         {Content{"garbage", u"00001"_s}, Content{"   \r\n", u"00001"_s}, Content{"", u"00001"_s},
+          Content{"\"abc\"\r\n", u"00001"_s}, Content{"\"-5\"\r\n", u"00001"_s},
+          Content{"123456", u"123457"_s}, Content{"\"999999998\"\r\n", u"999999999"_s},
+          Content{"\"1234567890\"\r\n", QString()}, Content{"\"12abc\"\r\n", QString()},
+          Content{mebibyte, QString()}}) {
+        writeFile(numberFile(), c.bytes);
+        const std::string shown = c.bytes.left(12).toStdString();
+        try {
+            EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), c.next) << shown;
+        } catch (const data::DatabaseError& e) {
+            EXPECT_TRUE(c.next.isEmpty()) << shown << ": " << e.text().toStdString();
+            EXPECT_TRUE(e.text().contains(numberFile()) &&
+                        e.text().contains(QString::fromLatin1(c.bytes.trimmed().left(9))))
+                << e.text().left(200).toStdString();
+        }
     }
-    writeFile(numberFile(), "123456");  // no quotes, longer than 5 digits
-    EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), u"123457"_s);
+    // The megabyte of digits writes no invoice.
+    auto big = request("01", 2, u"ÖZTÜRK MARKET"_s);
+    const QStringList unwritten = state();
+    EXPECT_THROW(invoicing::createInvoice(big), data::DatabaseError);
+    EXPECT_EQ(state(), unwritten);
+    EXPECT_EQ(readFile(numberFile()), mebibyte);
 
     // Company 02 shares the file with 01; a file left behind the books (a crash after an invoice
     // was written) does not hand the number out again.
@@ -234,4 +273,31 @@ TEST_F(InvoiceTest, ALockIsWaitedForWhileItsHolderMayLiveAndTakenOverWhenItCanno
             QFile::remove(lockPath);
         }
     }
+
+    // A live holder and no limit of our own: the window is asked, and giving up writes nothing.
+    struct GiveUp final : core::WaitObserver {
+        QStringList asked;
+        bool keepWaiting(const QString& what, std::chrono::milliseconds) override {
+            asked << what;
+            return false;
+        }
+    } giveUp;
+    writeFile(numberFile(), "\"00041\"\r\n");
+    QLockFile holder(lockPath);
+    ASSERT_TRUE(holder.tryLock(0));
+    auto r = request();
+    const QStringList before = state();
+    {
+        core::WaitObserverScope scope(&giveUp);
+        try {
+            invoicing::createInvoice(r);
+            ADD_FAILURE() << "the lock was taken from a live holder";
+        } catch (const data::DatabaseError& e) {
+            EXPECT_TRUE(e.text().startsWith(
+                core::waitGivenUpText(u"Fatura numarası başka bir terminalde"_s)))
+                << e.text().toStdString();
+        }
+    }
+    EXPECT_EQ(giveUp.asked, QStringList{u"Fatura numarası başka bir terminalde"_s});
+    EXPECT_EQ(state(), before);
 }

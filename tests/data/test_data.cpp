@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include "data/FilePaths.h"
 #include "data/JetSql.h"
 #include "data/Recordset.h"
+#include "data/ServerBooks.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -457,15 +459,55 @@ TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     // in the middle of a posting.
 }
 
-TEST(ServerBooks, AnUnreachableServerIsNamedAndItsCauseToldInTurkish) {
+TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesOnlyItsFewOptions) {
     const QString error =
         errorOf([] { data::Database::open(u"postgresql://127.0.0.1:1/kitap/01Cari.mdb"_s); });
     EXPECT_TRUE(error.startsWith(u"Sunucuya bağlanılamadı: 127.0.0.1:1/kitap (sunucu"_s))
         << error.toStdString();
-    for (const char* bad : {"postgresql://u:secret@h/db/01Cari.mdb", "postgresql://h/",
-                            "postgresql:///db/01Cari.mdb"})
-        EXPECT_TRUE(errorOf([&] {
-                        data::Database::open(QString::fromLatin1(bad));
-                    }).startsWith(u"Sunucu yolu anlaşılamadı"_s))
-            << bad;
+    for (const auto& [bad, expected] :
+         {std::pair{"postgresql://u:secret@h/db/01Cari.mdb", "Sunucu yolunda parola olamaz"},
+          {"postgresql://h/", "Sunucu yolu anlaşılamadı"},
+          {"postgresql:///db/01Cari.mdb", "Sunucu yolu anlaşılamadı"},
+          {"postgresql://h/db/01?user=admin", "Sunucu yolundaki seçenek kabul edilmiyor: user"},
+          {"postgresql://h/db/01?sslmode=require&options=-c%20x=1Cari.mdb",
+           "Sunucu yolundaki seçenek kabul edilmiyor: options"}}) {
+        const QString e = errorOf([&] { data::Database::open(QString::fromLatin1(bad)); });
+        EXPECT_TRUE(e.startsWith(QString::fromUtf8(expected))) << bad << " " << e.toStdString();
+        EXPECT_FALSE(e.contains(u"secret"_s));
+    }
+    // A file name appended behind the options belongs to the path.
+    const auto a = data::parseServerPath(
+        data::bookFile(u"postgresql://ali@h/db/01?sslmode=require"_s, u"Cari.mdb"_s));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->schema(), u"01cari"_s);
+    EXPECT_EQ(a->user, u"ali"_s);
+    EXPECT_EQ(
+        data::parseServerPath(u"postgresql://h/db/01?sslmode=require"_s + u"Stok.Mdb"_s)->file,
+        u"01Stok.Mdb"_s);
+}
+
+// The README's options work; a value cannot add a setting of its own; a user may be named; a
+// silent link and a held lock are limited.
+TEST_F(DataTest, ServerPathOptionsReachTheConnectionEachAsOneSetting) {
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
+    server = std::make_unique<ServerBooks>(books);
+    const QString user = qEnvironmentVariable("PGUSER", u"terminal"_s);
+    QString path = server->serverPath();
+    path.insert(path.indexOf(u"://"_s) + 3, user + u'@');
+    auto db = data::Database::open(
+        path + u"?sslmode=disable&connect_timeout=5&application_name=kasa;port=1"_s +
+        u"Cari.mdb"_s);
+    EXPECT_EQ(db->schema(), u"01cari"_s);
+    EXPECT_EQ(text(db->path(), u"SELECT current_setting('application_name')"_s), u"kasa port=1"_s);
+    EXPECT_EQ(text(db->path(), u"SELECT current_user"_s), user);
+    EXPECT_EQ(text(db->path(), u"SELECT current_setting('lock_timeout')"_s), u"500ms"_s);
+    EXPECT_EQ(text(db->path(), u"SELECT current_setting('statement_timeout')"_s), u"30s"_s);
+    QStringList settings;
+    PQconninfoOption* options = PQconninfo(data::libpqHandle(db->connection()));
+    for (const PQconninfoOption* o = options; o && o->keyword; ++o)
+        if (o->val) settings << QString::fromUtf8(o->keyword) + u'=' + QString::fromUtf8(o->val);
+    PQconninfoFree(options);
+    const QString conninfo = settings.join(u' ');
+    EXPECT_TRUE(conninfo.contains(u"keepalives=1"_s)) << conninfo.toStdString();
+    EXPECT_TRUE(conninfo.contains(u"tcp_user_timeout=25000"_s)) << conninfo.toStdString();
 }

@@ -12,6 +12,7 @@
 #include <QSqlRecord>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <unordered_map>
@@ -374,14 +375,27 @@ QString Database::fileAtFault(const QString& engineText, const QString& sql) con
             if (a.compare(alias, Qt::CaseInsensitive) == 0) return path;
         return QString();
     };
-    // "no such table: ss.StokKartlar" names the file; so may the statement.
-    for (const auto& [alias, table] : qualifiedTables(engineText))
-        if (const QString path = fileOf(alias); !path.isEmpty()) return path;
+    // "no such table: ss.StokKartlar" names the file; "no such column: c.Yok" the name the
+    // statement gives one of its tables ("sc.CariKartlar c"); else the statement's tables tell.
+    for (const auto& [qualifier, name] : qualifiedTables(engineText)) {
+        if (const QString path = fileOf(qualifier); !path.isEmpty()) return path;
+        const QRegularExpression named(
+            QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\.\"?[A-Za-z_][A-Za-z0-9_]*\"?\\s+(?:AS\\s+)?%1\\b")
+                .arg(QRegularExpression::escape(qualifier)),
+            QRegularExpression::CaseInsensitiveOption);
+        if (const QString path = fileOf(named.match(sql).captured(1)); !path.isEmpty())
+            return path;
+    }
     static const QRegularExpression missingColumn(
-        QStringLiteral("no such column: ([A-Za-z0-9_]+)"));
+        QStringLiteral("no such column: (?:[A-Za-z0-9_]+\\.)?([A-Za-z0-9_]+)"));
     const QString column = missingColumn.match(engineText).captured(1);
     QString first;
-    for (const auto& [alias, table] : qualifiedTables(sql)) {
+    auto tables = qualifiedTables(sql);
+    // The working copy is ours and right; the books attached to it are what may differ.
+    std::stable_partition(tables.begin(), tables.end(), [](const auto& t) {
+        return t.first.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0;
+    });
+    for (const auto& [alias, table] : tables) {
         const QString path = fileOf(alias);
         if (path.isEmpty()) continue;
         if (first.isEmpty()) first = path;

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <functional>
 
+#include "core/Waiting.h"
+
 #include "data/BookImport.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
@@ -15,7 +17,9 @@
 #include "data/FilePaths.h"
 #include "data/JetSql.h"
 #include "data/Recordset.h"
+#include "data/RetryWhileBusy.h"
 #include "data/ServerBooks.h"
+#include "data/Statement.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -510,4 +514,85 @@ TEST_F(DataTest, ServerPathOptionsReachTheConnectionEachAsOneSetting) {
     const QString conninfo = settings.join(u' ');
     EXPECT_TRUE(conninfo.contains(u"keepalives=1"_s)) << conninfo.toStdString();
     EXPECT_TRUE(conninfo.contains(u"tcp_user_timeout=25000"_s)) << conninfo.toStdString();
+}
+
+namespace {
+
+// Gives a wait up at its `limit`-th question.
+struct GiveUpAfter : core::WaitObserver {
+    explicit GiveUpAfter(int limit) : limit(limit) {}
+    bool keepWaiting(const QString& what, std::chrono::milliseconds) override {
+        EXPECT_FALSE(what.isEmpty());
+        return ++calls < limit;
+    }
+    int limit;
+    int calls = 0;
+};
+
+}  // namespace
+
+// Another terminal holding the books is waited for under the observer's eye and the wait can be
+// given up, on the posting's start and, through the retry frame, on any statement it meets.
+TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
+    const int lockTimeout = data::serverLimits().lockTimeoutMs;
+    data::serverLimits().lockTimeoutMs = 20;
+    const bool files = GetParam() == Engine::Files;
+    auto holder = data::Database::openPrivate(accounts());
+    if (files) {
+        ASSERT_TRUE(QFile::copy(stock(), books.dir() + u"/Temp1.Mdb"_s));
+    }
+    auto writer = data::Database::openPrivate(files ? books.dir() + u"/Temp1.Mdb"_s : stock());
+    if (files) writer->attach(accounts(), u"sc"_s);
+    const QString update = (files ? u"UPDATE sc."_s : u"UPDATE \"01cari\"."_s) +
+                           u"CariKartlar SET Borc = Borc + 1 WHERE CariKod = 'C001'"_s;
+    holder->begin();
+    holder->query(u"UPDATE CariKartlar SET Borc = Borc WHERE CariKod = 'C001'"_s);
+
+    GiveUpAfter observer(3);
+    core::WaitObserverScope scope(&observer);
+    try {
+        writer->begin();
+        ADD_FAILURE() << "began while another held the books";
+    } catch (const data::BusyError& e) {
+        EXPECT_TRUE(e.givenUp());
+        EXPECT_EQ(e.awaited(), u"Başka bir terminal yazıyor"_s);
+        // The file held is named, not the working copy the statement ran on (a server's books
+        // are taken in turn as a whole).
+        EXPECT_TRUE(e.text().contains(files ? QFileInfo(accounts()).canonicalFilePath()
+                                            : u"Sunucu: "_s))
+            << e.text().toStdString();
+    }
+    EXPECT_EQ(observer.calls, 3);
+    observer.calls = 0;
+    EXPECT_EQ(errorOf([&] { data::retryWhileBusy(u"Fatura"_s, [&] { writer->query(update); }); }),
+              core::waitGivenUpText(u"Fatura"_s));
+    EXPECT_EQ(observer.calls, 3);
+    holder->rollback();
+    observer.calls = 0;
+    EXPECT_NO_THROW(data::retryWhileBusy(u"Fatura"_s, [&] { writer->query(update); }));
+    EXPECT_EQ(observer.calls, 0);
+    data::serverLimits().lockTimeoutMs = lockTimeout;
+}
+
+// A failing statement on a connection with the books attached names the file at fault.
+TEST_F(DataTest, AFailureOnAttachedBooksNamesTheFileAtFault) {
+    const QString copy = books.dir() + u"/Temp1.Mdb"_s;
+    ASSERT_TRUE(QFile::copy(stock(), copy));
+    data::Database::open(stock())->execute(u"DROP TABLE StokHareket"_s);
+    auto db = data::Database::openPrivate(copy);
+    db->attach(accounts(), u"sc"_s);
+    db->attach(stock(), u"ss"_s);
+    const auto named = [](const QString& file) {
+        return u"Dosya: "_s + QFileInfo(file).canonicalFilePath() + u'\n';
+    };
+    for (const auto& [sql, file] :
+         {std::pair{u"SELECT count(*) FROM ss.StokHareket"_s, stock()},
+          {u"UPDATE sc.CariKartlar SET Yok = 1"_s, accounts()},
+          {u"SELECT s.StokKod FROM main.StokKartlar s JOIN sc.CariKartlar c ON c.Yok = s.StokKod"_s,
+           accounts()}}) {
+        const QString error = errorOf([&] { db->query(sql); });
+        EXPECT_TRUE(error.contains(named(file))) << error.toStdString();
+        const QString prepared = errorOf([&] { data::Statement(*db, sql); });
+        EXPECT_TRUE(prepared.contains(named(file))) << prepared.toStdString();
+    }
 }

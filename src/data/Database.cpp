@@ -380,11 +380,11 @@ QString Database::fileAtFault(const QString& engineText, const QString& sql) con
     for (const auto& [qualifier, name] : qualifiedTables(engineText)) {
         if (const QString path = fileOf(qualifier); !path.isEmpty()) return path;
         const QRegularExpression named(
-            QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\.\"?[A-Za-z_][A-Za-z0-9_]*\"?\\s+(?:AS\\s+)?%1\\b")
+            QStringLiteral(
+                "\\b([A-Za-z_][A-Za-z0-9_]*)\\.\"?[A-Za-z_][A-Za-z0-9_]*\"?\\s+(?:AS\\s+)?%1\\b")
                 .arg(QRegularExpression::escape(qualifier)),
             QRegularExpression::CaseInsensitiveOption);
-        if (const QString path = fileOf(named.match(sql).captured(1)); !path.isEmpty())
-            return path;
+        if (const QString path = fileOf(named.match(sql).captured(1)); !path.isEmpty()) return path;
     }
     static const QRegularExpression missingColumn(
         QStringLiteral("no such column: (?:[A-Za-z0-9_]+\\.)?([A-Za-z0-9_]+)"));

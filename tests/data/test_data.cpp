@@ -182,6 +182,9 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
         {Criteria::equals(u"Barkod"_s, u"12'*"_s), "X1"},
         {Criteria::equals(u"Barkod"_s, u"Ab-1"_s), "X0"},
         {Criteria::equals(u"Barkod"_s, u"' OR 1=1 --"_s), ""},
+        // A NUL never reaches the server as its error: no text of the books holds one.
+        {Criteria::equals(u"Barkod"_s, u"12'"_s + QChar(0)), ""},
+        {Criteria::startsWith(u"StokAdi"_s, u"O'NEIL"_s + QChar(0)), ""},
         // Case-insensitive, Turkish-wise.
         {name("şeker"), "T1"},
         {name("istanbul"), "T2"},
@@ -459,8 +462,20 @@ TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     cut();
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), accounts);
-    // Inside a transaction the work fails whole instead: the reliability test restarts a server
-    // in the middle of a posting.
+    // Inside a transaction the work fails whole instead (the reliability test restarts a server
+    // in the middle of a posting), and its cause is still told.
+    db->begin();
+    db->connection().close();
+    const QString lost = errorOf([&] { db->prepared(sql); });
+    EXPECT_TRUE(lost.contains(u": sunucu bağlantısı yok\n"_s)) << lost.toStdString();
+    db->rollback();
+    // No statement is ever shown as the cause: a working copy of books the server lacks.
+    const QString missing = errorOf([&] {
+        data::Database::open(stock())->query(u"DROP SCHEMA terminal CASCADE"_s);
+        data::copyToWorkingFile(stock(), books.dir() + u"/Temp1.Mdb"_s);
+    });
+    EXPECT_FALSE(missing.isEmpty());
+    EXPECT_FALSE(missing.contains(u"SELECT"_s, Qt::CaseInsensitive)) << missing.toStdString();
 }
 
 TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesOnlyItsFewOptions) {
@@ -558,8 +573,8 @@ TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
         EXPECT_EQ(e.awaited(), u"Başka bir terminal yazıyor"_s);
         // The file held is named, not the working copy the statement ran on (a server's books
         // are taken in turn as a whole).
-        EXPECT_TRUE(e.text().contains(files ? QFileInfo(accounts()).canonicalFilePath()
-                                            : u"Sunucu: "_s))
+        EXPECT_TRUE(
+            e.text().contains(files ? QFileInfo(accounts()).canonicalFilePath() : u"Sunucu: "_s))
             << e.text().toStdString();
     }
     EXPECT_EQ(observer.calls, 3);

@@ -611,3 +611,43 @@ TEST_F(DataTest, AFailureOnAttachedBooksNamesTheFileAtFault) {
         EXPECT_TRUE(prepared.contains(named(file))) << prepared.toStdString();
     }
 }
+
+// An import moves every company file and table of the folder or stops, naming what it cannot
+// read or what does not fit, and writes nothing: the last, whole import still finds no books.
+TEST_F(DataTest, AnImportStopsOnWhatItCannotReadAndWritesNothing) {
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
+    ServerBooks empty(books, ServerBooks::testServer(), false);
+    const QString cari = books.file("02", "Cari");
+    const QString index = books.file("04", "Index");
+    const QString bare = books.dataDir() + u"/05Cari.mdb"_s;
+    const QByteArray cariBytes = readFile(cari);
+    const QByteArray indexBytes = readFile(index);
+    const auto borc = [&](const char* value) {
+        return [&, value] {
+            data::Database::open(accounts())
+                ->query(u"UPDATE CariKartlar SET Borc = %1 WHERE CariKod = 'C001'"_s.arg(
+                    QString::fromLatin1(value)));
+        };
+    };
+    const std::tuple<std::function<void()>, QString, std::function<void()>> faults[] = {
+        {[&] { QFile::remove(cari), QDir().mkdir(cari); }, cari,
+         [&] { QDir().rmdir(cari), writeFile(cari, cariBytes); }},
+        {[&] { writeFile(index, {}); }, index, [&] { writeFile(index, indexBytes); }},
+        {[&] {
+             sqlite3* db = nullptr;
+             sqlite3_open(bare.toUtf8().constData(), &db);
+             sqlite3_exec(db, "PRAGMA user_version=1", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         },
+         bare, [&] { QFile::remove(bare); }},
+        {borc("1e20"), u"01Cari.mdb / CariKartlar, satır 4, alan borc, değer 1e+20"_s, borc("0")},
+        {borc("-1e300"), u"değer -1.0000000000000001e+300"_s, borc("0")},
+    };
+    for (const auto& [make, named, undo] : faults) {
+        make();
+        const QString error = errorOf([&] { data::importBooks(books.dataDir(), empty.url()); });
+        EXPECT_TRUE(error.contains(named)) << error.toStdString();
+        undo();
+    }
+    EXPECT_EQ(data::importBooks(books.dataDir(), empty.url()).files, 16);
+}

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "core/Money.h"
 #include "core/QuotedFieldFile.h"
@@ -117,7 +119,7 @@ void appendEscaped(QByteArray& out, const QByteArray& value) {
 
 class Server {
   public:
-    explicit Server(const ServerAddress& a) {
+    explicit Server(const ServerAddress& a) : m_server(a.serverText()) {
         static std::atomic<int> counter{0};
         m_name = QStringLiteral("import-%1").arg(++counter);
         m_db = openServerConnection(a, m_name);
@@ -130,40 +132,62 @@ class Server {
         QSqlDatabase::removeDatabase(m_name);
     }
 
-    QSqlQuery run(const QString& sql, const QVariantList& params = {}) {
+    /// `what` names for the operator what the statement is about (a table), never the SQL.
+    QSqlQuery run(const QString& sql, const QVariantList& params = {},
+                  const QString& what = QString()) {
         QSqlQuery q(m_db);
         q.setForwardOnly(true);
         // The driver prepares on the server, which takes no BEGIN or CREATE: those run as they are.
         if (params.isEmpty()) {
-            if (!q.exec(sql)) fail(sql, q.lastError().text());
+            if (!q.exec(sql)) fail(what, q.lastError().text());
             return q;
         }
-        if (!q.prepare(sql)) fail(sql, q.lastError().text());
+        if (!q.prepare(sql)) fail(what, q.lastError().text());
         for (const QVariant& p : params)
             q.addBindValue(p);
-        if (!q.exec()) fail(sql, q.lastError().text());
+        if (!q.exec()) fail(what, q.lastError().text());
         return q;
     }
-    [[noreturn]] void fail(const QString& what, const QString& why) {
+    [[noreturn]] void fail(const QString& what, const QString& why) const {
+        QString cause = serverCause(why);
+        if (cause.isEmpty()) cause = QStringLiteral("sunucu nedenini bildirmedi");
         throw DatabaseError(
-            QStringLiteral("Sunucuya yazılamadı: %1\n%2").arg(serverCause(why), what));
+            QStringLiteral("Sunucuda çalışılamadı: %1\nSunucu: %2%3")
+                .arg(cause, m_server,
+                     what.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(what)));
     }
 
     // One streamed COPY per table: far fewer round trips than a row at a time.
-    void copyIn(const QString& table, const QStringList& columns, sqlite3_stmt* rows,
-                const QList<Kind>& kinds, qint64& count) {
+    void copyIn(const QString& table, const QString& source, const QStringList& columns,
+                sqlite3_stmt* rows, const QList<Kind>& kinds, qint64& count) {
         const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN")
                                    .arg(table, columns.join(QStringLiteral(", ")))
                                    .toUtf8();
         PGresult* r = PQexec(m_conn, sql.constData());
         const bool ready = PQresultStatus(r) == PGRES_COPY_IN;
         PQclear(r);
-        if (!ready) fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
+        if (!ready) fail(table, QString::fromUtf8(PQerrorMessage(m_conn)));
+        try {
+            copyRows(table, source, columns, rows, kinds, count);
+        } catch (...) {
+            // The server waits in COPY until told: end it, so the transaction can be rolled back.
+            PQputCopyEnd(m_conn, "import stopped");
+            finishCopy(m_conn);
+            throw;
+        }
+        if (PQputCopyEnd(m_conn, nullptr) != 1)
+            fail(table, QString::fromUtf8(PQerrorMessage(m_conn)));
+        const QString why = finishCopy(m_conn);
+        if (!why.isEmpty()) fail(table, why);
+    }
+
+    void copyRows(const QString& table, const QString& source, const QStringList& columns,
+                  sqlite3_stmt* rows, const QList<Kind>& kinds, qint64& count) {
         QByteArray buffer;
         buffer.reserve(1 << 18);
         auto flush = [&] {
             if (PQputCopyData(m_conn, buffer.constData(), static_cast<int>(buffer.size())) != 1)
-                fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
+                fail(table, QString::fromUtf8(PQerrorMessage(m_conn)));
             buffer.clear();
         };
         int step;
@@ -174,8 +198,21 @@ class Server {
                     buffer += "\\N";
                 } else if (kinds[i] == Kind::Amount) {
                     // Whatever binary fraction the file holds is taken to four decimals.
-                    const core::Money m = core::Money::fromDouble(sqlite3_column_double(rows, i));
-                    buffer += m.toString(QLocale::c()).toLatin1();
+                    const double value = sqlite3_column_double(rows, i);
+                    std::optional<core::Money> m;
+                    try {
+                        m = core::Money::fromDouble(value);
+                    } catch (const core::MoneyOverflow&) {
+                    }
+                    if (!m)
+                        throw DatabaseError(
+                            QStringLiteral("Tutar numeric(19,4) alanına sığmıyor: %1, satır %2, "
+                                           "alan %3, değer %4; hiçbir şey yazılmadı.")
+                                .arg(source)
+                                .arg(sqlite3_column_int64(rows, 0))
+                                .arg(columns[i])
+                                .arg(QString::number(value, 'g', 17)));
+                    buffer += m->toString(QLocale::c()).toLatin1();
                 } else if (kinds[i] == Kind::Integer) {
                     buffer += QByteArray::number(sqlite3_column_int64(rows, i));
                 } else {
@@ -190,19 +227,16 @@ class Server {
             if (buffer.size() > (1 << 18) - 4096) flush();
         }
         if (!buffer.isEmpty()) flush();
-        if (step != SQLITE_DONE) {
-            PQputCopyEnd(m_conn, "source read failed");
-            fail(QString::fromUtf8(sql), QStringLiteral("kaynak okunamadı"));
-        }
-        if (PQputCopyEnd(m_conn, nullptr) != 1)
-            fail(QString::fromUtf8(sql), QString::fromUtf8(PQerrorMessage(m_conn)));
-        const QString why = finishCopy(m_conn);
-        if (!why.isEmpty()) fail(QString::fromUtf8(sql), why);
+        if (step != SQLITE_DONE)
+            throw DatabaseError(
+                QStringLiteral("Tablo okunamadı: %1 (%2)")
+                    .arg(source, QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(rows)))));
     }
 
     PGconn* connection() const { return m_conn; }
 
   private:
+    QString m_server;
     QString m_name;
     QSqlDatabase m_db;
     PGconn* m_conn = nullptr;
@@ -216,27 +250,34 @@ void importFile(Server& server, const QString& path, const QString& schema, Impo
         "SELECT name, sql, type FROM sqlite_master WHERE type IN ('table', 'index') AND sql IS "
         "NOT NULL AND name NOT LIKE 'sqlite_%' ORDER BY type DESC, name"));
     QStringList names;
-    while (sqlite3_step(tables) == SQLITE_ROW) {
+    int step;
+    while ((step = sqlite3_step(tables)) == SQLITE_ROW) {
         const bool table = text(tables, 2) == QLatin1String("table");
         if (table) names << text(tables, 0);
         server.run(QStringLiteral("INSERT INTO %1.tables (schema, name, kind, definition) VALUES "
                                   "(?, ?, ?, ?)")
                        .arg(quotedSchema(QLatin1String(TerminalSchema))),
-                   {schema, text(tables, 0).toLower(), text(tables, 2), text(tables, 1)});
+                   {schema, text(tables, 0).toLower(), text(tables, 2), text(tables, 1)}, schema);
     }
     sqlite3_finalize(tables);
+    // A file that cannot be read to its end, or holds no table, is not books to move.
+    if (step != SQLITE_DONE) file.fail(path);
+    if (names.isEmpty())
+        throw DatabaseError(
+            QStringLiteral("Dosyada tablo yok: %1; hiçbir şey yazılmadı.").arg(path));
     for (const QString& tableName : names) {
         const QString table = qs + u'.' + checkedName(tableName);
         QList<Column> columns;
         sqlite3_stmt* info = file.prepare(
             QStringLiteral("SELECT name, type, dflt_value FROM pragma_table_info('%1')")
                 .arg(checkedName(tableName)));
-        while (sqlite3_step(info) == SQLITE_ROW) {
+        while ((step = sqlite3_step(info)) == SQLITE_ROW) {
             Column c{checkedName(text(info, 0)), kindOf(text(info, 1)), text(info, 2)};
             if (c.name == QLatin1String("rowid")) continue;
             columns << c;
         }
         sqlite3_finalize(info);
+        if (step != SQLITE_DONE) file.fail(path);
         // The row key the terminal's cursors walk by, as the embedded engine's rowid.
         QStringList defs = {
             QStringLiteral("rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")};
@@ -252,11 +293,13 @@ void importFile(Server& server, const QString& path, const QString& schema, Impo
             kinds << c.kind;
         }
         server.run(
-            QStringLiteral("CREATE TABLE %1 (%2)").arg(table, defs.join(QStringLiteral(", "))));
+            QStringLiteral("CREATE TABLE %1 (%2)").arg(table, defs.join(QStringLiteral(", "))), {},
+            table);
         sqlite3_stmt* rows = file.prepare(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
                                               .arg(select.join(QStringLiteral(", ")), tableName));
         try {
-            server.copyIn(table, list, rows, kinds, count.rows);
+            server.copyIn(table, QFileInfo(path).fileName() + QStringLiteral(" / ") + tableName,
+                          list, rows, kinds, count.rows);
         } catch (...) {
             sqlite3_finalize(rows);
             throw;
@@ -264,7 +307,8 @@ void importFile(Server& server, const QString& path, const QString& schema, Impo
         sqlite3_finalize(rows);
         server.run(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rowid'), "
                                   "coalesce(max(rowid), 0) + 1, false) FROM %1")
-                       .arg(table));
+                       .arg(table),
+                   {}, table);
         // The file's indexes serve the same lookups on the server.
         sqlite3_stmt* indexes = file.prepare(
             QStringLiteral("SELECT il.name FROM pragma_index_list('%1') il WHERE il.origin='c'")
@@ -280,7 +324,8 @@ void importFile(Server& server, const QString& path, const QString& schema, Impo
             sqlite3_finalize(cols);
             if (!on.isEmpty())
                 server.run(QStringLiteral("CREATE INDEX ON %1 (%2)")
-                               .arg(table, on.join(QStringLiteral(", "))));
+                               .arg(table, on.join(QStringLiteral(", "))),
+                           {}, table);
         }
         sqlite3_finalize(indexes);
         ++count.tables;
@@ -304,16 +349,37 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
     static const QRegularExpression companyFile(QStringLiteral("^[0-9]{2}[A-Za-z]+\\.mdb$"),
                                                 QRegularExpression::CaseInsensitiveOption);
     QList<QPair<QString, QString>> files;  // path, schema
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+    // Every entry named as a company file is moved, or the import stops naming it: books left
+    // behind unseen would be missing from the server without a word.
+    for (const QFileInfo& entry : dir.entryInfoList(
+             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString name = entry.fileName();
         if (!companyFile.match(name).hasMatch()) continue;
-        const QString path = dir.filePath(name);
-        if (databaseKind(path) != DatabaseKind::SQLite) continue;
+        const QString path = entry.filePath();
+        const auto refuse = [&path](const QString& why) {
+            throw DatabaseError(QStringLiteral("Defter dosyası okunamadı: %1 (%2); hiçbir şey "
+                                               "yazılmadı.")
+                                    .arg(path, why));
+        };
+        if (!entry.isFile()) refuse(QStringLiteral("bir dosya değil"));
+        switch (databaseKind(path)) {
+            case DatabaseKind::SQLite:
+                break;
+            case DatabaseKind::Access:
+                refuse(QStringLiteral("bir Access veritabanı"));
+                break;
+            default:
+                refuse(QStringLiteral("bir veritabanı dosyası değil, %1 bayt").arg(entry.size()));
+        }
         files.append({path, QFileInfo(name).completeBaseName().toLower()});
     }
     if (files.isEmpty())
         throw DatabaseError(QStringLiteral("Klasörde defter yok: %1").arg(dataDirectory));
 
     Server server(*address);
+    // A tool run once, not the operator's screen: its statements (a large table's COPY, its
+    // indexes) may take as long as they need.
+    server.run(QStringLiteral("SET statement_timeout = 0"));
     server.run(QStringLiteral("BEGIN"));
     QStringList present;
     QSqlQuery existing = server.run(QStringLiteral("SELECT nspname FROM pg_namespace"));
@@ -405,7 +471,7 @@ qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
     const QString schema = address->schema();
     QSqlQuery defs = server.run(QStringLiteral("SELECT name, definition, kind FROM terminal.tables "
                                                "WHERE schema = ? ORDER BY kind DESC, name"),
-                                {schema});
+                                {schema}, schema);
     QList<QPair<QString, QString>> tables;
     QStringList indexes;  // made after the rows are in: faster than keeping them up to date
     while (defs.next()) {

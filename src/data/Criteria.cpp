@@ -14,10 +14,16 @@ QString quoteField(const QString& field) {
     return u'"' + field + u'"';
 }
 
+Criteria Criteria::nothingMatches() {
+    // No text of the books holds a NUL (the server cannot store one), so none is found.
+    return Criteria(QStringLiteral("1 = 0"), {});
+}
+
 Criteria Criteria::equals(const QString& field, const QVariant& value) {
     const QString f = quoteField(field);
     if (value.typeId() == QMetaType::QString) {
         const QString text = value.toString();
+        if (text.contains(QChar(0))) return nothingMatches();
         // A text without letters folds to itself: compare directly so the engine can use its index.
         if (core::isCaseless(text)) return Criteria(f + QStringLiteral(" = ?"), {text});
         const QString folded = core::foldTurkish(text);
@@ -28,6 +34,7 @@ Criteria Criteria::equals(const QString& field, const QVariant& value) {
 }
 
 Criteria Criteria::startsWith(const QString& field, const QString& text) {
+    if (text.contains(QChar(0))) return nothingMatches();
     // A range on the folded text: literal (no wildcard exists in it) and usable by an index.
     const QString folded = core::foldTurkish(text);
     const QString upper =

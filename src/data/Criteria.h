@@ -34,6 +34,7 @@ class Criteria {
     const std::optional<TextTest>& textTest() const { return m_textTest; }
 
   private:
+    static Criteria nothingMatches();
     Criteria(QString sql, QVariantList params, std::optional<TextTest> test = std::nullopt)
         : m_sql(std::move(sql)), m_params(std::move(params)), m_textTest(std::move(test)) {}
     QString m_sql;

@@ -6,14 +6,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
 #include <unordered_map>
 
+#include "core/Waiting.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/JetSql.h"
@@ -164,9 +168,8 @@ Database::Database(QString path, bool readOnly)
                         QString::fromLatin1(QUrl::toPercentEncoding(m_path, "/")) +
                         (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
     m_db.setDatabaseName(uri);
-    // Another terminal's posting holds the books for well under a second; on a loaded PC it may
-    // take several. A terminal waits for it rather than refusing the operator's posting.
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=60000"));
+    // Waits for another terminal's lock go through busyHandler, which the operator can watch.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
     if (!m_db.open()) {
         const QString text = m_db.lastError().text();
         closeConnection();
@@ -177,7 +180,10 @@ Database::Database(QString path, bool readOnly)
         m_handle = *static_cast<sqlite3* const*>(h.constData());
     }
     try {
-        if (m_handle) registerTextFunctions(m_handle);
+        if (m_handle) {
+            registerTextFunctions(m_handle);
+            sqlite3_busy_handler(m_handle, &Database::busyHandler, this);
+        }
         // A damaged file fails here rather than at the first real read.
         QSqlQuery probe = query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (...) {
@@ -238,54 +244,215 @@ QString turkishCause(const QString& engineText) {
     for (const auto& [engine, turkish] : causes)
         if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
             return QString::fromUtf8(turkish);
-    return engineText;
+    return engineText.simplified();
 }
 
 bool damagedFileError(const QString& engineText) {
     return engineText.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
-           engineText.contains(QLatin1String("not a database"), Qt::CaseInsensitive);
+           engineText.contains(QLatin1String("not a database"), Qt::CaseInsensitive) ||
+           engineText.contains(QLatin1String("disk I/O"), Qt::CaseInsensitive);
+}
+
+bool busyError(const QString& engineText) {
+    return engineText.contains(QLatin1String("database is locked"), Qt::CaseInsensitive) ||
+           engineText.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive);
+}
+
+// Each attached file of a connection: its alias and its path.
+QList<std::pair<QString, QString>> attachedFiles(sqlite3* handle) {
+    QList<std::pair<QString, QString>> files;
+    sqlite3_stmt* list = nullptr;
+    if (sqlite3_prepare_v2(handle, "PRAGMA database_list", -1, &list, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(list) == SQLITE_ROW) {
+            const QString path =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 2)));
+            if (!path.isEmpty())
+                files.append(
+                    {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1))),
+                     path});
+        }
+    }
+    sqlite3_finalize(list);
+    return files;
+}
+
+bool stepsToRow(sqlite3* handle, const QString& sql, const char* expected = nullptr) {
+    sqlite3_stmt* q = nullptr;
+    bool ok = sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &q, nullptr) == SQLITE_OK &&
+              sqlite3_step(q) == SQLITE_ROW;
+    if (ok && expected)
+        ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), expected) == 0;
+    sqlite3_finalize(q);
+    return ok;
+}
+
+// The qualifiers ("ss" of "ss.StokKartlar", "01stok" of "\"01stok\".StokKartlar") a text names
+// in front of a table, with the table, in order.
+QList<std::pair<QString, QString>> qualifiedTables(const QString& text) {
+    static const QRegularExpression qualified(QStringLiteral(
+        "(?<![A-Za-z0-9_.\"])(\"[^\"]+\"|[A-Za-z_][A-Za-z0-9_]*)\\.(\"[^\"]+\"|[A-Za-"
+        "z_][A-Za-z0-9_]*)"));
+    QList<std::pair<QString, QString>> found;
+    for (auto it = qualified.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        found.append({m.captured(1).remove(u'"'), m.captured(2).remove(u'"')});
+    }
+    return found;
 }
 
 }  // namespace
 
-QString Database::failureText(const QString& what, const QString& engineText) const {
-    if (m_engine == Engine::PostgreSQL)
-        return QStringLiteral("%1: %2\nSunucu: %3").arg(what, serverCause(engineText), m_path);
-    QString file = m_path;
-    if (m_handle && damagedFileError(engineText)) {
-        // The error does not say which of the attached files is damaged: each is checked.
-        sqlite3_stmt* list = nullptr;
-        if (sqlite3_prepare_v2(m_handle, "PRAGMA database_list", -1, &list, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(list) == SQLITE_ROW) {
-                const QString name =
-                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1)));
-                const QString path =
-                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 2)));
-                const QByteArray check =
-                    QStringLiteral("PRAGMA \"%1\".quick_check(1)").arg(name).toUtf8();
-                sqlite3_stmt* q = nullptr;
-                bool ok = false;
-                if (sqlite3_prepare_v2(m_handle, check.constData(), -1, &q, nullptr) == SQLITE_OK &&
-                    sqlite3_step(q) == SQLITE_ROW)
-                    ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), "ok") ==
-                         0;
-                sqlite3_finalize(q);
-                if (!ok && !path.isEmpty()) {
-                    file = path;
-                    break;
-                }
-            }
-        }
-        sqlite3_finalize(list);
+int Database::busyHandler(void* self, int tries) {
+    using namespace std::chrono;
+    auto* db = static_cast<Database*>(self);
+    if (tries == 0) {
+        db->m_busySince = steady_clock::now();
+        db->m_busyGivenUp = false;
     }
-    const QString cause = turkishCause(engineText);
-    return cause == engineText
-               ? QStringLiteral("%1: %2\nDosya: %3").arg(what, engineText, file)
-               : QStringLiteral("%1: %2\nDosya: %3\n(%4)").arg(what, cause, file, engineText);
+    // Short sleeps at first: another terminal's posting usually ends within a few milliseconds.
+    sqlite3_sleep(std::min(1 << std::min(tries, 7), 100));
+    const auto waited = duration_cast<milliseconds>(steady_clock::now() - db->m_busySince);
+    if (core::keepWaiting(BooksBusyText, waited)) return 1;
+    db->m_busyGivenUp = true;
+    return 0;
 }
 
-void Database::fail(const QString& what, const QSqlQuery& q) const {
-    throw DatabaseError(failureText(what, q.lastError().text()));
+QString Database::lockedFile() const {
+    // A second connection to each file, which waits for nothing, finds the file another holds:
+    // one it cannot read holds a pending or exclusive lock; one it cannot begin writing (while
+    // this connection holds no lock of its own) another writer's.
+    const bool holdingNone = sqlite3_get_autocommit(m_handle) != 0;
+    for (const auto& [alias, path] : attachedFiles(m_handle)) {
+        sqlite3* probe = nullptr;
+        bool busy = false;
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &probe, SQLITE_OPEN_READWRITE,
+                            nullptr) == SQLITE_OK) {
+            busy = sqlite3_exec(probe, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                                nullptr) == SQLITE_BUSY;
+            if (!busy && holdingNone) {
+                busy = sqlite3_exec(probe, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
+                       SQLITE_BUSY;
+                sqlite3_exec(probe, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
+        }
+        sqlite3_close(probe);
+        if (busy) return path;
+    }
+    return m_path;
+}
+
+QString Database::fileAtFault(const QString& engineText, const QString& sql) const {
+    if (m_engine == Engine::PostgreSQL) {
+        // The server names the schema of a missing table; of a missing column only the table,
+        // which the statement qualifies with its schema.
+        static const QRegularExpression relation(QStringLiteral("relation \"([^\"]+)\""));
+        const QString named = relation.match(engineText).captured(1);
+        QString schema = named.contains(u'.') ? named.section(u'.', 0, 0) : QString();
+        if (schema.isEmpty()) {
+            for (const auto& [qualifier, table] : qualifiedTables(sql)) {
+                if (qualifier == QLatin1String("terminal") || qualifier.contains(u'(')) continue;
+                if (schema.isEmpty() || table.compare(named, Qt::CaseInsensitive) == 0)
+                    schema = qualifier.toLower();
+            }
+        }
+        const QString base = splitPathOptions(m_path).first;
+        return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
+    }
+    if (!m_handle) return m_path;
+    const auto files = attachedFiles(m_handle);
+    if (files.size() < 2 && !damagedFileError(engineText)) return m_path;
+    if (busyError(engineText)) return lockedFile();
+    if (damagedFileError(engineText)) {
+        // The error does not say which of the attached files is damaged: each is checked.
+        for (const auto& [alias, path] : files)
+            if (!stepsToRow(m_handle, QStringLiteral("PRAGMA \"%1\".quick_check(1)").arg(alias),
+                            "ok"))
+                return path;
+        return m_path;
+    }
+    const auto fileOf = [&files](const QString& alias) {
+        for (const auto& [a, path] : files)
+            if (a.compare(alias, Qt::CaseInsensitive) == 0) return path;
+        return QString();
+    };
+    // "no such table: ss.StokKartlar" names the file; "no such column: c.Yok" the name the
+    // statement gives one of its tables ("sc.CariKartlar c"); else the statement's tables tell.
+    for (const auto& [qualifier, name] : qualifiedTables(engineText)) {
+        if (const QString path = fileOf(qualifier); !path.isEmpty()) return path;
+        const QRegularExpression named(
+            QStringLiteral(
+                "\\b([A-Za-z_][A-Za-z0-9_]*)\\.\"?[A-Za-z_][A-Za-z0-9_]*\"?\\s+(?:AS\\s+)?%1\\b")
+                .arg(QRegularExpression::escape(qualifier)),
+            QRegularExpression::CaseInsensitiveOption);
+        if (const QString path = fileOf(named.match(sql).captured(1)); !path.isEmpty()) return path;
+    }
+    static const QRegularExpression missingColumn(
+        QStringLiteral("no such column: (?:[A-Za-z0-9_]+\\.)?([A-Za-z0-9_]+)"));
+    const QString column = missingColumn.match(engineText).captured(1);
+    QString first;
+    auto tables = qualifiedTables(sql);
+    // The working copy is ours and right; the books attached to it are what may differ.
+    std::stable_partition(tables.begin(), tables.end(), [](const auto& t) {
+        return t.first.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0;
+    });
+    for (const auto& [alias, table] : tables) {
+        const QString path = fileOf(alias);
+        if (path.isEmpty()) continue;
+        if (first.isEmpty()) first = path;
+        // Of the tables the statement names, the one without the column.
+        if (!column.isEmpty() &&
+            !stepsToRow(m_handle, QStringLiteral("SELECT 1 FROM pragma_table_info('%1', '%2') "
+                                                 "WHERE name = '%3' COLLATE NOCASE")
+                                      .arg(QString(table).remove(u'\''),
+                                           QString(alias).remove(u'\''), column)))
+            return path;
+    }
+    return first.isEmpty() ? m_path : first;
+}
+
+QString Database::failureText(const QString& what, const QString& engineText,
+                              const QString& sql) const {
+    QString cause =
+        m_engine == Engine::PostgreSQL ? serverCause(engineText) : turkishCause(engineText);
+    if (cause.isEmpty()) {
+        // A connection closed under us says nothing; the operator still learns why.
+        const bool lost = m_engine == Engine::PostgreSQL
+                              ? (!m_db.isOpen() || PQstatus(libpqHandle(m_db)) != CONNECTION_OK)
+                              : !m_db.isOpen();
+        cause = lost ? (m_engine == Engine::PostgreSQL ? QStringLiteral("sunucu bağlantısı yok")
+                                                       : QStringLiteral("dosya açık değil"))
+                     : QStringLiteral("veritabanı nedenini bildirmedi");
+    }
+    const QString file = fileAtFault(engineText, sql);
+    if (m_engine == Engine::PostgreSQL)
+        return QStringLiteral("%1: %2\nSunucu: %3").arg(what, cause, file);
+    const QString engine = engineText.simplified();
+    return cause == engine || engine.isEmpty()
+               ? QStringLiteral("%1: %2\nDosya: %3").arg(what, cause, file)
+               : QStringLiteral("%1: %2\nDosya: %3\n(%4)").arg(what, cause, file, engine);
+}
+
+void Database::raise(const QString& what, const QString& engineText, const QString& nativeCode,
+                     const QString& sql) const {
+    if (m_engine == Engine::SQLite) {
+        if ((nativeCode.toInt() & 0xff) == SQLITE_BUSY || busyError(engineText)) {
+            const bool givenUp = m_busyGivenUp;
+            const QString text = givenUp ? core::waitGivenUpText(BooksBusyText) +
+                                               QStringLiteral("\nDosya: ") + lockedFile()
+                                         : failureText(what, engineText, sql);
+            throw BusyError(text, BooksBusyText, givenUp);
+        }
+    } else if (nativeCode == QLatin1String("55P03") || nativeCode == QLatin1String("40P01") ||
+               nativeCode == QLatin1String("40001")) {
+        // Another session's lock outlasted lock_timeout, or two writers crossed: the work may
+        // simply be run again.
+        throw BusyError(failureText(what, engineText, sql), BooksBusyText, false);
+    }
+    throw DatabaseError(failureText(what, engineText, sql));
+}
+
+void Database::fail(const QString& what, const QSqlQuery& q, const QString& sql) const {
+    raise(what, q.lastError().text(), q.lastError().nativeErrorCode(), sql);
 }
 
 void Database::execute(const QString& jetSql) {
@@ -319,20 +486,30 @@ void Database::reconnect() {
     run(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
 }
 
+void Database::refuseNul(const QVariantList& params) const {
+    // The server keeps no NUL in a text, and its driver would cut the statement at one.
+    for (const QVariant& p : params)
+        if (p.typeId() == QMetaType::QString && p.toString().contains(QChar(0)))
+            throw DatabaseError(
+                QStringLiteral("Metin sunucuya yazılamıyor: içinde NUL karakteri var\nSunucu: %1")
+                    .arg(fileAtFault(QString(), QString())));
+}
+
 QSqlQuery Database::run(const QString& text, const QVariantList& params) {
     const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
+    if (m_engine == Engine::PostgreSQL) refuseNul(params);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     // The server's driver prepares on the server, which takes no BEGIN, SET or CREATE.
     if (m_engine == Engine::PostgreSQL && params.isEmpty()) {
-        if (!q.exec(sql)) fail(QStringLiteral("Sorgu çalıştırılamadı"), q);
+        if (!q.exec(sql)) fail(QStringLiteral("Sorgu çalıştırılamadı"), q, sql);
         if (!q.isSelect()) q.finish();
         return q;
     }
-    if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q);
+    if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q, sql);
     for (const QVariant& p : params)
         q.addBindValue(p);
-    if (!q.exec()) fail(QStringLiteral("Sorgu çalıştırılamadı"), q);
+    if (!q.exec()) fail(QStringLiteral("Sorgu çalıştırılamadı"), q, sql);
     if (!q.isSelect()) q.finish();
     return q;
 }
@@ -345,7 +522,7 @@ QSqlQuery& Database::prepared(const QString& text) {
         const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
         QSqlQuery q(m_db);
         q.setForwardOnly(true);
-        if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q);
+        if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q, sql);
         it = m_prepared->queries.emplace(key, std::move(q)).first;
     }
     return it->second;
@@ -357,8 +534,23 @@ void Database::begin() {
         m_inTransaction = true;
         // Writers of the books take turns, as on the embedded engine's write lock: a posting
         // reads cards and counters and writes them back, and no other may do so in between.
-        query(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('terminal books'))"));
-        return;
+        // The wait for the turn is watched like the embedded engine's.
+        using namespace std::chrono;
+        const auto since = steady_clock::now();
+        for (int tries = 0;; ++tries) {
+            QSqlQuery got = query(
+                QStringLiteral("SELECT pg_try_advisory_xact_lock(hashtext('terminal books'))"));
+            if (got.next() && got.value(0).toBool()) return;
+            got.finish();
+            std::this_thread::sleep_for(milliseconds(std::min(1 << std::min(tries, 7), 100)));
+            if (!core::keepWaiting(BooksBusyText,
+                                   duration_cast<milliseconds>(steady_clock::now() - since))) {
+                rollback();
+                throw BusyError(core::waitGivenUpText(BooksBusyText) +
+                                    QStringLiteral("\nSunucu: ") + fileAtFault({}, {}),
+                                BooksBusyText, true);
+            }
+        }
     }
     query(QStringLiteral("BEGIN IMMEDIATE"));
     m_inTransaction = true;

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <chrono>
 #include <memory>
 
 struct sqlite3;
@@ -69,9 +70,16 @@ class Database {
     QList<std::pair<QString, QString>> columnDefaults(const QString& table);
 
     sqlite3* handle() const { return m_handle; }
-    /// What the operator reads when `what` failed with the engine's `engineText`: the cause in
-    /// Turkish and the file that failed (for a damaged file, the damaged one of those attached).
-    QString failureText(const QString& what, const QString& engineText) const;
+    /// What the operator reads when `what` failed with the engine's `engineText` running `sql`:
+    /// the cause in Turkish (never empty, never the statement) and the file at fault: of the
+    /// files attached, the one the statement or the engine names, the damaged one, the one whose
+    /// lock another holds.
+    QString failureText(const QString& what, const QString& engineText,
+                        const QString& sql = {}) const;
+    /// Throws the failure of `sql`: BusyError when another holds what it needs (the engine's
+    /// `nativeCode`: SQLite's busy, the server's lock timeout), else DatabaseError.
+    [[noreturn]] void raise(const QString& what, const QString& engineText,
+                            const QString& nativeCode, const QString& sql) const;
     QSqlDatabase& connection() { return m_db; }
 
     /// Number of rows changed by this connection so far (used to notice our own writes).
@@ -86,7 +94,11 @@ class Database {
     void reconnect();
     /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
     static QString checkedPath(const QString& path);
-    [[noreturn]] void fail(const QString& what, const QSqlQuery& q) const;
+    [[noreturn]] void fail(const QString& what, const QSqlQuery& q, const QString& sql) const;
+    static int busyHandler(void* self, int tries);
+    QString fileAtFault(const QString& engineText, const QString& sql) const;
+    QString lockedFile() const;
+    void refuseNul(const QVariantList& params) const;
 
     QString m_path;
     QString m_connectionName;
@@ -96,6 +108,8 @@ class Database {
     Engine m_engine = Engine::SQLite;
     QString m_schema;
     std::unique_ptr<struct PreparedCache> m_prepared;
+    std::chrono::steady_clock::time_point m_busySince;
+    bool m_busyGivenUp = false;
 };
 
 /// What kind of database file lies at a path, by its first bytes.

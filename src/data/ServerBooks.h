@@ -1,33 +1,60 @@
 #pragma once
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <optional>
+#include <utility>
 
 struct pg_conn;
 typedef struct pg_conn PGconn;
 
 namespace data {
 
-/// Books held by a PostgreSQL server: "postgresql://HOST[:PORT]/DATABASE/01Cari.mdb[?OPTIONS]".
-/// Each company file is a schema named as the file without its extension, in lower case
-/// ("01cari"). Credentials are never part of it: libpq finds them as it always does (PGUSER,
-/// PGPASSWORD, a password or service file); OPTIONS such as sslmode=require are passed on.
+/// Books held by a PostgreSQL server:
+/// "postgresql://[USER@]HOST[:PORT]/DATABASE/01Cari.mdb[?OPTIONS]". Each company file is a schema
+/// named as the file without its extension, in lower case ("01cari"). No password is ever part
+/// of it: libpq finds it as it always does (PGPASSWORD, a password or service file). OPTIONS are
+/// the few connection settings of ServerOptions, "&"-separated.
 struct ServerAddress {
     QString host;
     int port = 5432;
+    QString user;  // empty: libpq's own (PGUSER, the login name)
     QString database;
-    QString file;     // what follows the database: "01Cari.mdb", "01", or empty
-    QString options;  // libpq options, ";"-separated as the Qt driver takes them
+    QString file;  // what follows the database: "01Cari.mdb", "01", or empty
+    QList<std::pair<QString, QString>> options;
+    /// The Qt driver's connect options: our timeouts, then each option as one quoted keyword.
+    QString connectOptions() const;
     /// The schema of `file`, or empty when it names none.
     QString schema() const;
     /// "HOST:PORT/DATABASE", as the operator is told which server failed.
     QString serverText() const;
 };
 
+/// The connection settings a server path may carry; any other is refused.
+inline constexpr const char* ServerOptions[] = {
+    "sslmode",          "sslrootcert",         "sslcert", "sslkey", "connect_timeout",
+    "application_name", "target_session_attrs"};
+
+/// How long a server connection waits for another session's lock, and for one statement
+/// (milliseconds); taken by connections opened after a change (tests make them short).
+struct ServerLimits {
+    int lockTimeoutMs = 500;
+    int statementTimeoutMs = 30000;
+};
+ServerLimits& serverLimits();
+
 bool isServerPath(const QString& path);
-/// Nothing for a path that is not a well-formed server path.
+/// Nothing for a path that is not a well-formed server path; DatabaseError for an option that
+/// is not one of ServerOptions. A file name appended behind the options, as callers append
+/// "Cari.mdb" to a server path, is taken as part of the path.
 std::optional<ServerAddress> parseServerPath(const QString& path);
+
+/// A path split before its options: ("postgresql://h/db/01", "?sslmode=require"); a path
+/// without options (every file path) is all base.
+std::pair<QString, QString> splitPathOptions(const QString& path);
+/// `path` with `name` appended to it, before a server path's options: what "path + name" means.
+QString bookFile(const QString& path, const QString& name);
 
 /// A schema name as PostgreSQL takes it: "01cari" must be quoted since it starts with a digit.
 QString quotedSchema(const QString& schema);

@@ -17,8 +17,9 @@ Statement::Statement(Database& db, const QString& sql) : m_db(db), m_sql(sql) {
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db.handle(), text.constData(), static_cast<int>(text.size()), &m_stmt,
                            nullptr) != SQLITE_OK)
-        throw DatabaseError(db.failureText(QStringLiteral("Sorgu hazırlanamadı"),
-                                           QString::fromUtf8(sqlite3_errmsg(db.handle()))));
+        db.raise(QStringLiteral("Sorgu hazırlanamadı"),
+                 QString::fromUtf8(sqlite3_errmsg(db.handle())),
+                 QString::number(sqlite3_errcode(db.handle())), sql);
 }
 
 Statement::~Statement() {
@@ -63,17 +64,18 @@ Statement& Statement::bind(int index, const QVariant& value) {
 void Statement::run() {
     if (m_query) {
         const bool ok = m_query->exec();
-        const QString why = m_query->lastError().text();
+        const QSqlError why = m_query->lastError();
         m_query->finish();
         if (!ok)
-            throw DatabaseError(m_db.failureText(QStringLiteral("Sorgu çalıştırılamadı"), why));
+            m_db.raise(QStringLiteral("Sorgu çalıştırılamadı"), why.text(), why.nativeErrorCode(),
+                       m_sql);
         return;
     }
     const int rc = sqlite3_step(m_stmt);
     sqlite3_reset(m_stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw DatabaseError(m_db.failureText(QStringLiteral("Sorgu çalıştırılamadı"),
-                                             QString::fromUtf8(sqlite3_errmsg(m_db.handle()))));
+        m_db.raise(QStringLiteral("Sorgu çalıştırılamadı"),
+                   QString::fromUtf8(sqlite3_errmsg(m_db.handle())), QString::number(rc), m_sql);
 }
 
 }  // namespace data

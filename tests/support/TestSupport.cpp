@@ -49,13 +49,14 @@ QString ServerBooks::testServer() {
 
 ServerBooks::ServerBooks(const TempBooks& books) : ServerBooks(books, testServer()) {}
 
-ServerBooks::ServerBooks(const TempBooks& books, const QString& server) : m_server(server) {
+ServerBooks::ServerBooks(const TempBooks& books, const QString& server, bool import)
+    : m_server(server) {
     if (server.isEmpty()) return;
     static std::atomic<int> counter{0};
     m_name = u"books_%1_%2"_s.arg(::getpid()).arg(++counter);
     onServer(server, u"CREATE DATABASE %1"_s.arg(m_name));
     m_url = server.left(server.lastIndexOf(u'/') + 1) + m_name;
-    data::importBooks(books.dataDir(), m_url);
+    if (import) data::importBooks(books.dataDir(), m_url);
 }
 
 std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books) {

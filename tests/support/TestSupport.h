@@ -68,7 +68,7 @@ class ServerBooks {
   public:
     explicit ServerBooks(const TempBooks& books);
     /// The same on another server's maintenance database (postgresql://HOST:PORT/DB).
-    ServerBooks(const TempBooks& books, const QString& server);
+    ServerBooks(const TempBooks& books, const QString& server, bool import = true);
     ~ServerBooks();
     ServerBooks(const ServerBooks&) = delete;
     ServerBooks& operator=(const ServerBooks&) = delete;

@@ -125,6 +125,12 @@ class TerminalForm : public QMainWindow {
     bool postWorkingSet();
     /// "Tamam" on the invoice screen; false when nothing could be written.
     bool CreateInvoice();
+    /// Whether the entered lines may change now: a posting or invoice whose answer was lost is
+    /// first resolved with the server and the operator told what became of it; false while the
+    /// server cannot say.
+    bool linesMayChange();
+    /// After a failed "Tamam": resolves a lost answer at once; true when nothing is left to post.
+    bool afterFailedWrite(bool invoice);
     void showCurrentRecord();
     void refitNameColumn();
     // Grids: sorting, touch scrolling, wheel steps and saved column layouts.
@@ -170,6 +176,7 @@ class TerminalForm : public QMainWindow {
     core::Money m_workingSetTotal;
     bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
     bool m_posting = false;       // "Tamam" is writing the books
+    bool m_mayBePending = false;  // a write failed: its answer may have been lost after commit
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;

@@ -33,6 +33,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/ServerBooks.h"
 #include "entry/Booking.h"
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
@@ -44,6 +45,7 @@
 #include "labels/LabelView.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
+#include "posting/Pending.h"
 #include "posting/Posting.h"
 
 namespace app {
@@ -188,6 +190,8 @@ bool TerminalForm::operationTicked() const {
 // --- work kind and operation -------------------------------------------------------------
 
 void TerminalForm::SbCr_Click(int index) {
+    // Another work kind drops the entered lines: not while a lost posting may still hold them.
+    if (!linesMayChange()) return;
     m_workKind = index;
     for (QCheckBox* box : Check1) {
         box->setChecked(false);
@@ -211,9 +215,7 @@ void TerminalForm::SbCr_Click(int index) {
         DataCari->recordset(), index == 1 ? modes::WorkKind::Account : modes::WorkKind::Warehouse);
     // A copy that the first target's preparation replaces anyway need not be cleaned first.
     if (titles.isEmpty() || modes::workingCopyHeld(workingCopyPath()))
-        // A copy that the first target's preparation replaces anyway need not be cleaned first.
-        if (titles.isEmpty() || modes::workingCopyHeld(workingCopyPath()))
-            modes::dropEnteredCards(workingCopyPath());
+        modes::dropEnteredCards(workingCopyPath());
     if (!titles.isEmpty()) {
         {
             const QSignalBlocker block(Combo1);
@@ -312,6 +314,8 @@ void TerminalForm::bindServerControls() {
 void TerminalForm::Combo1_Click() {
     const int index = Combo1->currentIndex();
     if (index < 0) return;
+    // A new target remakes the working copy: not while a lost posting may still hold its lines.
+    if (!linesMayChange()) return;
     const QString title = Combo1->itemText(index);
     Text1->clear();
     releaseWorkingCopy();
@@ -321,8 +325,8 @@ void TerminalForm::Combo1_Click() {
 
     const QString workingCopy = workingCopyPath();
     if (Check1[1]->isChecked()) {
-        const QString source =
-            modes::dataDirectory(m_serverPath) + modes::branchCompany(index) + n::files::StokCopy;
+        const QString source = data::bookFile(
+            modes::companyPath(m_serverPath, modes::branchCompany(index)), n::files::StokCopy);
         if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
         CopyDatabaseFile(source, workingCopy);
         bindWorkingCopy(data::sources::CountList);
@@ -331,7 +335,7 @@ void TerminalForm::Combo1_Click() {
         if (!modes::workingCopyHeld(workingCopy)) {
             const QString previous = m_serverPath;
             if (warehouseWork())
-                m_serverPath = modes::dataDirectory(m_serverPath) + modes::branchCompany(index);
+                m_serverPath = modes::companyPath(m_serverPath, modes::branchCompany(index));
             const QString source = m_serverPath + n::files::StokCopy;
             if (!data::booksExist(source)) {
                 // The terminal stays up on the books it had, with no operation chosen.
@@ -404,6 +408,7 @@ void TerminalForm::Command2_Click() {
         Text2->setPriceEntry(false);
         showCurrentRecord();
     });
+    if (!linesMayChange()) return;
     // Warehouse work books only for an operation; account work without one is an invoice.
     if (warehouseWork() && !operationTicked()) {
         if (Text2->value() != 0)
@@ -427,6 +432,7 @@ void TerminalForm::Command2_Click() {
 
 void TerminalForm::Command3_Click() {
     if (!m_road.usable || !DataTemp->isOpen() || !DataTemp->recordset().hasCurrent()) return;
+    if (!linesMayChange()) return;
     entry::clearLine(DataTemp->recordset(), Check1[1]->isChecked());
     DataTemp->notifyRowsChanged();
     showCurrentRecord();
@@ -523,10 +529,11 @@ bool TerminalForm::postWorkingSet() {
     try {
         result = posting::postWorkingSet(request);
     } catch (const std::exception& e) {
-        // Nothing was written and the lines stay: the operator reads why and may try again.
+        // The lines stay: the operator reads why and may try again.
         m_context.messages->inform(failureText(e));
-        return false;
+        return afterFailedWrite(false);
     }
+    if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
     if (result.posted && request.warehouse) {
         // The data controls follow the head-office side, as the posting left them.
         const QString head = posting::headOfficePath(m_serverPath);
@@ -559,19 +566,46 @@ bool TerminalForm::CreateInvoice() {
         result = invoicing::createInvoice(request);
     } catch (const std::exception& e) {
         m_context.messages->inform(failureText(e));
-        return false;
+        return afterFailedWrite(true);
     }
+    if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
     if (result.written) {
         m_workingSetTotal = core::Money::fromDouble(result.total);
         // A copy of the last number this user wrote for the company, as the package keeps it.
-        m_context.settings->WriteRegistryText(Settings::Root::CurrentUser, PropertiesKey,
-                                              m_serverPath.right(2) + QStringLiteral("FatNo"),
-                                              invoicing::ShiftText(result.number.trimmed()));
+        m_context.settings->WriteRegistryText(
+            Settings::Root::CurrentUser, PropertiesKey,
+            modes::companyOf(m_serverPath) + QStringLiteral("FatNo"),
+            invoicing::ShiftText(result.number.trimmed()));
         if (!result.warning.isEmpty()) m_context.messages->inform(result.warning);
     }
     Check1[0]->setChecked(false);
     Check1[2]->setChecked(false);
     return true;
+}
+
+bool TerminalForm::linesMayChange() {
+    if (!m_mayBePending) return true;
+    posting::PendingResult r;
+    if (DataTemp->isOpen() && posting::hasPending(workingCopyPath()))
+        r = posting::resolvePending(m_serverPath, workingCopyPath());
+    m_mayBePending = r.state == posting::PendingResult::State::Unknown;
+    if (!r.message().isEmpty()) m_context.messages->inform(r.message());
+    if (r.state == posting::PendingResult::State::Written) {
+        // The lines that posting covered have left the working set.
+        data::RefreshData(*DataTemp);
+        showCurrentRecord();
+    }
+    return r.state != posting::PendingResult::State::Unknown;
+}
+
+bool TerminalForm::afterFailedWrite(bool invoice) {
+    // The answer may have been lost after the server's commit: find out at once, so the lines
+    // never change while it is unknown whether they are in the books.
+    m_mayBePending = true;
+    if (!linesMayChange() || DataTemp->recordset().RecordCount() == 0) return false;
+    if (!invoicing::openLines(*DataTemp)) return true;  // it was written: nothing is left
+    openTotals(invoice);
+    return false;
 }
 
 void TerminalForm::drawLabel() {

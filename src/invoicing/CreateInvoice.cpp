@@ -12,6 +12,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/RetryWhileBusy.h"
 #include "data/ServerBooks.h"
 #include "data/Statement.h"
 #include "invoicing/InvoiceNumber.h"
@@ -40,7 +41,9 @@ QStringList invoiceDatabases(const QString& serverPath) {
 
 }  // namespace
 
-InvoiceResult createInvoice(const InvoiceRequest& r) {
+namespace {
+
+InvoiceResult writeOnce(const InvoiceRequest& r) {
     // Books on a server keep the number in their own row, drawn inside the invoice's transaction.
     const bool server = data::isServerPath(r.serverPath);
     std::optional<InvoiceNumberLock> numbering;
@@ -221,6 +224,15 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
         result.warning = e.text();
     }
     return result;
+}
+
+}  // namespace
+
+InvoiceResult createInvoice(const InvoiceRequest& r) {
+    // All or nothing: behind another terminal's write the whole of it is tried again, for as
+    // long as the operator waits.
+    return data::retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
+                                [&r] { return writeOnce(r); });
 }
 
 }  // namespace invoicing

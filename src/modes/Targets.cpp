@@ -4,6 +4,7 @@
 #include "data/Criteria.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
+#include "data/ServerBooks.h"
 
 namespace modes {
 
@@ -21,7 +22,9 @@ QStringList targetTitles(data::Recordset& accounts, WorkKind kind) {
     return titles;
 }
 
-QString dataDirectory(const QString& serverPath) {
+QString dataDirectory(const QString& path) {
+    // A server path's options follow the company; they are no part of the directory.
+    const QString serverPath = data::splitPathOptions(path).first;
     static const QString folder = QStringLiteral("RezoruviZada");
     const qsizetype at = serverPath.indexOf(folder);
     if (at >= 0 && at + folder.size() < serverPath.size()) {
@@ -29,6 +32,14 @@ QString dataDirectory(const QString& serverPath) {
         if (sep == u'\\' || sep == u'/') return serverPath.left(at + folder.size() + 1);
     }
     return serverPath.left(std::max<qsizetype>(0, serverPath.size() - 2));
+}
+
+QString companyPath(const QString& serverPath, const QString& company) {
+    return dataDirectory(serverPath) + company + data::splitPathOptions(serverPath).second;
+}
+
+QString companyOf(const QString& serverPath) {
+    return data::splitPathOptions(serverPath).first.right(2);
 }
 
 QString branchCompany(int listIndex) {

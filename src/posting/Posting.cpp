@@ -11,6 +11,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/RetryWhileBusy.h"
 #include "data/Statement.h"
 #include "modes/Targets.h"
 #include "posting/BookRows.h"
@@ -88,10 +89,12 @@ void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, 
 }  // namespace
 
 QString headOfficePath(const QString& serverPath) {
-    return modes::dataDirectory(serverPath) + QStringLiteral("01");
+    return modes::companyPath(serverPath, QStringLiteral("01"));
 }
 
-PostingResult postWorkingSet(const PostingRequest& r) {
+namespace {
+
+PostingResult writeOnce(const PostingRequest& r) {
     const QDateTime postingTime = r.clock->now();
     const QString headOffice = headOfficePath(r.serverPath);
     std::vector<std::pair<QString, QString>> files = {
@@ -197,6 +200,15 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     }
     result.posted = true;
     return result;
+}
+
+}  // namespace
+
+PostingResult postWorkingSet(const PostingRequest& r) {
+    // All or nothing: behind another terminal's write the whole of it is tried again, for as
+    // long as the operator waits.
+    return data::retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
+                                [&r] { return writeOnce(r); });
 }
 
 }  // namespace posting

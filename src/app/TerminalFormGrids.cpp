@@ -11,13 +11,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include "app/TerminalForm.h"
+#include "core/AtomicFile.h"
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
@@ -215,11 +215,10 @@ void TerminalForm::saveLayout(QTableView* grid) {
     const QString number = Frame3->isVisible()      ? QStringLiteral("3")
                            : Check1[1]->isChecked() ? QStringLiteral("1")
                                                     : QStringLiteral("2");
-    QSaveFile file(layoutFile(number));
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry::writeGridLayout(columns)) < 0 ||
-        !file.commit())
-        throw data::DatabaseError(QStringLiteral("Sütun düzeni kaydedilemedi: ") +
-                                  layoutFile(number));
+    QString error;
+    if (!core::writeFileAtomically(layoutFile(number), entry::writeGridLayout(columns), &error))
+        throw data::DatabaseError(
+            QStringLiteral("Sütun düzeni kaydedilemedi: %1 (%2)").arg(layoutFile(number), error));
 }
 
 void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
@@ -232,10 +231,13 @@ void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
     for (int c = 0; c < model->columnCount(); ++c)
         grid->setColumnHidden(c, false);
     // Widths first, for hidden columns too: a column shown later comes back at its saved width.
+    // No column is wider than the grid, or one column would fill it and hide the others.
+    const int room = grid->viewport()->width() > 0 ? grid->viewport()->width() : grid->width();
+    const double widest = room > 0 ? room : 4000;
     for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c) {
         if (!columns[c]) continue;  // a line that cannot be read leaves the column as it was
-        const int width = qRound(columns[c]->widthTwips / tpp);
-        if (width > 0) grid->setColumnWidth(c, std::min(width, 4000));
+        const int width = qRound(std::min(columns[c]->widthTwips / tpp, widest));
+        if (width > 0) grid->setColumnWidth(c, width);
     }
     for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c)
         if (columns[c]) grid->setColumnHidden(c, !columns[c]->visible);

@@ -11,13 +11,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include "app/TerminalForm.h"
+#include "core/AtomicFile.h"
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
@@ -33,6 +33,11 @@ const QString HeadClick = QStringLiteral("HeadClick");
 
 entry::RecordsetModel* modelOf(QTableView* grid) {
     return static_cast<entry::RecordsetModel*>(grid->model());
+}
+
+// The narrowest a column may be: its caption, a space either side and the header's own padding.
+int captionRoom(const QFontMetricsF& metrics, const QString& caption) {
+    return qCeil(metrics.horizontalAdvance(caption + QStringLiteral("  ")) + 14);
 }
 
 }  // namespace
@@ -192,9 +197,8 @@ void TerminalForm::centreCaptions(QTableView* grid) {
         if (grid->isColumnHidden(c)) continue;
         const QString caption =
             model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
-        // The header's own padding comes on top of the caption and a space either side.
-        const double text = metrics.horizontalAdvance(caption + QStringLiteral("  ")) + 14;
-        if (grid->columnWidth(c) < text) grid->setColumnWidth(c, qCeil(text));
+        const int least = captionRoom(metrics, caption);
+        if (grid->columnWidth(c) < least) grid->setColumnWidth(c, least);
         const int align = model->column(c).format == entry::GridColumn::Format::Text ? 0 : 1;
         model->setHeaderData(
             c, Qt::Horizontal,
@@ -215,11 +219,10 @@ void TerminalForm::saveLayout(QTableView* grid) {
     const QString number = Frame3->isVisible()      ? QStringLiteral("3")
                            : Check1[1]->isChecked() ? QStringLiteral("1")
                                                     : QStringLiteral("2");
-    QSaveFile file(layoutFile(number));
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry::writeGridLayout(columns)) < 0 ||
-        !file.commit())
-        throw data::DatabaseError(QStringLiteral("Sütun düzeni kaydedilemedi: ") +
-                                  layoutFile(number));
+    QString error;
+    if (!core::writeFileAtomically(layoutFile(number), entry::writeGridLayout(columns), &error))
+        throw data::DatabaseError(
+            QStringLiteral("Sütun düzeni kaydedilemedi: %1 (%2)").arg(layoutFile(number), error));
 }
 
 void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
@@ -232,13 +235,30 @@ void TerminalForm::loadLayout(const QString& number, QTableView* grid) {
     for (int c = 0; c < model->columnCount(); ++c)
         grid->setColumnHidden(c, false);
     // Widths first, for hidden columns too: a column shown later comes back at its saved width.
+    // None is wider than the grid.
+    const int room = grid->viewport()->width() > 0 ? grid->viewport()->width() : grid->width();
+    const double widest = room > 0 ? room : 4000;
     for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c) {
         if (!columns[c]) continue;  // a line that cannot be read leaves the column as it was
-        const int width = qRound(columns[c]->widthTwips / tpp);
-        if (width > 0) grid->setColumnWidth(c, std::min(width, 4000));
+        const int width = qRound(std::min(columns[c]->widthTwips / tpp, widest));
+        if (width > 0) grid->setColumnWidth(c, width);
     }
     for (int c = 0; c < model->columnCount() && c < static_cast<int>(columns.size()); ++c)
         if (columns[c]) grid->setColumnHidden(c, !columns[c]->visible);
+    // A column as wide as the grid or wider (1e30 in a damaged file) would fill it and push
+    // every other column out of sight: it takes what the others leave, at least its caption.
+    if (room > 0) {
+        const QFontMetricsF metrics(grid->horizontalHeader()->font());
+        for (int c = 0; c < model->columnCount(); ++c) {
+            if (grid->isColumnHidden(c) || grid->columnWidth(c) < room) continue;
+            int others = 0;
+            for (int o = 0; o < model->columnCount(); ++o)
+                if (o != c && !grid->isColumnHidden(o)) others += grid->columnWidth(o);
+            const QString caption =
+                model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().trimmed();
+            grid->setColumnWidth(c, std::max(room - others, captionRoom(metrics, caption)));
+        }
+    }
     centreCaptions(grid);
     m_layoutBusy = false;
 }

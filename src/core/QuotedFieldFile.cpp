@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
+#include "core/AtomicFile.h"
 #include "core/TurkishText.h"
 
 namespace core::QuotedFieldFile {
@@ -52,17 +52,7 @@ std::optional<QString> readFirstField(const QString& path) {
 }
 
 bool write(const QString& path, const QString& value, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    const QByteArray line = '"' + value.toUtf8() + "\"\r\n";
-    if (file.write(line) != line.size() || !file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, '"' + value.toUtf8() + "\"\r\n", error);
 }
 
 }  // namespace core::QuotedFieldFile

@@ -7,6 +7,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
+#include "filecopy/RemoveDatabaseFile.h"
 #include "filecopy/clsFileCopy.h"
 
 namespace filecopy {
@@ -51,20 +52,40 @@ class ReadLock {
     bool m_active = false;
 };
 
+// The operator's words for a failed copy: what and where.
+QString causeOf(const clsFileCopy& copier, const CopyResult& r, const QString& source,
+                const QString& target) {
+    const QString file = copier.FailedFile().isEmpty() ? target : copier.FailedFile();
+    switch (r.errCode) {
+        case clsFileCopy::SourceMissing:
+            return QStringLiteral("Kaynak dosya bulunamadı: %1").arg(source);
+        case 61:
+            return QStringLiteral("Disk dolu: %1 yazılamadı").arg(file);
+        case 70:
+            return QStringLiteral("Erişim izni yok: %1").arg(file);
+        case 76:
+            return QStringLiteral("Klasör bulunamadı: %1").arg(file);
+        default:
+            return QStringLiteral("%1: %2 (%3)").arg(file, r.errMsg).arg(r.errCode);
+    }
+}
+
 }  // namespace
 
 CopyResult copyDatabaseFile(const QString& source, const QString& target, core::Messages* messages,
                             const std::function<void(int)>& progress,
                             const std::function<void(bool)>& busyPointer) {
+    CopyResult result;
+    if (!removeDatabaseFile(target, &result.cause)) return result;
     if (data::isServerPath(source)) {
         // Books on a server: the stock cards come in one streamed read, not as a file's blocks.
-        CopyResult result;
         if (busyPointer) busyPointer(true);
         try {
             data::copyToWorkingFile(source, target, progress);
             result.ok = true;
         } catch (const data::DatabaseError& e) {
             result.errMsg = e.text();
+            result.cause = e.text();
         }
         if (busyPointer) busyPointer(false);
         return result;
@@ -78,9 +99,14 @@ CopyResult copyDatabaseFile(const QString& source, const QString& target, core::
         QObject::connect(&copier, &clsFileCopy::Progress,
                          [&progress](qint16 value, double) { progress(value); });
     }
-    CopyResult result;
-    ReadLock lock(source);
-    result.ok = copier.CopyFile(result.errCode, result.errMsg);
+    {
+        ReadLock lock(source);
+        result.ok = copier.CopyFile(result.errCode, result.errMsg);
+    }
+    if (!result.ok) {
+        result.cause = causeOf(copier, result, source, target);
+        removeDatabaseFile(target);
+    }
     return result;
 }
 

@@ -17,6 +17,7 @@ constexpr qint64 DefaultBlock = 4096;
 struct RuntimeError {
     qint32 code;
     QString text;
+    QString file;  // the file that failed, for the operator's message
 };
 
 struct Checked {
@@ -28,18 +29,17 @@ RuntimeError fileError(const QFile& file, const QString& path) {
     switch (file.error()) {
         case QFileDevice::OpenError:
             if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-                return {76, QStringLiteral("Path not found")};
-            return {75, QStringLiteral("Path/File access error")};
+                return {76, QStringLiteral("Path not found"), path};
+            return {75, QStringLiteral("Path/File access error"), path};
         case QFileDevice::PermissionsError:
-            return {70, QStringLiteral("Permission denied")};
+            return {70, QStringLiteral("Permission denied"), path};
         case QFileDevice::ResourceError:
-            return {61, QStringLiteral("Disk full")};
         case QFileDevice::WriteError:
-            return {61, QStringLiteral("Disk full")};
+            return {61, QStringLiteral("Disk full"), path};
         case QFileDevice::ReadError:
-            return {57, QStringLiteral("Device I/O error")};
+            return {57, QStringLiteral("Device I/O error"), path};
         default:
-            return {75, QStringLiteral("Path/File access error")};
+            return {75, QStringLiteral("Path/File access error"), path};
     }
 }
 
@@ -52,7 +52,7 @@ QByteArray readBlock(QFile& file, qint64 n) {
     QByteArray block = file.read(n);
     if (block.size() != n) {
         if (file.error() != QFileDevice::NoError) throw fileError(file, file.fileName());
-        throw RuntimeError{62, QStringLiteral("Input past end of file")};
+        throw RuntimeError{62, QStringLiteral("Input past end of file"), file.fileName()};
     }
     return block;
 }
@@ -69,7 +69,7 @@ bool fileExists(const QString& path) {
 // Creates every missing folder along the path, level by level.
 void makePath(const QString& folder) {
     if (folder.isEmpty() || QFileInfo(folder).isDir()) return;
-    if (!QDir().mkpath(folder)) throw RuntimeError{76, QStringLiteral("Path not found")};
+    if (!QDir().mkpath(folder)) throw RuntimeError{76, QStringLiteral("Path not found"), folder};
 }
 
 qint16 percent(qint64 done, qint64 length) {
@@ -77,8 +77,8 @@ qint16 percent(qint64 done, qint64 length) {
 }
 
 // Sets the caller's code and text from the failure being handled; a run-time error does not
-// replace a code that was already set.
-void takeError(qint32& ErrCode, QString& ErrMsg) {
+// replace a code that was already set. Returns the file a run-time error came from.
+QString takeError(qint32& ErrCode, QString& ErrMsg) {
     try {
         throw;
     } catch (const Checked& c) {
@@ -89,7 +89,9 @@ void takeError(qint32& ErrCode, QString& ErrMsg) {
             ErrCode = e.code;
             ErrMsg = e.text;
         }
+        return e.file;
     }
+    return QString();
 }
 
 }  // namespace
@@ -112,6 +114,7 @@ void clsFileCopy::busy(bool on) const {
 
 bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
     busy(true);
+    m_failedFile.clear();
     const QString source = data::resolvePath(m_sourceFile.trimmed());
     const QString target = data::toLocalPath(m_targetFile.trimmed());
     QFile in(source);
@@ -159,7 +162,7 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
         busy(false);
         return true;
     } catch (...) {
-        takeError(ErrCode, ErrMsg);
+        m_failedFile = takeError(ErrCode, ErrMsg);
     }
     in.close();
     out.close();
@@ -170,6 +173,7 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
 
 bool clsFileCopy::VerifyFile(qint32& ErrCode, QString& ErrMsg) {
     busy(true);
+    m_failedFile.clear();
     const bool ok = verify(ErrCode, ErrMsg);
     if (!ok) Q_EMIT Progress(0, 0);
     busy(false);
@@ -203,7 +207,7 @@ bool clsFileCopy::verify(qint32& ErrCode, QString& ErrMsg) {
         Q_EMIT Progress(0, static_cast<double>(done));
         return true;
     } catch (...) {
-        takeError(ErrCode, ErrMsg);
+        m_failedFile = takeError(ErrCode, ErrMsg);
     }
     return false;
 }

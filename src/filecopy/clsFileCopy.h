@@ -38,6 +38,8 @@ class clsFileCopy : public QObject {
 
     bool CopyFile(qint32& ErrCode, QString& ErrMsg);
     bool VerifyFile(qint32& ErrCode, QString& ErrMsg);
+    /// The file behind the last run-time error (a full disk names the target), else empty.
+    QString FailedFile() const { return m_failedFile; }
 
   Q_SIGNALS:
     void Progress(qint16 Value, double BytesCopied);
@@ -54,6 +56,7 @@ class clsFileCopy : public QObject {
     double m_byteSize = 0;
     bool m_verify = false;
     std::function<void(bool)> m_busy;
+    QString m_failedFile;
 };
 
 }  // namespace filecopy

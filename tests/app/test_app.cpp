@@ -22,6 +22,7 @@
 #include "core/Clock.h"
 #include "core/LockFiles.h"
 #include "data/DataControl.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -43,6 +44,10 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     writeFile(program.filePath(u"OLD.LDB"_s), "99999999 elsewhere");
     ASSERT_TRUE(core::writeLockFile(program.filePath(u"Temp2.ldb"_s)));
     writeFile(program.filePath(u"Temp2.Mdb-journal"_s), "recovery");
+    // Our own working copy's leftovers from a crash go with it.
+    for (const char* leftover : {"Temp3.Mdb", "Temp3.Mdb-journal", "Temp3.Mdb-wal", "Temp3.Mdb-shm",
+                                 "Temp3.Mdb-mj0A1B2C93F"})
+        writeFile(program.filePath(QString::fromLatin1(leftover)), "left by a crash");
     auto f = form(u"terminal3"_s);
     ASSERT_TRUE(f->Form_Load()) << said();
     EXPECT_TRUE(messages.said.isEmpty()) << said();
@@ -51,6 +56,7 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     EXPECT_FALSE(QFile::exists(program.filePath(u"OLD.LDB"_s)));
     EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.ldb"_s)));
     EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.Mdb-journal"_s)));
+    EXPECT_EQ(QDir(program.path()).entryList({u"Temp3.Mdb*"_s}), QStringList{u"Temp3.Mdb"_s});
     EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), u"Terminal 3"_s);
     EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));
@@ -188,6 +194,23 @@ TEST_F(FormTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
     ASSERT_TRUE(garbage.name.has_value());
     EXPECT_LE(garbage.name->size(), 120);
     EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)).size(), 5002);  // untouched
+
+    // A full disk leaves neither an empty company file nor a cut settings store.
+    QFile::remove(program.filePath(u"Firma.txt"_s));
+    ASSERT_TRUE(settings.SaveSetting(app::SettingsSection, app::KeyServerPath, u"/srv/01"_s));
+    app::CompanyName full;
+    {
+        const FileSizeLimit disk(4);
+        full = app::readOrCreateCompanyName(program.path());
+        EXPECT_FALSE(
+            settings.SaveSetting(app::SettingsSection, app::KeyServerPath, QString(300, u'x')));
+    }
+    EXPECT_TRUE(full.error.startsWith(program.filePath(u"Firma.txt"_s) + u" yazılamadı: "_s))
+        << full.error.toStdString();
+    EXPECT_FALSE(QFile::exists(program.filePath(u"Firma.txt"_s)));
+    // (The file is read: the settings layer keeps the refused value in its own memory.)
+    EXPECT_TRUE(readFile(settingsRoot.filePath(u"VB and VBA Program Settings/terminal.ini"_s))
+                    .contains("ip=/srv/01\n"));
 }
 
 TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredOnlyWhenOnAScreen) {

@@ -16,6 +16,7 @@
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "entry/NumberBox.h"
+#include "support/FileSizeLimit.h"
 
 using namespace testing_support;
 
@@ -117,9 +118,21 @@ TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
     operatorResize(4, 180);
     EXPECT_TRUE(QFile::exists(program.filePath(u"ZarvoGrd1.Dat"_s)));
     EXPECT_EQ(readFile(file2), saved);
+
+    // A full disk while saving: the operator is told, and the last good layout stays whole.
+    {
+        const FileSizeLimit disk(8);
+        operatorResize(4, 150);
+    }
+    EXPECT_EQ(readFile(program.filePath(u"ZarvoGrd1.Dat"_s)).count("\r\n"), 5);
+    EXPECT_EQ(messages.said
+                  .filter(u"Sütun düzeni kaydedilemedi: "_s + program.filePath(u"ZarvoGrd1.Dat"_s))
+                  .size(),
+              1)
+        << said();
     f->close();
 
-    writeFile(program.filePath(u"ZarvoGrd3.Dat"_s), "garbage\r\n1215,#FALSE#\r\n");
+    writeFile(program.filePath(u"ZarvoGrd3.Dat"_s), "garbage\r\n1215,#FALSE#\r\n1e30,#TRUE#\r\n");
     writeFile(program.filePath(u"ZarvoGrd2.Dat"_s),
               saved.left(saved.lastIndexOf("\n", saved.size() - 3) + 1) +
                   QByteArray::number(qRound(150 * tpp)) + ",#FALSE#\r\n");
@@ -130,6 +143,12 @@ TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
     EXPECT_EQ(c<QTableView>("DBGrid1")->columnWidth(4), 150);
     EXPECT_TRUE(c<QTableView>("DBGrid2")->isColumnHidden(1));
     EXPECT_FALSE(c<QTableView>("DBGrid2")->isColumnHidden(0));
+    // A width beyond any screen takes what the other columns leave: all of them stay in view.
+    auto* grid2 = c<QTableView>("DBGrid2");
+    for (int column = 0; column < grid2->model()->columnCount(); ++column)
+        EXPECT_LE(grid2->columnViewportPosition(column) + grid2->columnWidth(column),
+                  grid2->viewport()->width())
+            << column;
 }
 
 TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {

@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
 #include <vector>
 
 #include "filecopy/CopyDatabaseFile.h"
 #include "filecopy/clsFileCopy.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 using filecopy::clsFileCopy;
@@ -205,10 +207,53 @@ TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
     EXPECT_EQ(write(), SQLITE_OK);  // once the copy is done the writer goes ahead
     sqlite3_close(writer);
 
-    // A missing source fails without creating the target.
-    QFile::remove(target);
+    // A missing source, or a disk that fills up half-way, fails naming the cause and the file,
+    // and leaves no target behind to be opened as a damaged database.
     const auto missing = filecopy::copyDatabaseFile(books.file("09", "Stok"), target, nullptr);
     EXPECT_FALSE(missing.ok);
     EXPECT_EQ(missing.errCode, 100020);
+    EXPECT_EQ(missing.cause, u"Kaynak dosya bulunamadı: "_s + books.file("09", "Stok"));
     EXPECT_FALSE(QFile::exists(target));
+    filecopy::CopyResult full;
+    {
+        const FileSizeLimit disk(QFileInfo(source).size() / 2);
+        full = filecopy::copyDatabaseFile(source, target, nullptr);
+    }
+    EXPECT_FALSE(full.ok);
+    EXPECT_EQ(full.errCode, 61);
+    EXPECT_EQ(full.cause, u"Disk dolu: "_s + target + u" yazılamadı"_s);
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+TEST(CopyDatabaseFile, ACopyMadeAfterACrashMidCommitIsCleanAndTheBooksAreRolledBack) {
+    TempBooks books(60);
+    const QString source = books.file("01", "Stok");
+    QTemporaryDir program;
+    const QString workingCopy = program.filePath(u"Temp1.Mdb"_s);
+    const QString sum = u"SELECT sum(KalanB) FROM StokKartlar"_s;
+    const double booked = number(source, sum);
+    ASSERT_TRUE(filecopy::copyDatabaseFile(source, workingCopy, nullptr).ok);
+    // Entered quantities make the working copy differ from the books, page by page.
+    text(workingCopy, u"UPDATE StokKartlar SET KalanB = KalanB + 100"_s);
+    QProcess worker;
+    worker.start(QStringLiteral(CRASH_WORKER), {workingCopy, source});
+    ASSERT_TRUE(worker.waitForFinished());
+    ASSERT_EQ(worker.exitCode(), 9);
+    const QDir folder(program.path());
+    const auto leftovers = [&] {
+        return folder.entryList({u"Temp1.Mdb-*"_s}, QDir::Files | QDir::Hidden);
+    };
+    ASSERT_TRUE(leftovers().contains(u"Temp1.Mdb-journal"_s));
+    ASSERT_EQ(leftovers().filter(u"-mj"_s).size(), 1);
+    ASSERT_TRUE(QFile::exists(source + u"-journal"_s));
+
+    const auto again = filecopy::copyDatabaseFile(source, workingCopy, nullptr);
+    ASSERT_TRUE(again.ok) << again.cause.toStdString();
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+    EXPECT_FALSE(QFile::exists(source + u"-journal"_s));
+    // The half-done posting is undone in the books, and the new copy is theirs, whole.
+    EXPECT_EQ(number(source, sum), booked);
+    EXPECT_EQ(text(workingCopy, u"PRAGMA integrity_check"_s), u"ok"_s);
+    EXPECT_EQ(number(workingCopy, sum), booked);
+    EXPECT_EQ(readFile(workingCopy), readFile(source));
 }

@@ -1,0 +1,36 @@
+// Dies in the middle of a commit across two files, as a terminal killed while posting: the
+// working copy (the main file) and a book attached to it are written in one transaction, and the
+// process ends the moment the engine is about to delete the master journal, the commit's point of
+// no return. Every journal is then hot and the master journal still names them.
+// Usage: test-filecopy-crash-worker WORKINGCOPY BOOK
+#include <sqlite3.h>
+#include <unistd.h>
+#include <cstring>
+#include <string>
+
+namespace {
+
+sqlite3_vfs* base = nullptr;
+
+int crashingDelete(sqlite3_vfs*, const char* name, int syncDir) {
+    if (std::strstr(name, "-mj")) _exit(9);
+    return base->xDelete(base, name, syncDir);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) return 2;
+    base = sqlite3_vfs_find(nullptr);
+    static sqlite3_vfs crashing = *base;
+    crashing.zName = "crashing";
+    crashing.xDelete = crashingDelete;
+    sqlite3_vfs_register(&crashing, 1);
+    sqlite3* db = nullptr;
+    if (sqlite3_open(argv[1], &db) != SQLITE_OK) return 3;
+    const std::string sql = std::string("ATTACH '") + argv[2] +
+                            "' AS books; BEGIN; UPDATE main.StokKartlar SET KalanB = KalanB + 1; "
+                            "UPDATE books.StokKartlar SET KalanB = KalanB + 1; COMMIT;";
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    return 4;  // the commit went through: no crash was staged
+}

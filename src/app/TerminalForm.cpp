@@ -357,7 +357,7 @@ void TerminalForm::guarded(const std::function<void()>& handler) {
     if (!failure.isEmpty()) m_context.messages->inform(failure);
 }
 
-void TerminalForm::CopyDatabaseFile(const QString& source, const QString& target) {
+bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target) {
     CopyProgress->setValue(0);
     CopyProgress->setVisible(isVisible());
     const auto result = filecopy::copyDatabaseFile(
@@ -374,11 +374,12 @@ void TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
                 QGuiApplication::restoreOverrideCursor();
         });
     CopyProgress->setVisible(false);
-    // From a server the operator is told which one failed and why.
-    if (!result.ok)
-        m_context.messages->inform(data::isServerPath(source) && !result.errMsg.isEmpty()
-                                       ? CopyFailed + u'\n' + result.errMsg
-                                       : CopyFailed);
+    // The operator is told which file failed and why (a full disk, a server that refused).
+    if (!result.ok) {
+        const QString why = result.cause.isEmpty() ? result.errMsg : result.cause;
+        m_context.messages->inform(why.isEmpty() ? CopyFailed : CopyFailed + u'\n' + why);
+    }
+    return result.ok;
 }
 
 bool TerminalForm::Form_Load() {
@@ -400,7 +401,6 @@ bool TerminalForm::Form_Load() {
 
     m_startServerPath = m_serverPath;
     const QString workingCopy = workingCopyPath();
-    if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
     CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);
 
     DataCari->setDatabaseName(m_serverPath + n::files::Cari);

@@ -156,7 +156,8 @@ class TerminalForm : public QMainWindow {
     bool onOverlayKey(QKeyEvent* e);
     void Form_QueryUnload();
     void Form_Unload();
-    void CopyDatabaseFile(const QString& source, const QString& target);
+    /// Makes `target` afresh from `source`; false (told to the operator) when it could not.
+    bool CopyDatabaseFile(const QString& source, const QString& target);
     void restorePlacement();
     void savePlacement();
     /// Runs one event handler; any error is shown to the operator and the screen stays usable.

@@ -327,8 +327,7 @@ void TerminalForm::Combo1_Click() {
     if (Check1[1]->isChecked()) {
         const QString source = data::bookFile(
             modes::companyPath(m_serverPath, modes::branchCompany(index)), n::files::StokCopy);
-        if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
-        CopyDatabaseFile(source, workingCopy);
+        if (!CopyDatabaseFile(source, workingCopy)) return;
         bindWorkingCopy(data::sources::CountList);
     } else {
         // A working copy that is missing is made as well; one held open elsewhere is used as is.
@@ -348,8 +347,11 @@ void TerminalForm::Combo1_Click() {
                 applyRoad();
                 return;
             }
-            if (QFile::exists(workingCopy)) QFile::remove(workingCopy);
-            CopyDatabaseFile(source, workingCopy);
+            if (!CopyDatabaseFile(source, workingCopy)) {
+                // No working copy, no road: the books stay those the terminal had.
+                m_serverPath = previous;
+                return;
+            }
         }
         DataTemp->setRecordSource(data::sources::FullList);
         modes::resetWorkingCopy(workingCopy, Check1[2]->isChecked());

@@ -378,8 +378,9 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
 
     Server server(*address);
     // A tool run once, not the operator's screen: its statements (a large table's COPY, its
-    // indexes) may take as long as they need.
+    // indexes) may take as long as they need, and it waits its turn behind other sessions.
     server.run(QStringLiteral("SET statement_timeout = 0"));
+    server.run(QStringLiteral("SET lock_timeout = 0"));
     server.run(QStringLiteral("BEGIN"));
     QStringList present;
     QSqlQuery existing = server.run(QStringLiteral("SELECT nspname FROM pg_namespace"));

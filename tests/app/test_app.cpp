@@ -128,7 +128,10 @@ TEST_F(FormTest, BooksThatCannotBeReachedOrReadEndTheStartWithTheirMessages) {
         QStringList said;
         bool unreachable;  // then not even the working copy is made
     } cases[] = {
-        {u"/nonexistent/RezoruviZada/01"_s, {CopyFailed, NoConnection}, true},
+        {u"/nonexistent/RezoruviZada/01"_s,
+         {CopyFailed + u"\nKaynak dosya bulunamadı: /nonexistent/RezoruviZada/01Stok.Mdb"_s,
+          NoConnection},
+         true},
         {books.serverPath(u"02"_s), {NoConnection}, false},  // a foreign file for the accounts
     };
     for (const auto& k : cases) {

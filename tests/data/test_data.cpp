@@ -531,21 +531,6 @@ TEST_F(DataTest, ServerPathOptionsReachTheConnectionEachAsOneSetting) {
     EXPECT_TRUE(conninfo.contains(u"tcp_user_timeout=25000"_s)) << conninfo.toStdString();
 }
 
-namespace {
-
-// Gives a wait up at its `limit`-th question.
-struct GiveUpAfter : core::WaitObserver {
-    explicit GiveUpAfter(int limit) : limit(limit) {}
-    bool keepWaiting(const QString& what, std::chrono::milliseconds) override {
-        EXPECT_FALSE(what.isEmpty());
-        return ++calls < limit;
-    }
-    int limit;
-    int calls = 0;
-};
-
-}  // namespace
-
 // Another terminal holding the books is waited for under the observer's eye and the wait can be
 // given up, on the posting's start and, through the retry frame, on any statement it meets.
 TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
@@ -577,15 +562,15 @@ TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
             e.text().contains(files ? QFileInfo(accounts()).canonicalFilePath() : u"Sunucu: "_s))
             << e.text().toStdString();
     }
-    EXPECT_EQ(observer.calls, 3);
-    observer.calls = 0;
+    EXPECT_EQ(observer.asked.size(), 3);
+    observer.asked.clear();
     EXPECT_EQ(errorOf([&] { data::retryWhileBusy(u"Fatura"_s, [&] { writer->query(update); }); }),
               core::waitGivenUpText(u"Fatura"_s));
-    EXPECT_EQ(observer.calls, 3);
+    EXPECT_EQ(observer.asked.size(), 3);
     holder->rollback();
-    observer.calls = 0;
+    observer.asked.clear();
     EXPECT_NO_THROW(data::retryWhileBusy(u"Fatura"_s, [&] { writer->query(update); }));
-    EXPECT_EQ(observer.calls, 0);
+    EXPECT_EQ(observer.asked.size(), 0);
     data::serverLimits().lockTimeoutMs = lockTimeout;
 }
 

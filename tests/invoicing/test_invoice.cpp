@@ -275,13 +275,7 @@ TEST_F(InvoiceTest, ALockIsWaitedForWhileItsHolderMayLiveAndTakenOverWhenItCanno
     }
 
     // A live holder and no limit of our own: the window is asked, and giving up writes nothing.
-    struct GiveUp final : core::WaitObserver {
-        QStringList asked;
-        bool keepWaiting(const QString& what, std::chrono::milliseconds) override {
-            asked << what;
-            return false;
-        }
-    } giveUp;
+    GiveUpAfter giveUp(1);
     writeFile(numberFile(), "\"00041\"\r\n");
     QLockFile holder(lockPath);
     ASSERT_TRUE(holder.tryLock(0));

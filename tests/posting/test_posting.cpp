@@ -265,12 +265,18 @@ TEST_F(PostingTest, ABrokenCounterOrALockedFileWritesNothing) {
         db->query(u"UPDATE %1 SET %2=? WHERE %3=?"_s.arg(t.table, t.field, t.key), {was, key});
     }
 
-    // Another program writing the customer file: the posting waits, then gives up whole.
+    // Another program writing the customer file: the posting waits until the operator gives up,
+    // and writes nothing.
     before = snapshot();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(books.file("01", "Cari").toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
+    {
+        GiveUpAfter operatorGivesUp(3);
+        const core::WaitObserverScope watch(&operatorGivesUp);
+        EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
+        EXPECT_FALSE(operatorGivesUp.asked.isEmpty());
+    }
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(snapshot(), before);

@@ -5,8 +5,15 @@
 #include <QVariant>
 #include <deque>
 #include <memory>
+#include <ostream>
 
 #include "core/Messages.h"
+#include "core/Waiting.h"
+
+// Failures print texts as text, not as dumps of their bytes.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace testing_support {
 
@@ -111,5 +118,17 @@ inline int count(const QString& file, const QString& sql, const QVariantList& pa
 /// Writes bytes to a file, creating it.
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+
+/// Stands for the operator at a wait: gives it up at the `limit`-th question, keeping what it was
+/// asked to wait for.
+struct GiveUpAfter final : core::WaitObserver {
+    explicit GiveUpAfter(int limit) : limit(limit) {}
+    bool keepWaiting(const QString& what, std::chrono::milliseconds) override {
+        asked << what;
+        return asked.size() < limit;
+    }
+    int limit;
+    QStringList asked;
+};
 
 }  // namespace testing_support

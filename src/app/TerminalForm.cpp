@@ -108,7 +108,6 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     setObjectName(QStringLiteral("TerminalForm"));
     setWindowTitle(m_context.env.executableName);
     setStyleSheet(terminalStyleSheet());
-    m_waitPanel = std::make_unique<WaitPanel>(this);
 
     auto control = [this](const QString& name) { return new data::DataControl(name, this); };
     DataCari = control(QStringLiteral("DataCari"));
@@ -123,6 +122,8 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     DataTemp->setScratch(true);  // the working copy is remade at every start
 
     buildControls();
+    // The wait panel's button looks and reads as the totals screen's "Vazgeç" does.
+    m_waitPanel = std::make_unique<WaitPanel>(this, Command8[0]);
     buildMenus();
     wireRoad();
     // The designed layout is the reference every later size is scaled from.

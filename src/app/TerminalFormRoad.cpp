@@ -28,6 +28,7 @@
 #include "app/TerminalForm.h"
 #include "core/LockFiles.h"
 #include "core/Messages.h"
+#include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -380,6 +381,8 @@ void TerminalForm::Combo1_Click() {
 // --- lookup and booking ------------------------------------------------------------------
 
 void TerminalForm::Text1_Search() {
+    // A lost posting is settled before the scan is looked up, so the scan books afterwards.
+    if (!linesMayChange()) return;
     const QString text = Text1->text();
     const entry::LookupResult found = entry::lookUp(*DataTemp, *DataCari, text);
     if (found.kind == entry::LookupResult::Kind::Stock) {
@@ -593,8 +596,13 @@ bool TerminalForm::linesMayChange() {
     m_mayBePending = r.state == posting::PendingResult::State::Unknown;
     if (!r.message().isEmpty()) m_context.messages->inform(r.message());
     if (r.state == posting::PendingResult::State::Written) {
-        // The lines that posting covered have left the working set.
+        // The lines that posting covered have left the working set; the row the operator is on
+        // stays the current one, so what comes next (a scan, a quantity) books where it should.
+        data::Recordset& rs = DataTemp->recordset();
+        const QVariant code = rs.hasCurrent() ? rs.field(n::stok::StokKod) : QVariant();
         data::RefreshData(*DataTemp);
+        if (code.isValid())
+            DataTemp->recordset().FindFirst(data::Criteria::equals(n::stok::StokKod, code));
         showCurrentRecord();
     }
     return r.state != posting::PendingResult::State::Unknown;

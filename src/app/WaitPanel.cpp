@@ -14,7 +14,7 @@ namespace {
 constexpr qint64 NewWaitAfterMs = 1500;
 }  // namespace
 
-WaitPanel::WaitPanel(QWidget* window) : m_window(window) {}
+WaitPanel::WaitPanel(QWidget* window, QWidget* model) : m_window(window), m_model(model) {}
 
 WaitPanel::~WaitPanel() {
     hide();
@@ -45,19 +45,27 @@ void WaitPanel::show() {
     m_dialog->setObjectName(QStringLiteral("WaitPanel"));
     m_dialog->setAccessibleName(QStringLiteral("Bekleniyor"));
     m_dialog->setWindowModality(Qt::ApplicationModal);
-    m_dialog->setFont(m_window ? m_window->font() : QApplication::font());
+    const QFont big = m_model ? m_model->font() : QApplication::font();
+    m_dialog->setFont(big);
     auto* layout = new QVBoxLayout(m_dialog);
+    layout->setSpacing(big.pointSize());
+    layout->setContentsMargins(big.pointSize(), big.pointSize(), big.pointSize(), big.pointSize());
     m_text = new QLabel(m_dialog);
     m_text->setObjectName(QStringLiteral("WaitText"));
-    QFont big = m_text->font();
-    big.setPointSizeF(std::max(14.0, big.pointSizeF()));
-    big.setBold(true);
     m_text->setFont(big);
     layout->addWidget(m_text);
     auto* cancel = new QPushButton(QStringLiteral("Vazgeç"), m_dialog);
     cancel->setObjectName(QStringLiteral("WaitCancel"));
+    cancel->setAccessibleName(cancel->text());
     cancel->setFont(big);
-    cancel->setMinimumSize(160, 56);  // a finger's size
+    // A finger's size, as the window's own buttons at this window size (the window's style sheet
+    // would otherwise size it as a small dialog button).
+    const QSize size = m_model ? m_model->size() : QSize(160, 56);
+    cancel->setStyleSheet(QStringLiteral("QPushButton { font-size: %1pt; font-weight: bold; "
+                                         "min-width: %2px; min-height: %3px; }")
+                              .arg(big.pointSizeF())
+                              .arg(size.width())
+                              .arg(size.height()));
     QObject::connect(cancel, &QPushButton::clicked, m_dialog, [this] { m_givenUp = true; });
     auto* row = new QHBoxLayout;
     row->addStretch();

@@ -18,7 +18,9 @@ namespace app {
 /// tap and key, so nothing can change the lines under the waiting work.
 class WaitPanel final : public core::WaitObserver {
   public:
-    explicit WaitPanel(QWidget* window);
+    /// `model`: the control whose font and size the panel's text and button take, so the panel
+    /// reads as the rest of the window at any size.
+    WaitPanel(QWidget* window, QWidget* model);
     ~WaitPanel() override;
     bool keepWaiting(const QString& what, std::chrono::milliseconds waited) override;
     /// The work that waited is over, however it ended: the panel goes.
@@ -34,6 +36,7 @@ class WaitPanel final : public core::WaitObserver {
     void hide();
 
     QWidget* m_window;
+    QWidget* m_model;
     QPointer<QDialog> m_dialog;
     QLabel* m_text = nullptr;
     bool m_givenUp = false;

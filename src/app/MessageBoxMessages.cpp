@@ -1,5 +1,7 @@
 #include "app/MessageBoxMessages.h"
 
+#include "app/Style.h"
+
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -25,25 +27,37 @@ struct NormalPointer {
 
 }  // namespace
 
-void MessageBoxMessages::inform(const QString& text) {
+int MessageBoxMessages::run(QDialog& box) {
     NormalPointer pointer;
-    QMessageBox::information(m_parent, m_title, text, QMessageBox::Ok);
+    touchSized(&box, m_model);
+    const int result = box.exec();
+    if (m_parent) {
+        m_parent->activateWindow();
+        m_parent->raise();
+    }
+    return result;
+}
+
+void MessageBoxMessages::inform(const QString& text) {
+    QMessageBox box(QMessageBox::Information, m_title, text, QMessageBox::Ok, m_parent);
+    run(box);
 }
 
 bool MessageBoxMessages::ask(const QString& text) {
-    NormalPointer pointer;
-    return QMessageBox::question(m_parent, m_title, text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, m_title, text, QMessageBox::Yes | QMessageBox::No,
+                    m_parent);
+    return run(box) == QMessageBox::Yes;
 }
 
 QString MessageBoxMessages::askText(const QString& title, const QString& prompt,
                                     const QString& proposed, bool* accepted) {
-    NormalPointer pointer;
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, proposed, &ok);
+    QInputDialog box(m_parent);
+    box.setWindowTitle(title);
+    box.setLabelText(prompt);
+    box.setTextValue(proposed);
+    const bool ok = run(box) == QDialog::Accepted;
     if (accepted) *accepted = ok;
-    return ok ? text : QString();
+    return ok ? box.textValue() : QString();
 }
 
 }  // namespace app

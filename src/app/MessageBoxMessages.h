@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -11,7 +12,11 @@ namespace app {
 class MessageBoxMessages final : public core::Messages {
   public:
     explicit MessageBoxMessages(QString title) : m_title(std::move(title)) {}
-    void setParent(QWidget* parent) { m_parent = parent; }
+    /// The window the boxes belong to, and the control whose font and size they read at.
+    void setParent(QWidget* parent, const QWidget* model = nullptr) {
+        m_parent = parent;
+        m_model = model;
+    }
 
     void inform(const QString& text) override;
     bool ask(const QString& text) override;
@@ -21,6 +26,10 @@ class MessageBoxMessages final : public core::Messages {
   private:
     QString m_title;
     QPointer<QWidget> m_parent;
+    QPointer<const QWidget> m_model;
+    /// Runs a box and gives the keyboard back to the window, which a kiosk without a window
+    /// manager would not do.
+    int run(QDialog& box);
 };
 
 }  // namespace app

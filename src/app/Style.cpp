@@ -1,11 +1,26 @@
 #include "app/Style.h"
 
+#include <QWidget>
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 namespace app {
+
+void touchSized(QWidget* dialog, const QWidget* model) {
+    if (!model) return;
+    const QFont font = model->font();
+    dialog->setFont(font);
+    // The window's style sheet would size a dialog's buttons as small dialog buttons.
+    dialog->setStyleSheet(QStringLiteral("QLabel { font-size: %1pt; }"
+                                         "QPushButton { font-size: %1pt; font-weight: bold; "
+                                         "min-width: %2px; min-height: %3px; }")
+                              .arg(font.pointSizeF())
+                              .arg(model->width())
+                              .arg(model->height()));
+}
 
 QString terminalStyleSheet() {
     return QStringLiteral(R"(

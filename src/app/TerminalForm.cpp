@@ -337,6 +337,10 @@ void TerminalForm::buildMenus() {
     }
 }
 
+const QWidget* TerminalForm::touchButtonModel() const {
+    return Command8[0];
+}
+
 QString TerminalForm::workingCopyPath() const {
     return app::workingCopyPath(m_context.env, m_terminalNumber);
 }
@@ -452,6 +456,9 @@ void TerminalForm::Form_Activate() {
     // Once only: a later activation must not remake the working copy under the entered lines.
     if (m_activationStarted) return;
     m_activationStarted = true;
+    // A kiosk has no window manager to give the window the keyboard: it takes it, so a scan or a
+    // function key works before the first tap.
+    activateWindow();
     guarded([this] { restorePlacement(); });
     const int workKind =
         m_context.settings->GetSetting(SettingsSection, KeyWorkKind, QStringLiteral("0")).toInt();

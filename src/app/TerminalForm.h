@@ -75,6 +75,8 @@ class TerminalForm : public QMainWindow {
     int terminalNumber() const { return m_terminalNumber; }
     QString workingCopyPath() const;
     QString flagText() const { return m_flagText; }
+    /// A touch-sized button of the window: dialogs read at its font and size.
+    const QWidget* touchButtonModel() const;
 
     /// "Server İp" from the pop-up menu.
     void SrvIp_Click();

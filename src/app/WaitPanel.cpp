@@ -1,5 +1,7 @@
 #include "app/WaitPanel.h"
 
+#include "app/Style.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
@@ -45,27 +47,17 @@ void WaitPanel::show() {
     m_dialog->setObjectName(QStringLiteral("WaitPanel"));
     m_dialog->setAccessibleName(QStringLiteral("Bekleniyor"));
     m_dialog->setWindowModality(Qt::ApplicationModal);
-    const QFont big = m_model ? m_model->font() : QApplication::font();
-    m_dialog->setFont(big);
+    touchSized(m_dialog, m_model);
+    const int margin = m_dialog->font().pointSize();
     auto* layout = new QVBoxLayout(m_dialog);
-    layout->setSpacing(big.pointSize());
-    layout->setContentsMargins(big.pointSize(), big.pointSize(), big.pointSize(), big.pointSize());
+    layout->setSpacing(margin);
+    layout->setContentsMargins(margin, margin, margin, margin);
     m_text = new QLabel(m_dialog);
     m_text->setObjectName(QStringLiteral("WaitText"));
-    m_text->setFont(big);
     layout->addWidget(m_text);
     auto* cancel = new QPushButton(QStringLiteral("Vazgeç"), m_dialog);
     cancel->setObjectName(QStringLiteral("WaitCancel"));
     cancel->setAccessibleName(cancel->text());
-    cancel->setFont(big);
-    // A finger's size, as the window's own buttons at this window size (the window's style sheet
-    // would otherwise size it as a small dialog button).
-    const QSize size = m_model ? m_model->size() : QSize(160, 56);
-    cancel->setStyleSheet(QStringLiteral("QPushButton { font-size: %1pt; font-weight: bold; "
-                                         "min-width: %2px; min-height: %3px; }")
-                              .arg(big.pointSizeF())
-                              .arg(size.width())
-                              .arg(size.height()));
     QObject::connect(cancel, &QPushButton::clicked, m_dialog, [this] { m_givenUp = true; });
     auto* row = new QHBoxLayout;
     row->addStretch();

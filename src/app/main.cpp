@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     context.labelPdfFolder = options.labelPdfFolder;
 
     app::TerminalForm form(context);
-    messages.setParent(&form);
+    messages.setParent(&form, form.touchButtonModel());
     if (!form.Form_Load()) return 0;
     form.show();
     return QApplication::exec();

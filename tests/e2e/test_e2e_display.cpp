@@ -192,16 +192,22 @@ QStringList otherWindows() {
     return windows;
 }
 
-// Waits for a message, keeps a picture of it, presses its button and gives the keys back to the
-// main window. False when no message came.
+// Waits for a message, keeps a picture of it and presses its button with the keyboard. False
+// when no message came.
 bool dismissMessage(const QString& name) {
     QStringList boxes;
     if (!waitUntil([&] { return !(boxes = otherWindows()).isEmpty(); })) return false;
     screenshot(name);
-    xdo(u"windowfocus --sync "_s + boxes.first());
+    // No window manager: the box takes the keyboard, and gives it back to the window.
+    EXPECT_TRUE(waitUntil([&] { return xdo(u"getwindowfocus"_s) == boxes.first(); }))
+        << "the message did not take the keyboard";
     key(u"Return"_s);
     waitUntil([&] { return !otherWindows().contains(boxes.first()); });
-    xdo(u"windowfocus --sync "_s + s->window);
+    // The window, or the next box of the terminal's (a message after a wait given up).
+    EXPECT_TRUE(waitUntil([&] {
+        const QString focus = xdo(u"getwindowfocus"_s);
+        return focus != boxes.first() && (focus == s->window || otherWindows().contains(focus));
+    })) << "the terminal did not get the keyboard back";
     return true;
 }
 
@@ -278,8 +284,9 @@ void startTerminal(const QString& serverPath = {}) {
         << "the terminal did not come up";
     s->window = findWindow(u"^terminal$"_s);
     ASSERT_FALSE(s->window.isEmpty());
-    // No window manager: the keyboard goes where the focus is set.
-    xdo(u"windowfocus --sync "_s + s->window);
+    // No window manager: the terminal takes the keyboard itself.
+    ASSERT_TRUE(waitUntil([] { return xdo(u"getwindowfocus"_s) == s->window; }))
+        << "the terminal did not take the keyboard";
 }
 
 // The operator's way out: back to the mode panel, then "Çıkış".

@@ -863,6 +863,14 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
             if (Frame3->isVisible()) return onOverlayKey(static_cast<QKeyEvent*>(e));
             return onText1Key(static_cast<QKeyEvent*>(e));
         }
+        // A tap into the box that has the caret selects the whole name, as a scan replaces it:
+        // a caret put inside the name would split it with the next scan or key.
+        if ((e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick ||
+             e->type() == QEvent::MouseMove || e->type() == QEvent::MouseButtonRelease) &&
+            Text1->hasFocus()) {
+            Text1->selectAll();
+            return true;
+        }
         if (e->type() == QEvent::FocusIn) {
             const auto reason = static_cast<QFocusEvent*>(e)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)

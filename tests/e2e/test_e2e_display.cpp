@@ -348,7 +348,7 @@ class RealDisplay : public ::testing::Test {
     }
 };
 
-TEST_F(RealDisplay, AMissedBarcodeIsReplacedByTheNextScan) {
+TEST_F(RealDisplay, AMissedBarcodeOrATappedNameIsReplacedByTheNextScan) {
     const QString code = s->codes[0];
     const double item = field(code, "KalanB");
     const double all = read(u"SELECT SUM(KalanB) FROM StokKartlar"_s).toDouble();
@@ -357,6 +357,11 @@ TEST_F(RealDisplay, AMissedBarcodeIsReplacedByTheNextScan) {
     EXPECT_EQ(field(code, "KalanB"), item + 1);
     // The miss booked nothing anywhere.
     EXPECT_EQ(read(u"SELECT SUM(KalanB) FROM StokKartlar"_s).toDouble(), all + 1);
+    // A tap into the middle of the shown name selects all of it: the next scan replaces it
+    // instead of being put inside it.
+    click(designed(geometry(s->window), 200, 116));
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    EXPECT_EQ(field(code, "KalanB"), item + 2);
 }
 
 TEST_F(RealDisplay, ClearedLineBooksOnePieceAfresh) {

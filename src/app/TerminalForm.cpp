@@ -37,6 +37,7 @@
 #include "entry/RecordsetModel.h"
 #include "filecopy/CopyDatabaseFile.h"
 #include "labels/LabelView.h"
+#include "modes/Targets.h"
 
 namespace app {
 
@@ -549,11 +550,18 @@ void TerminalForm::savePlacement() {
 
 void TerminalForm::SrvIp_Click() {
     if (m_serverPath.isEmpty()) m_serverPath = DefaultServerPath;
+    // The stored path is proposed, not the branch warehouse work moved to: confirming the
+    // proposal must not make that branch the start company for good.
+    const QString proposed =
+        m_context.settings->GetSetting(SettingsSection, KeyServerPath, m_startServerPath);
     bool accepted = false;
     const QString answer = m_context.messages->askText(
         QStringLiteral("Ana Makina İp Numarası"),
-        QStringLiteral("Ip Numarası Giriniz..\n\n( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi"),
-        m_serverPath, &accepted);
+        QStringLiteral("Ip Numarası Giriniz..\n\n( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi") +
+            QStringLiteral("\n\nYolun sonundaki iki rakam şirketi gösterir; önerilen yol %1 "
+                           "numaralı şirketin defterleri.")
+                .arg(modes::companyOf(proposed)),
+        proposed, &accepted);
     const QString path = answer.trimmed();
     // Cancel or a blank answer keeps the books in use; an empty path would point every later
     // file name at the program's current folder.

@@ -105,14 +105,16 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     EXPECT_EQ(wheel->currentIndex(), 2);
     EXPECT_EQ(text1->text(), u"typed"_s);
 
-    // "Server İp" stores the trimmed answer; a cancel keeps the path.
-    const QString current = f->serverPath();  // the first branch's, since the activation
+    // "Server İp" proposes the path the terminal started on, not the branch it moved to since,
+    // and names its company; it stores the trimmed answer; a cancel keeps the path.
+    ASSERT_NE(f->serverPath(), books.serverPath());
     messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
     f->SrvIp_Click();
     EXPECT_EQ(messages.asked.value(0),
               u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
-              "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi|"_s +
-                  current);
+              "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi\n\nYolun sonundaki iki rakam şirketi "
+              "gösterir; önerilen yol 01 numaralı şirketin defterleri.|"_s +
+                  books.serverPath());
     for (bool accepted : {true, false}) {
         messages.textAccepted = accepted;
         f->SrvIp_Click();

@@ -158,8 +158,10 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
                                                       Combo1->lineEdit()})
         m_referenceFonts.insert(w, w->font().pointSizeF());
     m_referenceText1Size = Text1->size();
-    m_referenceGridWidth = DBGrid1->width();
-    rememberColumns();
+    m_fits[DBGrid1] = {1, DBGrid1->width(), {}};
+    m_fits[DBGrid2] = {0, DBGrid2->width(), {}};
+    for (QTableView* grid : {DBGrid1, DBGrid2})
+        rememberColumns(grid);
 }
 
 TerminalForm::~TerminalForm() {
@@ -473,7 +475,8 @@ void TerminalForm::Form_Activate() {
     guarded([this] {
         loadLayout(QStringLiteral("2"), DBGrid1);
         loadLayout(QStringLiteral("3"), DBGrid2);
-        rememberColumns();
+        for (QTableView* grid : {DBGrid1, DBGrid2})
+            rememberColumns(grid);
     });
     cmbMouseWheel->clear();
     cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});

@@ -134,7 +134,8 @@ class TerminalForm : public QMainWindow {
     /// After a failed "Tamam": resolves a lost answer at once; true when nothing is left to post.
     bool afterFailedWrite(bool invoice);
     void showCurrentRecord();
-    void refitNameColumn();
+    /// The grid's name column takes the room the other visible columns leave.
+    void refitNameColumn(QTableView* grid);
     // Grids: sorting, touch scrolling, wheel steps and saved column layouts.
     void headerClicked(QTableView* grid, int column);
     void sortBy(QTableView* grid, int column);
@@ -143,7 +144,8 @@ class TerminalForm : public QMainWindow {
     void columnResized(QTableView* grid, int column, int newSize);
     void centreCaptions(QTableView* grid);
     int columnWidth(QTableView* grid, int column);
-    void rememberColumns();
+    /// Keeps the grid's columns, but the name, as proportions of the grid's reference width.
+    void rememberColumns(QTableView* grid);
     void saveLayout(QTableView* grid);
     void loadLayout(const QString& number, QTableView* grid);
     QString layoutFile(const QString& number) const;
@@ -195,8 +197,13 @@ class TerminalForm : public QMainWindow {
     std::unique_ptr<WaitPanel> m_waitPanel;  // says what a handler waits for, offers "Vazgeç"
     QHash<QWidget*, double> m_referenceFonts;
     QSize m_referenceText1Size;
-    int m_referenceGridWidth = 0;
-    QHash<int, double> m_referenceColumns;  // DBGrid1 columns at the reference grid width
+    // Each grid's columns at its reference width; the name column takes what they leave.
+    struct GridFit {
+        int nameColumn = 0;
+        int referenceWidth = 0;
+        QHash<int, double> columns;
+    };
+    QHash<QTableView*, GridFit> m_fits;
 
     // Data controls, named after their tables.
     data::DataControl* DataCari = nullptr;

@@ -161,9 +161,9 @@ void TerminalForm::columnResized(QTableView* grid, int column, int newSize) {
     // Only the operator's own drag of a header border is a layout to keep.
     if (m_layoutBusy || !m_headerPressed || newSize == 0) return;
     m_layoutBusy = true;
-    if (grid == DBGrid1 && column == 1) refitNameColumn();
+    if (column == m_fits.value(grid).nameColumn) refitNameColumn(grid);
     guarded([this, grid] { saveLayout(grid); });
-    if (grid == DBGrid1) rememberColumns();
+    rememberColumns(grid);
     m_layoutBusy = false;
 }
 
@@ -179,13 +179,12 @@ int TerminalForm::columnWidth(QTableView* grid, int column) {
     return width;
 }
 
-void TerminalForm::rememberColumns() {
-    if (m_referenceGridWidth <= 0 || DBGrid1->width() <= 0) return;
-    // Every column but the name, which takes what the others leave.
-    for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
-        if (c != 1)
-            m_referenceColumns[c] =
-                columnWidth(DBGrid1, c) * double(m_referenceGridWidth) / DBGrid1->width();
+void TerminalForm::rememberColumns(QTableView* grid) {
+    GridFit& fit = m_fits[grid];
+    if (fit.referenceWidth <= 0 || grid->width() <= 0) return;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        if (c != fit.nameColumn)
+            fit.columns[c] = columnWidth(grid, c) * double(fit.referenceWidth) / grid->width();
 }
 
 void TerminalForm::centreCaptions(QTableView* grid) {
@@ -300,23 +299,21 @@ void TerminalForm::Form_Resize() {
         // Rows follow the height, as the labels that give a drag its row unit.
         grid->verticalHeader()->setDefaultSectionSize(std::max(18, qRound(36 * tall)));
     }
-    if (m_referenceGridWidth > 0 && DBGrid1->width() > 0) {
+    for (QTableView* grid : {DBGrid1, DBGrid2}) {
+        const GridFit& fit = m_fits[grid];
+        if (fit.referenceWidth <= 0 || grid->width() <= 0) continue;
         m_layoutBusy = true;
-        for (auto it = m_referenceColumns.constBegin(); it != m_referenceColumns.constEnd(); ++it)
-            DBGrid1->setColumnWidth(it.key(),
-                                    qRound(it.value() * DBGrid1->width() / m_referenceGridWidth));
-        refitNameColumn();
+        for (auto it = fit.columns.constBegin(); it != fit.columns.constEnd(); ++it)
+            grid->setColumnWidth(it.key(), qRound(it.value() * grid->width() / fit.referenceWidth));
+        refitNameColumn(grid);
         m_layoutBusy = false;
+        // The header font has changed with the window: captions are centred for the new widths,
+        // and a caption that widened its column took the room from the name, or a narrow window
+        // would push the last column out of sight.
+        centreCaptions(grid);
+        refitNameColumn(grid);
+        centreCaptions(grid);
     }
-    // The header font has changed with the window: captions are centred for the new widths.
-    centreCaptions(DBGrid1);
-    // A caption that widened its column took the room from the name, or a narrow window would
-    // push the last column out of sight.
-    if (m_referenceGridWidth > 0 && DBGrid1->width() > 0) {
-        refitNameColumn();
-        centreCaptions(DBGrid1);
-    }
-    centreCaptions(DBGrid2);
 }
 
 }  // namespace app

@@ -236,7 +236,7 @@ void TerminalForm::Check1_Click(int index) {
         DBGrid1->model()->setHeaderData(
             3, Qt::Horizontal, index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
         DBGrid1->setColumnHidden(4, index != 1);
-        refitNameColumn();
+        refitNameColumn(DBGrid1);
     }
     applyRoad();
     if (ticked) {
@@ -720,16 +720,16 @@ void TerminalForm::Command7_Click() {
 
 // --- grid --------------------------------------------------------------------------------
 
-void TerminalForm::refitNameColumn() {
-    // The name column takes the room the other visible columns leave.
+void TerminalForm::refitNameColumn(QTableView* grid) {
+    const int name = m_fits.value(grid).nameColumn;
     int others = 0;
-    for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
-        if (c != 1 && !DBGrid1->isColumnHidden(c)) others += DBGrid1->columnWidth(c);
-    const int scrollBar = DBGrid1->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        if (c != name && !grid->isColumnHidden(c)) others += grid->columnWidth(c);
+    const int scrollBar = grid->verticalScrollBar()->sizeHint().width();
     const bool was = m_layoutBusy;
     m_layoutBusy = true;  // not an operator's resize: nothing to save
-    DBGrid1->setColumnWidth(
-        1, std::max(120, DBGrid1->width() - 2 * DBGrid1->frameWidth() - others - scrollBar - 2));
+    grid->setColumnWidth(
+        name, std::max(120, grid->width() - 2 * grid->frameWidth() - others - scrollBar - 2));
     m_layoutBusy = was;
 }
 

@@ -523,7 +523,6 @@ double timeInvoice(const QString& serverPath, const QString& wc) {
         [&] {
             invoicing::InvoiceRequest r;
             r.serverPath = serverPath;
-            r.invoiceBooks = serverPath;
             r.workingCopy = wc;
             r.customerTitle = QStringLiteral("ÖZTÜRK MARKET");
             r.clock = &clock;

@@ -407,7 +407,6 @@ bool TerminalForm::Form_Load() {
             m_context.settings->GetSetting(SettingsSection, KeyServerPath, DefaultServerPath);
     }
 
-    m_startServerPath = m_serverPath;
     const QString workingCopy = workingCopyPath();
     CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);
 

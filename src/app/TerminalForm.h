@@ -170,7 +170,6 @@ class TerminalForm : public QMainWindow {
 
     TerminalContext m_context;
     QString m_serverPath;
-    QString m_startServerPath;  // the invoices go to these books, whatever target comes later
     int m_terminalNumber = 1;
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;

@@ -562,7 +562,6 @@ bool TerminalForm::CreateInvoice() {
     const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     invoicing::InvoiceRequest request;
     request.serverPath = m_serverPath;
-    request.invoiceBooks = m_startServerPath;
     request.workingCopy = workingCopyPath();
     request.customerTitle = Combo1->currentText();
     request.clock = m_context.clock;

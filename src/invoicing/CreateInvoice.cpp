@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -39,6 +41,37 @@ QStringList invoiceDatabases(const QString& serverPath) {
     return files;
 }
 
+// `path` is a book of the company whose accounts are at `accounts`.
+bool bookExists(const QString& path, const QString& accounts) {
+    if (!data::isServerPath(path))
+        return data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::Missing;
+    const auto server = data::parseServerPath(path);
+    QSqlQuery found = data::Database::openPrivate(accounts)->query(
+        QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"),
+        {server ? server->schema() : QString()});
+    return found.next();
+}
+
+// One company's books: the invoice, its lines and every movement and debit of it.
+std::unique_ptr<posting::AttachedBooks> attachBooks(const InvoiceRequest& r) {
+    const QString invoices = r.serverPath + n::files::Fatura;
+    try {
+        return std::make_unique<posting::AttachedBooks>(
+            r.workingCopy, std::vector<std::pair<QString, QString>>{
+                               {QStringLiteral("sc"), r.serverPath + n::files::Cari},
+                               {QStringLiteral("ss"), r.serverPath + n::files::Stok},
+                               {QStringLiteral("si"), r.serverPath + n::files::Index},
+                               {QStringLiteral("sf"), invoices}});
+    } catch (const data::DatabaseError&) {
+        if (!bookExists(invoices, r.serverPath + n::files::Cari))
+            throw data::DatabaseError(
+                QStringLiteral("Fatura yazılmadı: %1 firmasının fatura dosyası bulunamadı: %2")
+                    .arg(modes::companyOf(r.serverPath),
+                         data::isServerPath(invoices) ? invoices : data::resolvePath(invoices)));
+        throw;
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -49,11 +82,8 @@ InvoiceResult writeOnce(const InvoiceRequest& r) {
     std::optional<InvoiceNumberLock> numbering;
     if (!server) numbering.emplace(numberFilePath(r.serverPath), invoiceDatabases(r.serverPath));
 
-    posting::AttachedBooks books(r.workingCopy,
-                                 {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
-                                  {QStringLiteral("ss"), r.serverPath + n::files::Stok},
-                                  {QStringLiteral("si"), r.serverPath + n::files::Index},
-                                  {QStringLiteral("sf"), r.invoiceBooks + n::files::Fatura}});
+    const std::unique_ptr<posting::AttachedBooks> attached = attachBooks(r);
+    posting::AttachedBooks& books = *attached;
     data::Database* db = &books.db();
     auto fileOf = [&books](const QString& alias) { return books.fileOf(alias); };
     const QString sc = books.qualifier(QStringLiteral("sc"));

@@ -11,8 +11,9 @@ class Clock;
 namespace invoicing {
 
 struct InvoiceRequest {
-    QString serverPath;    // the books now bound: accounts, stock, counters, the number file
-    QString invoiceBooks;  // the server path the terminal started with: its invoice database
+    // The company whose customer was chosen (the books the data controls are bound to): its
+    // accounts, stock, counters and invoices; its data directory's number file.
+    QString serverPath;
     QString workingCopy;
     QString customerTitle;  // the target box's text
     const core::Clock* clock = nullptr;
@@ -35,10 +36,11 @@ struct InvoiceResult {
 /// Writes a sales invoice of the working set's lines (visible, with a quantity, by name): the
 /// invoice and its lines with a serial number each, one stock movement per line with the goods
 /// taken out of the stock cards, the customer debited with the total and "=110" with the VAT, the
-/// working set emptied. Everything is one transaction under the shared invoice-number lock; the
-/// number, document and serial numbers are used only when the invoice is written. A missing
-/// customer, card or "=110" account stops it before anything is written and is named; any error
-/// is thrown as DatabaseError with nothing written.
+/// working set emptied, every row in the one company's books. Everything is one transaction under
+/// the shared invoice-number lock; the number, document and serial numbers are used only when the
+/// invoice is written. A missing customer, card or "=110" account, or a company without its invoice
+/// file, stops it before anything is written and is named; any error is thrown as DatabaseError
+/// with nothing written.
 InvoiceResult createInvoice(const InvoiceRequest& request);
 
 }  // namespace invoicing

@@ -2,14 +2,25 @@
 
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <algorithm>
+#include <vector>
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 
 namespace posting {
 
-QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year) {
-    const QString prefix = year.right(2);
+namespace {
+
+// One index database's counter row of a year, as read before the draw.
+struct Counter {
+    QString schema;
+    qint64 rowid = -1;  // none yet: the year's first draw there
+    QString next;       // the number this counter alone would hand out
+    qulonglong running = 0;
+};
+
+Counter readCounter(data::Database& db, const QString& schema, bool serial, const QString& year) {
     QSqlQuery years = db.query(
         QStringLiteral("SELECT 1 FROM %1.Tarih WHERE Tarih = ? LIMIT 1").arg(schema), {year});
     const bool known = years.next();
@@ -17,19 +28,13 @@ QString DrawNumber(data::Database& db, const QString& schema, bool serial, const
     if (!known)
         db.query(QStringLiteral("INSERT INTO %1.Tarih (Tarih) VALUES (?)").arg(schema), {year});
 
+    Counter c{schema, -1, year.right(2) + u'1', 1};
     QSqlQuery row = db.query(QStringLiteral("SELECT rowid, Indexi, Serino FROM %1.Mdbindex "
                                             "WHERE Tarih = ? ORDER BY rowid LIMIT 1")
                                  .arg(schema),
                              {year});
-    if (!row.next()) {
-        row.finish();
-        const QString number = prefix + u'1';
-        db.query(QStringLiteral("INSERT INTO %1.Mdbindex (Tarih, Indexi, Serino) VALUES (?, ?, ?)")
-                     .arg(schema),
-                 {year, serial ? prefix + u'0' : number, number});
-        return number;
-    }
-    const qint64 rowid = row.value(0).toLongLong();
+    if (!row.next()) return c;
+    c.rowid = row.value(0).toLongLong();
     const QString last = row.value(serial ? 2 : 1).toString();
     row.finish();
     static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
@@ -40,10 +45,45 @@ QString DrawNumber(data::Database& db, const QString& schema, bool serial, const
             QStringLiteral("%1 sayacı okunamıyor: \"%2\" (%3 yılı). Hiçbir şey yazılmadı.")
                 .arg(serial ? QStringLiteral("Seri numarası") : QStringLiteral("Belge numarası"),
                      last, year));
-    const QString number = last.left(2) + QString::number(running + 1);
-    db.query(QStringLiteral("UPDATE %1.Mdbindex SET %2 = ? WHERE rowid = ?")
-                 .arg(schema, serial ? QStringLiteral("Serino") : QStringLiteral("Indexi")),
-             {number, rowid});
+    c.running = running + 1;
+    c.next = last.left(2) + QString::number(c.running);
+    return c;
+}
+
+void storeCounter(data::Database& db, const Counter& c, bool serial, const QString& year,
+                  const QString& number) {
+    const QString field = serial ? QStringLiteral("Serino") : QStringLiteral("Indexi");
+    if (c.rowid >= 0) {
+        db.query(
+            QStringLiteral("UPDATE %1.Mdbindex SET %2 = ? WHERE rowid = ?").arg(c.schema, field),
+            {number, c.rowid});
+        return;
+    }
+    // A year's first document number is its first serial number too.
+    db.query(QStringLiteral("INSERT INTO %1.Mdbindex (Tarih, Indexi, Serino) VALUES (?, ?, ?)")
+                 .arg(c.schema),
+             {year, serial ? year.right(2) + u'0' : number, number});
+}
+
+}  // namespace
+
+QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year) {
+    return DrawNumber(db, QStringList{schema}, serial, year);
+}
+
+QString DrawNumber(data::Database& db, const QStringList& schemas, bool serial,
+                   const QString& year) {
+    std::vector<Counter> counters;
+    for (const QString& schema : schemas)
+        if (std::none_of(counters.begin(), counters.end(),
+                         [&schema](const Counter& c) { return c.schema == schema; }))
+            counters.push_back(readCounter(db, schema, serial, year));
+    const Counter* largest = &counters.front();
+    for (const Counter& c : counters)
+        if (c.running > largest->running) largest = &c;
+    const QString number = largest->next;
+    for (const Counter& c : counters)
+        storeCounter(db, c, serial, year, number);
     return number;
 }
 

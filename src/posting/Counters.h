@@ -17,6 +17,12 @@ namespace posting {
 /// Throws DatabaseError when a counter's running part is not a number.
 QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year);
 
+/// One number for a document that two companies' books carry (a transfer): the next number of
+/// each counter, the larger of them, and every counter advanced to it. A number skipped in one
+/// series leaves a gap there; no company's books ever carry one number for two documents.
+QString DrawNumber(data::Database& db, const QStringList& schemas, bool serial,
+                   const QString& year);
+
 /// Draws `count` numbers at once (the serial numbers of an invoice's lines): the same numbers
 /// `count` calls of DrawNumber give, with the counter written once.
 QStringList DrawNumbers(data::Database& db, const QString& schema, bool serial, const QString& year,

@@ -104,6 +104,7 @@ PostingResult writeOnce(const PostingRequest& r) {
     if (r.warehouse) {
         files.emplace_back(QStringLiteral("hc"), headOffice + n::files::Cari);
         files.emplace_back(QStringLiteral("hs"), headOffice + n::files::Stok);
+        files.emplace_back(QStringLiteral("hi"), headOffice + n::files::Index);
     }
     AttachedBooks books(r.workingCopy, std::move(files));
     data::Database* db = &books.db();
@@ -169,8 +170,11 @@ PostingResult writeOnce(const PostingRequest& r) {
         }
 
         if (books.onServer()) token = makePending(books.workingCopy(), lines, false);
+        // A transfer's number names it in both companies' books: free in both series.
+        const QStringList counters =
+            r.warehouse ? QStringList{q("si"), q("hi")} : QStringList{q("si")};
         result.documentNumber =
-            DrawNumber(*db, q("si"), false, QString::number(postingTime.date().year()));
+            DrawNumber(*db, counters, false, QString::number(postingTime.date().year()));
         if (r.warehouse) {
             writeAccount(*db, head, r.sale, total, result.documentNumber, postingTime, QString());
             writeStock(*db, head, lines, r.sale, result.documentNumber, postingTime,

@@ -35,11 +35,12 @@ struct PostingResult {
 /// Posts the working set's entered lines: the account movement and balance of each side and one
 /// stock movement and card update per line; in warehouse work the branch's books against "Merkez"
 /// and the head office's books against the branch's "ŞubeNN" account, in account work the
-/// customer in the server's books. Every file involved, the document counter and the reset of the
-/// working copy are written in one transaction: all of it is committed, or on any error (a missing
-/// account or card, which is named, a locked file, a broken counter) none of it, and the error is
-/// thrown as DatabaseError. On a server, the books commit first and the working copy is reset
-/// after; the posting's token, kept in both with exactly the lines it covers, makes a repeat
+/// customer in the server's books. A transfer's one document number is drawn free in both
+/// companies' series (both counters advance to it). Every file involved, the counters and the reset
+/// of the working copy are written in one transaction: all of it is committed, or on any error (a
+/// missing account or card, which is named, a locked file, a broken counter) none of it, and the
+/// error is thrown as DatabaseError. On a server, the books commit first and the working copy is
+/// reset after; the posting's token, kept in both with exactly the lines it covers, makes a repeat
 /// after a lost answer harmless: a pending token is resolved first (as resolvePending does), and
 /// the server being unreachable for that stops the posting with everything kept.
 PostingResult postWorkingSet(const PostingRequest& request);

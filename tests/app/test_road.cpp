@@ -285,10 +285,13 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     EXPECT_FALSE(shown("Frame3"));
     EXPECT_TRUE(shown("Frame1"));
-    // The invoice goes to the books the terminal started with.
-    const QString invoices = books.file("01", "Fatura");
+    // Warehouse work at start moved the books to branch 02: the customer is 02's, and so is
+    // every row of the invoice, its invoice file included.
+    ASSERT_TRUE(onBranch("02"));
+    const QString invoices = serverPath + u"Fatura.mdb"_s;
     EXPECT_EQ(text(invoices, u"SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"_s),
               u"S00001|%1|%2"_s.arg(title).arg(total));
+    EXPECT_EQ(count(books.file("01", "Fatura"), u"SELECT count(*) FROM Faturalar"_s), 0);
     EXPECT_EQ(count(invoices, u"SELECT count(*) FROM FatHareket"_s), 2);
     EXPECT_EQ(
         count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket WHERE Nerde='F'"_s),

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QFile>
 
 #include "core/Clock.h"
 #include "core/Money.h"
@@ -70,7 +71,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
         scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='=110'"))
             .toDouble();
     invoicing::InvoiceRequest r;
-    r.serverPath = r.invoiceBooks = serverPath;
+    r.serverPath = serverPath;
     r.workingCopy = enter(QStringLiteral("01"));
     r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
     r.clock = &clock;
@@ -130,6 +131,72 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     }
     for (const char* field : {"FatTutar", "FatKdv", "FatMiktar", "FatTotal"})
         expectExact(fatura, QStringLiteral("FatHareket"), QString::fromLatin1(field));
+
+    // After warehouse work on branch 02 its customer is invoiced in 02's books alone, the
+    // invoice file included; the number goes on from the data directory's sequence.
+    r.serverPath = path(QStringLiteral("02"));
+    r.workingCopy = enter(QStringLiteral("02"));
+    const invoicing::InvoiceResult second = invoicing::createInvoice(r);
+    ASSERT_TRUE(second.written);
+    EXPECT_EQ(second.key, QStringLiteral("S00002"));
+    EXPECT_EQ(count(fatura, QStringLiteral("SELECT count(*) FROM Faturalar")), 1);
+    struct Rows {
+        const char* file;
+        const char* sql;
+        int rows;
+    };
+    for (const Rows& k :
+         {Rows{"Fatura", "Faturalar WHERE FaturaNo='S00002' AND FatCari='C009'", 1},
+          Rows{"Fatura", "FatHareket WHERE FatHarNo='S00002' AND FatCari='C009'", 4},
+          Rows{"Stok", "StokHareket WHERE Nerde='F' AND Carisi='C009'", 4},
+          Rows{"Cari", "CariHareket WHERE Nerde='F'", 2}})
+        EXPECT_EQ(count(r.serverPath + QString::fromLatin1(k.file) + QStringLiteral(".mdb"),
+                        QStringLiteral("SELECT count(*) FROM %1 AND DigerId=?")
+                            .arg(QString::fromLatin1(k.sql)),
+                        {second.documentNumber}),
+                  k.rows)
+            << k.sql;
+
+    // A company without its invoice file: named, and nothing written or numbered.
+    r.serverPath = path(QStringLiteral("03"));
+    r.workingCopy = enter(QStringLiteral("03"));
+    if (server)
+        data::Database::open(r.serverPath + QStringLiteral("Cari.mdb"))
+            ->query(QStringLiteral("DROP SCHEMA \"03fatura\" CASCADE"));
+    else
+        QFile::remove(r.serverPath + QStringLiteral("Fatura.mdb"));
+    try {
+        invoicing::createInvoice(r);
+        ADD_FAILURE() << "invoiced without an invoice file";
+    } catch (const data::DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("03 firmasının fatura dosyası bulunamadı")) &&
+                    e.text().contains(QStringLiteral("03Fatura.mdb")))
+            << e.text().toStdString();
+    }
+    EXPECT_EQ(count(r.serverPath + QStringLiteral("Cari.mdb"),
+                    QStringLiteral("SELECT count(*) FROM CariHareket")),
+              0);
+    EXPECT_EQ(count(r.serverPath + QStringLiteral("Index.mdb"),
+                    QStringLiteral("SELECT count(*) FROM Mdbindex")),
+              0);
+    EXPECT_EQ(count(r.workingCopy, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE "
+                                                  "KalanB<>0")),
+              4);
+    const QString numberFile = books.dataDir() + QStringLiteral("/FatNo.txt");
+    const QString cari01 = path(QStringLiteral("01")) + QStringLiteral("Cari.mdb");
+    EXPECT_EQ(server ? text(cari01, QStringLiteral("SELECT no FROM terminal.fatno"))
+                     : QString::fromLatin1(readFile(numberFile)),
+              server ? QStringLiteral("00002") : QStringLiteral("\"00002\"\r\n"));
+
+    // Numbers compare as numbers past five digits: 99999 beside an invoice S100000 gives S100001.
+    if (server)
+        data::Database::open(cari01)->query(QStringLiteral("UPDATE terminal.fatno SET no='99999'"));
+    else
+        writeFile(numberFile, "\"99999\"\r\n");
+    data::Database::open(path(QStringLiteral("02")) + QStringLiteral("Fatura.mdb"))
+        ->query(QStringLiteral("INSERT INTO Faturalar (FaturaNo) VALUES ('S100000')"));
+    r.serverPath = path(QStringLiteral("01"));
+    EXPECT_EQ(invoicing::createInvoice(r).key, QStringLiteral("S100001"));
 }
 
 // An invoice whose answer is lost (the working copy cannot be emptied after the books' commit),
@@ -138,7 +205,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
 // first invoice wrote nothing. Either way every line is invoiced exactly once.
 TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) {
     invoicing::InvoiceRequest r;
-    r.serverPath = r.invoiceBooks = path(QStringLiteral("01"));
+    r.serverPath = path(QStringLiteral("01"));
     r.workingCopy = enter(QStringLiteral("01"));
     r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
     r.clock = &clock;

@@ -48,7 +48,6 @@ class InvoiceTest : public ::testing::Test {
         data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"_s);
         invoicing::InvoiceRequest r;
         r.serverPath = books.serverPath(QString::fromLatin1(company));
-        r.invoiceBooks = r.serverPath;
         r.workingCopy = wc;
         r.customerTitle = title;
         r.clock = &clock;

@@ -55,7 +55,6 @@ int main(int argc, char** argv) {
                 if (invoices) {
                     invoicing::InvoiceRequest r;
                     r.serverPath = serverPath;
-                    r.invoiceBooks = serverPath;
                     r.workingCopy = workingCopy;
                     r.customerTitle = u"ÖZTÜRK MARKET"_s;
                     r.clock = &clock;

@@ -89,6 +89,23 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='2099' WHERE Tarih='2020'"_s);
     EXPECT_EQ(draw(index, false, u"2020"_s), u"20100"_s);
     EXPECT_EQ(count(index, u"SELECT count(*) FROM Tarih"_s), 2);
+    {
+        // A document two books carry: the larger of their next numbers, both advanced to it.
+        auto db = data::Database::openPrivate(index);
+        db->attach(books.file("02", "Index"), u"b"_s);
+        db->begin();
+        const QStringList both{u"main"_s, u"b"_s};
+        EXPECT_EQ(posting::DrawNumber(*db, both, false, u"2020"_s), u"20101"_s);
+        db->query(u"UPDATE b.Mdbindex SET Indexi='20500'"_s);
+        EXPECT_EQ(posting::DrawNumber(*db, both, false, u"2020"_s), u"20501"_s);
+        db->commit();
+        for (const char* c : {"01", "02"})
+            EXPECT_EQ(text(books.file(c, "Index"),
+                           u"SELECT group_concat(Indexi) FROM Mdbindex "
+                           "WHERE Tarih='2020'"_s),
+                      u"20501"_s)
+                << c;
+    }
     data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='20x' WHERE Tarih='2020'"_s);
     EXPECT_THROW(draw(index, false, u"2020"_s), data::DatabaseError);
 }
@@ -172,11 +189,12 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
               out01 + qty);
     EXPECT_EQ(rows(stok01, u"StokHareket"_s), 4);
 
-    // The working set is empty; the counter belongs to the branch's books.
+    // The working set is empty; both companies' counters have used the number.
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"_s), 0);
-    EXPECT_EQ(text(books.file("02", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
-              u"261"_s);
-    EXPECT_EQ(rows(books.file("01", "Index"), u"Mdbindex"_s), 0);
+    for (const char* c : {"01", "02"})
+        EXPECT_EQ(text(books.file(c, "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
+                  u"261"_s)
+            << c;
     // Posting again finds nothing to post.
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
 }
@@ -380,11 +398,21 @@ TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
 
+    // A transfer to branch 03, whose own series is still at its start, takes a number the head
+    // office has not used; so does the head office's next posting of its own.
+    auto other = on(request(true, true, u"03"_s, u"BEŞİKTAŞ ŞUBESİ"_s, 1), "03");
+    EXPECT_EQ(posting::postWorkingSet(other).documentNumber, u"262"_s);
+    EXPECT_EQ(text(book("03", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
+              u"262"_s);
+
     // An account purchase credits the customer found by its title, numbered on.
     auto purchase = on(request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8), "01");
     const qint64 bought = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
     const qint64 owed = units(book("01", "Cari"), u"Borc"_s, u"CariKartlar WHERE CariKod='C009'"_s);
-    EXPECT_EQ(posting::postWorkingSet(purchase).documentNumber, u"261"_s);
+    EXPECT_EQ(posting::postWorkingSet(purchase).documentNumber, u"263"_s);
+    // One number names one document in the head office's books.
+    EXPECT_EQ(column(book("01", "Cari"), u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s),
+              (QStringList{u"261"_s, u"262"_s, u"263"_s}));
     EXPECT_EQ(units(book("01", "Cari"), u"Alacak"_s, u"CariKartlar WHERE CariKod='C009'"_s),
               bought);
     EXPECT_EQ(units(book("01", "Cari"), u"Bakiye"_s, u"CariKartlar WHERE CariKod='C009'"_s),

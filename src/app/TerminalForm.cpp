@@ -407,6 +407,7 @@ bool TerminalForm::Form_Load() {
             m_context.settings->GetSetting(SettingsSection, KeyServerPath, DefaultServerPath);
     }
 
+    m_launchServerPath = m_serverPath;
     const QString workingCopy = workingCopyPath();
     CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);
 
@@ -555,7 +556,7 @@ void TerminalForm::SrvIp_Click() {
     // The stored path is proposed, not the branch warehouse work moved to: confirming the
     // proposal must not make that branch the start company for good.
     const QString proposed =
-        m_context.settings->GetSetting(SettingsSection, KeyServerPath, m_startServerPath);
+        m_context.settings->GetSetting(SettingsSection, KeyServerPath, m_launchServerPath);
     bool accepted = false;
     const QString answer = m_context.messages->askText(
         QStringLiteral("Ana Makina İp Numarası"),

@@ -170,6 +170,7 @@ class TerminalForm : public QMainWindow {
 
     TerminalContext m_context;
     QString m_serverPath;
+    QString m_launchServerPath;  // the books the terminal started on, whatever target came later
     int m_terminalNumber = 1;
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;

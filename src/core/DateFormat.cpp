@@ -1,5 +1,7 @@
 #include "core/DateFormat.h"
 
+#include <QRegularExpression>
+
 namespace core {
 
 namespace {
@@ -21,16 +23,40 @@ QString patternWithSeparators(const QString& pattern, const QLocale& locale) {
     return qtPattern;
 }
 
-QString formatWithSeparators(const QDateTime& at, const QString& pattern, const QLocale& locale) {
-    return at.toString(patternWithSeparators(pattern, locale));
-}
-
 QString storedDateTime(const QDateTime& at) {
     return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+QString storedMinute(const QDateTime& at) {
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:00"));
+}
+
 QString storedDate(const QDate& date) {
     return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+std::optional<QDateTime> readBooksDateTime(const QString& text) {
+    // Year first with dashes, or day first with one of the old separators used throughout.
+    static const QRegularExpression iso(QStringLiteral(
+        R"(^(\d{4})-(\d{2})-(\d{2})(?:[ T](\d{2}):(\d{2})(?::(\d{2})(?:\.\d{1,9})?)?)?$)"));
+    static const QRegularExpression dayFirst(QStringLiteral(
+        R"(^(\d{1,2})([./-])(\d{1,2})\2(\d{4})(?: (\d{1,2})[:.](\d{2})(?:[:.](\d{2}))?)?$)"));
+    const QString t = text.trimmed();
+    int y, mo, d, h = 0, mi = 0, s = 0;
+    if (const auto m = iso.match(t); m.hasMatch()) {
+        y = m.captured(1).toInt(), mo = m.captured(2).toInt(), d = m.captured(3).toInt();
+        h = m.captured(4).toInt(), mi = m.captured(5).toInt(), s = m.captured(6).toInt();
+    } else if (const auto m2 = dayFirst.match(t); m2.hasMatch()) {
+        d = m2.captured(1).toInt(), mo = m2.captured(3).toInt(), y = m2.captured(4).toInt();
+        h = m2.captured(5).toInt(), mi = m2.captured(6).toInt(), s = m2.captured(7).toInt();
+    } else {
+        return std::nullopt;
+    }
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, s);
+    if (!date.isValid() || !time.isValid()) return std::nullopt;
+    // No time zone: a wall-clock time the books hold, never shifted by a change of summer time.
+    return QDateTime(date, time, Qt::UTC);
 }
 
 }  // namespace core

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <optional>
 
+#include "core/DateFormat.h"
 #include "core/Money.h"
 #include "core/QuotedFieldFile.h"
 #include "data/Database.h"
@@ -25,7 +27,7 @@ namespace data {
 
 namespace {
 
-enum class Kind { Text, Amount, Integer };
+enum class Kind { Text, Amount, Integer, DateTime, Date };
 
 struct Column {
     QString name;
@@ -33,14 +35,34 @@ struct Column {
     QString defaultValue;
 };
 
-Kind kindOf(const QString& declared) {
+// The books' date fields by what they mean, whatever type a file declares: a movement's time, an
+// invoice's day. The invoice line's "Tarih" and the counters' years are texts the books keep.
+std::optional<Kind> knownKind(const QString& table, const QString& column) {
+    static const QHash<QString, Kind> known = {
+        {QStringLiteral("stokhareket.tarih"), Kind::DateTime},
+        {QStringLiteral("stokhareket.sattar"), Kind::DateTime},
+        {QStringLiteral("carihareket.tarih"), Kind::DateTime},
+        {QStringLiteral("faturalar.fattarih"), Kind::Date},
+        {QStringLiteral("fathareket.tarih"), Kind::Text},
+        {QStringLiteral("tarih.tarih"), Kind::Text},
+        {QStringLiteral("mdbindex.tarih"), Kind::Text},
+    };
+    const auto it = known.constFind(table.toLower() + u'.' + column.toLower());
+    if (it == known.constEnd()) return std::nullopt;
+    return *it;
+}
+
+Kind kindOf(const QString& table, const QString& column, const QString& declared) {
+    if (const auto kind = knownKind(table, column)) return *kind;
     const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("DATETIME")) || t.contains(QLatin1String("TIMESTAMP")))
+        return Kind::DateTime;
+    if (t.contains(QLatin1String("DATE"))) return Kind::Date;
     if (t.contains(QLatin1String("INT")) || t.contains(QLatin1String("BOOL"))) return Kind::Integer;
     if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
         t.contains(QLatin1String("DOUB")) || t.contains(QLatin1String("NUM")) ||
         t.contains(QLatin1String("CURR")) || t.contains(QLatin1String("DEC")))
         return Kind::Amount;
-    // Dates stay the texts the books wrote, so they read back exactly as on the files.
     return Kind::Text;
 }
 
@@ -50,10 +72,24 @@ QString typeOf(Kind kind) {
             return QStringLiteral("numeric(19,4)");
         case Kind::Integer:
             return QStringLiteral("bigint");
+        case Kind::DateTime:
+            return QStringLiteral("timestamp(0)");
+        case Kind::Date:
+            return QStringLiteral("date");
         case Kind::Text:
             break;
     }
     return QStringLiteral("text");
+}
+
+// A date field's text as the server takes it, or nothing when it is no date (a time of day in a
+// date-only field is not dropped unseen either).
+std::optional<QByteArray> serverDate(Kind kind, const QString& text) {
+    const auto at = core::readBooksDateTime(text);
+    if (!at) return std::nullopt;
+    if (kind == Kind::DateTime) return core::storedDateTime(*at).toLatin1();
+    if (at->time() != QTime(0, 0)) return std::nullopt;
+    return core::storedDate(at->date()).toLatin1();
 }
 
 // The books' own names are plain identifiers; anything else is refused, not quoted through.
@@ -215,6 +251,21 @@ class Server {
                     buffer += m->toString(QLocale::c()).toLatin1();
                 } else if (kinds[i] == Kind::Integer) {
                     buffer += QByteArray::number(sqlite3_column_int64(rows, i));
+                } else if (kinds[i] == Kind::DateTime || kinds[i] == Kind::Date) {
+                    const QString value = text(rows, i);
+                    if (value.trimmed().isEmpty()) {
+                        buffer += "\\N";
+                        continue;
+                    }
+                    const auto date = serverDate(kinds[i], value);
+                    if (!date)
+                        throw DatabaseError(
+                            QStringLiteral("Tarih okunamadı: %1, satır %2, alan %3, değer \"%4\"; "
+                                           "hiçbir şey yazılmadı.")
+                                .arg(source)
+                                .arg(sqlite3_column_int64(rows, 0))
+                                .arg(columns[i], value));
+                    buffer += *date;
                 } else {
                     appendEscaped(
                         buffer,
@@ -272,7 +323,8 @@ void importFile(Server& server, const QString& path, const QString& schema, Impo
             QStringLiteral("SELECT name, type, dflt_value FROM pragma_table_info('%1')")
                 .arg(checkedName(tableName)));
         while ((step = sqlite3_step(info)) == SQLITE_ROW) {
-            Column c{checkedName(text(info, 0)), kindOf(text(info, 1)), text(info, 2)};
+            Column c{checkedName(text(info, 0)), kindOf(tableName, text(info, 0), text(info, 1)),
+                     text(info, 2)};
             if (c.name == QLatin1String("rowid")) continue;
             columns << c;
         }

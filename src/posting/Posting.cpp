@@ -51,7 +51,8 @@ void writeStock(data::Database& db, Side& side, const std::vector<Line>& lines, 
                 const QString& title, const QString& branchCode) {
     const bool in = side.headOffice ? sale : !sale;
     const QString direction = in ? QStringLiteral("Alış") : QStringLiteral("Satış");
-    const QString time = core::formatWithSeparators(at, QStringLiteral("dd/MM/yyyy HH:mm"));
+    // The movement's time is kept to the minute, as a date-time value the engines read as one.
+    const QString time = core::storedMinute(at);
     data::Statement insert(
         db,
         QStringLiteral("INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Birim, Fiyat, "

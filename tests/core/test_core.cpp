@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 
+#include "core/DateFormat.h"
 #include "core/NumberFormat.h"
 #include "core/QuotedFieldFile.h"
 #include "core/TurkishText.h"
@@ -60,4 +61,28 @@ TEST(NumberFormat, GeneralAndStandardFormsUseTheLocale) {
     EXPECT_EQ(core::generalNumber(-0.0, tr), u"0"_s);
     EXPECT_EQ(core::standardNumber(1234.5, tr), u"1.234,50"_s);
     EXPECT_EQ(core::standardNumber(1234.5, QLocale::c()), u"1,234.50"_s);
+}
+
+TEST(DateFormat, ReadsTheBooksDateTextsDayFirstAndNothingElse) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"2026-12-07 14:43:05", "2026-12-07 14:43:05"},
+        {"2026-12-07T14:43:05.250", "2026-12-07 14:43:05"},
+        {"2026-12-07 14:43", "2026-12-07 14:43:00"},
+        {"2026-12-07", "2026-12-07 00:00:00"},
+        {"07.12.2026 14:43", "2026-12-07 14:43:00"},
+        {"07/12/2026 14:43:05", "2026-12-07 14:43:05"},
+        {" 7-12-2026 ", "2026-12-07 00:00:00"},
+        {"12/31/2026 14:43", ""},  // month first: there is no 31st month
+        {"07.12/2026", ""},
+        {"2026-02-30", ""},
+        {"2026-12-07 24:00", ""},
+        {"46363.61", ""},
+        {"", ""},
+    };
+    for (const auto& [given, read] : cases) {
+        const auto at = core::readBooksDateTime(QString::fromLatin1(given));
+        EXPECT_EQ(at ? core::storedDateTime(*at) : QString(), QString::fromLatin1(read)) << given;
+    }
+    EXPECT_EQ(core::storedMinute(QDateTime(QDate(2026, 12, 7), QTime(14, 43, 59))),
+              u"2026-12-07 14:43:00"_s);
 }

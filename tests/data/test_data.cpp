@@ -607,6 +607,11 @@ TEST_F(DataTest, AnImportStopsOnWhatItCannotReadAndWritesNothing) {
     const QString bare = books.dataDir() + u"/05Cari.mdb"_s;
     const QByteArray cariBytes = readFile(cari);
     const QByteArray indexBytes = readFile(index);
+    const QString stok = books.file("01", "Stok");
+    const QString fatura = books.file("01", "Fatura");
+    const auto run = [](const QString& file, const QString& sql) {
+        return [file, sql] { data::Database::open(file)->execute(sql); };
+    };
     const auto borc = [&](const char* value) {
         return [&, value] {
             data::Database::open(accounts())
@@ -627,6 +632,13 @@ TEST_F(DataTest, AnImportStopsOnWhatItCannotReadAndWritesNothing) {
          bare, [&] { QFile::remove(bare); }},
         {borc("1e20"), u"01Cari.mdb / CariKartlar, satır 4, alan borc, değer 1e+20"_s, borc("0")},
         {borc("-1e300"), u"değer -1.0000000000000001e+300"_s, borc("0")},
+        // A date read month first, and a time of day in a field that holds a day, are no dates.
+        {run(stok, u"INSERT INTO StokHareket (Tarih) VALUES ('12/31/2026 14:43')"_s),
+         u"01Stok.mdb / StokHareket, satır 1, alan tarih, değer \"12/31/2026 14:43\""_s,
+         run(stok, u"DELETE FROM StokHareket"_s)},
+        {run(fatura, u"INSERT INTO Faturalar (FatTarih) VALUES ('2026-12-07 14:43')"_s),
+         u"01Fatura.mdb / Faturalar, satır 1, alan fattarih"_s,
+         run(fatura, u"DELETE FROM Faturalar"_s)},
     };
     for (const auto& [make, named, undo] : faults) {
         make();
@@ -634,5 +646,40 @@ TEST_F(DataTest, AnImportStopsOnWhatItCannotReadAndWritesNothing) {
         EXPECT_TRUE(error.contains(named)) << error.toStdString();
         undo();
     }
+    // The date texts of either program become the server's dates; the texts stay texts.
+    run(stok,
+        u"INSERT INTO StokHareket (Tarih, SatTar) VALUES ('07.12.2026 14:43', "
+        "'2026-12-07 14:44:45'), ('07/12/2026 14:43', NULL), ('2026-12-07T14:44:45.6', ' ')"_s)();
+    run(fatura, u"INSERT INTO Faturalar (FatTarih) VALUES ('2026-12-07')"_s)();
+    run(fatura, u"INSERT INTO FatHareket (Tarih) VALUES ('07.12.2026 14:43')"_s)();
+    // Books that declare the invoice's day and its lines' text as date-times still get a date
+    // and a text.
+    for (const char* table : {"Faturalar (FaturaNo TEXT, FatTarih DATETIME)",
+                              "FatHareket (FatHarNo TEXT, Tarih DATETIME)"}) {
+        const QString t = QString::fromLatin1(table);
+        run(books.file("02", "Fatura"), u"DROP TABLE "_s + t.section(u' ', 0, 0))();
+        run(books.file("02", "Fatura"), u"CREATE TABLE "_s + t)();
+    }
     EXPECT_EQ(data::importBooks(books.dataDir(), empty.url()).files, 16);
+    const QString there = empty.serverPath() + u"Stok.mdb"_s;
+    EXPECT_EQ(column(there,
+                     u"SELECT DISTINCT c.relname || '.' || a.attname || ' ' || "
+                     "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a JOIN "
+                     "pg_class c ON c.oid = a.attrelid JOIN pg_namespace s ON s.oid = "
+                     "c.relnamespace WHERE s.nspname ~ '^[0-9]{2}' AND c.relkind = 'r' AND "
+                     "a.attname IN ('tarih', 'sattar', 'fattarih') ORDER BY 1"_s),
+              (QStringList{
+                  u"carihareket.tarih timestamp(0) without time zone"_s, u"fathareket.tarih text"_s,
+                  u"faturalar.fattarih date"_s, u"mdbindex.tarih text"_s,
+                  u"stokhareket.sattar timestamp(0) without time zone"_s,
+                  u"stokhareket.tarih timestamp(0) without time zone"_s, u"tarih.tarih text"_s}));
+    EXPECT_EQ(column(there,
+                     u"SELECT to_char(Tarih, 'DD.MM.YYYY HH24:MI:SS') || ' ' || "
+                     "coalesce(to_char(SatTar, 'HH24:MI:SS'), '-') FROM StokHareket "
+                     "ORDER BY rowid"_s),
+              (QStringList{u"07.12.2026 14:43:00 14:44:45"_s, u"07.12.2026 14:43:00 -"_s,
+                           u"07.12.2026 14:44:45 -"_s}));
+    EXPECT_EQ(text(empty.serverPath() + u"Fatura.mdb"_s,
+                   u"SELECT FatTarih || ' ' || (SELECT Tarih FROM FatHareket) FROM Faturalar"_s),
+              u"2026-12-07 07.12.2026 14:43"_s);
 }

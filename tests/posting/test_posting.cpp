@@ -162,7 +162,8 @@ TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
              "StokHarKod||'|'||Tarih||'|'||GirisCikis||'|'||Carisi||'|'||DigerId||'|'||Nerde||"
              "'|'||Sube||'|'||Unvan||'|'||Miktar FROM StokHareket WHERE StokHarKod=?"_s,
              {code}),
-        u"%1|06.12.2026 10:30|Alış|M01|261|C|01|KADIKÖY ŞUBESİ|%2"_s.arg(code).arg(qty, 0, 'f', 1));
+        u"%1|2026-12-06 10:30:00|Alış|M01|261|C|01|KADIKÖY ŞUBESİ|%2"_s.arg(code).arg(qty, 0, 'f',
+                                                                                      1));
     EXPECT_EQ(number(stok02, u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
               in02 + qty);
     EXPECT_EQ(

@@ -49,7 +49,7 @@ CREATE INDEX CariHareket_CariHarKod ON CariHareket(CariHarKod);
 
 const char* const InvoiceSchema = R"(
 CREATE TABLE Faturalar (
-    FaturaNo TEXT, FatTarih DATETIME, FatCari TEXT, Nakit INTEGER DEFAULT 0, DigerId TEXT,
+    FaturaNo TEXT, FatTarih DATE, FatCari TEXT, Nakit INTEGER DEFAULT 0, DigerId TEXT,
     Unvan TEXT, FatTop REAL DEFAULT 0, FatKdvTut REAL DEFAULT 0, Toplam REAL DEFAULT 0,
     Gurup TEXT, KdvHarDahil INTEGER DEFAULT 0);
 CREATE INDEX Faturalar_FaturaNo ON Faturalar(FaturaNo);

@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Copies every company file of DATA_DIRECTORY (01Cari.mdb, 01Stok.mdb, …) and the invoice\n"
         "number of FatNo.txt into the PostgreSQL database at SERVER, one schema per file\n"
-        "(01cari, 01stok, …). Refuses, writing nothing, when SERVER already holds books.\n"
+        "(01cari, 01stok, …). Date texts become dates (\"07.12.2026 14:43\" is read day first).\n"
+        "Refuses, writing nothing, when SERVER already holds books or a date cannot be read.\n"
         "Credentials come from libpq's own places: PGUSER, PGPASSWORD, ~/.pgpass, a service "
         "file."));
     parser.addHelpOption();

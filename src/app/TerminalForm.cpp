@@ -151,6 +151,8 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
                                                       Command8[0],
                                                       Command8[1],
                                                       FatCmd,
+                                                      StatusStrip,
+                                                      TotalsRoad,
                                                       DBGrid1,
                                                       DBGrid2,
                                                       DBGrid1->horizontalHeader(),
@@ -232,6 +234,11 @@ void TerminalForm::buildControls() {
                          QStringLiteral("Kopyalama"), {216, 700, 376, 44});
     CopyProgress->setRange(0, 100);
     CopyProgress->setVisible(false);
+    // What "Tamam" will do (work, operation, target, whose books) and what the last action did.
+    StatusStrip = label(form, QStringLiteral("StatusStrip"), QString(), {216, 684, 376, 76}, 11);
+    StatusStrip->setWordWrap(true);
+    StatusStrip->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    CopyProgress->raise();
     Command4 = button(form, QStringLiteral("Command4"), QStringLiteral("Güncelle"),
                       {600, 684, 200, 76}, 18);
     Command4->setProperty("role", QStringLiteral("confirm"));
@@ -268,6 +275,9 @@ void TerminalForm::buildControls() {
     Frame3 = named(new QFrame(form), QStringLiteral("Frame3"), QString(), {8, 64, 1008, 696});
     Frame3->setProperty("role", QStringLiteral("overlay"));
     Label3 = label(Frame3, QStringLiteral("Label3"), QString(), {16, 8, 600, 44}, 18, true);
+    TotalsRoad =
+        label(Frame3, QStringLiteral("TotalsRoad"), QString(), {420, 8, 572, 44}, 14, true);
+    TotalsRoad->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     DBGrid2 = grid(Frame3, QStringLiteral("DBGrid2"), {16, 56, 976, 520});
     DBGrid2->setModel(new entry::RecordsetModel(
         DataTemp,

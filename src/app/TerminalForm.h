@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
@@ -134,6 +135,9 @@ class TerminalForm : public QMainWindow {
     /// After a failed "Tamam": resolves a lost answer at once; true when nothing is left to post.
     bool afterFailedWrite(bool invoice);
     void showCurrentRecord();
+    /// Shows what "Tamam" will do and the last action's outcome (or refusal) in the strip.
+    void renderStatus();
+    void say(const QString& outcome);
     /// The grid's name column takes the room the other visible columns leave.
     void refitNameColumn(QTableView* grid);
     // Grids: sorting, touch scrolling, wheel steps and saved column layouts.
@@ -181,6 +185,8 @@ class TerminalForm : public QMainWindow {
     core::Money m_workingSetTotal;
     bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
     bool m_posting = false;       // "Tamam" is writing the books
+    QString m_outcome;            // what the last action did or why it was refused
+    QStringList m_branchTitles;   // the head office's branches, company 02 first
     bool m_mayBePending = false;  // a write failed: its answer may have been lost after commit
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
@@ -234,6 +240,8 @@ class TerminalForm : public QMainWindow {
     std::array<QPushButton*, 2> Command1{};
     QTableView* DBGrid1 = nullptr;
     QProgressBar* CopyProgress = nullptr;
+    QLabel* StatusStrip = nullptr;
+    QLabel* TotalsRoad = nullptr;  // the operation and target beside Label3
 
     QFrame* Frame1 = nullptr;
     std::array<QCheckBox*, 3> Check1{};

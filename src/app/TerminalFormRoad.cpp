@@ -44,6 +44,7 @@
 #include "keyboard/KeyboardForm.h"
 #include "labels/LabelPrinter.h"
 #include "labels/LabelView.h"
+#include "modes/StatusLine.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
 #include "posting/Pending.h"
@@ -214,6 +215,7 @@ void TerminalForm::SbCr_Click(int index) {
     data::RefreshData(*DataCari);
     const QStringList titles = modes::targetTitles(
         DataCari->recordset(), index == 1 ? modes::WorkKind::Account : modes::WorkKind::Warehouse);
+    if (index == 0) m_branchTitles = titles;
     // A copy that the first target's preparation replaces anyway need not be cleaned first.
     if (titles.isEmpty() || modes::workingCopyHeld(workingCopyPath()))
         modes::dropEnteredCards(workingCopyPath());
@@ -259,6 +261,22 @@ void TerminalForm::applyRoad() {
     FatCmd->setVisible(c.documentVisible);
     Command4->setVisible(c.updateVisible);
     Command3->setEnabled(c.bookingEnabled && !Frame2->isVisible());
+    renderStatus();
+}
+
+void TerminalForm::renderStatus() {
+    const QString company = modes::companyOf(m_serverPath);
+    const QString road =
+        modes::roadStatus(m_road, company, modes::companyName(company, m_branchTitles));
+    StatusStrip->setText(m_outcome.isEmpty() ? road : road + u'\n' + m_outcome);
+    StatusStrip->setAccessibleName(StatusStrip->text());
+    TotalsRoad->setText(modes::operationAndTarget(m_road));
+    TotalsRoad->setAccessibleName(TotalsRoad->text());
+}
+
+void TerminalForm::say(const QString& outcome) {
+    m_outcome = outcome;
+    renderStatus();
 }
 
 // --- target selection and working set ----------------------------------------------------
@@ -386,6 +404,7 @@ void TerminalForm::Text1_Search() {
     const QString text = Text1->text();
     const entry::LookupResult found = entry::lookUp(*DataTemp, *DataCari, text);
     if (found.kind == entry::LookupResult::Kind::Stock) {
+        say(QString());
         Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
         Text2->setText(QStringLiteral("1"));
         showCurrentRecord();
@@ -394,9 +413,12 @@ void TerminalForm::Text1_Search() {
         // Shows the account; choosing it as the target is a pick from the list.
         const QSignalBlocker block(Combo1);
         Combo1->setEditText(found.accountTitle);
+        // The next "Tamam" writes to this account: the operator must see that.
+        say(QStringLiteral("Hesap bulundu: %1 — Tamam bu hesaba yazar").arg(found.accountTitle));
         showCurrentRecord();
         Text1->selectAll();
     } else {
+        say(QStringLiteral("Bulunamadı: ") + text);
         showCurrentRecord();
         // The text stays readable, but the next scan replaces it instead of being appended.
         Text1->selectAll();
@@ -416,6 +438,7 @@ void TerminalForm::Command2_Click() {
     if (!linesMayChange()) return;
     // Warehouse work books only for an operation; account work without one is an invoice.
     if (warehouseWork() && !operationTicked()) {
+        say(QStringLiteral("İşlem seçilmedi: hiçbir şey işlenmedi"));
         if (Text2->value() != 0)
             m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
     } else if (!m_road.usable) {
@@ -449,7 +472,11 @@ void TerminalForm::Command3_Click() {
 void TerminalForm::openTotals(bool invoice) {
     const std::optional<core::Money> total = invoicing::openLines(*DataTemp);
     showCurrentRecord();
-    if (!total) return;
+    if (!total) {
+        say(QStringLiteral("Girilmiş satır yok"));
+        QApplication::beep();
+        return;
+    }
     m_workingSetTotal = *total;
     Label3->setText(invoice ? FaturaCaption : QStringLiteral("Cari Hesap"));
     Label4->setText(invoicing::totalCaption(*total, invoice));
@@ -539,6 +566,11 @@ bool TerminalForm::postWorkingSet() {
         return afterFailedWrite(false);
     }
     if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
+    if (result.posted)
+        say(QStringLiteral("Belge %1 işlendi — %2 satır, %3")
+                .arg(result.documentNumber)
+                .arg(result.lines)
+                .arg(core::Money::fromDouble(result.total).toString(QLocale(), 2, true)));
     if (result.posted && request.warehouse) {
         // The data controls follow the head-office side, as the posting left them.
         const QString head = posting::headOfficePath(m_serverPath);
@@ -575,6 +607,8 @@ bool TerminalForm::CreateInvoice() {
     if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
     if (result.written) {
         m_workingSetTotal = core::Money::fromDouble(result.total);
+        say(QStringLiteral("Fatura %1 yazıldı — %2")
+                .arg(result.key, m_workingSetTotal.toString(QLocale(), 2, true)));
         // A copy of the last number this user wrote for the company, as the package keeps it.
         m_context.settings->WriteRegistryText(
             Settings::Root::CurrentUser, PropertiesKey,
@@ -839,6 +873,7 @@ bool TerminalForm::onOverlayKey(QKeyEvent* e) {
         // The Enter that ends a scan typed onto the totals must not confirm them.
         if (m_overlayTyped) {
             m_overlayTyped = false;
+            say(QStringLiteral("Okutulan barkod bu ekranda işlenmez"));
             QApplication::beep();
         } else if (Frame3->isVisible()) {
             Command8[1]->click();

@@ -1,0 +1,43 @@
+#include "modes/StatusLine.h"
+
+namespace modes {
+
+namespace {
+
+QString operationName(Operation operation) {
+    switch (operation) {
+        case Operation::Sale:
+            return QStringLiteral("SATIŞ");
+        case Operation::Count:
+            return QStringLiteral("SAYIM");
+        case Operation::Purchase:
+            return QStringLiteral("ALIŞ");
+        case Operation::None:
+            break;
+    }
+    return QStringLiteral("İşlem seçilmedi");
+}
+
+}  // namespace
+
+QString operationAndTarget(const RoadState& road) {
+    const QString operation = operationName(road.operation);
+    return road.usable && !road.target.isEmpty() ? operation + QStringLiteral(" → ") + road.target
+                                                 : operation;
+}
+
+QString roadStatus(const RoadState& road, const QString& company, const QString& companyName) {
+    const QString kind =
+        road.kind == WorkKind::Warehouse ? QStringLiteral("Depo") : QStringLiteral("Cari");
+    return QStringLiteral("%1 · %2 · Defter: %3 %4")
+        .arg(kind, operationAndTarget(road), company, companyName);
+}
+
+QString companyName(const QString& company, const QStringList& branchTitles) {
+    if (company == QStringLiteral("01")) return QStringLiteral("Merkez");
+    const int branch = company.toInt() - 2;
+    if (branch >= 0 && branch < branchTitles.size()) return branchTitles[branch];
+    return QStringLiteral("Şube ") + company;
+}
+
+}  // namespace modes

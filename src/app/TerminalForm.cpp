@@ -282,7 +282,8 @@ void TerminalForm::buildControls() {
     DBGrid2->setModel(new entry::RecordsetModel(
         DataTemp,
         {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
-         {QStringLiteral("Fiyat"), n::stok::Fiyat, F::GeneralNumber},
+         // The price the line was booked at: a purchase's is the purchase price.
+         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::GeneralNumber},
          {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
          {QStringLiteral("Tutar"), n::stok::GirenTutar, F::GeneralNumber}},
         DBGrid2));

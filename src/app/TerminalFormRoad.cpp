@@ -446,6 +446,7 @@ void TerminalForm::Command2_Click() {
     } else if (DataTemp->isOpen()) {
         entry::BookingInput input;
         input.countMode = Check1[1]->isChecked();
+        input.purchase = Check1[2]->isChecked();
         input.value = Text2->value();
         input.priceEntry = Text2->isPriceEntry();
         input.searchText = Text1->text();

@@ -48,6 +48,12 @@ inline const QString Bakiye = QStringLiteral("Bakiye");
 inline const QString Hesap = QStringLiteral("Hesap");
 }  // namespace cari
 
+/// Fields that hold a name: wherever the terminal orders by one, it is Turkish alphabetical order.
+inline bool isName(const QString& field) {
+    return field.compare(stok::StokAdi, Qt::CaseInsensitive) == 0 ||
+           field.compare(cari::Unvan, Qt::CaseInsensitive) == 0;
+}
+
 namespace files {
 inline const QString Cari = QStringLiteral("Cari.mdb");
 inline const QString Stok = QStringLiteral("Stok.mdb");

@@ -14,6 +14,7 @@
 #include "core/TurkishText.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Names.h"
 
 namespace data {
 
@@ -103,17 +104,23 @@ QString Recordset::whereClause(const QString& extra) const {
 QString Recordset::orderClause(bool wholeRead) const {
     // rowid breaks ties so the order is the same on every read.
     if (m_source.orderBy.isEmpty()) return QStringLiteral(" ORDER BY rowid");
-    QString order = m_source.orderBy;
-    // Reading every key of a filtered table, the embedded engine would walk the order's index
-    // and look up each row for the filter; sorting what the filter leaves is several times
-    // quicker on a large table. "+" keeps the column's collation but not its index.
-    if (wholeRead && !m_source.where.isEmpty() && m_db->engine() == Database::Engine::SQLite) {
-        QStringList terms = order.split(u',');
-        for (QString& term : terms)
-            term = u'+' + term.trimmed();
-        order = terms.join(QStringLiteral(", "));
+    if (m_db->engine() != Database::Engine::SQLite)
+        return QStringLiteral(" ORDER BY ") + m_source.orderBy + QStringLiteral(", rowid");
+    QStringList terms = m_source.orderBy.split(u',');
+    for (QString& term : terms) {
+        term = term.trimmed();
+        // Names order by their Turkish key (registered on every connection of ours).
+        const qsizetype end = term.indexOf(u' ');
+        const QString field = term.left(end);
+        if (names::isName(field))
+            term = QStringLiteral("trkey(%1)%2").arg(field, end < 0 ? QString() : term.mid(end));
+        // Reading every key of a filtered table, the embedded engine would walk the order's index
+        // and look up each row for the filter; sorting what the filter leaves is several times
+        // quicker on a large table. "+" keeps the column's collation but not its index.
+        if (wholeRead && !m_source.where.isEmpty()) term = u'+' + term;
     }
-    return QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
+    return QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", ")) +
+           QStringLiteral(", rowid");
 }
 
 qint64 Recordset::dataVersion() const {

@@ -55,7 +55,9 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
     // Amounts are exact four-decimal values: each product is rounded once, here, and what is
     // stored reads back as that decimal.
     const Money value = Money::fromDouble(in.value);
-    Money price = Money::fromDouble(temp.field(s::Fiyat).toDouble());
+    // A purchase keeps the card's sale price as it is: its own price is the one prepared for it.
+    const QString& priceField = in.purchase ? s::Fiyat2 : s::Fiyat;
+    Money price = Money::fromDouble(temp.field(priceField).toDouble());
     Money quantity = Money::fromDouble(temp.field(s::KalanB).toDouble());
     Money amount = Money::fromDouble(temp.field(s::GirenTutar).toDouble());
     if (in.priceEntry) {
@@ -68,7 +70,7 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
     const Money vat = rate ? *rate : Money::fromDouble(temp.field(s::Kdv).toDouble());
     const Money vatAmount = amount.percent(vat);
     temp.Edit();
-    if (in.priceEntry) temp.setField(s::Fiyat, price.toDouble());
+    if (in.priceEntry) temp.setField(priceField, price.toDouble());
     temp.setField(s::KalanB, quantity.toDouble());
     temp.setField(s::GirenTutar, amount.toDouble());
     if (rate) temp.setField(s::Kdv, vat.toDouble());

@@ -13,13 +13,16 @@ struct BookingInput {
     double value = 0;         // the number box's value
     bool priceEntry = false;  // the number box is cyan: the value is a price
     QString searchText;       // the text of the search box, naming the card in sale and purchase
+    bool purchase = false;    // "ALIŞ": the line's price is the purchase price prepared in Fiyat2
 };
 
 /// Books the number box on the current card of the working set. Count mode takes the counted
 /// quantity off KalanB first (a card counted in full leaves the copy) and puts the excess in
 /// KalanA. Sale and purchase add the quantity to KalanB and its amount to GirenTutar, and take the
 /// VAT rate from the company's card of the same name (`companyStock`, may be null: the line keeps
-/// its rate); a price entry sets the price and recomputes the amount, books no quantity.
+/// its rate); a price entry sets the price and recomputes the amount, books no quantity. The
+/// line's price, the one shown and posted, is Fiyat2: a sale books at the sale price Fiyat (and a
+/// sale's price entry changes it), a purchase at the purchase price prepared in Fiyat2.
 /// Returns true when a card was changed.
 bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input);
 

@@ -11,7 +11,9 @@ bool saleOrPurchase(const RoadState& s) {
 }  // namespace
 
 bool invoiceAllowed(const RoadState& s) {
-    return s.usable && s.kind == WorkKind::Account && s.operation != Operation::Count;
+    // A sales invoice is a sale: never from a count, nor from lines booked at purchase prices.
+    return s.usable && s.kind == WorkKind::Account && s.operation != Operation::Count &&
+           s.operation != Operation::Purchase;
 }
 
 bool labelAllowed(const RoadState& s) {

@@ -30,7 +30,8 @@ struct RoadControls {
 
 RoadControls roadControls(const RoadState& state);
 
-/// An invoice is written only in account work with no count ticked, from a usable working set.
+/// An invoice is written only in account work with neither count nor purchase ticked, from a
+/// usable working set.
 bool invoiceAllowed(const RoadState& state);
 /// A shelf label belongs to warehouse sale.
 bool labelAllowed(const RoadState& state);

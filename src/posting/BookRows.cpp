@@ -87,14 +87,15 @@ QString AttachedBooks::fileOf(const QString& alias) const {
 
 std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
     std::vector<Line> lines;
-    QSqlQuery q =
-        db.query(QStringLiteral(
-                     "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, KalanB, GirenTutar, Kdv, Kar, "
-                     "rowid FROM main.StokKartlar WHERE %1 ORDER BY %2, rowid")
-                     // "+" keeps the engine from walking a whole-table index for the order:
-                     // the few entered cards come from the partial index and are then sorted.
-                     .arg(EnteredWhere, order == LineOrder::ByCode ? QStringLiteral("+StokKod")
-                                                                   : QStringLiteral("+StokAdi")));
+    QSqlQuery q = db.query(
+        QStringLiteral(
+            "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat2, KalanB, GirenTutar, Kdv, Kar, "
+            "rowid FROM main.StokKartlar WHERE %1 ORDER BY %2, rowid")
+            // "+" keeps the engine from walking a whole-table index for the order:
+            // the few entered cards come from the partial index and are then sorted,
+            // names in Turkish alphabetical order.
+            .arg(EnteredWhere, order == LineOrder::ByCode ? QStringLiteral("+StokKod")
+                                                          : QStringLiteral("trkey(StokAdi)")));
     const QString file = db.path();
     while (q.next()) {
         const QString row = QStringLiteral("%1 satırının").arg(q.value(0).toString());

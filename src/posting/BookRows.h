@@ -43,14 +43,16 @@ class AttachedBooks {
     std::vector<std::pair<QString, QString>> m_files;
 };
 
-/// An entered line of the working set (the connection's main database).
+/// An entered line of the working set (the connection's main database). Its price is the one the
+/// line was booked at and the grids show (Fiyat2): the sale price, or a purchase's own price.
 struct Line {
     QString code, name, unit, barcode;
     Money price, quantity, amount, vatRate, vat;
     qint64 row = 0;  // the working copy's row
 };
 
-/// The working set's entered lines (visible, with a quantity), by item code or by name. A value
+/// The working set's entered lines (visible, with a quantity), by item code or by name (Turkish
+/// alphabetical order). A value
 /// that is not a number stops with DatabaseError naming the line and field.
 enum class LineOrder { ByCode, ByName };
 std::vector<Line> enteredLines(data::Database& db, LineOrder order);

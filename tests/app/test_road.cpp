@@ -172,12 +172,15 @@ TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     EXPECT_EQ(c<QLineEdit>("Text1")->text(), wc(first, "StokAdi").toString());
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
 
-    // A price entry (cyan box) sets the price and recomputes the line; it books no quantity.
+    // A price entry (cyan box) sets the line's purchase price and recomputes the line; it books
+    // no quantity and leaves the sale price alone.
+    const double salePrice = wc(first, "Fiyat").toDouble();
     c<entry::NumberBox>("Text2")->setPriceEntry(true);
     typeQuantity(u"12,75"_s);
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
-    for (const char* field : {"Fiyat", "Fiyat2", "GirenTutar"})
+    for (const char* field : {"Fiyat2", "GirenTutar"})
         EXPECT_EQ(wc(first, field).toDouble(), 12.75) << field;
+    EXPECT_EQ(wc(first, "Fiyat").toDouble(), salePrice);
     EXPECT_FALSE(c<entry::NumberBox>("Text2")->isPriceEntry());
 
     // SİL clears the line; the totals then find nothing and stay closed.

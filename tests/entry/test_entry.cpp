@@ -152,22 +152,31 @@ TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
 }
 
 TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
-    // ST000008 sells at 2,5 with 18 % VAT; each step books on its line, or clears it.
-    enum Kind { Sale, SaleWithoutCompanyCard, Price, Clear };
+    // ST000008 sells at 2,5 with 18 % VAT; each step books on its line, or clears it. A purchase
+    // books at the purchase price prepared in Fiyat2 and leaves the sale price alone.
+    enum Kind { Sale, SaleWithoutCompanyCard, Price, Clear, PreparePurchase, Purchase, BuyPrice };
     const struct Step {
         Kind kind;
         double value;
         const char* searchText;
         bool booked;
-        double kalanB, amount, vat, price;
+        double kalanB, amount, vat, price, salePrice;
     } steps[] = {
-        {Sale, 4, "DENEME ÜRÜN", true, 4, 10, 1.8, 2.5},
-        {Sale, 4, "DENEME ÜRÜN", true, 8, 20, 3.6, 2.5},
-        {Sale, 4, "DENEME", false, 8, 20, 3.6, 2.5},  // the box no longer names the card
-        {Clear, 0, "", true, 0, 0, 0, 2.5},
-        {Sale, 1, "DENEME ÜRÜN", true, 1, 2.5, 0.45, 2.5},  // only the new scan is charged
-        {SaleWithoutCompanyCard, 2, "DENEME ÜRÜN", true, 3, 7.5, 1.35, 2.5},  // same VAT rate
-        {Price, 4.25, "DENEME ÜRÜN", true, 3, 12.75, 12.75 * 0.18, 4.25},
+        {Sale, 4, "DENEME ÜRÜN", true, 4, 10, 1.8, 2.5, 2.5},
+        {Sale, 4, "DENEME ÜRÜN", true, 8, 20, 3.6, 2.5, 2.5},
+        {Sale, 4, "DENEME", false, 8, 20, 3.6, 2.5, 2.5},  // the box no longer names the card
+        {Clear, 0, "", true, 0, 0, 0, 2.5, 2.5},
+        {Sale, 1, "DENEME ÜRÜN", true, 1, 2.5, 0.45, 2.5, 2.5},  // only the new scan is charged
+        {SaleWithoutCompanyCard, 2, "DENEME ÜRÜN", true, 3, 7.5, 1.35, 2.5, 2.5},  // same VAT
+        {Price, 4.25, "DENEME ÜRÜN", true, 3, 12.75, 2.295, 4.25, 4.25},
+        {Clear, 0, "", true, 0, 0, 0, 4.25, 4.25},
+        {Price, 2.005, "DENEME ÜRÜN", true, 0, 0, 0, 2.005, 2.005},
+        // VAT is rounded once from the exact amount: 1,0025 × 18 % = 0,18045 gives 0,1805.
+        {Sale, 0.5, "DENEME ÜRÜN", true, 0.5, 1.0025, 0.1805, 2.005, 2.005},
+        {PreparePurchase, 0, "", true, 0, 0, 0, 116.64, 194.4},
+        {Purchase, 1.25, "DENEME ÜRÜN", true, 1.25, 145.8, 26.244, 116.64, 194.4},
+        {BuyPrice, 120, "DENEME ÜRÜN", true, 1.25, 150, 27, 120, 194.4},
+        {Purchase, 0.75, "DENEME ÜRÜN", true, 2, 240, 43.2, 120, 194.4},
     };
     const QString code = u"ST000008"_s;
     for (const Step& k : steps) {
@@ -175,9 +184,16 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
         current(code);
         if (k.kind == Clear) {
             entry::clearLine(temp.recordset(), false);
+        } else if (k.kind == PreparePurchase) {
+            // As a purchase's working set is prepared: the shown price is the purchase price.
+            data::Database::open(wc)->execute(
+                u"UPDATE StokKartlar SET KalanB=0, GirenTutar=0, Kar=0, Fiyat=194.4, "
+                "gFiyat=116.64, Fiyat2=116.64 WHERE StokKod='ST000008'"_s);
+            data::RefreshData(temp);
         } else {
-            const entry::BookingInput in{false, k.value, k.kind == Price,
-                                         QString::fromUtf8(k.searchText)};
+            entry::BookingInput in{false, k.value, k.kind == Price || k.kind == BuyPrice,
+                                   QString::fromUtf8(k.searchText)};
+            in.purchase = k.kind == Purchase || k.kind == BuyPrice;
             EXPECT_EQ(entry::book(temp.recordset(),
                                   k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in),
                       k.booked);
@@ -186,7 +202,7 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
         EXPECT_DOUBLE_EQ(card(code, u"GirenTutar"_s).toDouble(), k.amount);
         EXPECT_DOUBLE_EQ(card(code, u"Kar"_s).toDouble(), k.vat);
         EXPECT_DOUBLE_EQ(card(code, u"Fiyat2"_s).toDouble(), k.price);
-        EXPECT_DOUBLE_EQ(card(code, u"Fiyat"_s).toDouble(), k.price);
+        EXPECT_DOUBLE_EQ(card(code, u"Fiyat"_s).toDouble(), k.salePrice);
         EXPECT_DOUBLE_EQ(card(code, u"Kdv"_s).toDouble(), 18);
     }
 }

@@ -41,9 +41,9 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
                                Entry{"ST000003", 1.005, 3}, Entry{"ST000004", 19.99, 7}}) {
             const Money amount = Money::fromDouble(e.price).times(Money::fromDouble(e.quantity));
             db->query(
-                QStringLiteral("UPDATE StokKartlar SET Fiyat=?, Kdv=18, KalanB=?, "
+                QStringLiteral("UPDATE StokKartlar SET Fiyat=?, Fiyat2=?, Kdv=18, KalanB=?, "
                                "GirenTutar=?, Kar=? WHERE StokKod=?"),
-                {e.price, e.quantity, amount.toDouble(),
+                {e.price, e.price, e.quantity, amount.toDouble(),
                  amount.percent(Money::fromInteger(18)).toDouble(), QString::fromLatin1(e.code)});
         }
         return wc;
@@ -248,7 +248,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) 
         QStringLiteral("UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+"
                        "19.99, Kar=Kar+3.5982 WHERE StokKod='ST000004'"));
     copy->query(
-        QStringLiteral("UPDATE StokKartlar SET Fiyat=0.5, Kdv=18, KalanB=2, "
+        QStringLiteral("UPDATE StokKartlar SET Fiyat=0.5, Fiyat2=0.5, Kdv=18, KalanB=2, "
                        "GirenTutar=1, Kar=0.18 WHERE StokKod='ST000005'"));
 
     const invoicing::InvoiceResult again = invoicing::createInvoice(r);

@@ -106,6 +106,9 @@ TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
     const Case cases[] = {
         {WorkKind::Account, Operation::None, true, true, "Fatura", true, false, false, true, true},
         {WorkKind::Account, Operation::Sale, true, false, "Fatura", true, false, true, true, false},
+        // A sales invoice is a sale: none from lines booked at purchase prices.
+        {WorkKind::Account, Operation::Purchase, true, false, "Fatura", false, false, true, true,
+         false},
         // A count never invoices, whatever a button showed before.
         {WorkKind::Warehouse, Operation::Count, true, false, "Fatura", false, false, false, true,
          false},

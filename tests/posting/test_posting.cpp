@@ -13,6 +13,7 @@
 #include "core/Clock.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "posting/BookRows.h"
 #include "posting/Counters.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
@@ -406,18 +407,49 @@ TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
     EXPECT_EQ(text(book("03", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
               u"262"_s);
 
-    // An account purchase credits the customer found by its title, numbered on.
+    // An account purchase credits the customer found by its title, numbered on, at the purchase
+    // prices the lines were booked at. A hidden card is never posted, whatever it holds.
     auto purchase = on(request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8), "01");
-    const qint64 bought = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
-    const qint64 owed = units(book("01", "Cari"), u"Borc"_s, u"CariKartlar WHERE CariKod='C009'"_s);
+    auto copy = data::Database::open(wc);
+    copy->execute(
+        u"UPDATE StokKartlar SET Fiyat2=gFiyat, GirenTutar=round(KalanB*gFiyat, 4) "
+        "WHERE KalanB<>0"_s);
+    const QString hidden = text(wc, u"SELECT min(StokKod) FROM StokKartlar WHERE StokGizle<>0"_s);
+    copy->query(u"UPDATE StokKartlar SET KalanB=5, GirenTutar=50, Fiyat2=10 WHERE StokKod=?"_s,
+                {hidden});
+    // An invoice's lines come by name, in Turkish alphabetical order.
+    const QStringList names = {u"YAYLA AYRAN"_s, u"ÇİFTLİK YUMURTA"_s, u"ırmak suyu"_s, u"İNCİR"_s};
+    const QStringList codes = column(
+        wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 AND StokGizle=0 ORDER BY StokKod"_s);
+    ASSERT_EQ(codes.size(), names.size());
+    for (int i = 0; i < names.size(); ++i)
+        copy->query(u"UPDATE StokKartlar SET StokAdi=? WHERE StokKod=?"_s, {names[i], codes[i]});
+    QStringList byName;
+    for (const posting::Line& line : posting::enteredLines(*copy, posting::LineOrder::ByName))
+        byName << line.name;
+    EXPECT_EQ(byName, (QStringList{names[1], names[2], names[3], names[0]}));
+    const qint64 bought =
+        units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0 AND StokGizle=0"_s);
+    // Owed exactly what is bought: the balance is 0 and its side "Borç".
+    data::Database::open(book("01", "Cari"))
+        ->query(u"UPDATE CariKartlar SET Borc=?, Alacak=0 WHERE CariKod='C009'"_s,
+                {bought / 10000.0});
     EXPECT_EQ(posting::postWorkingSet(purchase).documentNumber, u"263"_s);
     // One number names one document in the head office's books.
     EXPECT_EQ(column(book("01", "Cari"), u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s),
               (QStringList{u"261"_s, u"262"_s, u"263"_s}));
     EXPECT_EQ(units(book("01", "Cari"), u"Alacak"_s, u"CariKartlar WHERE CariKod='C009'"_s),
               bought);
-    EXPECT_EQ(units(book("01", "Cari"), u"Bakiye"_s, u"CariKartlar WHERE CariKod='C009'"_s),
-              std::abs(bought - owed));
+    EXPECT_EQ(units(book("01", "Cari"), u"Bakiye"_s, u"CariKartlar WHERE CariKod='C009'"_s), 0);
+    EXPECT_EQ(text(book("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
+              u"Borç"_s);
+    const QString mine = u"StokHareket WHERE Carisi='C009'"_s;
+    EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, mine), bought);
+    EXPECT_EQ(count(book("01", "Stok"),
+                    u"SELECT count(*) FROM "_s + mine + u" AND (Fiyat<>Maliyet OR StokHarKod=?)"_s,
+                    {hidden}),
+              0);
+    EXPECT_EQ(count(book("01", "Stok"), u"SELECT count(*) FROM "_s + mine), 4);
 }
 
 // The first "Tamam" commits but its answer is lost (here: the working copy cannot be reset after

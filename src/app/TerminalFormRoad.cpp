@@ -268,13 +268,18 @@ void TerminalForm::renderStatus() {
     const QString company = modes::companyOf(m_serverPath);
     const QString road =
         modes::roadStatus(m_road, company, modes::companyName(company, m_branchTitles));
-    StatusStrip->setText(m_outcome.isEmpty() ? road : road + u'\n' + m_outcome);
-    StatusStrip->setAccessibleName(StatusStrip->text());
-    TotalsRoad->setText(modes::operationAndTarget(m_road));
-    TotalsRoad->setAccessibleName(TotalsRoad->text());
+    // A scan must stay quick: a label is laid out again only when its text changes.
+    const auto show = [](QLabel* label, const QString& text) {
+        if (label->text() == text) return;
+        label->setText(text);
+        label->setAccessibleName(text);
+    };
+    show(StatusStrip, m_outcome.isEmpty() ? road : road + u'\n' + m_outcome);
+    show(TotalsRoad, modes::operationAndTarget(m_road));
 }
 
 void TerminalForm::say(const QString& outcome) {
+    if (outcome == m_outcome) return;
     m_outcome = outcome;
     renderStatus();
 }

@@ -197,7 +197,11 @@ void TerminalForm::buildControls() {
     // Entry row: search box, number box, OK and SİL.
     Label1 = label(form, QStringLiteral("Label1"), QStringLiteral("Barkod / Stok Adı"),
                    {10, 64, 596, 22}, 10);
-    Text1 = named(new QLineEdit(form), QStringLiteral("Text1"), QString(), {8, 88, 600, 56});
+    Text1 = named(new QLineEdit(form), QStringLiteral("Text1"), QString(), {8, 88, 488, 56});
+    // Corrects the current line's price: the next entry in the number box is a price.
+    PriceCmd =
+        button(form, QStringLiteral("PriceCmd"), QStringLiteral("Fiyat"), {504, 88, 104, 56});
+    PriceCmd->setVisible(false);
     setPointSize(Text1, 20);
     Text2 =
         named(new entry::NumberBox(form), QStringLiteral("Text2"), QString(), {616, 88, 180, 56});

@@ -93,6 +93,8 @@ class TerminalForm : public QMainWindow {
     void Command4_Click();
     void FatCmd_Click();
     void Command6_Click();
+    /// "Fiyat": the next entry in the number box sets the current line's price.
+    void PriceCmd_Click();
     void Command7_Click();
     void Command8_Click(int index);
 
@@ -233,6 +235,7 @@ class TerminalForm : public QMainWindow {
     QLineEdit* TextSet = nullptr;
     QComboBox* cmbMouseWheel = nullptr;
     QPushButton* Command2 = nullptr;
+    QPushButton* PriceCmd = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command4 = nullptr;
     QPushButton* Command6 = nullptr;

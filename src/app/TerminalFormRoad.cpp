@@ -94,6 +94,8 @@ void TerminalForm::wireRoad() {
     connect(Command4, &QPushButton::clicked, this,
             [this] { guarded([this] { Command4_Click(); }); });
     connect(FatCmd, &QPushButton::clicked, this, [this] { guarded([this] { FatCmd_Click(); }); });
+    connect(PriceCmd, &QPushButton::clicked, this,
+            [this] { guarded([this] { PriceCmd_Click(); }); });
     connect(Command6, &QPushButton::clicked, this,
             [this] { guarded([this] { Command6_Click(); }); });
     connect(Command7, &QPushButton::clicked, this,
@@ -149,6 +151,7 @@ void TerminalForm::wireRoad() {
     addShortcut(Qt::Key_F9, Command1[0], QStringLiteral("Geri"));
     addShortcut(Qt::Key_F10, Command8[1], QStringLiteral("Tamam"));
     addShortcut(Qt::Key_F11, Command6, QStringLiteral("Klavye"));
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), PriceCmd, QStringLiteral("Fiyat"));
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), Command1[1], QStringLiteral("Çıkış"));
     Command8[0]->setToolTip(QStringLiteral("Vazgeç (Esc)"));
     Command7->setToolTip(QStringLiteral("Kapat (Esc veya Enter)"));
@@ -260,6 +263,7 @@ void TerminalForm::applyRoad() {
     FatCmd->setAccessibleName(c.documentCaption);
     FatCmd->setVisible(c.documentVisible);
     Command4->setVisible(c.updateVisible);
+    PriceCmd->setVisible(c.priceVisible);
     Command3->setEnabled(c.bookingEnabled && !Frame2->isVisible());
     renderStatus();
 }
@@ -462,6 +466,17 @@ void TerminalForm::Command2_Click() {
                  input.searchText != rs.field(n::stok::StokAdi).toString())
             m_context.messages->inform(NotTheRow);
     }
+}
+
+void TerminalForm::PriceCmd_Click() {
+    if (!modes::roadControls(m_road).priceVisible || !DataTemp->recordset().hasCurrent()) {
+        QApplication::beep();
+        return;
+    }
+    Text2->setPriceEntry(true);
+    Text2->setFocus(Qt::OtherFocusReason);
+    say(QStringLiteral("Fiyat: %1 için yeni birim fiyatı yazıp OK'a basın")
+            .arg(DataTemp->recordset().field(n::stok::StokAdi).toString()));
 }
 
 void TerminalForm::Command3_Click() {

@@ -41,6 +41,8 @@ RoadControls roadControls(const RoadState& s) {
     c.updateVisible = postingAllowed(s);
     // Warehouse work books only for an operation; account work without one is the invoice road.
     c.bookingEnabled = s.usable && (!warehouse || s.operation != Operation::None);
+    // A count has no price to correct; sales, purchases and the invoice road do.
+    c.priceVisible = c.bookingEnabled && s.operation != Operation::Count;
     return c;
 }
 

@@ -26,6 +26,7 @@ struct RoadControls {
     QString documentCaption;                 // "Fatura" or "Barkod"
     bool updateVisible = false;              // "Güncelle"
     bool bookingEnabled = false;             // OK, SİL and scans
+    bool priceVisible = false;               // "Fiyat": correct a line's price in sale or purchase
 };
 
 RoadControls roadControls(const RoadState& state);

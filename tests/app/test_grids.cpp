@@ -156,7 +156,7 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
     auto* text1 = c<QLineEdit>("Text1");
     auto* grid = c<QTableView>("DBGrid1");
     f->resize(1024, 768);  // the designed size is the reference
-    EXPECT_EQ(text1->geometry(), QRect(8, 88, 600, 56));
+    EXPECT_EQ(text1->geometry(), QRect(8, 88, 488, 56));
     const QRect text1At = text1->geometry();
     const double font = text1->font().pointSizeF();
     const int barcodeColumn = grid->columnWidth(0);

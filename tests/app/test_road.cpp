@@ -175,7 +175,9 @@ TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     // A price entry (cyan box) sets the line's purchase price and recomputes the line; it books
     // no quantity and leaves the sale price alone.
     const double salePrice = wc(first, "Fiyat").toDouble();
-    c<entry::NumberBox>("Text2")->setPriceEntry(true);
+    ASSERT_TRUE(shown("PriceCmd"));
+    QTest::keyClick(f.get(), Qt::Key_F, Qt::ControlModifier);  // "Fiyat"
+    EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
     typeQuantity(u"12,75"_s);
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
     for (const char* field : {"Fiyat2", "GirenTutar"})
@@ -343,11 +345,18 @@ TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
     QTest::keyClick(f.get(), k.operation);
     if (shown("Frame2")) press(Qt::Key_Escape);
     const QString serverPath = f->serverPath();
+    // A miss says what was read; the strip names the road and whose books "Tamam" writes.
+    scan(u"8690000009999"_s);
+    const QString strip = c<QLabel>("StatusStrip")->text();
+    EXPECT_TRUE(strip.contains(u"Bulunamadı: 8690000009999"_s)) << strip.toStdString();
+    EXPECT_TRUE(strip.contains(u"Defter: "_s + serverPath.right(2))) << strip.toStdString();
     for (const char* code : {"8690000000067", "8690000000067", "8690000000104"})
         scan(QString::fromLatin1(code));
     const double total = enteredTotal();
     QTest::keyClick(f.get(), Qt::Key_F7);
     ASSERT_TRUE(shown("Frame3"));
+    EXPECT_TRUE(
+        c<QLabel>("TotalsRoad")->text().endsWith(u" → "_s + c<QComboBox>("Combo1")->currentText()));
     press(Qt::Key_Return);  // Tamam
 
     EXPECT_TRUE(messages.said.isEmpty()) << said();
@@ -357,6 +366,12 @@ TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
     EXPECT_FALSE(ticked("Check1(2)"));
     EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
     EXPECT_EQ(linesLeft(), 0);
+    // What was written, said where the operator looks.
+    EXPECT_TRUE(c<QLabel>("StatusStrip")
+                    ->text()
+                    .contains(u"Belge 261 işlendi — 2 satır, "_s +
+                              core::Money::fromDouble(total).toString(QLocale(), 2, true)))
+        << c<QLabel>("StatusStrip")->text().toStdString();
 
     // The target side: the branch's account in the head office's books, or the customer.
     const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;

@@ -152,6 +152,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
                                                       Command8[1],
                                                       FatCmd,
                                                       StatusStrip,
+                                                      PriceCmd,
                                                       TotalsRoad,
                                                       DBGrid1,
                                                       DBGrid2,
@@ -180,6 +181,7 @@ void TerminalForm::buildControls() {
     // Top bar: work kind, target, keyboard, terminal number.
     Label5 = label(form, QStringLiteral("Label5"), QStringLiteral("Depo İşlemleri"),
                    {8, 8, 230, 52}, 16, true);
+    Label5->setWordWrap(true);  // a narrow window puts the work kind on two lines, still legible
     Label5->setAlignment(Qt::AlignCenter);
     Label5->setProperty("role", QStringLiteral("kind"));
     Combo1 = named(new QComboBox(form), QStringLiteral("Combo1"), QString(), {246, 8, 470, 52});

@@ -282,7 +282,8 @@ void TerminalForm::Form_Resize() {
     const double r = std::min(tall, double(Text1->width()) / m_referenceText1Size.width());
     for (auto it = m_referenceFonts.constBegin(); it != m_referenceFonts.constEnd(); ++it) {
         QFont f = it.key()->font();
-        f.setPointSizeF(std::max(6.0, it.value() * r));
+        // Never below 12 pixels (9 points): a window squeezed by the touch keyboard stays legible.
+        f.setPointSizeF(std::max(9.0, it.value() * r));
         it.key()->setFont(f);
     }
     // The operation boxes' tick and margins shrink with their captions, or a narrow window

@@ -186,7 +186,7 @@ TEST_F(GridTest, EveryControlAndFontKeepsItsProportionToTheWindow) {
         }
     }
     f->resize(30, 20);
-    EXPECT_GE(text1->font().pointSizeF(), 6.0);  // never unreadably small
+    EXPECT_GE(text1->font().pointSizeF(), 9.0);  // never below 12 pixels
     f->resize(1024, 768);
     EXPECT_EQ(text1->geometry(), text1At);
     EXPECT_DOUBLE_EQ(text1->font().pointSizeF(), font);

@@ -19,7 +19,7 @@ struct BookingInput {
     bool purchase = false;    // "ALIŞ": the line's price is the purchase price prepared in Fiyat2
     /// A scale's price label: the quantity is what this buys at the line's price (to three
     /// decimals) and the line's amount grows by exactly this; `value` is not used.
-    std::optional<core::Money> labelPrice;
+    std::optional<core::Money> labelPrice = std::nullopt;
 };
 
 /// Books the number box on the current card of the working set. Count mode takes the counted

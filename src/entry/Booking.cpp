@@ -1,6 +1,7 @@
 #include "entry/Booking.h"
 
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "core/Money.h"
@@ -20,8 +21,28 @@ double round6(double v) {
     return std::round(v * 1e6) / 1e6;
 }
 
-bool bookCount(data::Recordset& temp, double q) {
-    if (q == 0 || !temp.hasCurrent()) return false;
+// The quantity a price label buys at `price`, to three decimals; nothing at no price.
+std::optional<Money> quantityBought(Money labelPrice, Money price) {
+    if (price <= Money()) return std::nullopt;
+    const __int128 thousandths =
+        (static_cast<__int128>(labelPrice.units()) * 1000 * 2 + price.units()) /
+        (2 * static_cast<__int128>(price.units()));
+    const __int128 units = thousandths * (Money::Scale / 1000);
+    if (units > std::numeric_limits<std::int64_t>::max()) throw core::MoneyOverflow();
+    return Money::fromUnits(static_cast<std::int64_t>(units));
+}
+
+bool bookCount(data::Recordset& temp, const BookingInput& in) {
+    if (!temp.hasCurrent()) return false;
+    double q = in.value;
+    if (in.labelPrice) {
+        // A count counts pieces: the label's price at the card's sale price.
+        const auto bought =
+            quantityBought(*in.labelPrice, Money::fromDouble(temp.field(s::Fiyat).toDouble()));
+        if (!bought) return false;
+        q = bought->toDouble();
+    }
+    if (q == 0) return false;
     const QVariant kalanB = temp.field(s::KalanB);
     if (kalanB.isNull()) return false;  // no book quantity to compare with: left unchanged
     const double onShelf = kalanB.toDouble();
@@ -44,7 +65,8 @@ bool bookCount(data::Recordset& temp, double q) {
 }
 
 bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& in) {
-    if (in.value == 0 || !temp.hasCurrent()) return false;
+    if ((in.labelPrice ? in.labelPrice->isZero() : in.value == 0) || !temp.hasCurrent())
+        return false;
     if (in.searchText != temp.field(s::StokAdi).toString()) return false;
     std::optional<Money> rate;
     if (companyStock) {
@@ -60,7 +82,12 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
     Money price = Money::fromDouble(temp.field(priceField).toDouble());
     Money quantity = Money::fromDouble(temp.field(s::KalanB).toDouble());
     Money amount = Money::fromDouble(temp.field(s::GirenTutar).toDouble());
-    if (in.priceEntry) {
+    if (in.labelPrice) {
+        const std::optional<Money> bought = quantityBought(*in.labelPrice, price);
+        if (!bought) return false;
+        quantity += *bought;
+        amount += *in.labelPrice;
+    } else if (in.priceEntry) {
         price = value;
         amount = quantity.times(price);
     } else {
@@ -83,7 +110,7 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
 }  // namespace
 
 bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input) {
-    return input.countMode ? bookCount(temp, input.value) : bookLine(temp, companyStock, input);
+    return input.countMode ? bookCount(temp, input) : bookLine(temp, companyStock, input);
 }
 
 void clearLine(data::Recordset& temp, bool countMode) {

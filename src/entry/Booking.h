@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+
+#include "core/Money.h"
 
 namespace data {
 class Recordset;
@@ -14,6 +17,9 @@ struct BookingInput {
     bool priceEntry = false;  // the number box is cyan: the value is a price
     QString searchText;       // the text of the search box, naming the card in sale and purchase
     bool purchase = false;    // "ALIŞ": the line's price is the purchase price prepared in Fiyat2
+    /// A scale's price label: the quantity is what this buys at the line's price (to three
+    /// decimals) and the line's amount grows by exactly this; `value` is not used.
+    std::optional<core::Money> labelPrice = std::nullopt;
 };
 
 /// Books the number box on the current card of the working set. Count mode takes the counted
@@ -23,7 +29,7 @@ struct BookingInput {
 /// its rate); a price entry sets the price and recomputes the amount, books no quantity. The
 /// line's price, the one shown and posted, is Fiyat2: a sale books at the sale price Fiyat (and a
 /// sale's price entry changes it), a purchase at the purchase price prepared in Fiyat2.
-/// Returns true when a card was changed.
+/// A price label on a line without a price books nothing. Returns true when a card was changed.
 bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input);
 
 /// "SİL": the current card's entered quantity goes to 0. In sale and purchase its amount and VAT

@@ -3,13 +3,35 @@
 #include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Names.h"
+#include "data/Recordset.h"
 
 namespace entry {
 
 namespace n = data::names;
 using data::Criteria;
 
-LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const QString& text) {
+bool findLabelCard(data::Recordset& temp, const ScaleLabel& label) {
+    QString bare = label.itemNumber;
+    while (bare.size() > 1 && bare.startsWith(u'0'))
+        bare.remove(0, 1);
+    const QString head = label.code.left(2 + label.itemNumber.size());
+    QString padded = head.leftJustified(12, u'0');
+    padded += QString::number(eanCheckDigit(padded));
+    QList<Criteria> criteria{Criteria::equals(n::stok::StokKod, label.itemNumber)};
+    if (bare != label.itemNumber) criteria.append(Criteria::equals(n::stok::StokKod, bare));
+    for (const QString& field : {n::stok::Barkod, n::stok::Barkod2, n::stok::Barkod3}) {
+        criteria.append(Criteria::equals(field, head));
+        criteria.append(Criteria::equals(field, padded));
+    }
+    for (const Criteria& c : criteria) {
+        temp.FindFirst(c);
+        if (!temp.NoMatch()) return true;
+    }
+    return false;
+}
+
+LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const QString& text,
+                    const ScaleFormats* scale) {
     LookupResult result;
     temp.Refresh();
     data::Recordset& stock = temp.recordset();
@@ -24,6 +46,23 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
             result.kind = LookupResult::Kind::Stock;
             return result;
         }
+    }
+    if (const std::optional<ScaleLabel> label =
+            scale ? readScaleLabel(text, *scale) : std::nullopt) {
+        if (!findLabelCard(stock, *label)) {
+            result.said = QStringLiteral("Bulunamadı: terazi etiketi %1, ürün %2")
+                              .arg(label->code, label->itemNumber);
+            return result;
+        }
+        const QString name = stock.field(n::stok::StokAdi).toString();
+        result.said = QStringLiteral("Terazi: %1 %2").arg(label->valueText(), name);
+        if (label->value.isZero()) {
+            result.said += QStringLiteral(" — sıfır: hiçbir şey işlenmedi");
+            return result;
+        }
+        result.kind = LookupResult::Kind::Stock;
+        result.label = label;
+        return result;
     }
     accounts.Refresh();
     data::Recordset& cari = accounts.recordset();

@@ -4,6 +4,7 @@
 
 #include "Catalogue.h"
 #include "DemoBooks.h"
+#include "entry/ScaleLabel.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -23,8 +24,15 @@ TEST(DemoBooks, TheSameOnEveryRun) {
 TEST(DemoBooks, BarcodesAreValidAndUnique) {
     const auto items = demobooks::makeCatalogue(3000);
     QSet<QString> seen;
-    int second = 0, third = 0, hidden = 0;
+    int second = 0, third = 0, hidden = 0, weighed = 0;
     for (const auto& item : items) {
+        // Weighed goods carry the scale's label for nothing weighed, among the first 40 items.
+        if (item.unit == u"Kg"_s) {
+            const auto label = entry::readScaleLabel(item.barcode, entry::ScaleFormats::defaults());
+            ASSERT_TRUE(label && label->value.isZero()) << item.barcode.toStdString();
+            EXPECT_LT(item.code, u"ST000040"_s);
+            ++weighed;
+        }
         for (const QString& code : {item.barcode, item.barcode2, item.barcode3}) {
             if (code.isEmpty()) continue;
             ASSERT_TRUE(code.size() == 13 || code.size() == 8) << code.toStdString();
@@ -42,6 +50,7 @@ TEST(DemoBooks, BarcodesAreValidAndUnique) {
     EXPECT_GT(second, 0);
     EXPECT_GT(third, 0);
     EXPECT_GT(hidden, 0);
+    EXPECT_EQ(weighed, 3);
     EXPECT_EQ(demobooks::eanCheckDigit(u"869000000001"_s), 2);  // 8690000000012
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
 #include "entry/NumberText.h"
+#include "entry/ScaleLabel.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -238,6 +240,139 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     current(u"ST000004"_s);
     EXPECT_FALSE(entry::book(temp.recordset(), nullptr, {true, 1, false, QString()}));
     EXPECT_TRUE(card(u"ST000004"_s, u"KalanB"_s).isNull());
+}
+
+TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
+    auto db = data::Database::open(wc);
+    // Weighed cards found each way: item number without and with its zeros, the label's first
+    // digits alone, and padded with their check digit. VAT 1 %.
+    auto ean = [](const char* twelve) {
+        const QString d = QString::fromLatin1(twelve);
+        return d + QString::number(entry::eanCheckDigit(d));
+    };
+    const struct {
+        const char *code, *name, *field, *value;
+        double price, purchasePrice;
+    } cards[] = {
+        {"ST000011", "BEYAZ PEYNİR", "StokKod", "123", 240, 180},
+        {"ST000012", "DANA KIYMA", "StokKod", "00777", 520, 400},
+        {"ST000013", "TAVUK BUT", "Barkod2", "2700042", 90, 70},
+        {"ST000014", "SİYAH ZEYTİN", "Barkod3", "2900055000001", 150, 100},
+        {"ST000015", "KAŞAR", "Barkod", "2700123007891", 200, 150},  // a label that is a barcode
+    };
+    for (const auto& c : cards)
+        db->execute(
+            u"UPDATE StokKartlar SET StokAdi='%1', %2='%3', Fiyat=%4, Fiyat2=%5, Kdv=1 "
+            "WHERE StokKod='%6'"_s
+                .arg(QString::fromUtf8(c.name), QString::fromLatin1(c.field),
+                     QString::fromLatin1(c.value))
+                .arg(c.price)
+                .arg(c.purchasePrice)
+                .arg(QString::fromLatin1(c.code)));
+    entry::ScaleFormats formats = entry::ScaleFormats::defaults();
+    formats.set(25, {4, entry::ScaleFormat::Carries::Price});  // a shop's own prefix
+
+    enum Mode { Sale, Purchase, Count };
+    QString wrongCheck = ean("270012300456");
+    wrongCheck[12] = QChar(u'0' + (wrongCheck[12].digitValue() + 1) % 10);
+    const struct Row {
+        Mode mode;
+        QString text;
+        const char *card, *said;
+        double startB, kalanB, amount;
+    } rows[] = {
+        {Sale, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 0, 0.456, 109.44},
+        {Sale, ean("270012300005"), "123", "Terazi: 0,005 kg BEYAZ PEYNİR", 0, 0.005, 1.2},
+        {Sale, ean("280077701250"), "00777", "Terazi: 1,250 kg DANA KIYMA", 0, 1.25, 650},
+        {Sale, ean("270004200300"), "ST000013", "Terazi: 0,300 kg TAVUK BUT", 0, 0.3, 27},
+        // A price books what it buys to three decimals, and exactly its own amount.
+        {Purchase, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.125,
+         12.5},
+        {Sale, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083, 12.5},
+        {Sale, ean("250123001999"), "123", "Terazi: 19,99 TL BEYAZ PEYNİR", 0, 0.083, 19.99},
+        {Count, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 2, 1.544, 0},
+        {Count, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 1, 0.917, 0},
+        // Misses: an exact barcode keeps today's road; not a label; no card; nothing weighed.
+        {Sale, u"2700123007891"_s, "ST000015", "", 0, 0, 0},
+        {Sale, wrongCheck, "", "", 0, 0, 0},
+        {Sale, ean("260012300456"), "", "", 0, 0, 0},
+        {Sale, ean("279999900456"), "", "Bulunamadı: terazi etiketi 2799999004561, ürün 99999", 0,
+         0, 0},
+        {Sale, ean("270012300000"), "",
+         "Terazi: 0,000 kg BEYAZ PEYNİR — sıfır: hiçbir şey işlenmedi", 0, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text.toStdString());
+        db->execute(u"UPDATE StokKartlar SET KalanB=%1, GirenTutar=0, Kar=0"_s.arg(row.startB));
+        data::RefreshData(temp);
+        const entry::LookupResult r = entry::lookUp(temp, cari, row.text, &formats);
+        EXPECT_EQ(r.said, QString::fromUtf8(row.said));
+        const QString code = QString::fromLatin1(row.card);
+        ASSERT_EQ(r.kind == entry::LookupResult::Kind::Stock, !code.isEmpty());
+        if (!code.isEmpty()) {
+            EXPECT_EQ(temp.recordset().field(s::StokKod).toString(), code);
+        }
+        ASSERT_EQ(r.label.has_value(), !code.isEmpty() && code != u"ST000015"_s);
+        if (!r.label) continue;
+        entry::BookingInput in{row.mode == Count, 0, true,
+                               temp.recordset().field(s::StokAdi).toString()};
+        in.purchase = row.mode == Purchase;
+        r.label->applyTo(in);
+        EXPECT_TRUE(entry::book(temp.recordset(), nullptr, in));
+        EXPECT_DOUBLE_EQ(card(code, u"KalanB"_s).toDouble(), row.kalanB);
+        EXPECT_DOUBLE_EQ(card(code, u"GirenTutar"_s).toDouble(), row.amount);
+        EXPECT_DOUBLE_EQ(card(code, u"Kar"_s).toDouble(), std::round(row.amount * 100) / 1e4);
+    }
+    // No price to work the quantity out at: nothing is booked.
+    db->execute(u"UPDATE StokKartlar SET Fiyat=0 WHERE StokKod='ST000014'"_s);
+    data::RefreshData(temp);
+    const entry::LookupResult r = entry::lookUp(temp, cari, ean("290005501250"), &formats);
+    ASSERT_TRUE(r.label);
+    entry::BookingInput in{false, 0, false, u"SİYAH ZEYTİN"_s};
+    r.label->applyTo(in);
+    EXPECT_FALSE(entry::book(temp.recordset(), nullptr, in));
+}
+
+TEST(ScaleFormats, DefaultsAreWrittenOnFirstUseAndHandEditsAreRead) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"settings.ini"_s);
+    auto load = [&] {
+        QSettings ini(file, QSettings::IniFormat);
+        ini.beginGroup(entry::ScaleSection);
+        return entry::ScaleFormats::load(
+            {[&](const QString& key) { return ini.value(key).toString(); },
+             [&](const QString& key, const QString& value) {
+                 ini.setValue(key, value);
+                 return true;
+             }});
+    };
+    auto described = [](const entry::ScaleFormats& f) {
+        QStringList out;
+        for (int prefix = 0; prefix < 100; ++prefix)
+            if (const entry::ScaleFormat* format = f.forPrefix(prefix))
+                out << u"%1=%2"_s.arg(prefix).arg(entry::formatText(*format));
+        return out;
+    };
+    const QStringList defaults{u"27=5 weight"_s, u"28=5 weight"_s, u"29=5 price"_s};
+    EXPECT_EQ(described(load()), defaults);
+    const QString written = QString::fromUtf8(readFile(file));
+    EXPECT_TRUE(
+        written.contains(u"[ScaleLabels]\nPrefix27=5 weight\nPrefix28=5 weight\n"
+                         "Prefix29=5 price\nPrefixes=27 28 29\n"_s))
+        << written.toStdString();
+    EXPECT_EQ(described(load()), defaults);
+
+    // By hand: a shop's prefix, one unreadable format (left as typed), prefixes out of range.
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "[ScaleLabels]\nPrefixes=  25 27 28 86 2 2x 29\nPrefix25=4 PRICE\n"
+        "Prefix27=six weight\nPrefix29=10 price\n");
+    f.close();
+    EXPECT_EQ(described(load()), (QStringList{u"25=4 price"_s, u"28=5 weight"_s}));
+    QSettings ini(file, QSettings::IniFormat);
+    EXPECT_EQ(ini.value(u"ScaleLabels/Prefix27"_s).toString(), u"six weight"_s);
+    EXPECT_EQ(ini.value(u"ScaleLabels/Prefix28"_s).toString(), u"5 weight"_s);
 }
 
 TEST(GridRules, DragsMoveWholeRowsWithTheRoundingRule) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "entry/ScaleLabel.h"
 #include "labels/Barcode.h"
 #include "labels/LabelPainter.h"
 #include "labels/LabelPrinter.h"
@@ -120,9 +121,12 @@ TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
     const struct {
         QString name, price, code;
     } rows[] = {
-        {shortName, shortPrice, u"8690000000012"_s},  {longName, longPrice, u"8690000000012"_s},
-        {longName, shortPrice, u"ST-000123"_s},       {shortName, longPrice, u"ST-000123"_s},
-        {longName, longPrice, u"ST-0000012345678"_s},  // wide code, narrow price box
+        {shortName, shortPrice, u"8690000000012"_s},
+        {longName, longPrice, u"8690000000012"_s},
+        {longName, shortPrice, u"ST-000123"_s},
+        {shortName, longPrice, u"ST-000123"_s},
+        {longName, longPrice, u"ST-0000012345678"_s},         // wide code, narrow price box
+        {u"BEYAZ PEYNİR"_s, shortPrice, u"2700031004562"_s},  // a scale's weight label
     };
     using labels::LabelPainter;
     for (const auto& row : rows) {
@@ -175,7 +179,15 @@ TEST(LabelPainter, CaptionsKeepTheirBoxesAndTheBarcodeItsQuietZone) {
             QTemporaryDir dir;
             const QString png = dir.filePath(u"label.png"_s);
             ASSERT_TRUE(label.save(png));
-            EXPECT_EQ(decodedFile(png), row.code);
+            const QString decoded = decodedFile(png);
+            EXPECT_EQ(decoded, row.code);
+            // What the scanner reads of a scale's label is what books: 0,456 kg of item 00031.
+            const auto weighed = entry::readScaleLabel(decoded, entry::ScaleFormats::defaults());
+            EXPECT_EQ(weighed.has_value(), row.code.startsWith(u"27"_s));
+            if (weighed) {
+                EXPECT_EQ(weighed->itemNumber, u"00031"_s);
+                EXPECT_EQ(weighed->valueText(), u"0,456 kg"_s);
+            }
         }
     }
 }

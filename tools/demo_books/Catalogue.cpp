@@ -69,6 +69,25 @@ const std::vector<const char*>& brands() {
     return list;
 }
 
+// Goods sold by weight from the scale: their barcode is the scale's label for the item with
+// nothing weighed, so the item number on a label finds the card (prefix 27 and 28 weigh, 29
+// prices).
+struct Weighed {
+    int index;
+    const char* name;
+    const char* labelHead;  // prefix and five-digit item number
+    double price;
+};
+
+const std::vector<Weighed>& weighed() {
+    static const std::vector<Weighed> list = {
+        {30, "BEYAZ PEYNİR", "2700031", 240.0},
+        {31, "DANA KIYMA", "2800032", 520.0},
+        {32, "DÖKME SİYAH ZEYTİN", "2900033", 150.0},
+    };
+    return list;
+}
+
 QString ean(const QString& body) {
     return body + QString::number(eanCheckDigit(body));
 }
@@ -132,6 +151,17 @@ std::vector<Item> makeCatalogue(int count) {
         item.purchasePrice = round2(item.price * 0.75);
         item.vat = p.vat;
         item.hidden = (i % 40 == 39);
+        for (const Weighed& w : weighed()) {
+            if (w.index != i) continue;
+            item.name = QString::fromUtf8(w.name);
+            item.unit = QStringLiteral("Kg");
+            item.barcode = ean(QString::fromLatin1(w.labelHead) + QStringLiteral("00000"));
+            item.barcode2.clear();
+            item.barcode3.clear();
+            item.price = w.price;
+            item.purchasePrice = round2(w.price * 0.75);
+            item.vat = 1;
+        }
         items.push_back(item);
     }
     return items;

@@ -482,6 +482,14 @@ void TerminalForm::Form_Activate() {
     guarded([this] { restorePlacement(); });
     const int workKind =
         m_context.settings->GetSetting(SettingsSection, KeyWorkKind, QStringLiteral("0")).toInt();
+    Settings& settings = *m_context.settings;
+    m_scaleFormats = entry::ScaleFormats::load(
+        {[&settings](const QString& k) {
+             return settings.GetSetting(entry::ScaleSection, k, QString());
+         },
+         [&settings](const QString& k, const QString& v) {
+             return settings.SaveSetting(entry::ScaleSection, k, v);
+         }});
     Command4->setEnabled(true);
     guarded([this, workKind] { SbCr_Click(workKind == 1 ? 1 : 0); });
     guarded([this] {

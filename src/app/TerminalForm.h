@@ -11,6 +11,7 @@
 
 #include "app/AppEnvironment.h"
 #include "core/Money.h"
+#include "entry/ScaleLabel.h"
 #include "layout/ResizeFrm.h"
 #include "modes/RoadState.h"
 
@@ -185,10 +186,12 @@ class TerminalForm : public QMainWindow {
     modes::RoadState m_road;
     bool m_saleHidden = false;  // the first target's company has no stock: nothing to sell
     core::Money m_workingSetTotal;
-    bool m_rowPick = false;       // a row of DBGrid1 was picked by hand
-    bool m_posting = false;       // "Tamam" is writing the books
-    QString m_outcome;            // what the last action did or why it was refused
-    QStringList m_branchTitles;   // the head office's branches, company 02 first
+    bool m_rowPick = false;              // a row of DBGrid1 was picked by hand
+    bool m_posting = false;              // "Tamam" is writing the books
+    QString m_outcome;                   // what the last action did or why it was refused
+    entry::ScaleFormats m_scaleFormats;  // the shop's scale label formats
+    std::optional<entry::ScaleLabel> m_scaleLabel;  // the label the next booking books
+    QStringList m_branchTitles;                     // the head office's branches, company 02 first
     bool m_mayBePending = false;  // a write failed: its answer may have been lost after commit
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter

@@ -411,11 +411,14 @@ void TerminalForm::Text1_Search() {
     // A lost posting is settled before the scan is looked up, so the scan books afterwards.
     if (!linesMayChange()) return;
     const QString text = Text1->text();
-    const entry::LookupResult found = entry::lookUp(*DataTemp, *DataCari, text);
+    const entry::LookupResult found = entry::lookUp(*DataTemp, *DataCari, text, &m_scaleFormats);
     if (found.kind == entry::LookupResult::Kind::Stock) {
-        say(QString());
+        say(found.said);
         Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
-        Text2->setText(QStringLiteral("1"));
+        // A scale's label books its weight (or what its price buys); any other scan one piece.
+        Text2->setText(found.label ? found.label->value.toString(QLocale(), 0, true)
+                                   : QStringLiteral("1"));
+        m_scaleLabel = found.label;
         showCurrentRecord();
         Command2_Click();
     } else if (found.kind == entry::LookupResult::Kind::Account) {
@@ -427,7 +430,7 @@ void TerminalForm::Text1_Search() {
         showCurrentRecord();
         Text1->selectAll();
     } else {
-        say(QStringLiteral("Bulunamadı: ") + text);
+        say(found.said.isEmpty() ? QStringLiteral("Bulunamadı: ") + text : found.said);
         showCurrentRecord();
         // The text stays readable, but the next scan replaces it instead of being appended.
         Text1->selectAll();
@@ -444,6 +447,8 @@ void TerminalForm::Command2_Click() {
         Text2->setPriceEntry(false);
         showCurrentRecord();
     });
+    // Taken at once: a refused booking must not leave a label for a later OK.
+    const std::optional<entry::ScaleLabel> label = std::exchange(m_scaleLabel, std::nullopt);
     if (!linesMayChange()) return;
     // Warehouse work books only for an operation; account work without one is an invoice.
     if (warehouseWork() && !operationTicked()) {
@@ -459,6 +464,7 @@ void TerminalForm::Command2_Click() {
         input.value = Text2->value();
         input.priceEntry = Text2->isPriceEntry();
         input.searchText = Text1->text();
+        if (label) label->applyTo(input);
         data::Recordset& rs = DataTemp->recordset();
         if (entry::book(rs, DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
             DataTemp->notifyRowsChanged();

@@ -364,6 +364,25 @@ TEST_F(RealDisplay, AMissedBarcodeOrATappedNameIsReplacedByTheNextScan) {
     EXPECT_EQ(field(code, "KalanB"), item + 2);
 }
 
+// A scale's label books its weight on the item it names, as a typed quantity would.
+TEST_F(RealDisplay, AScaleLabelBooksItsWeight) {
+    const auto code = [](const char* sql) {
+        return read(QString::fromLatin1(sql), {u"ST000031"_s});
+    };
+    const double before = code("SELECT KalanB FROM StokKartlar WHERE StokKod=?").toDouble();
+    const double amount = code("SELECT GirenTutar FROM StokKartlar WHERE StokKod=?").toDouble();
+    const double price = code("SELECT Fiyat FROM StokKartlar WHERE StokKod=?").toDouble();
+    scan(u"2700031004562"_s);  // item 00031, 456 g
+    ASSERT_TRUE(waitUntil([&] {
+        return code("SELECT KalanB FROM StokKartlar WHERE StokKod=?").toDouble() > before;
+    })) << "the label was not booked";
+    screenshot(u"scale-label"_s);
+    EXPECT_NEAR(code("SELECT KalanB FROM StokKartlar WHERE StokKod=?").toDouble(), before + 0.456,
+                1e-9);
+    EXPECT_NEAR(code("SELECT GirenTutar FROM StokKartlar WHERE StokKod=?").toDouble(),
+                amount + std::round(0.456 * price * 10000) / 10000, 1e-9);
+}
+
 TEST_F(RealDisplay, ClearedLineBooksOnePieceAfresh) {
     const QString code = s->codes[1];
     scan(code);

@@ -28,16 +28,6 @@ QString scalePrefixKey(int prefix) {
     return QStringLiteral("Prefix%1").arg(prefix);
 }
 
-int eanCheckDigit(const QString& digits) {
-    // Weights 3 and 1 alternate from the rightmost digit.
-    int sum = 0;
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        const int d = digits[digits.size() - 1 - i].digitValue();
-        sum += (i % 2 == 0) ? 3 * d : d;
-    }
-    return (10 - sum % 10) % 10;
-}
-
 QString formatText(const ScaleFormat& format) {
     return QStringLiteral("%1 %2")
         .arg(format.itemDigits)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+
 #include <functional>
 #include <map>
 #include <optional>
+#include "core/Ean.h"
 
 #include "core/Money.h"
 
@@ -74,7 +76,6 @@ struct ScaleLabel {
 /// `formats`. Anything else is no label.
 std::optional<ScaleLabel> readScaleLabel(const QString& text, const ScaleFormats& formats);
 
-/// The EAN check digit of 7 or 12 digits.
-int eanCheckDigit(const QString& digits);
+using core::eanCheckDigit;
 
 }  // namespace entry

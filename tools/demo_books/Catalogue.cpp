@@ -98,16 +98,6 @@ double round2(double v) {
 
 }  // namespace
 
-int eanCheckDigit(const QString& digits) {
-    // Weights 3 and 1 alternate from the rightmost digit.
-    int sum = 0;
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        const int d = digits[digits.size() - 1 - i].digitValue();
-        sum += (i % 2 == 0) ? 3 * d : d;
-    }
-    return (10 - sum % 10) % 10;
-}
-
 std::vector<Item> makeCatalogue(int count) {
     struct Combo {
         int product, size, brand;

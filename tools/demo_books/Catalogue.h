@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+
 #include <vector>
+#include "core/Ean.h"
 
 namespace demobooks {
 
@@ -22,7 +24,6 @@ struct Item {
 /// A deterministic catalogue of `count` items with realistic Turkish names and valid barcodes.
 std::vector<Item> makeCatalogue(int count);
 
-/// The EAN check digit for 7 or 12 digits.
-int eanCheckDigit(const QString& digits);
+using core::eanCheckDigit;
 
 }  // namespace demobooks

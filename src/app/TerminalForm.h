@@ -101,7 +101,7 @@ class TerminalForm : public QMainWindow {
 
     core::Money WorkingSetTotal() const { return m_workingSetTotal; }
     const modes::RoadState& roadState() const { return m_road; }
-    int workKind() const { return m_workKind; }
+    int workKind() const { return static_cast<int>(m_road.kind); }
 
   protected:
     bool event(QEvent* e) override;
@@ -119,7 +119,7 @@ class TerminalForm : public QMainWindow {
     bool operationTicked() const;
     /// Takes the ticked operation into the road state and shows the controls it calls for.
     void applyRoad();
-    bool warehouseWork() const { return m_workKind == 0; }
+    bool warehouseWork() const { return m_road.kind == modes::WorkKind::Warehouse; }
     void releaseWorkingCopy();
     void markWorkingCopyHeld();
     void bindWorkingCopy(const QString& source);
@@ -182,7 +182,6 @@ class TerminalForm : public QMainWindow {
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;
     bool m_activationStarted = false;  // the first activation's set-up has begun
-    int m_workKind = 0;
     modes::RoadState m_road;
     bool m_saleHidden = false;  // the first target's company has no stock: nothing to sell
     core::Money m_workingSetTotal;

@@ -197,7 +197,7 @@ bool TerminalForm::operationTicked() const {
 void TerminalForm::SbCr_Click(int index) {
     // Another work kind drops the entered lines: not while a lost posting may still hold them.
     if (!linesMayChange()) return;
-    m_workKind = index;
+    m_road.kind = index == 0 ? modes::WorkKind::Warehouse : modes::WorkKind::Account;
     for (QCheckBox* box : Check1) {
         box->setChecked(false);
         box->setVisible(true);
@@ -251,7 +251,6 @@ void TerminalForm::Check1_Click(int index) {
 }
 
 void TerminalForm::applyRoad() {
-    m_road.kind = warehouseWork() ? modes::WorkKind::Warehouse : modes::WorkKind::Account;
     m_road.operation = modes::Operation::None;
     for (int i = 0; i < 3; ++i)
         if (Check1[i]->isChecked()) m_road.operation = static_cast<modes::Operation>(i);
@@ -392,13 +391,14 @@ void TerminalForm::Combo1_Click() {
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
 
-    if (!Frame1->isVisible() && Label5->text().contains(QStringLiteral("Cari"))) {
+    if (!Frame1->isVisible() && m_road.kind == modes::WorkKind::Account) {
         const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
         if (balance) {
             Command3->setEnabled(false);
             Command1[0]->setEnabled(false);
             Label2->setText(*balance);
             Label2->setAccessibleName(*balance);
+            m_road.panel = modes::RoadState::Panel::Balance;
             Frame2->setVisible(true);
             Frame2->raise();
         }
@@ -510,6 +510,8 @@ void TerminalForm::openTotals(bool invoice) {
     Label3->setAccessibleName(Label3->text());
     Label4->setAccessibleName(Label4->text());
     m_overlayTyped = false;
+    m_road.panel =
+        invoice ? modes::RoadState::Panel::InvoiceTotals : modes::RoadState::Panel::Totals;
     Frame3->setVisible(true);
     Frame3->raise();
     Frame3->setFocus(Qt::OtherFocusReason);
@@ -530,6 +532,7 @@ void TerminalForm::FatCmd_Click() {
         openTotals(true);
         return;
     }
+    m_road.panel = modes::RoadState::Panel::Label;
     Frame4->setVisible(true);
     Frame4->raise();
     Text3->clear();
@@ -544,8 +547,10 @@ void TerminalForm::FatCmd_Click() {
 void TerminalForm::Command8_Click(int index) {
     if (index == 1) {
         // A second tap while the books are written, or after the totals closed, does nothing.
-        if (m_posting || !Frame3->isVisible()) return;
-        const bool invoice = Label3->text() == FaturaCaption;
+        using Panel = modes::RoadState::Panel;
+        if (m_posting || (m_road.panel != Panel::Totals && m_road.panel != Panel::InvoiceTotals))
+            return;
+        const bool invoice = m_road.panel == Panel::InvoiceTotals;
         if (!(invoice ? modes::invoiceAllowed(m_road) : modes::postingAllowed(m_road))) {
             m_context.messages->inform(NotPrepared);
             return;
@@ -564,6 +569,7 @@ void TerminalForm::Command8_Click(int index) {
     DataTemp->setRecordSource(data::sources::FullList);
     data::RefreshData(*DataTemp);
     showCurrentRecord();
+    m_road.panel = modes::RoadState::Panel::Entry;
     Frame3->setVisible(false);
     Frame1->setVisible(true);
     Text1->setFocus(Qt::OtherFocusReason);
@@ -707,6 +713,7 @@ void TerminalForm::Command5_Click(int index) {
             m_context.messages->inform(QStringLiteral("Yazıcı yok; etiket dosyaya yazıldı: ") +
                                        pdf);
     }
+    m_road.panel = modes::RoadState::Panel::Entry;
     Frame4->setVisible(false);
 }
 
@@ -773,6 +780,7 @@ void TerminalForm::closeKeyboard() {
 
 void TerminalForm::Command7_Click() {
     Command1[0]->setEnabled(true);
+    m_road.panel = modes::RoadState::Panel::Entry;
     Frame2->setVisible(false);
     applyRoad();
     Text1->setFocus(Qt::OtherFocusReason);

@@ -10,12 +10,16 @@ namespace modes {
 /// Where the operator is on the road: the handlers change this value, and every button's
 /// visibility, caption and enabled state follow from it alone.
 struct RoadState {
+    /// What lies over the entry screen: nothing, the account's balance, the totals of a posting
+    /// or of an invoice, or the label preview.
+    enum class Panel { Entry, Balance, Totals, InvoiceTotals, Label };
     WorkKind kind = WorkKind::Warehouse;
     Operation operation = Operation::None;
     /// The working set was prepared for the chosen target and may take bookings.
     bool usable = false;
     /// The title the working set was prepared for; a search may show another in the target box.
     QString target;
+    Panel panel = Panel::Entry;
 };
 
 /// What the road's controls show for a state.

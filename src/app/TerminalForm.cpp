@@ -384,7 +384,8 @@ void TerminalForm::guarded(const std::function<void()>& handler) {
 
 bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target) {
     CopyProgress->setValue(0);
-    CopyProgress->setVisible(isVisible());
+    m_road.copying = isVisible();  // a window not yet shown has no progress to show
+    render();
     const auto result = filecopy::copyDatabaseFile(
         source, target, m_context.messages,
         [this](int percent) {
@@ -398,7 +399,8 @@ bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
             else
                 QGuiApplication::restoreOverrideCursor();
         });
-    CopyProgress->setVisible(false);
+    m_road.copying = false;
+    render();
     // The operator is told which file failed and why (a full disk, a server that refused).
     if (!result.ok) {
         const QString why = result.cause.isEmpty() ? result.errMsg : result.cause;
@@ -490,7 +492,6 @@ void TerminalForm::Form_Activate() {
          [&settings](const QString& k, const QString& v) {
              return settings.SaveSetting(entry::ScaleSection, k, v);
          }});
-    Command4->setEnabled(true);
     guarded([this, workKind] { SbCr_Click(workKind == 1 ? 1 : 0); });
     guarded([this] {
         data::RefreshData(*DataStok);
@@ -622,7 +623,7 @@ void TerminalForm::closeEvent(QCloseEvent* e) {
 
 void TerminalForm::Form_QueryUnload() {
     // Closing after a count keeps what was found; closing never stops here.
-    if (!Check1[1]->isChecked() || !m_road.usable) return;
+    if (!(m_road.operation == modes::Operation::Count) || !m_road.usable) return;
     guarded([this] {
         data::RefreshData(*DataTemp);
         const std::vector<CountDifference> cards = countDifferences(DataTemp->recordset());

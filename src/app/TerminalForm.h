@@ -117,8 +117,9 @@ class TerminalForm : public QMainWindow {
     void addShortcut(const QKeySequence& key, QPushButton* button, const QString& name);
     void addShortcut(const QKeySequence& key, QCheckBox* box);
     bool operationTicked() const;
-    /// Takes the ticked operation into the road state and shows the controls it calls for.
-    void applyRoad();
+    /// The only place that shows, hides, enables, ticks or captions the road's controls: all of
+    /// it follows from the road state.
+    void render();
     bool warehouseWork() const { return m_road.kind == modes::WorkKind::Warehouse; }
     void releaseWorkingCopy();
     void markWorkingCopyHeld();
@@ -183,10 +184,9 @@ class TerminalForm : public QMainWindow {
     bool m_activated = false;
     bool m_activationStarted = false;  // the first activation's set-up has begun
     modes::RoadState m_road;
-    bool m_saleHidden = false;  // the first target's company has no stock: nothing to sell
+    std::optional<modes::RoadState> m_rendered;  // what the controls show now
     core::Money m_workingSetTotal;
     bool m_rowPick = false;              // a row of DBGrid1 was picked by hand
-    bool m_posting = false;              // "Tamam" is writing the books
     QString m_outcome;                   // what the last action did or why it was refused
     entry::ScaleFormats m_scaleFormats;  // the shop's scale label formats
     std::optional<entry::ScaleLabel> m_scaleLabel;  // the label the next booking books

@@ -215,9 +215,9 @@ void TerminalForm::saveLayout(QTableView* grid) {
     std::vector<entry::ColumnLayout> columns;
     for (int c = 0; c < model->columnCount(); ++c)
         columns.push_back({columnWidth(grid, c) * tpp, !grid->isColumnHidden(c)});
-    const QString number = Frame3->isVisible()      ? QStringLiteral("3")
-                           : Check1[1]->isChecked() ? QStringLiteral("1")
-                                                    : QStringLiteral("2");
+    const QString number = Frame3->isVisible()                             ? QStringLiteral("3")
+                           : (m_road.operation == modes::Operation::Count) ? QStringLiteral("1")
+                                                                           : QStringLiteral("2");
     QString error;
     if (!core::writeFileAtomically(layoutFile(number), entry::writeGridLayout(columns), &error))
         throw data::DatabaseError(

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -87,8 +88,10 @@ void TerminalForm::wireRoad() {
             [this] { guarded([this] { Command2_Click(); }); });
     connect(Text2, &entry::NumberBox::enterPressed, this,
             [this] { guarded([this] { Command2_Click(); }); });
-    connect(Text2, &entry::NumberBox::valueChanged, this,
-            [this](double v) { Command2->setVisible(v != 0); });
+    connect(Text2, &entry::NumberBox::valueChanged, this, [this](double v) {
+        m_road.quantityTyped = v != 0;
+        render();
+    });
     connect(Command3, &QPushButton::clicked, this,
             [this] { guarded([this] { Command3_Click(); }); });
     connect(Command4, &QPushButton::clicked, this,
@@ -189,7 +192,7 @@ void TerminalForm::addShortcut(const QKeySequence& key, QCheckBox* box) {
 }
 
 bool TerminalForm::operationTicked() const {
-    return Check1[0]->isChecked() || Check1[1]->isChecked() || Check1[2]->isChecked();
+    return m_road.operation != modes::Operation::None;
 }
 
 // --- work kind and operation -------------------------------------------------------------
@@ -198,22 +201,15 @@ void TerminalForm::SbCr_Click(int index) {
     // Another work kind drops the entered lines: not while a lost posting may still hold them.
     if (!linesMayChange()) return;
     m_road.kind = index == 0 ? modes::WorkKind::Warehouse : modes::WorkKind::Account;
-    for (QCheckBox* box : Check1) {
-        box->setChecked(false);
-        box->setVisible(true);
-    }
-    Label5->setText(index == 0 ? QStringLiteral("Depo İşlemleri")
-                               : QStringLiteral("Cari İşlemler"));
-    Label5->setAccessibleName(Label5->text());
     // No operation is ticked now: the mode panel must show its boxes.
-    Frame1->setVisible(true);
-    applyRoad();
+    m_road.operation = modes::Operation::None;
+    m_road.modePanel = true;
+    m_road.saleHidden = false;
+    render();
     {
         const QSignalBlocker block(Combo1);
         Combo1->clear();
     }
-    SbCr[0]->setChecked(index == 0);
-    SbCr[1]->setChecked(index == 1);
 
     data::RefreshData(*DataCari);
     const QStringList titles = modes::targetTitles(
@@ -236,6 +232,7 @@ void TerminalForm::SbCr_Click(int index) {
 
 void TerminalForm::Check1_Click(int index) {
     Text2->setPriceEntry(false);
+    // The box the operator ticked or cleared is the event's input.
     const bool ticked = Check1[index]->isChecked();
     if (ticked) {
         DBGrid1->model()->setHeaderData(
@@ -243,28 +240,59 @@ void TerminalForm::Check1_Click(int index) {
         DBGrid1->setColumnHidden(4, index != 1);
         refitNameColumn(DBGrid1);
     }
-    applyRoad();
-    if (ticked) {
-        Frame1->setVisible(false);
-        Combo1_Click();
-    }
+    m_road.operation = ticked ? static_cast<modes::Operation>(index) : modes::Operation::None;
+    m_road.modePanel = !ticked;
+    render();
+    if (ticked) Combo1_Click();
 }
 
-void TerminalForm::applyRoad() {
-    m_road.operation = modes::Operation::None;
-    for (int i = 0; i < 3; ++i)
-        if (Check1[i]->isChecked()) m_road.operation = static_cast<modes::Operation>(i);
+void TerminalForm::render() {
+    using Panel = modes::RoadState::Panel;
+    renderStatus();
+    // Every scan sets the number box twice: that alone must not lay out the whole window again.
+    if (m_rendered) {
+        modes::RoadState quantityAside = m_road;
+        quantityAside.quantityTyped = m_rendered->quantityTyped;
+        if (quantityAside == *m_rendered && Command4->isEnabled() == m_activationStarted) {
+            Command2->setVisible(m_road.quantityTyped);
+            m_rendered = m_road;
+            return;
+        }
+    }
+    m_rendered = m_road;
     const modes::RoadControls c = modes::roadControls(m_road);
-    for (int i = 0; i < 3; ++i)
-        Check1[i]->setVisible(c.operationVisible[i] && !(i == 0 && m_saleHidden));
-    if (c.modePanelShown) Frame1->setVisible(true);
+    Label5->setText(m_road.kind == modes::WorkKind::Warehouse ? QStringLiteral("Depo İşlemleri")
+                                                              : QStringLiteral("Cari İşlemler"));
+    Label5->setAccessibleName(Label5->text());
+    for (int i = 0; i < 2; ++i)
+        SbCr[i]->setChecked(static_cast<int>(m_road.kind) == i);
+    for (int i = 0; i < 3; ++i) {
+        // Ticked by the state, without running the box's handler again.
+        const QSignalBlocker block(Check1[i]);
+        Check1[i]->setChecked(m_road.operation == static_cast<modes::Operation>(i));
+        Check1[i]->setVisible(c.operationVisible[i] && !(i == 0 && m_road.saleHidden));
+    }
+    Frame1->setVisible(m_road.modePanel || c.modePanelShown);
     FatCmd->setText(c.documentCaption);
     FatCmd->setAccessibleName(c.documentCaption);
     FatCmd->setVisible(c.documentVisible);
     Command4->setVisible(c.updateVisible);
+    Command4->setEnabled(m_activationStarted && !m_road.busy);
     PriceCmd->setVisible(c.priceVisible);
-    Command3->setEnabled(c.bookingEnabled && !Frame2->isVisible());
-    renderStatus();
+    Command3->setEnabled(c.bookingEnabled && m_road.panel != Panel::Balance);
+    Command1[0]->setEnabled(m_road.panel != Panel::Balance);
+    Command8[1]->setEnabled(!m_road.busy);
+    Command2->setVisible(m_road.quantityTyped);
+    CopyProgress->setVisible(m_road.copying);
+    if (m_road.copying) CopyProgress->raise();
+    const std::array<std::pair<QFrame*, bool>, 3> overlays = {
+        std::pair{Frame2, m_road.panel == Panel::Balance},
+        {Frame3, m_road.panel == Panel::Totals || m_road.panel == Panel::InvoiceTotals},
+        {Frame4, m_road.panel == Panel::Label}};
+    for (const auto& [frame, shown] : overlays) {
+        if (shown && !frame->isVisible()) frame->raise();
+        frame->setVisible(shown);
+    }
 }
 
 void TerminalForm::renderStatus() {
@@ -297,7 +325,7 @@ void TerminalForm::markWorkingCopyHeld() {
 void TerminalForm::releaseWorkingCopy() {
     // Until the next preparation succeeds there is nothing to book into.
     m_road.usable = false;
-    applyRoad();
+    render();
     DataTemp->Close();
     // Only our own lock goes; another program's stays and keeps us off its copy.
     if (core::lockOwnedByThisProcess(m_ownLock)) QFile::remove(m_ownLock);
@@ -347,11 +375,12 @@ void TerminalForm::Combo1_Click() {
     Text1->clear();
     releaseWorkingCopy();
 
-    if (Frame1->isVisible())
-        m_saleHidden = index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0;
+    if (m_road.operation == modes::Operation::None)
+        m_road.saleHidden =
+            index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0;
 
     const QString workingCopy = workingCopyPath();
-    if (Check1[1]->isChecked()) {
+    if ((m_road.operation == modes::Operation::Count)) {
         const QString source = data::bookFile(
             modes::companyPath(m_serverPath, modes::branchCompany(index)), n::files::StokCopy);
         if (!CopyDatabaseFile(source, workingCopy)) return;
@@ -367,11 +396,9 @@ void TerminalForm::Combo1_Click() {
                 // The terminal stays up on the books it had, with no operation chosen.
                 m_serverPath = previous;
                 m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));
-                for (QCheckBox* box : Check1) {
-                    const QSignalBlocker block(box);
-                    box->setChecked(false);
-                }
-                applyRoad();
+                m_road.operation = modes::Operation::None;
+                m_road.modePanel = true;
+                render();
                 return;
             }
             if (!CopyDatabaseFile(source, workingCopy)) {
@@ -381,26 +408,23 @@ void TerminalForm::Combo1_Click() {
             }
         }
         DataTemp->setRecordSource(data::sources::FullList);
-        modes::resetWorkingCopy(workingCopy, Check1[2]->isChecked());
+        modes::resetWorkingCopy(workingCopy, m_road.operation == modes::Operation::Purchase);
         bindServerControls();
     }
     data::RefreshData(*DataTemp);
     m_road.usable = true;
     m_road.target = title;
-    applyRoad();
+    render();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
 
-    if (!Frame1->isVisible() && m_road.kind == modes::WorkKind::Account) {
+    if (!m_road.modePanel && m_road.kind == modes::WorkKind::Account) {
         const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
         if (balance) {
-            Command3->setEnabled(false);
-            Command1[0]->setEnabled(false);
             Label2->setText(*balance);
             Label2->setAccessibleName(*balance);
             m_road.panel = modes::RoadState::Panel::Balance;
-            Frame2->setVisible(true);
-            Frame2->raise();
+            render();
         }
     }
 }
@@ -459,8 +483,8 @@ void TerminalForm::Command2_Click() {
         if (Text2->value() != 0) m_context.messages->inform(NotPrepared);
     } else if (DataTemp->isOpen()) {
         entry::BookingInput input;
-        input.countMode = Check1[1]->isChecked();
-        input.purchase = Check1[2]->isChecked();
+        input.countMode = (m_road.operation == modes::Operation::Count);
+        input.purchase = (m_road.operation == modes::Operation::Purchase);
         input.value = Text2->value();
         input.priceEntry = Text2->isPriceEntry();
         input.searchText = Text1->text();
@@ -488,7 +512,7 @@ void TerminalForm::PriceCmd_Click() {
 void TerminalForm::Command3_Click() {
     if (!m_road.usable || !DataTemp->isOpen() || !DataTemp->recordset().hasCurrent()) return;
     if (!linesMayChange()) return;
-    entry::clearLine(DataTemp->recordset(), Check1[1]->isChecked());
+    entry::clearLine(DataTemp->recordset(), (m_road.operation == modes::Operation::Count));
     DataTemp->notifyRowsChanged();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
@@ -512,8 +536,7 @@ void TerminalForm::openTotals(bool invoice) {
     m_overlayTyped = false;
     m_road.panel =
         invoice ? modes::RoadState::Panel::InvoiceTotals : modes::RoadState::Panel::Totals;
-    Frame3->setVisible(true);
-    Frame3->raise();
+    render();
     Frame3->setFocus(Qt::OtherFocusReason);
 }
 
@@ -533,8 +556,7 @@ void TerminalForm::FatCmd_Click() {
         return;
     }
     m_road.panel = modes::RoadState::Panel::Label;
-    Frame4->setVisible(true);
-    Frame4->raise();
+    render();
     Text3->clear();
     const invoicing::LabelPreview label = invoicing::labelPreview(*DataTemp);
     Label8[0]->setText(label.name);
@@ -548,19 +570,19 @@ void TerminalForm::Command8_Click(int index) {
     if (index == 1) {
         // A second tap while the books are written, or after the totals closed, does nothing.
         using Panel = modes::RoadState::Panel;
-        if (m_posting || (m_road.panel != Panel::Totals && m_road.panel != Panel::InvoiceTotals))
+        if (m_road.busy || (m_road.panel != Panel::Totals && m_road.panel != Panel::InvoiceTotals))
             return;
         const bool invoice = m_road.panel == Panel::InvoiceTotals;
         if (!(invoice ? modes::invoiceAllowed(m_road) : modes::postingAllowed(m_road))) {
             m_context.messages->inform(NotPrepared);
             return;
         }
-        m_posting = true;
-        Command8[1]->setEnabled(false);
+        m_road.busy = true;
+        render();
         // However the writing ends (an error of any kind included), the buttons come back.
         const auto restore = qScopeGuard([this] {
-            Command8[1]->setEnabled(true);
-            m_posting = false;
+            m_road.busy = false;
+            render();
         });
         const bool done = invoice ? CreateInvoice() : postWorkingSet();
         // A failed posting keeps the totals screen: the lines are still there to try again.
@@ -570,21 +592,17 @@ void TerminalForm::Command8_Click(int index) {
     data::RefreshData(*DataTemp);
     showCurrentRecord();
     m_road.panel = modes::RoadState::Panel::Entry;
-    Frame3->setVisible(false);
-    Frame1->setVisible(true);
+    m_road.modePanel = true;
+    render();
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
 bool TerminalForm::postWorkingSet() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    Command4->setEnabled(false);
-    const auto restore = qScopeGuard([this] {
-        QGuiApplication::restoreOverrideCursor();
-        Command4->setEnabled(true);
-    });
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     posting::PostingRequest request;
     request.warehouse = warehouseWork();
-    request.sale = Check1[0]->isChecked();
+    request.sale = m_road.operation == modes::Operation::Sale;
     request.serverPath = m_serverPath;
     request.workingCopy = workingCopyPath();
     request.targetTitle = Combo1->currentText();
@@ -617,8 +635,9 @@ bool TerminalForm::postWorkingSet() {
             guarded([control] { data::RefreshData(*control); });
         }
     }
-    Check1[0]->setChecked(false);
-    Check1[2]->setChecked(false);
+    // The written document ends the operation: the next one is chosen afresh.
+    m_road.operation = modes::Operation::None;
+    render();
     return true;
 }
 
@@ -649,8 +668,9 @@ bool TerminalForm::CreateInvoice() {
             invoicing::ShiftText(result.number.trimmed()));
         if (!result.warning.isEmpty()) m_context.messages->inform(result.warning);
     }
-    Check1[0]->setChecked(false);
-    Check1[2]->setChecked(false);
+    // The written document ends the operation: the next one is chosen afresh.
+    m_road.operation = modes::Operation::None;
+    render();
     return true;
 }
 
@@ -714,7 +734,7 @@ void TerminalForm::Command5_Click(int index) {
                                        pdf);
     }
     m_road.panel = modes::RoadState::Panel::Entry;
-    Frame4->setVisible(false);
+    render();
 }
 
 // --- navigation --------------------------------------------------------------------------
@@ -725,7 +745,8 @@ void TerminalForm::Command1_Click(int index) {
         return;
     }
     closeKeyboard();
-    Frame1->setVisible(true);
+    m_road.modePanel = true;
+    render();
 }
 
 void TerminalForm::Command6_Click() {
@@ -779,10 +800,8 @@ void TerminalForm::closeKeyboard() {
 }
 
 void TerminalForm::Command7_Click() {
-    Command1[0]->setEnabled(true);
     m_road.panel = modes::RoadState::Panel::Entry;
-    Frame2->setVisible(false);
-    applyRoad();
+    render();
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -822,7 +841,7 @@ void TerminalForm::gridPressed() {
     m_rowPick = true;
     if (!DataTemp->isOpen()) return;
     data::Recordset& rs = DataTemp->recordset();
-    if (Text1->text().isEmpty() && Check1[0]->isChecked() && rs.hasCurrent())
+    if (Text1->text().isEmpty() && (m_road.operation == modes::Operation::Sale) && rs.hasCurrent())
         Text1->setText(rs.field(n::stok::StokAdi).toString());
     Text2->setText(QStringLiteral("1"));
 }

@@ -20,6 +20,18 @@ struct RoadState {
     /// The title the working set was prepared for; a search may show another in the target box.
     QString target;
     Panel panel = Panel::Entry;
+    /// The mode panel with the operation boxes is open (hidden once an operation is chosen,
+    /// shown again by "Geri", after the totals close and whenever no operation is ticked).
+    bool modePanel = true;
+    /// The books are being written: the confirm and update buttons wait.
+    bool busy = false;
+    /// A working copy is being made: its progress shows.
+    bool copying = false;
+    /// The number box holds a number other than 0: "OK" books it.
+    bool quantityTyped = false;
+    /// The first target's company has no stock: there is nothing to sell to it.
+    bool saleHidden = false;
+    bool operator==(const RoadState&) const = default;
 };
 
 /// What the road's controls show for a state.

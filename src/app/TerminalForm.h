@@ -164,8 +164,9 @@ class TerminalForm : public QMainWindow {
     void gridPressed();
     void gridRowChanged(int row);
     void moveGridRow(int step);
-    bool onText1Key(QKeyEvent* e);
-    bool onOverlayKey(QKeyEvent* e);
+    /// Does what the road's key rule says of a key in the search box or on an open panel; false
+    /// when the key is not the road's.
+    bool routeKey(QKeyEvent* e, bool searchBox);
     void Form_QueryUnload();
     void Form_Unload();
     /// Makes `target` afresh from `source`; false (told to the operator) when it could not.

@@ -45,6 +45,7 @@
 #include "keyboard/KeyboardForm.h"
 #include "labels/LabelPrinter.h"
 #include "labels/LabelView.h"
+#include "modes/KeyRoute.h"
 #include "modes/StatusLine.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
@@ -878,78 +879,86 @@ void TerminalForm::moveGridRow(int step) {
 
 // --- keys and mouse ------------------------------------------------------------------------
 
-bool TerminalForm::onText1Key(QKeyEvent* e) {
-    switch (e->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (Text1->text().isEmpty()) return false;
-            guarded([this] { Text1_Search(); });
-            return true;
-        case Qt::Key_Up:
-            moveGridRow(-1);
-            return true;
-        case Qt::Key_Down:
-            moveGridRow(1);
-            return true;
-        case Qt::Key_PageUp:
-            moveGridRow(-10);
-            return true;
-        case Qt::Key_PageDown:
-            moveGridRow(10);
-            return true;
-        case Qt::Key_Escape:
-            if (Frame4->isVisible()) {
-                Command5[0]->click();
-            } else if (Frame2->isVisible()) {
-                Command7->click();
-            } else {
-                Text1->clear();
-                Text2->setText(QStringLiteral("0"));
-            }
-            return true;
-        default:
+bool TerminalForm::routeKey(QKeyEvent* e, bool searchBox) {
+    using modes::KeyAction;
+    using modes::RoadKey;
+    const RoadKey key = [e] {
+        switch (e->key()) {
+            case Qt::Key_Escape:
+                return RoadKey::Escape;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                return RoadKey::Enter;
+            case Qt::Key_Up:
+                return RoadKey::Up;
+            case Qt::Key_Down:
+                return RoadKey::Down;
+            case Qt::Key_PageUp:
+                return RoadKey::PageUp;
+            case Qt::Key_PageDown:
+                return RoadKey::PageDown;
+            default:
+                return !e->text().isEmpty() && e->text().at(0).isPrint() ? RoadKey::Printable
+                                                                         : RoadKey::Other;
+        }
+    }();
+    const KeyAction action =
+        modes::routeKey(m_road, searchBox ? modes::KeyTarget::SearchBox : modes::KeyTarget::Panel,
+                        key, m_overlayTyped, Text1->text().isEmpty());
+    switch (action) {
+        case KeyAction::None:
             return false;
-    }
-}
-
-bool TerminalForm::onOverlayKey(QKeyEvent* e) {
-    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-    if (e->key() == Qt::Key_Escape) {
-        if (Frame3->isVisible())
+        case KeyAction::Ignore:
+            break;
+        case KeyAction::Search:
+            guarded([this] { Text1_Search(); });
+            break;
+        case KeyAction::ClearSearch:
+            Text1->clear();
+            Text2->setText(QStringLiteral("0"));
+            break;
+        case KeyAction::RowUp:
+            moveGridRow(-1);
+            break;
+        case KeyAction::RowDown:
+            moveGridRow(1);
+            break;
+        case KeyAction::PageUp:
+            moveGridRow(-10);
+            break;
+        case KeyAction::PageDown:
+            moveGridRow(10);
+            break;
+        case KeyAction::CancelTotals:
             Command8[0]->click();
-        else if (Frame4->isVisible())
-            Command5[0]->click();
-        else if (Frame2->isVisible())
+            break;
+        case KeyAction::ConfirmTotals:
+            Command8[1]->click();
+            break;
+        case KeyAction::CloseBalance:
             Command7->click();
-        return true;
-    }
-    if (enter) {
-        // The Enter that ends a scan typed onto the totals must not confirm them.
-        if (m_overlayTyped) {
+            break;
+        case KeyAction::CloseLabel:
+            Command5[0]->click();
+            break;
+        case KeyAction::RefuseScan:
             m_overlayTyped = false;
             say(QStringLiteral("Okutulan barkod bu ekranda işlenmez"));
             QApplication::beep();
-        } else if (Frame3->isVisible()) {
-            Command8[1]->click();
-        } else if (Frame2->isVisible()) {
-            Command7->click();
-        }
-        return true;
+            break;
+        case KeyAction::Swallow:
+            m_overlayTyped = true;
+            QApplication::beep();
+            break;
     }
-    if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
-        m_overlayTyped = true;
-        QApplication::beep();
-        return true;
-    }
-    return false;
+    return true;
 }
 
 bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
     if (watched == Text1) {
         if (e->type() == QEvent::KeyPress) {
-            // Scans do not reach the books behind the totals screen.
-            if (Frame3->isVisible()) return onOverlayKey(static_cast<QKeyEvent*>(e));
-            return onText1Key(static_cast<QKeyEvent*>(e));
+            // Scans do not reach the books behind the totals screen: the rule routes them.
+            return routeKey(static_cast<QKeyEvent*>(e), true);
         }
         // A tap into the box that has the caret selects the whole name, as a scan replaces it:
         // a caret put inside the name would split it with the next scan or key.
@@ -968,7 +977,7 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
     }
     if ((watched == Frame3 || watched == Frame2 || watched == Frame4) &&
         e->type() == QEvent::KeyPress)
-        return onOverlayKey(static_cast<QKeyEvent*>(e));
+        return routeKey(static_cast<QKeyEvent*>(e), false);
     if (watched == Combo1->lineEdit() &&
         (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease)) {
         // A tap opens the list once the finger is lifted: opened on the press, the list would

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include "modes/KeyRoute.h"
 #include "modes/RoadState.h"
 
 #include "core/LockFiles.h"
@@ -136,5 +137,44 @@ TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
         EXPECT_EQ(
             r.operationVisible[1],
             (c.kind == WorkKind::Warehouse && c.op == Operation::None) || c.op == Operation::Count);
+    }
+}
+
+// Which key does what depends on the open panel alone: a scan never confirms the totals, and the
+// search box books behind the balance panel but not behind the totals.
+TEST(KeyRoute, KeysFollowTheOpenPanel) {
+    using modes::KeyAction;
+    using modes::KeyTarget;
+    using modes::RoadKey;
+    using Panel = modes::RoadState::Panel;
+    struct Case {
+        Panel panel;
+        KeyTarget target;
+        RoadKey key;
+        bool typed, searchEmpty;
+        KeyAction action;
+    };
+    const Case cases[] = {
+        {Panel::Entry, KeyTarget::SearchBox, RoadKey::Enter, false, false, KeyAction::Search},
+        {Panel::Entry, KeyTarget::SearchBox, RoadKey::Enter, false, true, KeyAction::None},
+        {Panel::Entry, KeyTarget::SearchBox, RoadKey::Escape, false, false, KeyAction::ClearSearch},
+        {Panel::Entry, KeyTarget::SearchBox, RoadKey::PageDown, false, false, KeyAction::PageDown},
+        {Panel::Totals, KeyTarget::SearchBox, RoadKey::Printable, false, false, KeyAction::Swallow},
+        {Panel::Totals, KeyTarget::SearchBox, RoadKey::Enter, true, false, KeyAction::RefuseScan},
+        {Panel::InvoiceTotals, KeyTarget::Panel, RoadKey::Enter, false, true,
+         KeyAction::ConfirmTotals},
+        {Panel::Totals, KeyTarget::Panel, RoadKey::Escape, false, true, KeyAction::CancelTotals},
+        {Panel::Balance, KeyTarget::SearchBox, RoadKey::Enter, false, false, KeyAction::Search},
+        {Panel::Balance, KeyTarget::SearchBox, RoadKey::Escape, false, false,
+         KeyAction::CloseBalance},
+        {Panel::Balance, KeyTarget::Panel, RoadKey::Enter, false, true, KeyAction::CloseBalance},
+        {Panel::Label, KeyTarget::SearchBox, RoadKey::Escape, false, false, KeyAction::CloseLabel},
+        {Panel::Label, KeyTarget::Panel, RoadKey::Enter, false, true, KeyAction::Ignore},
+    };
+    for (const Case& c : cases) {
+        modes::RoadState road;
+        road.panel = c.panel;
+        EXPECT_EQ(modes::routeKey(road, c.target, c.key, c.typed, c.searchEmpty), c.action)
+            << int(c.panel) << '/' << int(c.target) << '/' << int(c.key) << '/' << c.typed;
     }
 }

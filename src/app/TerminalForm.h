@@ -187,9 +187,8 @@ class TerminalForm : public QMainWindow {
     modes::RoadState m_road;
     std::optional<modes::RoadState> m_rendered;  // what the controls show now
     core::Money m_workingSetTotal;
-    bool m_rowPick = false;              // a row of DBGrid1 was picked by hand
-    QString m_outcome;                   // what the last action did or why it was refused
-    entry::ScaleFormats m_scaleFormats;  // the shop's scale label formats
+    bool m_rowPick = false;                         // a row of DBGrid1 was picked by hand
+    entry::ScaleFormats m_scaleFormats;             // the shop's scale label formats
     std::optional<entry::ScaleLabel> m_scaleLabel;  // the label the next booking books
     QStringList m_branchTitles;                     // the head office's branches, company 02 first
     bool m_mayBePending = false;  // a write failed: its answer may have been lost after commit

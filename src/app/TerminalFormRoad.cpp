@@ -46,6 +46,7 @@
 #include "labels/LabelPrinter.h"
 #include "labels/LabelView.h"
 #include "modes/KeyRoute.h"
+#include "modes/RoadTransitions.h"
 #include "modes/StatusLine.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
@@ -201,11 +202,8 @@ bool TerminalForm::operationTicked() const {
 void TerminalForm::SbCr_Click(int index) {
     // Another work kind drops the entered lines: not while a lost posting may still hold them.
     if (!linesMayChange()) return;
-    m_road.kind = index == 0 ? modes::WorkKind::Warehouse : modes::WorkKind::Account;
-    // No operation is ticked now: the mode panel must show its boxes.
-    m_road.operation = modes::Operation::None;
-    m_road.modePanel = true;
-    m_road.saleHidden = false;
+    m_road = modes::chooseKind(m_road,
+                               index == 0 ? modes::WorkKind::Warehouse : modes::WorkKind::Account);
     render();
     {
         const QSignalBlocker block(Combo1);
@@ -241,8 +239,7 @@ void TerminalForm::Check1_Click(int index) {
         DBGrid1->setColumnHidden(4, index != 1);
         refitNameColumn(DBGrid1);
     }
-    m_road.operation = ticked ? static_cast<modes::Operation>(index) : modes::Operation::None;
-    m_road.modePanel = !ticked;
+    m_road = modes::tickOperation(m_road, static_cast<modes::Operation>(index), ticked);
     render();
     if (ticked) Combo1_Click();
 }
@@ -306,13 +303,13 @@ void TerminalForm::renderStatus() {
         label->setText(text);
         label->setAccessibleName(text);
     };
-    show(StatusStrip, m_outcome.isEmpty() ? road : road + u'\n' + m_outcome);
+    show(StatusStrip, m_road.outcome.isEmpty() ? road : road + u'\n' + m_road.outcome);
     show(TotalsRoad, modes::operationAndTarget(m_road));
 }
 
 void TerminalForm::say(const QString& outcome) {
-    if (outcome == m_outcome) return;
-    m_outcome = outcome;
+    if (outcome == m_road.outcome) return;
+    m_road = modes::tell(m_road, outcome);
     renderStatus();
 }
 
@@ -325,7 +322,7 @@ void TerminalForm::markWorkingCopyHeld() {
 
 void TerminalForm::releaseWorkingCopy() {
     // Until the next preparation succeeds there is nothing to book into.
-    m_road.usable = false;
+    m_road = modes::releaseWorkingSet(m_road);
     render();
     DataTemp->Close();
     // Only our own lock goes; another program's stays and keeps us off its copy.
@@ -397,8 +394,7 @@ void TerminalForm::Combo1_Click() {
                 // The terminal stays up on the books it had, with no operation chosen.
                 m_serverPath = previous;
                 m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));
-                m_road.operation = modes::Operation::None;
-                m_road.modePanel = true;
+                m_road = modes::booksMissing(m_road);
                 render();
                 return;
             }
@@ -413,8 +409,7 @@ void TerminalForm::Combo1_Click() {
         bindServerControls();
     }
     data::RefreshData(*DataTemp);
-    m_road.usable = true;
-    m_road.target = title;
+    m_road = modes::workingSetReady(m_road, title);
     render();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
@@ -424,7 +419,7 @@ void TerminalForm::Combo1_Click() {
         if (balance) {
             Label2->setText(*balance);
             Label2->setAccessibleName(*balance);
-            m_road.panel = modes::RoadState::Panel::Balance;
+            m_road = modes::openPanel(m_road, modes::RoadState::Panel::Balance);
             render();
         }
     }
@@ -535,8 +530,8 @@ void TerminalForm::openTotals(bool invoice) {
     Label3->setAccessibleName(Label3->text());
     Label4->setAccessibleName(Label4->text());
     m_overlayTyped = false;
-    m_road.panel =
-        invoice ? modes::RoadState::Panel::InvoiceTotals : modes::RoadState::Panel::Totals;
+    m_road = modes::openPanel(
+        m_road, invoice ? modes::RoadState::Panel::InvoiceTotals : modes::RoadState::Panel::Totals);
     render();
     Frame3->setFocus(Qt::OtherFocusReason);
 }
@@ -556,7 +551,7 @@ void TerminalForm::FatCmd_Click() {
         openTotals(true);
         return;
     }
-    m_road.panel = modes::RoadState::Panel::Label;
+    m_road = modes::openPanel(m_road, modes::RoadState::Panel::Label);
     render();
     Text3->clear();
     const invoicing::LabelPreview label = invoicing::labelPreview(*DataTemp);
@@ -578,11 +573,11 @@ void TerminalForm::Command8_Click(int index) {
             m_context.messages->inform(NotPrepared);
             return;
         }
-        m_road.busy = true;
+        m_road = modes::writing(m_road, true);
         render();
         // However the writing ends (an error of any kind included), the buttons come back.
         const auto restore = qScopeGuard([this] {
-            m_road.busy = false;
+            m_road = modes::writing(m_road, false);
             render();
         });
         const bool done = invoice ? CreateInvoice() : postWorkingSet();
@@ -592,8 +587,7 @@ void TerminalForm::Command8_Click(int index) {
     DataTemp->setRecordSource(data::sources::FullList);
     data::RefreshData(*DataTemp);
     showCurrentRecord();
-    m_road.panel = modes::RoadState::Panel::Entry;
-    m_road.modePanel = true;
+    m_road = modes::closePanel(m_road);
     render();
     Text1->setFocus(Qt::OtherFocusReason);
 }
@@ -637,7 +631,7 @@ bool TerminalForm::postWorkingSet() {
         }
     }
     // The written document ends the operation: the next one is chosen afresh.
-    m_road.operation = modes::Operation::None;
+    m_road = modes::documentWritten(m_road);
     render();
     return true;
 }
@@ -670,7 +664,7 @@ bool TerminalForm::CreateInvoice() {
         if (!result.warning.isEmpty()) m_context.messages->inform(result.warning);
     }
     // The written document ends the operation: the next one is chosen afresh.
-    m_road.operation = modes::Operation::None;
+    m_road = modes::documentWritten(m_road);
     render();
     return true;
 }
@@ -734,7 +728,7 @@ void TerminalForm::Command5_Click(int index) {
             m_context.messages->inform(QStringLiteral("Yazıcı yok; etiket dosyaya yazıldı: ") +
                                        pdf);
     }
-    m_road.panel = modes::RoadState::Panel::Entry;
+    m_road = modes::closePanel(m_road);
     render();
 }
 
@@ -746,7 +740,7 @@ void TerminalForm::Command1_Click(int index) {
         return;
     }
     closeKeyboard();
-    m_road.modePanel = true;
+    m_road = modes::backToModes(m_road);
     render();
 }
 
@@ -801,7 +795,7 @@ void TerminalForm::closeKeyboard() {
 }
 
 void TerminalForm::Command7_Click() {
-    m_road.panel = modes::RoadState::Panel::Entry;
+    m_road = modes::closePanel(m_road);
     render();
     Text1->setFocus(Qt::OtherFocusReason);
 }

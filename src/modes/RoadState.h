@@ -31,6 +31,8 @@ struct RoadState {
     bool quantityTyped = false;
     /// The first target's company has no stock: there is nothing to sell to it.
     bool saleHidden = false;
+    /// What the last action did or why it was refused, as the status strip says it.
+    QString outcome;
     bool operator==(const RoadState&) const = default;
 };
 

@@ -2,8 +2,10 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <functional>
 #include "modes/KeyRoute.h"
 #include "modes/RoadState.h"
+#include "modes/RoadTransitions.h"
 
 #include "core/LockFiles.h"
 #include "data/Database.h"
@@ -124,7 +126,10 @@ TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
          false},
     };
     for (const Case& c : cases) {
-        const modes::RoadState s{c.kind, c.op, c.usable, {}};
+        modes::RoadState s;
+        s.kind = c.kind;
+        s.operation = c.op;
+        s.usable = c.usable;
         const modes::RoadControls r = modes::roadControls(s);
         SCOPED_TRACE(::testing::Message() << int(c.kind) << '/' << int(c.op) << '/' << c.usable);
         EXPECT_EQ(r.documentVisible, c.document);
@@ -177,4 +182,53 @@ TEST(KeyRoute, KeysFollowTheOpenPanel) {
         EXPECT_EQ(modes::routeKey(road, c.target, c.key, c.typed, c.searchEmpty), c.action)
             << int(c.panel) << '/' << int(c.target) << '/' << int(c.key) << '/' << c.typed;
     }
+}
+
+// The road's moves as one walk: after each, what the state holds.
+TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
+    using modes::Operation;
+    using Panel = modes::RoadState::Panel;
+    using Move = std::function<modes::RoadState(modes::RoadState)>;
+    struct Step {
+        const char* name;
+        Move move;
+        Operation operation;
+        bool modePanel, usable;
+        Panel panel;
+    };
+    const auto ticked = [](Operation o, bool on) {
+        return [o, on](modes::RoadState r) { return modes::tickOperation(r, o, on); };
+    };
+    const Step steps[] = {
+        {"kind", [](auto r) { return modes::chooseKind(r, modes::WorkKind::Account); },
+         Operation::None, true, false, Panel::Entry},
+        {"sale", ticked(Operation::Sale, true), Operation::Sale, false, false, Panel::Entry},
+        {"ready", [](auto r) { return modes::workingSetReady(r, u"ÖZTÜRK MARKET"_s); },
+         Operation::Sale, false, true, Panel::Entry},
+        {"balance", [](auto r) { return modes::openPanel(r, Panel::Balance); }, Operation::Sale,
+         false, true, Panel::Balance},
+        // Closing the balance goes on with the entry, not back to the modes.
+        {"kapat", modes::closePanel, Operation::Sale, false, true, Panel::Entry},
+        {"totals", [](auto r) { return modes::openPanel(r, Panel::Totals); }, Operation::Sale,
+         false, true, Panel::Totals},
+        {"written", modes::documentWritten, Operation::None, false, true, Panel::Totals},
+        // Closing the totals opens the modes for the next operation.
+        {"closed", modes::closePanel, Operation::None, true, true, Panel::Entry},
+        {"again", ticked(Operation::Purchase, true), Operation::Purchase, false, true,
+         Panel::Entry},
+        {"cleared", ticked(Operation::Purchase, false), Operation::None, true, true, Panel::Entry},
+        {"release", modes::releaseWorkingSet, Operation::None, true, false, Panel::Entry},
+    };
+    modes::RoadState road;
+    road.modePanel = false;
+    for (const Step& s : steps) {
+        road = s.move(road);
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(road.operation, s.operation);
+        EXPECT_EQ(road.modePanel, s.modePanel);
+        EXPECT_EQ(road.usable, s.usable);
+        EXPECT_EQ(road.panel, s.panel);
+    }
+    EXPECT_EQ(road.target, u"ÖZTÜRK MARKET"_s);
+    EXPECT_TRUE(modes::writing(road, true).busy);
 }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include "modes/RoadState.h"
+
+namespace modes {
+
+// The road's moves. Each takes the state and returns the next one; the window changes its
+// state only through these and then renders it.
+
+/// Another work kind: no operation, the mode panel open.
+RoadState chooseKind(RoadState road, WorkKind kind);
+/// An operation box ticked or cleared: ticked, the mode panel makes way for the entry.
+RoadState tickOperation(RoadState road, Operation operation, bool ticked);
+/// The working set is being made again: nothing can be booked until it is ready.
+RoadState releaseWorkingSet(RoadState road);
+/// The working set is ready for `target`.
+RoadState workingSetReady(RoadState road, const QString& target);
+/// The target's books are missing: no operation is chosen.
+RoadState booksMissing(RoadState road);
+/// A panel opens over the entry screen.
+RoadState openPanel(RoadState road, RoadState::Panel panel);
+/// The totals, the balance or the label preview close; after the totals, the mode panel opens.
+RoadState closePanel(RoadState road);
+/// "Geri": back to the mode panel.
+RoadState backToModes(RoadState road);
+/// "Tamam" writes the books: busy while it does.
+RoadState writing(RoadState road, bool busy);
+/// A document was written: its operation is done, the next is chosen afresh.
+RoadState documentWritten(RoadState road);
+/// What the last action did or why it was refused.
+RoadState tell(RoadState road, const QString& outcome);
+
+}  // namespace modes

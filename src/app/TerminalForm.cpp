@@ -389,7 +389,7 @@ bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
     const auto result = filecopy::copyDatabaseFile(
         source, target, m_context.messages,
         [this](int percent) {
-            if (!CopyProgress->isVisible()) return;
+            if (!m_road.copying) return;
             CopyProgress->setValue(percent);
             CopyProgress->repaint();
         },

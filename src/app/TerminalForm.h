@@ -121,6 +121,10 @@ class TerminalForm : public QMainWindow {
     /// it follows from the road state.
     void render();
     bool warehouseWork() const { return m_road.kind == modes::WorkKind::Warehouse; }
+    bool totalsOpen() const {
+        return m_road.panel == modes::RoadState::Panel::Totals ||
+               m_road.panel == modes::RoadState::Panel::InvoiceTotals;
+    }
     void releaseWorkingCopy();
     void markWorkingCopyHeld();
     void bindWorkingCopy(const QString& source);
@@ -186,6 +190,7 @@ class TerminalForm : public QMainWindow {
     bool m_activationStarted = false;  // the first activation's set-up has begun
     modes::RoadState m_road;
     std::optional<modes::RoadState> m_rendered;  // what the controls show now
+    bool m_renderedActivated = false;
     core::Money m_workingSetTotal;
     bool m_rowPick = false;                         // a row of DBGrid1 was picked by hand
     entry::ScaleFormats m_scaleFormats;             // the shop's scale label formats

@@ -88,7 +88,7 @@ void TerminalForm::dragScroll(QTableView* grid, double releaseY) {
     showCurrentRecord();
     m_flagText.clear();
     // The search box names the row a drag ends on, so OK books the row the operator sees.
-    if (rows != 0 && !Frame3->isVisible() && rs.hasCurrent()) {
+    if (rows != 0 && !totalsOpen() && rs.hasCurrent()) {
         Text1->setText(rs.field(data::names::stok::StokAdi).toString());
         Text1->selectAll();
     }
@@ -112,7 +112,7 @@ void TerminalForm::wheelStep(int steps) {
         }
     }
     showCurrentRecord();
-    if (!Frame3->isVisible() && rs.hasCurrent())
+    if (!totalsOpen() && rs.hasCurrent())
         Text1->setText(rs.field(data::names::stok::StokAdi).toString());
 }
 
@@ -215,7 +215,7 @@ void TerminalForm::saveLayout(QTableView* grid) {
     std::vector<entry::ColumnLayout> columns;
     for (int c = 0; c < model->columnCount(); ++c)
         columns.push_back({columnWidth(grid, c) * tpp, !grid->isColumnHidden(c)});
-    const QString number = Frame3->isVisible()                             ? QStringLiteral("3")
+    const QString number = totalsOpen()                                    ? QStringLiteral("3")
                            : (m_road.operation == modes::Operation::Count) ? QStringLiteral("1")
                                                                            : QStringLiteral("2");
     QString error;

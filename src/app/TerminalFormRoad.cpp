@@ -251,13 +251,14 @@ void TerminalForm::render() {
     if (m_rendered) {
         modes::RoadState quantityAside = m_road;
         quantityAside.quantityTyped = m_rendered->quantityTyped;
-        if (quantityAside == *m_rendered && Command4->isEnabled() == m_activationStarted) {
+        if (quantityAside == *m_rendered && m_renderedActivated == m_activationStarted) {
             Command2->setVisible(m_road.quantityTyped);
             m_rendered = m_road;
             return;
         }
     }
     m_rendered = m_road;
+    m_renderedActivated = m_activationStarted;
     const modes::RoadControls c = modes::roadControls(m_road);
     Label5->setText(m_road.kind == modes::WorkKind::Warehouse ? QStringLiteral("Depo İşlemleri")
                                                               : QStringLiteral("Cari İşlemler"));

@@ -231,10 +231,19 @@ QPointF designed(const QRect& window, double x, double y) {
             window.y() + y * window.height() / DesignHeight};
 }
 
-// The x of every section's right border in the item grid's header, as painted.
-Borders headerBorders(const QImage& screen, const QRect& window) {
-    const QPoint inside = designed(window, 30, 140).toPoint();  // first column, above the grid
-    const int bottom = qRound(designed(window, 0, 200).y());
+// Where a grid's header is looked for, at its designed place: a point of its first column above
+// the grid, and how far down the header may start.
+struct HeaderPlace {
+    double x, y, bottom;
+};
+constexpr HeaderPlace ItemGrid{30, 140, 200};
+constexpr HeaderPlace TotalsGrid{40, 112, 160};
+
+// The x of every section's right border in a grid's header, as painted.
+Borders headerBorders(const QImage& screen, const QRect& window,
+                      const HeaderPlace& place = ItemGrid) {
+    const QPoint inside = designed(window, place.x, place.y).toPoint();
+    const int bottom = qRound(designed(window, 0, place.bottom).y());
     int y = inside.y();
     while (y < bottom && screen.pixel(inside.x(), y) != HeaderFill)
         ++y;
@@ -249,10 +258,11 @@ Borders headerBorders(const QImage& screen, const QRect& window) {
 // The header's borders once the screen shows what `painted` waits for (a repaint follows its
 // cause a little later), or the last ones seen when it never does.
 Borders paintedBorders(const QString& name, const QRect& window,
-                       const std::function<bool(const Borders&)>& painted) {
+                       const std::function<bool(const Borders&)>& painted,
+                       const HeaderPlace& place = ItemGrid) {
     Borders borders;
     waitUntil([&] {
-        borders = headerBorders(screenshot(name), window);
+        borders = headerBorders(screenshot(name), window, place);
         return painted(borders);
     });
     return borders;
@@ -430,6 +440,15 @@ TEST_F(RealDisplay, NarrowAndFullWindowsStillBook) {
         // The grid's header is painted across the new width, with every shown column.
         const QString name = u"window-%1x%2"_s.arg(size.width()).arg(size.height());
         EXPECT_EQ(paintedColumns(name, QRect(QPoint(0, 0), size), 4).size(), 4u);
+        // The totals grid's four columns fit the width too: the last ends inside the window.
+        key(u"F7"_s);
+        const Borders totals = paintedBorders(
+            name + u"-totals"_s, QRect(QPoint(0, 0), size),
+            [](const Borders& b) { return b.size() == 4; }, TotalsGrid);
+        ASSERT_EQ(totals.size(), 4u);
+        EXPECT_LT(totals.back(), size.width());
+        EXPECT_GT(totals.back(), size.width() * 0.9);  // and the name column takes the rest
+        key(u"Escape"_s);                              // Vazgeç
     }
 }
 

@@ -211,13 +211,22 @@ bool dismissMessage(const QString& name) {
     return true;
 }
 
-// A road chosen with a key makes the working copy afresh while the test goes on: until its
-// entered lines are gone, the old file may still be what the test reads.
+// A road chosen with a key makes the working copy afresh while the test goes on: the old file,
+// or the new one copied but not yet emptied of the books' quantities, may be what the test reads.
+// X delivers keys in order, so a scan sent after the key books into the finished copy: once that
+// scan is its only line, the copy is the new one, and SİL leaves it empty.
 void chooseSale() {
     key(u"F2"_s);  // SATIŞ to the first branch
+    const QString sentinel = s->codes.last();
+    scan(sentinel);
+    ASSERT_TRUE(waitUntil([&] {
+        return read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt() == 1 &&
+               field(sentinel, "KalanB") == 1;
+    })) << "the working copy was not made afresh";
+    key(u"F6"_s);  // SİL
     ASSERT_TRUE(waitUntil([] {
         return read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt() == 0;
-    })) << "the working copy was not made afresh";
+    })) << "the sentinel's line was not cleared";
 }
 
 // X delivers the terminal's input in order: once a scan sent last is booked, all before is done.

@@ -486,12 +486,13 @@ void TerminalForm::Command2_Click() {
         input.priceEntry = Text2->isPriceEntry();
         input.searchText = Text1->text();
         if (label) label->applyTo(input);
-        data::Recordset& rs = DataTemp->recordset();
-        if (entry::book(rs, DataStok->isOpen() ? &DataStok->recordset() : nullptr, input))
-            DataTemp->notifyRowsChanged();
-        else if (!input.countMode && input.value != 0 && rs.hasCurrent() &&
-                 input.searchText != rs.field(n::stok::StokAdi).toString())
-            m_context.messages->inform(NotTheRow);
+        const entry::Booked booked = entry::book(
+            DataTemp->recordset(), DataStok->isOpen() ? &DataStok->recordset() : nullptr, input);
+        if (entry::changed(booked)) DataTemp->notifyRowsChanged();
+        const QString text = entry::bookingText(booked, input.searchText, input.countMode);
+        if (!text.isEmpty()) say(text);
+        if (!entry::changed(booked) && !text.isEmpty()) QApplication::beep();
+        if (booked == entry::Booked::NotTheCard) m_context.messages->inform(NotTheRow);
     }
 }
 

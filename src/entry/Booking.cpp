@@ -32,19 +32,26 @@ std::optional<Money> quantityBought(Money labelPrice, Money price) {
     return Money::fromUnits(static_cast<std::int64_t>(units));
 }
 
-bool bookCount(data::Recordset& temp, const BookingInput& in) {
-    if (!temp.hasCurrent()) return false;
+bool nothingEntered(const BookingInput& in) {
+    return in.labelPrice ? in.labelPrice->isZero() : in.value == 0;
+}
+
+Booked bookCount(data::Recordset& temp, const BookingInput& in) {
+    if (nothingEntered(in)) return Booked::NothingEntered;
+    if (!temp.hasCurrent()) return Booked::NoCard;
+    if (in.searchText != temp.field(s::StokAdi).toString()) return Booked::NotTheCard;
     double q = in.value;
     if (in.labelPrice) {
         // A count counts pieces: the label's price at the card's sale price.
         const auto bought =
             quantityBought(*in.labelPrice, Money::fromDouble(temp.field(s::Fiyat).toDouble()));
-        if (!bought) return false;
+        if (!bought) return Booked::NoPrice;
         q = bought->toDouble();
+        if (q == 0) return Booked::NothingEntered;
     }
-    if (q == 0) return false;
     const QVariant kalanB = temp.field(s::KalanB);
-    if (kalanB.isNull()) return false;  // no book quantity to compare with: left unchanged
+    // No book quantity to compare with: left unchanged.
+    if (kalanB.isNull()) return Booked::NoBookQuantity;
     const double onShelf = kalanB.toDouble();
     temp.Edit();
     if (q <= onShelf) {
@@ -53,7 +60,7 @@ bool bookCount(data::Recordset& temp, const BookingInput& in) {
             // Counted in full: the card leaves the list.
             temp.CancelUpdate();
             temp.Delete();
-            return true;
+            return Booked::CountedInFull;
         }
         temp.setField(s::KalanB, left);
     } else {
@@ -61,13 +68,13 @@ bool bookCount(data::Recordset& temp, const BookingInput& in) {
         temp.setField(s::KalanB, 0.0);
     }
     temp.Update();
-    return true;
+    return Booked::Yes;
 }
 
-bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& in) {
-    if ((in.labelPrice ? in.labelPrice->isZero() : in.value == 0) || !temp.hasCurrent())
-        return false;
-    if (in.searchText != temp.field(s::StokAdi).toString()) return false;
+Booked bookLine(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& in) {
+    if (nothingEntered(in)) return Booked::NothingEntered;
+    if (!temp.hasCurrent()) return Booked::NoCard;
+    if (in.searchText != temp.field(s::StokAdi).toString()) return Booked::NotTheCard;
     std::optional<Money> rate;
     if (companyStock) {
         companyStock->FindFirst(data::Criteria::equals(s::StokAdi, in.searchText));
@@ -84,7 +91,7 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
     Money amount = Money::fromDouble(temp.field(s::GirenTutar).toDouble());
     if (in.labelPrice) {
         const std::optional<Money> bought = quantityBought(*in.labelPrice, price);
-        if (!bought) return false;
+        if (!bought) return Booked::NoPrice;
         quantity += *bought;
         amount += *in.labelPrice;
     } else if (in.priceEntry) {
@@ -104,13 +111,33 @@ bool bookLine(data::Recordset& temp, data::Recordset* companyStock, const Bookin
     temp.setField(s::Kar, vatAmount.toDouble());
     temp.setField(s::Fiyat2, price.toDouble());
     temp.Update();
-    return true;
+    return Booked::Yes;
 }
 
 }  // namespace
 
-bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input) {
+Booked book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input) {
     return input.countMode ? bookCount(temp, input) : bookLine(temp, companyStock, input);
+}
+
+QString bookingText(Booked b, const QString& name, bool countMode) {
+    const QString none = countMode ? QStringLiteral("hiçbir şey sayılmadı")
+                                   : QStringLiteral("hiçbir şey işlenmedi");
+    switch (b) {
+    case Booked::Yes:
+    case Booked::NothingEntered: return {};
+    case Booked::CountedInFull:
+        return QStringLiteral("Tamamı sayıldı: %1 — listeden çıktı").arg(name);
+    case Booked::NoCard:
+        return QStringLiteral("Kart seçili değil: %1. Ürünü okutunuz.").arg(none);
+    case Booked::NotTheCard:
+        return QStringLiteral("Arama kutusundaki ad seçili kart değil: %1.").arg(none);
+    case Booked::NoBookQuantity:
+        return QStringLiteral("%1: defter miktarı boş, %2").arg(name, none);
+    case Booked::NoPrice:
+        return QStringLiteral("%1: fiyatı yok, terazi etiketi işlenmedi").arg(name);
+    }
+    return {};
 }
 
 void clearLine(data::Recordset& temp, bool countMode) {

@@ -29,8 +29,18 @@ struct BookingInput {
 /// its rate); a price entry sets the price and recomputes the amount, books no quantity. The
 /// line's price, the one shown and posted, is Fiyat2: a sale books at the sale price Fiyat (and a
 /// sale's price entry changes it), a purchase at the purchase price prepared in Fiyat2.
-/// A price label on a line without a price books nothing. Returns true when a card was changed.
-bool book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input);
+/// A price label on a line without a price books nothing. OK books the card the search box
+/// names: with another name there (a scan that missed) nothing is booked.
+enum class Booked { Yes, CountedInFull, NothingEntered, NoCard, NotTheCard, NoBookQuantity, NoPrice };
+Booked book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input);
+
+inline bool changed(Booked b) {
+    return b == Booked::Yes || b == Booked::CountedInFull;
+}
+
+/// What the status strip says of a booking: why nothing was booked, or that a counted card left
+/// the list. Empty when there is nothing to say (booked, or nothing typed).
+QString bookingText(Booked b, const QString& name, bool countMode);
 
 /// "SİL": the current card's entered quantity goes to 0. In sale and purchase its amount and VAT
 /// amount go too, so a later scan of the item starts a fresh line instead of adding to the old

@@ -215,13 +215,21 @@ TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
     const QString barcode = wc(code, "Barkod").toString();
     scan(barcode);
     EXPECT_EQ(wc(code, "KalanB").toDouble(), 1);
+    const QString name = wc(code, "StokAdi").toString();
+    auto strip = [&] { return c<QLabel>("StatusStrip")->text(); };
     scan(barcode);
     EXPECT_FALSE(wc(code, "KalanB").isValid());  // counted in full, gone from the list
-    scan(barcode);                               // not on the list any more: nothing happens
+    EXPECT_TRUE(strip().contains(u"Tamamı sayıldı: "_s + name)) << strip().toStdString();
+    // OK on the card that left counts nothing, and says why.
     typeQuantity(u"3"_s);
+    EXPECT_TRUE(strip().contains(u"hiçbir şey sayılmadı"_s)) << strip().toStdString();
+    scan(barcode);  // not on the list any more
+    EXPECT_TRUE(strip().contains(u"Bulunamadı: "_s + barcode)) << strip().toStdString();
     const QString over = u"ST000006"_s;
     scan(wc(over, "Barkod").toString());
     EXPECT_EQ(wc(over, "KalanA").toDouble(), 4);
+    typeQuantity(u"3"_s);
+    EXPECT_EQ(wc(over, "KalanA").toDouble(), 7);
 }
 
 TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {

@@ -196,8 +196,9 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
             entry::BookingInput in{false, k.value, k.kind == Price || k.kind == BuyPrice,
                                    QString::fromUtf8(k.searchText)};
             in.purchase = k.kind == Purchase || k.kind == BuyPrice;
-            EXPECT_EQ(entry::book(temp.recordset(),
-                                  k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in),
+            EXPECT_EQ(entry::changed(entry::book(
+                          temp.recordset(),
+                          k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in)),
                       k.booked);
         }
         EXPECT_DOUBLE_EQ(card(code, u"KalanB"_s).toDouble(), k.kalanB);
@@ -218,17 +219,27 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     db->execute(u"UPDATE StokKartlar SET KalanB=0.3 WHERE StokKod='ST000005'"_s);
     temp.setRecordSource(data::sources::CountList);
     data::RefreshData(temp);
+    // Each count books the card the search box names, as a scan leaves it there.
     auto count = [&](const QString& code, double q) {
         current(code);
-        return entry::book(temp.recordset(), nullptr, {true, q, false, QString()});
+        const QString name = temp.recordset().field(s::StokAdi).toString();
+        return entry::book(temp.recordset(), nullptr, {true, q, false, name});
     };
-    count(u"ST000001"_s, 3);
+    using B = entry::Booked;
+    EXPECT_EQ(count(u"ST000001"_s, 3), B::Yes);
     EXPECT_EQ(card(u"ST000001"_s, u"KalanB"_s).toDouble(), 2);
-    count(u"ST000001"_s, 2);
+    const QString first = card(u"ST000001"_s, u"StokAdi"_s).toString();
+    EXPECT_EQ(count(u"ST000001"_s, 2), B::CountedInFull);
     EXPECT_FALSE(card(u"ST000001"_s, u"KalanB"_s).isValid());  // left the copy
-    count(u"ST000002"_s, 1);
+    // OK again on the card that left: nothing to count, and the strip says why.
+    EXPECT_EQ(entry::book(temp.recordset(), nullptr, {true, 4, false, first}), B::NoCard);
+    EXPECT_EQ(count(u"ST000002"_s, 1), B::Yes);
     EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
-    count(u"ST000003"_s, 5);
+    // A typed count after a scan that missed goes to no card, not to the one still selected.
+    EXPECT_EQ(entry::book(temp.recordset(), nullptr, {true, 3, false, u"8690000009999"_s}),
+              B::NotTheCard);
+    EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
+    EXPECT_EQ(count(u"ST000003"_s, 5), B::Yes);
     EXPECT_EQ(card(u"ST000003"_s, u"KalanB"_s).toDouble(), 0);
     EXPECT_EQ(card(u"ST000003"_s, u"KalanA"_s).toDouble(), 3);
     for (int i = 0; i < 3; ++i)
@@ -237,9 +248,10 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     // A card whose book quantity is empty is left as it is.
     temp.setRecordSource(data::sources::FullList);
     data::RefreshData(temp);
-    current(u"ST000004"_s);
-    EXPECT_FALSE(entry::book(temp.recordset(), nullptr, {true, 1, false, QString()}));
+    EXPECT_EQ(count(u"ST000004"_s, 1), B::NoBookQuantity);
     EXPECT_TRUE(card(u"ST000004"_s, u"KalanB"_s).isNull());
+    EXPECT_EQ(count(u"ST000004"_s, 0), B::NothingEntered);
+
 }
 
 TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
@@ -318,7 +330,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
                                temp.recordset().field(s::StokAdi).toString()};
         in.purchase = row.mode == Purchase;
         r.label->applyTo(in);
-        EXPECT_TRUE(entry::book(temp.recordset(), nullptr, in));
+        EXPECT_EQ(entry::book(temp.recordset(), nullptr, in), entry::Booked::Yes);
         EXPECT_DOUBLE_EQ(card(code, u"KalanB"_s).toDouble(), row.kalanB);
         EXPECT_DOUBLE_EQ(card(code, u"GirenTutar"_s).toDouble(), row.amount);
         EXPECT_DOUBLE_EQ(card(code, u"Kar"_s).toDouble(), std::round(row.amount * 100) / 1e4);
@@ -330,7 +342,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
     ASSERT_TRUE(r.label);
     entry::BookingInput in{false, 0, false, u"SİYAH ZEYTİN"_s};
     r.label->applyTo(in);
-    EXPECT_FALSE(entry::book(temp.recordset(), nullptr, in));
+    EXPECT_EQ(entry::book(temp.recordset(), nullptr, in), entry::Booked::NoPrice);
 }
 
 TEST(ScaleFormats, DefaultsAreWrittenOnFirstUseAndHandEditsAreRead) {

@@ -45,7 +45,6 @@ namespace {
 
 namespace n = data::names;
 
-const QString CariSource = QStringLiteral("Select * FROM CariKartlar Order By CariKod Asc");
 const QString ConnectionFailed =
     QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
 const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
@@ -431,7 +430,7 @@ bool TerminalForm::Form_Load() {
     CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);
 
     DataCari->setDatabaseName(m_serverPath + n::files::Cari);
-    DataCari->setRecordSource(CariSource);
+    DataCari->setRecordSource(data::sources::CariByCode);
     try {
         data::RefreshData(*DataCari);
     } catch (const data::DatabaseError&) {

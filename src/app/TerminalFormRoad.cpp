@@ -35,6 +35,7 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/Pending.h"
 #include "data/ServerBooks.h"
 #include "entry/Booking.h"
 #include "entry/Lookup.h"
@@ -50,7 +51,6 @@
 #include "modes/StatusLine.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
-#include "posting/Pending.h"
 #include "posting/Posting.h"
 
 namespace app {
@@ -673,12 +673,12 @@ bool TerminalForm::CreateInvoice() {
 
 bool TerminalForm::linesMayChange() {
     if (!m_mayBePending) return true;
-    posting::PendingResult r;
-    if (DataTemp->isOpen() && posting::hasPending(workingCopyPath()))
-        r = posting::resolvePending(m_serverPath, workingCopyPath());
-    m_mayBePending = r.state == posting::PendingResult::State::Unknown;
+    data::PendingResult r;
+    if (DataTemp->isOpen() && data::hasPending(workingCopyPath()))
+        r = data::resolvePending(m_serverPath, workingCopyPath());
+    m_mayBePending = r.state == data::PendingResult::State::Unknown;
     if (!r.message().isEmpty()) m_context.messages->inform(r.message());
-    if (r.state == posting::PendingResult::State::Written) {
+    if (r.state == data::PendingResult::State::Written) {
         // The lines that posting covered have left the working set; the row the operator is on
         // stays the current one, so what comes next (a scan, a quantity) books where it should.
         data::Recordset& rs = DataTemp->recordset();
@@ -688,7 +688,7 @@ bool TerminalForm::linesMayChange() {
             DataTemp->recordset().FindFirst(data::Criteria::equals(n::stok::StokKod, code));
         showCurrentRecord();
     }
-    return r.state != posting::PendingResult::State::Unknown;
+    return r.state != data::PendingResult::State::Unknown;
 }
 
 bool TerminalForm::afterFailedWrite(bool invoice) {

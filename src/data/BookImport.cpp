@@ -22,6 +22,7 @@
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/ServerBooks.h"
+#include "data/Transaction.h"
 
 namespace data {
 
@@ -184,6 +185,21 @@ class Server {
         if (!q.exec()) fail(what, q.lastError().text());
         return q;
     }
+    // The import is one transaction: every company's schema, or none.
+    void begin() {
+        run(QStringLiteral("BEGIN"));
+        m_inTransaction = true;
+    }
+    void commit() {
+        run(QStringLiteral("COMMIT"));
+        m_inTransaction = false;
+    }
+    void rollback() {
+        m_inTransaction = false;
+        run(QStringLiteral("ROLLBACK"));
+    }
+    bool inTransaction() const { return m_inTransaction; }
+
     [[noreturn]] void fail(const QString& what, const QString& why) const {
         QString cause = serverCause(why);
         if (cause.isEmpty()) cause = QStringLiteral("sunucu nedenini bildirmedi");
@@ -291,6 +307,7 @@ class Server {
     QString m_name;
     QSqlDatabase m_db;
     PGconn* m_conn = nullptr;
+    bool m_inTransaction = false;
 };
 
 void importFile(Server& server, const QString& path, const QString& schema, ImportCount& count) {
@@ -433,7 +450,7 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
     // indexes) may take as long as they need, and it waits its turn behind other sessions.
     server.run(QStringLiteral("SET statement_timeout = 0"));
     server.run(QStringLiteral("SET lock_timeout = 0"));
-    server.run(QStringLiteral("BEGIN"));
+    Transaction transaction(server);
     QStringList present;
     QSqlQuery existing = server.run(QStringLiteral("SELECT nspname FROM pg_namespace"));
     QStringList schemas;
@@ -444,12 +461,11 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
         if (schemas.contains(f.second)) present << f.second;
     if (schemas.contains(QLatin1String(TerminalSchema))) present << TerminalSchema;
     if (!present.isEmpty()) {
-        server.run(QStringLiteral("ROLLBACK"));
         throw DatabaseError(QStringLiteral("%1 zaten defter tutuyor (%2); hiçbir şey yazılmadı.")
                                 .arg(address->serverText(), present.join(QStringLiteral(", "))));
     }
     ImportCount count;
-    try {
+    {
         // The invoice number "file" is one row, locked while an invoice is numbered.
         const auto stored =
             core::QuotedFieldFile::readFirstField(dir.filePath(QStringLiteral("FatNo.txt")));
@@ -474,13 +490,7 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
             importFile(server, path, schema, count);
             ++count.files;
         }
-        server.run(QStringLiteral("COMMIT"));
-    } catch (...) {
-        try {
-            server.run(QStringLiteral("ROLLBACK"));
-        } catch (...) {
-        }
-        throw;
+        transaction.commit();
     }
     return count;
 }

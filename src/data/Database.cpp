@@ -19,6 +19,7 @@
 
 #include "core/Waiting.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/JetSql.h"
 #include "data/ServerBooks.h"
@@ -67,6 +68,10 @@ bool booksExist(const QString& path) {
     } catch (const DatabaseError&) {
         return false;
     }
+}
+
+QString shownPath(const QString& path) {
+    return isServerPath(path) ? path : resolvePath(path);
 }
 
 std::shared_ptr<Database> Database::open(const QString& path, Durability durability) {
@@ -210,6 +215,10 @@ Database::Database(QString path, const ServerAddress& server)
         closeConnection();
         throw;
     }
+}
+
+const Dialect& Database::dialect() const {
+    return m_engine == Engine::PostgreSQL ? postgresDialect() : sqliteDialect();
 }
 
 void Database::closeConnection() {
@@ -496,7 +505,7 @@ void Database::refuseNul(const QVariantList& params) const {
 }
 
 QSqlQuery Database::run(const QString& text, const QVariantList& params) {
-    const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
+    const QString sql = dialect().statement(text);
     if (m_engine == Engine::PostgreSQL) refuseNul(params);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
@@ -519,7 +528,7 @@ QSqlQuery& Database::prepared(const QString& text) {
     const std::string key = text.toStdString();
     auto it = m_prepared->queries.find(key);
     if (it == m_prepared->queries.end()) {
-        const QString sql = m_engine == Engine::PostgreSQL ? toPostgresSql(text) : text;
+        const QString sql = dialect().statement(text);
         QSqlQuery q(m_db);
         q.setForwardOnly(true);
         if (!q.prepare(sql)) fail(QStringLiteral("Sorgu hazırlanamadı"), q, sql);

@@ -12,6 +12,7 @@ struct sqlite3;
 namespace data {
 
 struct ServerAddress;
+class Dialect;
 
 /// One open database file of the books. The engine is chosen by the file's contents; opening a
 /// missing or foreign file is an error and never creates anything. Connections to the same file
@@ -47,6 +48,8 @@ class Database {
     /// Where the books are: a file of the embedded engine, or a schema on a PostgreSQL server.
     enum class Engine { SQLite, PostgreSQL };
     Engine engine() const { return m_engine; }
+    /// What this engine says differently from the embedded one.
+    const Dialect& dialect() const;
     /// On the server: the schema this file's tables live in (unqualified names find them).
     QString schema() const { return m_schema; }
 
@@ -118,5 +121,8 @@ DatabaseKind databaseKind(const QString& localPath);
 
 /// Whether books are at a path: an existing file, or a schema the server holds.
 bool booksExist(const QString& path);
+
+/// A book's path as the operator reads it: a file's resolved path, a server path as given.
+QString shownPath(const QString& path);
 
 }  // namespace data

@@ -5,7 +5,6 @@
 #include <malloc.h>
 #endif
 
-#include <sqlite3.h>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,6 +13,7 @@
 #include "core/TurkishText.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/Names.h"
 
 namespace data {
@@ -104,39 +104,33 @@ QString Recordset::whereClause(const QString& extra) const {
 QString Recordset::orderClause(bool wholeRead) const {
     // rowid breaks ties so the order is the same on every read.
     if (m_source.orderBy.isEmpty()) return QStringLiteral(" ORDER BY rowid");
-    if (m_db->engine() != Database::Engine::SQLite)
-        return QStringLiteral(" ORDER BY ") + m_source.orderBy + QStringLiteral(", rowid");
+    const Dialect& dialect = m_db->dialect();
     QStringList terms = m_source.orderBy.split(u',');
     for (QString& term : terms) {
         term = term.trimmed();
-        // Names order by their Turkish key (registered on every connection of ours).
+        // Names order in the Turkish alphabet.
         const qsizetype end = term.indexOf(u' ');
         const QString field = term.left(end);
         if (names::isName(field))
-            term = QStringLiteral("trkey(%1)%2").arg(field, end < 0 ? QString() : term.mid(end));
+            term = dialect.turkishOrder(field) + (end < 0 ? QString() : term.mid(end));
         // Reading every key of a filtered table, the embedded engine would walk the order's index
         // and look up each row for the filter; sorting what the filter leaves is several times
         // quicker on a large table. "+" keeps the column's collation but not its index.
-        if (wholeRead && !m_source.where.isEmpty()) term = u'+' + term;
+        if (wholeRead && !m_source.where.isEmpty()) term = dialect.unindexedOrder(term);
     }
     return QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", ")) +
            QStringLiteral(", rowid");
 }
 
 qint64 Recordset::dataVersion() const {
-    if (m_db->engine() == Database::Engine::PostgreSQL) return -1;
-    QSqlQuery& q = m_db->prepared(QStringLiteral("PRAGMA data_version"));
-    if (!q.exec() || !q.next()) return -1;
-    const qint64 v = q.value(0).toLongLong();
-    q.finish();
-    return v;
+    return m_db->dialect().dataVersion(*m_db).value_or(-1);
 }
 
 bool Recordset::keysStillValid() const {
-    // A server does not say whether another terminal wrote since: its keys are read again.
-    if (m_db->engine() == Database::Engine::PostgreSQL) return false;
-    return !m_keysDirty && m_db->totalChanges() == m_changesAtRead + m_ownHarmless &&
-           dataVersion() == m_versionAtRead;
+    if (m_keysDirty || m_db->totalChanges() != m_changesAtRead + m_ownHarmless) return false;
+    // An engine that does not say whether another terminal wrote since: its keys are read again.
+    const qint64 version = dataVersion();
+    return version >= 0 && version == m_versionAtRead;
 }
 
 void Recordset::noteOwnWrite(bool harmless) {
@@ -443,13 +437,7 @@ void Recordset::Update() {
                 values);
         }
         // The server's key column draws from its own sequence, the embedded engine's is rowid.
-        qint64 key = 0;
-        if (m_db->engine() == Database::Engine::PostgreSQL) {
-            QSqlQuery last = m_db->query(QStringLiteral("SELECT lastval()"));
-            if (last.next()) key = last.value(0).toLongLong();
-        } else {
-            key = sqlite3_last_insert_rowid(m_db->handle());
-        }
+        const qint64 key = m_db->dialect().lastKey(*m_db);
         // A new row joins the end of the keyset; the current record stays where it was.
         noteOwnWrite(false);  // a new row may or may not belong to the source: read again
         m_folded.clear();

@@ -13,21 +13,6 @@
 
 namespace data {
 
-namespace {
-
-// Lower case as the embedded engine's fold does it: I is the capital of ı, İ of i. Letters
-// outside the Turkish alphabet are left to the server's own lower().
-const QString FoldCapitals = QStringLiteral("IİÇĞÖŞÜ");
-const QString FoldSmalls = QStringLiteral("ıiçğöşü");
-
-QString foldExpression(const QString& operand) {
-    // Compared byte by byte, as the embedded engine compares the folded texts.
-    return QStringLiteral("(lower(translate(%1, '%2', '%3')) COLLATE \"C\")")
-        .arg(operand, FoldCapitals, FoldSmalls);
-}
-
-}  // namespace
-
 bool isServerPath(const QString& path) {
     return path.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
            path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
@@ -122,71 +107,6 @@ QString ServerAddress::schema() const {
 
 QString ServerAddress::serverText() const {
     return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database);
-}
-
-QString quotedSchema(const QString& schema) {
-    return u'"' + QString(schema).remove(u'"') + u'"';
-}
-
-QString toPostgresSql(const QString& sql) {
-    QString out;
-    out.reserve(sql.size() + 32);
-    // Walks the text once so that nothing inside a string literal is touched.
-    static const QRegularExpression fold(
-        QStringLiteral("trfold\\(\\s*(\"[^\"]*\"|[A-Za-z_][A-Za-z0-9_.]*)\\s*\\)"),
-        QRegularExpression::CaseInsensitiveOption);
-    // The embedded engine's LIKE folds both sides; here both are folded in the statement.
-    static const QRegularExpression like(
-        QStringLiteral(
-            "(?!NOT\\b)(\"[^\"]*\"|'(?:[^']|'')*'|[A-Za-z_][A-Za-z0-9_.]*)\\s+(NOT\\s+)?LIKE\\s+"
-            "('(?:[^']|'')*')(\\s+ESCAPE\\s+'[^']*')?"),
-        QRegularExpression::CaseInsensitiveOption);
-    // Only statements that have a LIKE at all are looked at for one, word by word.
-    const bool mentionsLike = sql.contains(QLatin1String("like"), Qt::CaseInsensitive);
-    const auto atWordStart = [&sql](qsizetype i) {
-        return i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_');
-    };
-    const auto matchAt = [&sql](const QRegularExpression& re, qsizetype i) {
-        return re.match(sql, i, QRegularExpression::NormalMatch,
-                        QRegularExpression::AnchorAtOffsetMatchOption);
-    };
-    // A quoted name is lowered as every quoted name; a literal or a bare name stays as it is.
-    const auto folded = [](QString operand) {
-        return foldExpression(operand.startsWith(u'"') ? operand.toLower() : operand);
-    };
-    for (qsizetype i = 0; i < sql.size();) {
-        const QChar c = sql[i];
-        if (mentionsLike && (c == u'\'' || c == u'"' || c.isLetter() || c == u'_') &&
-            atWordStart(i)) {
-            if (const auto m = matchAt(like, i); m.hasMatch()) {
-                out += folded(m.captured(1)) + u' ' + m.captured(2) + QStringLiteral("LIKE ") +
-                       folded(m.captured(3)) + m.captured(4);
-                i += m.capturedLength(0);
-                continue;
-            }
-        }
-        if (c == u'\'') {
-            const qsizetype end = sql.indexOf(u'\'', i + 1);
-            const qsizetype stop = end < 0 ? sql.size() : end + 1;
-            out += QStringView(sql).mid(i, stop - i);
-            i = stop;
-        } else if (c == u'"') {
-            const qsizetype end = sql.indexOf(u'"', i + 1);
-            const qsizetype stop = end < 0 ? sql.size() : end + 1;
-            out += sql.mid(i, stop - i).toLower();
-            i = stop;
-        } else if (const auto m = (c == u't' || c == u'T') && atWordStart(i)
-                                      ? matchAt(fold, i)
-                                      : QRegularExpressionMatch();
-                   m.hasMatch()) {
-            out += folded(m.captured(1));
-            i += m.capturedLength(0);
-        } else {
-            out += c;
-            ++i;
-        }
-    }
-    return out;
 }
 
 QString serverCause(const QString& engineText) {

@@ -5,8 +5,7 @@
 #include <QFileInfo>
 #include <memory>
 
-#include "data/Database.h"
-#include "data/DatabaseError.h"
+#include "data/BookFiles.h"
 
 namespace filecopy {
 
@@ -22,16 +21,6 @@ QStringList journalsNamedBy(const QString& master) {
     for (const QByteArray& name : file.read(1024 * 1024).split('\0'))
         if (!name.isEmpty()) names << QFile::decodeName(name);
     return names;
-}
-
-// Reading a file whose journal is hot makes the engine roll it back from that journal.
-void recover(const QString& database) {
-    try {
-        auto db = data::Database::openPrivate(database);
-        db->query(QStringLiteral("SELECT count(*) FROM sqlite_master")).finish();
-    } catch (const data::DatabaseError&) {
-        // The journal stays, and with it the master journal that keeps it hot for the next reader.
-    }
 }
 
 bool remove(const QString& file, QString* error) {
@@ -58,7 +47,9 @@ bool removeDatabaseFile(const QString& path, QString* error) {
         bool settled = true;
         for (const QString& journal : journalsNamedBy(master)) {
             if (journal == own + JournalSuffix || !QFileInfo::exists(journal)) continue;
-            if (journal.endsWith(JournalSuffix)) recover(journal.chopped(JournalSuffix.size()));
+            // Reading a file whose journal is hot makes the engine roll it back.
+            if (journal.endsWith(JournalSuffix))
+                data::readOnce(journal.chopped(JournalSuffix.size()));
             // Still there: leave the master journal, so the books are rolled back when next read.
             if (QFileInfo::exists(journal)) settled = false;
         }

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -10,24 +9,21 @@
 
 #include "core/Clock.h"
 #include "core/DateFormat.h"
+#include "data/BookWrite.h"
+#include "data/Counters.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
-#include "data/RetryWhileBusy.h"
-#include "data/ServerBooks.h"
-#include "data/Statement.h"
 #include "invoicing/InvoiceNumber.h"
 #include "modes/Targets.h"
-#include "posting/BookRows.h"
-#include "posting/Counters.h"
-#include "posting/Pending.h"
 
 namespace invoicing {
 
 namespace n = data::names;
-using posting::Account;
-using posting::Line;
+using data::Account;
+using data::AttachedBooks;
+using data::Line;
 
 namespace {
 
@@ -41,228 +37,170 @@ QStringList invoiceDatabases(const QString& serverPath) {
     return files;
 }
 
-// `path` is a book of the company whose accounts are at `accounts`.
-bool bookExists(const QString& path, const QString& accounts) {
-    if (!data::isServerPath(path))
-        return data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::Missing;
-    const auto server = data::parseServerPath(path);
-    QSqlQuery found = data::Database::openPrivate(accounts)->query(
-        QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"),
-        {server ? server->schema() : QString()});
-    return found.next();
-}
+// An invoice inside the frame every document shares: one company's books, the invoice, its lines
+// and every movement and debit of it.
+class InvoiceWriter final : public data::DocumentWriter {
+  public:
+    InvoiceWriter(const InvoiceRequest& r, InvoiceResult& result) : m_r(r), m_result(result) {}
 
-// One company's books: the invoice, its lines and every movement and debit of it.
-std::unique_ptr<posting::AttachedBooks> attachBooks(const InvoiceRequest& r) {
-    const QString invoices = r.serverPath + n::files::Fatura;
-    try {
-        return std::make_unique<posting::AttachedBooks>(
-            r.workingCopy, std::vector<std::pair<QString, QString>>{
-                               {QStringLiteral("sc"), r.serverPath + n::files::Cari},
-                               {QStringLiteral("ss"), r.serverPath + n::files::Stok},
-                               {QStringLiteral("si"), r.serverPath + n::files::Index},
-                               {QStringLiteral("sf"), invoices}});
-    } catch (const data::DatabaseError&) {
-        if (!bookExists(invoices, r.serverPath + n::files::Cari))
+    // Books on a server keep the number in their own row, drawn inside the invoice's
+    // transaction; files share the number file, held from before the transaction to the end.
+    void joined(AttachedBooks& books) override {
+        m_numbering.reset();
+        if (!books.onServer())
+            m_numbering.emplace(numberFilePath(m_r.serverPath), invoiceDatabases(m_r.serverPath));
+    }
+
+    void cannotJoin(const data::DatabaseError&) override {
+        const QString invoices = m_r.serverPath + n::files::Fatura;
+        if (!data::booksExist(invoices))
             throw data::DatabaseError(
                 QStringLiteral("Fatura yazılmadı: %1 firmasının fatura dosyası bulunamadı: %2")
-                    .arg(modes::companyOf(r.serverPath),
-                         data::isServerPath(invoices) ? invoices : data::resolvePath(invoices)));
-        throw;
+                    .arg(modes::companyOf(m_r.serverPath), data::shownPath(invoices)));
     }
-}
 
-}  // namespace
-
-namespace {
-
-InvoiceResult writeOnce(const InvoiceRequest& r) {
-    // Books on a server keep the number in their own row, drawn inside the invoice's transaction.
-    const bool server = data::isServerPath(r.serverPath);
-    std::optional<InvoiceNumberLock> numbering;
-    if (!server) numbering.emplace(numberFilePath(r.serverPath), invoiceDatabases(r.serverPath));
-
-    const std::unique_ptr<posting::AttachedBooks> attached = attachBooks(r);
-    posting::AttachedBooks& books = *attached;
-    data::Database* db = &books.db();
-    auto fileOf = [&books](const QString& alias) { return books.fileOf(alias); };
-    const QString sc = books.qualifier(QStringLiteral("sc"));
-    const QString ss = books.qualifier(QStringLiteral("ss"));
-    const QString si = books.qualifier(QStringLiteral("si"));
-    const QString sf = books.qualifier(QStringLiteral("sf"));
-
-    InvoiceResult result;
-    // On a server the token the invoice leaves there settles a "Tamam" whose answer was lost.
-    QString token;
-    bool committing = false;
-    db->begin();
-    try {
-        if (server) result.earlier = posting::resolvePendingIn(*db, books.workingCopy());
-        const std::vector<Line> lines =
-            posting::enteredLines(books.workingCopy(), posting::LineOrder::ByName);
-        // The invoice is what its lines add up to, nothing more.
-        core::Money total;
+    void find(AttachedBooks& books, const std::vector<Line>& lines, QStringList& missing) override {
         core::Money vat;
-        for (const Line& line : lines) {
-            total += line.amount;
+        for (const Line& line : lines)
             vat += line.vat;
-        }
-        result.total = total.toDouble();
-        result.vat = vat.toDouble();
-        result.lines = static_cast<int>(lines.size());
-        if (lines.empty() || total.isZero()) {
-            db->rollback();
-            return result;
-        }
-
-        QStringList missing;
-        std::optional<Account> customer = posting::findAccount(
-            *db, sc, QStringLiteral("Unvan"), r.customerTitle, fileOf(QStringLiteral("sc")));
-        if (!customer)
+        m_customer = data::findAccount(books, Sc, QStringLiteral("Unvan"), m_r.customerTitle);
+        if (!m_customer)
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
-                           .arg(r.customerTitle, fileOf(QStringLiteral("sc")));
-        std::optional<Account> vatAccount;
+                           .arg(m_r.customerTitle, books.fileOf(Sc));
+        m_vatAccount.reset();
         if (vat > core::Money()) {
-            vatAccount = posting::findAccount(*db, sc, QStringLiteral("CariKod"),
-                                              QStringLiteral("=110"), fileOf(QStringLiteral("sc")));
-            if (!vatAccount)
-                missing
-                    << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(fileOf(QStringLiteral("sc")));
+            m_vatAccount =
+                data::findAccount(books, Sc, QStringLiteral("CariKod"), QStringLiteral("=110"));
+            if (!m_vatAccount)
+                missing << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(books.fileOf(Sc));
         }
-        QHash<QString, posting::Card> cards =
-            posting::findCards(*db, ss, lines, fileOf(QStringLiteral("ss")), missing);
-        if (!missing.isEmpty())
-            throw data::DatabaseError(QStringLiteral("Fatura yazılmadı; bulunamayan kayıtlar:\n") +
-                                      missing.mid(0, 12).join(u'\n'));
-
-        if (server) token = posting::makePending(books.workingCopy(), lines, true);
-        const QDateTime at = r.clock->now();
-        const QString year = QString::number(at.date().year());
-        result.number = numbering ? numbering->number() : drawServerInvoiceNumber(*db);
-        result.key = QStringLiteral("S") + result.number;
-        result.documentNumber = posting::DrawNumber(*db, si, false, year);
-        const QString invoiceTime = core::storedDateTime(at);
-        const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
-        const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
-
-        data::Statement invoiceLine(
-            *db,
-            QStringLiteral(
-                "INSERT INTO %1.FatHareket (FatHarNo, FatGirisCikis, FatCari, FatStok, Stok, "
-                "FatAciklama, FatMiktar, FatFiyat, FatTutar, DigerId, Nerde, FatTotal, FatKdv, "
-                "Birim, SeriNoDiger, Barkod, Tarih, KdvSi, Yeni) "
-                "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 'F', ?, ?, ?, ?, ?, ?, ?, 1)")
-                .arg(sf));
-        data::Statement movement(
-            *db,
-            QStringLiteral(
-                "INSERT INTO %1.StokHareket (StokHarKod, Tarih, Aciklama, Fiyat, Miktar, Tutar, "
-                "GirisCikis, Carisi, DigerId, Nerde, StokAd, SeriNoDiger, Unvan, KdvTut, Birim, "
-                "Yeni, Sube, Server) VALUES (?, ?, ?, ?, ?, ?, 'Satış', ?, ?, 'F', ?, ?, ?, ?, ?, "
-                "1, NULL, 0)")
-                .arg(ss));
-        posting::CardWriter cardWriter(*db, ss);
-        const QStringList serials =
-            posting::DrawNumbers(*db, si, true, year, static_cast<int>(lines.size()));
-        for (size_t l = 0; l < lines.size(); ++l) {
-            const Line& line = lines[l];
-            const QString& serial = serials[static_cast<qsizetype>(l)];
-            const QVariantList lineValues = {result.key,
-                                             customer->code,
-                                             line.code,
-                                             line.name,
-                                             line.name,
-                                             line.quantity.toDouble(),
-                                             line.price.toDouble(),
-                                             line.amount.toDouble(),
-                                             result.documentNumber,
-                                             result.total,
-                                             line.vatRate.toDouble(),
-                                             line.unit,
-                                             serial,
-                                             line.barcode,
-                                             r.clock->now().toString(linePattern),
-                                             line.vat.toDouble()};
-            for (int i = 0; i < lineValues.size(); ++i)
-                invoiceLine.bind(i + 1, lineValues[i]);
-            invoiceLine.run();
-            const QVariantList movementValues = {
-                line.code,
-                invoiceTime,
-                result.number + QStringLiteral(" Nolu Satış Faturası ile"),
-                line.price.toDouble(),
-                line.quantity.toDouble(),
-                line.amount.toDouble(),
-                customer->code,
-                result.documentNumber,
-                line.name,
-                serial,
-                customer->title,
-                line.vat.toDouble(),
-                line.unit};
-            for (int i = 0; i < movementValues.size(); ++i)
-                movement.bind(i + 1, movementValues[i]);
-            movement.run();
-            posting::Card& card = cards[line.code];
-            card.totals.add(false, line.quantity, line.amount);
-            cardWriter.store(card);
-        }
-
-        db->query(QStringLiteral("INSERT INTO %1.Faturalar (FaturaNo, FatTarih, FatCari, Nakit, "
-                                 "DigerId, Unvan, FatTop, FatKdvTut, Toplam, Gurup, KdvHarDahil) "
-                                 "VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?, 0)")
-                      .arg(sf),
-                  {result.key, core::storedDate(at.date()), customer->code, result.documentNumber,
-                   r.customerTitle, result.total, result.vat, result.total, customer->group});
-        db->query(QStringLiteral("INSERT INTO %1.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
-                                 "Carisi, DigerId, Nerde, Unvan, Yeni, Server) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, 'F', ?, 1, 0)")
-                      .arg(sc),
-                  {customer->code, invoiceTime, movementText, result.total, customer->code,
-                   result.documentNumber, customer->title});
-        posting::storeBalance(*db, sc, *customer, true, total);
-        if (vat > core::Money()) {
-            db->query(
-                QStringLiteral("INSERT INTO %1.CariHareket (CariHarKod, Tarih, Aciklama, Borc, "
-                               "Carisi, DigerId, Nerde, Yeni, Sube, Server) "
-                               "VALUES ('=110', ?, ?, ?, '=110', ?, 'F', 1, NULL, 0)")
-                    .arg(sc),
-                {invoiceTime, movementText, result.vat, result.documentNumber});
-            posting::storeBalance(*db, sc, *vatAccount, true, vat);
-        }
-        if (server) {
-            posting::recordPosting(*db, token, result.key);
-            committing = true;
-            db->commit();
-            posting::finishPending(books.workingCopy());
-        } else {
-            posting::resetEnteredLines(*db);
-            db->commit();
-        }
-    } catch (...) {
-        if (db->inTransaction()) db->rollback();
-        // Known not written unless the commit itself went unanswered.
-        if (!token.isEmpty() && !committing) posting::dropPendingAfterRollback(books.workingCopy());
-        throw;
+        m_cards = data::findCards(books, Ss, lines, missing);
     }
-    result.written = true;
-    if (!numbering) return result;
-    try {
-        numbering->commit();
-    } catch (const data::DatabaseError& e) {
-        // The invoice stands; the next one still takes the number after it from the books.
-        result.warning = e.text();
+
+    QString write(AttachedBooks& books, const std::vector<Line>& lines) override;
+
+    std::optional<InvoiceNumberLock>& numbering() { return m_numbering; }
+
+  private:
+    const QString Sc = QStringLiteral("sc"), Ss = QStringLiteral("ss"), Si = QStringLiteral("si"),
+                  Sf = QStringLiteral("sf");
+    const InvoiceRequest& m_r;
+    InvoiceResult& m_result;
+    std::optional<InvoiceNumberLock> m_numbering;
+    std::optional<Account> m_customer, m_vatAccount;
+    QHash<QString, data::Card> m_cards;
+};
+
+QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& lines) {
+    InvoiceResult& result = m_result;
+    const Account& customer = *m_customer;
+    core::Money total, vat;
+    for (const Line& line : lines) {
+        total += line.amount;
+        vat += line.vat;
     }
-    return result;
+    result.total = total.toDouble();
+    result.vat = vat.toDouble();
+    const QDateTime at = m_r.clock->now();
+    const QString year = QString::number(at.date().year());
+    result.number = m_numbering ? m_numbering->number() : drawServerInvoiceNumber(books.db());
+    result.key = QStringLiteral("S") + result.number;
+    result.documentNumber = data::DrawNumber(books.db(), books.qualifier(Si), false, year);
+    const QString invoiceTime = core::storedDateTime(at);
+    const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
+    const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
+
+    data::RowWriter invoiceLines(
+        books, Sf, QStringLiteral("FatHareket"),
+        QStringLiteral("FatHarNo FatGirisCikis FatCari FatStok Stok FatAciklama FatMiktar "
+                       "FatFiyat FatTutar DigerId Nerde FatTotal FatKdv Birim SeriNoDiger Barkod "
+                       "Tarih KdvSi Yeni")
+            .split(u' '));
+    data::RowWriter movements(
+        books, Ss, QStringLiteral("StokHareket"),
+        QStringLiteral("StokHarKod Tarih Aciklama Fiyat Miktar Tutar GirisCikis Carisi DigerId "
+                       "Nerde StokAd SeriNoDiger Unvan KdvTut Birim Yeni Sube Server")
+            .split(u' '));
+    data::CardWriter cardWriter(books, Ss);
+    const QStringList serials = data::DrawNumbers(books.db(), books.qualifier(Si), true, year,
+                                                  static_cast<int>(lines.size()));
+    for (size_t l = 0; l < lines.size(); ++l) {
+        const Line& line = lines[l];
+        const QString& serial = serials[static_cast<qsizetype>(l)];
+        invoiceLines.add({result.key, 0, customer.code, line.code, line.name, line.name,
+                          line.quantity.toDouble(), line.price.toDouble(), line.amount.toDouble(),
+                          result.documentNumber, QStringLiteral("F"), result.total,
+                          line.vatRate.toDouble(), line.unit, serial, line.barcode,
+                          m_r.clock->now().toString(linePattern), line.vat.toDouble(), 1});
+        movements.add(
+            {line.code, invoiceTime, result.number + QStringLiteral(" Nolu Satış Faturası ile"),
+             line.price.toDouble(), line.quantity.toDouble(), line.amount.toDouble(),
+             QStringLiteral("Satış"), customer.code, result.documentNumber, QStringLiteral("F"),
+             line.name, serial, customer.title, line.vat.toDouble(), line.unit, 1, QVariant(), 0});
+        data::Card& card = m_cards[line.code];
+        card.totals.add(false, line.quantity, line.amount);
+        cardWriter.store(card);
+    }
+
+    data::RowWriter(books, Sf, QStringLiteral("Faturalar"),
+                    QStringLiteral("FaturaNo FatTarih FatCari Nakit DigerId Unvan FatTop "
+                                   "FatKdvTut Toplam Gurup KdvHarDahil")
+                        .split(u' '))
+        .add({result.key, core::storedDate(at.date()), customer.code, 1, result.documentNumber,
+              m_r.customerTitle, result.total, result.vat, result.total, customer.group, 0});
+    data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
+                    QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Unvan "
+                                   "Yeni Server")
+                        .split(u' '))
+        .add({customer.code, invoiceTime, movementText, result.total, customer.code,
+              result.documentNumber, QStringLiteral("F"), customer.title, 1, 0});
+    data::storeBalance(books, Sc, *m_customer, true, total);
+    if (vat > core::Money()) {
+        data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
+                        QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Yeni "
+                                       "Sube Server")
+                            .split(u' '))
+            .add({QStringLiteral("=110"), invoiceTime, movementText, result.vat,
+                  QStringLiteral("=110"), result.documentNumber, QStringLiteral("F"), 1, QVariant(),
+                  0});
+        data::storeBalance(books, Sc, *m_vatAccount, true, vat);
+    }
+    return result.key;
 }
 
 }  // namespace
 
 InvoiceResult createInvoice(const InvoiceRequest& r) {
-    // All or nothing: behind another terminal's write the whole of it is tried again, for as
-    // long as the operator waits.
-    return data::retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
-                                [&r] { return writeOnce(r); });
+    data::DocumentRequest request;
+    request.workingCopy = r.workingCopy;
+    request.files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
+                     {QStringLiteral("ss"), r.serverPath + n::files::Stok},
+                     {QStringLiteral("si"), r.serverPath + n::files::Index},
+                     {QStringLiteral("sf"), r.serverPath + n::files::Fatura}};
+    request.order = data::LineOrder::ByName;
+    request.invoice = true;
+    request.nothingWritten = QStringLiteral("Fatura yazılmadı");
+    InvoiceResult result;
+    InvoiceWriter writer(r, result);
+    const data::DocumentResult written = data::writeDocument(request, writer);
+    result.written = written.written;
+    result.lines = static_cast<int>(written.lines.size());
+    result.earlier = written.earlier;
+    if (!result.written) {
+        // The invoice is what its lines add up to, nothing more: nothing numbered or kept.
+        result.total = written.total.toDouble();
+        result.number.clear();
+        result.key.clear();
+        result.documentNumber.clear();
+        return result;
+    }
+    try {
+        if (writer.numbering()) writer.numbering()->commit();
+    } catch (const data::DatabaseError& e) {
+        // The invoice stands; the next one still takes the number after it from the books.
+        result.warning = e.text();
+    }
+    return result;
 }
 
 }  // namespace invoicing

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "posting/Pending.h"
+#include "data/Pending.h"
 
 namespace core {
 class Clock;
@@ -30,7 +30,7 @@ struct InvoiceResult {
     QString warning;  // written, but the number file could not be rewritten
     /// On a server: what became of an earlier "Tamam" whose answer was lost, resolved first (see
     /// posting::PostingResult::earlier); only lines booked after it make this invoice.
-    posting::PendingResult earlier;
+    data::PendingResult earlier;
 };
 
 /// Writes a sales invoice of the working set's lines (visible, with a quantity, by name): the

@@ -6,13 +6,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSqlQuery>
 #include <QThread>
 
 #include "core/QuotedFieldFile.h"
 #include "core/Waiting.h"
+#include "data/Counters.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 
 namespace invoicing {
@@ -134,14 +135,10 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
     QString previous = previousNumber(*stored, m_file);
     for (const QString& path : invoiceDatabases) {
         if (data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::SQLite) continue;
-        auto db = data::Database::open(path);
-        QSqlQuery q = db->query(QStringLiteral(
-            "SELECT substr(FaturaNo, 2) FROM Faturalar WHERE FaturaNo GLOB 'S[0-9]*'"));
-        while (q.next()) {
-            const QString used = leadingDigits(q.value(0).toString());
+        for (const QString& digits : data::invoiceKeyDigits(*data::Database::open(path))) {
+            const QString used = leadingDigits(digits);
             if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
         }
-        q.finish();
     }
     m_number = nextInvoiceNumber(previous);
 }
@@ -149,32 +146,20 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
 InvoiceNumberLock::~InvoiceNumberLock() = default;
 
 QString drawServerInvoiceNumber(data::Database& db) {
-    QSqlQuery row = db.query(QStringLiteral("SELECT no FROM terminal.fatno FOR UPDATE"));
-    if (!row.next())
+    const std::optional<QString> stored = data::lockInvoiceNumberRow(db);
+    if (!stored)
         throw data::DatabaseError(
             QStringLiteral("Fatura numarası okunamadı: terminal.fatno (%1)").arg(db.path()));
-    const QString stored = row.value(0).toString();
-    row.finish();
-    QString previous = previousNumber(stored, QStringLiteral("terminal.fatno (%1)").arg(db.path()));
-    QSqlQuery schemas = db.query(QStringLiteral(
-        "SELECT nspname FROM pg_namespace WHERE nspname ~ '^[0-9][0-9]fatura$' ORDER BY 1"));
-    QStringList names;
-    while (schemas.next())
-        names << schemas.value(0).toString();
-    schemas.finish();
-    for (const QString& schema : names) {
-        QSqlQuery q = db.query(
-            QStringLiteral("SELECT substr(FaturaNo, 2) FROM \"%1\".Faturalar WHERE FaturaNo ~ "
-                           "'^S[0-9]'")
-                .arg(schema));
-        while (q.next()) {
-            const QString used = leadingDigits(q.value(0).toString());
+    QString previous =
+        previousNumber(*stored, QStringLiteral("terminal.fatno (%1)").arg(db.path()));
+    // Every company's invoices share the sequence.
+    for (const QString& book : db.dialect().companyBooks(db, QStringLiteral("fatura")))
+        for (const QString& digits : data::invoiceKeyDigits(db, book)) {
+            const QString used = leadingDigits(digits);
             if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
         }
-        q.finish();
-    }
     const QString number = nextInvoiceNumber(previous);
-    db.query(QStringLiteral("UPDATE terminal.fatno SET no = ?"), {number});
+    data::storeInvoiceNumberRow(db, number);
     return number;
 }
 

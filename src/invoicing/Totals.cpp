@@ -1,9 +1,8 @@
 #include "invoicing/Totals.h"
 
-#include <QSqlQuery>
-
 #include "core/Money.h"
 #include "core/NumberFormat.h"
+#include "data/Books.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/Names.h"
@@ -20,16 +19,7 @@ std::optional<core::Money> openLines(data::DataControl& temp) {
         data::RefreshData(temp);
         return std::nullopt;
     }
-    // The same rows as the lines shown: hidden cards are no lines and add nothing.
-    QSqlQuery q = temp.database()->query(
-        QStringLiteral("select GirenTutar FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
-    // Each line holds an exact four-decimal amount: added as such, the total shown is the one
-    // "Tamam" writes, where a sum of binary fractions could round to another cent.
-    core::Money total;
-    while (q.next())
-        total += core::Money::fromDouble(q.value(0).toDouble());
-    q.finish();
-    return total;
+    return data::enteredTotal(*temp.database());
 }
 
 QString totalCaption(core::Money total, bool invoice) {

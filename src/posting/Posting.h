@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "posting/Pending.h"
+#include "data/Pending.h"
 
 namespace core {
 class Clock;
@@ -29,7 +29,7 @@ struct PostingResult {
     /// On a server: what became of an earlier "Tamam" whose answer was lost, resolved first.
     /// Written: its lines left the working set, and only lines booked after it were posted now,
     /// in a document of their own. The window shows earlier.message() when it is not empty.
-    PendingResult earlier;
+    data::PendingResult earlier;
 };
 
 /// Posts the working set's entered lines: the account movement and balance of each side and one

@@ -5,8 +5,8 @@
 #include "core/Money.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Pending.h"
 #include "invoicing/CreateInvoice.h"
-#include "posting/Pending.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
 #include "support/TestSupport.h"
@@ -242,7 +242,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) 
                        "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"));
     EXPECT_THROW(invoicing::createInvoice(r), data::DatabaseError);
     copy->query(QStringLiteral("DROP TRIGGER lost"));
-    EXPECT_EQ(posting::hasPending(r.workingCopy), server != nullptr);
+    EXPECT_EQ(data::hasPending(r.workingCopy), server != nullptr);
     // One more 19,99 on a line the invoice covered, and 2 × 0,5 on a new one.
     copy->query(
         QStringLiteral("UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+"
@@ -272,5 +272,5 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) 
     EXPECT_EQ(
         count(r.workingCopy, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")),
         0);
-    EXPECT_FALSE(posting::hasPending(r.workingCopy));
+    EXPECT_FALSE(data::hasPending(r.workingCopy));
 }

@@ -11,13 +11,13 @@
 #include <thread>
 
 #include "core/Clock.h"
+#include "core/StockTotals.h"
+#include "data/Books.h"
+#include "data/Counters.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
-#include "posting/BookRows.h"
-#include "posting/Counters.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
-#include "posting/StockTotals.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -27,7 +27,7 @@ namespace {
 QString draw(const QString& index, bool serial, const QString& year) {
     auto db = data::Database::openPrivate(index);
     db->begin();
-    const QString n = posting::DrawNumber(*db, u"main"_s, serial, year);
+    const QString n = data::DrawNumber(*db, u"main"_s, serial, year);
     db->commit();
     return n;
 }
@@ -96,9 +96,9 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
         db->attach(books.file("02", "Index"), u"b"_s);
         db->begin();
         const QStringList both{u"main"_s, u"b"_s};
-        EXPECT_EQ(posting::DrawNumber(*db, both, false, u"2020"_s), u"20101"_s);
+        EXPECT_EQ(data::DrawNumber(*db, both, false, u"2020"_s), u"20101"_s);
         db->query(u"UPDATE b.Mdbindex SET Indexi='20500'"_s);
-        EXPECT_EQ(posting::DrawNumber(*db, both, false, u"2020"_s), u"20501"_s);
+        EXPECT_EQ(data::DrawNumber(*db, both, false, u"2020"_s), u"20501"_s);
         db->commit();
         for (const char* c : {"01", "02"})
             EXPECT_EQ(text(books.file(c, "Index"),
@@ -121,7 +121,7 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
     // and fractions that binary doubles would not keep exact.
     for (const Case& c : {Case{false, 7, 0, 1}, Case{true, 7, 13, 0}, Case{false, 6, 0, 0},
                           Case{false, 5.9999, 0.0001, 0}, Case{false, 0.3, 5.7, 0}}) {
-        posting::StockTotals t{m(10), m(4), {}, {}, m(6), {}};
+        core::StockTotals t{m(10), m(4), {}, {}, m(6), {}};
         t.add(c.in, m(c.quantity), m(c.quantity * 10));
         EXPECT_EQ(t.kalanB, m(c.kalanB)) << c.quantity;
         EXPECT_EQ(t.kalanA, m(c.kalanA)) << c.quantity;
@@ -336,8 +336,8 @@ TEST(Counters, DrawingManyAtOnceGivesWhatDrawingOneByOneGives) {
         expected << draw(one, true, u"2026"_s);
     auto db = data::Database::openPrivate(many);
     db->begin();
-    QStringList got{posting::DrawNumber(*db, u"main"_s, false, u"2026"_s)};
-    got << posting::DrawNumbers(*db, u"main"_s, true, u"2026"_s, 11);
+    QStringList got{data::DrawNumber(*db, u"main"_s, false, u"2026"_s)};
+    got << data::DrawNumbers(*db, u"main"_s, true, u"2026"_s, 11);
     db->commit();
     EXPECT_EQ(got, expected);
     EXPECT_EQ(scalar(many, u"SELECT Serino FROM Mdbindex"_s),
@@ -385,7 +385,7 @@ TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
     const posting::PostingResult result = posting::postWorkingSet(r);
     ASSERT_TRUE(result.posted);
     EXPECT_EQ(result.documentNumber, u"261"_s);
-    EXPECT_EQ(result.earlier.state, posting::PendingResult::State::None);
+    EXPECT_EQ(result.earlier.state, data::PendingResult::State::None);
     // Each side's movement equals the lines and its card moved with it.
     EXPECT_EQ(units(book("02", "Cari"), u"sum(Alacak)"_s, u"CariHareket"_s), total);
     EXPECT_EQ(units(book("02", "Cari"), u"Alacak"_s, u"CariKartlar WHERE Unvan='Merkez'"_s), total);
@@ -425,7 +425,7 @@ TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
     for (int i = 0; i < names.size(); ++i)
         copy->query(u"UPDATE StokKartlar SET StokAdi=? WHERE StokKod=?"_s, {names[i], codes[i]});
     QStringList byName;
-    for (const posting::Line& line : posting::enteredLines(*copy, posting::LineOrder::ByName))
+    for (const data::Line& line : data::enteredLines(*copy, data::LineOrder::ByName))
         byName << line.name;
     EXPECT_EQ(byName, (QStringList{names[1], names[2], names[3], names[0]}));
     const qint64 bought =
@@ -466,17 +466,16 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
     copy->query(lose);
     EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
     copy->query(u"DROP TRIGGER lost"_s);
-    EXPECT_EQ(posting::hasPending(wc), server != nullptr);
+    EXPECT_EQ(data::hasPending(wc), server != nullptr);
     EXPECT_EQ(rows(book("01", "Cari"), u"CariHareket"_s), server ? 1 : 0);
     if (server) {
         // A server that cannot be asked leaves the lines and the token as they are.
         QUrl away(server->url());
         away.setPort(1);
-        const posting::PendingResult unknown =
-            posting::resolvePending(away.toString() + u"/01"_s, wc);
-        EXPECT_EQ(unknown.state, posting::PendingResult::State::Unknown);
+        const data::PendingResult unknown = data::resolvePending(away.toString() + u"/01"_s, wc);
+        EXPECT_EQ(unknown.state, data::PendingResult::State::Unknown);
         EXPECT_TRUE(unknown.message().contains(unknown.cause) && !unknown.cause.isEmpty());
-        EXPECT_TRUE(posting::hasPending(wc));
+        EXPECT_TRUE(data::hasPending(wc));
     }
     const qint64 covered =
         scalar(wc, u"SELECT min(rowid) FROM StokKartlar WHERE KalanB<>0"_s).toLongLong();
@@ -499,7 +498,7 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
                     {again.documentNumber}),
               server ? 2 : 5);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
-    EXPECT_FALSE(posting::hasPending(wc));
+    EXPECT_FALSE(data::hasPending(wc));
     if (!server) return;
 
     // A posting the server turns out not to have: the lines stay to be posted again.
@@ -510,10 +509,10 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
     EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
     copy->query(u"DROP TRIGGER lost"_s);
     data::Database::open(book("01", "Cari"))->query(u"DELETE FROM terminal.postings"_s);
-    const posting::PendingResult notWritten = posting::resolvePending(r.serverPath, wc);
-    EXPECT_EQ(notWritten.state, posting::PendingResult::State::NotWritten);
+    const data::PendingResult notWritten = data::resolvePending(r.serverPath, wc);
+    EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
-    EXPECT_FALSE(posting::hasPending(wc));
+    EXPECT_FALSE(data::hasPending(wc));
 }
 
 TEST_P(EnginePostingTest, AMissingAccountWritesNothingAnywhere) {

@@ -1,4 +1,4 @@
-#include "posting/Counters.h"
+#include "data/Counters.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -7,8 +7,9 @@
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 
-namespace posting {
+namespace data {
 
 namespace {
 
@@ -20,7 +21,7 @@ struct Counter {
     qulonglong running = 0;
 };
 
-Counter readCounter(data::Database& db, const QString& schema, bool serial, const QString& year) {
+Counter readCounter(Database& db, const QString& schema, bool serial, const QString& year) {
     QSqlQuery years = db.query(
         QStringLiteral("SELECT 1 FROM %1.Tarih WHERE Tarih = ? LIMIT 1").arg(schema), {year});
     const bool known = years.next();
@@ -41,7 +42,7 @@ Counter readCounter(data::Database& db, const QString& schema, bool serial, cons
     bool ok = false;
     const qulonglong running = last.mid(2).toULongLong(&ok);
     if (!ok || !digits.match(last.mid(2)).hasMatch())
-        throw data::DatabaseError(
+        throw DatabaseError(
             QStringLiteral("%1 sayacı okunamıyor: \"%2\" (%3 yılı). Hiçbir şey yazılmadı.")
                 .arg(serial ? QStringLiteral("Seri numarası") : QStringLiteral("Belge numarası"),
                      last, year));
@@ -50,7 +51,7 @@ Counter readCounter(data::Database& db, const QString& schema, bool serial, cons
     return c;
 }
 
-void storeCounter(data::Database& db, const Counter& c, bool serial, const QString& year,
+void storeCounter(Database& db, const Counter& c, bool serial, const QString& year,
                   const QString& number) {
     const QString field = serial ? QStringLiteral("Serino") : QStringLiteral("Indexi");
     if (c.rowid >= 0) {
@@ -67,11 +68,11 @@ void storeCounter(data::Database& db, const Counter& c, bool serial, const QStri
 
 }  // namespace
 
-QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year) {
+QString DrawNumber(Database& db, const QString& schema, bool serial, const QString& year) {
     return DrawNumber(db, QStringList{schema}, serial, year);
 }
 
-QString DrawNumber(data::Database& db, const QStringList& schemas, bool serial,
+QString DrawNumber(Database& db, const QStringList& schemas, bool serial,
                    const QString& year) {
     std::vector<Counter> counters;
     for (const QString& schema : schemas)
@@ -87,7 +88,7 @@ QString DrawNumber(data::Database& db, const QStringList& schemas, bool serial,
     return number;
 }
 
-QStringList DrawNumbers(data::Database& db, const QString& schema, bool serial, const QString& year,
+QStringList DrawNumbers(Database& db, const QString& schema, bool serial, const QString& year,
                         int count) {
     QStringList numbers;
     if (count <= 0) return numbers;
@@ -105,4 +106,29 @@ QStringList DrawNumbers(data::Database& db, const QString& schema, bool serial, 
     return numbers;
 }
 
-}  // namespace posting
+QStringList invoiceKeyDigits(Database& db, const QString& qualifier) {
+    QSqlQuery q = db.query(QStringLiteral("SELECT substr(FaturaNo, 2) FROM %1Faturalar WHERE %2")
+                               .arg(qualifier.isEmpty() ? QString() : qualifier + u'.',
+                                    db.dialect().startsWithDigit(QStringLiteral("FaturaNo"),
+                                                                 QStringLiteral("S"))));
+    QStringList digits;
+    while (q.next())
+        digits << q.value(0).toString();
+    q.finish();
+    return digits;
+}
+
+std::optional<QString> lockInvoiceNumberRow(Database& db) {
+    QSqlQuery row =
+        db.query(QStringLiteral("SELECT no FROM terminal.fatno") + db.dialect().rowLock());
+    std::optional<QString> stored;
+    if (row.next()) stored = row.value(0).toString();
+    row.finish();
+    return stored;
+}
+
+void storeInvoiceNumberRow(Database& db, const QString& number) {
+    db.query(QStringLiteral("UPDATE terminal.fatno SET no = ?"), {number});
+}
+
+}  // namespace data

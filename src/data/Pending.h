@@ -8,7 +8,7 @@ namespace data {
 class Database;
 }
 
-namespace posting {
+namespace data {
 
 struct Line;
 
@@ -40,18 +40,18 @@ PendingResult resolvePending(const QString& serverPath, const QString& workingCo
 // The pieces the posting and the invoice use, on their server transaction (held from begin()).
 
 /// Resolves a pending token against `server`, inside the caller's transaction.
-PendingResult resolvePendingIn(data::Database& server, data::Database& workingCopy);
+PendingResult resolvePendingIn(Database& server, Database& workingCopy);
 /// Makes the token of the posting about to be written and keeps with it exactly `lines`; it is
 /// committed to the working copy before the server's transaction writes anything.
-QString makePending(data::Database& workingCopy, const std::vector<Line>& lines, bool invoice);
+QString makePending(Database& workingCopy, const std::vector<Line>& lines, bool invoice);
 /// Stores the token with the posting, in the posting's transaction.
-void recordPosting(data::Database& server, const QString& token, const QString& number);
+void recordPosting(Database& server, const QString& token, const QString& number);
 /// After the server's commit: the covered lines leave the working set and the token goes.
-void finishPending(data::Database& workingCopy);
+void finishPending(Database& workingCopy);
 /// The server's transaction was rolled back before its commit: the token goes, the lines stay.
-void dropPending(data::Database& workingCopy);
+void dropPending(Database& workingCopy);
 /// dropPending while another error is on its way to the operator: if the working copy cannot be
 /// written either, the token stays and the next resolve finds it not written.
-void dropPendingAfterRollback(data::Database& workingCopy) noexcept;
+void dropPendingAfterRollback(Database& workingCopy) noexcept;
 
-}  // namespace posting
+}  // namespace data

@@ -1,15 +1,16 @@
-#include "posting/Pending.h"
+#include "data/Pending.h"
 
 #include <QSqlQuery>
 #include <QUuid>
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/Names.h"
-#include "data/ServerBooks.h"
-#include "posting/BookRows.h"
+#include "data/Transaction.h"
+#include "data/Books.h"
 
-namespace posting {
+namespace data {
 
 namespace {
 
@@ -22,13 +23,8 @@ struct Token {
     bool invoice = false;
 };
 
-std::optional<Token> pendingToken(data::Database& wc) {
-    QSqlQuery exists =
-        wc.query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?"),
-                 {TokenTable});
-    const bool made = exists.next() && exists.value(0).toInt() > 0;
-    exists.finish();
-    if (!made) return std::nullopt;
+std::optional<Token> pendingToken(Database& wc) {
+    if (!wc.dialect().hasTable(wc, TokenTable)) return std::nullopt;
     QSqlQuery q = wc.query(QStringLiteral("SELECT Token, Kind FROM %1 LIMIT 1").arg(TokenTable));
     std::optional<Token> token;
     if (q.next()) token = Token{q.value(0).toString(), q.value(1).toString() == u"invoice"};
@@ -36,7 +32,7 @@ std::optional<Token> pendingToken(data::Database& wc) {
     return token;
 }
 
-std::optional<QString> postedUnder(data::Database& server, const QString& token) {
+std::optional<QString> postedUnder(Database& server, const QString& token) {
     QSqlQuery q = server.query(
         QStringLiteral("SELECT number FROM terminal.postings WHERE token = ?"), {token});
     std::optional<QString> number;
@@ -47,18 +43,13 @@ std::optional<QString> postedUnder(data::Database& server, const QString& token)
 
 // Runs `work` in one transaction of the working copy.
 template <typename Work>
-void inTransaction(data::Database& wc, Work work) {
-    wc.begin();
-    try {
-        work();
-        wc.commit();
-    } catch (...) {
-        if (wc.inTransaction()) wc.rollback();
-        throw;
-    }
+void inTransaction(Database& wc, Work work) {
+    Transaction transaction(wc);
+    work();
+    transaction.commit();
 }
 
-void clearToken(data::Database& wc) {
+void clearToken(Database& wc) {
     wc.query(QStringLiteral("DELETE FROM %1").arg(TokenTable));
     wc.query(QStringLiteral("DELETE FROM %1").arg(LinesTable));
 }
@@ -84,32 +75,26 @@ QString PendingResult::message() const {
 }
 
 bool hasPending(const QString& workingCopy) {
-    auto wc = data::Database::open(workingCopy);
+    auto wc = Database::open(workingCopy);
     return pendingToken(*wc).has_value();
 }
 
 PendingResult resolvePending(const QString& serverPath, const QString& workingCopy) {
     PendingResult result;
     try {
-        auto wc = data::Database::open(workingCopy);
+        auto wc = Database::open(workingCopy);
         if (!pendingToken(*wc)) return result;
-        auto server = data::Database::openPrivate(serverPath + data::names::files::Cari);
-        // begin() waits for every writer of the books: a posting still committing has ended.
-        server->begin();
-        try {
-            result = resolvePendingIn(*server, *wc);
-        } catch (...) {
-            server->rollback();
-            throw;
-        }
-        server->rollback();
-    } catch (const data::DatabaseError& e) {
+        auto server = Database::openPrivate(serverPath + names::files::Cari);
+        // Beginning waits for every writer of the books: a posting still committing has ended.
+        Transaction reading(*server);
+        result = resolvePendingIn(*server, *wc);
+    } catch (const DatabaseError& e) {
         result = PendingResult{PendingResult::State::Unknown, QString(), false, e.text()};
     }
     return result;
 }
 
-PendingResult resolvePendingIn(data::Database& server, data::Database& wc) {
+PendingResult resolvePendingIn(Database& server, Database& wc) {
     PendingResult result;
     const std::optional<Token> token = pendingToken(wc);
     if (!token) return result;
@@ -125,7 +110,7 @@ PendingResult resolvePendingIn(data::Database& server, data::Database& wc) {
     return result;
 }
 
-QString makePending(data::Database& wc, const std::vector<Line>& lines, bool invoice) {
+QString makePending(Database& wc, const std::vector<Line>& lines, bool invoice) {
     const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
     inTransaction(wc, [&] {
         wc.query(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Token TEXT, Kind TEXT)")
@@ -146,12 +131,12 @@ QString makePending(data::Database& wc, const std::vector<Line>& lines, bool inv
     return token;
 }
 
-void recordPosting(data::Database& server, const QString& token, const QString& number) {
+void recordPosting(Database& server, const QString& token, const QString& number) {
     server.query(QStringLiteral("INSERT INTO terminal.postings (token, number) VALUES (?, ?)"),
                  {token, number});
 }
 
-void finishPending(data::Database& wc) {
+void finishPending(Database& wc) {
     inTransaction(wc, [&] {
         // Each covered line loses exactly what was posted of it: what was booked on it since
         // stays, to be posted in a document of its own.
@@ -183,17 +168,17 @@ void finishPending(data::Database& wc) {
     });
 }
 
-void dropPending(data::Database& wc) {
+void dropPending(Database& wc) {
     if (!pendingToken(wc)) return;
     inTransaction(wc, [&] { clearToken(wc); });
 }
 
-void dropPendingAfterRollback(data::Database& wc) noexcept {
+void dropPendingAfterRollback(Database& wc) noexcept {
     try {
         dropPending(wc);
-    } catch (const data::DatabaseError&) {
+    } catch (const DatabaseError&) {
         // The first error is the one reported; the token left is resolved as not written.
     }
 }
 
-}  // namespace posting
+}  // namespace data

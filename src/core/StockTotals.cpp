@@ -1,6 +1,6 @@
-#include "posting/StockTotals.h"
+#include "core/StockTotals.h"
 
-namespace posting {
+namespace core {
 
 void StockTotals::add(bool in, Money quantity, Money amount) {
     if (in) {
@@ -20,4 +20,4 @@ void StockTotals::add(bool in, Money quantity, Money amount) {
     }
 }
 
-}  // namespace posting
+}  // namespace core

@@ -2,9 +2,7 @@
 
 #include "core/Money.h"
 
-namespace posting {
-
-using core::Money;
+namespace core {
 
 /// A stock card's running totals, exact to four decimals.
 struct StockTotals {
@@ -20,4 +18,4 @@ struct StockTotals {
     void add(bool in, Money quantity, Money amount);
 };
 
-}  // namespace posting
+}  // namespace core

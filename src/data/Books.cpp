@@ -1,4 +1,4 @@
-#include "posting/BookRows.h"
+#include "data/Books.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -7,11 +7,12 @@
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
-#include "data/ServerBooks.h"
 #include "data/Statement.h"
+#include "data/Transaction.h"
 
-namespace posting {
+namespace data {
 
 namespace {
 
@@ -30,7 +31,7 @@ Money numberAt(const QSqlQuery& q, int i, const QString& row, const QString& fil
         const double d = v.toString().trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(d)) {
             const QString field = q.record().fieldName(i);
-            throw data::DatabaseError(
+            throw DatabaseError(
                 QStringLiteral("Hiçbir şey yazılmadı: %1 %2 alanında sayı yok (\"%3\"): %4")
                     .arg(row, field, v.toString().left(40), fileName));
         }
@@ -43,40 +44,17 @@ Money numberAt(const QSqlQuery& q, int i, const QString& row, const QString& fil
 
 AttachedBooks::AttachedBooks(const QString& workingCopy,
                              std::vector<std::pair<QString, QString>> files)
-    : m_files(std::move(files)) {
-    if (!m_files.empty() && data::isServerPath(m_files.front().second)) {
-        m_local = data::Database::openPrivate(workingCopy);
-        m_db = data::Database::openPrivate(m_files.front().second);
-        // Every schema named must be there: a missing company is refused as a missing file is.
-        for (const auto& [alias, path] : m_files) {
-            const auto server = data::parseServerPath(path);
-            QSqlQuery found =
-                m_db->query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"),
-                            {server ? server->schema() : QString()});
-            if (!found.next())
-                throw data::DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(path));
-        }
-        return;
-    }
-    for (auto& f : m_files)
-        f.second = data::resolvePath(f.second);
-    std::sort(m_files.begin(), m_files.end(),
-              [](const auto& a, const auto& b) { return a.second < b.second; });
-    m_db = data::Database::openPrivate(workingCopy);
-    for (const auto& [alias, path] : m_files) {
-        m_db->attach(path, alias);
-        m_db->query(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(alias)).finish();
-    }
-    // The working copy is local: read it through memory mapping like the screen does.
-    m_db->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
+    : m_dialect(&dialectOf(files.empty() ? workingCopy : files.front().second)),
+      m_files(std::move(files)) {
+    Dialect::Joined joined = m_dialect->join(workingCopy, m_files);
+    m_db = std::move(joined.books);
+    m_local = std::move(joined.workingCopy);
 }
 
 AttachedBooks::~AttachedBooks() = default;
 
 QString AttachedBooks::qualifier(const QString& alias) const {
-    if (!m_local) return alias;
-    const auto server = data::parseServerPath(fileOf(alias));
-    return server ? data::quotedSchema(server->schema()) : alias;
+    return m_dialect->qualifier(alias, fileOf(alias));
 }
 
 QString AttachedBooks::fileOf(const QString& alias) const {
@@ -85,7 +63,7 @@ QString AttachedBooks::fileOf(const QString& alias) const {
     return QString();
 }
 
-std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
+std::vector<Line> enteredLines(Database& db, LineOrder order) {
     std::vector<Line> lines;
     QSqlQuery q = db.query(
         QStringLiteral(
@@ -94,8 +72,9 @@ std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
             // "+" keeps the engine from walking a whole-table index for the order:
             // the few entered cards come from the partial index and are then sorted,
             // names in Turkish alphabetical order.
-            .arg(EnteredWhere, order == LineOrder::ByCode ? QStringLiteral("+StokKod")
-                                                          : QStringLiteral("trkey(StokAdi)")));
+            .arg(EnteredWhere, order == LineOrder::ByCode
+                                   ? db.dialect().unindexedOrder(QStringLiteral("StokKod"))
+                                   : db.dialect().turkishOrder(QStringLiteral("StokAdi"))));
     const QString file = db.path();
     while (q.next()) {
         const QString row = QStringLiteral("%1 satırının").arg(q.value(0).toString());
@@ -108,14 +87,14 @@ std::vector<Line> enteredLines(data::Database& db, LineOrder order) {
     return lines;
 }
 
-std::optional<Account> findAccount(data::Database& db, const QString& schema, const QString& field,
-                                   const QString& value, const QString& fileName) {
-    QSqlQuery q = db.query(QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak, "
-                                          "Bakiye FROM "
-                                          "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid "
-                                          "LIMIT 1")
-                               .arg(schema, field),
-                           {value});
+std::optional<Account> findAccount(AttachedBooks& books, const QString& alias,
+                                   const QString& field, const QString& value) {
+    const QString fileName = books.fileOf(alias);
+    QSqlQuery q = books.db().query(
+        QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak, Bakiye FROM "
+                       "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid LIMIT 1")
+            .arg(books.qualifier(alias), field),
+        {value});
     std::optional<Account> a;
     if (q.next()) {
         const QString card = QStringLiteral("\"%1\" cari kartının").arg(q.value(1).toString());
@@ -128,34 +107,37 @@ std::optional<Account> findAccount(data::Database& db, const QString& schema, co
     return a;
 }
 
-void storeBalance(data::Database& db, const QString& schema, Account& a, bool debit, Money amount) {
+void storeBalance(AttachedBooks& books, const QString& alias, Account& a, bool debit,
+                  Money amount) {
     (debit ? a.borc : a.alacak) += amount;
+    // Equal sides read as a debit balance of 0.
     const bool credit = a.alacak > a.borc;
     const Money balance = credit ? a.alacak - a.borc : a.borc - a.alacak;
-    db.query(QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
-                            "WHERE rowid = ?")
-                 .arg(schema),
-             {a.borc.toDouble(), a.alacak.toDouble(), balance.toDouble(),
-              credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
+    books.db().query(
+        QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
+                       "WHERE rowid = ?")
+            .arg(books.qualifier(alias)),
+        {a.borc.toDouble(), a.alacak.toDouble(), balance.toDouble(),
+         credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
 }
 
-QHash<QString, Card> findCards(data::Database& db, const QString& schema,
-                               const std::vector<Line>& lines, const QString& fileName,
-                               QStringList& missing) {
+QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
+                               const std::vector<Line>& lines, QStringList& missing) {
+    const QString fileName = books.fileOf(alias);
     QHash<QString, Card> cards;
     // Attached files read the codes from the working copy beside them; a server is given them.
     QString codes = QStringLiteral("SELECT StokKod FROM main.StokKartlar WHERE ") + EnteredWhere;
     QVariantList params;
-    if (db.engine() == data::Database::Engine::PostgreSQL) {
+    if (books.onServer()) {
         for (const Line& line : lines)
             params << line.code;
         codes = QStringList(params.size(), QStringLiteral("?")).join(u',');
     }
-    QSqlQuery q = db.query(
+    QSqlQuery q = books.db().query(
         QStringLiteral("SELECT StokKod, rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, "
                        "GirenTutar, CikanTutar, KalanB, KalanA FROM %1.StokKartlar WHERE StokKod "
                        "IN (%2) ORDER BY rowid")
-            .arg(schema, codes),
+            .arg(books.qualifier(alias), codes),
         params);
     while (q.next()) {
         const QString code = q.value(0).toString();
@@ -178,32 +160,76 @@ QHash<QString, Card> findCards(data::Database& db, const QString& schema,
     return cards;
 }
 
-struct CardWriter::Impl {
-    data::Statement update;
-};
-
-CardWriter::CardWriter(data::Database& db, const QString& schema)
-    : m(new Impl{data::Statement(
-          db,
+CardWriter::CardWriter(AttachedBooks& books, const QString& alias)
+    : m_update(std::make_unique<Statement>(
+          books.db(),
           QStringLiteral("UPDATE %1.StokKartlar SET GirenMik = ?, CikanMik = ?, GirenTutar = ?, "
                          "CikanTutar = ?, KalanB = ?, KalanA = ? WHERE rowid = ?")
-              .arg(schema))}) {}
+              .arg(books.qualifier(alias)))) {}
 
 CardWriter::~CardWriter() = default;
 
 void CardWriter::store(const Card& card) {
     const StockTotals& t = card.totals;
-    m->update.bind(1, t.girenMik.toDouble())
+    m_update->bind(1, t.girenMik.toDouble())
         .bind(2, t.cikanMik.toDouble())
         .bind(3, t.girenTutar.toDouble())
         .bind(4, t.cikanTutar.toDouble());
-    m->update.bind(5, t.kalanB.toDouble()).bind(6, t.kalanA.toDouble()).bind(7, card.rowid);
-    m->update.run();
+    m_update->bind(5, t.kalanB.toDouble()).bind(6, t.kalanA.toDouble()).bind(7, card.rowid);
+    m_update->run();
 }
 
-void resetEnteredLines(data::Database& db) {
+RowWriter::RowWriter(AttachedBooks& books, const QString& alias, const QString& table,
+                     const QStringList& fields)
+    : m_insert(std::make_unique<Statement>(
+          books.db(), QStringLiteral("INSERT INTO %1.%2 (%3) VALUES (%4)")
+                          .arg(books.qualifier(alias), table, fields.join(QStringLiteral(", ")),
+                               QStringList(fields.size(), QStringLiteral("?")).join(u',')))) {}
+
+RowWriter::~RowWriter() = default;
+
+void RowWriter::add(const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i)
+        m_insert->bind(i + 1, values[i]);
+    m_insert->run();
+}
+
+Money enteredTotal(Database& db) {
+    // The same rows as the lines shown: hidden cards are no lines and add nothing.
+    QSqlQuery q = db.query(
+        QStringLiteral("select GirenTutar FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
+    // Each line holds an exact four-decimal amount: added as such, the total shown is the one
+    // "Tamam" writes, where a sum of binary fractions could round to another cent.
+    Money total;
+    while (q.next())
+        total += Money::fromDouble(q.value(0).toDouble());
+    q.finish();
+    return total;
+}
+
+void deleteEnteredCards(Database& db) {
+    db.execute(QStringLiteral("Delete FROM StokKartlar WHERE KalanB<>0"));
+}
+
+void resetWorkingCopy(Database& db, bool purchase) {
+    Transaction transaction(db);
+    // The four resets are one statement: every right-hand side sees the card as it was, which is
+    // what running them one after another gives, in a single pass over a large copy.
+    db.execute(QStringLiteral("UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, "
+                              "Kar=0, Fiyat2=%1")
+                   .arg(purchase ? QStringLiteral("gFiyat") : QStringLiteral("Fiyat")));
+    db.execute(QStringLiteral("Delete FROM StokHareket"));
+    // The working copy is ours: this index finds the few entered cards among many without
+    // reading them all, for the totals and the posting.
+    db.execute(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS Terminal_Entered ON StokKartlar(StokKod) "
+                       "WHERE KalanB<>0 OR GirenTutar<>0"));
+    transaction.commit();
+}
+
+void resetEnteredLines(Database& db) {
     db.execute(QStringLiteral(
         "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
 }
 
-}  // namespace posting
+}  // namespace data

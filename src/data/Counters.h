@@ -2,12 +2,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace data {
 class Database;
 }
 
-namespace posting {
+namespace data {
 
 /// Draws the next document number (serial false, field Indexi) or serial number (serial true,
 /// field Serino) of a year from the counters of the index database attached as `schema`, creating
@@ -15,17 +16,26 @@ namespace posting {
 /// number without leading zeros (201, 202, …, 2010). Run it inside the caller's write transaction:
 /// nothing else can draw between the read and the write, and a rolled-back draw is not consumed.
 /// Throws DatabaseError when a counter's running part is not a number.
-QString DrawNumber(data::Database& db, const QString& schema, bool serial, const QString& year);
+QString DrawNumber(Database& db, const QString& schema, bool serial, const QString& year);
 
 /// One number for a document that two companies' books carry (a transfer): the next number of
 /// each counter, the larger of them, and every counter advanced to it. A number skipped in one
 /// series leaves a gap there; no company's books ever carry one number for two documents.
-QString DrawNumber(data::Database& db, const QStringList& schemas, bool serial,
+QString DrawNumber(Database& db, const QStringList& schemas, bool serial,
                    const QString& year);
 
 /// Draws `count` numbers at once (the serial numbers of an invoice's lines): the same numbers
 /// `count` calls of DrawNumber give, with the counter written once.
-QStringList DrawNumbers(data::Database& db, const QString& schema, bool serial, const QString& year,
+QStringList DrawNumbers(Database& db, const QString& schema, bool serial, const QString& year,
                         int count);
 
-}  // namespace posting
+/// The digits after "S" of the invoice keys that have them, in the Faturalar table of the book
+/// `qualifier` names (empty: the connection's own).
+QStringList invoiceKeyDigits(Database& db, const QString& qualifier = QString());
+
+/// The server's one invoice-number row ("terminal.fatno"), locked until the transaction ends;
+/// nothing when the row is missing.
+std::optional<QString> lockInvoiceNumberRow(Database& db);
+void storeInvoiceNumberRow(Database& db, const QString& number);
+
+}  // namespace data

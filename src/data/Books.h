@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/StockTotals.h"
+
+namespace data {
+
+class Database;
+class Dialect;
+class Statement;
+using core::Money;
+using core::StockTotals;
+
+/// The books one posting or invoice writes, joined so that one transaction commits across all of
+/// them, with the working copy beside them: files attached to a connection of its own on the
+/// working copy, or schemas of one server connection (the working copy then has a connection of
+/// its own, and a posting commits on the server first). The books commit with full durability.
+class AttachedBooks {
+  public:
+    /// `files`: alias and path of each book.
+    AttachedBooks(const QString& workingCopy, std::vector<std::pair<QString, QString>> files);
+    ~AttachedBooks();
+    /// The connection that writes the books.
+    Database& db() { return *m_db; }
+    /// The connection that reads the working copy (the same one when the books are files).
+    Database& workingCopy() { return m_local ? *m_local : *m_db; }
+    bool onServer() const { return m_local != nullptr; }
+    const Dialect& dialect() const { return *m_dialect; }
+    /// How statements name the book attached as `alias`: the alias, or its schema on a server.
+    QString qualifier(const QString& alias) const;
+    /// The resolved path of the file attached as `alias`, for messages.
+    QString fileOf(const QString& alias) const;
+
+  private:
+    const Dialect* m_dialect;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<Database> m_local;
+    std::vector<std::pair<QString, QString>> m_files;
+};
+
+/// An entered line of the working set (the connection's main database). Its price is the one the
+/// line was booked at and the grids show (Fiyat2): the sale price, or a purchase's own price.
+struct Line {
+    QString code, name, unit, barcode;
+    Money price, quantity, amount, vatRate, vat;
+    qint64 row = 0;  // the working copy's row
+};
+
+/// The working set's entered lines (visible, with a quantity), by item code or by name (Turkish
+/// alphabetical order). A value
+/// that is not a number stops with DatabaseError naming the line and field.
+enum class LineOrder { ByCode, ByName };
+std::vector<Line> enteredLines(Database& db, LineOrder order);
+
+/// An account card as a posting reads and then rewrites it.
+struct Account {
+    qint64 rowid = 0;
+    QString code, title, group;
+    Money borc, alacak;
+};
+
+/// The first account (in code order) whose `field` equals `value` in the book joined as `alias`.
+/// A balance field holding no number stops with DatabaseError naming the file, card and field.
+std::optional<Account> findAccount(AttachedBooks& books, const QString& alias, const QString& field,
+                                   const QString& value);
+
+/// Adds to the account's debit or credit and stores it with its balance and side.
+void storeBalance(AttachedBooks& books, const QString& alias, Account& account, bool debit,
+                  Money amount);
+
+/// A stock card as a posting reads and then rewrites it.
+struct Card {
+    qint64 rowid = 0;
+    QString name, barcode;
+    Money cost;
+    StockTotals totals;
+};
+
+/// The first card (by row) of each of the lines' codes in the book joined as `alias`; the codes
+/// without a card are added to `missing`, named with the file. A total holding no number stops
+/// with DatabaseError naming the file, card and field.
+QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
+                               const std::vector<Line>& lines, QStringList& missing);
+
+/// Stores cards' totals in the book joined as `alias`.
+class CardWriter {
+  public:
+    CardWriter(AttachedBooks& books, const QString& alias);
+    ~CardWriter();
+    void store(const Card& card);
+
+  private:
+    std::unique_ptr<Statement> m_update;
+};
+
+/// Adds rows to one table of the book joined as `alias`: movements, invoices and their lines.
+/// The statement is prepared once for any number of rows.
+class RowWriter {
+  public:
+    RowWriter(AttachedBooks& books, const QString& alias, const QString& table,
+              const QStringList& fields);
+    ~RowWriter();
+    /// One value for each field, in the fields' order.
+    void add(const QVariantList& values);
+
+  private:
+    std::unique_ptr<Statement> m_insert;
+};
+
+/// The entered lines leave the working set: quantity and amount to 0.
+void resetEnteredLines(Database& workingCopy);
+
+/// The exact sum of the amounts of the lines shown (visible, with a quantity).
+Money enteredTotal(Database& workingCopy);
+
+/// Removes the working copy's cards that carry an entered quantity.
+void deleteEnteredCards(Database& workingCopy);
+
+/// Makes the working copy fresh for sale or purchase, in one transaction: the book quantity moves
+/// to KalanA, entered quantities, amounts and VAT amounts go to 0, the line price becomes the
+/// purchase price (purchase) or the sale price, and the copy's stock movements go.
+void resetWorkingCopy(Database& workingCopy, bool purchase);
+
+}  // namespace data

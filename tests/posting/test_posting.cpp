@@ -129,121 +129,6 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
     }
 }
 
-TEST_F(PostingTest, AWarehouseSaleIsWrittenFromBothSides) {
-    auto r = request(true, true, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0);
-    const double total = entered();
-    const QString cari01 = books.file("01", "Cari"), stok01 = books.file("01", "Stok");
-    const QString cari02 = books.file("02", "Cari"), stok02 = books.file("02", "Stok");
-    const QString code =
-        text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"_s);
-    const double qty = number(wc, u"SELECT KalanB FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const double in02 =
-        number(stok02, u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const double out01 =
-        number(stok01, u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code});
-
-    const posting::PostingResult result = posting::postWorkingSet(r);
-    ASSERT_TRUE(result.posted);
-    EXPECT_EQ(result.documentNumber, u"261"_s);
-    EXPECT_EQ(result.lines, 4);
-    EXPECT_DOUBLE_EQ(result.total, total);
-
-    // The branch's books: against "Merkez", the goods come in.
-    EXPECT_EQ(text(cari02,
-                   u"SELECT "
-                   "CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Borc||'|'||Carisi||'|'||"
-                   "DigerId||'|'||Nerde||'|'||Sube||'|'||Tarih FROM CariHareket"_s),
-              u"M01|Alış ile|%1|0.0|M01|261|S|01|2026-12-06 10:30:15"_s.arg(total));
-    EXPECT_DOUBLE_EQ(number(cari02, u"SELECT Alacak FROM CariKartlar WHERE Unvan='Merkez'"_s),
-                     total);
-    EXPECT_EQ(text(cari02, u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s), u"Alacak"_s);
-    EXPECT_EQ(
-        text(stok02,
-             u"SELECT "
-             "StokHarKod||'|'||Tarih||'|'||GirisCikis||'|'||Carisi||'|'||DigerId||'|'||Nerde||"
-             "'|'||Sube||'|'||Unvan||'|'||Miktar FROM StokHareket WHERE StokHarKod=?"_s,
-             {code}),
-        u"%1|2026-12-06 10:30:00|Alış|M01|261|C|01|KADIKÖY ŞUBESİ|%2"_s.arg(code).arg(qty, 0, 'f',
-                                                                                      1));
-    EXPECT_EQ(number(stok02, u"SELECT GirenMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
-              in02 + qty);
-    EXPECT_EQ(
-        count(stok02,
-              u"SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON k.StokKod=h.StokHarKod "
-              "WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND h.Maliyet=k.gFiyat AND "
-              "h.Aciklama=k.StokAdi||' İle' AND h.SatTar='2026-12-06 10:30:15'"_s),
-        4);
-
-    // The head office's books: against "Şube02", the goods go out.
-    EXPECT_EQ(
-        text(cari01,
-             u"SELECT CariHarKod||'|'||Aciklama||'|'||Borc||'|'||Carisi||'|'||DigerId||'|'||Sube "
-             "FROM CariHareket"_s),
-        u"Şube02|Satış ile|%1|KADIKÖY ŞUBESİ|261|01"_s.arg(total));
-    EXPECT_DOUBLE_EQ(number(cari01, u"SELECT Borc FROM CariKartlar WHERE CariKod='Şube02'"_s),
-                     total);
-    EXPECT_EQ(
-        text(stok01,
-             u"SELECT GirisCikis||'|'||Carisi||'|'||Sube FROM StokHareket WHERE StokHarKod=?"_s,
-             {code}),
-        u"Satış|Şube02|02"_s);
-    EXPECT_EQ(number(stok01, u"SELECT CikanMik FROM StokKartlar WHERE StokKod=?"_s, {code}),
-              out01 + qty);
-    EXPECT_EQ(rows(stok01, u"StokHareket"_s), 4);
-
-    // The working set is empty; both companies' counters have used the number.
-    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"_s), 0);
-    for (const char* c : {"01", "02"})
-        EXPECT_EQ(text(books.file(c, "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
-                  u"261"_s)
-            << c;
-    // Posting again finds nothing to post.
-    EXPECT_FALSE(posting::postWorkingSet(r).posted);
-}
-
-TEST_F(PostingTest, AnAccountPurchaseCreditsTheCustomerFoundByItsTitle) {
-    auto r = request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8);
-    const double total = entered();
-    ASSERT_TRUE(posting::postWorkingSet(r).posted);
-    EXPECT_EQ(
-        text(books.file("01", "Cari"),
-             u"SELECT CariHarKod||'|'||Aciklama||'|'||Alacak||'|'||Carisi FROM CariHareket"_s),
-        u"C009|Alış ile|%1|AHMET'İN BAKKALI"_s.arg(total));
-    // Borc 560 stood; the credit turns the balance.
-    EXPECT_EQ(
-        text(books.file("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
-        total > 560 ? u"Alacak"_s : u"Borç"_s);
-    EXPECT_DOUBLE_EQ(
-        number(books.file("01", "Cari"), u"SELECT Bakiye FROM CariKartlar WHERE CariKod='C009'"_s),
-        std::abs(total - 560));
-    EXPECT_EQ(text(books.file("01", "Stok"),
-                   u"SELECT group_concat(DISTINCT "
-                   "GirisCikis||'|'||Sube||'|'||Carisi) FROM StokHareket"_s),
-              u"Alış|C009|C009"_s);
-    EXPECT_EQ(rows(books.file("01", "Cari"), u"CariHareket"_s), 1);
-}
-
-TEST_F(PostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
-    auto r = request(true, false, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0);
-    data::Database::open(books.file("02", "Cari"))
-        ->execute(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);
-    data::Database::open(books.file("01", "Cari"))
-        ->execute(u"DELETE FROM CariKartlar WHERE CariKod='Şube02'"_s);
-    const QString code = text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"_s);
-    data::Database::open(books.file("01", "Stok"))
-        ->query(u"DELETE FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const QStringList before = snapshot();
-    try {
-        posting::postWorkingSet(r);
-        FAIL() << "posted without its accounts";
-    } catch (const data::DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(u"\"Merkez\""_s));
-        EXPECT_TRUE(e.text().contains(u"\"Şube02\""_s));
-        EXPECT_TRUE(e.text().contains(code));
-    }
-    EXPECT_EQ(snapshot(), before);
-}
-
 TEST_F(PostingTest, ABrokenCounterOrALockedFileWritesNothing) {
     auto r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
     data::Database::open(books.file("01", "Index"))
@@ -319,13 +204,6 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     EXPECT_EQ(rows(books.file("01", "Index"), u"Tarih"_s), 2);
 }
 
-TEST(HeadOffice, IsFoundFromTheDataDirectoryNotFromAFolderNamedCari) {
-    EXPECT_EQ(posting::headOfficePath(u"/srv/CariData/RezoruviZada/03"_s),
-              u"/srv/CariData/RezoruviZada/01"_s);
-    EXPECT_EQ(posting::headOfficePath(u"\\\\srv\\Cari\\RezoruviZada\\02"_s),
-              u"\\\\srv\\Cari\\RezoruviZada\\01"_s);
-}
-
 TEST(Counters, DrawingManyAtOnceGivesWhatDrawingOneByOneGives) {
     TempBooks a(5), b(5);
     const QString one = a.file("01", "Index");
@@ -378,42 +256,110 @@ INSTANTIATE_TEST_SUITE_P(Engines, EnginePostingTest,
                          ::testing::Values(Engine::Files, Engine::Server),
                          [](const auto& info) { return engineName(info.param); });
 
-TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
-    auto r = on(request(true, true, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0), "02");
-    const qint64 total = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
-    const qint64 in02 = units(book("02", "Stok"), u"sum(GirenMik)"_s, u"StokKartlar"_s);
-    const posting::PostingResult result = posting::postWorkingSet(r);
-    ASSERT_TRUE(result.posted);
-    EXPECT_EQ(result.documentNumber, u"261"_s);
-    EXPECT_EQ(result.earlier.state, data::PendingResult::State::None);
-    // Each side's movement equals the lines and its card moved with it.
-    EXPECT_EQ(units(book("02", "Cari"), u"sum(Alacak)"_s, u"CariHareket"_s), total);
-    EXPECT_EQ(units(book("02", "Cari"), u"Alacak"_s, u"CariKartlar WHERE Unvan='Merkez'"_s), total);
-    EXPECT_EQ(units(book("01", "Cari"), u"Borc"_s, u"CariKartlar WHERE CariKod='Şube02'"_s), total);
-    EXPECT_EQ(units(book("02", "Stok"), u"sum(Tutar)"_s, u"StokHareket"_s), total);
-    EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, u"StokHareket WHERE GirisCikis='Satış'"_s),
-              total);
-    EXPECT_EQ(units(book("02", "Stok"), u"sum(GirenMik)"_s, u"StokKartlar"_s) - in02,
-              units(book("02", "Stok"), u"sum(Miktar)"_s, u"StokHareket"_s));
-    EXPECT_EQ(text(book("02", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
-              u"261"_s);
-    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
-    EXPECT_FALSE(posting::postWorkingSet(r).posted);
+// Every road writes each side once: the target's books (the head office against the branch's
+// "ŞubeNN", or the customer in the company's books) and, in warehouse work, the branch's own
+// books against "Merkez", which see the transfer from the other end.
+TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
+    const struct Road {
+        bool warehouse, sale;
+        const char *company, *title;
+        int index;
+        const char* number;
+    } roads[] = {
+        {true, true, "02", "KADIKÖY ŞUBESİ", 0, "261"},
+        // Branch 03's own series is still at its start: the number is free in both series.
+        {true, false, "03", "BEŞİKTAŞ ŞUBESİ", 1, "262"},
+        {false, true, "01", "ÖZTÜRK MARKET", 1, "263"},
+        {false, false, "01", "AHMET'İN BAKKALI", 8, "264"},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.number);
+        auto r = on(request(road.warehouse, road.sale, QString::fromLatin1(road.company),
+                            QString::fromUtf8(road.title), road.index),
+                    road.company);
+        if (!road.warehouse && !road.sale) {
+            // A purchase posts at the purchase prices its lines were booked at.
+            data::Database::open(wc)->execute(
+                u"UPDATE StokKartlar SET Fiyat2=gFiyat, GirenTutar=round(KalanB*gFiyat, 4) "
+                "WHERE KalanB<>0"_s);
+        }
+        const qint64 total = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
+        const qint64 pieces = units(wc, u"sum(KalanB)"_s, u"StokKartlar WHERE KalanB<>0"_s);
+        struct Side {
+            const char* company;
+            bool againstMerkez;
+            qint64 in = 0, out = 0;
+        };
+        std::vector<Side> sides{{road.warehouse ? "01" : road.company, false}};
+        if (road.warehouse) sides.push_back({road.company, true});
+        for (Side& side : sides) {
+            side.in = units(book(side.company, "Stok"), u"sum(GirenMik)"_s, u"StokKartlar"_s);
+            side.out = units(book(side.company, "Stok"), u"sum(CikanMik)"_s, u"StokKartlar"_s);
+        }
+        const posting::PostingResult result = posting::postWorkingSet(r);
+        ASSERT_TRUE(result.posted);
+        EXPECT_EQ(result.documentNumber, QString::fromLatin1(road.number));
+        EXPECT_EQ(result.earlier.state, data::PendingResult::State::None);
+        const QString document = u" WHERE DigerId='%1'"_s.arg(result.documentNumber);
+        for (const Side& side : sides) {
+            SCOPED_TRACE(side.company);
+            const bool debit = side.againstMerkez ? !road.sale : road.sale;
+            const QString cari = book(side.company, "Cari"), stok = book(side.company, "Stok");
+            EXPECT_EQ(column(cari, u"SELECT Aciklama FROM CariHareket"_s + document),
+                      QStringList{debit ? u"Satış ile"_s : u"Alış ile"_s});
+            EXPECT_EQ(
+                units(cari, debit ? u"sum(Borc)"_s : u"sum(Alacak)"_s, u"CariHareket"_s + document),
+                total);
+            const bool in = !debit;
+            EXPECT_EQ(
+                count(stok,
+                      u"SELECT count(*) FROM StokHareket"_s + document + u" AND GirisCikis=?"_s,
+                      {in ? u"Alış"_s : u"Satış"_s}),
+                4);
+            EXPECT_EQ(units(stok, u"sum(Tutar)"_s, u"StokHareket"_s + document), total);
+            EXPECT_EQ(units(stok, u"sum(GirenMik)"_s, u"StokKartlar"_s) - side.in, in ? pieces : 0);
+            EXPECT_EQ(units(stok, u"sum(CikanMik)"_s, u"StokKartlar"_s) - side.out,
+                      in ? 0 : pieces);
+            EXPECT_EQ(text(book(side.company, "Index"),
+                           u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
+                      result.documentNumber);
+        }
+        EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+        EXPECT_FALSE(posting::postWorkingSet(r).posted);
+    }
+    // What the first transfer wrote, field by field, as the accountant reads it.
+    const QString document = u" WHERE DigerId='261'"_s;
+    EXPECT_EQ(text(book("02", "Cari"),
+                   u"SELECT CariHarKod||'|'||Carisi||'|'||Nerde||'|'||Sube||'|'||Tarih "
+                   "FROM CariHareket"_s +
+                       document),
+              u"M01|M01|S|01|2026-12-06 10:30:15"_s);
+    EXPECT_EQ(text(book("02", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s),
+              u"Alacak"_s);
+    EXPECT_EQ(column(book("02", "Stok"),
+                     u"SELECT DISTINCT Tarih||'|'||Carisi||'|'||Nerde||'|'||Sube||'|'||Unvan||'|'"
+                     "||SatTar FROM StokHareket"_s +
+                         document),
+              QStringList{u"2026-12-06 10:30:00|M01|C|01|KADIKÖY ŞUBESİ|2026-12-06 10:30:15"_s});
+    EXPECT_EQ(count(book("02", "Stok"),
+                    u"SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON "
+                    "k.StokKod=h.StokHarKod WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND "
+                    "h.Maliyet=k.gFiyat AND h.Aciklama=k.StokAdi||' İle' AND h.DigerId='261'"_s),
+              4);
+    EXPECT_EQ(column(book("01", "Cari"),
+                     u"SELECT CariHarKod||'|'||Carisi||'|'||Sube FROM CariHareket"_s + document),
+              QStringList{u"Şube02|KADIKÖY ŞUBESİ|01"_s});
+    EXPECT_EQ(column(book("01", "Stok"),
+                     u"SELECT DISTINCT Carisi||'|'||Sube FROM StokHareket"_s + document),
+              QStringList{u"Şube02|02"_s});
+    // One number names one document in the head office's books.
+    EXPECT_EQ(column(book("01", "Cari"), u"SELECT DISTINCT DigerId FROM CariHareket ORDER BY 1"_s),
+              (QStringList{u"261"_s, u"262"_s, u"263"_s, u"264"_s}));
+}
 
-    // A transfer to branch 03, whose own series is still at its start, takes a number the head
-    // office has not used; so does the head office's next posting of its own.
-    auto other = on(request(true, true, u"03"_s, u"BEŞİKTAŞ ŞUBESİ"_s, 1), "03");
-    EXPECT_EQ(posting::postWorkingSet(other).documentNumber, u"262"_s);
-    EXPECT_EQ(text(book("03", "Index"), u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
-              u"262"_s);
-
-    // An account purchase credits the customer found by its title, numbered on, at the purchase
-    // prices the lines were booked at. A hidden card is never posted, whatever it holds.
+TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit) {
     auto purchase = on(request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8), "01");
     auto copy = data::Database::open(wc);
-    copy->execute(
-        u"UPDATE StokKartlar SET Fiyat2=gFiyat, GirenTutar=round(KalanB*gFiyat, 4) "
-        "WHERE KalanB<>0"_s);
     const QString hidden = text(wc, u"SELECT min(StokKod) FROM StokKartlar WHERE StokGizle<>0"_s);
     copy->query(u"UPDATE StokKartlar SET KalanB=5, GirenTutar=50, Fiyat2=10 WHERE StokKod=?"_s,
                 {hidden});
@@ -434,22 +380,14 @@ TEST_P(EnginePostingTest, PostingsBalanceOnBothSidesAndNeverPostTwice) {
     data::Database::open(book("01", "Cari"))
         ->query(u"UPDATE CariKartlar SET Borc=?, Alacak=0 WHERE CariKod='C009'"_s,
                 {bought / 10000.0});
-    EXPECT_EQ(posting::postWorkingSet(purchase).documentNumber, u"263"_s);
-    // One number names one document in the head office's books.
-    EXPECT_EQ(column(book("01", "Cari"), u"SELECT DigerId FROM CariHareket ORDER BY DigerId"_s),
-              (QStringList{u"261"_s, u"262"_s, u"263"_s}));
-    EXPECT_EQ(units(book("01", "Cari"), u"Alacak"_s, u"CariKartlar WHERE CariKod='C009'"_s),
-              bought);
+    ASSERT_TRUE(posting::postWorkingSet(purchase).posted);
     EXPECT_EQ(units(book("01", "Cari"), u"Bakiye"_s, u"CariKartlar WHERE CariKod='C009'"_s), 0);
     EXPECT_EQ(text(book("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
               u"Borç"_s);
-    const QString mine = u"StokHareket WHERE Carisi='C009'"_s;
-    EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, mine), bought);
-    EXPECT_EQ(count(book("01", "Stok"),
-                    u"SELECT count(*) FROM "_s + mine + u" AND (Fiyat<>Maliyet OR StokHarKod=?)"_s,
+    EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, u"StokHareket"_s), bought);
+    EXPECT_EQ(count(book("01", "Stok"), u"SELECT count(*) FROM StokHareket WHERE StokHarKod=?"_s,
                     {hidden}),
               0);
-    EXPECT_EQ(count(book("01", "Stok"), u"SELECT count(*) FROM "_s + mine), 4);
 }
 
 // The first "Tamam" commits but its answer is lost (here: the working copy cannot be reset after
@@ -515,17 +453,23 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
     EXPECT_FALSE(data::hasPending(wc));
 }
 
-TEST_P(EnginePostingTest, AMissingAccountWritesNothingAnywhere) {
+TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
     auto r = on(request(true, false, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0), "02");
+    data::Database::open(book("02", "Cari"))
+        ->query(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);
     data::Database::open(book("01", "Cari"))
         ->query(u"DELETE FROM CariKartlar WHERE CariKod='Şube02'"_s);
+    const QString code = text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"_s);
+    data::Database::open(book("01", "Stok"))
+        ->query(u"DELETE FROM StokKartlar WHERE StokKod=?"_s, {code});
     const qint64 cards =
         units(book("01", "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s);
     try {
         posting::postWorkingSet(r);
-        FAIL() << "posted without its account";
+        FAIL() << "posted without its accounts";
     } catch (const data::DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(u"\"Şube02\""_s)) << e.text().toStdString();
+        for (const QString& named : {u"\"Merkez\""_s, u"\"Şube02\""_s, code})
+            EXPECT_TRUE(e.text().contains(named)) << e.text().toStdString();
     }
     for (const char* c : {"01", "02"}) {
         EXPECT_EQ(rows(book(c, "Cari"), u"CariHareket"_s), 0) << c;

@@ -20,6 +20,7 @@
 #include "data/RetryWhileBusy.h"
 #include "data/ServerBooks.h"
 #include "data/Statement.h"
+#include "data/Transaction.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -324,6 +325,17 @@ TEST_P(EngineTest, AddEditCancelAndDeleteReachTheFile) {
     EXPECT_EQ(rs->AbsolutePosition(), at);
     EXPECT_EQ(rs->field(u"CariKod"_s).toString(), u"C003"_s);
     EXPECT_EQ(count(accounts(), u"SELECT count(*) FROM CariKartlar WHERE CariKod='C002'"_s), 0);
+
+    // A transaction left without its commit (an error on its way) writes nothing and leaves the
+    // shared connection ready for the next one.
+    auto db = data::Database::open(accounts());
+    for (const bool commit : {false, true}) {
+        data::Transaction transaction(*db);
+        db->query(u"UPDATE CariKartlar SET Borc=1 WHERE CariKod='C003'"_s);
+        if (commit) transaction.commit();
+    }
+    EXPECT_FALSE(db->inTransaction());
+    EXPECT_EQ(count(accounts(), u"SELECT count(*) FROM CariKartlar WHERE Borc=1"_s), 1);
 }
 
 TEST_F(DataTest, AReplacedFileIsNotReadThroughTheOldConnection) {

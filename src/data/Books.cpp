@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
@@ -87,8 +88,8 @@ std::vector<Line> enteredLines(Database& db, LineOrder order) {
     return lines;
 }
 
-std::optional<Account> findAccount(AttachedBooks& books, const QString& alias,
-                                   const QString& field, const QString& value) {
+std::optional<Account> findAccount(AttachedBooks& books, const QString& alias, const QString& field,
+                                   const QString& value) {
     const QString fileName = books.fileOf(alias);
     QSqlQuery q = books.db().query(
         QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak, Bakiye FROM "
@@ -194,9 +195,9 @@ void RowWriter::add(const QVariantList& values) {
     m_insert->run();
 }
 
-Money enteredTotal(Database& db) {
+Money enteredTotal(DataControl& workingCopy) {
     // The same rows as the lines shown: hidden cards are no lines and add nothing.
-    QSqlQuery q = db.query(
+    QSqlQuery q = workingCopy.database()->query(
         QStringLiteral("select GirenTutar FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
     // Each line holds an exact four-decimal amount: added as such, the total shown is the one
     // "Tamam" writes, where a sum of binary fractions could round to another cent.
@@ -207,11 +208,14 @@ Money enteredTotal(Database& db) {
     return total;
 }
 
-void deleteEnteredCards(Database& db) {
-    db.execute(QStringLiteral("Delete FROM StokKartlar WHERE KalanB<>0"));
+void deleteEnteredCards(const QString& workingCopy) {
+    Database::open(workingCopy)->execute(QStringLiteral("Delete FROM StokKartlar WHERE KalanB<>0"));
 }
 
-void resetWorkingCopy(Database& db, bool purchase) {
+void resetWorkingCopy(const QString& workingCopy, bool purchase) {
+    // The working copy is remade at every start: its commits need not wait for the disk.
+    const auto copy = Database::open(workingCopy, Database::Durability::Scratch);
+    Database& db = *copy;
     Transaction transaction(db);
     // The four resets are one statement: every right-hand side sees the card as it was, which is
     // what running them one after another gives, in a single pass over a large copy.

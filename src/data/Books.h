@@ -12,6 +12,7 @@
 
 namespace data {
 
+class DataControl;
 class Database;
 class Dialect;
 class Statement;
@@ -32,6 +33,9 @@ class AttachedBooks {
     /// The connection that reads the working copy (the same one when the books are files).
     Database& workingCopy() { return m_local ? *m_local : *m_db; }
     bool onServer() const { return m_local != nullptr; }
+    /// Books on a server keep the invoice number in a row of their own, drawn inside the
+    /// invoice's transaction; files share the data directory's number file instead.
+    bool numbersInvoicesItself() const { return onServer(); }
     const Dialect& dialect() const { return *m_dialect; }
     /// How statements name the book attached as `alias`: the alias, or its schema on a server.
     QString qualifier(const QString& alias) const;
@@ -118,14 +122,14 @@ class RowWriter {
 void resetEnteredLines(Database& workingCopy);
 
 /// The exact sum of the amounts of the lines shown (visible, with a quantity).
-Money enteredTotal(Database& workingCopy);
+Money enteredTotal(DataControl& workingCopy);
 
 /// Removes the working copy's cards that carry an entered quantity.
-void deleteEnteredCards(Database& workingCopy);
+void deleteEnteredCards(const QString& workingCopy);
 
 /// Makes the working copy fresh for sale or purchase, in one transaction: the book quantity moves
 /// to KalanA, entered quantities, amounts and VAT amounts go to 0, the line price becomes the
 /// purchase price (purchase) or the sale price, and the copy's stock movements go.
-void resetWorkingCopy(Database& workingCopy, bool purchase);
+void resetWorkingCopy(const QString& workingCopy, bool purchase);
 
 }  // namespace data

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "data/Books.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
+#include "data/FilePaths.h"
 
 namespace data {
 
@@ -72,8 +74,7 @@ QString DrawNumber(Database& db, const QString& schema, bool serial, const QStri
     return DrawNumber(db, QStringList{schema}, serial, year);
 }
 
-QString DrawNumber(Database& db, const QStringList& schemas, bool serial,
-                   const QString& year) {
+QString DrawNumber(Database& db, const QStringList& schemas, bool serial, const QString& year) {
     std::vector<Counter> counters;
     for (const QString& schema : schemas)
         if (std::none_of(counters.begin(), counters.end(),
@@ -106,11 +107,26 @@ QStringList DrawNumbers(Database& db, const QString& schema, bool serial, const 
     return numbers;
 }
 
-QStringList invoiceKeyDigits(Database& db, const QString& qualifier) {
-    QSqlQuery q = db.query(QStringLiteral("SELECT substr(FaturaNo, 2) FROM %1Faturalar WHERE %2")
-                               .arg(qualifier.isEmpty() ? QString() : qualifier + u'.',
-                                    db.dialect().startsWithDigit(QStringLiteral("FaturaNo"),
-                                                                 QStringLiteral("S"))));
+QString DrawNumber(AttachedBooks& books, const QStringList& aliases, bool serial,
+                   const QString& year) {
+    QStringList schemas;
+    for (const QString& alias : aliases)
+        schemas << books.qualifier(alias);
+    return DrawNumber(books.db(), schemas, serial, year);
+}
+
+QStringList DrawNumbers(AttachedBooks& books, const QString& alias, bool serial,
+                        const QString& year, int count) {
+    return DrawNumbers(books.db(), books.qualifier(alias), serial, year, count);
+}
+
+namespace {
+
+QStringList keyDigits(Database& db, const QString& qualifier) {
+    QSqlQuery q = db.query(
+        QStringLiteral("SELECT substr(FaturaNo, 2) FROM %1Faturalar WHERE %2")
+            .arg(qualifier.isEmpty() ? QString() : qualifier + u'.',
+                 db.dialect().startsWithDigit(QStringLiteral("FaturaNo"), QStringLiteral("S"))));
     QStringList digits;
     while (q.next())
         digits << q.value(0).toString();
@@ -118,17 +134,29 @@ QStringList invoiceKeyDigits(Database& db, const QString& qualifier) {
     return digits;
 }
 
-std::optional<QString> lockInvoiceNumberRow(Database& db) {
-    QSqlQuery row =
-        db.query(QStringLiteral("SELECT no FROM terminal.fatno") + db.dialect().rowLock());
-    std::optional<QString> stored;
-    if (row.next()) stored = row.value(0).toString();
-    row.finish();
-    return stored;
+}  // namespace
+
+QStringList invoiceKeyDigits(const QString& invoiceFile) {
+    if (databaseKind(resolvePath(invoiceFile)) != DatabaseKind::SQLite) return {};
+    return keyDigits(*Database::open(invoiceFile), QString());
 }
 
-void storeInvoiceNumberRow(Database& db, const QString& number) {
-    db.query(QStringLiteral("UPDATE terminal.fatno SET no = ?"), {number});
+ServerInvoiceNumber lockServerInvoiceNumber(AttachedBooks& books) {
+    Database& db = books.db();
+    ServerInvoiceNumber n;
+    n.where = QStringLiteral("terminal.fatno (%1)").arg(db.path());
+    QSqlQuery row =
+        db.query(QStringLiteral("SELECT no FROM terminal.fatno") + db.dialect().rowLock());
+    if (row.next()) n.stored = row.value(0).toString();
+    row.finish();
+    // Every company's invoices share the sequence.
+    for (const QString& book : db.dialect().companyBooks(db, QStringLiteral("fatura")))
+        n.used << keyDigits(db, book);
+    return n;
+}
+
+void storeServerInvoiceNumber(AttachedBooks& books, const QString& number) {
+    books.db().query(QStringLiteral("UPDATE terminal.fatno SET no = ?"), {number});
 }
 
 }  // namespace data

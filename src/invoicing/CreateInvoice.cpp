@@ -47,7 +47,7 @@ class InvoiceWriter final : public data::DocumentWriter {
     // transaction; files share the number file, held from before the transaction to the end.
     void joined(AttachedBooks& books) override {
         m_numbering.reset();
-        if (!books.onServer())
+        if (!books.numbersInvoicesItself())
             m_numbering.emplace(numberFilePath(m_r.serverPath), invoiceDatabases(m_r.serverPath));
     }
 
@@ -103,9 +103,9 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
     result.vat = vat.toDouble();
     const QDateTime at = m_r.clock->now();
     const QString year = QString::number(at.date().year());
-    result.number = m_numbering ? m_numbering->number() : drawServerInvoiceNumber(books.db());
+    result.number = m_numbering ? m_numbering->number() : drawServerInvoiceNumber(books);
     result.key = QStringLiteral("S") + result.number;
-    result.documentNumber = data::DrawNumber(books.db(), books.qualifier(Si), false, year);
+    result.documentNumber = data::DrawNumber(books, {Si}, false, year);
     const QString invoiceTime = core::storedDateTime(at);
     const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
     const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
@@ -122,8 +122,8 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                        "Nerde StokAd SeriNoDiger Unvan KdvTut Birim Yeni Sube Server")
             .split(u' '));
     data::CardWriter cardWriter(books, Ss);
-    const QStringList serials = data::DrawNumbers(books.db(), books.qualifier(Si), true, year,
-                                                  static_cast<int>(lines.size()));
+    const QStringList serials =
+        data::DrawNumbers(books, Si, true, year, static_cast<int>(lines.size()));
     for (size_t l = 0; l < lines.size(); ++l) {
         const Line& line = lines[l];
         const QString& serial = serials[static_cast<qsizetype>(l)];

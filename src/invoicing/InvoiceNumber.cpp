@@ -11,9 +11,7 @@
 #include "core/QuotedFieldFile.h"
 #include "core/Waiting.h"
 #include "data/Counters.h"
-#include "data/Database.h"
 #include "data/DatabaseError.h"
-#include "data/Dialect.h"
 #include "data/FilePaths.h"
 
 namespace invoicing {
@@ -134,8 +132,7 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
         throw data::DatabaseError(QStringLiteral("Fatura numarası okunamadı: %1").arg(m_file));
     QString previous = previousNumber(*stored, m_file);
     for (const QString& path : invoiceDatabases) {
-        if (data::databaseKind(data::resolvePath(path)) != data::DatabaseKind::SQLite) continue;
-        for (const QString& digits : data::invoiceKeyDigits(*data::Database::open(path))) {
+        for (const QString& digits : data::invoiceKeyDigits(path)) {
             const QString used = leadingDigits(digits);
             if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
         }
@@ -145,21 +142,17 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
 
 InvoiceNumberLock::~InvoiceNumberLock() = default;
 
-QString drawServerInvoiceNumber(data::Database& db) {
-    const std::optional<QString> stored = data::lockInvoiceNumberRow(db);
-    if (!stored)
-        throw data::DatabaseError(
-            QStringLiteral("Fatura numarası okunamadı: terminal.fatno (%1)").arg(db.path()));
-    QString previous =
-        previousNumber(*stored, QStringLiteral("terminal.fatno (%1)").arg(db.path()));
-    // Every company's invoices share the sequence.
-    for (const QString& book : db.dialect().companyBooks(db, QStringLiteral("fatura")))
-        for (const QString& digits : data::invoiceKeyDigits(db, book)) {
-            const QString used = leadingDigits(digits);
-            if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
-        }
+QString drawServerInvoiceNumber(data::AttachedBooks& books) {
+    const data::ServerInvoiceNumber row = data::lockServerInvoiceNumber(books);
+    if (!row.stored)
+        throw data::DatabaseError(QStringLiteral("Fatura numarası okunamadı: %1").arg(row.where));
+    QString previous = previousNumber(*row.stored, row.where);
+    for (const QString& digits : row.used) {
+        const QString used = leadingDigits(digits);
+        if (!used.isEmpty() && lessByValue(previous, used)) previous = used;
+    }
     const QString number = nextInvoiceNumber(previous);
-    data::storeInvoiceNumberRow(db, number);
+    data::storeServerInvoiceNumber(books, number);
     return number;
 }
 

@@ -9,7 +9,7 @@
 class QLockFile;
 
 namespace data {
-class Database;
+class AttachedBooks;
 }
 
 namespace invoicing {
@@ -43,7 +43,7 @@ struct LockWaiting {
 /// On a server, inside the invoice's transaction: the next number from the one row of
 /// "terminal.fatno" (held locked until the commit) and the highest "S" key of every company's
 /// invoices, stored back in the row. Rolled back with the invoice, so no number is lost or doubled.
-QString drawServerInvoiceNumber(data::Database& db);
+QString drawServerInvoiceNumber(data::AttachedBooks& books);
 
 class InvoiceNumberLock {
   public:

@@ -4,7 +4,6 @@
 #include "core/NumberFormat.h"
 #include "data/Books.h"
 #include "data/DataControl.h"
-#include "data/Database.h"
 #include "data/Names.h"
 
 namespace invoicing {
@@ -19,7 +18,7 @@ std::optional<core::Money> openLines(data::DataControl& temp) {
         data::RefreshData(temp);
         return std::nullopt;
     }
-    return data::enteredTotal(*temp.database());
+    return data::enteredTotal(temp);
 }
 
 QString totalCaption(core::Money total, bool invoice) {

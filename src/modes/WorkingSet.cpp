@@ -5,19 +5,17 @@
 
 #include "core/LockFiles.h"
 #include "data/Books.h"
-#include "data/Database.h"
 #include "data/DatabaseError.h"
 
 namespace modes {
 
 void dropEnteredCards(const QString& workingCopy) {
     if (!QFileInfo::exists(workingCopy)) return;
-    data::deleteEnteredCards(*data::Database::open(workingCopy));
+    data::deleteEnteredCards(workingCopy);
 }
 
 void resetWorkingCopy(const QString& workingCopy, bool purchase) {
-    data::resetWorkingCopy(*data::Database::open(workingCopy, data::Database::Durability::Scratch),
-                           purchase);
+    data::resetWorkingCopy(workingCopy, purchase);
 }
 
 bool workingCopyHeld(const QString& workingCopy) {

@@ -8,7 +8,6 @@
 #include "core/DateFormat.h"
 #include "data/BookWrite.h"
 #include "data/Counters.h"
-#include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
@@ -117,11 +116,10 @@ class PostingWriter final : public data::DocumentWriter {
             total += line.amount;
         // A transfer's number names it in both companies' books: free in both series.
         const QStringList counters = m_r.warehouse
-                                         ? QStringList{books.qualifier(QStringLiteral("si")),
-                                                       books.qualifier(QStringLiteral("hi"))}
-                                         : QStringList{books.qualifier(QStringLiteral("si"))};
+                                         ? QStringList{QStringLiteral("si"), QStringLiteral("hi")}
+                                         : QStringList{QStringLiteral("si")};
         const QString number =
-            data::DrawNumber(books.db(), counters, false, QString::number(at.date().year()));
+            data::DrawNumber(books, counters, false, QString::number(at.date().year()));
         m_result.documentNumber = number;
         if (m_r.warehouse) {
             writeAccount(books, m_branchBooks, m_r.sale, total, number, at, QString());

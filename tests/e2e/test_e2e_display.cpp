@@ -346,6 +346,8 @@ class RealDisplay : public ::testing::Test {
         if (!s) {
             ASSERT_NO_FATAL_FAILURE(beginSession());
         }
+        // A session that did not come up fails every case instead of running them on nothing.
+        ASSERT_EQ(s->codes.size(), 5) << "the session did not start";
         ASSERT_EQ(s->terminal.state(), QProcess::Running) << "the terminal is not running";
         // Whatever a failed case left in the search box must not run into this case's scans.
         key(u"Escape"_s);

@@ -360,20 +360,15 @@ TEST(ScaleFormats, DefaultsAreWrittenOnFirstUseAndHandEditsAreRead) {
     };
     const QStringList defaults{u"27=5 weight"_s, u"28=5 weight"_s, u"29=5 price"_s};
     EXPECT_EQ(described(load()), defaults);
-    const QString written = QString::fromUtf8(readFile(file));
     EXPECT_TRUE(
-        written.contains(u"[ScaleLabels]\nPrefix27=5 weight\nPrefix28=5 weight\n"
-                         "Prefix29=5 price\nPrefixes=27 28 29\n"_s))
-        << written.toStdString();
+        readFile(file).contains("[ScaleLabels]\nPrefix27=5 weight\nPrefix28=5 weight\n"
+                                "Prefix29=5 price\nPrefixes=27 28 29\n"));
     EXPECT_EQ(described(load()), defaults);
 
     // By hand: a shop's prefix, one unreadable format (left as typed), prefixes out of range.
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(
-        "[ScaleLabels]\nPrefixes=  25 27 28 86 2 2x 29\nPrefix25=4 PRICE\n"
-        "Prefix27=six weight\nPrefix29=10 price\n");
-    f.close();
+    writeFile(file,
+              "[ScaleLabels]\nPrefixes=  25 27 28 86 2 2x 29\nPrefix25=4 PRICE\n"
+              "Prefix27=six weight\nPrefix29=10 price\n");
     EXPECT_EQ(described(load()), (QStringList{u"25=4 price"_s, u"28=5 weight"_s}));
     QSettings ini(file, QSettings::IniFormat);
     EXPECT_EQ(ini.value(u"ScaleLabels/Prefix27"_s).toString(), u"six weight"_s);

@@ -263,6 +263,7 @@ TEST(Executable, HelpVersionAndASecondStartThatEndsSilently) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+    env.insert(u"TMPDIR"_s, config.path());  // the single-instance lock of a killed terminal
     auto start = [&](QProcess& p, const QStringList& args) {
         p.setProcessEnvironment(env);
         p.start(exe, args);

@@ -67,6 +67,7 @@ QProcessEnvironment displayEnvironment() {
     env.insert(u"XDG_CONFIG_HOME"_s, s->home.filePath(u".config"_s));
     env.insert(u"XDG_DATA_HOME"_s, s->home.filePath(u".local"_s));
     env.insert(u"XDG_RUNTIME_DIR"_s, s->home.filePath(u"run"_s));
+    env.insert(u"TMPDIR"_s, s->home.path());  // the single-instance lock of a killed terminal
     return env;
 }
 

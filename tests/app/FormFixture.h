@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -109,6 +110,28 @@ class WindowTest : public FormTest {
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
+    /// The road the window scenarios share: start, the work kind (0 warehouse, 1 account), the
+    /// operation's key with the customer's balance panel closed, the scans, then `then` (the
+    /// totals' key, say) when one is given.
+    void road(int kind, Qt::Key operation, const QStringList& scans = {},
+              Qt::Key then = Qt::Key_unknown) {
+        ASSERT_NO_FATAL_FAILURE(start());
+        f->SbCr_Click(kind);
+        if (operation != Qt::Key_unknown) QTest::keyClick(f.get(), operation);
+        if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        for (const QString& code : scans)
+            scan(code);
+        if (then != Qt::Key_unknown) QTest::keyClick(f.get(), then);
+    }
+    /// What the lines now in the working copy add up to, and how many there are.
+    double enteredTotal() {
+        return number(f->workingCopyPath(),
+                      u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
+    }
+    int linesLeft() {
+        return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
+    }
+    QString strip() { return c<QLabel>("StatusStrip")->text(); }
     /// A field of a card in the working copy.
     QVariant wc(const QString& code, const char* field) {
         return scalar(f->workingCopyPath(),

@@ -24,14 +24,6 @@ namespace {
 
 class RoadTest : public WindowTest {
   protected:
-    // What the lines now in the working copy add up to, and how many there are.
-    double enteredTotal() {
-        return number(f->workingCopyPath(),
-                      u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
-    }
-    int linesLeft() {
-        return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
-    }
     bool onBranch(const char* company) {
         return f->serverPath().endsWith(u'/' + QString::fromLatin1(company));
     }
@@ -50,139 +42,70 @@ TEST_F(RoadTest, TheWorkKindIsRememberedAndASaleToACustomerGoesFromScanToTotals)
     start();
     messages.said.clear();
     ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
-    EXPECT_FALSE(c<QLineEdit>("Text1")->text().isEmpty());
-    scan(u"8690000000012"_s);  // no operation chosen yet: replaces the shown name
+    scan(u"8690000000012"_s);  // no operation chosen yet
     EXPECT_EQ(messages.said, QStringList{u"Önce SATIŞ, SAYIM veya ALIŞ seçiniz."_s});
     QTest::keyClick(f.get(), Qt::Key_2, Qt::ControlModifier);
-    EXPECT_EQ(settings.GetSetting(app::SettingsSection, app::KeyWorkKind, QString()), u"1"_s);
     f->close();
     f.reset();
 
     start();
     EXPECT_EQ(c<QLabel>("Label5")->text(), u"Cari İşlemler"_s);
     EXPECT_EQ(c<QComboBox>("Combo1")->count(), 12);
-    EXPECT_FALSE(shown("Check1(1)"));
-    EXPECT_TRUE(shown("FatCmd"));
-
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
-    ASSERT_TRUE(ticked("Check1(0)"));
-    EXPECT_FALSE(shown("Frame1"));
-    EXPECT_FALSE(shown("FatCmd"));
-    EXPECT_TRUE(shown("Command4"));
-    // The customer's balance panel; SİL and Geri wait for "Kapat".
+    // The customer's balance panel; SİL waits for "Kapat" and looks faded until then.
     ASSERT_TRUE(shown("Frame2"));
     EXPECT_EQ(c<QLabel>("Label2")->text(), u"8.500,00 Boçlu"_s);
-    EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
     auto fill = [&] {  // the button's face, beside its caption
         QPushButton* b = c<QPushButton>("Command3");
         return b->grab().toImage().pixelColor(8, b->height() / 2);
     };
     const QColor disabledFace = fill();
     QTest::mouseClick(c<QPushButton>("Command7"), Qt::LeftButton);
-    EXPECT_FALSE(shown("Frame2"));
-    EXPECT_TRUE(c<QPushButton>("Command3")->isEnabled());
-    EXPECT_GT(disabledFace.lightness(), fill().lightness() + 40);  // a disabled SİL looks faded
+    EXPECT_GT(disabledFace.lightness(), fill().lightness() + 40);
 
-    // The working copy is fresh: nothing entered, the book quantity in KalanA.
+    // A scan selects the shown name whole, so the next scan replaces it.
     const QString code = u"ST000003"_s;
     const double price = wc(code, "Fiyat").toDouble();
-    const double vat = wc(code, "Kdv").toDouble();
-    EXPECT_EQ(wc(code, "KalanB").toDouble(), 0);
-    EXPECT_EQ(wc(code, "KalanA").toDouble(),
-              number(f->serverPath() + u"Stok.mdb"_s,
-                     u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000003'"_s));
-
-    ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
     scan(wc(code, "Barkod").toString());
-    EXPECT_EQ(wc(code, "KalanB").toDouble(), 1);
-    EXPECT_EQ(c<QLineEdit>("Text1")->text(), wc(code, "StokAdi").toString());
-    EXPECT_EQ(c<QLineEdit>("Text1")->selectedText(), c<QLineEdit>("Text1")->text());
-    scan(wc(code, "Barkod").toString());  // the next scan replaces the selected name
-    EXPECT_EQ(wc(code, "KalanB").toDouble(), 2);
-
+    EXPECT_EQ(c<QLineEdit>("Text1")->selectedText(), wc(code, "StokAdi").toString());
+    scan(wc(code, "Barkod").toString());
     typeQuantity(u"2,5"_s);
     EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
     EXPECT_DOUBLE_EQ(wc(code, "GirenTutar").toDouble(), 4.5 * price);
-    EXPECT_DOUBLE_EQ(wc(code, "Kar").toDouble(), 4.5 * price * vat / 100);
-    EXPECT_EQ(wc(code, "Fiyat2").toDouble(), price);
-    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), u"0"_s);
-    EXPECT_FALSE(shown("Command2"));
 
     QTest::keyClick(f.get(), Qt::Key_F7);  // Güncelle
     ASSERT_TRUE(shown("Frame3"));
     EXPECT_EQ(c<QLabel>("Label3")->text(), u"Cari Hesap"_s);
-    EXPECT_EQ(f->WorkingSetTotal().toDouble(), 4.5 * price);
     EXPECT_EQ(c<QLabel>("Label4")->text(),
               u"Toplam = "_s + QLocale().toString(4.5 * price, 'f', 2));
-    auto* totals = c<QTableView>("DBGrid2")->model();
-    EXPECT_EQ(totals->rowCount(), 1);
     // The line shows the decimals it holds, as the item grid does, so it adds up to the total.
+    auto* totals = c<QTableView>("DBGrid2")->model();
+    ASSERT_EQ(totals->rowCount(), 1);
     EXPECT_EQ(totals->index(0, 2).data().toString(), u"4,5"_s);
-    EXPECT_EQ(QLocale().toDouble(totals->index(0, 1).data().toString()), price);
-    EXPECT_EQ(QLocale().toDouble(totals->index(0, 3).data().toString()),
-              f->WorkingSetTotal().toDouble());
-
-    // A scan while the totals are up books nothing and does not confirm them.
-    scan(wc(code, "Barkod").toString());
-    EXPECT_TRUE(shown("Frame3"));
-    EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
-
-    press(Qt::Key_Escape);  // Vazgeç
-    EXPECT_FALSE(shown("Frame3"));
-    EXPECT_TRUE(shown("Frame1"));
-    EXPECT_DOUBLE_EQ(wc(code, "KalanB").toDouble(), 4.5);
-    EXPECT_GT(c<QTableView>("DBGrid1")->model()->rowCount(), 1);
-
-    // The same road by keys.
-    QTest::keyClick(f.get(), Qt::Key_F2);  // clears SATIŞ: the boxes come back
-    EXPECT_FALSE(ticked("Check1(0)"));
-    EXPECT_TRUE(shown("Check1(2)"));
-    QTest::keyClick(f.get(), Qt::Key_F2);
-    EXPECT_TRUE(ticked("Check1(0)"));
-    press(Qt::Key_Escape);  // closes the balance panel
-    EXPECT_FALSE(shown("Frame2"));
-    QTest::keyClick(f.get(), Qt::Key_F9);  // Geri
-    EXPECT_TRUE(shown("Frame1"));
-    for (const char* name :
-         {"Command2", "Command3", "Command4", "FatCmd", "Command1(0)", "Command8(1)"})
-        EXPECT_TRUE(c<QPushButton>(name)->toolTip().contains(u'F')) << name;
+    EXPECT_EQ(QLocale().toDouble(totals->index(0, 3).data().toString()), 4.5 * price);
 }
 
 TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     start();
     ASSERT_EQ(c<QLabel>("Label5")->text(), u"Depo İşlemleri"_s);
-    ASSERT_EQ(c<QComboBox>("Combo1")->count(), 3);
     EXPECT_TRUE(onBranch("02"));  // the first branch
     pickTarget(1);
     EXPECT_TRUE(onBranch("03"));
-    EXPECT_TRUE(
-        child<data::DataControl>(f.get(), "DataCari")->databaseName().endsWith(u"/03Cari.mdb"_s));
     QTest::keyClick(f.get(), Qt::Key_F4);  // ALIŞ
-    ASSERT_TRUE(ticked("Check1(2)"));
     EXPECT_EQ(
         count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE Fiyat2<>gFiyat"_s), 0);
-    EXPECT_FALSE(shown("Frame2"));  // no balance panel in warehouse work
 
     // A name prefix finds the first card of that name in the grid's order.
     const QString first = text(f->workingCopyPath(),
                                u"SELECT StokKod FROM StokKartlar WHERE StokGizle=0 "
                                "AND StokAdi LIKE 'YAYLA%' ORDER BY StokAdi LIMIT 1"_s);
-    ASSERT_EQ(QApplication::focusWidget(), c<QLineEdit>("Text1"));
     scan(u"yayla"_s);
-    EXPECT_EQ(c<QLineEdit>("Text1")->text(), wc(first, "StokAdi").toString());
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
-
-    // A price entry (cyan box) sets the line's purchase price and recomputes the line; it books
-    // no quantity and leaves the sale price alone.
-    const double salePrice = wc(first, "Fiyat").toDouble();
-    ASSERT_TRUE(shown("PriceCmd"));
-    QTest::keyClick(f.get(), Qt::Key_F, Qt::ControlModifier);  // "Fiyat"
-    EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
+    // "Fiyat" (Ctrl+F) sets the purchase price; it books no quantity.
+    QTest::keyClick(f.get(), Qt::Key_F, Qt::ControlModifier);
     typeQuantity(u"12,75"_s);
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
-    for (const char* field : {"Fiyat2", "GirenTutar"})
-        EXPECT_EQ(wc(first, field).toDouble(), 12.75) << field;
-    EXPECT_EQ(wc(first, "Fiyat").toDouble(), salePrice);
+    EXPECT_EQ(wc(first, "GirenTutar").toDouble(), 12.75);
     EXPECT_FALSE(c<entry::NumberBox>("Text2")->isPriceEntry());
 
     // SİL clears the line; the totals then find nothing and stay closed.
@@ -192,44 +115,24 @@ TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     EXPECT_FALSE(shown("Frame3"));
 }
 
-TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndCountsTheExcess) {
-    const QString branch = books.file("04", "Stok");
+TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndSaysWhatItDid) {
+    const QString branch = books.file("02", "Stok");
     data::Database::open(branch)->execute(
         u"UPDATE StokKartlar SET KalanB=2, KalanA=0 WHERE StokKod='ST000005'"_s);
-    data::Database::open(branch)->execute(
-        u"UPDATE StokKartlar SET KalanB=0, KalanA=3 WHERE StokKod='ST000006'"_s);
-    start();
-    pickTarget(2);
-    QTest::mouseClick(c<QCheckBox>("Check1(1)"), Qt::LeftButton);
-    ASSERT_TRUE(ticked("Check1(1)"));
+    road(0, Qt::Key_F3);
     EXPECT_EQ(readFile(f->workingCopyPath()), readFile(branch));
-    auto* grid = c<QTableView>("DBGrid1");
-    EXPECT_EQ(grid->model()->rowCount(),
+    EXPECT_EQ(c<QTableView>("DBGrid1")->model()->rowCount(),
               count(branch,
                     u"SELECT count(*) FROM StokKartlar WHERE StokGizle=0 "
                     "AND KalanB+KalanA<>0"_s));
-    EXPECT_EQ(grid->model()->headerData(3, Qt::Horizontal).toString(), u"Fazla"_s);
-    EXPECT_FALSE(grid->isColumnHidden(4));
-
-    const QString code = u"ST000005"_s;
-    const QString barcode = wc(code, "Barkod").toString();
+    const QString barcode = wc(u"ST000005"_s, "Barkod").toString();
+    const QString name = wc(u"ST000005"_s, "StokAdi").toString();
     scan(barcode);
-    EXPECT_EQ(wc(code, "KalanB").toDouble(), 1);
-    const QString name = wc(code, "StokAdi").toString();
-    auto strip = [&] { return c<QLabel>("StatusStrip")->text(); };
     scan(barcode);
-    EXPECT_FALSE(wc(code, "KalanB").isValid());  // counted in full, gone from the list
+    EXPECT_FALSE(wc(u"ST000005"_s, "KalanB").isValid());  // counted in full, gone from the list
     EXPECT_TRUE(strip().contains(u"Tamamı sayıldı: "_s + name)) << strip().toStdString();
-    // OK on the card that left counts nothing, and says why.
-    typeQuantity(u"3"_s);
+    typeQuantity(u"3"_s);  // OK on the card that left counts nothing, and says why
     EXPECT_TRUE(strip().contains(u"hiçbir şey sayılmadı"_s)) << strip().toStdString();
-    scan(barcode);  // not on the list any more
-    EXPECT_TRUE(strip().contains(u"Bulunamadı: "_s + barcode)) << strip().toStdString();
-    const QString over = u"ST000006"_s;
-    scan(wc(over, "Barkod").toString());
-    EXPECT_EQ(wc(over, "KalanA").toDouble(), 4);
-    typeQuantity(u"3"_s);
-    EXPECT_EQ(wc(over, "KalanA").toDouble(), 7);
 }
 
 TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
@@ -237,14 +140,11 @@ TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
     ASSERT_TRUE(QFile::remove(branch));
     start();
     QTest::mouseClick(c<QCheckBox>("Check1(0)"), Qt::LeftButton);
-    ASSERT_TRUE(onBranch("02"));
     messages.said.clear();
     pickTarget(1);
     EXPECT_EQ(messages.said, QStringList{u"BEŞİKTAŞ ŞUBESİ Bilgisi Bulunamadı"_s});
     EXPECT_TRUE(onBranch("02"));
-    EXPECT_TRUE(f->isVisible());
     EXPECT_TRUE(shown("Frame1"));
-    EXPECT_FALSE(ticked("Check1(0)"));
 
     // A damaged stock file fails the preparation itself: the road stays closed and the
     // placeholder the grids fall back on is never written.
@@ -258,15 +158,12 @@ TEST_F(RoadTest, ABranchWithoutBooksIsReportedAndTheTerminalStaysUp) {
     messages.said.clear();
     scan(u"8690000000067"_s);
     typeQuantity(u"2"_s);
-    EXPECT_FALSE(shown("Command4"));
-    EXPECT_FALSE(c<QPushButton>("Command3")->isEnabled());
     EXPECT_FALSE(messages.said.isEmpty());  // told why nothing was booked
     EXPECT_EQ(readFile(program.filePath(u"Stok.mdb"_s)), placeholder);
 }
 
 TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
     start();
-    ASSERT_TRUE(onBranch("02"));
     data::Database::open(f->workingCopyPath())
         ->execute(u"UPDATE StokKartlar SET Fiyat=999, GirenTutar=5 WHERE StokKod='ST000001'"_s);
     // Process 1 is always running: its lock file marks the copy as held.
@@ -281,52 +178,32 @@ TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
 }
 
 TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
-    start();
-    f->SbCr_Click(1);  // account work with no operation ticked: the invoice road
-    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), u"Fatura"_s);
+    // Account work with no operation ticked is the invoice road (F8 "Fatura").
+    road(1, Qt::Key_unknown, {u"8690000000067"_s, u"8690000000067"_s, u"8690000000104"_s});
     const QString serverPath = f->serverPath();
     const QString title = c<QComboBox>("Combo1")->currentText();
-    scan(u"8690000000067"_s);
-    scan(u"8690000000067"_s);
-    scan(u"8690000000104"_s);
     const double total = enteredTotal();
-    QTest::keyClick(f.get(), Qt::Key_F8);  // Fatura
+    QTest::keyClick(f.get(), Qt::Key_F8);
     ASSERT_TRUE(shown("Frame3"));
-    EXPECT_EQ(c<QLabel>("Label3")->text(), u"Fatura"_s);
     EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + QLocale().toString(total, 'g', 15));
     QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
     EXPECT_TRUE(messages.said.isEmpty()) << said();
-    EXPECT_FALSE(shown("Frame3"));
-    EXPECT_TRUE(shown("Frame1"));
-    // Warehouse work at start moved the books to branch 02: the customer is 02's, and so is
-    // every row of the invoice, its invoice file included.
+    // Warehouse work at start moved the books to branch 02: the customer and the invoice are
+    // 02's (what an invoice holds is the invoicing tests' matter).
     ASSERT_TRUE(onBranch("02"));
     const QString invoices = serverPath + u"Fatura.mdb"_s;
     EXPECT_EQ(text(invoices, u"SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"_s),
               u"S00001|%1|%2"_s.arg(title).arg(total));
-    EXPECT_EQ(count(books.file("01", "Fatura"), u"SELECT count(*) FROM Faturalar"_s), 0);
-    EXPECT_EQ(count(invoices, u"SELECT count(*) FROM FatHareket"_s), 2);
-    EXPECT_EQ(
-        count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket WHERE Nerde='F'"_s),
-        2);
-    EXPECT_EQ(readFile(books.dataDir() + u"/FatNo.txt"_s), QByteArray("\"00001\"\r\n"));
-    EXPECT_EQ(registry(serverPath.right(2) + u"FatNo"_s), u"11112"_s);
     EXPECT_EQ(linesLeft(), 0);
 
+    // In a warehouse sale the same key prints the price label of the shown card.
     f->SbCr_Click(0);
-    QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale: the button reads "Barkod"
-    ASSERT_EQ(c<QPushButton>("FatCmd")->text(), u"Barkod"_s);
+    QTest::keyClick(f.get(), Qt::Key_F2);
     scan(u"8690000000067"_s);
     QTest::keyClick(f.get(), Qt::Key_F8);
     ASSERT_TRUE(shown("Frame4"));
-    EXPECT_EQ(c<QLabel>("Label8(0)")->text(), wc(u"ST000006"_s, "StokAdi").toString());
     EXPECT_EQ(c<QLabel>("Label8(2)")->text(),
               QLocale().toString(wc(u"ST000006"_s, "Fiyat").toDouble(), 'f', 2) + u" TL."_s);
-    EXPECT_EQ(c<QLineEdit>("Text3")->text(), u"8690000000067"_s);
-    press(Qt::Key_Escape);  // Kapat
-    EXPECT_FALSE(shown("Frame4"));
-    QTest::keyClick(f.get(), Qt::Key_F8);
-    ASSERT_TRUE(shown("Frame4"));
     QTest::keyClick(f.get(), Qt::Key_F12);  // Yaz, here into a PDF file
     EXPECT_FALSE(shown("Frame4"));
     EXPECT_TRUE(QFile::exists(program.filePath(u"labels/Etiket 8690000000067.pdf"_s)));
@@ -339,79 +216,54 @@ struct PostingCase {
     Qt::Key operation;
     const char* movementText;  // the target side's account movement
     const char* debitColumn;   // where the total lands on the target account
-    const char* direction;     // the target side's stock movement
 };
 
 class TamamTest : public RoadTest, public ::testing::WithParamInterface<PostingCase> {};
 
 }  // namespace
 
-TEST_P(TamamTest, PostsTheLinesAndReturnsToTheModePanel) {
+TEST_P(TamamTest, PostsTheLinesAndSaysWhatItWrote) {
     const PostingCase& k = GetParam();
-    start();
-    f->SbCr_Click(k.workKind);
-    QTest::keyClick(f.get(), k.operation);
-    if (shown("Frame2")) press(Qt::Key_Escape);
+    // A miss says what was read; the strip names whose books "Tamam" writes.
+    road(k.workKind, k.operation, {u"8690000009999"_s});
     const QString serverPath = f->serverPath();
-    // A miss says what was read; the strip names the road and whose books "Tamam" writes.
-    scan(u"8690000009999"_s);
-    const QString strip = c<QLabel>("StatusStrip")->text();
-    EXPECT_TRUE(strip.contains(u"Bulunamadı: 8690000009999"_s)) << strip.toStdString();
-    EXPECT_TRUE(strip.contains(u"Defter: "_s + serverPath.right(2))) << strip.toStdString();
+    EXPECT_TRUE(strip().contains(u"Bulunamadı: 8690000009999"_s)) << strip().toStdString();
+    EXPECT_TRUE(strip().contains(u"Defter: "_s + serverPath.right(2))) << strip().toStdString();
     for (const char* code : {"8690000000067", "8690000000067", "8690000000104"})
         scan(QString::fromLatin1(code));
     const double total = enteredTotal();
     QTest::keyClick(f.get(), Qt::Key_F7);
     ASSERT_TRUE(shown("Frame3"));
-    EXPECT_TRUE(
-        c<QLabel>("TotalsRoad")->text().endsWith(u" → "_s + c<QComboBox>("Combo1")->currentText()));
     press(Qt::Key_Return);  // Tamam
-
     EXPECT_TRUE(messages.said.isEmpty()) << said();
-    EXPECT_FALSE(shown("Frame3"));
     EXPECT_TRUE(shown("Frame1"));
-    EXPECT_FALSE(ticked("Check1(0)"));
-    EXPECT_FALSE(ticked("Check1(2)"));
-    EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
     EXPECT_EQ(linesLeft(), 0);
-    // What was written, said where the operator looks.
-    EXPECT_TRUE(c<QLabel>("StatusStrip")
-                    ->text()
-                    .contains(u"Belge 261 işlendi — 2 satır, "_s +
-                              core::Money::fromDouble(total).toString(QLocale(), 2, true)))
-        << c<QLabel>("StatusStrip")->text().toStdString();
+    EXPECT_TRUE(strip().contains(u"Belge 261 işlendi — 2 satır, "_s +
+                                 core::Money::fromDouble(total).toString(QLocale(), 2, true)))
+        << strip().toStdString();
 
-    // The target side: the branch's account in the head office's books, or the customer.
+    // The target side: the branch's account in the head office's books, or the customer (what
+    // both sides hold is the posting tests' matter).
     const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;
     EXPECT_EQ(text(books + u"Cari.mdb"_s, u"SELECT Aciklama||'|'||%1 FROM CariHareket"_s.arg(
                                               QString::fromLatin1(k.debitColumn))),
               QString::fromUtf8(k.movementText) + u'|' + QString::number(total));
-    EXPECT_EQ(
-        text(books + u"Stok.mdb"_s,
-             u"SELECT group_concat(DISTINCT GirisCikis) || '|' || count(*) FROM StokHareket"_s),
-        QString::fromUtf8(k.direction) + u"|2"_s);
-    // In warehouse work the branch's books hold the other side of the same document.
-    if (k.workKind == 0) {
-        EXPECT_EQ(scalar(serverPath + u"Cari.mdb"_s, u"SELECT DigerId FROM CariHareket"_s),
-                  scalar(books + u"Cari.mdb"_s, u"SELECT DigerId FROM CariHareket"_s));
-        EXPECT_EQ(count(serverPath + u"Stok.mdb"_s, u"SELECT count(*) FROM StokHareket"_s), 2);
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Road, TamamTest,
-                         ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
-                                           PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak", "Alış"},
-                                           PostingCase{0, Qt::Key_F2, "Satış ile", "Borc", "Satış"},
-                                           PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak",
-                                                       "Alış"}));
+                         ::testing::Values(PostingCase{1, Qt::Key_F2, "Satış ile", "Borc"},
+                                           PostingCase{1, Qt::Key_F4, "Alış ile", "Alacak"},
+                                           PostingCase{0, Qt::Key_F2, "Satış ile", "Borc"},
+                                           PostingCase{0, Qt::Key_F4, "Alış ile", "Alacak"}));
 
 namespace {
 
 // What goes wrong under a warehouse sale of one piece to the first branch.
-enum class Fault { MissingAccount, CardOverflows, QuantityOverflows, BooksLocked };
+enum class Fault { BranchCard, QuantityOverflows, BooksLocked };
 struct FaultCase {
     Fault fault;
-    const char* said;  // what the operator reads
+    const char* branchCard;  // what is done to the branch's card of the head office
+    const char* said;        // what the operator reads
     const char* name;
 };
 
@@ -426,20 +278,15 @@ class FaultTest : public RoadTest, public ::testing::WithParamInterface<FaultCas
 // why, and once the cause is gone the same lines post.
 TEST_P(FaultTest, KeepsTheLinesAndTheRoadAndTheSameLinesPostLater) {
     const FaultCase& k = GetParam();
-    start();
-    QTest::keyClick(f.get(), Qt::Key_F2);  // warehouse sale to the first branch
+    road(0, Qt::Key_F2, {u"8690000000067"_s});  // a warehouse sale to the first branch
     const QString branchCari = f->serverPath() + u"Cari.mdb"_s;
-    scan(u"8690000000067"_s);
     double total = enteredTotal();
     messages.said.clear();
     switch (k.fault) {
-        case Fault::MissingAccount:
+        case Fault::BranchCard:
             data::Database::open(branchCari)
-                ->execute(u"UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"_s);
-            break;
-        case Fault::CardOverflows:
-            data::Database::open(branchCari)
-                ->execute(u"UPDATE CariKartlar SET Alacak=922337203685000 WHERE Unvan='Merkez'"_s);
+                ->execute(u"UPDATE CariKartlar SET %1 WHERE Unvan='Merkez'"_s.arg(
+                    QString::fromUtf8(k.branchCard)));
             break;
         case Fault::QuantityOverflows:
             // The box takes 12 whole digits: the fifth such quantity passes the money type.
@@ -470,14 +317,12 @@ TEST_P(FaultTest, KeepsTheLinesAndTheRoadAndTheSameLinesPostLater) {
     if (k.fault != Fault::QuantityOverflows) {
         QTest::keyClick(f.get(), Qt::Key_F7);
         QTest::keyClick(f.get(), Qt::Key_F10);
-        EXPECT_TRUE(shown("Frame3"));
         EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
     }
     ASSERT_EQ(messages.said.size(), 1) << said();
     EXPECT_TRUE(messages.said[0].contains(QString::fromUtf8(k.said))) << said();
     holder.reset();  // the other terminal is done
     EXPECT_TRUE(ticked("Check1(0)"));
-    EXPECT_TRUE(c<QPushButton>("Command4")->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     // A later activation of the window is no first one: the working copy keeps its lines.
     QApplication::sendEvent(f.get(), new QEvent(QEvent::WindowActivate));
@@ -498,14 +343,16 @@ TEST_P(FaultTest, KeepsTheLinesAndTheRoadAndTheSameLinesPostLater) {
     EXPECT_EQ(number(branchCari, u"SELECT Alacak FROM CariHareket"_s), total);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Road, FaultTest,
-    ::testing::Values(FaultCase{Fault::MissingAccount, "\"Merkez\"", "MissingAccount"},
-                      FaultCase{Fault::CardOverflows, "en büyük değeri aşıyor", "CardOverflows"},
-                      FaultCase{Fault::QuantityOverflows, "en büyük değeri aşıyor",
-                                "QuantityOverflows"},
-                      FaultCase{Fault::BooksLocked, "Beklemekten vazgeçildi", "BooksLocked"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Road, FaultTest,
+                         ::testing::Values(FaultCase{Fault::BranchCard, "Unvan='MERKEZ OFİS'",
+                                                     "\"Merkez\"", "MissingAccount"},
+                                           FaultCase{Fault::BranchCard, "Alacak=922337203685000",
+                                                     "en büyük değeri aşıyor", "CardOverflows"},
+                                           FaultCase{Fault::QuantityOverflows, "",
+                                                     "en büyük değeri aşıyor", "QuantityOverflows"},
+                                           FaultCase{Fault::BooksLocked, "",
+                                                     "Beklemekten vazgeçildi", "BooksLocked"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     start();
@@ -523,10 +370,8 @@ TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     }
     keys()->close();  // from its own title bar
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(keys(), nullptr);
     EXPECT_EQ(f->geometry(), area);
     QTest::keyClick(f.get(), Qt::Key_F11);  // the key opens and closes it
-    ASSERT_NE(keys(), nullptr);
     QTest::keyClick(f.get(), Qt::Key_F11);
     EXPECT_EQ(keys(), nullptr);
 }

@@ -3,18 +3,16 @@
 // window sizes, separate windows and painting work differently on the offscreen platform, so
 // faults there only show here.
 #include <gtest/gtest.h>
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <cmath>
 #include <functional>
+#include <iostream>
 
 #include "DemoBooks.h"
 #include "data/Database.h"
@@ -55,7 +53,6 @@ struct Session {
         if (!xvfb.waitForFinished(5000)) xvfb.kill();
     }
     QString workingCopy() const { return program.filePath(u"Temp1.Mdb"_s); }
-    QString layoutFile() const { return program.filePath(u"ZarvoGrd2.Dat"_s); }
 };
 
 Session* s = nullptr;
@@ -70,6 +67,7 @@ QProcessEnvironment displayEnvironment() {
     env.insert(u"XDG_CONFIG_HOME"_s, s->home.filePath(u".config"_s));
     env.insert(u"XDG_DATA_HOME"_s, s->home.filePath(u".local"_s));
     env.insert(u"XDG_RUNTIME_DIR"_s, s->home.filePath(u"run"_s));
+    env.insert(u"TMPDIR"_s, s->home.path());  // the single-instance lock of a killed terminal
     return env;
 }
 
@@ -105,13 +103,9 @@ void scan(const QString& code) {
     key(u"Return"_s);
 }
 
-QString at(QPointF p) {
-    return u"%1 %2"_s.arg(qRound(p.x())).arg(qRound(p.y()));
-}
-
 void click(QPointF p) {
     // No --sync: it waits for a move that never comes when the pointer is already there.
-    xdo(u"mousemove %1 click 1"_s.arg(at(p)));
+    xdo(u"mousemove %1 %2 click 1"_s.arg(qRound(p.x())).arg(qRound(p.y())));
 }
 
 QRect geometry(const QString& window) {
@@ -160,13 +154,10 @@ double field(const QString& code, const char* name) {
         .toDouble();
 }
 
-// The screen now; kept as /tmp/e2e-NAME.png for a person to look at.
+// The screen now, as home/NAME.png; a failed case keeps its pictures (see TearDown).
 QImage screenshot(const QString& name) {
     const QString own = s->home.filePath(name + u".png"_s);
     run(u"import"_s, {u"-window"_s, u"root"_s, own});
-    const QString kept = u"/tmp/e2e-%1.png"_s.arg(name);
-    QFile::remove(kept);
-    QFile::copy(own, kept);
     return QImage(own).convertToFormat(QImage::Format_RGB32);
 }
 
@@ -281,11 +272,6 @@ Borders paintedColumns(const QString& name, const QRect& window, size_t count) {
     return paintedBorders(name, window, [count](const Borders& b) { return b.size() == count; });
 }
 
-// The width of each header section, from the painted borders.
-int sectionWidth(const Borders& borders, size_t section) {
-    return borders.at(section) - borders.at(section - 1);
-}
-
 // The terminal on the session's books files, or on the books of `serverPath`.
 void startTerminal(const QString& serverPath = {}) {
     // Written while the window activates: once it is there, the terminal is ready for keys.
@@ -361,9 +347,25 @@ class RealDisplay : public ::testing::Test {
         if (!s) {
             ASSERT_NO_FATAL_FAILURE(beginSession());
         }
+        // A session that did not come up fails every case instead of running them on nothing.
+        ASSERT_EQ(s->codes.size(), 5) << "the session did not start";
         ASSERT_EQ(s->terminal.state(), QProcess::Running) << "the terminal is not running";
         // Whatever a failed case left in the search box must not run into this case's scans.
         key(u"Escape"_s);
+    }
+    // The pictures of a failed case are kept for a person to look at; a passing run leaves none.
+    void TearDown() override {
+        if (!s) return;
+        const QDir home(s->home.path());
+        for (const QString& name : home.entryList({u"*.png"_s}, QDir::Files)) {
+            if (HasFailure()) {
+                const QString kept = QDir::temp().filePath(u"e2e-"_s + name);
+                QFile::remove(kept);
+                if (QFile::copy(home.filePath(name), kept))
+                    std::cerr << "kept " << kept.toStdString() << '\n';
+            }
+            QFile::remove(home.filePath(name));
+        }
     }
 };
 
@@ -381,63 +383,6 @@ TEST_F(RealDisplay, AMissedBarcodeOrATappedNameIsReplacedByTheNextScan) {
     click(designed(geometry(s->window), 200, 116));
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
     EXPECT_EQ(field(code, "KalanB"), item + 2);
-}
-
-// A scale's label books its weight on the item it names, as a typed quantity would.
-TEST_F(RealDisplay, AScaleLabelBooksItsWeight) {
-    const auto code = [](const char* sql) {
-        return read(QString::fromLatin1(sql), {u"ST000031"_s});
-    };
-    const double before = code("SELECT KalanB FROM StokKartlar WHERE StokKod=?").toDouble();
-    const double amount = code("SELECT GirenTutar FROM StokKartlar WHERE StokKod=?").toDouble();
-    const double price = code("SELECT Fiyat FROM StokKartlar WHERE StokKod=?").toDouble();
-    scan(u"2700031004562"_s);  // item 00031, 456 g
-    ASSERT_TRUE(waitUntil([&] {
-        return code("SELECT KalanB FROM StokKartlar WHERE StokKod=?").toDouble() > before;
-    })) << "the label was not booked";
-    screenshot(u"scale-label"_s);
-    EXPECT_NEAR(code("SELECT KalanB FROM StokKartlar WHERE StokKod=?").toDouble(), before + 0.456,
-                1e-9);
-    EXPECT_NEAR(code("SELECT GirenTutar FROM StokKartlar WHERE StokKod=?").toDouble(),
-                amount + std::round(0.456 * price * 10000) / 10000, 1e-9);
-}
-
-TEST_F(RealDisplay, ClearedLineBooksOnePieceAfresh) {
-    const QString code = s->codes[1];
-    scan(code);
-    scan(code);
-    key(u"F6"_s);  // SİL
-    scan(code);
-    ASSERT_NO_FATAL_FAILURE(settle());
-    const double price = field(code, "Fiyat");
-    EXPECT_EQ(field(code, "KalanB"), 1);
-    EXPECT_DOUBLE_EQ(field(code, "GirenTutar"), price);
-    EXPECT_DOUBLE_EQ(field(code, "Kar"), price * field(code, "Kdv") / 100.0);
-}
-
-TEST_F(RealDisplay, OnScreenKeyboardTypesIntoTheSearchBox) {
-    const QString code = s->codes[2];
-    const double before = field(code, "KalanB");
-    click(designed(geometry(s->window), 764, 34));  // the "⌨" button
-    const QString keyboard = findWindow(u"Klavye"_s);
-    ASSERT_FALSE(keyboard.isEmpty()) << "the keyboard did not open";
-    const QRect k = geometry(keyboard);
-    // The window gave the keyboard its room: nothing of the road lies under it.
-    EXPECT_FALSE(geometry(s->window).intersects(k));
-    // Keys at their designed places (twips of a 7275 × 2235 client area), scaled to the window.
-    auto tap = [&k](int left, int top, int width) {
-        click(QPointF(k.x() + (left + width / 2.0) * k.width() / 7275.0,
-                      k.y() + (top + 495 / 2.0) * k.height() / 2235.0));
-    };
-    tap(6060, 1680, 1155);          // "Num": the digits take the space bar's row
-    for (const QChar digit : code)  // eleven keys with the comma
-        tap(60 + 545 * (digit == u'0' ? 9 : digit.digitValue() - 1), 1680, 500);
-    tap(6060, 1140, 1155);  // "Enter"
-    EXPECT_TRUE(waitUntil([&] { return field(code, "KalanB") == before + 1; }))
-        << "the keys typed on the keyboard did not book " << code.toStdString();
-    key(u"F11"_s);  // closes it again
-    ASSERT_NO_FATAL_FAILURE(settle());
-    EXPECT_EQ(field(code, "KalanB"), before + 1);
 }
 
 TEST_F(RealDisplay, NarrowAndFullWindowsStillBook) {
@@ -461,58 +406,8 @@ TEST_F(RealDisplay, NarrowAndFullWindowsStillBook) {
     }
 }
 
-TEST_F(RealDisplay, DraggedPriceColumnSurvivesARestart) {
-    // A fresh start shows every column of the item grid, the price last.
-    ASSERT_NO_FATAL_FAILURE(closeTerminal());
-    ASSERT_NO_FATAL_FAILURE(startTerminal());
-    const QRect window = geometry(s->window);
-    ASSERT_EQ(window, QRect(0, 0, ScreenWidth, ScreenHeight)) << "the placement was not restored";
-    const Borders before = paintedColumns(u"columns-before"_s, window, 5);
-    ASSERT_EQ(before.size(), 5u);
-    const int priceWidth = sectionWidth(before, 4);
-    ASSERT_FALSE(QFile::exists(s->layoutFile()));
-
-    // The operator drags the price column's right border 50 pixels to the left, in one move: the
-    // screen passes through no width but the first and the last.
-    const double y = designed(window, 0, 158).y();
-    const int edge = before[4] - 1;
-    xdo(u"mousemove %1 mousedown 1 mousemove %2 mouseup 1"_s.arg(at({edge * 1.0, y}),
-                                                                 at({edge - 50.0, y})));
-    const Borders dragged = paintedBorders(u"columns-dragged"_s, window, [&](const Borders& b) {
-        return b.size() == 5 && sectionWidth(b, 4) != priceWidth;
-    });
-    ASSERT_EQ(dragged.size(), 5u);
-    EXPECT_EQ(sectionWidth(dragged, 4), priceWidth - 50);
-
-    ASSERT_NO_FATAL_FAILURE(closeTerminal());
-    const QByteArray saved = readFile(s->layoutFile());
-    const QDateTime written = QFileInfo(s->layoutFile()).lastModified();
-    // The file holds what the screen showed: widths in twips, in the proportion of the pixels.
-    std::vector<double> twips;
-    for (const QByteArray& line : saved.split('\n'))
-        if (!line.trimmed().isEmpty()) twips.push_back(line.split(',').value(0).toDouble());
-    ASSERT_EQ(twips.size(), 5u);
-    EXPECT_NEAR(twips[4] * sectionWidth(dragged, 2) / twips[2], priceWidth - 50, 1.0);
-    EXPECT_EQ(saved.count("#TRUE#"), 5);
-
-    ASSERT_NO_FATAL_FAILURE(startTerminal());
-    ASSERT_EQ(geometry(s->window), window);
-    const Borders restarted = paintedColumns(u"columns-restarted"_s, window, 5);
-    ASSERT_EQ(restarted.size(), 5u);
-    EXPECT_EQ(sectionWidth(restarted, 4), priceWidth - 50);
-
-    // The program's own column changes are no layout of the operator's: the file stays as saved.
-    ASSERT_NO_FATAL_FAILURE(chooseSale());
-    resizeWindow(420, 900);
-    resizeWindow(ScreenWidth, ScreenHeight);
-    ASSERT_NO_FATAL_FAILURE(settle());
-    EXPECT_EQ(readFile(s->layoutFile()), saved);
-    EXPECT_EQ(QFileInfo(s->layoutFile()).lastModified(), written);
-}
-
-// An amount past the money type, typed or met at "Tamam", is refused with a message, and a wait
-// for another terminal can be given up: the lines stay, the window goes on working, and once the
-// cause is gone the same lines post.
+// A quantity past the money type is refused with a message, and a wait for another terminal can
+// be given up: the lines stay, the window gets the keyboard back, and then the same lines post.
 TEST_F(RealDisplay, AnOverflowInAQuantityOrAtTamamKeepsTheLines) {
     const QString code = s->codes[2];
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
@@ -533,23 +428,14 @@ TEST_F(RealDisplay, AnOverflowInAQuantityOrAtTamamKeepsTheLines) {
     }
     ASSERT_TRUE(refused) << "no quantity was refused";
     key(u"F6"_s);  // SİL: the huge line goes
+    // The next scan counts from the cleared line: read it only once SİL is done, or a busy
+    // terminal's old quantity is what the scan is measured against.
+    ASSERT_TRUE(waitUntil([&] { return field(code, "KalanB") == 0; })) << "SİL cleared nothing";
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
-    EXPECT_EQ(field(code, "KalanB"), 1);
 
-    const QString branchCari = s->books.serverPath().chopped(2) + u"02Cari.mdb"_s;
+    const QString branchCari = s->books.file("02", "Cari");
     const int documents = count(branchCari, u"SELECT count(*) FROM CariHareket"_s);
-    const auto setMerkez = [&](const char* credit) {
-        data::Database::open(branchCari)
-            ->execute(u"UPDATE CariKartlar SET Alacak=%1 WHERE Unvan='Merkez'"_s.arg(
-                QLatin1String(credit)));
-    };
-    setMerkez("922337203685000");
     key(u"F7"_s);
-    key(u"F10"_s);
-    ASSERT_TRUE(dismissMessage(u"overflow-tamam"_s)) << "the overflow at Tamam said nothing";
-    EXPECT_EQ(count(branchCari, u"SELECT count(*) FROM CariHareket"_s), documents);
-    EXPECT_EQ(field(code, "KalanB"), 1);
-    setMerkez("0");
     {
         // Another terminal holds the branch's books: the window says what it waits for, and the
         // operator gives the wait up (Return on its "Vazgeç").
@@ -581,36 +467,20 @@ TEST_F(RealDisplay, AWarehouseSaleOnServerBooksPostsBothSidesOnTheServer) {
     ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[0]));
     ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[0]));
     ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[1]));
-    const qint64 total = std::llround(
-        read(u"SELECT sum(KalanB * Fiyat) FROM StokKartlar WHERE KalanB<>0"_s).toDouble() * 10000);
-    EXPECT_EQ(read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt(), 2);
     key(u"F7"_s);   // Güncelle: the totals screen
     key(u"F10"_s);  // Tamam
     ASSERT_TRUE(waitUntil([&] {
         return count(branchCari, u"SELECT count(*) FROM CariHareket"_s) == documents + 1;
     })) << "the posting did not reach the server";
+    // Both sides of the one document (what they hold is the posting tests' matter).
     const QString document =
         text(branchCari, u"SELECT DigerId FROM CariHareket ORDER BY rowid DESC LIMIT 1"_s);
-    const auto units = [](const QString& file, const QString& sql, const QString& key) {
-        return std::llround(number(file, sql, {key}) * 10000);
-    };
-    EXPECT_EQ(units(branchCari, u"SELECT Alacak FROM CariHareket WHERE DigerId=?"_s, document),
-              total);
-    EXPECT_EQ(units(server.serverPath(u"01"_s) + u"Cari.mdb"_s,
-                    u"SELECT Borc FROM CariHareket WHERE DigerId=?"_s, document),
-              total);
-    for (const char* company : {"01", "02"}) {
-        const QString stok = server.serverPath(QString::fromLatin1(company)) + u"Stok.mdb"_s;
-        EXPECT_EQ(count(stok, u"SELECT count(*) FROM StokHareket WHERE DigerId=?"_s, {document}), 2)
-            << company;
-        EXPECT_EQ(units(stok, u"SELECT sum(Tutar) FROM StokHareket WHERE DigerId=?"_s, document),
-                  total)
-            << company;
-    }
-    // The posted lines have left the working set.
-    EXPECT_TRUE(waitUntil(
-        [] { return read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt() == 0; }));
-    screenshot(u"server-posted"_s);
+    EXPECT_EQ(count(server.serverPath(u"01"_s) + u"Stok.mdb"_s,
+                    u"SELECT count(*) FROM StokHareket WHERE DigerId=?"_s, {document}),
+              2);
+    EXPECT_TRUE(waitUntil([] {
+        return read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt() == 0;
+    })) << "the posted lines did not leave the working set";
 
     // A posting whose answer is lost after the server's commit (here the working copy refuses
     // to let its lines go): the lines stay until the terminal has found out that it was written,

@@ -87,10 +87,8 @@ QVector<QRectF> drawnBetween(const QImage& with, const QImage& without) {
 TEST(Barcode, LengthChoosesTheSymbologyAndBadEanTextsFallBack) {
     EXPECT_EQ(encode(u"8690000000012"_s).kind, Barcode::Kind::Ean13);
     EXPECT_EQ(encode(u"20000073"_s).kind, Barcode::Kind::Ean8);
-    EXPECT_EQ(encode(u"869000000001"_s).kind, Barcode::Kind::Code128);  // 12 digits
-    EXPECT_EQ(encode(u"8690000000019"_s).kind,
-              Barcode::Kind::Code128);  // wrong check digit
-    EXPECT_EQ(encode(u"ABCDEFGH"_s).kind, Barcode::Kind::Code128);
+    for (const char* other : {"869000000001", "8690000000019", "ABCDEFGH"})  // 12, bad check
+        EXPECT_EQ(encode(QString::fromLatin1(other)).kind, Barcode::Kind::Code128) << other;
     const Barcode empty = encode(QString());
     EXPECT_FALSE(empty.drawable());
     EXPECT_TRUE(empty.error.isEmpty());
@@ -104,9 +102,7 @@ TEST(Barcode, APrintedLabelIsReadBackByADecoder) {
     if (QStandardPaths::findExecutable(u"pdftoppm"_s).isEmpty() ||
         QStandardPaths::findExecutable(u"zbarimg"_s).isEmpty())
         GTEST_SKIP() << "pdftoppm or zbarimg is not installed (scripts/install-deps installs them)";
-    EXPECT_EQ(printedAndDecoded(u"8690000000012"_s, u"LEZZET SPAGETTİ MAKARNA 500 GR"_s),
-              u"8690000000012"_s);
-    EXPECT_EQ(printedAndDecoded(u"20000073"_s, u"KALEM PİL"_s), u"20000073"_s);
+    // A name too long for the label runs off its edge and leaves the symbol readable.
     EXPECT_EQ(
         printedAndDecoded(u"ST-000123"_s,
                           u"ÇOK UZUN BİR ÜRÜN ADI Kİ ETİKETİN KENARINDAN TAŞAR VE KESİLMEZ"_s),

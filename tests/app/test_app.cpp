@@ -27,6 +27,12 @@ using namespace testing_support;
 using app::Settings;
 using app::TerminalForm;
 
+// The last character of the executable's name, when it is 1 to 9 (see the start's "terminal3").
+TEST(TerminalNumber, IsOneUnlessTheNameEndsInOneToNine) {
+    for (const QString& name : {u"terminal0"_s, u"terminal"_s, QString()})
+        EXPECT_EQ(app::terminalNumber(name), 1) << name.toStdString();
+}
+
 TEST_F(FormTest, StartsOnTheBooksSetsUpOnceAndTakesANewServerPath) {
     writeFile(program.filePath(u"Temp1.ldb"_s), QByteArray(64, '\x01'));
     writeFile(program.filePath(u"OLD.LDB"_s), "99999999 elsewhere");

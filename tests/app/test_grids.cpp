@@ -39,49 +39,41 @@ class GridTest : public WindowTest {
 
 }  // namespace
 
-TEST_F(GridTest, HeaderTapsSortBothGridsAlternatingAscendingAndDescending) {
-    start();
-    QTest::keyClick(f.get(), Qt::Key_F3);  // a count: the grid lists cards by code
-    auto sorted = [&](const QString& field, bool ascending) {
-        data::Recordset& rs = temp()->recordset();
-        for (int i = 1; i < rs.RecordCount(); ++i) {
-            const double a = rs.fieldAt(i - 1, field).toDouble(),
-                         b = rs.fieldAt(i, field).toDouble();
-            if (ascending ? a > b : a < b) return false;
-        }
-        return rs.RecordCount() > 1;
-    };
-    auto* grid1 = c<QTableView>("DBGrid1");
-    clickHeader(grid1, 2);  // "Miktar"
-    EXPECT_TRUE(sorted(u"KalanB"_s, true));
-    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), u"Miktar"_s);  // feedback
-    clickHeader(c<QTableView>("DBGrid2"), 1);  // the other grid continues the alternation
-    EXPECT_TRUE(sorted(u"Fiyat2"_s, false));
-    clickHeader(grid1, 4);  // "Fiyat": the next entry is a price
-    EXPECT_TRUE(sorted(u"Fiyat2"_s, true));
-    EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
-}
-
-TEST_F(GridTest, DragsMoveByWholeRowsAndTheWheelStepsOneRecordEvenWhenEmpty) {
+// Header taps sort both grids, alternating ascending and descending; drags move by whole rows
+// and the wheel steps one record, even on an empty working set.
+TEST_F(GridTest, HeaderTapsSortAndDragsAndTheWheelMove) {
     start();
     auto* grid = c<QTableView>("DBGrid1");
     QWidget* view = grid->viewport();
     data::Recordset& rs = temp()->recordset();
-    ASSERT_EQ(rs.AbsolutePosition(), 0);
     const int unit = c<QLabel>("Label7")->height();
     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 5 * unit + 10));
     QTest::mouseMove(view, QPoint(50, 2 * unit + 10));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 2 * unit + 10));  // up by 3 rows
     EXPECT_EQ(rs.AbsolutePosition(), 5 + 3);
     EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(u"StokAdi"_s).toString());
-    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 10));
-    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 10 + unit / 2 - 2));  // too short
-    EXPECT_EQ(rs.AbsolutePosition(), 0);  // the press picked the first row; no drag
     wheelDown(grid);
-    EXPECT_EQ(rs.AbsolutePosition(), 1);
+    EXPECT_EQ(rs.AbsolutePosition(), 9);
     EXPECT_EQ(c<QLineEdit>("Text1")->text(), rs.field(u"StokAdi"_s).toString());
 
-    // An empty working set sorts, drags and wheels without complaint.
+    QTest::keyClick(f.get(), Qt::Key_F3);  // a count: the grid lists cards by code
+    auto sorted = [&](const QString& field, bool ascending) {
+        data::Recordset& r = temp()->recordset();  // the count made a new one
+        for (int i = 1; i < r.RecordCount(); ++i) {
+            const double a = r.fieldAt(i - 1, field).toDouble(), b = r.fieldAt(i, field).toDouble();
+            if (ascending ? a > b : a < b) return false;
+        }
+        return r.RecordCount() > 1;
+    };
+    clickHeader(grid, 2);  // "Miktar"
+    EXPECT_TRUE(sorted(u"KalanB"_s, true));
+    EXPECT_EQ(c<entry::NumberBox>("Text2")->text(), u"Miktar"_s);  // feedback
+    clickHeader(c<QTableView>("DBGrid2"), 1);  // the other grid continues the alternation
+    EXPECT_TRUE(sorted(u"Fiyat2"_s, false));
+    clickHeader(grid, 4);  // "Fiyat": the next entry is a price
+    EXPECT_TRUE(sorted(u"Fiyat2"_s, true));
+    EXPECT_TRUE(c<entry::NumberBox>("Text2")->isPriceEntry());
+
     data::Database::open(f->workingCopyPath())->execute(u"DELETE FROM StokKartlar"_s);
     data::RefreshData(*temp());
     clickHeader(grid, 1);

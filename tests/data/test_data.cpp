@@ -354,52 +354,6 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndAReplacedFile) {
     EXPECT_THROW(temp.recordset(), DatabaseError);
 }
 
-// Moving books to a server keeps every row, key and amount (to four decimals), and a second
-// move into the same database is refused without writing anything.
-TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnce) {
-    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
-    // A binary fraction as the files may hold it is taken to its four decimals.
-    data::Database::open(accounts())
-        ->query(u"UPDATE CariKartlar SET Borc = 0.1 + 0.2 WHERE CariKod = 'C001'"_s);
-    server = std::make_unique<ServerBooks>(books);
-    const QString rows = u"SELECT rowid || '|' || %1 FROM %2 ORDER BY rowid"_s;
-    for (const char* company : {"01", "03"}) {
-        for (const auto& [kind, table, what] :
-             {std::tuple{"Stok", "StokKartlar",
-                         "StokKod || '|' || CAST(round(KalanB*10000) AS "
-                         "BIGINT)"},
-              {"Cari", "CariKartlar",
-               "coalesce(Unvan, '') || '|' || CAST(round(Borc*10000) AS BIGINT)"},
-              {"Cari", "CariHareket", "count(*) OVER ()"},
-              {"Fatura", "Faturalar", "count(*) OVER ()"},
-              {"Index", "Mdbindex", "count(*) OVER ()"}}) {
-            const QString sql = rows.arg(QString::fromLatin1(what), QString::fromLatin1(table));
-            const QString there = server->serverPath(QString::fromLatin1(company)) +
-                                  QString::fromLatin1(kind) + u".mdb"_s;
-            EXPECT_EQ(column(there, sql), column(books.file(company, kind), sql)) << table;
-        }
-    }
-    EXPECT_EQ(text(server->serverPath() + u"Cari.mdb"_s,
-                   u"SELECT Borc::text FROM CariKartlar WHERE CariKod = 'C001'"_s),
-              u"0.3000"_s);
-    // A working copy made from the server is the file the share would have given.
-    const QString copy = books.dir() + u"/Temp1.Mdb"_s;
-    EXPECT_EQ(data::copyToWorkingFile(server->serverPath() + u"Stok.mdb"_s, copy), 60);
-    for (const QString& sql :
-         {u"SELECT group_concat(sql, ';') FROM (SELECT sql FROM sqlite_master ORDER BY name)"_s,
-          u"SELECT group_concat(rowid || '|' || StokKod || '|' || StokAdi || '|' || Fiyat || '|' "
-          "|| KalanB || '|' || coalesce(Barkod, '-'), ';') FROM StokKartlar"_s})
-        EXPECT_EQ(text(copy, sql), text(books.file("01", "Stok"), sql));
-    EXPECT_TRUE(holds(errorOf([&] { data::importBooks(books.dataDir(), server->url()); }),
-                      u"zaten defter tutuyor"_s));
-    EXPECT_EQ(count(server->serverPath() + u"Stok.mdb"_s, u"SELECT count(*) FROM StokKartlar"_s),
-              60);
-    // Opening never creates: a company the server does not hold is missing, as a file is.
-    EXPECT_TRUE(errorOf([&] {
-                    data::Database::open(server->serverPath(u"09"_s) + u"Stok.mdb"_s);
-                }).startsWith(u"Veritabanı bulunamadı"_s));
-}
-
 // A server restarted under a running terminal: its next statement runs on a new connection.
 TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
@@ -423,6 +377,17 @@ TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     db->connection().close();
     EXPECT_TRUE(holds(errorOf([&] { db->prepared(sql); }), u": sunucu bağlantısı yok\n"_s));
     db->rollback();
+    // The README's options work; a value cannot add a setting of its own; a user may be named.
+    const QString user = qEnvironmentVariable("PGUSER", u"terminal"_s);
+    QString path = server->serverPath();
+    path.insert(path.indexOf(u"://"_s) + 3, user + u'@');
+    db = data::Database::open(
+        path + u"?sslmode=disable&connect_timeout=5&application_name=kasa;port=1Cari.mdb"_s);
+    EXPECT_EQ(db->schema(), u"01cari"_s);
+    EXPECT_EQ(text(db->path(),
+                   u"SELECT concat_ws('|', current_setting('application_name'), current_user, "
+                   "current_setting('lock_timeout'), current_setting('statement_timeout'))"_s),
+              u"kasa port=1|"_s + user + u"|500ms|30s"_s);
     // No statement is ever shown as the cause: a working copy of books the server lacks.
     const QString missing = errorOf([&] {
         data::Database::open(stock())->query(u"DROP SCHEMA terminal CASCADE"_s);
@@ -455,22 +420,6 @@ TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesOnlyItsFewOptions) {
     EXPECT_EQ(
         data::parseServerPath(u"postgresql://h/db/01?sslmode=require"_s + u"Stok.Mdb"_s)->file,
         u"01Stok.Mdb"_s);
-}
-
-// The README's options work; a value cannot add a setting of its own; a user may be named.
-TEST_F(DataTest, ServerPathOptionsReachTheConnectionEachAsOneSetting) {
-    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
-    server = std::make_unique<ServerBooks>(books);
-    const QString user = qEnvironmentVariable("PGUSER", u"terminal"_s);
-    QString path = server->serverPath();
-    path.insert(path.indexOf(u"://"_s) + 3, user + u'@');
-    auto db = data::Database::open(
-        path + u"?sslmode=disable&connect_timeout=5&application_name=kasa;port=1Cari.mdb"_s);
-    EXPECT_EQ(db->schema(), u"01cari"_s);
-    EXPECT_EQ(text(db->path(),
-                   u"SELECT concat_ws('|', current_setting('application_name'), current_user, "
-                   "current_setting('lock_timeout'), current_setting('statement_timeout'))"_s),
-              u"kasa port=1|"_s + user + u"|500ms|30s"_s);
 }
 
 // Another terminal holding the books is waited for under the observer's eye and the wait can be
@@ -511,9 +460,9 @@ TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
     data::serverLimits().lockTimeoutMs = lockTimeout;
 }
 
-// An import moves every company file and table of the folder or stops, naming what it cannot
-// read or what does not fit, and writes nothing: the last, whole import still finds no books.
-TEST_F(DataTest, AnImportStopsOnWhatItCannotReadAndWritesNothing) {
+// Moving books to a server stops, naming what it cannot read or what does not fit, and writes
+// nothing; else it keeps every row, key and amount (to four decimals) and is done only once.
+TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
     if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     ServerBooks empty(books, ServerBooks::testServer(), false);
     const QString cari = books.file("02", "Cari");
@@ -571,8 +520,47 @@ TEST_F(DataTest, AnImportStopsOnWhatItCannotReadAndWritesNothing) {
         run(books.file("02", "Fatura"), u"DROP TABLE "_s + t.section(u' ', 0, 0))();
         run(books.file("02", "Fatura"), u"CREATE TABLE "_s + t)();
     }
+    // A binary fraction as the files may hold it is taken to its four decimals.
+    borc("0.1 + 0.2")();
     EXPECT_EQ(data::importBooks(books.dataDir(), empty.url()).files, 16);
     const QString there = empty.serverPath() + u"Stok.mdb"_s;
+    const QString rows = u"SELECT rowid || '|' || %1 FROM %2 ORDER BY rowid"_s;
+    for (const char* company : {"01", "03"}) {
+        for (const auto& [kind, table, what] :
+             {std::tuple{"Stok", "StokKartlar",
+                         "StokKod || '|' || CAST(round(KalanB*10000) AS BIGINT)"},
+              {"Cari", "CariKartlar",
+               "coalesce(Unvan, '') || '|' || CAST(round(Borc*10000) AS BIGINT)"},
+              {"Cari", "CariHareket", "count(*) OVER ()"},
+              {"Fatura", "Faturalar", "count(*) OVER ()"},
+              {"Index", "Mdbindex", "count(*) OVER ()"}}) {
+            const QString sql = rows.arg(QString::fromLatin1(what), QString::fromLatin1(table));
+            EXPECT_EQ(column(empty.serverPath(QString::fromLatin1(company)) +
+                                 QString::fromLatin1(kind) + u".mdb"_s,
+                             sql),
+                      column(books.file(company, kind), sql))
+                << table;
+        }
+    }
+    EXPECT_EQ(text(empty.serverPath() + u"Cari.mdb"_s,
+                   u"SELECT Borc::text FROM CariKartlar WHERE CariKod = 'C001'"_s),
+              u"0.3000"_s);
+    // A working copy made from the server is the file the share would have given.
+    const QString copy = books.dir() + u"/Temp1.Mdb"_s;
+    EXPECT_EQ(data::copyToWorkingFile(there, copy), 60);
+    for (const QString& sql :
+         {u"SELECT group_concat(sql, ';') FROM (SELECT sql FROM sqlite_master ORDER BY name)"_s,
+          u"SELECT group_concat(rowid || '|' || StokKod || '|' || StokAdi || '|' || Fiyat || '|' "
+          "|| KalanB || '|' || coalesce(Barkod, '-'), ';') FROM StokKartlar"_s})
+        EXPECT_EQ(text(copy, sql), text(books.file("01", "Stok"), sql));
+    EXPECT_TRUE(holds(errorOf([&] { data::importBooks(books.dataDir(), empty.url()); }),
+                      u"zaten defter tutuyor"_s));
+    EXPECT_EQ(count(there, u"SELECT count(*) FROM StokKartlar"_s), 60);
+    // Opening never creates: a company the server does not hold is missing, as a file is.
+    EXPECT_TRUE(errorOf([&] {
+                    data::Database::open(empty.serverPath(u"09"_s) + u"Stok.mdb"_s);
+                }).startsWith(u"Veritabanı bulunamadı"_s));
+    // The date texts of either program became the server's dates; the texts stayed texts.
     EXPECT_EQ(column(there,
                      u"SELECT DISTINCT c.relname || '.' || a.attname || ' ' || "
                      "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a JOIN "

@@ -205,6 +205,10 @@ struct PostingCase {
     const char* debitColumn;   // where the total lands on the target account
 };
 
+void PrintTo(const PostingCase& k, std::ostream* os) {
+    *os << (k.workKind == 0 ? "warehouse " : "account ") << k.movementText;
+}
+
 class TamamTest : public RoadTest, public ::testing::WithParamInterface<PostingCase> {};
 
 }  // namespace
@@ -252,6 +256,10 @@ struct FaultCase {
     const char* said;  // what the operator reads
     const char* name;
 };
+
+void PrintTo(const FaultCase& k, std::ostream* os) {
+    *os << k.name;
+}
 
 class FaultTest : public RoadTest, public ::testing::WithParamInterface<FaultCase> {};
 

@@ -23,6 +23,9 @@ using namespace testing_support;
 namespace {
 
 enum class Kind { Posting, Invoice };
+void PrintTo(Kind k, std::ostream* os) {
+    *os << (k == Kind::Invoice ? "invoices" : "postings");
+}
 
 class ReliabilityTest : public ::testing::TestWithParam<std::tuple<Engine, Kind>> {
   protected:

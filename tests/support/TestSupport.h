@@ -68,6 +68,10 @@ enum class Engine { Files, Server };
 inline const char* engineName(Engine e) {
     return e == Engine::Files ? "Files" : "Server";
 }
+// A failing case names its engine, not four bytes.
+inline void PrintTo(Engine e, std::ostream* os) {
+    *os << engineName(e);
+}
 
 /// A fresh database on the test server named by TERMINAL_TEST_SERVER (postgresql://HOST:PORT/DB),
 /// holding a copy of `books`; dropped at the end. `url()` is empty when no server is set.

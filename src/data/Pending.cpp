@@ -3,12 +3,12 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+#include "data/Books.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/Names.h"
 #include "data/Transaction.h"
-#include "data/Books.h"
 
 namespace data {
 

@@ -121,21 +121,22 @@ Booked book(data::Recordset& temp, data::Recordset* companyStock, const BookingI
 }
 
 QString bookingText(Booked b, const QString& name, bool countMode) {
-    const QString none = countMode ? QStringLiteral("hiçbir şey sayılmadı")
-                                   : QStringLiteral("hiçbir şey işlenmedi");
+    const QString none =
+        countMode ? QStringLiteral("hiçbir şey sayılmadı") : QStringLiteral("hiçbir şey işlenmedi");
     switch (b) {
-    case Booked::Yes:
-    case Booked::NothingEntered: return {};
-    case Booked::CountedInFull:
-        return QStringLiteral("Tamamı sayıldı: %1 — listeden çıktı").arg(name);
-    case Booked::NoCard:
-        return QStringLiteral("Kart seçili değil: %1. Ürünü okutunuz.").arg(none);
-    case Booked::NotTheCard:
-        return QStringLiteral("Arama kutusundaki ad seçili kart değil: %1.").arg(none);
-    case Booked::NoBookQuantity:
-        return QStringLiteral("%1: defter miktarı boş, %2").arg(name, none);
-    case Booked::NoPrice:
-        return QStringLiteral("%1: fiyatı yok, terazi etiketi işlenmedi").arg(name);
+        case Booked::Yes:
+        case Booked::NothingEntered:
+            return {};
+        case Booked::CountedInFull:
+            return QStringLiteral("Tamamı sayıldı: %1 — listeden çıktı").arg(name);
+        case Booked::NoCard:
+            return QStringLiteral("Kart seçili değil: %1. Ürünü okutunuz.").arg(none);
+        case Booked::NotTheCard:
+            return QStringLiteral("Arama kutusundaki ad seçili kart değil: %1.").arg(none);
+        case Booked::NoBookQuantity:
+            return QStringLiteral("%1: defter miktarı boş, %2").arg(name, none);
+        case Booked::NoPrice:
+            return QStringLiteral("%1: fiyatı yok, terazi etiketi işlenmedi").arg(name);
     }
     return {};
 }

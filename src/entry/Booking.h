@@ -31,7 +31,15 @@ struct BookingInput {
 /// sale's price entry changes it), a purchase at the purchase price prepared in Fiyat2.
 /// A price label on a line without a price books nothing. OK books the card the search box
 /// names: with another name there (a scan that missed) nothing is booked.
-enum class Booked { Yes, CountedInFull, NothingEntered, NoCard, NotTheCard, NoBookQuantity, NoPrice };
+enum class Booked {
+    Yes,
+    CountedInFull,
+    NothingEntered,
+    NoCard,
+    NotTheCard,
+    NoBookQuantity,
+    NoPrice
+};
 Booked book(data::Recordset& temp, data::Recordset* companyStock, const BookingInput& input);
 
 inline bool changed(Booked b) {

@@ -46,7 +46,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
                                 (missing.size() > 12 ? QStringLiteral("\n…") : QString()));
 
         if (books.onServer()) token = makePending(books.workingCopy(), result.lines, r.invoice);
-        const QString number = writer.write(books, result.lines);
+        const QString number = writer.write(books, result.lines, result.total);
         if (books.onServer()) {
             recordPosting(books.db(), token, number);
             committing = true;

@@ -23,8 +23,9 @@ class DocumentWriter {
     /// Reads every row the document writes; adds each one missing, named, to `missing`.
     virtual void find(AttachedBooks& books, const std::vector<Line>& lines,
                       QStringList& missing) = 0;
-    /// Writes the document; returns the number the books carry it under.
-    virtual QString write(AttachedBooks& books, const std::vector<Line>& lines) = 0;
+    /// Writes the document of `lines`, which add up to `total`; returns the number the books
+    /// carry it under.
+    virtual QString write(AttachedBooks& books, const std::vector<Line>& lines, Money total) = 0;
 };
 
 struct DocumentRequest {

@@ -32,11 +32,6 @@ class Dialect {
     virtual QString unindexedOrder(const QString& column) const = 0;
     /// An order term that sorts names in Turkish alphabetical order.
     virtual QString turkishOrder(const QString& column) const = 0;
-    /// The Turkish case fold of an expression, for comparisons without regard to case.
-    virtual QString folded(const QString& expression) const = 0;
-    /// Whether the book at `path` (a file, or a schema on the server `db` is connected to) is
-    /// there.
-    virtual bool bookExists(Database& db, const QString& path) const = 0;
     /// Names of the company books of one kind beside `db` ("fatura": 01fatura, 02fatura, …) as
     /// a statement's qualifier names them; empty where books are files.
     virtual QStringList companyBooks(Database& db, const QString& kind) const = 0;

@@ -107,11 +107,6 @@ class PostgresDialect final : public Dialect {
     QString unindexedOrder(const QString& column) const override { return column; }
     // The server's recordsets keep the server's order.
     QString turkishOrder(const QString& column) const override { return column; }
-    QString folded(const QString& expression) const override { return foldExpression(expression); }
-    bool bookExists(Database& db, const QString& path) const override {
-        const auto server = parseServerPath(path);
-        return server && hasSchema(db, server->schema());
-    }
     QStringList companyBooks(Database& db, const QString& kind) const override {
         QSqlQuery q = db.query(
             QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname ~ ? ORDER BY 1"),
@@ -146,7 +141,8 @@ class PostgresDialect final : public Dialect {
                       Database::openPrivate(workingCopy)};
         // Every schema named must be there: a missing company is refused as a missing file is.
         for (const auto& [alias, path] : files)
-            if (!bookExists(*joined.books, path))
+            if (const auto server = parseServerPath(path);
+                !server || !hasSchema(*joined.books, server->schema()))
                 throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(path));
         return joined;
     }

@@ -25,12 +25,6 @@ class SqliteDialect final : public Dialect {
     QString turkishOrder(const QString& column) const override {
         return QStringLiteral("trkey(%1)").arg(column);
     }
-    QString folded(const QString& expression) const override {
-        return QStringLiteral("trfold(%1)").arg(expression);
-    }
-    bool bookExists(Database&, const QString& path) const override {
-        return databaseKind(resolvePath(path)) != DatabaseKind::Missing;
-    }
     QStringList companyBooks(Database&, const QString&) const override { return {}; }
     qint64 lastKey(Database& db) const override { return sqlite3_last_insert_rowid(db.handle()); }
     std::optional<qint64> dataVersion(Database& db) const override {

@@ -60,15 +60,15 @@ class InvoiceWriter final : public data::DocumentWriter {
     }
 
     void find(AttachedBooks& books, const std::vector<Line>& lines, QStringList& missing) override {
-        core::Money vat;
+        m_vat = core::Money();
         for (const Line& line : lines)
-            vat += line.vat;
+            m_vat += line.vat;
         m_customer = data::findAccount(books, Sc, QStringLiteral("Unvan"), m_r.customerTitle);
         if (!m_customer)
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(m_r.customerTitle, books.fileOf(Sc));
         m_vatAccount.reset();
-        if (vat > core::Money()) {
+        if (m_vat > core::Money()) {
             m_vatAccount =
                 data::findAccount(books, Sc, QStringLiteral("CariKod"), QStringLiteral("=110"));
             if (!m_vatAccount)
@@ -77,7 +77,7 @@ class InvoiceWriter final : public data::DocumentWriter {
         m_cards = data::findCards(books, Ss, lines, missing);
     }
 
-    QString write(AttachedBooks& books, const std::vector<Line>& lines) override;
+    QString write(AttachedBooks& books, const std::vector<Line>& lines, core::Money total) override;
 
     std::optional<InvoiceNumberLock>& numbering() { return m_numbering; }
 
@@ -88,17 +88,15 @@ class InvoiceWriter final : public data::DocumentWriter {
     InvoiceResult& m_result;
     std::optional<InvoiceNumberLock> m_numbering;
     std::optional<Account> m_customer, m_vatAccount;
+    core::Money m_vat;  // the lines' VAT, added up when they are read
     QHash<QString, data::Card> m_cards;
 };
 
-QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& lines) {
+QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& lines,
+                             core::Money total) {
     InvoiceResult& result = m_result;
     const Account& customer = *m_customer;
-    core::Money total, vat;
-    for (const Line& line : lines) {
-        total += line.amount;
-        vat += line.vat;
-    }
+    const core::Money vat = m_vat;
     result.total = total.toDouble();
     result.vat = vat.toDouble();
     const QDateTime at = m_r.clock->now();

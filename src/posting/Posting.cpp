@@ -109,11 +109,8 @@ class PostingWriter final : public data::DocumentWriter {
         m_target.cards = data::findCards(books, m_target.stok, lines, missing);
     }
 
-    QString write(AttachedBooks& books, const std::vector<Line>& lines) override {
+    QString write(AttachedBooks& books, const std::vector<Line>& lines, Money total) override {
         const QDateTime at = m_r.clock->now();
-        Money total;
-        for (const Line& line : lines)
-            total += line.amount;
         // A transfer's number names it in both companies' books: free in both series.
         const QStringList counters = m_r.warehouse
                                          ? QStringList{QStringLiteral("si"), QStringLiteral("hi")}

@@ -49,10 +49,8 @@ TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
 TEST(Paths, DataDirectoryAndBranchNumbers) {
     EXPECT_EQ(modes::dataDirectory(u"\\\\127.0.0.1\\RezoruviZada\\01"_s),
               u"\\\\127.0.0.1\\RezoruviZada\\"_s);
-    EXPECT_EQ(modes::dataDirectory(u"/srv/RezoruviZada/03"_s), u"/srv/RezoruviZada/"_s);
-    EXPECT_EQ(modes::dataDirectory(u"/srv/books/01"_s), u"/srv/books/"_s);
+    EXPECT_EQ(modes::dataDirectory(u"/srv/books/03"_s), u"/srv/books/"_s);
     EXPECT_EQ(modes::branchCompany(0), u"02"_s);
-    EXPECT_EQ(modes::branchCompany(3), u"05"_s);
     EXPECT_EQ(modes::branchCompany(8), u"10"_s);
 }
 
@@ -97,53 +95,46 @@ TEST_F(ModesTest, TheWorkingCopyIsResetEmptiedOfEnteredCardsAndHeldOnlyByALivePr
     }
 }
 
+// What the road offers for each state, as a set of flags so a failing case shows all of them.
 TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
     using modes::Operation;
     using modes::WorkKind;
-    struct Case {
+    const auto shown = [](const modes::RoadState& s) {
+        const modes::RoadControls r = modes::roadControls(s);
+        QStringList on;
+        const std::pair<bool, const char*> flags[] = {
+            {r.documentVisible, "document"},   {modes::invoiceAllowed(s), "invoice"},
+            {modes::labelAllowed(s), "label"}, {r.updateVisible, "update"},
+            {r.bookingEnabled, "booking"},     {r.modePanelShown, "panel"}};
+        for (const auto& [set, name] : flags)
+            if (set) on << QString::fromLatin1(name);
+        return r.documentCaption + u": "_s + on.join(u' ');
+    };
+    const struct Case {
         WorkKind kind;
         Operation op;
         bool usable;
-        bool document;
-        const char* caption;
-        bool invoice, label, update, booking, panel;
-    };
-    const Case cases[] = {
-        {WorkKind::Account, Operation::None, true, true, "Fatura", true, false, false, true, true},
-        {WorkKind::Account, Operation::Sale, true, false, "Fatura", true, false, true, true, false},
+        const char* shown;
+    } cases[] = {
+        {WorkKind::Account, Operation::None, true, "Fatura: document invoice booking panel"},
+        {WorkKind::Account, Operation::Sale, true, "Fatura: invoice update booking"},
         // A sales invoice is a sale: none from lines booked at purchase prices.
-        {WorkKind::Account, Operation::Purchase, true, false, "Fatura", false, false, true, true,
-         false},
+        {WorkKind::Account, Operation::Purchase, true, "Fatura: update booking"},
         // A count never invoices, whatever a button showed before.
-        {WorkKind::Warehouse, Operation::Count, true, false, "Fatura", false, false, false, true,
-         false},
-        {WorkKind::Warehouse, Operation::Sale, true, true, "Barkod", false, true, true, true,
-         false},
-        {WorkKind::Warehouse, Operation::None, true, false, "Fatura", false, false, false, false,
-         true},
+        {WorkKind::Warehouse, Operation::Count, true, "Fatura: booking"},
+        {WorkKind::Warehouse, Operation::Sale, true, "Barkod: document label update booking"},
+        {WorkKind::Warehouse, Operation::None, true, "Fatura: panel"},
         // A failed preparation closes the road.
-        {WorkKind::Account, Operation::None, false, false, "Fatura", false, false, false, false,
-         true},
-        {WorkKind::Warehouse, Operation::Sale, false, false, "Barkod", false, false, false, false,
-         false},
+        {WorkKind::Account, Operation::None, false, "Fatura: panel"},
+        {WorkKind::Warehouse, Operation::Sale, false, "Barkod: "},
     };
     for (const Case& c : cases) {
         modes::RoadState s;
         s.kind = c.kind;
         s.operation = c.op;
         s.usable = c.usable;
-        const modes::RoadControls r = modes::roadControls(s);
-        SCOPED_TRACE(::testing::Message() << int(c.kind) << '/' << int(c.op) << '/' << c.usable);
-        EXPECT_EQ(r.documentVisible, c.document);
-        EXPECT_EQ(r.documentCaption, QString::fromLatin1(c.caption));
-        EXPECT_EQ(modes::invoiceAllowed(s), c.invoice);
-        EXPECT_EQ(modes::labelAllowed(s), c.label);
-        EXPECT_EQ(r.updateVisible, c.update);
-        EXPECT_EQ(r.bookingEnabled, c.booking);
-        EXPECT_EQ(r.modePanelShown, c.panel);
-        EXPECT_EQ(
-            r.operationVisible[1],
-            (c.kind == WorkKind::Warehouse && c.op == Operation::None) || c.op == Operation::Count);
+        EXPECT_EQ(shown(s), QString::fromLatin1(c.shown))
+            << int(c.kind) << '/' << int(c.op) << '/' << c.usable;
     }
 }
 

@@ -67,17 +67,13 @@ QImage rendered(const labels::LabelContent& content, const Barcode& barcode) {
     return image;
 }
 
-// The label area a pixel covers, in twips.
-QRectF twips(int x, int y) {
-    return QRectF(x / Scale, y / Scale, 1 / Scale, 1 / Scale);
-}
-
-// The pixels where two pictures differ: what the caption left out of one of them drew.
+// The label area, in twips, of each pixel where two pictures differ.
 QVector<QRectF> drawnBetween(const QImage& with, const QImage& without) {
     QVector<QRectF> drawn;
     for (int y = 0; y < with.height(); ++y)
         for (int x = 0; x < with.width(); ++x)
-            if (with.pixel(x, y) != without.pixel(x, y)) drawn.append(twips(x, y));
+            if (with.pixel(x, y) != without.pixel(x, y))
+                drawn.append(QRectF(x / Scale, y / Scale, 1 / Scale, 1 / Scale));
     return drawn;
 }
 

@@ -20,12 +20,9 @@ TEST(TurkishText, FoldsTheTurkishPairsRecognisesCaselessTextsAndDecodesCodePage1
               u"Şeker İığ"_s);
 }
 
-TEST(QuotedFieldFile, WritesOneQuotedLineAndReadsDamagedAndForeignFiles) {
+TEST(QuotedFieldFile, ReadsDamagedAndForeignFiles) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"Firma.txt"_s);
-    ASSERT_TRUE(core::QuotedFieldFile::write(path, u"Karvendo"_s));
-    EXPECT_EQ(readFile(path), QByteArray("\"Karvendo\"\r\n"));
-    EXPECT_EQ(core::QuotedFieldFile::readFirstField(path), u"Karvendo"_s);
+    const QString path = dir.filePath(u"Firma.txt"_s);  // written and read back: the start-up test
     using core::QuotedFieldFile::firstField;
     EXPECT_EQ(firstField(u"\"Karv"_s), u"Karv"_s);  // truncated
     EXPECT_EQ(firstField(u"  00042 ,rest\r\n"_s), u"00042"_s);

@@ -1,7 +1,5 @@
-// Dies in the middle of a commit across two files, as a terminal killed while posting: the
-// working copy (the main file) and a book attached to it are written in one transaction, and the
-// process ends the moment the engine is about to delete the master journal, the commit's point of
-// no return. Every journal is then hot and the master journal still names them.
+// Dies in a commit across the working copy and a book attached to it, as a terminal killed while
+// posting: at the master journal's deletion, the point of no return, with every journal hot.
 // Usage: test-filecopy-crash-worker WORKINGCOPY BOOK
 #include <sqlite3.h>
 #include <unistd.h>

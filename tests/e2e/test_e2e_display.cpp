@@ -332,10 +332,15 @@ class RealDisplay : public ::testing::Test {
     }
 };
 
-// One walk on the books files: a miss and a tap that the next scan replaces, the grids at a
-// narrow and the full size still booking, and a wait given up that keeps the lines.
+// One walk on the books files: a second start, a miss and a tap that the next scan replaces, the
+// grids at a narrow and the full size still booking, and a wait given up that keeps the lines.
 TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     ASSERT_NO_FATAL_FAILURE(startTerminal());
+    // A second start while this one runs ends at once and silently; the options need no window.
+    const QString exe = s->program.filePath(u"terminal"_s);
+    EXPECT_EQ(run(exe, {u"--server-path"_s, s->books.serverPath()}), QString());
+    EXPECT_TRUE(run(exe, {u"--help"_s}).contains(u"--server-path"_s));
+    EXPECT_TRUE(run(exe, {u"--version"_s}).contains(QStringLiteral(TERMINAL_VERSION)));
     const QString code = s->codes[0];
     const double all = read(u"SELECT SUM(KalanB) FROM StokKartlar"_s).toDouble();
     scan(u"x'*%_[?#"_s);  // quotes and wildcards match nothing; the text stays, selected

@@ -110,20 +110,17 @@ class WindowTest : public FormTest {
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
-    /// The road the window scenarios share: start, the work kind (0 warehouse, 1 account), the
-    /// operation's key with the customer's balance panel closed, the scans, then `then` (the
-    /// totals' key, say) when one is given.
-    void road(int kind, Qt::Key operation, const QStringList& scans = {},
-              Qt::Key then = Qt::Key_unknown) {
+    /// Start, the work kind (0 warehouse, 1 account), the operation's key with the customer's
+    /// balance panel closed, then the scans.
+    void road(int kind, Qt::Key operation, const QStringList& scans = {}) {
         ASSERT_NO_FATAL_FAILURE(start());
         f->SbCr_Click(kind);
         if (operation != Qt::Key_unknown) QTest::keyClick(f.get(), operation);
         if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         for (const QString& code : scans)
             scan(code);
-        if (then != Qt::Key_unknown) QTest::keyClick(f.get(), then);
     }
-    /// What the lines now in the working copy add up to, and how many there are.
+    /// What the lines in the working copy add up to, and how many there are.
     double enteredTotal() {
         return number(f->workingCopyPath(),
                       u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
@@ -132,7 +129,6 @@ class WindowTest : public FormTest {
         return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
     }
     QString strip() { return c<QLabel>("StatusStrip")->text(); }
-    /// A field of a card in the working copy.
     QVariant wc(const QString& code, const char* field) {
         return scalar(f->workingCopyPath(),
                       u"SELECT %1 FROM StokKartlar WHERE StokKod=?"_s.arg(QString::fromUtf8(field)),

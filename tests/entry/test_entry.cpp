@@ -2,7 +2,6 @@
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTest>
 
 #include "data/Criteria.h"
@@ -264,14 +263,11 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         {"ST000015", "KAŞAR", "Barkod", "2700123007891", 200, 150},  // a label that is a barcode
     };
     for (const auto& c : cards)
-        db->execute(
-            u"UPDATE StokKartlar SET StokAdi='%1', %2='%3', Fiyat=%4, Fiyat2=%5, Kdv=1 "
-            "WHERE StokKod='%6'"_s
-                .arg(QString::fromUtf8(c.name), QString::fromLatin1(c.field),
-                     QString::fromLatin1(c.value))
-                .arg(c.price)
-                .arg(c.purchasePrice)
-                .arg(QString::fromLatin1(c.code)));
+        db->query(
+            u"UPDATE StokKartlar SET StokAdi=?, %1=?, Fiyat=?, Fiyat2=?, Kdv=1 WHERE StokKod=?"_s
+                .arg(QString::fromLatin1(c.field)),
+            {QString::fromUtf8(c.name), QString::fromLatin1(c.value), c.price, c.purchasePrice,
+             QString::fromLatin1(c.code)});
     entry::ScaleFormats formats = entry::ScaleFormats::defaults();
     formats.set(25, {4, entry::ScaleFormat::Carries::Price});  // a shop's own prefix
 
@@ -285,7 +281,6 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         double startB, kalanB, amount;
     } rows[] = {
         {Sale, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 0, 0.456, 109.44},
-        {Sale, ean("270012300005"), "123", "Terazi: 0,005 kg BEYAZ PEYNİR", 0, 0.005, 1.2},
         {Sale, ean("280077701250"), "00777", "Terazi: 1,250 kg DANA KIYMA", 0, 1.25, 650},
         {Sale, ean("270004200300"), "ST000013", "Terazi: 0,300 kg TAVUK BUT", 0, 0.3, 27},
         // A price books what it buys to three decimals, and exactly its own amount.
@@ -294,7 +289,6 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         {Sale, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083, 12.5},
         {Sale, ean("250123001999"), "123", "Terazi: 19,99 TL BEYAZ PEYNİR", 0, 0.083, 19.99},
         {Count, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 2, 1.544, 0},
-        {Count, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 1, 0.917, 0},
         // Misses: an exact barcode keeps today's road; not a label; no card; nothing weighed.
         {Sale, u"2700123007891"_s, "ST000015", "", 0, 0, 0},
         {Sale, wrongCheck, "", "", 0, 0, 0},

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <QFile>
-#include <QSqlQuery>
 #include <QSysInfo>
 #include <functional>
 #include "modes/KeyRoute.h"

@@ -34,36 +34,45 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
     };
     // The lines as the booking rules leave them: amount and VAT each rounded once.
     QString enter(const QString& company) {
-        const QString wc = enteredWorkingCopy(books.serverPath(company),
-                                              books.dir() + QStringLiteral("/Temp1.Mdb"), 0);
+        const QString wc =
+            enteredWorkingCopy(books.serverPath(company), books.dir() + u"/Temp1.Mdb"_s, 0);
         auto db = data::Database::open(wc);
         for (const Entry& e : {Entry{"ST000001", 0.1, 1}, Entry{"ST000002", 0.2, 1},
                                Entry{"ST000003", 1.005, 3}, Entry{"ST000004", 19.99, 7}}) {
             const Money amount = Money::fromDouble(e.price).times(Money::fromDouble(e.quantity));
             db->query(
-                QStringLiteral("UPDATE StokKartlar SET Fiyat=?, Fiyat2=?, Kdv=18, KalanB=?, "
-                               "GirenTutar=?, Kar=? WHERE StokKod=?"),
+                u"UPDATE StokKartlar SET Fiyat=?, Fiyat2=?, Kdv=18, KalanB=?, GirenTutar=?, "
+                "Kar=? WHERE StokKod=?"_s,
                 {e.price, e.price, e.quantity, amount.toDouble(),
                  amount.percent(Money::fromInteger(18)).toDouble(), QString::fromLatin1(e.code)});
         }
         return wc;
     }
+    invoicing::InvoiceRequest invoice(const QString& company) {
+        invoicing::InvoiceRequest r;
+        r.serverPath = path(company);
+        r.workingCopy = enter(company);
+        r.customerTitle = u"AHMET'İN BAKKALI"_s;
+        r.clock = &clock;
+        return r;
+    }
     // Each distinct value of a date field as the engine's own date functions read it; a text
     // they cannot read comes back empty on files and fails on the server.
-    QStringList moments(const QString& file, const char* field, const QString& from) const {
-        const QString read = server ? QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')")
-                                    : QStringLiteral("datetime(%1)");
-        return column(file, QStringLiteral("SELECT DISTINCT %1 FROM %2")
-                                .arg(read.arg(QString::fromLatin1(field)), from));
+    QStringList moments(const QString& file, const QString& field, const QString& from) const {
+        const QString read = server ? u"to_char(%1, 'YYYY-MM-DD HH24:MI:SS')"_s : u"datetime(%1)"_s;
+        return column(file, u"SELECT DISTINCT %1 FROM %2"_s.arg(read.arg(field), from));
     }
-    // Every value of the column reads back as a decimal of four places, not a binary fraction.
-    static void expectExact(const QString& file, const QString& table, const QString& field) {
-        const QStringList values = column(
-            file, QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(field, table));
-        EXPECT_FALSE(values.isEmpty()) << table.toStdString() << "." << field.toStdString();
-        for (const QString& v : values)
-            EXPECT_EQ(Money::fromDouble(v.toDouble()).toDouble(), v.toDouble())
-                << table.toStdString() << "." << field.toStdString() << " = " << v.toStdString();
+    // Every value of the fields reads back as a decimal of four places, not a binary fraction.
+    static void expectExact(const QString& file, const QString& table, const QStringList& fields) {
+        for (const QString& field : fields) {
+            const QString at = table + u'.' + field;
+            const QStringList values =
+                column(file, u"SELECT %1 FROM %2 WHERE %1 IS NOT NULL"_s.arg(field, table));
+            EXPECT_FALSE(values.isEmpty()) << at.toStdString();
+            for (const QString& v : values)
+                EXPECT_EQ(Money::fromDouble(v.toDouble()).toDouble(), v.toDouble())
+                    << at.toStdString() << v.toStdString();
+        }
     }
 };
 
@@ -73,157 +82,105 @@ INSTANTIATE_TEST_SUITE_P(Engines, ExactMoneyTest, ::testing::Values(Engine::File
                          [](const auto& info) { return engineName(info.param); });
 
 TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
-    const QString serverPath = path(QStringLiteral("01"));
-    const QString cari = serverPath + QStringLiteral("Cari.mdb");
-    const double vatBefore =
-        scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='=110'"))
-            .toDouble();
-    invoicing::InvoiceRequest r;
-    r.serverPath = serverPath;
-    r.workingCopy = enter(QStringLiteral("01"));
-    r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
-    r.clock = &clock;
-    const invoicing::InvoiceResult invoice = invoicing::createInvoice(r);
-    ASSERT_TRUE(invoice.written);
-    EXPECT_EQ(invoice.key, QStringLiteral("S00001"));
-    // On a server the number is the row's, stored in the invoice's own commit.
-    if (server) {
-        EXPECT_EQ(text(cari, QStringLiteral("SELECT no FROM terminal.fatno")), invoice.number);
-    }
-    const QString fatura = serverPath + QStringLiteral("Fatura.mdb");
+    const QString cari = path(u"01"_s) + u"Cari.mdb"_s, fatura = path(u"01"_s) + u"Fatura.mdb"_s;
+    const QString vatAccount = u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s;
+    const Money vatBefore = Money::fromDouble(number(cari, vatAccount));
+    invoicing::InvoiceRequest r = invoice(u"01"_s);
+    const invoicing::InvoiceResult first = invoicing::createInvoice(r);
+    ASSERT_TRUE(first.written);
+    EXPECT_EQ(first.key, u"S00001"_s);
     // 0,1 + 0,2 + 1,005 × 3 + 19,99 × 7 = 143,245; VAT at 18 % line by line: 25,7841.
-    EXPECT_EQ(scalar(fatura, QStringLiteral("SELECT FatTop FROM Faturalar")).toDouble(), 143.245);
-    EXPECT_EQ(scalar(fatura, QStringLiteral("SELECT FatKdvTut FROM Faturalar")).toDouble(),
-              25.7841);
+    EXPECT_EQ(number(fatura, u"SELECT FatTop FROM Faturalar"_s), 143.245);
+    EXPECT_EQ(number(fatura, u"SELECT FatKdvTut FROM Faturalar"_s), 25.7841);
     QStringList amounts;
-    for (const QString& v :
-         column(fatura, QStringLiteral("SELECT FatTutar FROM FatHareket ORDER BY FatTutar")))
+    for (const QString& v : column(fatura, u"SELECT FatTutar FROM FatHareket ORDER BY 1"_s))
         amounts << Money::fromDouble(v.toDouble()).toString(QLocale::c());
-    EXPECT_EQ(amounts, (QStringList{QStringLiteral("0.1"), QStringLiteral("0.2"),
-                                    QStringLiteral("3.015"), QStringLiteral("139.93")}));
-    EXPECT_EQ(scalar(cari, QStringLiteral("SELECT Borc FROM CariHareket WHERE CariHarKod<>'=110'"))
-                  .toDouble(),
-              143.245);
-    EXPECT_EQ(Money::fromDouble(
-                  scalar(cari, QStringLiteral("SELECT Borc FROM CariKartlar WHERE CariKod='=110'"))
-                      .toDouble()),
-              Money::fromDouble(vatBefore) + Money::fromDouble(25.7841));
+    EXPECT_EQ(amounts, (QStringList{u"0.1"_s, u"0.2"_s, u"3.015"_s, u"139.93"_s}));
+    EXPECT_EQ(number(cari, u"SELECT Borc FROM CariHareket WHERE CariHarKod<>'=110'"_s), 143.245);
+    EXPECT_EQ(Money::fromDouble(number(cari, vatAccount)), vatBefore + Money::fromDouble(25.7841));
 
     // The same lines posted as a warehouse sale from the head office to the first branch.
     posting::PostingRequest p;
-    p.warehouse = true;
-    p.sale = true;
-    p.serverPath = path(QStringLiteral("02"));
-    p.workingCopy = enter(QStringLiteral("02"));
-    p.targetTitle = QStringLiteral("KADIKÖY ŞUBESİ");
+    p.warehouse = p.sale = true;
+    p.serverPath = path(u"02"_s);
+    p.workingCopy = enter(u"02"_s);
+    p.targetTitle = u"KADIKÖY ŞUBESİ"_s;
     p.targetIndex = 0;
     p.clock = &clock;
     ASSERT_TRUE(posting::postWorkingSet(p).posted);
-    for (const QString& company : {QStringLiteral("01"), QStringLiteral("02")}) {
-        const QString books = path(company);
-        EXPECT_EQ(scalar(books + QStringLiteral("Cari.mdb"),
-                         QStringLiteral("SELECT max(coalesce(Borc,0)+coalesce(Alacak,0)) FROM "
-                                        "CariHareket WHERE Nerde='S'"))
-                      .toDouble(),
+    for (const QString& company : {u"01"_s, u"02"_s}) {
+        const QString cari = path(company) + u"Cari.mdb"_s, stok = path(company) + u"Stok.mdb"_s;
+        EXPECT_EQ(number(cari,
+                         u"SELECT max(coalesce(Borc,0)+coalesce(Alacak,0)) FROM "
+                         "CariHareket WHERE Nerde='S'"_s),
                   143.245)
             << company.toStdString();
-        for (const char* field : {"Borc", "Alacak", "Bakiye"})
-            expectExact(books + QStringLiteral("Cari.mdb"), QStringLiteral("CariKartlar"),
-                        QString::fromLatin1(field));
-        for (const char* field : {"Tutar", "Miktar", "Fiyat"})
-            expectExact(books + QStringLiteral("Stok.mdb"), QStringLiteral("StokHareket"),
-                        QString::fromLatin1(field));
-        for (const char* field : {"GirenTutar", "CikanTutar", "GirenMik", "CikanMik", "KalanB"})
-            expectExact(books + QStringLiteral("Stok.mdb"), QStringLiteral("StokKartlar"),
-                        QString::fromLatin1(field));
+        expectExact(cari, u"CariKartlar"_s, {u"Borc"_s, u"Alacak"_s, u"Bakiye"_s});
+        expectExact(stok, u"StokHareket"_s, {u"Tutar"_s, u"Miktar"_s, u"Fiyat"_s});
+        expectExact(stok, u"StokKartlar"_s,
+                    {u"GirenTutar"_s, u"CikanTutar"_s, u"GirenMik"_s, u"CikanMik"_s, u"KalanB"_s});
+        // Every time written is the moment of the posting or the invoice, as the engine reads it.
+        EXPECT_EQ(moments(cari, u"Tarih"_s, u"CariHareket"_s),
+                  QStringList{u"2026-12-06 09:00:27"_s});
     }
-    for (const char* field : {"FatTutar", "FatKdv", "FatMiktar", "FatTotal"})
-        expectExact(fatura, QStringLiteral("FatHareket"), QString::fromLatin1(field));
-
-    // Every time written is a date-time the engine reads as the moment of the posting or the
-    // invoice; a posting's stock movement is kept to the minute; the invoice's day is a date.
-    const QString at = QStringLiteral("2026-12-06 09:00:27");
-    const QString minute = QStringLiteral("2026-12-06 09:00:00");
-    for (const QString& company : {QStringLiteral("01"), QStringLiteral("02")}) {
-        const QString stok = path(company) + QStringLiteral("Stok.mdb");
-        const QString cari = path(company) + QStringLiteral("Cari.mdb");
-        EXPECT_EQ(moments(cari, "Tarih", QStringLiteral("CariHareket")), QStringList{at});
-        EXPECT_EQ(moments(stok, "Tarih", QStringLiteral("StokHareket WHERE Nerde='C'")),
-                  QStringList{minute});
-        EXPECT_EQ(moments(stok, "SatTar", QStringLiteral("StokHareket WHERE Nerde='C'")),
-                  QStringList{at});
-    }
-    EXPECT_EQ(moments(serverPath + QStringLiteral("Stok.mdb"), "Tarih",
-                      QStringLiteral("StokHareket WHERE Nerde='F'")),
-              QStringList{at});
-    EXPECT_EQ(moments(fatura, "FatTarih", QStringLiteral("Faturalar")),
-              QStringList{QStringLiteral("2026-12-06 00:00:00")});
+    expectExact(fatura, u"FatHareket"_s,
+                {u"FatTutar"_s, u"FatKdv"_s, u"FatMiktar"_s, u"FatTotal"_s});
+    EXPECT_EQ(moments(path(u"01"_s) + u"Stok.mdb"_s, u"Tarih"_s, u"StokHareket WHERE Nerde='F'"_s),
+              QStringList{u"2026-12-06 09:00:27"_s});
+    EXPECT_EQ(moments(fatura, u"FatTarih"_s, u"Faturalar"_s),
+              QStringList{u"2026-12-06 00:00:00"_s});
 
     // After warehouse work on branch 02 its customer is invoiced in 02's books alone, the
     // invoice file included; the number goes on from the data directory's sequence.
-    r.serverPath = path(QStringLiteral("02"));
-    r.workingCopy = enter(QStringLiteral("02"));
+    r = invoice(u"02"_s);
     const invoicing::InvoiceResult second = invoicing::createInvoice(r);
     ASSERT_TRUE(second.written);
-    EXPECT_EQ(second.key, QStringLiteral("S00002"));
-    EXPECT_EQ(count(fatura, QStringLiteral("SELECT count(*) FROM Faturalar")), 1);
-    struct Rows {
-        const char* file;
-        const char* sql;
-        int rows;
-    };
-    for (const Rows& k :
-         {Rows{"Fatura", "Faturalar WHERE FaturaNo='S00002' AND FatCari='C009'", 1},
-          Rows{"Fatura", "FatHareket WHERE FatHarNo='S00002' AND FatCari='C009'", 4},
-          Rows{"Stok", "StokHareket WHERE Nerde='F' AND Carisi='C009'", 4},
-          Rows{"Cari", "CariHareket WHERE Nerde='F'", 2}})
-        EXPECT_EQ(count(r.serverPath + QString::fromLatin1(k.file) + QStringLiteral(".mdb"),
-                        QStringLiteral("SELECT count(*) FROM %1 AND DigerId=?")
-                            .arg(QString::fromLatin1(k.sql)),
+    EXPECT_EQ(second.key, u"S00002"_s);
+    EXPECT_EQ(count(fatura, u"SELECT count(*) FROM Faturalar"_s), 1);
+    for (const auto& [book, rows, n] :
+         {std::tuple{"Fatura", "Faturalar WHERE FaturaNo='S00002' AND FatCari='C009'", 1},
+          std::tuple{"Fatura", "FatHareket WHERE FatHarNo='S00002' AND FatCari='C009'", 4},
+          std::tuple{"Stok", "StokHareket WHERE Nerde='F' AND Carisi='C009'", 4},
+          std::tuple{"Cari", "CariHareket WHERE Nerde='F'", 2}})
+        EXPECT_EQ(count(r.serverPath + QString::fromLatin1(book) + u".mdb"_s,
+                        u"SELECT count(*) FROM %1 AND DigerId=?"_s.arg(QString::fromLatin1(rows)),
                         {second.documentNumber}),
-                  k.rows)
-            << k.sql;
+                  n)
+            << rows;
 
     // A company without its invoice file: named, and nothing written or numbered.
-    r.serverPath = path(QStringLiteral("03"));
-    r.workingCopy = enter(QStringLiteral("03"));
+    r = invoice(u"03"_s);
     if (server)
-        data::Database::open(r.serverPath + QStringLiteral("Cari.mdb"))
-            ->query(QStringLiteral("DROP SCHEMA \"03fatura\" CASCADE"));
+        data::Database::open(r.serverPath + u"Cari.mdb"_s)
+            ->query(u"DROP SCHEMA \"03fatura\" CASCADE"_s);
     else
-        QFile::remove(r.serverPath + QStringLiteral("Fatura.mdb"));
+        QFile::remove(r.serverPath + u"Fatura.mdb"_s);
     try {
         invoicing::createInvoice(r);
         ADD_FAILURE() << "invoiced without an invoice file";
     } catch (const data::DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(QStringLiteral("03 firmasının fatura dosyası bulunamadı")) &&
-                    e.text().contains(QStringLiteral("03Fatura.mdb")))
+        EXPECT_TRUE(e.text().contains(u"03 firmasının fatura dosyası bulunamadı"_s) &&
+                    e.text().contains(u"03Fatura.mdb"_s))
             << e.text().toStdString();
     }
-    EXPECT_EQ(count(r.serverPath + QStringLiteral("Cari.mdb"),
-                    QStringLiteral("SELECT count(*) FROM CariHareket")),
-              0);
-    EXPECT_EQ(count(r.serverPath + QStringLiteral("Index.mdb"),
-                    QStringLiteral("SELECT count(*) FROM Mdbindex")),
-              0);
-    EXPECT_EQ(count(r.workingCopy, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE "
-                                                  "KalanB<>0")),
-              4);
-    const QString numberFile = books.dataDir() + QStringLiteral("/FatNo.txt");
-    const QString cari01 = path(QStringLiteral("01")) + QStringLiteral("Cari.mdb");
-    EXPECT_EQ(server ? text(cari01, QStringLiteral("SELECT no FROM terminal.fatno"))
+    EXPECT_EQ(count(r.serverPath + u"Cari.mdb"_s, u"SELECT count(*) FROM CariHareket"_s), 0);
+    EXPECT_EQ(count(r.serverPath + u"Index.mdb"_s, u"SELECT count(*) FROM Mdbindex"_s), 0);
+    EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+    // On a server the number is a row of the books, stored in the invoice's own commit.
+    const QString numberFile = books.dataDir() + u"/FatNo.txt"_s;
+    EXPECT_EQ(server ? text(cari, u"SELECT no FROM terminal.fatno"_s)
                      : QString::fromLatin1(readFile(numberFile)),
-              server ? QStringLiteral("00002") : QStringLiteral("\"00002\"\r\n"));
+              server ? u"00002"_s : u"\"00002\"\r\n"_s);
 
     // Numbers compare as numbers past five digits: 99999 beside an invoice S100000 gives S100001.
     if (server)
-        data::Database::open(cari01)->query(QStringLiteral("UPDATE terminal.fatno SET no='99999'"));
+        data::Database::open(cari)->query(u"UPDATE terminal.fatno SET no='99999'"_s);
     else
         writeFile(numberFile, "\"99999\"\r\n");
-    data::Database::open(path(QStringLiteral("02")) + QStringLiteral("Fatura.mdb"))
-        ->query(QStringLiteral("INSERT INTO Faturalar (FaturaNo) VALUES ('S100000')"));
-    r.serverPath = path(QStringLiteral("01"));
-    EXPECT_EQ(invoicing::createInvoice(r).key, QStringLiteral("S100001"));
+    data::Database::open(path(u"02"_s) + u"Fatura.mdb"_s)
+        ->query(u"INSERT INTO Faturalar (FaturaNo) VALUES ('S100000')"_s);
+    r.serverPath = path(u"01"_s);
+    EXPECT_EQ(invoicing::createInvoice(r).key, u"S100001"_s);
 }
 
 // An invoice whose answer is lost (the working copy cannot be emptied after the books' commit),
@@ -231,46 +188,38 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
 // invoice is found and said, and only what was booked after it is invoiced anew; on files the
 // first invoice wrote nothing. Either way every line is invoiced exactly once.
 TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) {
-    invoicing::InvoiceRequest r;
-    r.serverPath = path(QStringLiteral("01"));
-    r.workingCopy = enter(QStringLiteral("01"));
-    r.customerTitle = QStringLiteral("AHMET'İN BAKKALI");
-    r.clock = &clock;
+    const invoicing::InvoiceRequest r = invoice(u"01"_s);
     auto copy = data::Database::open(r.workingCopy);
     copy->query(
-        QStringLiteral("CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
-                       "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"));
+        u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN NEW.KalanB = 0 "
+        "BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s);
     EXPECT_THROW(invoicing::createInvoice(r), data::DatabaseError);
-    copy->query(QStringLiteral("DROP TRIGGER lost"));
+    copy->query(u"DROP TRIGGER lost"_s);
     EXPECT_EQ(data::hasPending(r.workingCopy), server != nullptr);
     // One more 19,99 on a line the invoice covered, and 2 × 0,5 on a new one.
     copy->query(
-        QStringLiteral("UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+"
-                       "19.99, Kar=Kar+3.5982 WHERE StokKod='ST000004'"));
+        u"UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+19.99, "
+        "Kar=Kar+3.5982 WHERE StokKod='ST000004'"_s);
     copy->query(
-        QStringLiteral("UPDATE StokKartlar SET Fiyat=0.5, Fiyat2=0.5, Kdv=18, KalanB=2, "
-                       "GirenTutar=1, Kar=0.18 WHERE StokKod='ST000005'"));
+        u"UPDATE StokKartlar SET Fiyat=0.5, Fiyat2=0.5, Kdv=18, KalanB=2, GirenTutar=1, "
+        "Kar=0.18 WHERE StokKod='ST000005'"_s);
 
     const invoicing::InvoiceResult again = invoicing::createInvoice(r);
     ASSERT_TRUE(again.written);
     EXPECT_EQ(again.earlier.message(),
-              server ? QStringLiteral("Önceki işlem yazılmış: fatura S00001") : QString());
-    EXPECT_EQ(again.key, server ? QStringLiteral("S00002") : QStringLiteral("S00001"));
+              server ? u"Önceki işlem yazılmış: fatura S00001"_s : QString());
+    EXPECT_EQ(again.key, server ? u"S00002"_s : u"S00001"_s);
     EXPECT_EQ(again.total, server ? 20.99 : 164.235);
-    const QString fatura = r.serverPath + QStringLiteral("Fatura.mdb");
+    const QString fatura = r.serverPath + u"Fatura.mdb"_s;
     // 143,245 invoiced before the answer was lost, 20,99 after.
-    EXPECT_EQ(number(fatura, QStringLiteral("SELECT sum(FatTop) FROM Faturalar")), 164.235);
-    EXPECT_EQ(
-        column(fatura,
-               QStringLiteral("SELECT FatStok || ' ' || CAST(FatMiktar AS INTEGER) FROM FatHareket "
-                              "WHERE FatHarNo=? ORDER BY FatStok"),
-               {again.key}),
-        server ? (QStringList{QStringLiteral("ST000004 1"), QStringLiteral("ST000005 2")})
-               : (QStringList{QStringLiteral("ST000001 1"), QStringLiteral("ST000002 1"),
-                              QStringLiteral("ST000003 3"), QStringLiteral("ST000004 8"),
-                              QStringLiteral("ST000005 2")}));
-    EXPECT_EQ(
-        count(r.workingCopy, QStringLiteral("SELECT count(*) FROM StokKartlar WHERE KalanB<>0")),
-        0);
+    EXPECT_EQ(number(fatura, u"SELECT sum(FatTop) FROM Faturalar"_s), 164.235);
+    EXPECT_EQ(column(fatura,
+                     u"SELECT FatStok || ' ' || CAST(FatMiktar AS INTEGER) FROM FatHareket "
+                     "WHERE FatHarNo=? ORDER BY FatStok"_s,
+                     {again.key}),
+              server ? (QStringList{u"ST000004 1"_s, u"ST000005 2"_s})
+                     : (QStringList{u"ST000001 1"_s, u"ST000002 1"_s, u"ST000003 3"_s,
+                                    u"ST000004 8"_s, u"ST000005 2"_s}));
+    EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
     EXPECT_FALSE(data::hasPending(r.workingCopy));
 }

@@ -17,16 +17,13 @@
 using namespace testing_support;
 
 TEST(InvoiceNumber, KeepsItsWidthAndReadsLikeADecimalReader) {
-    using invoicing::nextInvoiceNumber;
-    EXPECT_EQ(nextInvoiceNumber(u"00009"_s), u"00010"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"09999"_s), u"10000"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"99999"_s), u"100000"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"100000"_s), u"100001"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"7"_s), u"8"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"0042"_s), u"0043"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"  00012 kayıt"_s), u"00013"_s);
-    EXPECT_EQ(nextInvoiceNumber(QString()), u"00001"_s);
-    EXPECT_EQ(nextInvoiceNumber(u"çöp"_s), u"00001"_s);
+    for (const auto& [previous, next] :
+         {std::pair{"00009", "00010"}, std::pair{"09999", "10000"}, std::pair{"99999", "100000"},
+          std::pair{"100000", "100001"}, std::pair{"7", "8"}, std::pair{"0042", "0043"},
+          std::pair{"  00012 kayıt", "00013"}, std::pair{"", "00001"}, std::pair{"çöp", "00001"}})
+        EXPECT_EQ(invoicing::nextInvoiceNumber(QString::fromUtf8(previous)),
+                  QString::fromUtf8(next))
+            << previous;
     EXPECT_EQ(invoicing::ShiftText(u"00017"_s), u"11128"_s);
     EXPECT_EQ(invoicing::ShiftText(u"00019"_s), u"1112:"_s);
     EXPECT_EQ(invoicing::numberFilePath(u"\\\\127.0.0.1\\RezoruviZada\\02"_s),
@@ -93,7 +90,6 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
                    "FaturaNo||'|'||FatTarih||'|'||FatCari||'|'||Nakit||'|'||DigerId||'|'||Unvan||'|"
                    "'||Gurup||'|'||KdvHarDahil||'|'||(FatTop=Toplam) FROM Faturalar"_s),
               u"S00001|2026-12-06|C009|1|261|AHMET'İN BAKKALI|Müşteri|0|1"_s);
-    EXPECT_DOUBLE_EQ(number(books.file("01", "Fatura"), u"SELECT FatTop FROM Faturalar"_s), total);
     // Lines in name order, each with a serial number of its own (serials from 262 in a year that
     // began with a document number).
     EXPECT_EQ(
@@ -126,54 +122,41 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
         number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s),
         vat);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
-
-    // The next invoice takes the next number; the file keeps its width.
-    auto again = request();
-    EXPECT_EQ(invoicing::createInvoice(again).key, u"S00002"_s);
 }
 
 TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     writeFile(numberFile(), "\"00041\"\r\n");
     auto r = request();
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
-    QStringList before = state();
+    const QStringList zero = state();
     EXPECT_FALSE(invoicing::createInvoice(r).written);
-    EXPECT_EQ(state(), before);
+    EXPECT_EQ(state(), zero);
 
-    r = request("01", 3, u"YOK BÖYLE BİR MÜŞTERİ"_s);
+    // A missing customer or "=110", or a text in a stock total the invoice rewrites: each named,
+    // nothing written.
+    const auto refused = [&](const invoicing::InvoiceRequest& r, const QStringList& named) {
+        const QStringList before = state();
+        try {
+            invoicing::createInvoice(r);
+            ADD_FAILURE() << "written despite " << named.join(u", "_s).toStdString();
+        } catch (const data::DatabaseError& e) {
+            for (const QString& n : named)
+                EXPECT_TRUE(e.text().contains(n)) << e.text().toStdString();
+        }
+        EXPECT_EQ(state(), before);
+    };
     data::Database::open(books.file("01", "Cari"))
         ->execute(u"DELETE FROM CariKartlar WHERE CariKod='=110'"_s);
-    before = state();
-    try {
-        invoicing::createInvoice(r);
-        FAIL();
-    } catch (const data::DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(u"YOK BÖYLE"_s));
-        EXPECT_TRUE(e.text().contains(u"=110"_s));
-    }
-    EXPECT_EQ(state(), before);
-
-    // A text in a stock total the invoice reads and rewrites: named, nothing written.
-    r = request("01", 2, u"ÖZTÜRK MARKET"_s);
-    data::Database::open(books.file("01", "Stok"))
-        ->execute(u"UPDATE StokKartlar SET CikanMik='abc' WHERE StokKod='ST000001'"_s);
-    before = state();
-    try {
-        invoicing::createInvoice(r);
-        FAIL();
-    } catch (const data::DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(u"ST000001 stok kartının CikanMik"_s))
-            << e.text().toStdString();
-    }
-    EXPECT_EQ(state(), before);
-    data::Database::open(books.file("01", "Stok"))
-        ->execute(u"UPDATE StokKartlar SET CikanMik=0 WHERE StokKod='ST000001'"_s);
+    refused(request("01", 3, u"YOK BÖYLE BİR MÜŞTERİ"_s), {u"YOK BÖYLE"_s, u"=110"_s});
+    auto stok = data::Database::open(books.file("01", "Stok"));
+    stok->execute(u"UPDATE StokKartlar SET CikanMik='abc' WHERE StokKod='ST000001'"_s);
+    refused(request("01", 2, u"ÖZTÜRK MARKET"_s), {u"ST000001 stok kartının CikanMik"_s});
+    stok->execute(u"UPDATE StokKartlar SET CikanMik=0 WHERE StokKod='ST000001'"_s);
 
     // Without VAT no "=110" is needed or touched.
     r = request("01", 2, u"ÖZTÜRK MARKET"_s);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar=0, Kdv=0"_s);
-    const invoicing::InvoiceResult result = invoicing::createInvoice(r);
-    EXPECT_EQ(result.key, u"S00042"_s);
+    EXPECT_EQ(invoicing::createInvoice(r).key, u"S00042"_s);
     EXPECT_EQ(count(books.file("01", "Cari"),
                     u"SELECT count(*) FROM CariHareket WHERE CariHarKod='=110'"_s),
               0);
@@ -218,79 +201,44 @@ TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {
     writeFile(numberFile(), "\"00003\"\r\n");
     EXPECT_EQ(invoicing::createInvoice(request("01", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00009"_s);
 
-    // A file that cannot be written: the invoice stands and says so.
+    // A folder where the file should be cannot be read: nothing is written.
     QFile::remove(numberFile());
-    ASSERT_TRUE(QDir().mkpath(numberFile()));  // a folder where the file should be
-    auto r = request("01", 1, u"ÖZTÜRK MARKET"_s);
-    EXPECT_THROW(invoicing::createInvoice(r), data::DatabaseError);  // unreadable: nothing written
+    ASSERT_TRUE(QDir().mkpath(numberFile()));
+    EXPECT_THROW(invoicing::createInvoice(request("01", 1, u"ÖZTÜRK MARKET"_s)),
+                 data::DatabaseError);
 }
 
+// Another PC's lock (as QLockFile writes it: pid, application, host) is taken over once older
+// than the limit; while it may live the window is asked, and giving up names its holder and writes
+// nothing. A dead process's lock on this PC is QLockFile's own check.
 TEST_F(InvoiceTest, ALockIsWaitedForWhileItsHolderMayLiveAndTakenOverWhenItCannot) {
-    using std::chrono::milliseconds;
     const QString lockPath = numberFile() + u".lock"_s;
-    const QString here = QSysInfo::machineHostName();
-    struct Case {
-        const char* name;
-        QString host;
-        qint64 pid;
-        int ageSeconds;
-        bool takenOver;
-    };
-    // A pid above the kernel's limit belongs to no process.
-    const Case cases[] = {
-        {"dead process on this PC", here, 2000000000, 0, true},
-        {"other PC, older than the limit", u"KASA-2"_s, 4242, 600, true},
-        {"other PC, fresh", u"KASA-2"_s, 4242, 5, false},
-    };
-    for (const Case& c : cases) {
-        writeFile(numberFile(), "\"00041\"\r\n");
-        // The layout QLockFile writes: pid, application name, host name, one per line.
-        writeFile(lockPath, u"%1\nterminal\n%2\n"_s.arg(c.pid).arg(c.host).toUtf8());
+    writeFile(numberFile(), "\"00041\"\r\n");
+    auto r = request();
+    for (const int age : {600, 60}) {
+        writeFile(lockPath, "4242\nterminal\nKASA-2\n");
         QFile f(lockPath);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-c.ageSeconds),
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-age),
                                   QFileDevice::FileModificationTime));
         f.close();
-        const invoicing::LockWaiting waiting{invoicing::LockWaiting::kStaleAfter,
-                                             milliseconds(300)};
-        if (c.takenOver) {
-            invoicing::InvoiceNumberLock lock(numberFile(), {}, waiting);
-            EXPECT_EQ(lock.number(), u"00042"_s) << c.name;
-            qint64 pid = 0;
-            QString host, app;
-            EXPECT_TRUE(QLockFile(lockPath).getLockInfo(&pid, &host, &app)) << c.name;
-            EXPECT_EQ(pid, QCoreApplication::applicationPid()) << c.name;
-        } else {
-            try {
-                invoicing::InvoiceNumberLock lock(numberFile(), {}, waiting);
-                ADD_FAILURE() << c.name << ": the lock was taken from a live holder";
-            } catch (const data::DatabaseError& e) {
-                const QString text = e.text();
-                EXPECT_TRUE(text.contains(u"KASA-2 bilgisayarı, işlem 4242"_s))
-                    << text.toStdString();
-            }
-            QFile::remove(lockPath);
-        }
-    }
-
-    // A live holder and no limit of our own: the window is asked, and giving up writes nothing.
-    GiveUpAfter giveUp(1);
-    writeFile(numberFile(), "\"00041\"\r\n");
-    QLockFile holder(lockPath);
-    ASSERT_TRUE(holder.tryLock(0));
-    auto r = request();
-    const QStringList before = state();
-    {
+        GiveUpAfter giveUp(1);
         core::WaitObserverScope scope(&giveUp);
+        if (age > 120) {
+            EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), u"00042"_s);
+            continue;
+        }
+        const QStringList before = state();
         try {
             invoicing::createInvoice(r);
             ADD_FAILURE() << "the lock was taken from a live holder";
         } catch (const data::DatabaseError& e) {
             EXPECT_TRUE(e.text().startsWith(
-                core::waitGivenUpText(u"Fatura numarası başka bir terminalde"_s)))
+                            core::waitGivenUpText(u"Fatura numarası başka bir terminalde"_s)) &&
+                        e.text().contains(u"KASA-2 bilgisayarı, işlem 4242"_s))
                 << e.text().toStdString();
         }
+        EXPECT_EQ(giveUp.asked, QStringList{u"Fatura numarası başka bir terminalde"_s});
+        EXPECT_EQ(state(), before);
     }
-    EXPECT_EQ(giveUp.asked, QStringList{u"Fatura numarası başka bir terminalde"_s});
-    EXPECT_EQ(state(), before);
 }

@@ -28,11 +28,9 @@ TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
 
     db->execute(u"UPDATE StokKartlar SET KalanB=2, GirenTutar=100 WHERE StokKod='ST000001'"_s);
     db->execute(u"UPDATE StokKartlar SET KalanB=1, GirenTutar=23.5 WHERE StokKod='ST000002'"_s);
-    db->execute(
-        u"UPDATE StokKartlar SET KalanB=0, GirenTutar=50 WHERE StokKod='ST000003'"_s);  // cleared
-                                                                                        // line
-    db->execute(
-        u"UPDATE StokKartlar SET KalanB=1, GirenTutar=70 WHERE StokGizle<>0"_s);  // hidden cards
+    // A line cleared with "SİL" and hidden cards are not shown.
+    db->execute(u"UPDATE StokKartlar SET KalanB=0, GirenTutar=50 WHERE StokKod='ST000003'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=1, GirenTutar=70 WHERE StokGizle<>0"_s);
     const auto total = invoicing::openLines(temp);
     ASSERT_TRUE(total.has_value());
     EXPECT_EQ(*total, core::Money::fromUnits(1235000));

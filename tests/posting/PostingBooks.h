@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QDir>
 #include <QFile>
-#include <QSqlQuery>
-#include <QString>
 
 #include "data/Database.h"
 #include "support/TestSupport.h"
@@ -18,9 +15,8 @@ inline QString enteredWorkingCopy(const QString& serverPath, const QString& targ
     auto db = data::Database::open(target);
     db->execute(u"UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, Fiyat2=Fiyat"_s);
     db->query(
-        u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
-        "(rowid % 3)) * Fiyat "
-        "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
+        u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + (rowid % 3)) "
+        "* Fiyat WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
         "ORDER BY rowid LIMIT ?)"_s,
         {lines});
     return target;

@@ -1,10 +1,7 @@
-// A terminal that only posts: it enters a few lines in its working copy and posts them, again and
-// again, printing each document number. The reliability tests run several at once and kill them.
+// A terminal that only enters four lines and posts them, again and again, printing each number.
 // Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice|post|post-again [GOFILE]]
-// With post-again a failed posting is reported and tried again on the same lines, as an operator
-// presses "Tamam" again without leaving the terminal.
-// With GOFILE it prints "ready" once its working copy is made and waits for that file, so a
-// benchmark can start several at the same moment.
+// post-again reports a failed posting and retries the same lines, as "Tamam" pressed again.
+// With GOFILE it prints "ready" once its working copy is made and starts when that file exists.
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
@@ -44,7 +41,6 @@ int main(int argc, char** argv) {
     core::SystemClock clock;
     for (long i = 0; i < count; ++i) {
         try {
-            // Only the entered cards are touched, as the scans do: a large copy is not rewritten.
             data::Database::open(workingCopy, data::Database::Durability::Scratch)
                 ->execute(
                     u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
@@ -52,23 +48,20 @@ int main(int argc, char** argv) {
                     "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
                     "ORDER BY rowid LIMIT 4)"_s);
             const auto post = [&] {
-                if (invoices) {
-                    invoicing::InvoiceRequest r;
-                    r.serverPath = serverPath;
-                    r.workingCopy = workingCopy;
-                    r.customerTitle = u"ÖZTÜRK MARKET"_s;
-                    r.clock = &clock;
-                    return invoicing::createInvoice(r).key;
-                }
-                posting::PostingRequest r;
-                r.warehouse = true;
-                r.sale = i % 2 == 0;
-                r.serverPath = serverPath;
-                r.workingCopy = workingCopy;
-                r.targetTitle = u"KADIKÖY ŞUBESİ"_s;
-                r.targetIndex = 0;
-                r.clock = &clock;
-                return posting::postWorkingSet(r).documentNumber;
+                if (invoices)
+                    return invoicing::createInvoice({.serverPath = serverPath,
+                                                     .workingCopy = workingCopy,
+                                                     .customerTitle = u"ÖZTÜRK MARKET"_s,
+                                                     .clock = &clock})
+                        .key;
+                return posting::postWorkingSet({.warehouse = true,
+                                                .sale = i % 2 == 0,
+                                                .serverPath = serverPath,
+                                                .workingCopy = workingCopy,
+                                                .targetTitle = u"KADIKÖY ŞUBESİ"_s,
+                                                .targetIndex = 0,
+                                                .clock = &clock})
+                    .documentNumber;
             };
             QString number;
             for (int attempt = 1;; ++attempt) {

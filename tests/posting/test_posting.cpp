@@ -2,7 +2,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QUrl>
 
 #include "core/Clock.h"
@@ -30,38 +29,50 @@ QString draw(const QString& index, bool serial, const QString& year) {
 class PostingTest : public ::testing::Test {
   protected:
     TempBooks books{60};
+    std::unique_ptr<ServerBooks> server;  // none: the books are files
     core::FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(10, 30, 15))};
     QString wc;
 
-    posting::PostingRequest request(bool warehouse, bool sale, const QString& company,
+    QString path(const char* company) const {
+        return companyPath(server, books, QString::fromLatin1(company));
+    }
+    QString book(const char* company, const char* kind) const {
+        return path(company) + QString::fromLatin1(kind) + u".mdb"_s;
+    }
+    posting::PostingRequest request(bool warehouse, bool sale, const char* company,
                                     const QString& title, int index) {
-        wc = enteredWorkingCopy(books.serverPath(company), books.dir() + u"/Temp1.Mdb"_s, 4);
+        const QString files = books.serverPath(QString::fromLatin1(company));
+        wc = enteredWorkingCopy(files, books.dir() + u"/Temp1.Mdb"_s, 4);
         posting::PostingRequest r;
         r.warehouse = warehouse;
         r.sale = sale;
-        r.serverPath = books.serverPath(company);
+        r.serverPath = path(company);
         r.workingCopy = wc;
         r.targetTitle = title;
         r.targetIndex = index;
         r.clock = &clock;
         return r;
     }
-    double entered() {
-        return number(wc, u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
-    }
     int rows(const QString& f, const QString& table) {
         return count(f, u"SELECT count(*) FROM %1"_s.arg(table));
+    }
+    // In ten-thousandths, so the figures compare exactly.
+    qint64 units(const QString& file, const QString& expression, const QString& from) {
+        return scalar(file, u"SELECT CAST(round(coalesce(%1, 0)*10000) AS BIGINT) FROM %2"_s.arg(
+                                expression, from))
+            .toLongLong();
     }
     // Everything a failed posting must have left as it was.
     QStringList snapshot() {
         QStringList s;
         for (const char* c : {"01", "02"}) {
-            s << QString::number(rows(books.file(c, "Cari"), u"CariHareket"_s))
-              << QString::number(rows(books.file(c, "Stok"), u"StokHareket"_s))
-              << QString::number(rows(books.file(c, "Index"), u"Mdbindex"_s))
-              << text(books.file(c, "Cari"), u"SELECT sum(Borc)+sum(Alacak) FROM CariKartlar"_s)
-              << text(books.file(c, "Stok"),
-                      u"SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar"_s);
+            s << QString::number(rows(book(c, "Cari"), u"CariHareket"_s))
+              << QString::number(rows(book(c, "Stok"), u"StokHareket"_s))
+              << QString::number(rows(book(c, "Index"), u"Mdbindex"_s))
+              << QString::number(
+                     units(book(c, "Cari"), u"sum(Borc)+sum(Alacak)"_s, u"CariKartlar"_s))
+              << QString::number(
+                     units(book(c, "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s));
         }
         s << text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s);
         return s;
@@ -85,25 +96,6 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='2099' WHERE Tarih='2020'"_s);
     EXPECT_EQ(draw(index, false, u"2020"_s), u"20100"_s);
     EXPECT_EQ(count(index, u"SELECT count(*) FROM Tarih"_s), 2);
-    {
-        // A document two books carry: the larger of their next numbers, both advanced to it.
-        auto db = data::Database::openPrivate(index);
-        db->attach(books.file("02", "Index"), u"b"_s);
-        db->begin();
-        const QStringList both{u"main"_s, u"b"_s};
-        EXPECT_EQ(data::DrawNumber(*db, both, false, u"2020"_s), u"20101"_s);
-        db->query(u"UPDATE b.Mdbindex SET Indexi='20500'"_s);
-        EXPECT_EQ(data::DrawNumber(*db, both, false, u"2020"_s), u"20501"_s);
-        db->commit();
-        for (const char* c : {"01", "02"})
-            EXPECT_EQ(text(books.file(c, "Index"),
-                           u"SELECT group_concat(Indexi) FROM Mdbindex "
-                           "WHERE Tarih='2020'"_s),
-                      u"20501"_s)
-                << c;
-    }
-    data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='20x' WHERE Tarih='2020'"_s);
-    EXPECT_THROW(draw(index, false, u"2020"_s), data::DatabaseError);
 
     // An invoice's serial numbers drawn at once are those drawn one by one.
     TempBooks other(5);
@@ -140,7 +132,7 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
 }
 
 TEST_F(PostingTest, ABrokenCounterOrATextInANumberWritesNothing) {
-    auto r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
+    auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     data::Database::open(books.file("01", "Index"))
         ->execute(u"INSERT INTO Mdbindex VALUES ('2026', '26a', '261')"_s);
     QStringList before = snapshot();
@@ -148,8 +140,7 @@ TEST_F(PostingTest, ABrokenCounterOrATextInANumberWritesNothing) {
     EXPECT_EQ(snapshot(), before);
     data::Database::open(books.file("01", "Index"))->execute(u"DELETE FROM Mdbindex"_s);
 
-    // A text where a number belongs is neither read as 0 nor written back: the posting stops and
-    // says where it is.
+    // A text where a number belongs is neither read as 0 nor written back: named where it is.
     const QString code =
         text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"_s);
     struct Text {
@@ -165,7 +156,7 @@ TEST_F(PostingTest, ABrokenCounterOrATextInANumberWritesNothing) {
         const QVariant was =
             scalar(t.file, u"SELECT %1 FROM %2 WHERE %3=?"_s.arg(t.field, t.table, t.key), {key});
         db->query(u"UPDATE %1 SET %2='abc' WHERE %3=?"_s.arg(t.table, t.field, t.key), {key});
-        before = snapshot();
+        before = snapshot() << u"abc"_s;
         try {
             posting::postWorkingSet(r);
             ADD_FAILURE() << t.field.toStdString() << " read as a number";
@@ -173,55 +164,40 @@ TEST_F(PostingTest, ABrokenCounterOrATextInANumberWritesNothing) {
             for (const QString& part : {t.field, key, QFileInfo(t.file).fileName()})
                 EXPECT_TRUE(e.text().contains(part)) << e.text().toStdString();
         }
-        EXPECT_EQ(snapshot(), before) << t.field.toStdString();
         EXPECT_EQ(
-            text(t.file, u"SELECT %1 FROM %2 WHERE %3=?"_s.arg(t.field, t.table, t.key), {key}),
-            u"abc"_s);
+            snapshot() << text(
+                t.file, u"SELECT %1 FROM %2 WHERE %3=?"_s.arg(t.field, t.table, t.key), {key}),
+            before)
+            << t.field.toStdString();
         db->query(u"UPDATE %1 SET %2=? WHERE %3=?"_s.arg(t.table, t.field, t.key), {was, key});
     }
 }
 
 TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
-    auto r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
+    auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
     EXPECT_EQ(rows(books.file("01", "Index"), u"Mdbindex"_s), 0);
     EXPECT_EQ(rows(books.file("01", "Cari"), u"CariHareket"_s), 0);
 
     clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
-    r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
+    r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     EXPECT_EQ(posting::postWorkingSet(r).documentNumber, u"261"_s);
     clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 1)));
-    r = request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
+    r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     EXPECT_EQ(posting::postWorkingSet(r).documentNumber, u"271"_s);
     EXPECT_EQ(rows(books.file("01", "Index"), u"Tarih"_s), 2);
 }
 
 namespace {
 
-// The same postings on either engine, read back in ten-thousandths so the figures compare exactly.
+// The same postings on either engine.
 class EnginePostingTest : public PostingTest, public ::testing::WithParamInterface<Engine> {
   protected:
-    std::unique_ptr<ServerBooks> server;
     void SetUp() override {
         if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
             GTEST_SKIP() << NoTestServer;
         server = booksOn(GetParam(), books);
-    }
-    QString path(const char* company) const {
-        return companyPath(server, books, QString::fromLatin1(company));
-    }
-    QString book(const char* company, const char* kind) const {
-        return path(company) + QString::fromLatin1(kind) + u".mdb"_s;
-    }
-    qint64 units(const QString& file, const QString& expression, const QString& from) {
-        return scalar(file, u"SELECT CAST(round(coalesce(%1, 0)*10000) AS BIGINT) FROM %2"_s.arg(
-                                expression, from))
-            .toLongLong();
-    }
-    posting::PostingRequest on(posting::PostingRequest r, const char* company) {
-        r.serverPath = path(company);
-        return r;
     }
 };
 
@@ -249,9 +225,8 @@ TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.number);
-        auto r = on(request(road.warehouse, road.sale, QString::fromLatin1(road.company),
-                            QString::fromUtf8(road.title), road.index),
-                    road.company);
+        auto r = request(road.warehouse, road.sale, road.company, QString::fromUtf8(road.title),
+                         road.index);
         if (!road.warehouse && !road.sale) {
             // A purchase posts at the purchase prices its lines were booked at.
             data::Database::open(wc)->execute(
@@ -327,13 +302,10 @@ TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
     EXPECT_EQ(column(book("01", "Stok"),
                      u"SELECT DISTINCT Carisi||'|'||Sube FROM StokHareket"_s + document),
               QStringList{u"Şube02|02"_s});
-    // One number names one document in the head office's books.
-    EXPECT_EQ(column(book("01", "Cari"), u"SELECT DISTINCT DigerId FROM CariHareket ORDER BY 1"_s),
-              (QStringList{u"261"_s, u"262"_s, u"263"_s, u"264"_s}));
 }
 
 TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit) {
-    auto purchase = on(request(false, false, u"01"_s, u"AHMET'İN BAKKALI"_s, 8), "01");
+    auto purchase = request(false, false, "01", u"AHMET'İN BAKKALI"_s, 8);
     auto copy = data::Database::open(wc);
     const QString hidden = text(wc, u"SELECT min(StokKod) FROM StokKartlar WHERE StokGizle<>0"_s);
     copy->query(u"UPDATE StokKartlar SET KalanB=5, GirenTutar=50, Fiyat2=10 WHERE StokKod=?"_s,
@@ -370,17 +342,18 @@ TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit)
 // the books exactly once: on a server the earlier posting is found and said, and only what was
 // booked after it makes a document of its own; on files nothing was written the first time.
 TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCleared) {
-    auto r = on(request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1), "01");
+    auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     const qint64 first = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
-    auto copy = data::Database::open(wc);
-    const QString lose =
-        u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN NEW.KalanB = 0 "
-        "BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s;
-    copy->query(lose);
-    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
-    copy->query(u"DROP TRIGGER lost"_s);
+    const auto loseTheAnswer = [&] {
+        auto copy = data::Database::open(wc);
+        copy->query(
+            u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
+            "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s);
+        EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
+        copy->query(u"DROP TRIGGER lost"_s);
+    };
+    loseTheAnswer();
     EXPECT_EQ(data::hasPending(wc), server != nullptr);
-    EXPECT_EQ(rows(book("01", "Cari"), u"CariHareket"_s), server ? 1 : 0);
     if (server) {
         // A server that cannot be asked leaves the lines and the token as they are.
         QUrl away(server->url());
@@ -390,11 +363,10 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
         EXPECT_TRUE(unknown.message().contains(unknown.cause) && !unknown.cause.isEmpty());
         EXPECT_TRUE(data::hasPending(wc));
     }
-    const qint64 covered =
-        scalar(wc, u"SELECT min(rowid) FROM StokKartlar WHERE KalanB<>0"_s).toLongLong();
+    auto copy = data::Database::open(wc);
     copy->query(
-        u"UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+Fiyat WHERE rowid=?"_s,
-        {covered});
+        u"UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+Fiyat WHERE "
+        "rowid=(SELECT min(rowid) FROM StokKartlar WHERE KalanB<>0)"_s);
     copy->query(
         u"UPDATE StokKartlar SET KalanB=2, GirenTutar=2*Fiyat WHERE rowid=(SELECT "
         "max(rowid) FROM StokKartlar WHERE StokGizle=0 AND Fiyat>0)"_s);
@@ -416,11 +388,8 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
 
     // A posting the server turns out not to have: the lines stay to be posted again.
     copy.reset();
-    request(false, true, u"01"_s, u"ÖZTÜRK MARKET"_s, 1);
-    copy = data::Database::open(wc);
-    copy->query(lose);
-    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
-    copy->query(u"DROP TRIGGER lost"_s);
+    request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
+    loseTheAnswer();
     data::Database::open(book("01", "Cari"))->query(u"DELETE FROM terminal.postings"_s);
     const data::PendingResult notWritten = data::resolvePending(r.serverPath, wc);
     EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
@@ -429,7 +398,7 @@ TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCle
 }
 
 TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
-    auto r = on(request(true, false, u"02"_s, u"KADIKÖY ŞUBESİ"_s, 0), "02");
+    auto r = request(true, false, "02", u"KADIKÖY ŞUBESİ"_s, 0);
     data::Database::open(book("02", "Cari"))
         ->query(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);
     data::Database::open(book("01", "Cari"))
@@ -437,8 +406,7 @@ TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
     const QString code = text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"_s);
     data::Database::open(book("01", "Stok"))
         ->query(u"DELETE FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const qint64 cards =
-        units(book("01", "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s);
+    const QStringList before = snapshot();
     try {
         posting::postWorkingSet(r);
         FAIL() << "posted without its accounts";
@@ -446,11 +414,5 @@ TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
         for (const QString& named : {u"\"Merkez\""_s, u"\"Şube02\""_s, code})
             EXPECT_TRUE(e.text().contains(named)) << e.text().toStdString();
     }
-    for (const char* c : {"01", "02"}) {
-        EXPECT_EQ(rows(book(c, "Cari"), u"CariHareket"_s), 0) << c;
-        EXPECT_EQ(rows(book(c, "Stok"), u"StokHareket"_s), 0) << c;
-        EXPECT_EQ(rows(book(c, "Index"), u"Mdbindex"_s), 0) << c;
-    }
-    EXPECT_EQ(units(book("01", "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s), cards);
-    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+    EXPECT_EQ(snapshot(), before);
 }

@@ -240,7 +240,9 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndAReplacedFile) {
         u"Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc"_s);
     data::RefreshData(temp);
     auto rs = [&temp]() -> data::Recordset& { return temp.recordset(); };  // new on each refresh
-    // A name changed by us is found by its new name at once.
+    // A name changed by us is found by its new name at once, though names were searched before.
+    rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"özel"_s));
+    ASSERT_TRUE(rs().NoMatch());
     rs().Edit();
     rs().setField(u"StokAdi"_s, u"ÖZEL ÜRÜN"_s);
     rs().Update();

@@ -91,8 +91,7 @@ TEST_F(DataTest, OpeningNeverCreatesRejectsForeignFilesAndNamesTheFileAtFault) {
     const QString created = books.dataDir() + u"/New/X.mdb"_s;
     EXPECT_EQ(data::resolvePath(created), created);
 
-    // A failing statement on books attached to the working copy names the file at fault, and
-    // a damaged one is told as such.
+    // A statement failing on attached books names the file at fault; a damaged one is told.
     auto cari = data::Database::open(accounts());
     cari->execute(u"CREATE TABLE Bulk(t TEXT)"_s);
     cari->execute(
@@ -164,8 +163,7 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
     byCode->FindFirst(barcode(u"aB-1"_s));
     EXPECT_EQ(byCode->field(u"StokKod"_s).toString(), u"X3"_s);
     EXPECT_THROW(Criteria::equals(u"Barkod; DROP TABLE x"_s, 1), DatabaseError);
-    // Names are in Turkish alphabetical order, folded the Turkish way, in the working copy
-    // (always a file), and a find-first finds the first in that order.
+    // The working copy (always a file) orders and folds names the Turkish way.
     if (GetParam() == Engine::Files) {
         QStringList codes;
         for (int i = 0; i < byName->RecordCount(); ++i)
@@ -210,8 +208,7 @@ TEST_P(EngineTest, EditsCancelsAndDeletesReachTheFile) {
     EXPECT_EQ(rs->field(u"CariKod"_s).toString(), u"C003"_s);
     EXPECT_EQ(count(accounts(), u"SELECT count(*) FROM CariKartlar WHERE CariKod='C002'"_s), 0);
 
-    // A transaction left without its commit (an error on its way) writes nothing and leaves the
-    // shared connection ready for the next one.
+    // A transaction left without its commit writes nothing and frees the shared connection.
     auto db = data::Database::open(accounts());
     const QString c003 = u"SELECT Borc FROM CariKartlar WHERE CariKod='C003'"_s;
     const double borc = number(accounts(), c003);
@@ -251,8 +248,7 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndAReplacedFile) {
     rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"özel"_s));
     EXPECT_EQ(rs().field(u"StokKod"_s).toString(), code);
 
-    // A write by another program is seen by the next find, and by the next refresh, which walks
-    // to the first record.
+    // Another program's write is seen by the next find and refresh, which walks to the first.
     const auto other = data::Database::openPrivate(copy);
     for (const char* sql : {"UPDATE StokKartlar SET StokAdi='YENİ AD' WHERE StokKod='ST000060'",
                             "UPDATE StokKartlar SET KalanB=0 WHERE StokKod='ST000059'",
@@ -343,8 +339,7 @@ TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesNoPasswordNorForeignOpt
         u"01Stok.Mdb"_s);
 }
 
-// Another terminal holding the books is waited for under the observer's eye and the wait can be
-// given up, on the posting's start and, through the retry frame, on any statement it meets.
+// Another terminal's lock is waited for until given up, at a posting's start or any statement.
 TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
     const int lockTimeout = std::exchange(data::serverLimits().lockTimeoutMs, 20);
     const bool files = GetParam() == Engine::Files;
@@ -364,8 +359,7 @@ TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
     } catch (const data::BusyError& e) {
         EXPECT_TRUE(e.givenUp());
         EXPECT_EQ(e.awaited(), u"Başka bir terminal yazıyor"_s);
-        // The file held is named, not the working copy the statement ran on (a server's books
-        // are taken in turn as a whole).
+        // The file held is named, not the working copy (a server's books are locked whole).
         EXPECT_TRUE(
             holds(e.text(), files ? QFileInfo(accounts()).canonicalFilePath() : u"Sunucu: "_s));
     }
@@ -454,7 +448,6 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
     EXPECT_TRUE(errorOf([&] {
                     data::Database::open(empty.serverPath(u"09"_s) + u"Stok.mdb"_s);
                 }).startsWith(u"Veritabanı bulunamadı"_s));
-    // The date texts of either program became the server's dates; the texts stayed texts.
     EXPECT_EQ(column(there,
                      u"SELECT DISTINCT c.relname || '.' || a.attname || ' ' || "
                      "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a JOIN "

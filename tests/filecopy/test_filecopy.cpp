@@ -97,8 +97,7 @@ TEST_F(FileCopyTest, RefusedCopiesGiveTheirCodesAndATargetIsKeptWithoutAYes) {
     EXPECT_EQ(readFile(path("dst")), "kept");
 }
 
-// The source changes under the copy: Verify finds the difference; a source that shrinks fails
-// the read; one deleted while open is still read whole.
+// A changed source fails Verify, a shrunk one the read; one deleted while open is read whole.
 TEST_F(FileCopyTest, ASourceThatChangesShrinksOrVanishesDuringTheCopy) {
     const struct {
         std::function<void()> change;
@@ -152,8 +151,7 @@ TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
     EXPECT_EQ(write(), SQLITE_OK);  // once the copy is done the writer goes ahead
     sqlite3_close(writer);
 
-    // A disk that fills up half-way is named with the file, and leaves no target behind to be
-    // opened as a damaged database (a missing source: the start-up's test).
+    // A disk full half-way is named with the file and leaves no damaged target behind.
     const FileSizeLimit disk(QFileInfo(source).size() / 2);
     const auto failed = filecopy::copyDatabaseFile(source, target, nullptr);
     EXPECT_EQ(failed.errCode, 61);

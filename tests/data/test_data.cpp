@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -82,22 +80,18 @@ TEST_F(DataTest, OpeningNeverCreatesRejectsForeignFilesAndNamesTheFileAtFault) {
     const QString missing = books.file("09", "Stok");
     EXPECT_THROW(data::Database::open(missing), DatabaseError);
     EXPECT_FALSE(QFile::exists(missing));
-    const QString text = books.dir() + u"/notes.mdb"_s;
-    writeFile(text, "just some text, not a database");
-    EXPECT_THROW(data::Database::open(text), DatabaseError);
     const QString access = books.dir() + u"/old.mdb"_s;
     writeFile(access, QByteArray(4, '\0') + "Standard Jet DB" + QByteArray(100, '\0'));
     EXPECT_TRUE(holds(errorOf([&] { data::Database::open(access); }), u"Access"_s));
     EXPECT_EQ(readFile(access).size(), 119);  // untouched
 
     // Names are found without regard to case or to backslashes; a new one keeps its spelling.
-    EXPECT_EQ(data::resolvePath(books.serverPath() + u"STOK.Mdb"_s), stock());
-    EXPECT_EQ(data::resolvePath(QString(stock()).replace(u'/', u'\\')), stock());
+    EXPECT_EQ(data::resolvePath(QString(books.serverPath() + u"STOK.Mdb"_s).replace(u'/', u'\\')),
+              stock());
     const QString created = books.dataDir() + u"/New/X.mdb"_s;
     EXPECT_EQ(data::resolvePath(created), created);
 
-    // A failing statement on books attached to the working copy names the file at fault, and
-    // a damaged one is told as such.
+    // A statement failing on attached books names the file at fault; a damaged one is told.
     auto cari = data::Database::open(accounts());
     cari->execute(u"CREATE TABLE Bulk(t TEXT)"_s);
     cari->execute(
@@ -112,7 +106,6 @@ TEST_F(DataTest, OpeningNeverCreatesRejectsForeignFilesAndNamesTheFileAtFault) {
     db->attach(stock(), u"ss"_s);
     for (const auto& [sql, file] :
          {std::pair{u"SELECT count(*) FROM ss.StokHareket"_s, stock()},
-          {u"UPDATE sc.CariKartlar SET Yok = 1"_s, accounts()},
           {u"SELECT s.StokKod FROM main.StokKartlar s JOIN sc.CariKartlar c ON c.Yok = s.StokKod"_s,
            accounts()}}) {
         EXPECT_TRUE(holds(errorOf([&] { db->query(sql); }), named(file) + u'\n'));
@@ -170,8 +163,7 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
     byCode->FindFirst(barcode(u"aB-1"_s));
     EXPECT_EQ(byCode->field(u"StokKod"_s).toString(), u"X3"_s);
     EXPECT_THROW(Criteria::equals(u"Barkod; DROP TABLE x"_s, 1), DatabaseError);
-    // Names are in Turkish alphabetical order, folded the Turkish way, in the working copy
-    // (always a file), and a find-first finds the first in that order.
+    // The working copy (always a file) orders and folds names the Turkish way.
     if (GetParam() == Engine::Files) {
         QStringList codes;
         for (int i = 0; i < byName->RecordCount(); ++i)
@@ -197,28 +189,8 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
               u"1 0 1 1 3"_s);
 }
 
-TEST_P(EngineTest, KeysetPositionsEditsAndDeletesReachTheFile) {
-    auto rs = open(stock(), u"Select * From StokKartlar Order By StokKod Asc"_s);
-    const auto code = [&rs] { return rs->field(u"stokkod"_s).toString(); };
-    ASSERT_EQ(rs->RecordCount(), 60);
-    EXPECT_EQ(code(), u"ST000001"_s);
-    rs->MoveLast();
-    EXPECT_EQ(code(), u"ST000060"_s);
-    rs->MoveNext();
-    EXPECT_TRUE(rs->isEOF() && rs->AbsolutePosition() == -1);
-    EXPECT_THROW(code(), DatabaseError);
-    rs->MoveFirst();
-    rs->MovePrevious();
-    EXPECT_TRUE(rs->isBOF() && !rs->isEOF());
-    rs->setAbsolutePosition(41);
-    EXPECT_EQ(code(), u"ST000042"_s);
-    EXPECT_THROW(rs->setAbsolutePosition(60), DatabaseError);
-    EXPECT_EQ(rs->fieldAt(2, u"StokKod"_s).toString(), u"ST000003"_s);
-    EXPECT_EQ(rs->AbsolutePosition(), 41);  // fieldAt does not move
-    auto empty = open(stock(), u"Select * From StokKartlar Where StokKod='none'"_s);
-    EXPECT_TRUE(empty->isBOF() && empty->isEOF() && empty->RecordCount() == 0);
-
-    rs = open(accounts(), u"Select * FROM CariKartlar Order By CariKod Asc"_s);
+TEST_P(EngineTest, EditsCancelsAndDeletesReachTheFile) {
+    auto rs = open(accounts(), u"Select * FROM CariKartlar Order By CariKod Asc"_s);
     EXPECT_THROW(rs->setField(u"Borc"_s, 1), DatabaseError);  // no Edit
     rs->FindFirst(Criteria::equals(u"CariKod"_s, u"C001"_s));
     rs->Edit();
@@ -230,17 +202,13 @@ TEST_P(EngineTest, KeysetPositionsEditsAndDeletesReachTheFile) {
     rs->Update();
     EXPECT_EQ(number(accounts(), u"SELECT Borc FROM CariKartlar WHERE CariKod='C001'"_s), 13000.0);
     rs->FindFirst(Criteria::equals(u"CariKod"_s, u"C002"_s));
-    const int at = rs->AbsolutePosition();
     rs->Delete();
-    EXPECT_EQ(rs->AbsolutePosition(), -1);
     EXPECT_THROW(rs->field(u"CariKod"_s), DatabaseError);
     rs->MoveNext();  // lands on the record after the deleted one
-    EXPECT_EQ(rs->AbsolutePosition(), at);
     EXPECT_EQ(rs->field(u"CariKod"_s).toString(), u"C003"_s);
     EXPECT_EQ(count(accounts(), u"SELECT count(*) FROM CariKartlar WHERE CariKod='C002'"_s), 0);
 
-    // A transaction left without its commit (an error on its way) writes nothing and leaves the
-    // shared connection ready for the next one.
+    // A transaction left without its commit writes nothing and frees the shared connection.
     auto db = data::Database::open(accounts());
     const QString c003 = u"SELECT Borc FROM CariKartlar WHERE CariKod='C003'"_s;
     const double borc = number(accounts(), c003);
@@ -269,7 +237,9 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndAReplacedFile) {
         u"Select * FROM StokKartlar Where StokGizle=False And KalanB<>0 Order By StokKod Asc"_s);
     data::RefreshData(temp);
     auto rs = [&temp]() -> data::Recordset& { return temp.recordset(); };  // new on each refresh
-    // A name changed by us is found by its new name at once.
+    // A name changed by us is found by its new name at once, though names were searched before.
+    rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"özel"_s));
+    ASSERT_TRUE(rs().NoMatch());
     rs().Edit();
     rs().setField(u"StokAdi"_s, u"ÖZEL ÜRÜN"_s);
     rs().Update();
@@ -278,17 +248,12 @@ TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndAReplacedFile) {
     rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"özel"_s));
     EXPECT_EQ(rs().field(u"StokKod"_s).toString(), code);
 
-    // A write by another program is seen by the next find, and by the next refresh, which walks
-    // to the first record.
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(copy.toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other,
-                           "UPDATE StokKartlar SET StokAdi='YENİ AD' WHERE StokKod='ST000060';"
-                           "UPDATE StokKartlar SET KalanB=0 WHERE StokKod='ST000059';"
-                           "UPDATE StokKartlar SET KalanB=1 WHERE StokKod='ST000004'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(other);
+    // Another program's write is seen by the next find and refresh, which walks to the first.
+    const auto other = data::Database::openPrivate(copy);
+    for (const char* sql : {"UPDATE StokKartlar SET StokAdi='YENİ AD' WHERE StokKod='ST000060'",
+                            "UPDATE StokKartlar SET KalanB=0 WHERE StokKod='ST000059'",
+                            "UPDATE StokKartlar SET KalanB=1 WHERE StokKod='ST000004'"})
+        other->execute(QString::fromUtf8(sql));
     rs().FindFirst(Criteria::startsWith(u"StokAdi"_s, u"yeni"_s));
     EXPECT_EQ(rs().field(u"StokKod"_s).toString(), u"ST000060"_s);
     const int expected =
@@ -355,14 +320,12 @@ TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
         << missing.toStdString();
 }
 
-TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesOnlyItsFewOptions) {
+TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesNoPasswordNorForeignOptions) {
     for (const auto& [bad, expected] :
          {std::pair{"postgresql://127.0.0.1:1/kitap/01Cari.mdb",
                     "Sunucuya bağlanılamadı: 127.0.0.1:1/kitap (sunucu"},
           {"postgresql://u:secret@h/db/01Cari.mdb", "Sunucu yolunda parola olamaz"},
-          {"postgresql://h/", "Sunucu yolu anlaşılamadı"},
           {"postgresql:///db/01Cari.mdb", "Sunucu yolu anlaşılamadı"},
-          {"postgresql://h/db/01?user=admin", "Sunucu yolundaki seçenek kabul edilmiyor: user"},
           {"postgresql://h/db/01?sslmode=require&options=-c%20x=1Cari.mdb",
            "Sunucu yolundaki seçenek kabul edilmiyor: options"}}) {
         const QString e = errorOf([&] { data::Database::open(QString::fromLatin1(bad)); });
@@ -376,8 +339,7 @@ TEST(ServerBooks, AnUnreachableServerIsNamedAndAPathTakesOnlyItsFewOptions) {
         u"01Stok.Mdb"_s);
 }
 
-// Another terminal holding the books is waited for under the observer's eye and the wait can be
-// given up, on the posting's start and, through the retry frame, on any statement it meets.
+// Another terminal's lock is waited for until given up, at a posting's start or any statement.
 TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
     const int lockTimeout = std::exchange(data::serverLimits().lockTimeoutMs, 20);
     const bool files = GetParam() == Engine::Files;
@@ -397,8 +359,7 @@ TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
     } catch (const data::BusyError& e) {
         EXPECT_TRUE(e.givenUp());
         EXPECT_EQ(e.awaited(), u"Başka bir terminal yazıyor"_s);
-        // The file held is named, not the working copy the statement ran on (a server's books
-        // are taken in turn as a whole).
+        // The file held is named, not the working copy (a server's books are locked whole).
         EXPECT_TRUE(
             holds(e.text(), files ? QFileInfo(accounts()).canonicalFilePath() : u"Sunucu: "_s));
     }
@@ -419,10 +380,7 @@ TEST_P(EngineTest, AHeldLockIsWaitedForUntilTheObserverGivesUp) {
 TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
     if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     ServerBooks empty(books, ServerBooks::testServer(), false);
-    const QString cari = books.file("02", "Cari");
     const QString index = books.file("04", "Index");
-    const QString bare = books.dataDir() + u"/05Cari.mdb"_s;
-    const QByteArray cariBytes = readFile(cari);
     const QByteArray indexBytes = readFile(index);
     const QString stok = books.file("01", "Stok");
     const QString fatura = books.file("01", "Fatura");
@@ -434,24 +392,12 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
                                    QString::fromLatin1(value)));
     };
     const std::tuple<std::function<void()>, QString, std::function<void()>> faults[] = {
-        {[&] { QFile::remove(cari), QDir().mkdir(cari); }, cari,
-         [&] { QDir().rmdir(cari), writeFile(cari, cariBytes); }},
         {[&] { writeFile(index, {}); }, index, [&] { writeFile(index, indexBytes); }},
-        {[&] {
-             sqlite3* db = nullptr;
-             sqlite3_open(bare.toUtf8().constData(), &db);
-             sqlite3_exec(db, "PRAGMA user_version=1", nullptr, nullptr, nullptr);
-             sqlite3_close(db);
-         },
-         bare, [&] { QFile::remove(bare); }},
         {borc("1e20"), u"01Cari.mdb / CariKartlar, satır 4, alan borc, değer 1e+20"_s, borc("0")},
-        // A date read month first, and a time of day in a field that holds a day, are no dates.
+        // A date read month first is no date.
         {run(stok, u"INSERT INTO StokHareket (Tarih) VALUES ('12/31/2026 14:43')"_s),
          u"01Stok.mdb / StokHareket, satır 1, alan tarih, değer \"12/31/2026 14:43\""_s,
          run(stok, u"DELETE FROM StokHareket"_s)},
-        {run(fatura, u"INSERT INTO Faturalar (FatTarih) VALUES ('2026-12-07 14:43')"_s),
-         u"01Fatura.mdb / Faturalar, satır 1, alan fattarih"_s,
-         run(fatura, u"DELETE FROM Faturalar"_s)},
     };
     for (const auto& [make, named, undo] : faults) {
         make();
@@ -465,8 +411,7 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
         "'2026-12-07 14:44:45'), ('07/12/2026 14:43', NULL), ('2026-12-07T14:44:45.6', ' ')"_s)();
     run(fatura, u"INSERT INTO Faturalar (FatTarih) VALUES ('2026-12-07')"_s)();
     run(fatura, u"INSERT INTO FatHareket (Tarih) VALUES ('07.12.2026 14:43')"_s)();
-    // Books that declare the invoice's day and its lines' text as date-times still get a date
-    // and a text.
+    // Books declaring the invoice's day and its lines' text as date-times: a date and a text.
     for (const char* table : {"Faturalar (FaturaNo TEXT, FatTarih DATETIME)",
                               "FatHareket (FatHarNo TEXT, Tarih DATETIME)"}) {
         const QString t = QString::fromLatin1(table);
@@ -503,7 +448,6 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
     EXPECT_TRUE(errorOf([&] {
                     data::Database::open(empty.serverPath(u"09"_s) + u"Stok.mdb"_s);
                 }).startsWith(u"Veritabanı bulunamadı"_s));
-    // The date texts of either program became the server's dates; the texts stayed texts.
     EXPECT_EQ(column(there,
                      u"SELECT DISTINCT c.relname || '.' || a.attname || ' ' || "
                      "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a JOIN "

@@ -31,8 +31,7 @@ TEST_F(FormTest, StartsOnTheBooksAndTakesANewServerPath) {
     ASSERT_TRUE(core::writeLockFile(program.filePath(u"Temp2.ldb"_s)));
     writeFile(program.filePath(u"Temp2.Mdb-journal"_s), "recovery");
     // Our own working copy's leftovers from a crash go with it.
-    for (const char* leftover : {"Temp3.Mdb", "Temp3.Mdb-journal", "Temp3.Mdb-wal", "Temp3.Mdb-shm",
-                                 "Temp3.Mdb-mj0A1B2C93F"})
+    for (const char* leftover : {"Temp3.Mdb", "Temp3.Mdb-wal", "Temp3.Mdb-shm"})
         writeFile(program.filePath(QString::fromLatin1(leftover)), "left by a crash");
     auto f = form(u"terminal3"_s);
     ASSERT_TRUE(f->Form_Load()) << said();
@@ -47,8 +46,7 @@ TEST_F(FormTest, StartsOnTheBooksAndTakesANewServerPath) {
     f->Form_Activate();  // creates the company file
     EXPECT_EQ(readFile(program.filePath(u"Firma.txt"_s)), QByteArray("\"Karvendo\"\r\n"));
 
-    // "Server İp" proposes the path the terminal started on, not the branch it moved to since,
-    // and names its company; it stores the trimmed answer; a cancel keeps the path.
+    // "Server İp" proposes the path started on, not the branch moved to; a cancel keeps the path.
     ASSERT_NE(f->serverPath(), books.serverPath());
     messages.textAnswer = u"   "_s + books.serverPath(u"04"_s) + u"  "_s;
     f->SrvIp_Click();
@@ -185,8 +183,7 @@ TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {
     ASSERT_TRUE(QDir().mkpath(broken.filePath(ini)));
     Settings b(u"terminal"_s, broken.path());
     EXPECT_EQ(get(b, app::KeyServerPath, app::DefaultServerPath), app::DefaultServerPath);
-    // One bad line (a format error to the ini reader) loses nothing else: the stored path is
-    // read, a save keeps it.
+    // One bad line (a format error to the ini reader) loses nothing else, not even at a save.
     QDir().mkpath(garbled.filePath(u"VB and VBA Program Settings"_s));
     writeFile(garbled.filePath(ini), "[Zarvo]\nip=/srv/books/01\n\x01junk line\n");
     Settings g(u"terminal"_s, garbled.path());

@@ -39,8 +39,7 @@ class GridTest : public WindowTest {
 
 }  // namespace
 
-// Header taps sort both grids, alternating ascending and descending; drags move by whole rows
-// and the wheel steps one record, even on an empty working set.
+// Header taps sort both grids in turn up and down; drags and the wheel move, even over no rows.
 TEST_F(GridTest, HeaderTapsSortAndDragsAndTheWheelMove) {
     start();
     auto* grid = c<QTableView>("DBGrid1");

@@ -155,8 +155,7 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
     EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + QLocale().toString(total, 'g', 15));
     QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
     EXPECT_TRUE(messages.said.isEmpty()) << said();
-    // Warehouse work at start moved the books to branch 02: the customer and the invoice are
-    // 02's (what an invoice holds is the invoicing tests' matter).
+    // Warehouse work at start moved the books to branch 02: the customer and the invoice are 02's.
     ASSERT_TRUE(onBranch("02"));
     const QString invoices = serverPath + u"Fatura.mdb"_s;
     EXPECT_EQ(text(invoices, u"SELECT FaturaNo||'|'||Unvan||'|'||FatTop FROM Faturalar"_s),
@@ -246,8 +245,7 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
     } else {
         QTest::keyClick(f.get(), Qt::Key_F7);
         ASSERT_TRUE(shown("Frame3"));
-        // The lines show the decimals they hold, as the item grid does, so they add up to the
-        // total.
+        // The lines show the decimals they hold, so they add up to the total.
         EXPECT_EQ(c<QLabel>("Label3")->text(), u"Cari Hesap"_s);
         EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + QLocale().toString(total, 'f', 2));
         auto* lines = c<QTableView>("DBGrid2")->model();
@@ -282,8 +280,7 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
                                  core::Money::fromDouble(total).toString(QLocale(), 2, true)))
         << strip().toStdString();
     // The target side: the branch's account in the head office's books, or the customer; a
-    // warehouse road books the other way round in the branch's own (what both sides hold is the
-    // posting tests' matter).
+    // warehouse road books the other way round in the branch's own.
     const QString debit = QString::fromLatin1(k.debitColumn);
     const QString books = k.workKind == 0 ? posting::headOfficePath(serverPath) : serverPath;
     EXPECT_EQ(
@@ -315,8 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     start();
-    // A window filling the screen makes room: the keyboard covers none of its controls, and
-    // the window gets its place back when the keyboard closes.
+    // A window filling the screen makes room for the keyboard and gets its place back after.
     const QRect area = f->screen()->availableGeometry();
     f->setGeometry(area);
     QTest::keyClick(f.get(), Qt::Key_F11);

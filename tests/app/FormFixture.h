@@ -110,8 +110,7 @@ class WindowTest : public FormTest {
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
-    /// Start, the work kind (0 warehouse, 1 account), the operation's key with the customer's
-    /// balance panel closed, then the scans.
+    /// Start, the work kind (0 warehouse, 1 account), the operation's key, then the scans.
     void road(int kind, Qt::Key operation, const QStringList& scans = {}) {
         ASSERT_NO_FATAL_FAILURE(start());
         f->SbCr_Click(kind);

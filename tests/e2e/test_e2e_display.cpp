@@ -1,14 +1,12 @@
-// The real terminal on a real X server of its own: keys, clicks and window sizes come from
-// xdotool, and what they did is read back from the books and the screen. Focus, window sizes,
-// separate windows and painting work differently on the offscreen platform, so faults there only
-// show here.
+// The real terminal on an X server of its own, driven by xdotool and read back from the books and
+// the screen: focus, sizes, separate windows and painting fail here as they never do offscreen.
 #include <gtest/gtest.h>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <functional>
@@ -22,7 +20,6 @@
 namespace {
 
 using namespace testing_support;
-using Borders = std::vector<int>;
 
 constexpr int ScreenWidth = 1920, ScreenHeight = 1080;
 constexpr double DesignWidth = 1024, DesignHeight = 768;  // the window the layout scales from
@@ -72,9 +69,7 @@ QString run(const QString& tool, const QStringList& args, bool mustSucceed = tru
     p.start(tool, args);
     const std::string call = (tool + u' ' + args.join(u' ')).toStdString();
     if (!p.waitForFinished(20000)) {
-        p.kill();
-        p.waitForFinished(2000);
-        ADD_FAILURE() << call << " did not finish";
+        ADD_FAILURE() << call << " did not finish";  // the QProcess kills it
         return {};
     }
     if (mustSucceed && (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0))
@@ -98,14 +93,10 @@ void scan(const QString& code) {
 }
 
 QRect geometry(const QString& window) {
-    const QString shell = xdo(u"getwindowgeometry --shell "_s + window);
-    auto value = [&shell](const char* name) {
-        return QRegularExpression(u"%1=(-?\\d+)"_s.arg(QLatin1String(name)))
-            .match(shell)
-            .captured(1)
-            .toInt();
-    };
-    return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    QMap<QString, int> v;  // lines of NAME=VALUE
+    for (const QString& line : xdo(u"getwindowgeometry --shell "_s + window).split(u'\n'))
+        v[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
+    return {v[u"X"_s], v[u"Y"_s], v[u"WIDTH"_s], v[u"HEIGHT"_s]};
 }
 
 void resizeWindow(int width, int height) {
@@ -134,9 +125,8 @@ QVariant read(const QString& sql, const QVariantList& params = {}) {
     }
 }
 
-double field(const QString& code, const char* name = "KalanB") {
-    return read(u"SELECT %1 FROM StokKartlar WHERE Barkod=?"_s.arg(QLatin1String(name)), {code})
-        .toDouble();
+double quantity(const QString& code) {
+    return read(u"SELECT KalanB FROM StokKartlar WHERE Barkod=?"_s, {code}).toDouble();
 }
 
 int lines() {
@@ -156,9 +146,9 @@ QImage screenshot(const QString& name) {
 
 // Scans an item and waits until its line holds one more piece.
 void scanAndWait(const QString& code) {
-    const double before = field(code);
+    const double before = quantity(code);
     scan(code);
-    const bool booked = waitUntil([&] { return field(code) == before + 1; });
+    const bool booked = waitUntil([&] { return quantity(code) == before + 1; });
     if (!booked) screenshot(u"scan-not-booked"_s);
     ASSERT_TRUE(booked) << "the scan of " << code.toStdString() << " was not booked";
 }
@@ -172,8 +162,7 @@ QStringList otherWindows() {
     return windows;
 }
 
-// Waits for a message, keeps a picture of it and presses its button with the keyboard. False
-// when no message came.
+// Waits for a message, keeps a picture of it and presses its button; false when none came.
 bool dismissMessage(const QString& name) {
     QStringList boxes;
     if (!waitUntil([&] { return !(boxes = otherWindows()).isEmpty(); })) return false;
@@ -191,15 +180,13 @@ bool dismissMessage(const QString& name) {
     return true;
 }
 
-// A road chosen with a key makes the working copy afresh while the test goes on: the old file,
-// or the new one copied but not yet emptied of the books' quantities, may be what the test reads.
-// X delivers keys in order, so a scan sent after the key books into the finished copy: once that
-// scan is its only line, the copy is the new one, and SİL leaves it empty.
+// SATIŞ remakes the working copy while the test reads on; keys arrive in order, so once a scan
+// sent after it is the copy's only line the copy is the new one, and SİL empties it.
 void chooseSale() {
     key(u"F2"_s);  // SATIŞ to the first branch
     const QString sentinel = s->codes.last();
     scan(sentinel);
-    ASSERT_TRUE(waitUntil([&] { return lines() == 1 && field(sentinel) == 1; }))
+    ASSERT_TRUE(waitUntil([&] { return lines() == 1 && quantity(sentinel) == 1; }))
         << "the working copy was not made afresh";
     key(u"F6"_s);  // SİL
     ASSERT_TRUE(waitUntil([] { return lines() == 0; })) << "the sentinel's line was not cleared";
@@ -219,21 +206,19 @@ QPointF designed(const QRect& window, double x, double y) {
             window.y() + y * window.height() / DesignHeight};
 }
 
-// Where a grid's header is looked for, at its designed place: a point of its first column above
-// the grid, and how far down the header may start.
+// A point of a grid's first column above its header, and how far down the header may start.
 struct HeaderPlace {
     double x, y, bottom;
 };
 constexpr HeaderPlace ItemGrid{30, 140, 200};
 constexpr HeaderPlace TotalsGrid{40, 112, 160};
 
-// The x of every section's right border in a grid's header as painted, once all four columns
-// show (a repaint follows its cause a little later), or the last ones seen when they never do.
-Borders paintedColumns(const QString& name, const QSize& size, const HeaderPlace& place) {
+// The x of each section's right border in a grid's header as painted, once all four show.
+std::vector<int> paintedColumns(const QString& name, const QSize& size, const HeaderPlace& place) {
     const QRect window(QPoint(0, 0), size);
     const QPoint inside = designed(window, place.x, place.y).toPoint();
     const int bottom = qRound(designed(window, 0, place.bottom).y());
-    Borders borders;
+    std::vector<int> borders;
     waitUntil([&] {
         const QImage screen = screenshot(name);
         int y = inside.y();
@@ -346,8 +331,7 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     scan(u"x'*%_[?#"_s);  // quotes and wildcards match nothing; the text stays, selected
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
     EXPECT_EQ(read(u"SELECT SUM(KalanB) FROM StokKartlar"_s).toDouble(), all + 1);
-    // A tap into the middle of the shown name selects all of it: the next scan replaces it
-    // instead of being put inside it.
+    // A tap into the shown name selects all of it: the next scan replaces it.
     const QPointF name = designed(geometry(s->window), 200, 116);
     xdo(u"mousemove %1 %2 click 1"_s.arg(qRound(name.x())).arg(qRound(name.y())));
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
@@ -357,12 +341,11 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
         resizeWindow(size.width(), size.height());
         EXPECT_EQ(geometry(s->window).size(), size);
         ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[3]));
-        // Both grids' headers are painted across the new width with their four columns; the
-        // totals' name column takes the rest, and the last ends inside the window.
+        // Both headers paint their four columns; the totals' last one ends inside the window.
         const QString picture = u"window-%1x%2"_s.arg(size.width()).arg(size.height());
         EXPECT_EQ(paintedColumns(picture, size, ItemGrid).size(), 4u);
         key(u"F7"_s);
-        const Borders totals = paintedColumns(picture + u"-totals"_s, size, TotalsGrid);
+        const std::vector<int> totals = paintedColumns(picture + u"-totals"_s, size, TotalsGrid);
         ASSERT_EQ(totals.size(), 4u);
         EXPECT_LT(totals.back(), size.width());
         EXPECT_GT(totals.back(), size.width() * 0.9);
@@ -389,10 +372,9 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 
-// On books held by a server the scans book in the local working copy and "Tamam" writes both
-// sides on the server. A posting whose answer is lost after the server's commit (the working copy
-// refuses to let its lines go) keeps them until the terminal has found out that it was written;
-// a line scanned after it goes into a document of its own.
+// On a server's books: a posting whose answer is lost after the commit (the working copy refuses
+// to let its lines go) keeps them until the terminal finds out it was written; a line scanned
+// after it goes into a document of its own.
 TEST_F(RealDisplay, AWarehouseSaleOnServerBooksAndALostAnswer) {
     if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     ServerBooks server(s->books);
@@ -429,8 +411,8 @@ TEST_F(RealDisplay, AWarehouseSaleOnServerBooksAndALostAnswer) {
     key(u"Escape"_s);  // an empty search box
     scan(s->codes[3]);
     ASSERT_TRUE(dismissMessage(u"lost-answer-written"_s)) << "it did not say it was written";
-    EXPECT_TRUE(waitUntil([] { return field(s->codes[3]) == 1; })) << "the scan was not booked";
-    EXPECT_EQ(field(s->codes[2]), 0);
+    EXPECT_TRUE(waitUntil([] { return quantity(s->codes[3]) == 1; })) << "the scan was not booked";
+    EXPECT_EQ(quantity(s->codes[2]), 0);
     ASSERT_NO_FATAL_FAILURE(post(branchCari, before + 3));
     EXPECT_EQ(column(server.serverPath(u"02"_s) + u"Stok.mdb"_s,
                      u"SELECT StokHarKod FROM StokHareket WHERE DigerId=?"_s, {last()}),

@@ -11,7 +11,7 @@ using namespace testing_support;
 TEST(DemoBooks, BarcodesAreValidAndUnique) {
     const auto items = demobooks::makeCatalogue(3000);
     QSet<QString> seen;
-    int second = 0, third = 0, hidden = 0, weighed = 0;
+    int weighed = 0;
     for (const auto& item : items) {
         // Weighed goods carry the scale's label for nothing weighed, among the first 40 items.
         if (item.unit == u"Kg"_s) {
@@ -29,14 +29,7 @@ TEST(DemoBooks, BarcodesAreValidAndUnique) {
             EXPECT_FALSE(seen.contains(code)) << code.toStdString();
             seen.insert(code);
         }
-        second += !item.barcode2.isEmpty();
-        third += !item.barcode3.isEmpty();
-        hidden += item.hidden;
-        EXPECT_GT(item.price, item.purchasePrice);
     }
-    EXPECT_GT(second, 0);
-    EXPECT_GT(third, 0);
-    EXPECT_GT(hidden, 0);
     EXPECT_EQ(weighed, 3);
     EXPECT_EQ(demobooks::eanCheckDigit(u"869000000001"_s), 2);  // 8690000000012
 }

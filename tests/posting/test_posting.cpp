@@ -1,8 +1,4 @@
 #include <gtest/gtest.h>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QUrl>
 
 #include "core/Clock.h"
 #include "core/StockTotals.h"
@@ -43,18 +39,13 @@ class PostingTest : public ::testing::Test {
                                     const QString& title, int index) {
         const QString files = books.serverPath(QString::fromLatin1(company));
         wc = enteredWorkingCopy(files, books.dir() + u"/Temp1.Mdb"_s, 4);
-        posting::PostingRequest r;
-        r.warehouse = warehouse;
-        r.sale = sale;
-        r.serverPath = path(company);
-        r.workingCopy = wc;
-        r.targetTitle = title;
-        r.targetIndex = index;
-        r.clock = &clock;
-        return r;
-    }
-    int rows(const QString& f, const QString& table) {
-        return count(f, u"SELECT count(*) FROM %1"_s.arg(table));
+        return {.warehouse = warehouse,
+                .sale = sale,
+                .serverPath = path(company),
+                .workingCopy = wc,
+                .targetTitle = title,
+                .targetIndex = index,
+                .clock = &clock};
     }
     // In ten-thousandths, so the figures compare exactly.
     qint64 units(const QString& file, const QString& expression, const QString& from) {
@@ -64,17 +55,15 @@ class PostingTest : public ::testing::Test {
     }
     // Everything a failed posting must have left as it was.
     QStringList snapshot() {
-        QStringList s;
-        for (const char* c : {"01", "02"}) {
-            s << QString::number(rows(book(c, "Cari"), u"CariHareket"_s))
-              << QString::number(rows(book(c, "Stok"), u"StokHareket"_s))
-              << QString::number(rows(book(c, "Index"), u"Mdbindex"_s))
-              << QString::number(
-                     units(book(c, "Cari"), u"sum(Borc)+sum(Alacak)"_s, u"CariKartlar"_s))
-              << QString::number(
-                     units(book(c, "Stok"), u"sum(GirenMik)+sum(CikanMik)"_s, u"StokKartlar"_s));
-        }
-        s << text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s);
+        QStringList s{text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s)};
+        for (const char* c : {"01", "02"})
+            s << text(book(c, "Cari"),
+                      u"SELECT (SELECT count(*) FROM CariHareket) || ' ' || "
+                      "(SELECT sum(Borc)+sum(Alacak) FROM CariKartlar)"_s)
+              << text(book(c, "Stok"),
+                      u"SELECT (SELECT count(*) FROM StokHareket) || ' ' || "
+                      "(SELECT sum(GirenMik)+sum(CikanMik) FROM StokKartlar)"_s)
+              << text(book(c, "Index"), u"SELECT count(*) FROM Mdbindex"_s);
         return s;
     }
 };
@@ -85,32 +74,13 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
     TempBooks books(5);
     const QString index = books.file("01", "Index");
     EXPECT_EQ(draw(index, false, u"2020"_s), u"201"_s);
-    EXPECT_EQ(text(index, u"SELECT Tarih FROM Tarih"_s), u"2020"_s);
     EXPECT_EQ(text(index, u"SELECT Indexi || '/' || Serino FROM Mdbindex"_s), u"201/201"_s);
     EXPECT_EQ(draw(index, true, u"2020"_s), u"202"_s);  // serial from 2
     EXPECT_EQ(draw(index, true, u"2021"_s), u"211"_s);
     EXPECT_EQ(text(index, u"SELECT Indexi FROM Mdbindex WHERE Tarih='2021'"_s), u"210"_s);
     EXPECT_EQ(draw(index, false, u"2021"_s), u"211"_s);
-    data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='209' WHERE Tarih='2020'"_s);
-    EXPECT_EQ(draw(index, false, u"2020"_s), u"2010"_s);
     data::Database::open(index)->execute(u"UPDATE Mdbindex SET Indexi='2099' WHERE Tarih='2020'"_s);
     EXPECT_EQ(draw(index, false, u"2020"_s), u"20100"_s);
-    EXPECT_EQ(count(index, u"SELECT count(*) FROM Tarih"_s), 2);
-
-    // An invoice's serial numbers drawn at once are those drawn one by one.
-    TempBooks other(5);
-    const QString many = other.file("01", "Index");
-    QStringList expected;
-    for (int i = 0; i < 12; ++i)
-        expected << draw(index, i > 0, u"2026"_s);
-    auto db = data::Database::openPrivate(many);
-    db->begin();
-    QStringList got{data::DrawNumber(*db, u"main"_s, false, u"2026"_s)};
-    got << data::DrawNumbers(*db, u"main"_s, true, u"2026"_s, 11);
-    db->commit();
-    EXPECT_EQ(got, expected);
-    EXPECT_EQ(scalar(many, u"SELECT Serino FROM Mdbindex"_s),
-              scalar(index, u"SELECT Serino FROM Mdbindex WHERE Tarih='2026'"_s));
 }
 
 TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
@@ -119,8 +89,7 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
         bool in;
         double quantity, kalanB, kalanA;
     };
-    // From 10 in and 4 out (6 on hand): a sale past the stock, a purchase, a sale of it all,
-    // and fractions that binary doubles would not keep exact.
+    // From 6 on hand: a sale past it, a purchase, a sale of it all, fractions doubles would lose.
     for (const Case& c : {Case{false, 7, 0, 1}, Case{true, 7, 13, 0}, Case{false, 6, 0, 0},
                           Case{false, 5.9999, 0.0001, 0}, Case{false, 0.3, 5.7, 0}}) {
         core::StockTotals t{m(10), m(4), {}, {}, m(6), {}};
@@ -131,54 +100,12 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
     }
 }
 
-TEST_F(PostingTest, ABrokenCounterOrATextInANumberWritesNothing) {
-    auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
-    data::Database::open(books.file("01", "Index"))
-        ->execute(u"INSERT INTO Mdbindex VALUES ('2026', '26a', '261')"_s);
-    QStringList before = snapshot();
-    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
-    EXPECT_EQ(snapshot(), before);
-    data::Database::open(books.file("01", "Index"))->execute(u"DELETE FROM Mdbindex"_s);
-
-    // A text where a number belongs is neither read as 0 nor written back: named where it is.
-    const QString code =
-        text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 ORDER BY StokKod LIMIT 1"_s);
-    struct Text {
-        QString file, table, key, field;
-    };
-    for (const Text& t :
-         {Text{books.file("01", "Stok"), u"StokKartlar"_s, u"StokKod"_s, u"GirenMik"_s},
-          Text{books.file("01", "Stok"), u"StokKartlar"_s, u"StokKod"_s, u"KalanA"_s},
-          Text{books.file("01", "Cari"), u"CariKartlar"_s, u"CariKod"_s, u"Alacak"_s},
-          Text{wc, u"StokKartlar"_s, u"StokKod"_s, u"GirenTutar"_s}}) {
-        const QString key = t.table == u"CariKartlar"_s ? u"C002"_s : code;
-        auto db = data::Database::open(t.file);
-        const QVariant was =
-            scalar(t.file, u"SELECT %1 FROM %2 WHERE %3=?"_s.arg(t.field, t.table, t.key), {key});
-        db->query(u"UPDATE %1 SET %2='abc' WHERE %3=?"_s.arg(t.table, t.field, t.key), {key});
-        before = snapshot() << u"abc"_s;
-        try {
-            posting::postWorkingSet(r);
-            ADD_FAILURE() << t.field.toStdString() << " read as a number";
-        } catch (const data::DatabaseError& e) {
-            for (const QString& part : {t.field, key, QFileInfo(t.file).fileName()})
-                EXPECT_TRUE(e.text().contains(part)) << e.text().toStdString();
-        }
-        EXPECT_EQ(
-            snapshot() << text(
-                t.file, u"SELECT %1 FROM %2 WHERE %3=?"_s.arg(t.field, t.table, t.key), {key}),
-            before)
-            << t.field.toStdString();
-        db->query(u"UPDATE %1 SET %2=? WHERE %3=?"_s.arg(t.table, t.field, t.key), {was, key});
-    }
-}
-
 TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
     EXPECT_FALSE(posting::postWorkingSet(r).posted);
-    EXPECT_EQ(rows(books.file("01", "Index"), u"Mdbindex"_s), 0);
-    EXPECT_EQ(rows(books.file("01", "Cari"), u"CariHareket"_s), 0);
+    EXPECT_EQ(count(books.file("01", "Index"), u"SELECT count(*) FROM Mdbindex"_s), 0);
+    EXPECT_EQ(count(books.file("01", "Cari"), u"SELECT count(*) FROM CariHareket"_s), 0);
 
     clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
     r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
@@ -186,7 +113,7 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
     clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 1)));
     r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
     EXPECT_EQ(posting::postWorkingSet(r).documentNumber, u"271"_s);
-    EXPECT_EQ(rows(books.file("01", "Index"), u"Tarih"_s), 2);
+    EXPECT_EQ(count(books.file("01", "Index"), u"SELECT count(*) FROM Tarih"_s), 2);
 }
 
 namespace {
@@ -253,23 +180,20 @@ TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
         const QString document = u" WHERE DigerId='%1'"_s.arg(result.documentNumber);
         for (const Side& side : sides) {
             SCOPED_TRACE(side.company);
-            const bool debit = side.againstMerkez ? !road.sale : road.sale;
+            const bool debit = side.againstMerkez ? !road.sale : road.sale, in = !debit;
             const QString cari = book(side.company, "Cari"), stok = book(side.company, "Stok");
             EXPECT_EQ(column(cari, u"SELECT Aciklama FROM CariHareket"_s + document),
                       QStringList{debit ? u"Satış ile"_s : u"Alış ile"_s});
-            EXPECT_EQ(
-                units(cari, debit ? u"sum(Borc)"_s : u"sum(Alacak)"_s, u"CariHareket"_s + document),
-                total);
-            const bool in = !debit;
-            EXPECT_EQ(
-                count(stok,
-                      u"SELECT count(*) FROM StokHareket"_s + document + u" AND GirisCikis=?"_s,
-                      {in ? u"Alış"_s : u"Satış"_s}),
-                4);
-            EXPECT_EQ(units(stok, u"sum(Tutar)"_s, u"StokHareket"_s + document), total);
-            EXPECT_EQ(units(stok, u"sum(GirenMik)"_s, u"StokKartlar"_s) - side.in, in ? pieces : 0);
-            EXPECT_EQ(units(stok, u"sum(CikanMik)"_s, u"StokKartlar"_s) - side.out,
-                      in ? 0 : pieces);
+            EXPECT_EQ(column(stok, u"SELECT GirisCikis||' '||count(*) FROM StokHareket"_s +
+                                       document + u" GROUP BY GirisCikis"_s),
+                      QStringList{in ? u"Alış 4"_s : u"Satış 4"_s});
+            // The account's side and the movements carry the total; the cards move the pieces.
+            EXPECT_EQ((QList<qint64>{units(cari, debit ? u"sum(Borc)"_s : u"sum(Alacak)"_s,
+                                           u"CariHareket"_s + document),
+                                     units(stok, u"sum(Tutar)"_s, u"StokHareket"_s + document),
+                                     units(stok, u"sum(GirenMik)"_s, u"StokKartlar"_s) - side.in,
+                                     units(stok, u"sum(CikanMik)"_s, u"StokKartlar"_s) - side.out}),
+                      (QList<qint64>{total, total, in ? pieces : 0, in ? 0 : pieces}));
             EXPECT_EQ(text(book(side.company, "Index"),
                            u"SELECT Indexi FROM Mdbindex WHERE Tarih='2026'"_s),
                       result.documentNumber);
@@ -277,50 +201,35 @@ TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
         EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
         EXPECT_FALSE(posting::postWorkingSet(r).posted);
     }
-    // What the first transfer wrote, field by field, as the accountant reads it.
-    const QString document = u" WHERE DigerId='261'"_s;
+    // What the first transfer wrote in the branch's books and the head office's, as read there.
     EXPECT_EQ(text(book("02", "Cari"),
-                   u"SELECT CariHarKod||'|'||Carisi||'|'||Nerde||'|'||Sube||'|'||Tarih "
-                   "FROM CariHareket"_s +
-                       document),
-              u"M01|M01|S|01|2026-12-06 10:30:15"_s);
-    EXPECT_EQ(text(book("02", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE Unvan='Merkez'"_s),
-              u"Alacak"_s);
-    EXPECT_EQ(column(book("02", "Stok"),
-                     u"SELECT DISTINCT Tarih||'|'||Carisi||'|'||Nerde||'|'||Sube||'|'||Unvan||'|'"
-                     "||SatTar FROM StokHareket"_s +
-                         document),
-              QStringList{u"2026-12-06 10:30:00|M01|C|01|KADIKÖY ŞUBESİ|2026-12-06 10:30:15"_s});
-    EXPECT_EQ(count(book("02", "Stok"),
-                    u"SELECT count(*) FROM StokHareket h JOIN StokKartlar k ON "
-                    "k.StokKod=h.StokHarKod WHERE h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND "
-                    "h.Maliyet=k.gFiyat AND h.Aciklama=k.StokAdi||' İle' AND h.DigerId='261'"_s),
-              4);
+                   u"SELECT h.CariHarKod||'|'||h.Carisi||'|'||h.Nerde||'|'||h.Sube||'|'||h.Tarih||"
+                   "'|'||k.Hesap FROM CariHareket h JOIN CariKartlar k ON k.CariKod=h.CariHarKod "
+                   "WHERE h.DigerId='261'"_s),
+              u"M01|M01|S|01|2026-12-06 10:30:15|Alacak"_s);
+    EXPECT_EQ(
+        column(
+            book("02", "Stok"),
+            u"SELECT DISTINCT h.Tarih||'|'||h.Carisi||'|'||h.Nerde||'|'||h.Sube||'|'||"
+            "h.Unvan||'|'||h.SatTar||'|'||CASE WHEN h.StokAd=k.StokAdi AND h.Barkod=k.Barkod AND "
+            "h.Maliyet=k.gFiyat AND h.Aciklama=k.StokAdi||' İle' THEN 'card' END FROM "
+            "StokHareket h JOIN StokKartlar k ON k.StokKod=h.StokHarKod "
+            "WHERE h.DigerId='261'"_s),
+        QStringList{u"2026-12-06 10:30:00|M01|C|01|KADIKÖY ŞUBESİ|2026-12-06 10:30:15|card"_s});
     EXPECT_EQ(column(book("01", "Cari"),
-                     u"SELECT CariHarKod||'|'||Carisi||'|'||Sube FROM CariHareket"_s + document),
+                     u"SELECT CariHarKod||'|'||Carisi||'|'||Sube FROM CariHareket"
+                     " WHERE DigerId='261'"_s),
               QStringList{u"Şube02|KADIKÖY ŞUBESİ|01"_s});
     EXPECT_EQ(column(book("01", "Stok"),
-                     u"SELECT DISTINCT Carisi||'|'||Sube FROM StokHareket"_s + document),
+                     u"SELECT DISTINCT Carisi||'|'||Sube FROM StokHareket WHERE DigerId='261'"_s),
               QStringList{u"Şube02|02"_s});
 }
 
 TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit) {
     auto purchase = request(false, false, "01", u"AHMET'İN BAKKALI"_s, 8);
-    auto copy = data::Database::open(wc);
     const QString hidden = text(wc, u"SELECT min(StokKod) FROM StokKartlar WHERE StokGizle<>0"_s);
-    copy->query(u"UPDATE StokKartlar SET KalanB=5, GirenTutar=50, Fiyat2=10 WHERE StokKod=?"_s,
-                {hidden});
-    // An invoice's lines come by name, in Turkish alphabetical order.
-    const QStringList names = {u"YAYLA AYRAN"_s, u"ÇİFTLİK YUMURTA"_s, u"ırmak suyu"_s, u"İNCİR"_s};
-    const QStringList codes = column(
-        wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 AND StokGizle=0 ORDER BY StokKod"_s);
-    ASSERT_EQ(codes.size(), names.size());
-    for (int i = 0; i < names.size(); ++i)
-        copy->query(u"UPDATE StokKartlar SET StokAdi=? WHERE StokKod=?"_s, {names[i], codes[i]});
-    QStringList byName;
-    for (const data::Line& line : data::enteredLines(*copy, data::LineOrder::ByName))
-        byName << line.name;
-    EXPECT_EQ(byName, (QStringList{names[1], names[2], names[3], names[0]}));
+    data::Database::open(wc)->query(
+        u"UPDATE StokKartlar SET KalanB=5, GirenTutar=50, Fiyat2=10 WHERE StokKod=?"_s, {hidden});
     const qint64 bought =
         units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0 AND StokGizle=0"_s);
     // Owed exactly what is bought: the balance is 0 and its side "Borç".
@@ -332,73 +241,17 @@ TEST_P(EnginePostingTest, AHiddenCardIsNeverPostedAndABalanceAtZeroReadsAsDebit)
     EXPECT_EQ(text(book("01", "Cari"), u"SELECT Hesap FROM CariKartlar WHERE CariKod='C009'"_s),
               u"Borç"_s);
     EXPECT_EQ(units(book("01", "Stok"), u"sum(Tutar)"_s, u"StokHareket"_s), bought);
-    EXPECT_EQ(count(book("01", "Stok"), u"SELECT count(*) FROM StokHareket WHERE StokHarKod=?"_s,
-                    {hidden}),
-              0);
 }
 
-// The first "Tamam" commits but its answer is lost (here: the working copy cannot be reset after
-// the books' commit); a piece more and a new line are booked; "Tamam" again. Every line reaches
-// the books exactly once: on a server the earlier posting is found and said, and only what was
-// booked after it makes a document of its own; on files nothing was written the first time.
-TEST_P(EnginePostingTest, LinesBookedAfterALostAnswerArePostedOnTheirOwnNeverCleared) {
-    auto r = request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
-    const qint64 first = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
-    const auto loseTheAnswer = [&] {
-        auto copy = data::Database::open(wc);
-        copy->query(
-            u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
-            "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s);
-        EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
-        copy->query(u"DROP TRIGGER lost"_s);
-    };
-    loseTheAnswer();
-    EXPECT_EQ(data::hasPending(wc), server != nullptr);
-    if (server) {
-        // A server that cannot be asked leaves the lines and the token as they are.
-        QUrl away(server->url());
-        away.setPort(1);
-        const data::PendingResult unknown = data::resolvePending(away.toString() + u"/01"_s, wc);
-        EXPECT_EQ(unknown.state, data::PendingResult::State::Unknown);
-        EXPECT_TRUE(unknown.message().contains(unknown.cause) && !unknown.cause.isEmpty());
-        EXPECT_TRUE(data::hasPending(wc));
-    }
-    auto copy = data::Database::open(wc);
-    copy->query(
-        u"UPDATE StokKartlar SET KalanB=KalanB+1, GirenTutar=GirenTutar+Fiyat WHERE "
-        "rowid=(SELECT min(rowid) FROM StokKartlar WHERE KalanB<>0)"_s);
-    copy->query(
-        u"UPDATE StokKartlar SET KalanB=2, GirenTutar=2*Fiyat WHERE rowid=(SELECT "
-        "max(rowid) FROM StokKartlar WHERE StokGizle=0 AND Fiyat>0)"_s);
-    const qint64 all = units(wc, u"sum(GirenTutar)"_s, u"StokKartlar WHERE KalanB<>0"_s);
-
-    const posting::PostingResult again = posting::postWorkingSet(r);
-    ASSERT_TRUE(again.posted);
-    EXPECT_EQ(again.earlier.message(), server ? u"Önceki işlem yazılmış: belge 261"_s : QString());
-    EXPECT_EQ(again.documentNumber, server ? u"262"_s : u"261"_s);
-    EXPECT_EQ(units(book("01", "Cari"), u"sum(Borc)"_s, u"CariHareket"_s), all);
-    EXPECT_EQ(units(book("01", "Cari"), u"sum(Borc)"_s, u"CariHareket WHERE DigerId='261'"_s),
-              server ? first : all);
-    EXPECT_EQ(count(book("01", "Stok"), u"SELECT count(*) FROM StokHareket WHERE DigerId=?"_s,
-                    {again.documentNumber}),
-              server ? 2 : 5);
-    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
-    EXPECT_FALSE(data::hasPending(wc));
-    if (!server) return;
-
-    // A posting the server turns out not to have: the lines stay to be posted again.
-    copy.reset();
-    request(false, true, "01", u"ÖZTÜRK MARKET"_s, 1);
-    loseTheAnswer();
-    data::Database::open(book("01", "Cari"))->query(u"DELETE FROM terminal.postings"_s);
-    const data::PendingResult notWritten = data::resolvePending(r.serverPath, wc);
-    EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
-    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
-    EXPECT_FALSE(data::hasPending(wc));
-}
-
-TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
+TEST_P(EnginePostingTest, ABrokenCounterOrMissingRowsStopThePostingBeforeAnythingIsWritten) {
     auto r = request(true, false, "02", u"KADIKÖY ŞUBESİ"_s, 0);
+    auto index = data::Database::open(book("02", "Index"));
+    index->query(u"INSERT INTO Mdbindex (Tarih, Indexi, Serino) VALUES ('2026', '26a', '261')"_s);
+    QStringList before = snapshot();
+    EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
+    EXPECT_EQ(snapshot(), before);
+    index->query(u"DELETE FROM Mdbindex"_s);
+
     data::Database::open(book("02", "Cari"))
         ->query(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);
     data::Database::open(book("01", "Cari"))
@@ -406,7 +259,7 @@ TEST_P(EnginePostingTest, MissingRowsStopThePostingBeforeAnythingIsWritten) {
     const QString code = text(wc, u"SELECT StokKod FROM StokKartlar WHERE KalanB<>0 LIMIT 1"_s);
     data::Database::open(book("01", "Stok"))
         ->query(u"DELETE FROM StokKartlar WHERE StokKod=?"_s, {code});
-    const QStringList before = snapshot();
+    before = snapshot();
     try {
         posting::postWorkingSet(r);
         FAIL() << "posted without its accounts";

@@ -12,7 +12,6 @@
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
-#include "data/JetSql.h"
 #include "data/Recordset.h"
 #include "data/RetryWhileBusy.h"
 #include "data/ServerBooks.h"
@@ -177,16 +176,6 @@ TEST_P(EngineTest, FindFirstMatchesLiterallyTurkishWiseAndInTheRecordsetsOrder) 
     byName->FindFirst(barcode(u"0000"_s));
     EXPECT_TRUE(byName->NoMatch());
     EXPECT_EQ(byName->AbsolutePosition(), 5);
-
-    // LIKE on either engine compares the same way.
-    EXPECT_EQ(text(stock(),
-                   u"SELECT CASE WHEN 'ŞEKER' LIKE 'şek%' THEN 1 ELSE 0 END || ' ' || "
-                   "CASE WHEN 'Şeker' LIKE 'SEK%' THEN 1 ELSE 0 END || ' ' || "
-                   "(SELECT count(*) FROM StokKartlar WHERE StokAdi LIKE 'ışık%') || ' ' || "
-                   "(SELECT count(*) FROM StokKartlar WHERE \"StokAdi\" LIKE '%\\%%' ESCAPE '\\') "
-                   "|| ' ' || ((SELECT count(*) FROM StokKartlar) - "
-                   "(SELECT count(*) FROM StokKartlar WHERE StokAdi NOT LIKE 'zz%'))"_s),
-              u"1 0 1 1 3"_s);
 }
 
 TEST_P(EngineTest, EditsCancelsAndDeletesReachTheFile) {
@@ -219,14 +208,6 @@ TEST_P(EngineTest, EditsCancelsAndDeletesReachTheFile) {
     }
     EXPECT_FALSE(db->inTransaction());
     EXPECT_EQ(number(accounts(), c003), borc + 1);
-}
-
-TEST(JetSql, TranslatesYesNoAndLikePatternsOutsideLiterals) {
-    EXPECT_EQ(data::translateJetSql(u"Unvan='True' Or X=True and Y=False"_s),
-              u"Unvan='True' Or X=1 and Y=0"_s);
-    EXPECT_EQ(data::translateJetSql(u"StokAdi like 'O''N_1*'"_s),
-              u"StokAdi LIKE 'O''N\\_1%' ESCAPE '\\'"_s);
-    EXPECT_EQ(data::jetPatternToLike(u"a[*]b?#%"_s), u"a*b__\\%"_s);
 }
 
 TEST_F(DataTest, RefreshFollowsEditsAndWritesFromElsewhereAndAReplacedFile) {

@@ -45,14 +45,6 @@ TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
     EXPECT_EQ(modes::balanceText(cari, u"' OR ''='"_s), std::nullopt);
 }
 
-TEST(Paths, DataDirectoryAndBranchNumbers) {
-    EXPECT_EQ(modes::dataDirectory(u"\\\\127.0.0.1\\RezoruviZada\\01"_s),
-              u"\\\\127.0.0.1\\RezoruviZada\\"_s);
-    EXPECT_EQ(modes::dataDirectory(u"/srv/books/03"_s), u"/srv/books/"_s);
-    EXPECT_EQ(modes::branchCompany(0), u"02"_s);
-    EXPECT_EQ(modes::branchCompany(8), u"10"_s);
-}
-
 TEST_F(ModesTest, TheWorkingCopyIsResetEmptiedOfEnteredCardsAndHeldOnlyByALiveProcess) {
     const QString wc = copy();
     data::Database::open(wc)->execute(
@@ -76,8 +68,6 @@ TEST_F(ModesTest, TheWorkingCopyIsResetEmptiedOfEnteredCardsAndHeldOnlyByALivePr
     const int all = count(wc, u"SELECT count(*) FROM StokKartlar"_s);
     modes::dropEnteredCards(wc);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar"_s), all - withQty);
-    EXPECT_NO_THROW(modes::dropEnteredCards(books.dir() + u"/Temp7.Mdb"_s));
-    EXPECT_FALSE(QFile::exists(books.dir() + u"/Temp7.Mdb"_s));
 
     // The copy is held only by a live process: not by our own lock left from an earlier binding,
     // a process that is gone, or the old engine's lock file; process 1 is always running.

@@ -1,6 +1,5 @@
 // A terminal that only enters four lines and posts them, again and again, printing each number.
-// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice|post|post-again [GOFILE]]
-// post-again reports a failed posting and retries the same lines, as "Tamam" pressed again.
+// Usage: test-posting-worker SERVERPATH WORKDIR TERMINAL COUNT [invoice|post [GOFILE]]
 // With GOFILE it prints "ready" once its working copy is made and starts when that file exists.
 #include <QCoreApplication>
 #include <QFile>
@@ -22,7 +21,6 @@ int main(int argc, char** argv) {
     if (argc < 5 || argc > 7) return 2;
     const QString mode = argc >= 6 ? QString::fromLocal8Bit(argv[5]) : QString();
     const bool invoices = mode == u"invoice"_s;
-    const bool again = mode == u"post-again"_s;
     const QString serverPath = QString::fromLocal8Bit(argv[1]);
     const QString workingCopy =
         QString::fromLocal8Bit(argv[2]) + u"/Temp"_s + QString::fromLocal8Bit(argv[3]) + u".Mdb"_s;
@@ -47,34 +45,20 @@ int main(int argc, char** argv) {
                     "(rowid % 3)) * Fiyat, Kar = (1 + (rowid % 3)) * Fiyat * Kdv / 100 "
                     "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
                     "ORDER BY rowid LIMIT 4)"_s);
-            const auto post = [&] {
-                if (invoices)
-                    return invoicing::createInvoice({.serverPath = serverPath,
+            const QString number =
+                invoices ? invoicing::createInvoice({.serverPath = serverPath,
                                                      .workingCopy = workingCopy,
                                                      .customerTitle = u"ÖZTÜRK MARKET"_s,
                                                      .clock = &clock})
-                        .key;
-                return posting::postWorkingSet({.warehouse = true,
-                                                .sale = i % 2 == 0,
-                                                .serverPath = serverPath,
-                                                .workingCopy = workingCopy,
-                                                .targetTitle = u"KADIKÖY ŞUBESİ"_s,
-                                                .targetIndex = 0,
-                                                .clock = &clock})
-                    .documentNumber;
-            };
-            QString number;
-            for (int attempt = 1;; ++attempt) {
-                try {
-                    number = post();
-                    break;
-                } catch (const data::DatabaseError& e) {
-                    if (!again || attempt == 300) throw;
-                    std::fprintf(stderr, "failed: %s\n", qPrintable(e.text()));
-                    std::fflush(stderr);
-                    QThread::msleep(100);
-                }
-            }
+                               .key
+                         : posting::postWorkingSet({.warehouse = true,
+                                                    .sale = i % 2 == 0,
+                                                    .serverPath = serverPath,
+                                                    .workingCopy = workingCopy,
+                                                    .targetTitle = u"KADIKÖY ŞUBESİ"_s,
+                                                    .targetIndex = 0,
+                                                    .clock = &clock})
+                               .documentNumber;
             std::printf("%s\n", qPrintable(number));
             std::fflush(stdout);
         } catch (const data::DatabaseError& e) {

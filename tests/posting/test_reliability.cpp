@@ -2,7 +2,6 @@
 // must hold whole postings only, with every number drawn once.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -223,39 +222,4 @@ QStringList ReliabilityTest::invoiceInconsistencies() {
     if (storedNumber().toInt() > keys.size())
         problems << u"number %1 after %2 invoices"_s.arg(storedNumber()).arg(keys.size());
     return problems;
-}
-
-class ServerCutTest : public ReliabilityTest {};
-INSTANTIATE_TEST_SUITE_P(Engines, ServerCutTest,
-                         ::testing::Values(std::make_tuple(Engine::Server, Kind::Posting)),
-                         [](const auto&) { return engineName(Engine::Server); });
-
-// The server drops the posting's connection (as a restart does) between its last row and its
-// commit: it fails with the server's cause, leaves nothing, and the next "Tamam" posts the lines.
-TEST_P(ServerCutTest, APostingCutByTheServerFailsWholeAndTheNextTamamPostsIt) {
-    const QString cari = path(u"01"_s) + u"Cari.mdb"_s;
-    // The posting's last write, its token, waits behind this lock.
-    auto lock = data::Database::openPrivate(cari);
-    lock->query(u"BEGIN"_s).finish();
-    lock->query(u"LOCK TABLE terminal.postings IN EXCLUSIVE MODE"_s).finish();
-    std::unique_ptr<QProcess> w(worker(1, 3, u"02"_s, u"post-again"_s));
-    const QString cut =
-        u"SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE "
-        "wait_event_type = 'Lock' AND datname = current_database()"_s;
-    for (const QDeadlineTimer deadline(60000); count(cari, cut) == 0;)
-        ASSERT_FALSE(deadline.hasExpired()) << "the posting never reached its last write";
-    lock->query(u"ROLLBACK"_s).finish();
-
-    ASSERT_TRUE(w->waitForFinished(120000));
-    const QString said = QString::fromUtf8(w->readAllStandardError());
-    EXPECT_EQ(w->exitCode(), 0) << said.toStdString();
-    // The first failure is the cut, said with the server's cause and address.
-    EXPECT_TRUE(said.section(u"failed:"_s, 1, 1).contains(u"sunucu bağlantıyı kesti"_s) &&
-                said.contains(u"Sunucu: "_s + server->url()))
-        << said.toStdString();
-    const QStringList numbers =
-        QString::fromUtf8(w->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), 3);
-    EXPECT_EQ(inconsistencies(Kind::Posting), QStringList());
-    EXPECT_EQ(count(path(u"02"_s) + u"Cari.mdb"_s, u"SELECT count(*) FROM CariHareket"_s), 3);
 }

@@ -5,9 +5,8 @@
 
 namespace testing_support {
 
-/// While it lives, the kernel refuses to let this process write a file past `bytes`, as a full
-/// disk refuses (EFBIG instead of ENOSPC; the write fails the same way). Works without root or a
-/// mount, so every machine runs the full-disk tests.
+/// While it lives, writes past `bytes` fail as on a full disk (EFBIG, not ENOSPC), without root
+/// or a mount, so every machine runs the full-disk tests.
 class FileSizeLimit {
   public:
     explicit FileSizeLimit(rlim_t bytes) {

@@ -1,5 +1,4 @@
-// Test programs run inside a QApplication on the offscreen platform, with the Turkish locale the
-// terminal is made for.
+// Test programs run offscreen in a QApplication, with the terminal's Turkish locale.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QLocale>

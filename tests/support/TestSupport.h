@@ -73,8 +73,8 @@ inline void PrintTo(Engine e, std::ostream* os) {
     *os << engineName(e);
 }
 
-/// A fresh database on the test server named by TERMINAL_TEST_SERVER (postgresql://HOST:PORT/DB),
-/// holding a copy of `books`; dropped at the end. `url()` is empty when no server is set.
+/// A copy of `books` in a fresh database on TERMINAL_TEST_SERVER, dropped at the end (no url: none
+/// set).
 class ServerBooks {
   public:
     explicit ServerBooks(const TempBooks& books);
@@ -96,8 +96,8 @@ class ServerBooks {
 
 inline constexpr const char* NoTestServer =
     "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
-/// The books of an engine test: none for files, or `books` copied to the test server. The caller
-/// skips first when the server is asked for and none is set.
+/// An engine test's books: none for files, else `books` on the test server (the caller skips
+/// first).
 std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books);
 /// A company's server path on the engine: the server's when there is one, else the files'.
 inline QString companyPath(const std::unique_ptr<ServerBooks>& server, const TempBooks& books,
@@ -105,8 +105,7 @@ inline QString companyPath(const std::unique_ptr<ServerBooks>& server, const Tem
     return server ? server->serverPath(company) : books.serverPath(company);
 }
 
-/// The first value, or every first column, of a query on a books file, as it is or read as
-/// text, a number or a count.
+/// The first value, or the first column, of a query on a books file.
 QVariant scalar(const QString& file, const QString& sql, const QVariantList& params = {});
 QStringList column(const QString& file, const QString& sql, const QVariantList& params = {});
 inline QString text(const QString& file, const QString& sql, const QVariantList& params = {}) {
@@ -123,8 +122,7 @@ inline int count(const QString& file, const QString& sql, const QVariantList& pa
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
-/// Stands for the operator at a wait: gives it up at the `limit`-th question, keeping what it was
-/// asked to wait for.
+/// The operator at a wait: gives it up at the `limit`-th question, keeping what it waited for.
 struct GiveUpAfter final : core::WaitObserver {
     explicit GiveUpAfter(int limit) : limit(limit) {}
     bool keepWaiting(const QString& what, std::chrono::milliseconds) override {

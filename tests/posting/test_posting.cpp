@@ -47,12 +47,6 @@ class PostingTest : public ::testing::Test {
                 .targetIndex = index,
                 .clock = &clock};
     }
-    // In ten-thousandths, so the figures compare exactly.
-    qint64 units(const QString& file, const QString& expression, const QString& from) {
-        return scalar(file, u"SELECT CAST(round(coalesce(%1, 0)*10000) AS BIGINT) FROM %2"_s.arg(
-                                expression, from))
-            .toLongLong();
-    }
     // Everything a failed posting must have left as it was.
     QStringList snapshot() {
         QStringList s{text(wc, u"SELECT sum(KalanB) FROM StokKartlar"_s)};

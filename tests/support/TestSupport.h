@@ -117,6 +117,12 @@ inline double number(const QString& file, const QString& sql, const QVariantList
 inline int count(const QString& file, const QString& sql, const QVariantList& params = {}) {
     return scalar(file, sql, params).toInt();
 }
+/// An amount in ten-thousandths, so figures compare exactly: `expression` over `from`.
+inline qint64 units(const QString& file, const QString& expression, const QString& from) {
+    return scalar(file, u"SELECT CAST(round(coalesce(%1, 0)*10000) AS BIGINT) FROM %2"_s.arg(
+                            expression, from))
+        .toLongLong();
+}
 
 /// Writes bytes to a file, creating it.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -7,7 +7,6 @@
 #include <QSaveFile>
 #include <QUrl>
 
-#include "core/NumberFormat.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
 
@@ -18,9 +17,12 @@ namespace s = data::names::stok;
 std::vector<CountDifference> countDifferences(data::Recordset& counted) {
     std::vector<CountDifference> cards;
     for (int i = 0; i < counted.RecordCount(); ++i) {
-        cards.push_back({counted.fieldAt(i, s::KalanB).toDouble(),
-                         counted.fieldAt(i, s::KalanA).toDouble(),
-                         counted.fieldAt(i, s::StokAdi).toString()});
+        // The count's own arithmetic wrote these: exact numbers.
+        const auto quantity = [&](const QString& field) {
+            return core::Money::fromStored(counted.fieldAt(i, field)).value_or(core::Money());
+        };
+        cards.push_back(
+            {quantity(s::KalanB), quantity(s::KalanA), counted.fieldAt(i, s::StokAdi).toString()});
     }
     return cards;
 }
@@ -33,8 +35,8 @@ QString reportBlock(const QDateTime& at, const std::vector<CountDifference>& car
     block += QStringLiteral(" ") + eol;
     block += QStringLiteral("     Eksik     Fazla     Stok Adı") + eol;
     for (const CountDifference& card : cards) {
-        block += core::generalNumber(card.missing).rightJustified(10, u' ') +
-                 core::generalNumber(card.excess).rightJustified(10, u' ') + QStringLiteral("  ") +
+        block += card.missing.toString(locale).rightJustified(10, u' ') +
+                 card.excess.toString(locale).rightJustified(10, u' ') + QStringLiteral("  ") +
                  card.name + eol;
     }
     block += QStringLiteral(" ") + eol;

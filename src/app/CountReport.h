@@ -4,6 +4,8 @@
 #include <QString>
 #include <vector>
 
+#include "core/Money.h"
+
 namespace data {
 class Recordset;
 }
@@ -12,8 +14,8 @@ namespace app {
 
 /// One card of the count-difference report: still expected on the shelf, counted beyond the book.
 struct CountDifference {
-    double missing = 0;  // KalanB, under "Eksik"
-    double excess = 0;   // KalanA, under "Fazla"
+    core::Quantity missing;  // KalanB, under "Eksik"
+    core::Quantity excess;   // KalanA, under "Fazla"
     QString name;
 };
 

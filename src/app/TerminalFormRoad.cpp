@@ -90,10 +90,13 @@ void TerminalForm::wireRoad() {
             [this] { guarded([this] { Command2_Click(); }); });
     connect(Text2, &entry::NumberBox::enterPressed, this,
             [this] { guarded([this] { Command2_Click(); }); });
-    connect(Text2, &entry::NumberBox::valueChanged, this, [this](double v) {
-        m_road.quantityTyped = v != 0;
+    connect(Text2, &entry::NumberBox::valueChanged, this, [this](core::Quantity v) {
+        m_road.quantityTyped = !v.isZero();
         render();
     });
+    // A refused key is said, never only beeped: the operator must know the box is not what was
+    // typed.
+    connect(Text2, &entry::NumberBox::refused, this, [this](const QString& why) { say(why); });
     connect(Command3, &QPushButton::clicked, this,
             [this] { guarded([this] { Command3_Click(); }); });
     connect(Command4, &QPushButton::clicked, this,
@@ -474,10 +477,10 @@ void TerminalForm::Command2_Click() {
     // Warehouse work books only for an operation; account work without one is an invoice.
     if (warehouseWork() && !operationTicked()) {
         say(QStringLiteral("İşlem seçilmedi: hiçbir şey işlenmedi"));
-        if (Text2->value() != 0)
+        if (!Text2->value().isZero())
             m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
     } else if (!m_road.usable) {
-        if (Text2->value() != 0) m_context.messages->inform(NotPrepared);
+        if (!Text2->value().isZero()) m_context.messages->inform(NotPrepared);
     } else if (DataTemp->isOpen()) {
         entry::BookingInput input;
         input.countMode = (m_road.operation == modes::Operation::Count);
@@ -485,9 +488,19 @@ void TerminalForm::Command2_Click() {
         input.value = Text2->value();
         input.priceEntry = Text2->isPriceEntry();
         input.searchText = Text1->text();
+        input.booksFile = data::shownPath(m_serverPath + n::files::Stok);
         if (label) label->applyTo(input);
-        const entry::Booked booked = entry::book(
-            DataTemp->recordset(), DataStok->isOpen() ? &DataStok->recordset() : nullptr, input);
+        entry::Booked booked;
+        try {
+            booked = entry::book(DataTemp->recordset(),
+                                 DataStok->isOpen() ? &DataStok->recordset() : nullptr, input);
+        } catch (const data::DatabaseError& e) {
+            // Refused on the scan road: said in the strip, so the next scan is not swallowed by
+            // a message box.
+            say(failureText(e));
+            QApplication::beep();
+            return;
+        }
         if (entry::changed(booked)) DataTemp->notifyRowsChanged();
         const QString text = entry::bookingText(booked, input.searchText, input.countMode);
         if (!text.isEmpty()) say(text);
@@ -618,7 +631,7 @@ bool TerminalForm::postWorkingSet() {
         say(QStringLiteral("Belge %1 işlendi — %2 satır, %3")
                 .arg(result.documentNumber)
                 .arg(result.lines)
-                .arg(core::Money::fromDouble(result.total).toString(QLocale(), 2, true)));
+                .arg(result.total.toString(QLocale(), 2, true)));
     if (result.posted && request.warehouse) {
         // The data controls follow the head-office side, as the posting left them.
         const QString head = posting::headOfficePath(m_serverPath);
@@ -655,7 +668,7 @@ bool TerminalForm::CreateInvoice() {
     }
     if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
     if (result.written) {
-        m_workingSetTotal = core::Money::fromDouble(result.total);
+        m_workingSetTotal = result.total;
         say(QStringLiteral("Fatura %1 yazıldı — %2")
                 .arg(result.key, m_workingSetTotal.toString(QLocale(), 2, true)));
         // A copy of the last number this user wrote for the company, as the package keeps it.

@@ -96,6 +96,21 @@ std::optional<Money> Money::parse(const QString& input, const QLocale& locale) {
     return Money(static_cast<std::int64_t>(units));
 }
 
+std::optional<Money> Money::fromStored(const QVariant& value) {
+    if (value.isNull()) return Money();
+    const int type = value.typeId();
+    if (type == QMetaType::QString || type == QMetaType::QByteArray) {
+        bool ok = false;
+        const double d = value.toString().trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(d)) return std::nullopt;
+        return fromDouble(d);
+    }
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (!ok) return std::nullopt;
+    return fromDouble(d);
+}
+
 QString Money::toString(const QLocale& locale, int minDecimals, bool groups) const {
     const std::uint64_t magnitude = m_units < 0 ? static_cast<std::uint64_t>(-(m_units + 1)) + 1
                                                 : static_cast<std::uint64_t>(m_units);

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QVariant>
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -34,6 +35,10 @@ class Money {
     /// Text typed the Turkish way ("1.234,5"). Nothing for text that is not a number, has more
     /// than four decimals or is too large.
     static std::optional<Money> parse(const QString& text, const QLocale& locale = QLocale());
+    /// A field's value as an engine hands it over: a number, a number written as text ("12.5")
+    /// or null (0). Nothing for a text that is no number ("12,5", "abc"): read as 0 it would book
+    /// or destroy a value, so the caller refuses it, naming it.
+    static std::optional<Money> fromStored(const QVariant& value);
 
     constexpr std::int64_t units() const { return m_units; }
     /// The nearest double to the exact decimal, for the engine's REAL columns: it reads back
@@ -60,5 +65,8 @@ class Money {
     constexpr explicit Money(std::int64_t units) : m_units(units) {}
     std::int64_t m_units = 0;
 };
+
+/// Quantities are exact decimals of the same four places as the books' quantity fields.
+using Quantity = Money;
 
 }  // namespace core

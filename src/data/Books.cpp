@@ -10,6 +10,7 @@
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
+#include "data/ServerBooks.h"
 #include "data/Statement.h"
 #include "data/Transaction.h"
 
@@ -26,19 +27,9 @@ const QString EnteredWhere =
 // posting stops before it writes anything and says which file, row and field.
 Money numberAt(const QSqlQuery& q, int i, const QString& row, const QString& fileName) {
     const QVariant v = q.value(i);
-    if (v.isNull()) return Money();
-    if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray) {
-        bool ok = false;
-        const double d = v.toString().trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(d)) {
-            const QString field = q.record().fieldName(i);
-            throw DatabaseError(
-                QStringLiteral("Hiçbir şey yazılmadı: %1 %2 alanında sayı yok (\"%3\"): %4")
-                    .arg(row, field, v.toString().left(40), fileName));
-        }
-        return Money::fromDouble(d);
-    }
-    return Money::fromDouble(v.toDouble());
+    if (const std::optional<Money> m = Money::fromStored(v)) return *m;
+    throw DatabaseError(QStringLiteral("Hiçbir şey yazılmadı: %1 %2 alanında sayı yok (\"%3\"): %4")
+                            .arg(row, q.record().fieldName(i), v.toString().left(40), fileName));
 }
 
 }  // namespace
@@ -62,6 +53,14 @@ QString AttachedBooks::fileOf(const QString& alias) const {
     for (const auto& [a, path] : m_files)
         if (a == alias) return path;
     return QString();
+}
+
+QString AttachedBooks::shownFile(const QString& alias) const {
+    const QString path = fileOf(alias);
+    // A server holds no such file: its schema is what the operator can look for.
+    if (const std::optional<ServerAddress> server = parseServerPath(path))
+        return QStringLiteral("%1 şeması, %2").arg(server->schema(), server->serverText());
+    return path;
 }
 
 std::vector<Line> enteredLines(Database& db, LineOrder order) {
@@ -90,7 +89,7 @@ std::vector<Line> enteredLines(Database& db, LineOrder order) {
 
 std::optional<Account> findAccount(AttachedBooks& books, const QString& alias, const QString& field,
                                    const QString& value) {
-    const QString fileName = books.fileOf(alias);
+    const QString fileName = books.shownFile(alias);
     QSqlQuery q = books.db().query(
         QStringLiteral("SELECT rowid, CariKod, Unvan, Gurup, Borc, Alacak, Bakiye FROM "
                        "%1.CariKartlar WHERE %2 = ? ORDER BY CariKod, rowid LIMIT 1")
@@ -124,7 +123,7 @@ void storeBalance(AttachedBooks& books, const QString& alias, Account& a, bool d
 
 QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
                                const std::vector<Line>& lines, QStringList& missing) {
-    const QString fileName = books.fileOf(alias);
+    const QString fileName = books.shownFile(alias);
     QHash<QString, Card> cards;
     // Attached files read the codes from the working copy beside them; a server is given them.
     QString codes = QStringLiteral("SELECT StokKod FROM main.StokKartlar WHERE ") + EnteredWhere;
@@ -136,13 +135,16 @@ QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
     }
     QSqlQuery q = books.db().query(
         QStringLiteral("SELECT StokKod, rowid, StokAdi, Barkod, gFiyat, GirenMik, CikanMik, "
-                       "GirenTutar, CikanTutar, KalanB, KalanA FROM %1.StokKartlar WHERE StokKod "
-                       "IN (%2) ORDER BY rowid")
+                       "GirenTutar, CikanTutar, KalanB, KalanA, StokGizle FROM %1.StokKartlar "
+                       "WHERE StokKod IN (%2) ORDER BY rowid")
             .arg(books.qualifier(alias), codes),
         params);
+    QStringList hidden;
     while (q.next()) {
         const QString code = q.value(0).toString();
         if (cards.contains(code)) continue;
+        // Hidden in the books since it was booked: the package no longer trades it.
+        if (q.value(11).toBool()) hidden << code;
         Card c;
         c.rowid = q.value(1).toLongLong();
         c.name = q.value(2).toString();
@@ -155,8 +157,12 @@ QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
     }
     q.finish();
     for (const Line& line : lines) {
-        const QString name = QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
-        if (!cards.contains(line.code) && !missing.contains(name)) missing << name;
+        const QString name =
+            hidden.contains(line.code)
+                ? QStringLiteral("%1 %2 stok kartı gizli (%3)").arg(line.code, line.name, fileName)
+                : QStringLiteral("%1 stok kartı (%2)").arg(line.code, fileName);
+        if ((!cards.contains(line.code) || hidden.contains(line.code)) && !missing.contains(name))
+            missing << name;
     }
     return cards;
 }
@@ -233,7 +239,8 @@ void resetWorkingCopy(const QString& workingCopy, bool purchase) {
 
 void resetEnteredLines(Database& db) {
     db.execute(QStringLiteral(
-        "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0 WHERE KalanB<>0 OR GirenTutar<>0"));
+        "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0, Kar=0 WHERE KalanB<>0 OR "
+        "GirenTutar<>0"));
 }
 
 }  // namespace data

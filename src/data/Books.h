@@ -39,8 +39,10 @@ class AttachedBooks {
     const Dialect& dialect() const { return *m_dialect; }
     /// How statements name the book attached as `alias`: the alias, or its schema on a server.
     QString qualifier(const QString& alias) const;
-    /// The resolved path of the file attached as `alias`, for messages.
+    /// The path of the file attached as `alias`.
     QString fileOf(const QString& alias) const;
+    /// The book attached as `alias` as a message names it: the file, or the schema on its server.
+    QString shownFile(const QString& alias) const;
 
   private:
     const Dialect* m_dialect;
@@ -88,7 +90,7 @@ struct Card {
 };
 
 /// The first card (by row) of each of the lines' codes in the book joined as `alias`; the codes
-/// without a card are added to `missing`, named with the file. A total holding no number stops
+/// without a card, or whose card is hidden there, are added to `missing`, named with the file. A total holding no number stops
 /// with DatabaseError naming the file, card and field.
 QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
                                const std::vector<Line>& lines, QStringList& missing);

@@ -1,11 +1,11 @@
 #include "entry/Booking.h"
 
-#include <cmath>
 #include <limits>
 #include <optional>
 
 #include "core/Money.h"
 #include "data/Criteria.h"
+#include "data/DatabaseError.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
 
@@ -15,11 +15,6 @@ namespace s = data::names::stok;
 using core::Money;
 
 namespace {
-
-// Counts are typed with a few decimals; rounding keeps 0,3 − 0,1 − 0,1 − 0,1 at exactly 0.
-double round6(double v) {
-    return std::round(v * 1e6) / 1e6;
-}
 
 // The quantity a price label buys at `price`, to three decimals; nothing at no price.
 std::optional<Money> quantityBought(Money labelPrice, Money price) {
@@ -33,38 +28,46 @@ std::optional<Money> quantityBought(Money labelPrice, Money price) {
 }
 
 bool nothingEntered(const BookingInput& in) {
-    return in.labelPrice ? in.labelPrice->isZero() : in.value == 0;
+    return in.labelPrice ? in.labelPrice->isZero() : in.value.isZero();
+}
+
+// A card's number, exactly; a text there would book as 0 without a word, so nothing is booked.
+Money number(data::Recordset& temp, const QString& field, const BookingInput& in) {
+    const QVariant v = temp.field(field);
+    if (const std::optional<Money> m = Money::fromStored(v)) return *m;
+    throw data::DatabaseError(
+        QStringLiteral("%1 kartının %2 alanında sayı yok (\"%3\"): hiçbir şey işlenmedi — %4")
+            .arg(temp.field(s::StokKod).toString(), field, v.toString().left(40), in.booksFile));
 }
 
 Booked bookCount(data::Recordset& temp, const BookingInput& in) {
     if (nothingEntered(in)) return Booked::NothingEntered;
     if (!temp.hasCurrent()) return Booked::NoCard;
     if (in.searchText != temp.field(s::StokAdi).toString()) return Booked::NotTheCard;
-    double q = in.value;
+    core::Quantity q = in.value;
     if (in.labelPrice) {
         // A count counts pieces: the label's price at the card's sale price.
-        const auto bought =
-            quantityBought(*in.labelPrice, Money::fromDouble(temp.field(s::Fiyat).toDouble()));
+        const auto bought = quantityBought(*in.labelPrice, number(temp, s::Fiyat, in));
         if (!bought) return Booked::NoPrice;
-        q = bought->toDouble();
-        if (q == 0) return Booked::NothingEntered;
+        q = *bought;
+        if (q.isZero()) return Booked::NothingEntered;
     }
-    const QVariant kalanB = temp.field(s::KalanB);
     // No book quantity to compare with: left unchanged.
-    if (kalanB.isNull()) return Booked::NoBookQuantity;
-    const double onShelf = kalanB.toDouble();
+    if (temp.field(s::KalanB).isNull()) return Booked::NoBookQuantity;
+    const core::Quantity onShelf = number(temp, s::KalanB, in);
+    const core::Quantity excess = number(temp, s::KalanA, in);
     temp.Edit();
     if (q <= onShelf) {
-        const double left = round6(onShelf - q);
-        if (left == 0) {
+        const core::Quantity left = onShelf - q;
+        if (left.isZero()) {
             // Counted in full: the card leaves the list.
             temp.CancelUpdate();
             temp.Delete();
             return Booked::CountedInFull;
         }
-        temp.setField(s::KalanB, left);
+        temp.setField(s::KalanB, left.toDouble());
     } else {
-        temp.setField(s::KalanA, round6(temp.field(s::KalanA).toDouble() + q - onShelf));
+        temp.setField(s::KalanA, (excess + q - onShelf).toDouble());
         temp.setField(s::KalanB, 0.0);
     }
     temp.Update();
@@ -78,22 +81,27 @@ Booked bookLine(data::Recordset& temp, data::Recordset* companyStock, const Book
     std::optional<Money> rate;
     if (companyStock) {
         companyStock->FindFirst(data::Criteria::equals(s::StokAdi, in.searchText));
-        if (!companyStock->NoMatch())
-            rate = Money::fromDouble(companyStock->field(s::Kdv).toDouble());
+        if (!companyStock->NoMatch()) {
+            rate = Money::fromStored(companyStock->field(s::Kdv));
+            if (!rate) number(*companyStock, s::Kdv, in);  // refused, named
+        }
     }
     // Amounts are exact four-decimal values: each product is rounded once, here, and what is
     // stored reads back as that decimal.
-    const Money value = Money::fromDouble(in.value);
+    const Money value = in.value;
     // A purchase keeps the card's sale price as it is: its own price is the one prepared for it.
     const QString& priceField = in.purchase ? s::Fiyat2 : s::Fiyat;
-    Money price = Money::fromDouble(temp.field(priceField).toDouble());
-    Money quantity = Money::fromDouble(temp.field(s::KalanB).toDouble());
-    Money amount = Money::fromDouble(temp.field(s::GirenTutar).toDouble());
+    Money price = number(temp, priceField, in);
+    core::Quantity quantity = number(temp, s::KalanB, in);
+    Money amount = number(temp, s::GirenTutar, in);
+    const Money vat = rate ? *rate : number(temp, s::Kdv, in);
     if (in.labelPrice) {
-        const std::optional<Money> bought = quantityBought(*in.labelPrice, price);
+        // One package books one quantity whatever the operation: what it holds at the sale price.
+        const Money salePrice = in.purchase ? number(temp, s::Fiyat, in) : price;
+        const std::optional<Money> bought = quantityBought(*in.labelPrice, salePrice);
         if (!bought) return Booked::NoPrice;
         quantity += *bought;
-        amount += *in.labelPrice;
+        amount += in.purchase ? bought->times(price) : *in.labelPrice;
     } else if (in.priceEntry) {
         price = value;
         amount = quantity.times(price);
@@ -101,7 +109,6 @@ Booked bookLine(data::Recordset& temp, data::Recordset* companyStock, const Book
         quantity += value;
         amount += value.times(price);
     }
-    const Money vat = rate ? *rate : Money::fromDouble(temp.field(s::Kdv).toDouble());
     const Money vatAmount = amount.percent(vat);
     temp.Edit();
     if (in.priceEntry) temp.setField(priceField, price.toDouble());

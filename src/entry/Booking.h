@@ -13,13 +13,17 @@ namespace entry {
 
 struct BookingInput {
     bool countMode = false;
-    double value = 0;         // the number box's value
+    core::Quantity value;     // the number box's value: a quantity, or a price
     bool priceEntry = false;  // the number box is cyan: the value is a price
     QString searchText;       // the text of the search box, naming the card in sale and purchase
     bool purchase = false;    // "ALIŞ": the line's price is the purchase price prepared in Fiyat2
-    /// A scale's price label: the quantity is what this buys at the line's price (to three
-    /// decimals) and the line's amount grows by exactly this; `value` is not used.
+    /// A scale's price label: one package, the same quantity in every operation, what the label's
+    /// price buys at the card's sale price (to three decimals). A sale's amount grows by exactly
+    /// the label's price, a purchase's by that quantity at the purchase price; `value` is not used.
     std::optional<core::Money> labelPrice = std::nullopt;
+    /// The company's stock file the working copy was made from, named when a card holds a text
+    /// where a number belongs.
+    QString booksFile = QString();
 };
 
 /// Books the number box on the current card of the working set. Count mode takes the counted
@@ -30,7 +34,9 @@ struct BookingInput {
 /// line's price, the one shown and posted, is Fiyat2: a sale books at the sale price Fiyat (and a
 /// sale's price entry changes it), a purchase at the purchase price prepared in Fiyat2.
 /// A price label on a line without a price books nothing. OK books the card the search box
-/// names: with another name there (a scan that missed) nothing is booked.
+/// names: with another name there (a scan that missed) nothing is booked. A text where the card
+/// holds a number (a price, a quantity, a VAT rate) books nothing: DatabaseError names the card,
+/// the field and the file.
 enum class Booked {
     Yes,
     CountedInFull,

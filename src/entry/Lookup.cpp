@@ -35,6 +35,17 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
     LookupResult result;
     temp.Refresh();
     data::Recordset& stock = temp.recordset();
+    const std::optional<ScaleLabel> label = scale ? readScaleLabel(text, *scale) : std::nullopt;
+    // A scale's label of nothing weighed or priced books nothing, even where a card carries
+    // that very code as its barcode.
+    if (label && label->value.isZero()) {
+        const QString item = findLabelCard(stock, *label)
+                                 ? stock.field(n::stok::StokAdi).toString()
+                                 : QStringLiteral("ürün ") + label->itemNumber;
+        result.said = QStringLiteral("Terazi: %1 %2 — sıfır: hiçbir şey işlenmedi")
+                          .arg(label->valueText(), item);
+        return result;
+    }
     const Criteria stockCriteria[] = {
         Criteria::equals(n::stok::Barkod, text),      Criteria::equals(n::stok::Barkod2, text),
         Criteria::equals(n::stok::Barkod3, text),     Criteria::equals(n::stok::StokKod, text),
@@ -47,8 +58,7 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
             return result;
         }
     }
-    if (const std::optional<ScaleLabel> label =
-            scale ? readScaleLabel(text, *scale) : std::nullopt) {
+    if (label) {
         if (!findLabelCard(stock, *label)) {
             result.said = QStringLiteral("Bulunamadı: terazi etiketi %1, ürün %2")
                               .arg(label->code, label->itemNumber);
@@ -56,10 +66,6 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
         }
         const QString name = stock.field(n::stok::StokAdi).toString();
         result.said = QStringLiteral("Terazi: %1 %2").arg(label->valueText(), name);
-        if (label->value.isZero()) {
-            result.said += QStringLiteral(" — sıfır: hiçbir şey işlenmedi");
-            return result;
-        }
         result.kind = LookupResult::Kind::Stock;
         result.label = label;
         return result;

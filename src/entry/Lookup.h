@@ -30,7 +30,8 @@ struct LookupResult {
 /// matched literally and without regard to case; the first match in each recordset's order wins.
 /// Between the two, a text that is a label of one of the `scale` formats finds its card by item
 /// number (see findLabelCard) and is not looked for among the accounts: a label whose card is not
-/// found, or whose value is zero, is a miss (Kind::None) that says why.
+/// found is a miss (Kind::None) that says why. A label whose value is zero is such a miss before
+/// anything else, whatever card carries its code.
 LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const QString& text,
                     const ScaleFormats* scale = nullptr);
 

@@ -14,7 +14,7 @@ NumberBox::NumberBox(QWidget* parent) : QLineEdit(QStringLiteral("0"), parent) {
     connect(this, &QLineEdit::textChanged, this, &NumberBox::onTextChanged);
 }
 
-double NumberBox::value() const {
+core::Quantity NumberBox::value() const {
     return number::value(text());
 }
 
@@ -30,8 +30,9 @@ int NumberBox::maxDecimals() const {
     return m_price ? number::MaxPriceDecimals : number::MaxDecimals;
 }
 
-void NumberBox::refuse() {
+void NumberBox::refuse(const QString& why) {
     QApplication::beep();
+    Q_EMIT refused(why);
 }
 
 void NumberBox::onTextChanged(const QString& text) {
@@ -40,12 +41,13 @@ void NumberBox::onTextChanged(const QString& text) {
     QString next = text.isEmpty() ? QStringLiteral("0") : text;
     // Pasted or set text that is not a number gives way to the last good text.
     if (!number::isNumber(next, maxDecimals())) {
-        refuse();
+        refuse(QStringLiteral("Sayı değil: \"%1\"").arg(text.left(20)));
         next = m_lastGood;
     } else {
         next = number::reformat(next);
     }
     if (next != text) setText(next);
+    if (!m_typing) m_keyRefused = false;
     setCursorPosition(static_cast<int>(next.size()));
     m_lastGood = next;
     m_inChange = false;
@@ -57,6 +59,12 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             e->accept();
+            if (m_keyRefused && !value().isZero()) {
+                refuse(QStringLiteral("Miktar yazıldığı gibi okunamadı (%1): hiçbir şey "
+                                      "işlenmedi. Miktarı düzeltip yeniden onaylayınız.")
+                           .arg(text()));
+                return;
+            }
             Q_EMIT enterPressed();
             return;
         case Qt::Key_Backspace: {
@@ -87,15 +95,22 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
     }
     e->accept();
     QString t = text();
-    for (QChar ch : e->text()) {
+    QString keys = e->text();
+    // The keypad's decimal key is the decimal sign whatever the layout prints on it.
+    if ((e->modifiers() & Qt::KeypadModifier) && (keys == u"." || keys == u","))
+        keys = QStringLiteral(",");
+    for (QChar ch : keys) {
         const QString next = number::afterKey(t, ch, maxDecimals());
         if (next.isEmpty()) {
-            refuse();
+            m_keyRefused = true;
+            refuse(number::refusal(t, ch, maxDecimals()));
             return;
         }
         t = next;
     }
+    m_typing = true;
     setText(t);
+    m_typing = false;
 }
 
 void NumberBox::mousePressEvent(QMouseEvent* e) {

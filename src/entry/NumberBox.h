@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+#include "core/Money.h"
+
 namespace entry {
 
 /// The quantity box: it takes only what keeps it a number, regroups itself after every change,
@@ -12,7 +14,7 @@ class NumberBox : public QLineEdit {
   public:
     explicit NumberBox(QWidget* parent = nullptr);
 
-    double value() const;
+    core::Quantity value() const;
     bool isPriceEntry() const { return m_price; }
     void setPriceEntry(bool price);
     /// While set, changes of the text are shown as they are (a caption in the box).
@@ -20,7 +22,9 @@ class NumberBox : public QLineEdit {
 
   Q_SIGNALS:
     void enterPressed();
-    void valueChanged(double value);
+    void valueChanged(core::Quantity value);
+    /// A key, or an Enter after a refused key, was refused: why, in the operator's words.
+    void refused(const QString& why);
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -29,13 +33,17 @@ class NumberBox : public QLineEdit {
 
   private:
     void onTextChanged(const QString& text);
-    void refuse();
+    void refuse(const QString& why);
     int maxDecimals() const;
 
     QString m_lastGood = QStringLiteral("0");
     bool m_price = false;
     bool m_suspended = false;
     bool m_inChange = false;
+    /// A typed key was refused since the box was last set: its number is not what was typed
+    /// (a barcode read into it, a digit too many), so Enter does not book it.
+    bool m_keyRefused = false;
+    bool m_typing = false;  // the text changes by a typed key
 };
 
 }  // namespace entry

@@ -44,18 +44,30 @@ QString reformat(const QString& text) {
     return comma < 0 ? grouped : grouped + u',' + t.mid(comma + 1);
 }
 
-double value(const QString& text) {
+core::Quantity value(const QString& text) {
     QString t = withoutGrouping(text);
     t.replace(u',', u'.');
-    return t.toDouble();
+    return core::Money::parse(t, QLocale::c()).value_or(core::Money());
 }
 
 QString afterKey(const QString& current, QChar ch, int maxDecimals) {
-    if (ch == u'.') ch = u',';
+    if (ch == u'.') return current.contains(u',') ? QString() : reformat(current);
     const QString candidate = current + ch;
     if (!ch.isDigit() && ch != u',') return QString();
     if (!isNumber(candidate, maxDecimals)) return QString();
     return reformat(candidate);
+}
+
+QString refusal(const QString& current, QChar ch, int maxDecimals) {
+    if (!afterKey(current, ch, maxDecimals).isEmpty()) return QString();
+    const qsizetype comma = current.indexOf(u',');
+    if (ch == u'.' || (ch == u',' && comma >= 0))
+        return QStringLiteral("Sayıda bir virgül olur; \".\" binlik ayracıdır");
+    if (ch.isDigit() && comma >= 0)
+        return QStringLiteral("En çok %1 ondalık basamak yazılabilir").arg(maxDecimals);
+    if (ch.isDigit())
+        return QStringLiteral("En çok %1 basamaklı sayı yazılabilir").arg(MaxWholeDigits);
+    return QStringLiteral("Miktar kutusuna yalnız rakam ve virgül yazılır");
 }
 
 }  // namespace entry::number

@@ -97,7 +97,7 @@ QString ScaleLabel::valueText() const {
 
 void ScaleLabel::applyTo(BookingInput& input) const {
     input.priceEntry = false;
-    input.value = value.toDouble();
+    input.value = value;
     if (carries == ScaleFormat::Carries::Price)
         input.labelPrice = value;
     else

@@ -66,13 +66,13 @@ class InvoiceWriter final : public data::DocumentWriter {
         m_customer = data::findAccount(books, Sc, QStringLiteral("Unvan"), m_r.customerTitle);
         if (!m_customer)
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
-                           .arg(m_r.customerTitle, books.fileOf(Sc));
+                           .arg(m_r.customerTitle, books.shownFile(Sc));
         m_vatAccount.reset();
         if (m_vat > core::Money()) {
             m_vatAccount =
                 data::findAccount(books, Sc, QStringLiteral("CariKod"), QStringLiteral("=110"));
             if (!m_vatAccount)
-                missing << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(books.fileOf(Sc));
+                missing << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(books.shownFile(Sc));
         }
         m_cards = data::findCards(books, Ss, lines, missing);
     }
@@ -97,8 +97,8 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
     InvoiceResult& result = m_result;
     const Account& customer = *m_customer;
     const core::Money vat = m_vat;
-    result.total = total.toDouble();
-    result.vat = vat.toDouble();
+    result.total = total;
+    result.vat = vat;
     const QDateTime at = m_r.clock->now();
     const QString year = QString::number(at.date().year());
     result.number = m_numbering ? m_numbering->number() : drawServerInvoiceNumber(books);
@@ -127,7 +127,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
         const QString& serial = serials[static_cast<qsizetype>(l)];
         invoiceLines.add({result.key, 0, customer.code, line.code, line.name, line.name,
                           line.quantity.toDouble(), line.price.toDouble(), line.amount.toDouble(),
-                          result.documentNumber, QStringLiteral("F"), result.total,
+                          result.documentNumber, QStringLiteral("F"), total.toDouble(),
                           line.vatRate.toDouble(), line.unit, serial, line.barcode,
                           m_r.clock->now().toString(linePattern), line.vat.toDouble(), 1});
         movements.add(
@@ -145,12 +145,12 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                                    "FatKdvTut Toplam Gurup KdvHarDahil")
                         .split(u' '))
         .add({result.key, core::storedDate(at.date()), customer.code, 1, result.documentNumber,
-              m_r.customerTitle, result.total, result.vat, result.total, customer.group, 0});
+              m_r.customerTitle, total.toDouble(), vat.toDouble(), total.toDouble(), customer.group, 0});
     data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
                     QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Unvan "
                                    "Yeni Server")
                         .split(u' '))
-        .add({customer.code, invoiceTime, movementText, result.total, customer.code,
+        .add({customer.code, invoiceTime, movementText, total.toDouble(), customer.code,
               result.documentNumber, QStringLiteral("F"), customer.title, 1, 0});
     data::storeBalance(books, Sc, *m_customer, true, total);
     if (vat > core::Money()) {
@@ -158,7 +158,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                         QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Yeni "
                                        "Sube Server")
                             .split(u' '))
-            .add({QStringLiteral("=110"), invoiceTime, movementText, result.vat,
+            .add({QStringLiteral("=110"), invoiceTime, movementText, vat.toDouble(),
                   QStringLiteral("=110"), result.documentNumber, QStringLiteral("F"), 1, QVariant(),
                   0});
         data::storeBalance(books, Sc, *m_vatAccount, true, vat);
@@ -186,7 +186,7 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
     result.earlier = written.earlier;
     if (!result.written) {
         // The invoice is what its lines add up to, nothing more: nothing numbered or kept.
-        result.total = written.total.toDouble();
+        result.total = written.total;
         result.number.clear();
         result.key.clear();
         result.documentNumber.clear();

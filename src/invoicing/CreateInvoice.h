@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "core/Money.h"
 #include "data/Pending.h"
 
 namespace core {
@@ -24,8 +25,8 @@ struct InvoiceResult {
     QString number;        // 00001
     QString key;           // S00001
     QString documentNumber;
-    double total = 0;
-    double vat = 0;
+    core::Money total;
+    core::Money vat;
     int lines = 0;
     QString warning;  // written, but the number file could not be rewritten
     /// On a server: what became of an earlier "Tamam" whose answer was lost, resolved first (see

@@ -1,7 +1,6 @@
 #include "invoicing/Totals.h"
 
 #include "core/Money.h"
-#include "core/NumberFormat.h"
 #include "data/Books.h"
 #include "data/DataControl.h"
 #include "data/Names.h"
@@ -31,7 +30,10 @@ LabelPreview labelPreview(data::DataControl& temp) {
     LabelPreview p;
     if (!rs.hasCurrent()) return p;
     p.name = rs.field(s::StokAdi).toString();
-    p.price = core::standardNumber(rs.field(s::Fiyat).toDouble()) + QStringLiteral(" TL.");
+    // The price the grid shows and a sale books, every decimal of it.
+    p.price = core::Money::fromStored(rs.field(s::Fiyat)).value_or(core::Money()).toString(
+                  QLocale(), 2, true) +
+              QStringLiteral(" TL.");
     p.barcode = rs.field(s::Barkod).toString();
     return p;
 }

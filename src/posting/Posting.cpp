@@ -93,7 +93,7 @@ class PostingWriter final : public data::DocumentWriter {
                 m_branchBooks.account = *a;
             else
                 missing << QStringLiteral("\"Merkez\" cari kartı (%1)")
-                               .arg(books.fileOf(m_branchBooks.cari));
+                               .arg(books.shownFile(m_branchBooks.cari));
             m_branchBooks.cards = data::findCards(books, m_branchBooks.stok, lines, missing);
         }
         const auto account =
@@ -105,7 +105,7 @@ class PostingWriter final : public data::DocumentWriter {
         else
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(m_r.warehouse ? m_targetCode : m_r.targetTitle,
-                                books.fileOf(m_target.cari));
+                                books.shownFile(m_target.cari));
         m_target.cards = data::findCards(books, m_target.stok, lines, missing);
     }
 
@@ -166,7 +166,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     PostingWriter writer(r, result);
     const data::DocumentResult written = data::writeDocument(request, writer);
     result.posted = written.written;
-    result.total = written.total.toDouble();
+    result.total = written.total;
     result.lines = static_cast<int>(written.lines.size());
     result.earlier = written.earlier;
     if (!result.posted) result.documentNumber.clear();

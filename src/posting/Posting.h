@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "core/Money.h"
 #include "data/Pending.h"
 
 namespace core {
@@ -24,7 +25,7 @@ struct PostingRequest {
 struct PostingResult {
     bool posted = false;  // false: the lines add up to 0 and nothing was written
     QString documentNumber;
-    double total = 0;
+    core::Money total;
     int lines = 0;
     /// On a server: what became of an earlier "Tamam" whose answer was lost, resolved first.
     /// Written: its lines left the working set, and only lines booked after it were posted now,

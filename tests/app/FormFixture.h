@@ -120,9 +120,13 @@ class WindowTest : public FormTest {
             scan(code);
     }
     /// What the lines in the working copy add up to, and how many there are.
-    double enteredTotal() {
-        return number(f->workingCopyPath(),
-                      u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
+    core::Money enteredTotal() {
+        // Added line by line as exact amounts, as the terminal adds them.
+        core::Money total;
+        for (const QString& amount : column(f->workingCopyPath(),
+                                            u"SELECT GirenTutar FROM StokKartlar WHERE KalanB<>0"_s))
+            total += core::Money::fromDouble(amount.toDouble());
+        return total;
     }
     int linesLeft() {
         return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);

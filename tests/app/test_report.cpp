@@ -11,9 +11,10 @@
 using namespace testing_support;
 
 TEST(CountReport, BlockFormatAndSafeNames) {
-    const QString block =
-        app::reportBlock(QDateTime(QDate(2026, 12, 6), QTime(17, 45, 3)),
-                         {{3, 0, u"KALEM"_s}, {0, 2.5, u"SİLGİ"_s}, {12345678901.0, 0, u"ÇOK"_s}});
+    const auto q = [](double v) { return core::Money::fromDouble(v); };
+    const QString block = app::reportBlock(
+        QDateTime(QDate(2026, 12, 6), QTime(17, 45, 3)),
+        {{q(3), q(0), u"KALEM"_s}, {q(0), q(2.5), u"SİLGİ"_s}, {q(12345678901), q(0), u"ÇOK"_s}});
     EXPECT_EQ(block,
               u"6.12.2026 17:45:03\r\n \r\n     Eksik     Fazla     Stok Adı\r\n"
               "         3         0  KALEM\r\n"

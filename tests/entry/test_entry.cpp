@@ -12,6 +12,7 @@
 #include "entry/Booking.h"
 #include "entry/GridRules.h"
 #include "entry/Lookup.h"
+#include "data/DatabaseError.h"
 #include "entry/NumberBox.h"
 #include "entry/NumberText.h"
 #include "entry/ScaleLabel.h"
@@ -32,19 +33,34 @@ TEST(NumberText, GroupsTheWholePartKeepsEveryTypedDecimalAndRefusesTheRest) {
         return shown;
     };
     EXPECT_EQ(type(u"1234"_s), (QStringList{"1", "12", "123", "1.234"}));
-    for (const auto& [keys, shown] : {std::pair{u"12.5"_s, u"12,5"_s},
+    // "." groups thousands as the box shows them; "," starts the decimals.
+    for (const auto& [keys, shown] : {std::pair{u"1.000.000"_s, u"1.000.000"_s},
+                                      {u"12.5"_s, u"125"_s},
                                       {u"0,005"_s, u"0,005"_s},
                                       {u"12,"_s, u"12,"_s},
                                       {u"1234567,5"_s, u"1.234.567,5"_s}})
         EXPECT_EQ(type(keys).last(), shown);
-    EXPECT_EQ(entry::number::value(u"1.234.567,05"_s), 1234567.05);
-    EXPECT_EQ(entry::number::value(u"0,005"_s), 0.005);
-    // Refused: signs, letters, a second comma, a seventh decimal, a thirteenth digit.
+    EXPECT_EQ(entry::number::value(u"1.234.567,05"_s).units(), 12345670500);
+    EXPECT_EQ(entry::number::value(u"0,005"_s).units(), 50);
+    // Refused, each in words: signs, letters, a second comma, a "." among the decimals, a fifth
+    // decimal (the books hold four), a thirteenth digit.
     for (QChar k : u"-+/*?\\ax "_s)
         EXPECT_TRUE(entry::number::afterKey(u"12"_s, k).isEmpty()) << QString(k).toStdString();
-    EXPECT_TRUE(entry::number::afterKey(u"1,5"_s, u',').isEmpty());
-    EXPECT_TRUE(entry::number::afterKey(u"1,123456"_s, u'7').isEmpty());
-    EXPECT_TRUE(entry::number::afterKey(u"123.456.789.012"_s, u'3').isEmpty());
+    const struct {
+        const char* before;
+        char key;
+        const char* said;
+    } refused[] = {{"1,5", ',', "Sayıda bir virgül olur; \".\" binlik ayracıdır"},
+                   {"1,5", '.', "Sayıda bir virgül olur; \".\" binlik ayracıdır"},
+                   {"1,1234", '5', "En çok 4 ondalık basamak yazılabilir"},
+                   {"123.456.789.012", '3', "En çok 12 basamaklı sayı yazılabilir"},
+                   {"12", 'a', "Miktar kutusuna yalnız rakam ve virgül yazılır"}};
+    for (const auto& r : refused) {
+        EXPECT_TRUE(entry::number::afterKey(QString::fromLatin1(r.before), QChar(r.key)).isEmpty());
+        EXPECT_EQ(entry::number::refusal(QString::fromLatin1(r.before), QChar(r.key)),
+                  QString::fromUtf8(r.said));
+    }
+    EXPECT_EQ(entry::number::refusal(u"12"_s, u'3'), QString());
     EXPECT_FALSE(entry::number::isNumber(u"12a"_s));
     EXPECT_FALSE(entry::number::isNumber(u","_s));
     EXPECT_TRUE(entry::number::isNumber(u",5"_s));
@@ -56,7 +72,7 @@ TEST(NumberBox, KeysPasteAndEnterBehaveAsANumberBox) {
     entry::NumberBox box;
     box.show();
     QSignalSpy enter(&box, &entry::NumberBox::enterPressed);
-    QTest::keyClicks(&box, u"1a2-3.05"_s);
+    QTest::keyClicks(&box, u"1a2-3,05"_s);
     EXPECT_EQ(box.text(), u"123,05"_s);
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(&box, Qt::Key_Backspace);
@@ -68,14 +84,29 @@ TEST(NumberBox, KeysPasteAndEnterBehaveAsANumberBox) {
     box.setText(u"12345"_s);
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_EQ(enter.count(), 1);
-    EXPECT_EQ(box.value(), 12345.0);
-    // A price holds what the books' currency holds; a quantity may hold a count's six decimals.
+    EXPECT_EQ(box.value().units(), 123450000);
+    // Prices and quantities hold what the books hold: a fifth decimal is refused in words.
+    QSignalSpy refused(&box, &entry::NumberBox::refused);
     for (const bool price : {false, true}) {
         box.setPriceEntry(price);
         box.setText(u"1,1234"_s);
         QTest::keyClick(&box, Qt::Key_5);
-        EXPECT_EQ(box.text(), price ? u"1,1234"_s : u"1,12345"_s);
+        EXPECT_EQ(box.text(), u"1,1234"_s);
     }
+    EXPECT_EQ(refused.count(), 2);
+    // A barcode read into the box is refused at its thirteenth digit, and its Enter books
+    // nothing until the box is corrected; the keypad's decimal key is the decimal sign.
+    box.setText(u"0"_s);
+    QTest::keyClicks(&box, u"8690000000123"_s);
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(enter.count(), 1);
+    EXPECT_TRUE(refused.last().first().toString().contains(u"hiçbir şey işlenmedi"_s));
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(&box, Qt::Key_5);
+    EXPECT_EQ(box.text(), u"86.900.000.001,5"_s);
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(enter.count(), 2);
 }
 
 namespace {
@@ -147,7 +178,16 @@ TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
 TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
     // ST000008 sells at 2,5 with 18 % VAT; each step books on its line, or clears it. A purchase
     // books at the purchase price prepared in Fiyat2 and leaves the sale price alone.
-    enum Kind { Sale, SaleWithoutCompanyCard, Price, Clear, PreparePurchase, Purchase, BuyPrice };
+    enum Kind {
+        Sale,
+        SaleWithoutCompanyCard,
+        TextPrice,  // the card holds "12,5", a text, where its price belongs
+        Price,
+        Clear,
+        PreparePurchase,
+        Purchase,
+        BuyPrice
+    };
     const struct Step {
         Kind kind;
         double value;
@@ -161,6 +201,7 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
         {Clear, 0, "", true, 0, 0, 0, 2.5, 2.5},
         {Sale, 1, "DENEME ÜRÜN", true, 1, 2.5, 0.45, 2.5, 2.5},  // only the new scan is charged
         {SaleWithoutCompanyCard, 2, "DENEME ÜRÜN", true, 3, 7.5, 1.35, 2.5, 2.5},  // same VAT
+        {TextPrice, 1, "DENEME ÜRÜN", false, 3, 7.5, 1.35, 2.5, 2.5},
         {Price, 4.25, "DENEME ÜRÜN", true, 3, 12.75, 2.295, 4.25, 4.25},
         {Clear, 0, "", true, 0, 0, 0, 4.25, 4.25},
         {Price, 2.005, "DENEME ÜRÜN", true, 0, 0, 0, 2.005, 2.005},
@@ -183,8 +224,27 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
                 u"UPDATE StokKartlar SET KalanB=0, GirenTutar=0, Kar=0, Fiyat=194.4, "
                 "gFiyat=116.64, Fiyat2=116.64 WHERE StokKod='ST000008'"_s);
             data::RefreshData(temp);
+        } else if (k.kind == TextPrice) {
+            data::Database::open(wc)->execute(
+                u"UPDATE StokKartlar SET Fiyat='12,5' WHERE StokKod='ST000008'"_s);
+            data::RefreshData(temp);
+            current(code);
+            entry::BookingInput in{false, core::Money::fromDouble(k.value), false,
+                                   QString::fromUtf8(k.searchText)};
+            in.booksFile = u"01Stok.mdb"_s;
+            try {
+                entry::book(temp.recordset(), company.get(), in);
+                ADD_FAILURE() << "booked at a price that is no number";
+            } catch (const data::DatabaseError& e) {
+                EXPECT_EQ(e.text(), u"ST000008 kartının Fiyat alanında sayı yok (\"12,5\"): hiçbir "
+                                    "şey işlenmedi — 01Stok.mdb"_s);
+            }
+            data::Database::open(wc)->execute(
+                u"UPDATE StokKartlar SET Fiyat=2.5 WHERE StokKod='ST000008'"_s);
+            data::RefreshData(temp);
         } else {
-            entry::BookingInput in{false, k.value, k.kind == Price || k.kind == BuyPrice,
+            entry::BookingInput in{false, core::Money::fromDouble(k.value),
+                                   k.kind == Price || k.kind == BuyPrice,
                                    QString::fromUtf8(k.searchText)};
             in.purchase = k.kind == Purchase || k.kind == BuyPrice;
             EXPECT_EQ(entry::changed(entry::book(
@@ -214,7 +274,8 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     auto count = [&](const QString& code, double q) {
         current(code);
         const QString name = temp.recordset().field(s::StokAdi).toString();
-        return entry::book(temp.recordset(), nullptr, {true, q, false, name});
+        return entry::book(temp.recordset(), nullptr,
+                           {true, core::Money::fromDouble(q), false, name});
     };
     using B = entry::Booked;
     EXPECT_EQ(count(u"ST000001"_s, 3), B::Yes);
@@ -223,11 +284,13 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     EXPECT_EQ(count(u"ST000001"_s, 2), B::CountedInFull);
     EXPECT_FALSE(card(u"ST000001"_s, u"KalanB"_s).isValid());  // left the copy
     // OK again on the card that left: nothing to count, and the strip says why.
-    EXPECT_EQ(entry::book(temp.recordset(), nullptr, {true, 4, false, first}), B::NoCard);
+    EXPECT_EQ(entry::book(temp.recordset(), nullptr, {true, core::Money::fromInteger(4), false, first}),
+              B::NoCard);
     EXPECT_EQ(count(u"ST000002"_s, 1), B::Yes);
     EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
     // A typed count after a scan that missed goes to no card, not to the one still selected.
-    EXPECT_EQ(entry::book(temp.recordset(), nullptr, {true, 3, false, u"8690000009999"_s}),
+    EXPECT_EQ(entry::book(temp.recordset(), nullptr,
+                          {true, core::Money::fromInteger(3), false, u"8690000009999"_s}),
               B::NotTheCard);
     EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
     EXPECT_EQ(count(u"ST000003"_s, 5), B::Yes);
@@ -261,6 +324,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         {"ST000013", "TAVUK BUT", "Barkod2", "2700042", 90, 70},
         {"ST000014", "SİYAH ZEYTİN", "Barkod3", "2900055000001", 150, 100},
         {"ST000015", "KAŞAR", "Barkod", "2700123007891", 200, 150},  // a label that is a barcode
+        {"ST000016", "LOR", "Barkod", "2700124000006", 80, 60},  // and a zero label that is one
     };
     for (const auto& c : cards)
         db->query(
@@ -281,9 +345,10 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         {Sale, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 0, 0.456, 109.44},
         {Sale, ean("280077701250"), "00777", "Terazi: 1,250 kg DANA KIYMA", 0, 1.25, 650},
         {Sale, ean("270004200300"), "ST000013", "Terazi: 0,300 kg TAVUK BUT", 0, 0.3, 27},
-        // A price books what it buys to three decimals, and exactly its own amount.
-        {Purchase, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.125,
-         12.5},
+        // A price books what it buys at the sale price to three decimals, and exactly its own
+        // amount; a purchase books the same package at its purchase price.
+        {Purchase, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083,
+         8.3},
         {Sale, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083, 12.5},
         {Sale, ean("250123001999"), "123", "Terazi: 19,99 TL BEYAZ PEYNİR", 0, 0.083, 19.99},
         {Count, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 2, 1.544, 0},
@@ -295,6 +360,10 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
          0, 0},
         {Sale, ean("270012300000"), "",
          "Terazi: 0,000 kg BEYAZ PEYNİR — sıfır: hiçbir şey işlenmedi", 0, 0, 0},
+        {Sale, u"2700124000006"_s, "", "Terazi: 0,000 kg LOR — sıfır: hiçbir şey işlenmedi", 0, 0,
+         0},
+        {Sale, ean("279999900000"), "", "Terazi: 0,000 kg ürün 99999 — sıfır: hiçbir şey işlenmedi",
+         0, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text.toStdString());
@@ -309,7 +378,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         }
         ASSERT_EQ(r.label.has_value(), !code.isEmpty() && code != u"ST000015"_s);
         if (!r.label) continue;
-        entry::BookingInput in{row.mode == Count, 0, true,
+        entry::BookingInput in{row.mode == Count, {}, true,
                                temp.recordset().field(s::StokAdi).toString()};
         in.purchase = row.mode == Purchase;
         r.label->applyTo(in);
@@ -323,7 +392,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
     data::RefreshData(temp);
     const entry::LookupResult r = entry::lookUp(temp, cari, ean("290005501250"), &formats);
     ASSERT_TRUE(r.label);
-    entry::BookingInput in{false, 0, false, u"SİYAH ZEYTİN"_s};
+    entry::BookingInput in{false, {}, false, u"SİYAH ZEYTİN"_s};
     r.label->applyTo(in);
     EXPECT_EQ(entry::book(temp.recordset(), nullptr, in), entry::Booked::NoPrice);
 }

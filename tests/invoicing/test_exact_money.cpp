@@ -162,7 +162,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
 TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverCleared) {
     struct Written {
         QString number, earlier;
-        double total;
+        core::Money total;
     };
     for (const bool invoices : {true, false}) {
         SCOPED_TRACE(invoices ? "invoice" : "posting");
@@ -217,7 +217,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
         EXPECT_EQ(again.number,
                   invoices ? (server ? u"S00002"_s : u"S00001"_s) : (server ? u"262"_s : u"261"_s));
         // 143,245 written before the answer was lost, 20,99 after.
-        EXPECT_EQ(again.total, server ? 20.99 : 164.235);
+        EXPECT_EQ(again.total, core::Money::fromDouble(server ? 20.99 : 164.235));
         QStringList lines{u"261 ST000001 1"_s, u"261 ST000002 1"_s, u"261 ST000003 3"_s};
         lines << (server
                       ? QStringList{u"261 ST000004 7"_s, u"262 ST000004 1"_s, u"262 ST000005 2"_s}

@@ -68,24 +68,27 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
     // A line cleared with "SİL" keeps its amount but is no line of the invoice.
     data::Database::open(wc)->execute(
         u"UPDATE StokKartlar SET KalanB=0, GirenTutar=500, Kar=90 WHERE StokKod='ST000010'"_s);
-    const double total = number(wc, u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s);
-    const double vat = number(wc, u"SELECT sum(Kar) FROM StokKartlar WHERE KalanB<>0"_s);
+    const auto total = core::Money::fromDouble(
+        number(wc, u"SELECT sum(GirenTutar) FROM StokKartlar WHERE KalanB<>0"_s));
+    const auto vat =
+        core::Money::fromDouble(number(wc, u"SELECT sum(Kar) FROM StokKartlar WHERE KalanB<>0"_s));
     // Lines in Turkish name order (Ç after C, not after Z as its bytes), each with a serial of its
     // own drawn at once past the counter's width (from 262: the year began with a document number).
     data::Database::open(wc)->execute(
         u"UPDATE StokKartlar SET StokAdi='ÇAM SAKIZI' WHERE StokKod="
         "(SELECT max(StokKod) FROM StokKartlar WHERE KalanB<>0)"_s);
     QStringList lines;
+    // Each line with its card's VAT rate (not its VAT amount).
     for (const QString& name : column(wc,
-                                      u"SELECT StokAdi FROM StokKartlar WHERE KalanB<>0 "
+                                      u"SELECT StokAdi||'|'||Kdv FROM StokKartlar WHERE KalanB<>0 "
                                       "ORDER BY replace(StokAdi, 'Ç', 'C~')"_s))
         lines << u"26%1|%2"_s.arg(lines.size() + 2).arg(name);
     const invoicing::InvoiceResult result = invoicing::createInvoice(r);
     ASSERT_TRUE(result.written);
     EXPECT_EQ(result.key, u"S00001"_s);
     EXPECT_EQ(result.lines, lines.size());
-    EXPECT_DOUBLE_EQ(result.total, total);
-    EXPECT_DOUBLE_EQ(result.vat, vat);
+    EXPECT_EQ(result.total, total);
+    EXPECT_EQ(result.vat, vat);
     EXPECT_EQ(readFile(numberFile()), QByteArray("\"00001\"\r\n"));
 
     const QString fatura = books.file("01", "Fatura"), cari = books.file("01", "Cari");
@@ -94,7 +97,8 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
                    "FaturaNo||'|'||FatTarih||'|'||FatCari||'|'||Nakit||'|'||DigerId||'|'||Unvan||'|"
                    "'||Gurup||'|'||KdvHarDahil||'|'||(FatTop=Toplam) FROM Faturalar"_s),
               u"S00001|2026-12-06|C009|1|261|AHMET'İN BAKKALI|Müşteri|0|1"_s);
-    EXPECT_EQ(column(fatura, u"SELECT SeriNoDiger||'|'||Stok FROM FatHareket ORDER BY rowid"_s),
+    EXPECT_EQ(column(fatura, u"SELECT SeriNoDiger||'|'||Stok||'|'||FatKdv FROM FatHareket "
+                             "ORDER BY rowid"_s),
               lines);
     EXPECT_EQ(text(books.file("01", "Index"), u"SELECT Indexi||'/'||Serino FROM Mdbindex"_s),
               u"261/26%1"_s.arg(lines.size() + 1));
@@ -113,9 +117,12 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
                      "FROM CariHareket ORDER BY rowid"_s),
               (QStringList{u"C009|S00001 Nolu Satış Faturası ile |C009|F"_s,
                            u"=110|S00001 Nolu Satış Faturası ile |=110|F"_s}));
-    EXPECT_DOUBLE_EQ(number(cari, u"SELECT Borc FROM CariKartlar WHERE CariKod='C009'"_s),
-                     560 + total);
-    EXPECT_DOUBLE_EQ(number(cari, u"SELECT Borc FROM CariKartlar WHERE CariKod='=110'"_s), vat);
+    const auto borc = [&](const char* account) {
+        return core::Money::fromDouble(
+            number(cari, u"SELECT Borc FROM CariKartlar WHERE CariKod='%1'"_s.arg(account)));
+    };
+    EXPECT_EQ(borc("C009"), core::Money::fromInteger(560) + total);
+    EXPECT_EQ(borc("=110"), vat);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
 }
 

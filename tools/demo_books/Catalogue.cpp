@@ -69,9 +69,9 @@ const std::vector<const char*>& brands() {
     return list;
 }
 
-// Goods sold by weight from the scale: their barcode is the scale's label for the item with
-// nothing weighed, so the item number on a label finds the card (prefix 27 and 28 weigh, 29
-// prices).
+// Goods sold by weight from the scale: their barcode is the scale's prefix and item number, so the
+// item number on a label finds the card (prefix 27 and 28 weigh, 29 prices). A label of nothing
+// weighed is never a card's own barcode: it would book a whole unit.
 struct Weighed {
     int index;
     const char* name;
@@ -145,7 +145,7 @@ std::vector<Item> makeCatalogue(int count) {
             if (w.index != i) continue;
             item.name = QString::fromUtf8(w.name);
             item.unit = QStringLiteral("Kg");
-            item.barcode = ean(QString::fromLatin1(w.labelHead) + QStringLiteral("00000"));
+            item.barcode = QString::fromLatin1(w.labelHead);
             item.barcode2.clear();
             item.barcode3.clear();
             item.price = w.price;

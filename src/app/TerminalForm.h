@@ -130,6 +130,8 @@ class TerminalForm : public QMainWindow {
     void bindWorkingCopy(const QString& source);
     void bindServerControls();
     void openTotals(bool invoice);
+    /// The chosen entry's working set could not be made: no target, and the strip says so.
+    void targetNotPrepared(const QString& title);
     void drawLabel();
     void Command5_Click(int index);
     /// "Tamam" on the account totals screen; false when nothing could be written.
@@ -140,6 +142,8 @@ class TerminalForm : public QMainWindow {
     /// first resolved with the server and the operator told what became of it; false while the
     /// server cannot say.
     bool linesMayChange();
+    /// "Tamam" found nothing to write: says why; false (the totals stay).
+    bool nothingWritten(int lines);
     /// After a failed "Tamam": resolves a lost answer at once; true when nothing is left to post.
     bool afterFailedWrite(bool invoice);
     void showCurrentRecord();

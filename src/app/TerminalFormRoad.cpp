@@ -97,6 +97,13 @@ void TerminalForm::wireRoad() {
     // A refused key is said, never only beeped: the operator must know the box is not what was
     // typed.
     connect(Text2, &entry::NumberBox::refused, this, [this](const QString& why) { say(why); });
+    // What the quantity box held was not what was typed (a barcode read into it): the next scan
+    // goes to the search box.
+    connect(Text2, &entry::NumberBox::enterRefused, this, [this] {
+        Text2->setText(QStringLiteral("0"));
+        Text1->setFocus(Qt::OtherFocusReason);
+        Text1->selectAll();
+    });
     connect(Command3, &QPushButton::clicked, this,
             [this] { guarded([this] { Command3_Click(); }); });
     connect(Command4, &QPushButton::clicked, this,
@@ -376,6 +383,8 @@ void TerminalForm::Combo1_Click() {
     const QString title = Combo1->itemText(index);
     Text1->clear();
     releaseWorkingCopy();
+    // However the preparation fails (an error of any kind included), there is no target.
+    auto failed = qScopeGuard([this, title] { targetNotPrepared(title); });
 
     if (m_road.operation == modes::Operation::None)
         m_road.saleHidden =
@@ -397,6 +406,7 @@ void TerminalForm::Combo1_Click() {
             if (!data::booksExist(source)) {
                 // The terminal stays up on the books it had, with no operation chosen.
                 m_serverPath = previous;
+                failed.dismiss();
                 m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));
                 m_road = modes::booksMissing(m_road);
                 render();
@@ -413,7 +423,8 @@ void TerminalForm::Combo1_Click() {
         bindServerControls();
     }
     data::RefreshData(*DataTemp);
-    m_road = modes::workingSetReady(m_road, title);
+    failed.dismiss();
+    m_road = modes::workingSetReady(m_road, title, index);
     render();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
@@ -427,6 +438,11 @@ void TerminalForm::Combo1_Click() {
             render();
         }
     }
+}
+
+void TerminalForm::targetNotPrepared(const QString& title) {
+    m_road = modes::targetFailed(m_road);
+    say(QStringLiteral("%1 hazırlanamadı: hedef yok, hiçbir şey işlenmez").arg(title));
 }
 
 // --- lookup and booking ------------------------------------------------------------------
@@ -446,11 +462,20 @@ void TerminalForm::Text1_Search() {
         showCurrentRecord();
         Command2_Click();
     } else if (found.kind == entry::LookupResult::Kind::Account) {
-        // Shows the account; choosing it as the target is a pick from the list.
-        const QSignalBlocker block(Combo1);
-        Combo1->setEditText(found.accountTitle);
-        // The next "Tamam" writes to this account: the operator must see that.
-        say(QStringLiteral("Hesap bulundu: %1 — Tamam bu hesaba yazar").arg(found.accountTitle));
+        // In account work the found account is the one "Tamam" writes to, and every caption
+        // says so; a branch's transfer stays the branch's.
+        m_road = modes::accountFound(m_road, found.accountTitle);
+        if (m_road.target == found.accountTitle) {
+            const QSignalBlocker block(Combo1);
+            Combo1->setEditText(found.accountTitle);
+            say(QStringLiteral("Hesap bulundu: %1 — Tamam bu hesaba yazar")
+                    .arg(found.accountTitle));
+        } else {
+            say(QStringLiteral("Hesap bulundu: %1 — hedef değişmedi: %2")
+                    .arg(found.accountTitle,
+                         m_road.target.isEmpty() ? QStringLiteral("yok") : m_road.target));
+        }
+        render();
         showCurrentRecord();
         Text1->selectAll();
     } else {
@@ -475,12 +500,20 @@ void TerminalForm::Command2_Click() {
     const std::optional<entry::ScaleLabel> label = std::exchange(m_scaleLabel, std::nullopt);
     if (!linesMayChange()) return;
     // Warehouse work books only for an operation; account work without one is an invoice.
+    // Refusals on the scan road are said in the strip with a beep: a message box would take the
+    // next scan's keys and lose its code.
     if (warehouseWork() && !operationTicked()) {
-        say(QStringLiteral("İşlem seçilmedi: hiçbir şey işlenmedi"));
-        if (!Text2->value().isZero())
-            m_context.messages->inform(QStringLiteral("Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
+        if (!Text2->value().isZero()) {
+            say(
+                QStringLiteral("İşlem seçilmedi: hiçbir şey işlenmedi. Önce SATIŞ, SAYIM veya "
+                               "ALIŞ seçiniz."));
+            QApplication::beep();
+        }
     } else if (!m_road.usable) {
-        if (!Text2->value().isZero()) m_context.messages->inform(NotPrepared);
+        if (!Text2->value().isZero()) {
+            say(NotPrepared);
+            QApplication::beep();
+        }
     } else if (DataTemp->isOpen()) {
         entry::BookingInput input;
         input.countMode = (m_road.operation == modes::Operation::Count);
@@ -502,10 +535,14 @@ void TerminalForm::Command2_Click() {
             return;
         }
         if (entry::changed(booked)) DataTemp->notifyRowsChanged();
-        const QString text = entry::bookingText(booked, input.searchText, input.countMode);
+        QString text = entry::bookingText(booked, input.searchText, input.countMode);
+        if (booked == entry::Booked::NotTheCard) text = NotTheRow;
+        // A new price is booked: the prompt gives way to what was done.
+        if (booked == entry::Booked::Yes && input.priceEntry)
+            text = QStringLiteral("Fiyat: %1 — %2")
+                       .arg(input.searchText, input.value.toString(QLocale(), 2, true));
         if (!text.isEmpty()) say(text);
         if (!entry::changed(booked) && !text.isEmpty()) QApplication::beep();
-        if (booked == entry::Booked::NotTheCard) m_context.messages->inform(NotTheRow);
     }
 }
 
@@ -523,8 +560,10 @@ void TerminalForm::PriceCmd_Click() {
 void TerminalForm::Command3_Click() {
     if (!m_road.usable || !DataTemp->isOpen() || !DataTemp->recordset().hasCurrent()) return;
     if (!linesMayChange()) return;
+    const QString name = DataTemp->recordset().field(n::stok::StokAdi).toString();
     entry::clearLine(DataTemp->recordset(), (m_road.operation == modes::Operation::Count));
     DataTemp->notifyRowsChanged();
+    say(QStringLiteral("Silindi: %1").arg(name));
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
 }
@@ -615,8 +654,9 @@ bool TerminalForm::postWorkingSet() {
     request.sale = m_road.operation == modes::Operation::Sale;
     request.serverPath = m_serverPath;
     request.workingCopy = workingCopyPath();
-    request.targetTitle = Combo1->currentText();
-    request.targetIndex = Combo1->currentIndex();
+    // What the totals screen names, never what a list shows.
+    request.targetTitle = m_road.target;
+    request.targetIndex = m_road.targetIndex;
     request.clock = m_context.clock;
     posting::PostingResult result;
     try {
@@ -627,6 +667,8 @@ bool TerminalForm::postWorkingSet() {
         return afterFailedWrite(false);
     }
     if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
+    if (!result.posted && result.earlier.state != data::PendingResult::State::Written)
+        return nothingWritten(result.lines);
     if (result.posted)
         say(QStringLiteral("Belge %1 işlendi — %2 satır, %3")
                 .arg(result.documentNumber)
@@ -657,7 +699,7 @@ bool TerminalForm::CreateInvoice() {
     invoicing::InvoiceRequest request;
     request.serverPath = m_serverPath;
     request.workingCopy = workingCopyPath();
-    request.customerTitle = Combo1->currentText();
+    request.customerTitle = m_road.target;
     request.clock = m_context.clock;
     invoicing::InvoiceResult result;
     try {
@@ -667,6 +709,8 @@ bool TerminalForm::CreateInvoice() {
         return afterFailedWrite(true);
     }
     if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
+    if (!result.written && result.earlier.state != data::PendingResult::State::Written)
+        return nothingWritten(result.lines);
     if (result.written) {
         m_workingSetTotal = result.total;
         say(QStringLiteral("Fatura %1 yazıldı — %2")
@@ -682,6 +726,15 @@ bool TerminalForm::CreateInvoice() {
     m_road = modes::documentWritten(m_road);
     render();
     return true;
+}
+
+bool TerminalForm::nothingWritten(int lines) {
+    // Lines that add up to nothing write nothing: the operator is told why, and the totals stay
+    // for a correction or "Vazgeç".
+    say(lines == 0 ? QStringLiteral("Hiçbir şey yazılmadı: girilmiş satır yok")
+                   : QStringLiteral("Hiçbir şey yazılmadı: %1 satırın toplamı 0").arg(lines));
+    QApplication::beep();
+    return false;
 }
 
 bool TerminalForm::linesMayChange() {
@@ -742,6 +795,9 @@ void TerminalForm::Command5_Click(int index) {
         else if (!pdf.isEmpty() && m_context.labelPdfFolder.isEmpty())
             m_context.messages->inform(QStringLiteral("Yazıcı yok; etiket dosyaya yazıldı: ") +
                                        pdf);
+        if (error.isEmpty())
+            say(pdf.isEmpty() ? QStringLiteral("Etiket yazıcıya gönderildi: %1").arg(Text3->text())
+                              : QStringLiteral("Etiket dosyaya yazıldı: %1").arg(pdf));
     }
     m_road = modes::closePanel(m_road);
     render();

@@ -79,13 +79,19 @@ Booked bookLine(data::Recordset& temp, data::Recordset* companyStock, const Book
     if (!temp.hasCurrent()) return Booked::NoCard;
     if (in.searchText != temp.field(s::StokAdi).toString()) return Booked::NotTheCard;
     std::optional<Money> rate;
-    if (companyStock) {
-        companyStock->FindFirst(data::Criteria::equals(s::StokAdi, in.searchText));
-        if (!companyStock->NoMatch()) {
-            rate = Money::fromStored(companyStock->field(s::Kdv));
-            if (!rate) number(*companyStock, s::Kdv, in);  // refused, named
+    bool companyRead = false;
+    try {
+        if (companyStock) {
+            companyStock->FindFirst(data::Criteria::equals(s::StokAdi, in.searchText));
+            companyRead = true;
+            if (!companyStock->NoMatch()) rate = Money::fromStored(companyStock->field(s::Kdv));
         }
+    } catch (const data::DatabaseError&) {
+        // Books out of reach (a server that is down) do not stop the sale: the working copy
+        // holds the rate the card had when the working set was made.
     }
+    if (companyRead && !companyStock->NoMatch() && !rate)
+        number(*companyStock, s::Kdv, in);  // a text there: refused, named
     // Amounts are exact four-decimal values: each product is rounded once, here, and what is
     // stored reads back as that decimal.
     const Money value = in.value;

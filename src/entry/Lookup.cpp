@@ -2,6 +2,7 @@
 
 #include "data/Criteria.h"
 #include "data/DataControl.h"
+#include "data/DatabaseError.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
 
@@ -70,16 +71,22 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
         result.label = label;
         return result;
     }
-    accounts.Refresh();
-    data::Recordset& cari = accounts.recordset();
-    for (const QString& field :
-         {n::cari::CariKod, n::cari::Unvan, n::cari::Telefon, n::cari::VergiNo, n::cari::Yetkili}) {
-        cari.FindFirst(Criteria::startsWith(field, text));
-        if (!cari.NoMatch()) {
-            result.kind = LookupResult::Kind::Account;
-            result.accountTitle = cari.field(n::cari::Unvan).toString();
-            return result;
+    try {
+        accounts.Refresh();
+        data::Recordset& cari = accounts.recordset();
+        for (const QString& field : {n::cari::CariKod, n::cari::Unvan, n::cari::Telefon,
+                                     n::cari::VergiNo, n::cari::Yetkili}) {
+            cari.FindFirst(Criteria::startsWith(field, text));
+            if (!cari.NoMatch()) {
+                result.kind = LookupResult::Kind::Account;
+                result.accountTitle = cari.field(n::cari::Unvan).toString();
+                return result;
+            }
         }
+    } catch (const data::DatabaseError& e) {
+        // The accounts live in the books (on a server, perhaps out of reach); the cards are in
+        // the working copy, so scanning goes on and the miss says what could not be searched.
+        result.said = QStringLiteral("Bulunamadı: %1 (hesaplar aranamadı: %2)").arg(text, e.text());
     }
     return result;
 }

@@ -31,7 +31,8 @@ struct LookupResult {
 /// Between the two, a text that is a label of one of the `scale` formats finds its card by item
 /// number (see findLabelCard) and is not looked for among the accounts: a label whose card is not
 /// found is a miss (Kind::None) that says why. A label whose value is zero is such a miss before
-/// anything else, whatever card carries its code.
+/// anything else, whatever card carries its code. Accounts that cannot be read (books out of
+/// reach) make a miss that says so, never an error: the cards are the working copy's.
 LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const QString& text,
                     const ScaleFormats* scale = nullptr);
 

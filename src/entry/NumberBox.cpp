@@ -60,9 +60,10 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Enter:
             e->accept();
             if (m_keyRefused && !value().isZero()) {
-                refuse(QStringLiteral("Miktar yazıldığı gibi okunamadı (%1): hiçbir şey "
-                                      "işlenmedi. Miktarı düzeltip yeniden onaylayınız.")
+                refuse(QStringLiteral("Miktar kutusuna yazılan okunamadı (%1…): hiçbir şey "
+                                      "işlenmedi. Barkodu arama kutusuna okutunuz.")
                            .arg(text()));
+                Q_EMIT enterRefused();
                 return;
             }
             Q_EMIT enterPressed();

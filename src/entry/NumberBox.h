@@ -25,6 +25,8 @@ class NumberBox : public QLineEdit {
     void valueChanged(core::Quantity value);
     /// A key, or an Enter after a refused key, was refused: why, in the operator's words.
     void refused(const QString& why);
+    /// An Enter was refused (after `refused`): what the box held was not what was typed.
+    void enterRefused();
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;

@@ -17,8 +17,11 @@ struct RoadState {
     Operation operation = Operation::None;
     /// The working set was prepared for the chosen target and may take bookings.
     bool usable = false;
-    /// The title the working set was prepared for; a search may show another in the target box.
+    /// The account "Tamam" writes to: the title the working set was prepared for, or in account
+    /// work the account a search found since. Empty: there is no target.
     QString target;
+    /// The prepared target's place in the list (warehouse work: 0 is branch 02).
+    int targetIndex = -1;
     Panel panel = Panel::Entry;
     /// The mode panel with the operation boxes is open (hidden once an operation is chosen,
     /// shown again by "Geri", after the totals close and whenever no operation is ticked).

@@ -21,13 +21,27 @@ RoadState releaseWorkingSet(RoadState road) {
     return road;
 }
 
-RoadState workingSetReady(RoadState road, const QString& target) {
+RoadState workingSetReady(RoadState road, const QString& target, int index) {
     road.usable = true;
     road.target = target;
+    road.targetIndex = index;
+    return road;
+}
+
+RoadState targetFailed(RoadState road) {
+    road.usable = false;
+    road.target.clear();
+    road.targetIndex = -1;
+    return road;
+}
+
+RoadState accountFound(RoadState road, const QString& title) {
+    if (road.kind == WorkKind::Account && road.usable) road.target = title;
     return road;
 }
 
 RoadState booksMissing(RoadState road) {
+    road = targetFailed(road);
     road.operation = Operation::None;
     road.modePanel = true;
     return road;

@@ -15,8 +15,13 @@ RoadState chooseKind(RoadState road, WorkKind kind);
 RoadState tickOperation(RoadState road, Operation operation, bool ticked);
 /// The working set is being made again: nothing can be booked until it is ready.
 RoadState releaseWorkingSet(RoadState road);
-/// The working set is ready for `target`.
-RoadState workingSetReady(RoadState road, const QString& target);
+/// The working set is ready for `target`, the list's entry `index`.
+RoadState workingSetReady(RoadState road, const QString& target, int index);
+/// No working set could be prepared for the chosen entry: there is no target.
+RoadState targetFailed(RoadState road);
+/// A search found the account titled `title`. In account work it is the account "Tamam" writes
+/// to (the working set is the same company's); in warehouse work the branch stays the target.
+RoadState accountFound(RoadState road, const QString& title);
 /// The target's books are missing: no operation is chosen.
 RoadState booksMissing(RoadState road);
 /// A panel opens over the entry screen.

@@ -29,6 +29,9 @@ QString operationAndTarget(const RoadState& road) {
 QString roadStatus(const RoadState& road, const QString& company, const QString& companyName) {
     const QString kind =
         road.kind == WorkKind::Warehouse ? QStringLiteral("Depo") : QStringLiteral("Cari");
+    // Without a prepared target "Tamam" writes nowhere: no books are named.
+    if (!road.usable || road.target.isEmpty())
+        return QStringLiteral("%1 · %2 · Hedef yok").arg(kind, operationAndTarget(road));
     return QStringLiteral("%1 · %2 · Defter: %3 %4")
         .arg(kind, operationAndTarget(road), company, companyName);
 }

@@ -9,7 +9,8 @@ namespace modes {
 
 /// What the status strip says of the road, so the operator can tell what "Tamam" will do: the
 /// work kind and the ticked operation (or that none is), the target, and whose books are written
-/// (`company`, the server path's two-digit company, and its name).
+/// (`company`, the server path's two-digit company, and its name); with no prepared target, that
+/// there is none.
 QString roadStatus(const RoadState& road, const QString& company, const QString& companyName);
 
 /// The operation and the target, as the totals screen shows them beside its caption.

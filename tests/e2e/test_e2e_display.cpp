@@ -336,6 +336,29 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     xdo(u"mousemove %1 %2 click 1"_s.arg(qRound(name.x())).arg(qRound(name.y())));
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
 
+    // Refusals on the entry screen open no box for the next scan's Enter to close unread: OK on
+    // a name the search box no longer shows, a barcode read into the quantity box, a scale label
+    // of nothing weighed. Each books nothing, and the scan after it books once; keys arrive in
+    // order, so once that scan is booked the refusals before it were handled.
+    const double onLine = quantity(code);
+    scan(u"8690000009999"_s);
+    key(u"Tab"_s);
+    xdo(u"type 2"_s);
+    key(u"Return"_s);
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    key(u"Tab"_s);
+    scan(code);  // into the quantity box
+    scan(u"2700031000007"_s);
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    EXPECT_EQ(quantity(code), onLine + 2);
+    EXPECT_EQ(quantity(u"2700031"_s), 0);
+    EXPECT_TRUE(otherWindows().isEmpty()) << "a refusal opened a window";
+    // A price label books what its price buys at the sale price (12,50 TL at 150 TL/kg).
+    scan(u"2900033012507"_s);
+    EXPECT_TRUE(waitUntil([] { return quantity(u"2900033"_s) == 0.083; }))
+        << "the price label was not booked as one package";
+    screenshot(u"refusals-and-labels"_s);
+
     for (const QSize size : {QSize(420, 900), QSize(ScreenWidth, ScreenHeight)}) {
         SCOPED_TRACE(size.width());
         resizeWindow(size.width(), size.height());

@@ -7,12 +7,12 @@
 #include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
+#include "data/DatabaseError.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
 #include "entry/Booking.h"
 #include "entry/GridRules.h"
 #include "entry/Lookup.h"
-#include "data/DatabaseError.h"
 #include "entry/NumberBox.h"
 #include "entry/NumberText.h"
 #include "entry/ScaleLabel.h"
@@ -173,6 +173,15 @@ TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
     EXPECT_EQ(found(u"ahmet'"_s), u"cari:AHMET'İN BAKKALI"_s);
     for (const char* text : {"*", "%", "_", "?", "#", "[", "'", "55'%", "DENEME_"})
         EXPECT_EQ(found(QString::fromUtf8(text)), QString()) << text;
+    // Accounts out of reach (a server that is down): cards are still found in the working copy,
+    // and a miss says what could not be searched instead of stopping the scan.
+    cari.Close();
+    cari.setDatabaseName(u"postgresql://127.0.0.1:1/kapali/01Cari.mdb"_s);
+    EXPECT_EQ(found(u"8690000000029"_s), u"ST000002"_s);
+    const entry::LookupResult miss = entry::lookUp(temp, cari, u"8690000009999"_s);
+    EXPECT_EQ(miss.kind, entry::LookupResult::Kind::None);
+    EXPECT_TRUE(miss.said.startsWith(u"Bulunamadı: 8690000009999 (hesaplar aranamadı: "_s))
+        << miss.said.toStdString();
 }
 
 TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
@@ -181,7 +190,8 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
     enum Kind {
         Sale,
         SaleWithoutCompanyCard,
-        TextPrice,  // the card holds "12,5", a text, where its price belongs
+        TextPrice,          // the card holds "12,5", a text, where its price belongs
+        SaleWithBooksAway,  // the company's books cannot be read: the working copy's rate holds
         Price,
         Clear,
         PreparePurchase,
@@ -202,7 +212,8 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
         {Sale, 1, "DENEME ÜRÜN", true, 1, 2.5, 0.45, 2.5, 2.5},  // only the new scan is charged
         {SaleWithoutCompanyCard, 2, "DENEME ÜRÜN", true, 3, 7.5, 1.35, 2.5, 2.5},  // same VAT
         {TextPrice, 1, "DENEME ÜRÜN", false, 3, 7.5, 1.35, 2.5, 2.5},
-        {Price, 4.25, "DENEME ÜRÜN", true, 3, 12.75, 2.295, 4.25, 4.25},
+        {SaleWithBooksAway, 1, "DENEME ÜRÜN", true, 4, 10, 1.8, 2.5, 2.5},
+        {Price, 4.25, "DENEME ÜRÜN", true, 4, 17, 3.06, 4.25, 4.25},
         {Clear, 0, "", true, 0, 0, 0, 4.25, 4.25},
         {Price, 2.005, "DENEME ÜRÜN", true, 0, 0, 0, 2.005, 2.005},
         // VAT is rounded once from the exact amount: 1,0025 × 18 % = 0,18045 gives 0,1805.
@@ -236,12 +247,22 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
                 entry::book(temp.recordset(), company.get(), in);
                 ADD_FAILURE() << "booked at a price that is no number";
             } catch (const data::DatabaseError& e) {
-                EXPECT_EQ(e.text(), u"ST000008 kartının Fiyat alanında sayı yok (\"12,5\"): hiçbir "
-                                    "şey işlenmedi — 01Stok.mdb"_s);
+                EXPECT_EQ(e.text(),
+                          u"ST000008 kartının Fiyat alanında sayı yok (\"12,5\"): hiçbir "
+                          "şey işlenmedi — 01Stok.mdb"_s);
             }
             data::Database::open(wc)->execute(
                 u"UPDATE StokKartlar SET Fiyat=2.5 WHERE StokKod='ST000008'"_s);
             data::RefreshData(temp);
+        } else if (k.kind == SaleWithBooksAway) {
+            // The company's cards are gone from under the open recordset, as when its server
+            // stops answering.
+            auto away = data::Database::open(books.file("01", "Stok"));
+            away->execute(u"ALTER TABLE StokKartlar RENAME TO Kapali"_s);
+            entry::BookingInput in{false, core::Money::fromDouble(k.value), false,
+                                   QString::fromUtf8(k.searchText)};
+            EXPECT_EQ(entry::book(temp.recordset(), company.get(), in), entry::Booked::Yes);
+            away->execute(u"ALTER TABLE Kapali RENAME TO StokKartlar"_s);
         } else {
             entry::BookingInput in{false, core::Money::fromDouble(k.value),
                                    k.kind == Price || k.kind == BuyPrice,
@@ -284,8 +305,9 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     EXPECT_EQ(count(u"ST000001"_s, 2), B::CountedInFull);
     EXPECT_FALSE(card(u"ST000001"_s, u"KalanB"_s).isValid());  // left the copy
     // OK again on the card that left: nothing to count, and the strip says why.
-    EXPECT_EQ(entry::book(temp.recordset(), nullptr, {true, core::Money::fromInteger(4), false, first}),
-              B::NoCard);
+    EXPECT_EQ(
+        entry::book(temp.recordset(), nullptr, {true, core::Money::fromInteger(4), false, first}),
+        B::NoCard);
     EXPECT_EQ(count(u"ST000002"_s, 1), B::Yes);
     EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
     // A typed count after a scan that missed goes to no card, not to the one still selected.
@@ -324,7 +346,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         {"ST000013", "TAVUK BUT", "Barkod2", "2700042", 90, 70},
         {"ST000014", "SİYAH ZEYTİN", "Barkod3", "2900055000001", 150, 100},
         {"ST000015", "KAŞAR", "Barkod", "2700123007891", 200, 150},  // a label that is a barcode
-        {"ST000016", "LOR", "Barkod", "2700124000006", 80, 60},  // and a zero label that is one
+        {"ST000016", "LOR", "Barkod", "2700124000006", 80, 60},      // and a zero label that is one
     };
     for (const auto& c : cards)
         db->query(
@@ -347,8 +369,7 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         {Sale, ean("270004200300"), "ST000013", "Terazi: 0,300 kg TAVUK BUT", 0, 0.3, 27},
         // A price books what it buys at the sale price to three decimals, and exactly its own
         // amount; a purchase books the same package at its purchase price.
-        {Purchase, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083,
-         8.3},
+        {Purchase, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083, 8.3},
         {Sale, ean("290005501250"), "ST000014", "Terazi: 12,50 TL SİYAH ZEYTİN", 0, 0.083, 12.5},
         {Sale, ean("250123001999"), "123", "Terazi: 19,99 TL BEYAZ PEYNİR", 0, 0.083, 19.99},
         {Count, ean("270012300456"), "123", "Terazi: 0,456 kg BEYAZ PEYNİR", 2, 1.544, 0},
@@ -378,8 +399,8 @@ TEST_F(EntryTest, ScaleLabelsFindTheirCardByItemNumberAndBookWhatTheyRead) {
         }
         ASSERT_EQ(r.label.has_value(), !code.isEmpty() && code != u"ST000015"_s);
         if (!r.label) continue;
-        entry::BookingInput in{row.mode == Count, {}, true,
-                               temp.recordset().field(s::StokAdi).toString()};
+        entry::BookingInput in{
+            row.mode == Count, {}, true, temp.recordset().field(s::StokAdi).toString()};
         in.purchase = row.mode == Purchase;
         r.label->applyTo(in);
         EXPECT_EQ(entry::book(temp.recordset(), nullptr, in), entry::Booked::Yes);

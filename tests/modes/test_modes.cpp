@@ -5,6 +5,7 @@
 #include "modes/KeyRoute.h"
 #include "modes/RoadState.h"
 #include "modes/RoadTransitions.h"
+#include "modes/StatusLine.h"
 
 #include "core/LockFiles.h"
 #include "data/Database.h"
@@ -177,29 +178,41 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         Operation operation;
         bool modePanel, usable;
         Panel panel;
+        const char* target;  // what "Tamam" writes to
     };
     const auto ticked = [](Operation o, bool on) {
         return [o, on](modes::RoadState r) { return modes::tickOperation(r, o, on); };
     };
+    const auto found = [](modes::RoadState r) {
+        return modes::accountFound(r, u"ÇELİK KARDEŞLER"_s);
+    };
     const Step steps[] = {
         {"kind", [](auto r) { return modes::chooseKind(r, modes::WorkKind::Account); },
-         Operation::None, true, false, Panel::Entry},
-        {"sale", ticked(Operation::Sale, true), Operation::Sale, false, false, Panel::Entry},
-        {"ready", [](auto r) { return modes::workingSetReady(r, u"ÖZTÜRK MARKET"_s); },
-         Operation::Sale, false, true, Panel::Entry},
+         Operation::None, true, false, Panel::Entry, ""},
+        {"sale", ticked(Operation::Sale, true), Operation::Sale, false, false, Panel::Entry, ""},
+        {"found early", found, Operation::Sale, false, false, Panel::Entry, ""},  // nothing ready
+        {"ready", [](auto r) { return modes::workingSetReady(r, u"ÖZTÜRK MARKET"_s, 1); },
+         Operation::Sale, false, true, Panel::Entry, "ÖZTÜRK MARKET"},
         {"balance", [](auto r) { return modes::openPanel(r, Panel::Balance); }, Operation::Sale,
-         false, true, Panel::Balance},
+         false, true, Panel::Balance, "ÖZTÜRK MARKET"},
         // Closing the balance goes on with the entry, not back to the modes.
-        {"kapat", modes::closePanel, Operation::Sale, false, true, Panel::Entry},
+        {"kapat", modes::closePanel, Operation::Sale, false, true, Panel::Entry, "ÖZTÜRK MARKET"},
+        // An account a search finds is the one the totals name and "Tamam" writes to.
+        {"found", found, Operation::Sale, false, true, Panel::Entry, "ÇELİK KARDEŞLER"},
         {"totals", [](auto r) { return modes::openPanel(r, Panel::Totals); }, Operation::Sale,
-         false, true, Panel::Totals},
-        {"written", modes::documentWritten, Operation::None, false, true, Panel::Totals},
+         false, true, Panel::Totals, "ÇELİK KARDEŞLER"},
+        {"written", modes::documentWritten, Operation::None, false, true, Panel::Totals,
+         "ÇELİK KARDEŞLER"},
         // Closing the totals opens the modes for the next operation.
-        {"closed", modes::closePanel, Operation::None, true, true, Panel::Entry},
-        {"again", ticked(Operation::Purchase, true), Operation::Purchase, false, true,
-         Panel::Entry},
-        {"cleared", ticked(Operation::Purchase, false), Operation::None, true, true, Panel::Entry},
-        {"release", modes::releaseWorkingSet, Operation::None, true, false, Panel::Entry},
+        {"closed", modes::closePanel, Operation::None, true, true, Panel::Entry, "ÇELİK KARDEŞLER"},
+        {"again", ticked(Operation::Purchase, true), Operation::Purchase, false, true, Panel::Entry,
+         "ÇELİK KARDEŞLER"},
+        {"cleared", ticked(Operation::Purchase, false), Operation::None, true, true, Panel::Entry,
+         "ÇELİK KARDEŞLER"},
+        {"release", modes::releaseWorkingSet, Operation::None, true, false, Panel::Entry,
+         "ÇELİK KARDEŞLER"},
+        // A preparation that fails leaves no target to write to.
+        {"failed", modes::targetFailed, Operation::None, true, false, Panel::Entry, ""},
     };
     modes::RoadState road;
     road.modePanel = false;
@@ -210,7 +223,14 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         EXPECT_EQ(road.modePanel, s.modePanel);
         EXPECT_EQ(road.usable, s.usable);
         EXPECT_EQ(road.panel, s.panel);
+        EXPECT_EQ(road.target, QString::fromUtf8(s.target));
+        // The strip names whose books are written only while there is a target.
+        EXPECT_EQ(modes::roadStatus(road, u"01"_s, u"Merkez"_s).endsWith(u"Hedef yok"_s),
+                  road.target.isEmpty() || !road.usable);
     }
-    EXPECT_EQ(road.target, u"ÖZTÜRK MARKET"_s);
     EXPECT_TRUE(modes::writing(road, true).busy);
+    // In warehouse work the branch stays the target whatever account a search finds.
+    road = modes::workingSetReady(modes::chooseKind(road, modes::WorkKind::Warehouse),
+                                  u"KADIKÖY ŞUBESİ"_s, 0);
+    EXPECT_EQ(found(road).target, u"KADIKÖY ŞUBESİ"_s);
 }

@@ -144,10 +144,15 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
     // Account work with no operation ticked is the invoice road (F8 "Fatura").
     road(1, Qt::Key_unknown, {u"8690000000067"_s, u"8690000000067"_s, u"8690000000104"_s});
     const QString serverPath = f->serverPath();
-    const QString title = c<QComboBox>("Combo1")->currentText();
+    // A search that finds an account makes it the invoice's customer: the totals say so.
+    scan(u"0224 555 10 05"_s);
+    const QString title = u"ÇELİK KARDEŞLER"_s;
+    ASSERT_EQ(c<QComboBox>("Combo1")->currentText(), title);
     const core::Money total = enteredTotal();
     QTest::keyClick(f.get(), Qt::Key_F8);
     ASSERT_TRUE(shown("Frame3"));
+    EXPECT_TRUE(c<QLabel>("TotalsRoad")->text().endsWith(u"→ "_s + title))
+        << c<QLabel>("TotalsRoad")->text().toStdString();
     EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + total.toString());
     QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
     EXPECT_TRUE(messages.said.isEmpty()) << said();

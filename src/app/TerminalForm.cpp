@@ -153,6 +153,7 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
                                                       StatusStrip,
                                                       PriceCmd,
                                                       TotalsRoad,
+                                                      TotalsStatus,
                                                       DBGrid1,
                                                       DBGrid2,
                                                       DBGrid1->horizontalHeader(),
@@ -283,7 +284,10 @@ void TerminalForm::buildControls() {
     TotalsRoad =
         label(Frame3, QStringLiteral("TotalsRoad"), QString(), {420, 8, 572, 44}, 14, true);
     TotalsRoad->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    DBGrid2 = grid(Frame3, QStringLiteral("DBGrid2"), {16, 56, 976, 520});
+    DBGrid2 = grid(Frame3, QStringLiteral("DBGrid2"), {16, 56, 976, 496});
+    // The strip lies under the totals: what a key or scan did here is said on the panel itself.
+    TotalsStatus =
+        label(Frame3, QStringLiteral("TotalsStatus"), QString(), {16, 556, 976, 32}, 12, false);
     DBGrid2->setModel(new entry::RecordsetModel(
         DataTemp,
         {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},

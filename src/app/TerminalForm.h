@@ -255,7 +255,8 @@ class TerminalForm : public QMainWindow {
     QTableView* DBGrid1 = nullptr;
     QProgressBar* CopyProgress = nullptr;
     QLabel* StatusStrip = nullptr;
-    QLabel* TotalsRoad = nullptr;  // the operation and target beside Label3
+    QLabel* TotalsRoad = nullptr;    // the operation and target beside Label3
+    QLabel* TotalsStatus = nullptr;  // what the last action on the totals did or why it was refused
 
     QFrame* Frame1 = nullptr;
     std::array<QCheckBox*, 3> Check1{};

@@ -61,13 +61,13 @@ namespace {
 
 const QString BarkodCaption = QStringLiteral("Barkod");
 const QString FaturaCaption = QStringLiteral("Fatura");
+// Refusals are said in the strip: short enough for its two lines.
 const QString NotPrepared =
-    QStringLiteral("Hedef hazırlanamadı; hiçbir şey işlenmedi. Listeden bir hedef seçiniz.");
+    QStringLiteral("Hedef hazırlanamadı: işlenmedi. Listeden bir hedef seçiniz.");
 // OK books the row the search box names; when they part, the operator is told instead of
 // nothing happening.
-const QString NotTheRow = QStringLiteral(
-    "Arama kutusundaki ad seçili satırla aynı değil; hiçbir şey işlenmedi. Ürünü okutunuz veya "
-    "listeden seçiniz.");
+const QString NotTheRow =
+    QStringLiteral("Arama kutusundaki ad seçili satır değil: işlenmedi. Ürünü okutunuz.");
 
 }  // namespace
 
@@ -316,6 +316,7 @@ void TerminalForm::renderStatus() {
     };
     show(StatusStrip, m_road.outcome.isEmpty() ? road : road + u'\n' + m_road.outcome);
     show(TotalsRoad, modes::operationAndTarget(m_road));
+    show(TotalsStatus, totalsOpen() ? m_road.outcome : QString());
 }
 
 void TerminalForm::say(const QString& outcome) {
@@ -447,6 +448,17 @@ void TerminalForm::targetNotPrepared(const QString& title) {
 
 // --- lookup and booking ------------------------------------------------------------------
 
+namespace {
+
+// A company book as the strip names it: its file, or its schema on a server.
+QString shownBook(const QString& path) {
+    if (const std::optional<data::ServerAddress> server = data::parseServerPath(path))
+        return server->schema() + QStringLiteral(" şeması");
+    return QFileInfo(path).fileName();
+}
+
+}  // namespace
+
 void TerminalForm::Text1_Search() {
     // A lost posting is settled before the scan is looked up, so the scan books afterwards.
     if (!linesMayChange()) return;
@@ -504,9 +516,7 @@ void TerminalForm::Command2_Click() {
     // next scan's keys and lose its code.
     if (warehouseWork() && !operationTicked()) {
         if (!Text2->value().isZero()) {
-            say(
-                QStringLiteral("İşlem seçilmedi: hiçbir şey işlenmedi. Önce SATIŞ, SAYIM veya "
-                               "ALIŞ seçiniz."));
+            say(QStringLiteral("İşlenmedi. Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
             QApplication::beep();
         }
     } else if (!m_road.usable) {
@@ -521,7 +531,7 @@ void TerminalForm::Command2_Click() {
         input.value = Text2->value();
         input.priceEntry = Text2->isPriceEntry();
         input.searchText = Text1->text();
-        input.booksFile = data::shownPath(m_serverPath + n::files::Stok);
+        input.booksFile = shownBook(m_serverPath + n::files::Stok);
         if (label) label->applyTo(input);
         entry::Booked booked;
         try {
@@ -586,6 +596,8 @@ void TerminalForm::openTotals(bool invoice) {
     m_overlayTyped = false;
     m_road = modes::openPanel(
         m_road, invoice ? modes::RoadState::Panel::InvoiceTotals : modes::RoadState::Panel::Totals);
+    // The entry screen's last word is not the totals' own.
+    m_road = modes::tell(m_road, QString());
     render();
     Frame3->setFocus(Qt::OtherFocusReason);
 }

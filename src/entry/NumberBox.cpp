@@ -60,8 +60,8 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Enter:
             e->accept();
             if (m_keyRefused && !value().isZero()) {
-                refuse(QStringLiteral("Miktar kutusuna yazılan okunamadı (%1…): hiçbir şey "
-                                      "işlenmedi. Barkodu arama kutusuna okutunuz.")
+                refuse(QStringLiteral("Miktar olarak okunamadı: %1…, işlenmedi. Barkodu arama "
+                                      "kutusuna okutunuz.")
                            .arg(text()));
                 Q_EMIT enterRefused();
                 return;

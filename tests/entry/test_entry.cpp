@@ -100,7 +100,7 @@ TEST(NumberBox, KeysPasteAndEnterBehaveAsANumberBox) {
     QTest::keyClicks(&box, u"8690000000123"_s);
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_EQ(enter.count(), 1);
-    EXPECT_TRUE(refused.last().first().toString().contains(u"hiçbir şey işlenmedi"_s));
+    EXPECT_TRUE(refused.last().first().toString().contains(u"işlenmedi"_s));
     QTest::keyClick(&box, Qt::Key_Backspace);
     QTest::keyClick(&box, Qt::Key_Period, Qt::KeypadModifier);
     QTest::keyClick(&box, Qt::Key_5);

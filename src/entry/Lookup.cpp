@@ -83,10 +83,11 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
                 return result;
             }
         }
-    } catch (const data::DatabaseError& e) {
+    } catch (const data::DatabaseError&) {
         // The accounts live in the books (on a server, perhaps out of reach); the cards are in
         // the working copy, so scanning goes on and the miss says what could not be searched.
-        result.said = QStringLiteral("Bulunamadı: %1 (hesaplar aranamadı: %2)").arg(text, e.text());
+        result.said = QStringLiteral("Bulunamadı: %1 — hesaplar aranamadı, defterlere ulaşılamıyor")
+                          .arg(text);
     }
     return result;
 }

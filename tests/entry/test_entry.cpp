@@ -180,8 +180,8 @@ TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
     EXPECT_EQ(found(u"8690000000029"_s), u"ST000002"_s);
     const entry::LookupResult miss = entry::lookUp(temp, cari, u"8690000009999"_s);
     EXPECT_EQ(miss.kind, entry::LookupResult::Kind::None);
-    EXPECT_TRUE(miss.said.startsWith(u"Bulunamadı: 8690000009999 (hesaplar aranamadı: "_s))
-        << miss.said.toStdString();
+    EXPECT_EQ(miss.said,
+              u"Bulunamadı: 8690000009999 — hesaplar aranamadı, defterlere ulaşılamıyor"_s);
 }
 
 TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
@@ -73,6 +74,13 @@ void WaitPanel::run(const QString& what, const std::function<void()>& work) {
         waits.finished = true;
         QMetaObject::invokeMethod(
             &loop, [] {}, Qt::QueuedConnection);  // wakes the window
+    });
+    // Should the window's loop throw, the work is given up and waited for before it unwinds.
+    const auto joined = qScopeGuard([&] {
+        if (!worker.joinable()) return;
+        waits.givenUp = true;
+        giveUp.giveUp();
+        worker.join();
     });
     // The panel's seconds run on while nothing else happens.
     QTimer tick;
@@ -184,6 +192,7 @@ void WaitPanel::hide() {
         m_dialog->hide();
         delete m_dialog;
         m_dialog = nullptr;
+        m_cancel = nullptr;
         if (m_window) m_window->activateWindow();
     }
 }

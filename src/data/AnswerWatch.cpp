@@ -51,6 +51,8 @@ bool silentFor(const WatchedSocket& socket, milliseconds limit) {
     socklen_t size = sizeof info;
     if (::getsockopt(socket.fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
     const milliseconds quiet(std::min(info.tcpi_last_data_sent, info.tcpi_last_data_recv));
+    // Read while the owner's thread may be inside libpq: a state read a moment stale only
+    // moves the cut to the next round.
     return quiet >= limit && PQtransactionStatus(socket.conn) == PQTRANS_ACTIVE;
 }
 

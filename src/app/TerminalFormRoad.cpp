@@ -27,6 +27,7 @@
 #include "app/FailureText.h"
 #include "app/Settings.h"
 #include "app/TerminalForm.h"
+#include "app/WaitPanel.h"
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/Criteria.h"
@@ -672,7 +673,8 @@ bool TerminalForm::postWorkingSet() {
     request.clock = m_context.clock;
     posting::PostingResult result;
     try {
-        result = posting::postWorkingSet(request);
+        m_waitPanel->run(QStringLiteral("Belge yazılıyor"),
+                         [&] { result = posting::postWorkingSet(request); });
     } catch (const std::exception& e) {
         // The lines stay: the operator reads why and may try again.
         m_context.messages->inform(failureText(e));
@@ -715,7 +717,8 @@ bool TerminalForm::CreateInvoice() {
     request.clock = m_context.clock;
     invoicing::InvoiceResult result;
     try {
-        result = invoicing::createInvoice(request);
+        m_waitPanel->run(QStringLiteral("Fatura yazılıyor"),
+                         [&] { result = invoicing::createInvoice(request); });
     } catch (const std::exception& e) {
         m_context.messages->inform(failureText(e));
         return afterFailedWrite(true);
@@ -753,7 +756,8 @@ bool TerminalForm::linesMayChange() {
     if (!m_mayBePending) return true;
     data::PendingResult r;
     if (DataTemp->isOpen() && data::hasPending(workingCopyPath()))
-        r = data::resolvePending(m_serverPath, workingCopyPath());
+        m_waitPanel->run(QStringLiteral("Önceki işlem sunucuya soruluyor"),
+                         [&] { r = data::resolvePending(m_serverPath, workingCopyPath()); });
     m_mayBePending = r.state == data::PendingResult::State::Unknown;
     if (!r.message().isEmpty()) m_context.messages->inform(r.message());
     if (r.state == data::PendingResult::State::Written) {

@@ -4,17 +4,114 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "data/AnswerWatch.h"
 
 namespace app {
 
 namespace {
 // A waiter asks every few milliseconds; a call after this long belongs to a new wait.
 constexpr qint64 NewWaitAfterMs = 1500;
+// The work's own waits (another terminal's write, a lock), told from its thread to the window's.
+class WaitsOfWork final : public core::WaitObserver {
+  public:
+    bool keepWaiting(const QString& what, std::chrono::milliseconds waited) override {
+        std::lock_guard lock(m_mutex);
+        m_what = what;
+        m_waited = waited;
+        m_told.start();
+        return !givenUp;
+    }
+    // What the work waits for now, if it said so lately.
+    std::optional<std::pair<QString, std::chrono::milliseconds>> current() {
+        std::lock_guard lock(m_mutex);
+        if (!m_told.isValid() || m_told.elapsed() > NewWaitAfterMs) return std::nullopt;
+        return std::pair{m_what, m_waited};
+    }
+    std::atomic<bool> givenUp{false};
+    std::atomic<bool> finished{false};
+
+  private:
+    std::mutex m_mutex;
+    QString m_what;
+    std::chrono::milliseconds m_waited{0};
+    QElapsedTimer m_told;
+};
+
 }  // namespace
+
+void WaitPanel::run(const QString& what, const std::function<void()>& work) {
+    using namespace std::chrono;
+    WaitsOfWork waits;
+    data::GiveUp giveUp;
+    std::exception_ptr failure;
+    QEventLoop loop;
+    QElapsedTimer since;
+    since.start();
+    std::thread worker([&] {
+        {
+            const core::WaitObserverScope watched(&waits);
+            const data::GiveUpScope givenUp(giveUp);
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        waits.finished = true;
+        QMetaObject::invokeMethod(
+            &loop, [] {}, Qt::QueuedConnection);  // wakes the window
+    });
+    // Should the window's loop throw, the work is given up and waited for before it unwinds.
+    const auto joined = qScopeGuard([&] {
+        if (!worker.joinable()) return;
+        waits.givenUp = true;
+        giveUp.giveUp();
+        worker.join();
+    });
+    // The panel's seconds run on while nothing else happens.
+    QTimer tick;
+    tick.start(100);
+    m_givenUp = false;
+    while (!waits.finished) {
+        // Until the panel shows, no tap or key is taken: nothing may change the lines under
+        // the work. Once shown, the panel is modal and takes them all.
+        loop.processEvents(m_dialog ? QEventLoop::WaitForMoreEvents
+                                    : QEventLoop::WaitForMoreEvents |
+                                          QEventLoop::ExcludeUserInputEvents);
+        if (waits.finished) break;
+        const milliseconds waited(since.elapsed());
+        if (waited < ShowAfter) continue;
+        if (!m_dialog) show();
+        if (m_givenUp && !waits.givenUp) {
+            waits.givenUp = true;
+            giveUp.giveUp();
+            m_cancel->setEnabled(false);
+        }
+        const auto own = waits.current();
+        m_text->setText(waits.givenUp ? QStringLiteral("Vazgeçiliyor…")
+                                      : QStringLiteral("%1, bekleniyor… %2 sn")
+                                            .arg(own ? own->first : what)
+                                            .arg((own ? own->second : waited).count() / 1000));
+    }
+    worker.join();
+    hide();
+    m_sinceLastCall.invalidate();
+    if (failure) std::rethrow_exception(failure);
+}
 
 WaitPanel::WaitPanel(QWidget* window, QWidget* model) : m_window(window), m_model(model) {}
 
@@ -56,9 +153,15 @@ void WaitPanel::show() {
     m_text->setObjectName(QStringLiteral("WaitText"));
     layout->addWidget(m_text);
     auto* cancel = new QPushButton(QStringLiteral("Vazgeç"), m_dialog);
+    m_cancel = cancel;
     cancel->setObjectName(QStringLiteral("WaitCancel"));
     cancel->setAccessibleName(cancel->text());
     QObject::connect(cancel, &QPushButton::clicked, m_dialog, [this] { m_givenUp = true; });
+    // Escape gives the wait up as the button does; the panel stays until the work has ended.
+    QObject::connect(m_dialog, &QDialog::rejected, m_dialog, [this] {
+        m_givenUp = true;
+        if (m_dialog) m_dialog->show();
+    });
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(cancel);
@@ -84,9 +187,12 @@ void WaitPanel::hide() {
         m_pointerChanged = false;
     }
     if (m_dialog) {
+        // Gone at once, not later: a window going away after the main one took the keys back
+        // would take them along.
         m_dialog->hide();
-        m_dialog->deleteLater();
+        delete m_dialog;
         m_dialog = nullptr;
+        m_cancel = nullptr;
         if (m_window) m_window->activateWindow();
     }
 }

@@ -4,10 +4,12 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 #include "core/Waiting.h"
 
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace app {
@@ -23,6 +25,12 @@ class WaitPanel final : public core::WaitObserver {
     WaitPanel(QWidget* window, QWidget* model);
     ~WaitPanel() override;
     bool keepWaiting(const QString& what, std::chrono::milliseconds waited) override;
+    /// Runs `work` (which writes or asks the books) on a thread of its own while the window
+    /// waits for it, painting: past ShowAfter the panel says what is awaited, `what` or the
+    /// work's own wait, with its running seconds, and "Vazgeç" (or Escape) gives the work up,
+    /// shutting its server connections at once. Returns when the work has ended, however it
+    /// ended; its exception is thrown here. The work opens connections of its own.
+    void run(const QString& what, const std::function<void()>& work);
     /// The work that waited is over, however it ended: the panel goes.
     void done() { hide(); }
     /// The panel, while shown (tests press its button).
@@ -39,6 +47,7 @@ class WaitPanel final : public core::WaitObserver {
     QWidget* m_model;
     QPointer<QDialog> m_dialog;
     QLabel* m_text = nullptr;
+    QPushButton* m_cancel = nullptr;
     bool m_givenUp = false;
     bool m_pointerChanged = false;
     QElapsedTimer m_sinceLastCall;

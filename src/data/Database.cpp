@@ -33,8 +33,9 @@ struct PreparedCache {
 
 namespace {
 
+// Per thread: work run off the window's thread (a posting behind the wait panel) opens its own.
 QHash<QString, std::weak_ptr<Database>>& openDatabases() {
-    static QHash<QString, std::weak_ptr<Database>> registry;
+    thread_local QHash<QString, std::weak_ptr<Database>> registry;
     return registry;
 }
 
@@ -204,6 +205,7 @@ Database::Database(QString path, const ServerAddress& server)
     m_schema = server.schema();
     m_connectionName = QStringLiteral("server-books-%1").arg(++counter);
     m_db = openServerConnection(server, m_connectionName);
+    m_watch.start(libpqHandle(m_db));
     try {
         QSqlQuery found =
             query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"), {m_schema});
@@ -222,6 +224,7 @@ const Dialect& Database::dialect() const {
 }
 
 void Database::closeConnection() {
+    m_watch.stop();
     m_prepared.reset();
     m_db.close();
     m_db = QSqlDatabase();
@@ -421,8 +424,11 @@ QString Database::fileAtFault(const QString& engineText, const QString& sql) con
 
 QString Database::failureText(const QString& what, const QString& engineText,
                               const QString& sql) const {
+    // A connection its watch shut says only that it ended: the watch knows why.
     QString cause =
-        m_engine == Engine::PostgreSQL ? serverCause(engineText) : turkishCause(engineText);
+        m_engine == Engine::PostgreSQL
+            ? (m_watch.cut() != Cut::None ? cutCause(m_watch.cut()) : serverCause(engineText))
+            : turkishCause(engineText);
     if (cause.isEmpty()) {
         // A connection closed under us says nothing; the operator still learns why.
         const bool lost = m_engine == Engine::PostgreSQL
@@ -476,6 +482,12 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
         // run again on a new connection, so the screen goes on without a restart. Inside one the
         // transaction is gone with the connection and the caller's work fails whole.
         if (m_engine != Engine::PostgreSQL || m_inTransaction || !connectionLost()) throw;
+        // A call shut for silence or given up is not tried again: a new connection over a
+        // silent link would only wait once more. The next call connects afresh.
+        if (m_watch.cut() != Cut::None) {
+            m_watch.stop();
+            throw;
+        }
         reconnect();
         return run(text, params);
     }
@@ -487,11 +499,13 @@ bool Database::connectionLost() const {
 }
 
 void Database::reconnect() {
+    m_watch.stop();
     m_prepared->queries.clear();
     m_db.close();
     if (!m_db.open())
         throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
                                 .arg(m_path, serverCause(m_db.lastError().text())));
+    m_watch.start(libpqHandle(m_db));
     run(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
 }
 
@@ -574,7 +588,10 @@ void Database::rollback() {
     m_inTransaction = false;
     // A server's transaction ends with its lost connection: there is nothing left to roll back,
     // and a new connection to do so would fail while the server is away, hiding the first error.
-    if (m_engine == Engine::PostgreSQL && connectionLost()) return;
+    if (m_engine == Engine::PostgreSQL && connectionLost()) {
+        m_watch.stop();  // its cut was told by the call that failed; the next call connects afresh
+        return;
+    }
     query(QStringLiteral("ROLLBACK"));
 }
 

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <memory>
 
+#include "data/AnswerWatch.h"
+
 struct sqlite3;
 
 namespace data {
@@ -16,7 +18,8 @@ class Dialect;
 
 /// One open database file of the books. The engine is chosen by the file's contents; opening a
 /// missing or foreign file is an error and never creates anything. Connections to the same file
-/// are shared inside the process, so data controls bound to one file see each other's writes.
+/// are shared inside a thread (the connections of the engine's driver belong to the thread that
+/// made them), so data controls bound to one file see each other's writes.
 class Database {
   public:
     /// Opens (or shares) the database at `path`; the name is resolved without regard to case and
@@ -113,6 +116,7 @@ class Database {
     std::unique_ptr<struct PreparedCache> m_prepared;
     std::chrono::steady_clock::time_point m_busySince;
     bool m_busyGivenUp = false;
+    AnswerWatch m_watch;  // a server connection's wait for answers
 };
 
 /// What kind of database file lies at a path, by its first bytes.

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 #include <atomic>
 
 #include "data/DatabaseError.h"
@@ -78,19 +79,24 @@ ServerLimits& serverLimits() {
 
 QString ServerAddress::connectOptions() const {
     // A link that goes silent is noticed within about 25 s (keepalives for an idle connection,
-    // tcp_user_timeout for unanswered data) instead of the system's two hours. Another
-    // session's row lock is waited for 500 ms, then reported as busy so the caller can wait
-    // under the operator's eye. No statement of ours runs past 30 s: the longest, the working
-    // copy's read of a million cards, takes about 4 s.
+    // tcp_user_timeout for unanswered data) instead of the system's two hours; where something
+    // on the way still acknowledges, AnswerWatch ends the wait. Another session's row lock is
+    // waited for 500 ms, then reported as busy so the caller can wait under the operator's eye.
+    // No statement of ours runs past 25 s, so a live server answers before the watch gives up:
+    // the longest, the working copy's read of a million cards, takes about 4 s. The server's
+    // side of a link that went silent mid-transaction would hold the books' turn until the
+    // server noticed: it ends once idle as long as the terminal's own wait.
     QStringList list = {QStringLiteral("connect_timeout=10"),
                         QStringLiteral("keepalives=1"),
                         QStringLiteral("keepalives_idle=10"),
                         QStringLiteral("keepalives_interval=5"),
                         QStringLiteral("keepalives_count=3"),
                         QStringLiteral("tcp_user_timeout=25000"),
-                        QStringLiteral("options='-c lock_timeout=%1 -c statement_timeout=%2'")
+                        QStringLiteral("options='-c lock_timeout=%1 -c statement_timeout=%2 "
+                                       "-c idle_in_transaction_session_timeout=%3'")
                             .arg(serverLimits().lockTimeoutMs)
-                            .arg(serverLimits().statementTimeoutMs)};
+                            .arg(serverLimits().statementTimeoutMs)
+                            .arg(std::max(serverLimits().answerTimeoutMs.load(), 30000))};
     // Each option one quoted keyword: nothing in a value can start another.
     for (const auto& [key, value] : options) {
         QString v = value;

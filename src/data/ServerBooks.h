@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -37,10 +38,13 @@ inline constexpr const char* ServerOptions[] = {
     "application_name", "target_session_attrs"};
 
 /// How long a server connection waits for another session's lock, and for one statement
-/// (milliseconds); taken by connections opened after a change (tests make them short).
+/// (milliseconds); taken by connections opened after a change (tests make them short). The
+/// longest a call waits for any answer at all before its connection is shut (AnswerWatch), taken
+/// at once by every connection.
 struct ServerLimits {
     int lockTimeoutMs = 500;
-    int statementTimeoutMs = 30000;
+    int statementTimeoutMs = 25000;
+    std::atomic<int> answerTimeoutMs{30000};
 };
 ServerLimits& serverLimits();
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QSysInfo>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "app/FormFixture.h"
 #include "data/DataControl.h"
@@ -16,6 +18,7 @@
 #include "keyboard/KeyboardForm.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
+#include "support/SilentLink.h"
 
 using namespace testing_support;
 
@@ -138,6 +141,59 @@ TEST_F(RoadTest, AWorkingCopyHeldByAnotherProgramIsUsedAsItIs) {
     EXPECT_TRUE(onBranch("02"));                               // and no branch switch
     f->close();
     EXPECT_TRUE(QFile::exists(lock));  // not ours to delete
+}
+
+// The link to the server goes silent while "Tamam" writes: the window waits behind the panel,
+// which counts the seconds; "Vazgeç" ends the wait at once with a message and the lines stay;
+// once the link is back the same lines are posted, once.
+TEST_F(RoadTest, ASilentServerIsWaitedForBehindThePanelUntilGivenUp) {
+    if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
+    ServerBooks server(books);
+    SilentLink link(server.url());
+    ASSERT_NO_FATAL_FAILURE(start([&](app::TerminalContext& context) {
+        context.serverPathOverride = link.url() + u"/01"_s;
+    }));
+    f->SbCr_Click(1);
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    scan(u"8690000000067"_s);
+    scan(u"8690000000104"_s);
+    const QString stok = server.serverPath(f->serverPath().right(2)) + u"Stok.mdb"_s;
+    QTest::keyClick(f.get(), Qt::Key_F7);
+    ASSERT_TRUE(shown("Frame3"));
+    messages.said.clear();
+    link.silenceAt("StokHareket", false);
+    // The operator at the panel: reads it, then taps "Vazgeç".
+    QString panelSaid;
+    QTimer operatorAtPanel;
+    QObject::connect(&operatorAtPanel, &QTimer::timeout, [&] {
+        auto* panel = f->findChild<QDialog*>(u"WaitPanel"_s);
+        if (!panel || !panel->isVisible()) return;
+        panelSaid = child<QLabel>(panel, "WaitText")->text();
+        child<QPushButton>(panel, "WaitCancel")->click();
+        operatorAtPanel.stop();
+    });
+    operatorAtPanel.start(10);
+    QTest::keyClick(f.get(), Qt::Key_F10);  // Tamam
+    EXPECT_TRUE(link.silent());
+    EXPECT_TRUE(panelSaid.startsWith(u"Belge yazılıyor, bekleniyor… "_s))
+        << panelSaid.toStdString();
+    ASSERT_EQ(messages.said.size(), 1) << said();
+    EXPECT_TRUE(messages.said[0].contains(u"sunucunun yanıtını beklemekten vazgeçildi"_s))
+        << said();
+    const auto* panel = f->findChild<QDialog*>(u"WaitPanel"_s);
+    EXPECT_TRUE(!panel || !panel->isVisible());
+    // The window has the keys again, on the same totals.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+    EXPECT_TRUE(shown("Frame3"));
+    EXPECT_EQ(linesLeft(), 2);
+
+    link.restore();
+    messages.said.clear();
+    QTest::keyClick(f.get(), Qt::Key_F10);
+    EXPECT_TRUE(messages.said.isEmpty()) << said();
+    EXPECT_EQ(linesLeft(), 0);
+    EXPECT_EQ(count(stok, u"SELECT count(*) FROM StokHareket"_s), 2);
 }
 
 TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {

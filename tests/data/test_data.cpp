@@ -291,8 +291,9 @@ TEST_F(DataTest, ALostServerConnectionIsMadeAgain) {
     EXPECT_EQ(db->schema(), u"01cari"_s);
     EXPECT_EQ(text(db->path(),
                    u"SELECT concat_ws('|', current_setting('application_name'), current_user, "
-                   "current_setting('lock_timeout'), current_setting('statement_timeout'))"_s),
-              u"kasa port=1|"_s + user + u"|500ms|30s"_s);
+                   "current_setting('lock_timeout'), current_setting('statement_timeout'), "
+                   "current_setting('idle_in_transaction_session_timeout'))"_s),
+              u"kasa port=1|"_s + user + u"|500ms|25s|30s"_s);
     // No statement is ever shown as the cause: a working copy of books the server lacks.
     data::Database::open(stock())->query(u"DROP SCHEMA terminal CASCADE"_s);
     const QString missing =

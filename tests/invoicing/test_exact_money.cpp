@@ -7,9 +7,11 @@
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Pending.h"
+#include "data/ServerBooks.h"
 #include "invoicing/CreateInvoice.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
+#include "support/SilentLink.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -243,5 +245,78 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
         EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
         EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
         EXPECT_FALSE(data::hasPending(r.workingCopy));
+    }
+}
+
+// The link to the server goes silent in the middle of a document, as a proxy that swallows
+// traffic does: the call in flight ends with a message once it has waited its while (made short
+// as the link goes silent), nothing is half-written, and once the link is back the lines reach
+// the books exactly once, the document whose commit got through found and said.
+TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAreWrittenOnce) {
+    if (!server) GTEST_SKIP() << "books on files are reached over no link";
+    struct Silence {
+        const char* at;  // the first message the link swallows, or the last it passes
+        bool passIt;     // the commit reaches the server; only its answer is lost
+    };
+    for (const bool invoices : {true, false}) {
+        for (const Silence silence : {Silence{"StokHareket", false}, Silence{"COMMIT", true}}) {
+            SCOPED_TRACE(std::string(invoices ? "invoice" : "posting") + " silent at " +
+                         silence.at);
+            const QString company = invoices ? u"01"_s : u"02"_s;
+            const QString stok = path(company) + u"Stok.mdb"_s;
+            SilentLink link(server->url());
+            invoicing::InvoiceRequest r = invoice(company);
+            r.serverPath = link.url() + u'/' + company;
+            const auto write = [&]() -> QString {
+                if (invoices) {
+                    const invoicing::InvoiceResult w = invoicing::createInvoice(r);
+                    return w.earlier.message() + u'|' + w.key;
+                }
+                const posting::PostingResult w =
+                    posting::postWorkingSet({.sale = true,
+                                             .serverPath = r.serverPath,
+                                             .workingCopy = r.workingCopy,
+                                             .targetTitle = r.customerTitle,
+                                             .targetIndex = 8,
+                                             .clock = &clock});
+                return w.earlier.message() + u'|' + w.documentNumber;
+            };
+            const QString sql = u"SELECT count(*) FROM StokHareket"_s;
+            const int before = count(stok, sql);
+            const int limit = data::serverLimits().answerTimeoutMs;
+            link.silenceAt(silence.at, silence.passIt,
+                           [] { data::serverLimits().answerTimeoutMs = 50; });
+            QString failure;
+            try {
+                write();
+            } catch (const data::DatabaseError& e) {
+                failure = e.text();
+            }
+            data::serverLimits().answerTimeoutMs = limit;
+            EXPECT_TRUE(link.silent());
+            EXPECT_TRUE(failure.contains(u"sunucu 1 sn içinde yanıt vermedi"_s))
+                << failure.toStdString();
+            EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s),
+                      4);
+            // The books as they stand once the swallowed session is over: whole or untouched.
+            link.restore();
+            auto turn = data::Database::openPrivate(stok);
+            turn->query(u"SELECT pg_advisory_lock(hashtext('terminal books'))"_s).finish();
+            turn->query(u"SELECT pg_advisory_unlock(hashtext('terminal books'))"_s).finish();
+            EXPECT_EQ(count(stok, sql), before + (silence.passIt ? 4 : 0));
+
+            const QString again = write();
+            if (silence.passIt)
+                EXPECT_TRUE(again.startsWith(u"Önceki işlem yazılmış: "_s) && again.endsWith(u'|'))
+                    << again.toStdString();
+            else
+                EXPECT_TRUE(again.startsWith(u'|') && again.size() > 1) << again.toStdString();
+            EXPECT_EQ(count(stok, sql), before + 4);
+            EXPECT_EQ(count(stok, u"SELECT count(DISTINCT DigerId) FROM StokHareket"_s),
+                      before / 4 + 1);
+            EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s),
+                      0);
+            EXPECT_FALSE(data::hasPending(r.workingCopy));
+        }
     }
 }

@@ -113,6 +113,7 @@ class Database {
     std::unique_ptr<struct PreparedCache> m_prepared;
     std::chrono::steady_clock::time_point m_busySince;
     bool m_busyGivenUp = false;
+    QString m_attaching;  // the file an ATTACH running now reads: whatever fails is about it
 };
 
 /// What kind of database file lies at a path, by its first bytes.

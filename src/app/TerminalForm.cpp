@@ -124,6 +124,10 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     buildControls();
     // The wait panel's button looks and reads as the totals screen's "Vazgeç" does.
     m_waitPanel = std::make_unique<WaitPanel>(this, Command8[0]);
+    if (m_context.messages) {
+        m_afterWait = std::make_unique<AfterWaitMessages>(*m_waitPanel, *m_context.messages);
+        m_context.messages = m_afterWait.get();
+    }
     buildMenus();
     wireRoad();
     // The designed layout is the reference every later size is scaled from.
@@ -380,7 +384,7 @@ void TerminalForm::guarded(const std::function<void()>& handler) {
             failure = QStringLiteral("Beklenmeyen bir hata oluştu; hiçbir şey yazılmadı.");
         }
     }
-    // The wait panel goes before any message, so the message is what the operator reads.
+    // The work that waited is over: the panel goes, whether or not there is a message to show.
     m_waitPanel->done();
     if (!failure.isEmpty()) m_context.messages->inform(failure);
 }

@@ -213,7 +213,8 @@ class TerminalForm : public QMainWindow {
     bool m_headerPressed = false;   // the operator's finger or mouse is on a grid header
     QPoint m_pressPosition;
     layout::ResizeFrm m_resize;
-    std::unique_ptr<WaitPanel> m_waitPanel;  // says what a handler waits for, offers "Vazgeç"
+    std::unique_ptr<WaitPanel> m_waitPanel;       // says what a handler waits for, offers "Vazgeç"
+    std::unique_ptr<core::Messages> m_afterWait;  // every message, with the wait panel put away
     QHash<QWidget*, double> m_referenceFonts;
     QSize m_referenceText1Size;
     // Each grid's columns at its reference width; the name column takes what they leave.

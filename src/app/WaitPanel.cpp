@@ -197,4 +197,20 @@ void WaitPanel::hide() {
     }
 }
 
+void AfterWaitMessages::inform(const QString& text) {
+    m_panel.done();
+    m_shown.inform(text);
+}
+
+bool AfterWaitMessages::ask(const QString& text) {
+    m_panel.done();
+    return m_shown.ask(text);
+}
+
+QString AfterWaitMessages::askText(const QString& title, const QString& prompt,
+                                   const QString& proposed, bool* accepted) {
+    m_panel.done();
+    return m_shown.askText(title, prompt, proposed, accepted);
+}
+
 }  // namespace app

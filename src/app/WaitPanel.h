@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+#include "core/Messages.h"
 #include "core/Waiting.h"
 
 class QLabel;
@@ -51,6 +52,22 @@ class WaitPanel final : public core::WaitObserver {
     bool m_givenUp = false;
     bool m_pointerChanged = false;
     QElapsedTimer m_sinceLastCall;
+};
+
+/// The operator's messages with the wait panel put away first: whatever ends a wait (its error,
+/// what was written) is read in a box of its own, never behind the panel, however the work that
+/// waited reports it.
+class AfterWaitMessages final : public core::Messages {
+  public:
+    AfterWaitMessages(WaitPanel& panel, core::Messages& shown) : m_panel(panel), m_shown(shown) {}
+    void inform(const QString& text) override;
+    bool ask(const QString& text) override;
+    QString askText(const QString& title, const QString& prompt, const QString& proposed,
+                    bool* accepted) override;
+
+  private:
+    WaitPanel& m_panel;
+    core::Messages& m_shown;
 };
 
 }  // namespace app

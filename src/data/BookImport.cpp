@@ -11,6 +11,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "core/QuotedFieldFile.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Names.h"
 #include "data/ServerBooks.h"
 #include "data/Transaction.h"
 
@@ -133,6 +135,54 @@ QString text(sqlite3_stmt* s, int i) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
 }
 
+// A number field's value as the file keeps it: a number, or a text that reads as one ("12.5").
+// Any other text ("12,5", "abc") or bytes give nothing: read as 12 or 0 they would change the
+// books without a word.
+std::optional<double> numberAt(sqlite3_stmt* s, int i) {
+    switch (sqlite3_column_type(s, i)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(s, i);
+        case SQLITE_TEXT: {
+            bool ok = false;
+            const double value = text(s, i).trimmed().toDouble(&ok);
+            if (ok && std::isfinite(value)) return value;
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+// An integer field's value: a whole number, as a number or a text; a fraction is not cut off.
+std::optional<qint64> integerAt(sqlite3_stmt* s, int i) {
+    switch (sqlite3_column_type(s, i)) {
+        case SQLITE_INTEGER:
+            return sqlite3_column_int64(s, i);
+        case SQLITE_FLOAT: {
+            const double value = sqlite3_column_double(s, i);
+            if (value == std::trunc(value) && std::abs(value) < 9.2e18)
+                return static_cast<qint64>(value);
+            return std::nullopt;
+        }
+        case SQLITE_TEXT: {
+            bool ok = false;
+            const qint64 value = text(s, i).trimmed().toLongLong(&ok);
+            if (ok) return value;
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+// A value as the operator reads it in a message.
+QString shownValue(sqlite3_stmt* s, int i) {
+    if (sqlite3_column_type(s, i) == SQLITE_BLOB)
+        return QStringLiteral("%1 bayt ikili veri").arg(sqlite3_column_bytes(s, i));
+    return text(s, i).left(60);
+}
+
 void appendEscaped(QByteArray& out, const QByteArray& value) {
     for (char c : value) {
         switch (c) {
@@ -242,6 +292,14 @@ class Server {
                 fail(table, QString::fromUtf8(PQerrorMessage(m_conn)));
             buffer.clear();
         };
+        const auto refuse = [&](QStringView why, int i) {
+            throw DatabaseError(
+                QStringLiteral("%1: %2, satır %3, alan %4, değer \"%5\"; hiçbir şey yazılmadı.")
+                    .arg(why)
+                    .arg(source)
+                    .arg(sqlite3_column_int64(rows, 0))
+                    .arg(columns[i], shownValue(rows, i)));
+        };
         int step;
         while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
             for (int i = 0; i < kinds.size(); ++i) {
@@ -249,8 +307,10 @@ class Server {
                 if (sqlite3_column_type(rows, i) == SQLITE_NULL) {
                     buffer += "\\N";
                 } else if (kinds[i] == Kind::Amount) {
+                    const auto number = numberAt(rows, i);
+                    if (!number) refuse(u"Sayı alanında sayı olmayan değer", i);
                     // Whatever binary fraction the file holds is taken to four decimals.
-                    const double value = sqlite3_column_double(rows, i);
+                    const double value = *number;
                     std::optional<core::Money> m;
                     try {
                         m = core::Money::fromDouble(value);
@@ -266,7 +326,9 @@ class Server {
                                 .arg(QString::number(value, 'g', 17)));
                     buffer += m->toString(QLocale::c()).toLatin1();
                 } else if (kinds[i] == Kind::Integer) {
-                    buffer += QByteArray::number(sqlite3_column_int64(rows, i));
+                    const auto number = integerAt(rows, i);
+                    if (!number) refuse(u"Tam sayı alanında tam sayı olmayan değer", i);
+                    buffer += QByteArray::number(*number);
                 } else if (kinds[i] == Kind::DateTime || kinds[i] == Kind::Date) {
                     const QString value = text(rows, i);
                     if (value.trimmed().isEmpty()) {
@@ -309,6 +371,64 @@ class Server {
     PGconn* m_conn = nullptr;
     bool m_inTransaction = false;
 };
+
+// The tables each kind of company file holds, by the ending of its name, its main one first.
+struct FileKind {
+    QString ending;
+    QStringList tables;
+};
+
+const QList<FileKind>& fileKinds() {
+    namespace n = names;
+    static const QList<FileKind> kinds = {
+        {QStringLiteral("Cari"), {n::CariKartlar, n::CariHareket}},
+        {QStringLiteral("Stok"), {n::StokKartlar, n::StokHareket}},
+        {QStringLiteral("Fatura"), {n::Faturalar, n::FatHareket}},
+        {QStringLiteral("Index"), {n::Mdbindex, n::Tarih}},
+    };
+    return kinds;
+}
+
+// A company file holds its kind's tables and no other kind's main table: books moved under the
+// wrong name would be read as another company file's on the server.
+void checkTablesOfItsKind(const QString& path) {
+    const QString ending = QFileInfo(path).completeBaseName().mid(2);
+    const auto kind = std::find_if(fileKinds().begin(), fileKinds().end(), [&](const FileKind& k) {
+        return k.ending.compare(ending, Qt::CaseInsensitive) == 0;
+    });
+    if (kind == fileKinds().end()) return;  // none of the terminal's: moved as it is
+    SqliteFile file(path);
+    sqlite3_stmt* list = file.prepare(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
+        "ORDER BY name"));
+    QStringList held;
+    int step;
+    while ((step = sqlite3_step(list)) == SQLITE_ROW)
+        held << text(list, 0);
+    sqlite3_finalize(list);
+    if (step != SQLITE_DONE) file.fail(path);
+    const auto holds = [&held](const QString& table) {
+        return held.contains(table, Qt::CaseInsensitive);
+    };
+    QStringList missing, foreign;
+    for (const QString& table : kind->tables)
+        if (!holds(table)) missing << table;
+    for (const FileKind& other : fileKinds())
+        if (&other != &*kind && holds(other.tables.front()))
+            foreign
+                << QStringLiteral("%1 bir %2 dosyasının").arg(other.tables.front(), other.ending);
+    if (missing.isEmpty() && foreign.isEmpty()) return;
+    const QString holding =
+        held.isEmpty() ? QStringLiteral("tablo yok") : held.join(QStringLiteral(", "));
+    throw DatabaseError(
+        missing.isEmpty()
+            ? QStringLiteral("Defter dosyası başka bir dosyanın tablosunu tutuyor: %1 (%2 tablosu; "
+                             "bu dosyada: %3); hiçbir şey yazılmadı.")
+                  .arg(path, foreign.join(QStringLiteral(", ")), holding)
+            : QStringLiteral("Defter dosyası beklenen tabloları tutmuyor: %1 (bir %2 dosyasında "
+                             "%3 olmalı; bu dosyada: %4); hiçbir şey yazılmadı.")
+                  .arg(path, kind->ending, kind->tables.join(QStringLiteral(", ")), holding));
+}
 
 void importFile(Server& server, const QString& path, const QString& schema, ImportCount& count) {
     SqliteFile file(path);
@@ -440,6 +560,7 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
             default:
                 refuse(QStringLiteral("bir veritabanı dosyası değil, %1 bayt").arg(entry.size()));
         }
+        checkTablesOfItsKind(path);
         files.append({path, QFileInfo(name).completeBaseName().toLower()});
     }
     if (files.isEmpty())

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -139,6 +140,8 @@ std::shared_ptr<Database> Database::openReadOnly(const QString& path) {
 
 void Database::attach(const QString& path, const QString& alias) {
     const QString local = checkedPath(path);
+    m_attaching = local;
+    const auto attached = qScopeGuard([this] { m_attaching.clear(); });
     query(QStringLiteral("ATTACH DATABASE ? AS %1").arg(alias),
           {QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(local, "/")) +
            QStringLiteral("?mode=rw")});
@@ -330,6 +333,7 @@ int Database::busyHandler(void* self, int tries) {
 }
 
 QString Database::lockedFile() const {
+    if (!m_attaching.isEmpty()) return m_attaching;
     // A second connection to each file, which waits for nothing, finds the file another holds:
     // one it cannot read holds a pending or exclusive lock; one it cannot begin writing (while
     // this connection holds no lock of its own) another writer's.
@@ -371,6 +375,8 @@ QString Database::fileAtFault(const QString& engineText, const QString& sql) con
         return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
     }
     if (!m_handle) return m_path;
+    // A file failing while it is attached is not yet in the connection's list.
+    if (!m_attaching.isEmpty()) return m_attaching;
     const auto files = attachedFiles(m_handle);
     if (files.size() < 2 && !damagedFileError(engineText)) return m_path;
     if (busyError(engineText)) return lockedFile();

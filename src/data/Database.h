@@ -117,6 +117,7 @@ class Database {
     std::chrono::steady_clock::time_point m_busySince;
     bool m_busyGivenUp = false;
     AnswerWatch m_watch;  // a server connection's wait for answers
+    QString m_attaching;  // the file an ATTACH running now reads: whatever fails is about it
 };
 
 /// What kind of database file lies at a path, by its first bytes.

@@ -244,13 +244,23 @@ struct PostingCase {
     const char* branchCard = "";
     bool quantityOverflows = false;
     const char* said = "";  // what the operator reads of the fault
+    // Another terminal holds the branch's books at "Tamam" and, once the wait shows, takes the
+    // head office's account away and lets go.
+    bool anotherWrites = false;
 };
 
 void PrintTo(const PostingCase& k, std::ostream* os) {
     *os << k.name;
 }
 
-class PostingTest : public RoadTest, public ::testing::WithParamInterface<PostingCase> {};
+class PostingTest : public RoadTest, public ::testing::WithParamInterface<PostingCase> {
+  protected:
+    bool waitShown() {
+        for (QWidget* panel : f->findChildren<QWidget*>(u"WaitPanel"_s))
+            if (panel->isVisible()) return true;
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -293,7 +303,26 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
         ASSERT_TRUE(shown("Frame3"));
         EXPECT_EQ(c<QLabel>("TotalsStatus")->text(), u"Okutulan barkod bu ekranda işlenmez"_s);
         EXPECT_EQ(enteredTotal(), total);
+        std::unique_ptr<data::Database> holder;
+        QTimer letGo;
+        if (k.anotherWrites) {
+            holder = data::Database::openPrivate(branchCari);
+            holder->begin();
+            holder->execute(u"UPDATE CariKartlar SET Unvan='MERKEZ OFİS' WHERE Unvan='Merkez'"_s);
+            QObject::connect(&letGo, &QTimer::timeout, [&] {
+                if (!holder || !waitShown()) return;
+                holder->commit();
+                holder.reset();
+            });
+            letGo.start(10);
+        }
+        // A message after a wait is read on its own, never behind the wait panel.
+        bool behindThePanel = false;
+        messages.onMessage = [&] { behindThePanel |= waitShown(); };
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Tamam
+        messages.onMessage = {};
+        EXPECT_FALSE(behindThePanel);
+        EXPECT_EQ(holder, nullptr) << "the wait never showed";
     }
     if (*k.said) {
         ASSERT_EQ(messages.said.size(), 1) << said();
@@ -348,7 +377,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PostingCase{"CardOverflows", 0, Qt::Key_F2, "Satış ile", "Borc",
                                   "Alacak=922337203685000", false, "en büyük değeri aşıyor"},
                       PostingCase{"QuantityOverflows", 0, Qt::Key_F2, "Satış ile", "Borc", "", true,
-                                  "en büyük değeri aşıyor"}),
+                                  "en büyük değeri aşıyor"},
+                      PostingCase{"MissingAccountAfterAWait", 0, Qt::Key_F2, "Satış ile", "Borc",
+                                  "", false, "\"Merkez\"", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {

@@ -373,9 +373,30 @@ TEST_F(DataTest, BooksMoveToAServerWholeAndOnlyOnceOrNotAtAll) {
         return run(accounts(), u"UPDATE CariKartlar SET Borc = %1 WHERE CariKod = 'C001'"_s.arg(
                                    QString::fromLatin1(value)));
     };
+    const QString branchCari = books.file("02", "Cari");
+    const QByteArray branchCariBytes = readFile(branchCari);
+    const QString kind = u"UPDATE StokKartlar SET StokGizle = %1 WHERE rowid = 2"_s;
     const std::tuple<std::function<void()>, QString, std::function<void()>> faults[] = {
         {[&] { writeFile(index, {}); }, index, [&] { writeFile(index, indexBytes); }},
         {borc("1e20"), u"01Cari.mdb / CariKartlar, satır 4, alan borc, değer 1e+20"_s, borc("0")},
+        // A number field's text is no number to guess at ("12,5" is not 12), nor a flag's.
+        {borc("'12,5'"),
+         u"alanında sayı olmayan değer: 01Cari.mdb / CariKartlar, satır 4, "
+         "alan borc, değer \"12,5\""_s,
+         borc("0")},
+        {run(stok, kind.arg(u"'True'"_s)),
+         u"01Stok.mdb / StokKartlar, satır 2, alan stokgizle, "
+         "değer \"True\""_s,
+         run(stok, kind.arg(text(stok, u"SELECT StokGizle FROM StokKartlar WHERE rowid = 2"_s)))},
+        // Books under another file's name are not moved as that file.
+        {[&] { writeFile(branchCari, readFile(books.file("02", "Stok"))); },
+         branchCari + u" (bir Cari dosyasında CariKartlar, CariHareket olmalı; bu dosyada: "
+                      "StokHareket, StokKartlar)"_s,
+         [&] { writeFile(branchCari, branchCariBytes); }},
+        {run(fatura, u"CREATE TABLE CariKartlar (CariKod TEXT)"_s),
+         u"(CariKartlar bir Cari dosyasının tablosu; bu dosyada: CariKartlar, FatHareket, "
+         "Faturalar)"_s,
+         run(fatura, u"DROP TABLE CariKartlar"_s)},
         // A date read month first is no date.
         {run(stok, u"INSERT INTO StokHareket (Tarih) VALUES ('12/31/2026 14:43')"_s),
          u"01Stok.mdb / StokHareket, satır 1, alan tarih, değer \"12/31/2026 14:43\""_s,

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QFileInfo>
 
 #include "core/Clock.h"
 #include "core/StockTotals.h"
@@ -247,6 +248,23 @@ TEST_P(EnginePostingTest, ABrokenCounterOrMissingRowsStopThePostingBeforeAnythin
     EXPECT_THROW(posting::postWorkingSet(r), data::DatabaseError);
     EXPECT_EQ(snapshot(), before);
     index->query(u"DELETE FROM Mdbindex"_s);
+    if (GetParam() == Engine::Files) {
+        // A cut-off file is named, not the working copy it was attached to.
+        const QString stok = book("01", "Stok");
+        before = snapshot();
+        const QByteArray whole = readFile(stok);
+        writeFile(stok, whole.left(whole.size() / 2));
+        QString cut;
+        try {
+            posting::postWorkingSet(r);
+        } catch (const data::DatabaseError& e) {
+            cut = e.text();
+        }
+        writeFile(stok, whole);
+        EXPECT_TRUE(cut.contains(u"dosya bozuk\nDosya: "_s + QFileInfo(stok).canonicalFilePath()))
+            << cut.toStdString();
+        EXPECT_EQ(snapshot(), before);
+    }
 
     data::Database::open(book("02", "Cari"))
         ->query(u"DELETE FROM CariKartlar WHERE Unvan='Merkez'"_s);

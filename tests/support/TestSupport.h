@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -22,8 +23,12 @@ using namespace Qt::StringLiterals;
 /// Answers questions from a script and keeps every text the program said.
 class RecordingMessages final : public core::Messages {
   public:
-    void inform(const QString& text) override { said << text; }
+    void inform(const QString& text) override {
+        if (onMessage) onMessage();
+        said << text;
+    }
     bool ask(const QString& text) override {
+        if (onMessage) onMessage();
         asked << text;
         if (answers.empty()) return false;
         const bool a = answers.front();
@@ -37,6 +42,7 @@ class RecordingMessages final : public core::Messages {
         return textAccepted ? textAnswer : QString();
     }
 
+    std::function<void()> onMessage;  // looks at the screen as each message comes
     QStringList said;
     QStringList asked;
     std::deque<bool> answers;

@@ -632,10 +632,9 @@ void TerminalForm::FatCmd_Click() {
 void TerminalForm::Command8_Click(int index) {
     if (index == 1) {
         // A second tap while the books are written, or after the totals closed, does nothing.
-        using Panel = modes::RoadState::Panel;
-        if (m_road.busy || (m_road.panel != Panel::Totals && m_road.panel != Panel::InvoiceTotals))
-            return;
-        const bool invoice = m_road.panel == Panel::InvoiceTotals;
+        const modes::Confirm confirm = modes::confirmable(m_road);
+        if (confirm == modes::Confirm::Nothing) return;
+        const bool invoice = confirm == modes::Confirm::Invoice;
         if (!(invoice ? modes::invoiceAllowed(m_road) : modes::postingAllowed(m_road))) {
             m_context.messages->inform(NotPrepared);
             return;

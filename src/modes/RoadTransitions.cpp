@@ -70,6 +70,13 @@ RoadState writing(RoadState road, bool busy) {
     return road;
 }
 
+Confirm confirmable(const RoadState& road) {
+    if (road.busy) return Confirm::Nothing;
+    if (road.panel == RoadState::Panel::Totals) return Confirm::Posting;
+    if (road.panel == RoadState::Panel::InvoiceTotals) return Confirm::Invoice;
+    return Confirm::Nothing;
+}
+
 RoadState documentWritten(RoadState road) {
     road.operation = Operation::None;
     return road;

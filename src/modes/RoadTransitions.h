@@ -32,6 +32,10 @@ RoadState closePanel(RoadState road);
 RoadState backToModes(RoadState road);
 /// "Tamam" writes the books: busy while it does.
 RoadState writing(RoadState road, bool busy);
+/// What a "Tamam" starts in this state: the totals' document, or nothing while one is being
+/// written or no totals are open (a second tap, a key after the totals closed).
+enum class Confirm { Nothing, Posting, Invoice };
+Confirm confirmable(const RoadState& road);
 /// A document was written: its operation is done, the next is chosen afresh.
 RoadState documentWritten(RoadState road);
 /// What the last action did or why it was refused.

@@ -224,6 +224,10 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         EXPECT_EQ(road.usable, s.usable);
         EXPECT_EQ(road.panel, s.panel);
         EXPECT_EQ(road.target, QString::fromUtf8(s.target));
+        // "Tamam" starts a document from the totals only, and never a second while one runs.
+        EXPECT_EQ(modes::confirmable(road),
+                  road.panel == Panel::Totals ? modes::Confirm::Posting : modes::Confirm::Nothing);
+        EXPECT_EQ(modes::confirmable(modes::writing(road, true)), modes::Confirm::Nothing);
         // The strip names whose books are written only while there is a target.
         EXPECT_EQ(modes::roadStatus(road, u"01"_s, u"Merkez"_s).endsWith(u"Hedef yok"_s),
                   road.target.isEmpty() || !road.usable);

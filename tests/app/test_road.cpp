@@ -81,6 +81,19 @@ TEST_F(RoadTest, AWarehousePurchaseMovesToTheBranchAndTakesPrices) {
     EXPECT_EQ(wc(first, "KalanB").toDouble(), 1);
     EXPECT_EQ(wc(first, "GirenTutar").toDouble(), 12.75);
     EXPECT_FALSE(c<entry::NumberBox>("Text2")->isPriceEntry());
+    // The strip says what was done, never the prompt it answered.
+    const QString name = wc(first, "StokAdi").toString();
+    EXPECT_TRUE(strip().endsWith(u"Fiyat: "_s + name + u" — 12,75"_s)) << strip().toStdString();
+    QTest::keyClick(f.get(), Qt::Key_F6);  // SİL
+    EXPECT_TRUE(strip().endsWith(u"Silindi: "_s + name)) << strip().toStdString();
+    // Lines that add up to nothing write nothing, and "Tamam" says so on the totals it keeps.
+    scan(u"8690000000067"_s);
+    data::Database::open(f->workingCopyPath())->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
+    QTest::keyClick(f.get(), Qt::Key_F7);
+    QTest::keyClick(f.get(), Qt::Key_F10);
+    ASSERT_TRUE(shown("Frame3"));
+    EXPECT_EQ(c<QLabel>("TotalsStatus")->text(), u"Hiçbir şey yazılmadı: 1 satırın toplamı 0"_s);
+    EXPECT_EQ(count(books.file("03", "Cari"), u"SELECT count(*) FROM CariHareket"_s), 0);
 }
 
 TEST_F(RoadTest, ACountUsesUpBookQuantitiesAndSaysWhatItDid) {
@@ -229,7 +242,9 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
               QLocale().toString(wc(u"ST000006"_s, "Fiyat").toDouble(), 'f', 2) + u" TL."_s);
     QTest::keyClick(f.get(), Qt::Key_F12);  // Yaz, here into a PDF file
     EXPECT_FALSE(shown("Frame4"));
-    EXPECT_TRUE(QFile::exists(program.filePath(u"labels/Etiket 8690000000067.pdf"_s)));
+    const QString pdf = program.filePath(u"labels/Etiket 8690000000067.pdf"_s);
+    EXPECT_TRUE(QFile::exists(pdf));
+    EXPECT_TRUE(strip().endsWith(u"Etiket dosyaya yazıldı: "_s + pdf)) << strip().toStdString();
 }
 
 namespace {

@@ -227,7 +227,7 @@ void TerminalForm::buildControls() {
          {QString(21, u' ') + QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
          {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
          {QStringLiteral("Fazla"), n::stok::KalanA, F::GeneralNumber},
-         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::GeneralNumber}},
+         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::Money}},
         DBGrid1));
     DBGrid1->setColumnWidth(0, 190);
     DBGrid1->setColumnWidth(1, 446);
@@ -296,9 +296,9 @@ void TerminalForm::buildControls() {
         DataTemp,
         {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
          // The price the line was booked at: a purchase's is the purchase price.
-         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::GeneralNumber},
+         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::Money},
          {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
-         {QStringLiteral("Tutar"), n::stok::GirenTutar, F::GeneralNumber}},
+         {QStringLiteral("Tutar"), n::stok::GirenTutar, F::Money}},
         DBGrid2));
     DBGrid2->setColumnWidth(0, 476);
     DBGrid2->setColumnWidth(1, 160);

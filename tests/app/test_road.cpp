@@ -297,6 +297,17 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
         EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + total.toString(QLocale(), 2, true));
         auto* lines = c<QTableView>("DBGrid2")->model();
         EXPECT_FALSE(lines->match(lines->index(0, 2), Qt::DisplayRole, u"2,5"_s).isEmpty());
+        // Prices and amounts in the total's form (grouped, two decimals at least), adding up to it.
+        core::Money sum;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            for (int column : {1, 3}) {
+                const QString shown = lines->index(row, column).data().toString();
+                const std::optional<core::Money> value = core::Money::parse(shown);
+                ASSERT_TRUE(value) << shown.toStdString();
+                EXPECT_EQ(shown, value->toString(QLocale(), 2, true));
+                if (column == 3) sum += *value;
+            }
+        EXPECT_EQ(sum, total);
         // A scan here books nothing and confirms nothing; the panel, over the strip, says so.
         QTest::keyClicks(QApplication::focusWidget(), item);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);

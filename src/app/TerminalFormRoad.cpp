@@ -180,7 +180,7 @@ void TerminalForm::wireRoad() {
         connect(kind, &QShortcut::activated, this,
                 [this, i] { guarded([this, i] { SbCr_Click(i); }); });
     }
-    Label5->setToolTip(QStringLiteral("Sağ tık: Depo (Ctrl+1) / Cari (Ctrl+2)"));
+    Label5->setToolTip(QStringLiteral("Dokunun veya sağ tıklayın: Depo (Ctrl+1) / Cari (Ctrl+2)"));
     Text1->setToolTip(
         QStringLiteral("Barkod okutun veya stok adı yazıp Enter'a basın; "
                        "↑/↓ satır seçer, Tab miktar kutusuna geçer"));
@@ -1070,9 +1070,16 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
         Command7->click();
         return true;
     }
-    if (watched == Label5 && e->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
-        MnPop->popup(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+    if (watched == Label5 &&
+        (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease)) {
+        auto* m = static_cast<QMouseEvent*>(e);
+        if (m->button() == Qt::RightButton && e->type() == QEvent::MouseButtonPress)
+            MnPop->popup(m->globalPosition().toPoint());
+        // A finger can only tap or hold: the lift opens the menu below the label, clear of the
+        // finger, so the lift itself picks no entry. A finger slid off the label opens nothing.
+        if (m->button() == Qt::LeftButton && e->type() == QEvent::MouseButtonRelease &&
+            Label5->rect().contains(m->position().toPoint()))
+            MnPop->popup(Label5->mapToGlobal(Label5->rect().bottomLeft()));
         return true;
     }
     for (QTableView* grid : {DBGrid1, DBGrid2})

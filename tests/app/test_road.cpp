@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTableView>
@@ -46,7 +47,31 @@ TEST_F(RoadTest, TheWorkKindIsRememberedAndTheCustomersBalanceShows) {
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     EXPECT_TRUE(strip().contains(u"Önce SATIŞ, SAYIM veya ALIŞ seçiniz."_s))
         << strip().toStdString();
-    QTest::keyClick(f.get(), Qt::Key_2, Qt::ControlModifier);
+    for (const int kind : {1, 0}) {  // Ctrl+2, Ctrl+1
+        QTest::keyClick(f.get(), kind == 1 ? Qt::Key_2 : Qt::Key_1, Qt::ControlModifier);
+        EXPECT_EQ(f->workKind(), kind);
+    }
+    // A finger's tap (a hold ends in the same lift) on the work kind opens its menu, as a right
+    // click does; a finger slid off the label opens nothing. "Cari" from it is remembered.
+    auto* kind = c<QLabel>("Label5");
+    auto* menu = c<QMenu>("MnPop");
+    const QPoint inside = kind->rect().center(), outside(kind->width() + 20, inside.y());
+    const struct {
+        Qt::MouseButton button;
+        QPoint lift;
+        bool opens;
+    } taps[] = {{Qt::LeftButton, outside, false},
+                {Qt::RightButton, inside, true},
+                {Qt::LeftButton, inside, true}};
+    for (const auto& t : taps) {
+        menu->hide();
+        QTest::mousePress(kind, t.button, {}, inside);
+        QTest::mouseRelease(kind, t.button, {}, t.lift);
+        EXPECT_EQ(menu->isVisible(), t.opens) << t.button << " " << t.lift.x();
+    }
+    ASSERT_TRUE(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions()[1]).center());
+    EXPECT_EQ(f->workKind(), 1);
     f->close();
     f.reset();
     ASSERT_NO_FATAL_FAILURE(start());

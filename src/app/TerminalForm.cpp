@@ -22,6 +22,7 @@
 #include "app/CompanyFile.h"
 #include "app/CountReport.h"
 #include "app/FailureText.h"
+#include "app/Placement.h"
 #include "app/Settings.h"
 #include "app/Style.h"
 #include "app/WaitPanel.h"
@@ -547,15 +548,23 @@ void TerminalForm::restorePlacement() {
         const int w = qRound(read(QStringLiteral("TerWidth")).toDouble() / tpp);
         const int h = qRound(read(QStringLiteral("TerHeight")).toDouble() / tpp);
         const QRect saved(x, y, w, h);
-        // A placement from another screen layout must not put the window out of reach.
-        bool reachable = false;
-        for (QScreen* sc : QGuiApplication::screens())
-            if (sc->availableGeometry().intersects(saved)) reachable = true;
-        if (w >= 200 && h >= 150 && reachable) {
+        // A placement from another screen layout must not put the window out of reach: it goes
+        // on the monitor of the window's desktop it overlaps most, and no part of it is off it.
+        QScreen* on = nullptr;
+        int overlap = 0;
+        for (QScreen* sc : screen ? screen->virtualSiblings() : QGuiApplication::screens()) {
+            const QRect common = sc->availableGeometry().intersected(saved);
+            if (common.width() * common.height() > overlap) {
+                overlap = common.width() * common.height();
+                on = sc;
+            }
+        }
+        if (w >= 200 && h >= 150 && on) {
+            const QRect placed = placedOnScreen(saved, on->availableGeometry());
             const int extraW = frameGeometry().width() - width();
             const int extraH = frameGeometry().height() - height();
-            move(x, y);
-            resize(w - extraW, h - extraH);
+            move(placed.topLeft());
+            resize(placed.width() - extraW, placed.height() - extraH);
             return;
         }
     }

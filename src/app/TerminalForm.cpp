@@ -102,6 +102,20 @@ QTableView* grid(QWidget* parent, const QString& name, const QRect& r) {
     return g;
 }
 
+// The window's area. A caption whose text changed asks it to lay out again: the status strip's
+// new text may need more lines than its row holds.
+class FormArea : public QWidget {
+  public:
+    using QWidget::QWidget;
+    std::function<void()> textChanged;
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::LayoutRequest && textChanged) textChanged();
+        return QWidget::event(e);
+    }
+};
+
 }  // namespace
 
 TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
@@ -178,7 +192,8 @@ TerminalForm::~TerminalForm() {
 }
 
 void TerminalForm::buildControls() {
-    auto* form = new QWidget(this);
+    auto* form = new FormArea(this);
+    form->textChanged = [this] { fitStatusStrip(); };
     form->setObjectName(QStringLiteral("FormArea"));
     setCentralWidget(form);
     resize(1024, 768);

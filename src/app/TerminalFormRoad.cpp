@@ -852,19 +852,13 @@ void TerminalForm::openKeyboard() {
     const QRect frame = frameGeometry();
     // The keyboard's own title bar is taken to be as high as the main window's.
     const int keysHeight = keyboard->preferredSize().height() + frame.height() - height();
-    if (frame.bottom() + keysHeight > area.bottom()) {
-        // No room below: the window gives up the keyboard's height at its bottom, so Geri,
-        // Güncelle and the booked row stay in sight; every control scales with the window.
-        m_beforeKeyboard = geometry();
-        m_beforeKeyboardState = windowState();
-        if (m_beforeKeyboardState & (Qt::WindowMaximized | Qt::WindowFullScreen)) showNormal();
-        const int decoration = frame.height() - height();
-        const int top = std::max(
-            area.top(), std::min(frame.top(), area.bottom() + 1 - keysHeight - decoration - 200));
-        setGeometry(geometry().x(), top + (geometry().top() - frame.top()), width(),
-                    std::max(200, area.bottom() + 1 - keysHeight - top - decoration));
-    }
-    keyboard->placeUnder(frameGeometry());
+    // No room below: the keyboard shares the window's screen over the grids' upper rows; the
+    // window keeps its size and its text, which a window squeezed above it would not.
+    m_keyboardOverGrids = frame.bottom() + keysHeight > area.bottom();
+    if (m_keyboardOverGrids)
+        shareScreenWithKeyboard();
+    else
+        keyboard->placeUnder(frameGeometry());
     keyboard->show();
 }
 
@@ -874,11 +868,8 @@ void TerminalForm::closeKeyboard() {
         keyboard->disconnect(this);
         delete keyboard;
     }
-    if (m_beforeKeyboard.isValid()) {
-        setGeometry(std::exchange(m_beforeKeyboard, QRect()));
-        if (m_beforeKeyboardState & Qt::WindowMaximized) showMaximized();
-        if (m_beforeKeyboardState & Qt::WindowFullScreen) showFullScreen();
-    }
+    // The grids get their rows back.
+    if (std::exchange(m_keyboardOverGrids, false)) Form_Resize();
 }
 
 void TerminalForm::Command7_Click() {

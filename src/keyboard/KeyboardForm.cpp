@@ -135,9 +135,20 @@ QRect KeyboardForm::screenArea() const {
 }
 
 QSize KeyboardForm::preferredSize() const {
-    // As wide as the screen allows (keys grow with it), in the design's proportions.
-    const int w = std::min(screenArea().width(), 1024);
+    // As wide as the screen allows (keys grow with it), in the design's proportions; at 800
+    // pixels a key is wider than a fingertip, and more would only take rows from the grid.
+    const int w = std::min(screenArea().width(), 800);
     return {w, w * DesignHeight / DesignWidth};
+}
+
+QRect KeyboardForm::placeIn(const QRect& room) {
+    const QSize preferred = preferredSize();
+    const int w = std::max(
+        1, std::min({preferred.width(), room.width(), room.height() * DesignWidth / DesignHeight}));
+    const QRect place(room.left() + (room.width() - w) / 2, room.top(), w,
+                      w * DesignHeight / DesignWidth);
+    setGeometry(place);
+    return place;
 }
 
 void KeyboardForm::placeUnder(const QRect& mainFrame) {

@@ -24,6 +24,9 @@ class KeyboardForm : public QWidget {
     QRect screenArea() const;
     /// Places the keyboard below the main window (on the screen), as wide as the screen allows.
     void placeUnder(const QRect& mainFrame);
+    /// Places the keyboard at the top of `room` (screen coordinates), centred, as large as its
+    /// preferred size and the room allow in its own proportions; returns where it went.
+    QRect placeIn(const QRect& room);
     /// The control that receives the keys.
     QWidget* target() const { return m_target; }
     /// The key with this caption (for tests and UI automation).

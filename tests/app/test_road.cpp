@@ -423,14 +423,25 @@ TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     // A window filling the screen makes room for the keyboard and gets its place back after.
     const QRect area = f->screen()->availableGeometry();
     f->setGeometry(area);
+    const QFont font = c<QWidget>("Text1")->font();
     QTest::keyClick(f.get(), Qt::Key_F11);
     ASSERT_NE(keys(), nullptr);
     EXPECT_LE(keys()->frameGeometry().bottom(), area.bottom());  // on the screen
-    for (const char* name : {"Command1(0)", "Command4", "Command2", "DBGrid1", "Text1"}) {
+    // It shares the screen over the grid's upper rows: no button under it, no text smaller.
+    EXPECT_EQ(c<QWidget>("Text1")->font(), font);
+    const QRect shared = keys()->geometry();
+    EXPECT_GE(shared.width(), area.width() / 2);
+    for (const char* name : {"Command1(0)", "Command1(1)", "Check1(0)", "Check1(2)", "Command4",
+                             "Command2", "DBGrid1", "Text1", "Command8(1)", "DBGrid2"}) {
         QWidget* w = c<QWidget>(name);
-        EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(keys()->geometry()))
-            << name;
+        EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(shared)) << name;
     }
+    // A scan's row is in sight below it.
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    scan(u"8690000000067"_s);
+    auto* grid = c<QTableView>("DBGrid1");
+    const QRect row = grid->visualRect(grid->currentIndex());
+    EXPECT_TRUE(grid->viewport()->rect().contains(row)) << row.y();
     keys()->close();  // from its own title bar
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f->geometry(), area);

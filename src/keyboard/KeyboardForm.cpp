@@ -151,6 +151,26 @@ QRect KeyboardForm::placeIn(const QRect& room) {
     return place;
 }
 
+void KeyboardForm::giveWayTo(const QList<QWidget*>& panels) {
+    for (QWidget* panel : panels) {
+        m_panels.append(panel);
+        panel->installEventFilter(this);
+    }
+    giveWay();
+}
+
+void KeyboardForm::giveWay() {
+    bool covered = false;
+    for (const QPointer<QWidget>& panel : m_panels)
+        if (panel && panel->isVisible()) covered = true;
+    setVisible(!covered);
+}
+
+bool KeyboardForm::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Show || e->type() == QEvent::Hide) giveWay();
+    return QWidget::eventFilter(watched, e);
+}
+
 void KeyboardForm::placeUnder(const QRect& mainFrame) {
     const QRect area = screenArea();
     const QSize size = preferredSize();

@@ -27,6 +27,8 @@ class KeyboardForm : public QWidget {
     /// Places the keyboard at the top of `room` (screen coordinates), centred, as large as its
     /// preferred size and the room allow in its own proportions; returns where it went.
     QRect placeIn(const QRect& room);
+    /// Steps aside while any of `panels` is shown: panels it would cover that take no typing.
+    void giveWayTo(const QList<QWidget*>& panels);
     /// The control that receives the keys.
     QWidget* target() const { return m_target; }
     /// The key with this caption (for tests and UI automation).
@@ -34,6 +36,7 @@ class KeyboardForm : public QWidget {
     bool digitsShown() const { return m_digits; }
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
@@ -50,10 +53,12 @@ class KeyboardForm : public QWidget {
     void type(int qtKey, const QString& text);
     void switchRows(bool digits);
     void layoutKeys();
+    void giveWay();
 
     QPointer<QWidget> m_main;
     QPointer<QWidget> m_target;
     std::vector<Key> m_keys;
+    QList<QPointer<QWidget>> m_panels;
     bool m_digits = false;
 };
 

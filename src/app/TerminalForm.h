@@ -169,7 +169,7 @@ class TerminalForm : public QMainWindow {
     void Form_Resize();
     void openKeyboard();
     void closeKeyboard();
-    /// The keyboard between the entry row and the mode panel; the grids show their rows below it.
+    /// The keyboard between the entry row and the mode panel; the item grid shows its rows below.
     void shareScreenWithKeyboard();
     /// The status strip as high as its text needs, taking the room from the rows above it.
     void fitStatusStrip();

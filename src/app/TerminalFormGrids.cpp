@@ -359,13 +359,11 @@ void TerminalForm::shareScreenWithKeyboard() {
     const QRect placed =
         keys->placeIn(QRect(form->mapToGlobal(QPoint(0, top)), QSize(form->width(), bottom - top)));
     const int below = form->mapFromGlobal(placed.bottomLeft()).y() + 1 + gap;
-    // The grids start below it, so the row a scan finds is scrolled into sight.
-    for (QWidget* grid : {static_cast<QWidget*>(DBGrid1), static_cast<QWidget*>(DBGrid2)}) {
-        const QRect r = grid->geometry();
-        const int start = below - (grid == DBGrid2 ? Frame3->y() : 0);
-        if (start > r.top() && start < r.bottom())
-            grid->setGeometry(r.left(), start, r.width(), r.bottom() + 1 - start);
-    }
+    // The item grid starts below it, so the row a scan finds is scrolled into sight. (The totals
+    // take no typing: the keyboard gives way to them.)
+    const QRect r = DBGrid1->geometry();
+    if (below > r.top() && below < r.bottom())
+        DBGrid1->setGeometry(r.left(), below, r.width(), r.bottom() + 1 - below);
     showCurrentRecord();
 }
 

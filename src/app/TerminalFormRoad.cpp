@@ -860,8 +860,9 @@ void TerminalForm::openKeyboard() {
     else
         keyboard->placeUnder(frameGeometry());
     keyboard->show();
-    // The balance panel and the label preview take no typing: the keyboard is out of their way.
-    if (m_keyboardOverGrids) keyboard->giveWayTo({Frame2, Frame4});
+    // The balance panel, the totals and the label preview take no typing: the keyboard is out of
+    // their way.
+    if (m_keyboardOverGrids) keyboard->giveWayTo({Frame2, Frame3, Frame4});
 }
 
 void TerminalForm::closeKeyboard() {

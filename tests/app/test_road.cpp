@@ -432,7 +432,7 @@ TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     const QRect shared = keys()->geometry();
     EXPECT_GE(shared.width(), area.width() / 2);
     for (const char* name : {"Command1(0)", "Command1(1)", "Check1(0)", "Check1(2)", "Command4",
-                             "Command2", "DBGrid1", "Text1", "Command8(1)", "DBGrid2"}) {
+                             "Command2", "DBGrid1", "Text1"}) {
         QWidget* w = c<QWidget>(name);
         EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(shared)) << name;
     }
@@ -442,12 +442,16 @@ TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     auto* grid = c<QTableView>("DBGrid1");
     const QRect row = grid->visualRect(grid->currentIndex());
     EXPECT_TRUE(grid->viewport()->rect().contains(row)) << row.y();
-    // The label preview takes no typing: the keyboard steps out of its way until it closes.
-    QTest::keyClick(f.get(), Qt::Key_F8);
-    ASSERT_TRUE(shown("Frame4"));
-    EXPECT_FALSE(keys()->isVisible());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_TRUE(keys()->isVisible());
+    // The label preview and the totals take no typing: the keyboard steps out of their way until
+    // they close.
+    for (const auto& [key, panel] :
+         {std::pair{Qt::Key_F8, "Frame4"}, std::pair{Qt::Key_F7, "Frame3"}}) {
+        QTest::keyClick(f.get(), key);
+        ASSERT_TRUE(shown(panel));
+        EXPECT_FALSE(keys()->isVisible()) << panel;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_TRUE(keys()->isVisible()) << panel;
+    }
     keys()->close();  // from its own title bar
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f->geometry(), area);

@@ -55,6 +55,11 @@ int MessageBoxMessages::run(QDialog& box) {
     if (m_parent) {
         m_parent->activateWindow();
         m_parent->raise();
+        // Without a window manager nothing keeps a window on top: the touch keyboard is raised
+        // above the window again.
+        for (QWidget* w : m_parent->findChildren<QWidget*>())
+            if (w->isWindow() && w->isVisible() && w->windowFlags() & Qt::WindowStaysOnTopHint)
+                w->raise();
     }
     return result;
 }

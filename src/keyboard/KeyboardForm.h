@@ -27,7 +27,8 @@ class KeyboardForm : public QWidget {
     /// Places the keyboard at the top of `room` (screen coordinates), centred, as large as its
     /// preferred size and the room allow in its own proportions; returns where it went.
     QRect placeIn(const QRect& room);
-    /// Steps aside while any of `panels` is shown: panels it would cover that take no typing.
+    /// Steps aside while any of `panels` is shown: panels it would cover that take no typing. It
+    /// steps aside for a message box in any case.
     void giveWayTo(const QList<QWidget*>& panels);
     /// The control that receives the keys.
     QWidget* target() const { return m_target; }
@@ -36,6 +37,7 @@ class KeyboardForm : public QWidget {
     bool digitsShown() const { return m_digits; }
 
   protected:
+    bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -59,6 +61,7 @@ class KeyboardForm : public QWidget {
     QPointer<QWidget> m_target;
     std::vector<Key> m_keys;
     QList<QPointer<QWidget>> m_panels;
+    QPointer<QWidget> m_box;  // a message box is up: no key could reach the window
     bool m_digits = false;
 };
 

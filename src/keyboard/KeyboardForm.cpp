@@ -160,28 +160,22 @@ void KeyboardForm::giveWayTo(const QList<QWidget*>& panels) {
 }
 
 bool KeyboardForm::event(QEvent* e) {
-    // A box kept on top by a window manager would hide it, and no key could reach the window;
-    // the keyboard, hidden then, comes back when the box goes.
-    if (e->type() == QEvent::WindowBlocked && !m_box) {
-        m_box = QApplication::activeModalWidget();
-        if (m_box) m_box->installEventFilter(this);
+    // A box kept on top by a window manager would hide it, and no key could reach the window.
+    if (e->type() == QEvent::WindowBlocked || e->type() == QEvent::WindowUnblocked) {
+        m_blocked = e->type() == QEvent::WindowBlocked;
         giveWay();
     }
     return QWidget::event(e);
 }
 
 void KeyboardForm::giveWay() {
-    bool covered = m_box && m_box->isVisible();
+    bool covered = m_blocked;
     for (const QPointer<QWidget>& panel : m_panels)
         if (panel && panel->isVisible()) covered = true;
     setVisible(!covered);
 }
 
 bool KeyboardForm::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == m_box && e->type() == QEvent::Hide) {
-        m_box->removeEventFilter(this);
-        m_box = nullptr;
-    }
     if (e->type() == QEvent::Show || e->type() == QEvent::Hide) giveWay();
     return QWidget::eventFilter(watched, e);
 }

@@ -61,7 +61,7 @@ class KeyboardForm : public QWidget {
     QPointer<QWidget> m_target;
     std::vector<Key> m_keys;
     QList<QPointer<QWidget>> m_panels;
-    QPointer<QWidget> m_box;  // a message box is up: no key could reach the window
+    bool m_blocked = false;  // a message box is up: no key could reach the window
     bool m_digits = false;
 };
 

@@ -4,7 +4,10 @@
 
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace app {
 
@@ -25,15 +28,38 @@ struct NormalPointer {
     }
 };
 
+// At the touch size a long prompt or path would push a box's buttons off a small screen: its
+// texts wrap, and it is never larger than the screen it opens on.
+void fitOnScreen(QDialog& box, const QWidget* parent) {
+    QScreen* screen =
+        parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QSize area = screen->availableGeometry().size();
+    const QMargins margins = box.layout() ? box.layout()->contentsMargins() : QMargins();
+    for (QLabel* text : box.findChildren<QLabel*>()) {
+        text->setWordWrap(true);
+        text->setMaximumWidth(area.width() - margins.left() - margins.right());
+    }
+    box.setMaximumSize(area);
+    box.adjustSize();
+    if (box.width() > area.width()) box.resize(area.width(), box.height());
+}
+
 }  // namespace
 
 int MessageBoxMessages::run(QDialog& box) {
     NormalPointer pointer;
     touchSized(&box, m_model);
+    fitOnScreen(box, m_parent);
     const int result = box.exec();
     if (m_parent) {
         m_parent->activateWindow();
         m_parent->raise();
+        // Without a window manager nothing keeps a window on top: the touch keyboard is raised
+        // above the window again.
+        for (QWidget* w : m_parent->findChildren<QWidget*>())
+            if (w->isWindow() && w->isVisible() && w->windowFlags() & Qt::WindowStaysOnTopHint)
+                w->raise();
     }
     return result;
 }

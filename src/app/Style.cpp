@@ -14,7 +14,7 @@ void touchSized(QWidget* dialog, const QWidget* model) {
     const QFont font = model->font();
     dialog->setFont(font);
     // The window's style sheet would size a dialog's buttons as small dialog buttons.
-    dialog->setStyleSheet(QStringLiteral("QLabel { font-size: %1pt; }"
+    dialog->setStyleSheet(QStringLiteral("QLabel, QLineEdit { font-size: %1pt; }"
                                          "QPushButton { font-size: %1pt; font-weight: bold; "
                                          "min-width: %2px; min-height: %3px; }")
                               .arg(font.pointSizeF())

@@ -22,6 +22,7 @@
 #include "app/CompanyFile.h"
 #include "app/CountReport.h"
 #include "app/FailureText.h"
+#include "app/Placement.h"
 #include "app/Settings.h"
 #include "app/Style.h"
 #include "app/WaitPanel.h"
@@ -101,6 +102,20 @@ QTableView* grid(QWidget* parent, const QString& name, const QRect& r) {
     return g;
 }
 
+// The window's area. A caption whose text changed asks it to lay out again: the status strip's
+// new text may need more lines than its row holds.
+class FormArea : public QWidget {
+  public:
+    using QWidget::QWidget;
+    std::function<void()> textChanged;
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::LayoutRequest && textChanged) textChanged();
+        return QWidget::event(e);
+    }
+};
+
 }  // namespace
 
 TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
@@ -177,7 +192,8 @@ TerminalForm::~TerminalForm() {
 }
 
 void TerminalForm::buildControls() {
-    auto* form = new QWidget(this);
+    auto* form = new FormArea(this);
+    form->textChanged = [this] { fitStatusStrip(); };
     form->setObjectName(QStringLiteral("FormArea"));
     setCentralWidget(form);
     resize(1024, 768);
@@ -227,7 +243,7 @@ void TerminalForm::buildControls() {
          {QString(21, u' ') + QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
          {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
          {QStringLiteral("Fazla"), n::stok::KalanA, F::GeneralNumber},
-         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::GeneralNumber}},
+         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::Money}},
         DBGrid1));
     DBGrid1->setColumnWidth(0, 190);
     DBGrid1->setColumnWidth(1, 446);
@@ -296,9 +312,9 @@ void TerminalForm::buildControls() {
         DataTemp,
         {{QStringLiteral("Stok Adı"), n::stok::StokAdi, F::Text},
          // The price the line was booked at: a purchase's is the purchase price.
-         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::GeneralNumber},
+         {QStringLiteral("Fiyat"), n::stok::Fiyat2, F::Money},
          {QStringLiteral("Miktar"), n::stok::KalanB, F::GeneralNumber},
-         {QStringLiteral("Tutar"), n::stok::GirenTutar, F::GeneralNumber}},
+         {QStringLiteral("Tutar"), n::stok::GirenTutar, F::Money}},
         DBGrid2));
     DBGrid2->setColumnWidth(0, 476);
     DBGrid2->setColumnWidth(1, 160);
@@ -547,15 +563,23 @@ void TerminalForm::restorePlacement() {
         const int w = qRound(read(QStringLiteral("TerWidth")).toDouble() / tpp);
         const int h = qRound(read(QStringLiteral("TerHeight")).toDouble() / tpp);
         const QRect saved(x, y, w, h);
-        // A placement from another screen layout must not put the window out of reach.
-        bool reachable = false;
-        for (QScreen* sc : QGuiApplication::screens())
-            if (sc->availableGeometry().intersects(saved)) reachable = true;
-        if (w >= 200 && h >= 150 && reachable) {
+        // A placement from another screen layout must not put the window out of reach: it goes
+        // on the monitor of the window's desktop it overlaps most, and no part of it is off it.
+        QScreen* on = nullptr;
+        int overlap = 0;
+        for (QScreen* sc : screen ? screen->virtualSiblings() : QGuiApplication::screens()) {
+            const QRect common = sc->availableGeometry().intersected(saved);
+            if (common.width() * common.height() > overlap) {
+                overlap = common.width() * common.height();
+                on = sc;
+            }
+        }
+        if (w >= 200 && h >= 150 && on) {
+            const QRect placed = placedOnScreen(saved, on->availableGeometry());
             const int extraW = frameGeometry().width() - width();
             const int extraH = frameGeometry().height() - height();
-            move(x, y);
-            resize(w - extraW, h - extraH);
+            move(placed.topLeft());
+            resize(placed.width() - extraW, placed.height() - extraH);
             return;
         }
     }

@@ -169,6 +169,10 @@ class TerminalForm : public QMainWindow {
     void Form_Resize();
     void openKeyboard();
     void closeKeyboard();
+    /// The keyboard between the entry row and the mode panel; the item grid shows its rows below.
+    void shareScreenWithKeyboard();
+    /// The status strip as high as its text needs, taking the room from the rows above it.
+    void fitStatusStrip();
     void gridPressed();
     void gridRowChanged(int row);
     void moveGridRow(int step);
@@ -204,13 +208,12 @@ class TerminalForm : public QMainWindow {
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;
-    QWidget* Form1 = nullptr;  // the touch keyboard window
-    QRect m_beforeKeyboard;    // the window's place before it made room for the keyboard
-    Qt::WindowStates m_beforeKeyboardState;
-    QString m_ownLock;              // the lock file we wrote for the working copy
-    bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
-    bool m_layoutBusy = false;      // the program, not the operator, is resizing columns
-    bool m_headerPressed = false;   // the operator's finger or mouse is on a grid header
+    QWidget* Form1 = nullptr;          // the touch keyboard window
+    bool m_keyboardOverGrids = false;  // the keyboard sits over the grids' upper rows
+    QString m_ownLock;                 // the lock file we wrote for the working copy
+    bool m_sortDescending = false;     // the next header sort's direction, shared by both grids
+    bool m_layoutBusy = false;         // the program, not the operator, is resizing columns
+    bool m_headerPressed = false;      // the operator's finger or mouse is on a grid header
     QPoint m_pressPosition;
     layout::ResizeFrm m_resize;
     std::unique_ptr<WaitPanel> m_waitPanel;       // says what a handler waits for, offers "Vazgeç"

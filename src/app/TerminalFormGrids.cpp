@@ -24,6 +24,8 @@
 #include "entry/GridRules.h"
 #include "entry/NumberBox.h"
 #include "entry/RecordsetModel.h"
+#include "keyboard/KeyboardForm.h"
+#include "layout/ReadableFont.h"
 
 namespace app {
 
@@ -280,12 +282,11 @@ void TerminalForm::Form_Resize() {
     if (m_referenceText1Size.isEmpty() || Text1->height() <= 0 || Text1->width() <= 0) return;
     const double tall = double(Text1->height()) / m_referenceText1Size.height();
     const double r = std::min(tall, double(Text1->width()) / m_referenceText1Size.width());
-    for (auto it = m_referenceFonts.constBegin(); it != m_referenceFonts.constEnd(); ++it) {
-        QFont f = it.key()->font();
-        // Never below 12 pixels (9 points): a window squeezed by the touch keyboard stays legible.
-        f.setPointSizeF(std::max(9.0, it.value() * r));
-        it.key()->setFont(f);
-    }
+    // No text the operator reads falls below the readable floor, whatever the proportion says.
+    const double ratio = devicePixelRatioF();
+    const double floor = layout::readableCapHeight(size() * ratio);
+    for (auto it = m_referenceFonts.constBegin(); it != m_referenceFonts.constEnd(); ++it)
+        it.key()->setFont(layout::readableFont(it.key()->font(), it.value() * r, ratio, floor));
     // The operation boxes' tick and margins shrink with their captions, or a narrow window
     // leaves the caption no room.
     const QString box = QStringLiteral(
@@ -306,6 +307,12 @@ void TerminalForm::Form_Resize() {
         m_layoutBusy = true;
         for (auto it = fit.columns.constBegin(); it != fit.columns.constEnd(); ++it)
             grid->setColumnWidth(it.key(), qRound(it.value() * grid->width() / fit.referenceWidth));
+        // A barcode is read whole: at the readable size its column takes thirteen digits.
+        if (grid == DBGrid1) {
+            const int digits =
+                qCeil(QFontMetricsF(grid->font()).horizontalAdvance(QString(13, u'8'))) + 12;
+            if (grid->columnWidth(0) < digits) grid->setColumnWidth(0, digits);
+        }
         refitNameColumn(grid);
         m_layoutBusy = false;
         // The header font has changed with the window: captions are centred for the new widths,
@@ -315,6 +322,49 @@ void TerminalForm::Form_Resize() {
         refitNameColumn(grid);
         centreCaptions(grid);
     }
+    fitStatusStrip();
+    shareScreenWithKeyboard();
+}
+
+void TerminalForm::fitStatusStrip() {
+    QWidget* form = centralWidget();
+    if (!m_resize.registered() || !StatusStrip || form->width() <= 0 || form->height() <= 0) return;
+    const int h = m_resize.horizontalPercentage(form), v = m_resize.verticalPercentage(form);
+    auto proportional = [&](const QWidget* w) {
+        return layout::ResizeFrm::scaled(m_resize.referenceOf(w), h, v);
+    };
+    // A narrow window wraps the strip's text to more lines than its row holds: the grid and the
+    // mode panel above it give it the room, so no line of it is cut.
+    const QRect row = proportional(StatusStrip);
+    const int needed = StatusStrip->heightForWidth(row.width());
+    const int top = std::min(row.top(), row.bottom() + 1 - needed);
+    StatusStrip->setGeometry(row.left(), top, row.width(), row.bottom() + 1 - top);
+    for (QWidget* above : {static_cast<QWidget*>(DBGrid1), static_cast<QWidget*>(Frame1)}) {
+        const QRect now = above->geometry(), designed = proportional(above);
+        const int bottom = std::min(designed.bottom(), top - (row.top() - designed.bottom()));
+        if (bottom != now.bottom())
+            above->setGeometry(now.left(), now.top(), now.width(), bottom + 1 - now.top());
+    }
+}
+
+void TerminalForm::shareScreenWithKeyboard() {
+    auto* keys = qobject_cast<keyboard::KeyboardForm*>(Form1);
+    if (!keys || !m_keyboardOverGrids) return;
+    QWidget* form = centralWidget();
+    // Below the entry row and above the mode panel, which every button of the road sits in or
+    // below: the keyboard covers no control the operator taps, only rows of the grids.
+    const int gap = std::max(2, form->height() / 128);
+    const int top = Text1->geometry().bottom() + 1 + gap;
+    const int bottom = Frame1->geometry().top() - gap;
+    const QRect placed =
+        keys->placeIn(QRect(form->mapToGlobal(QPoint(0, top)), QSize(form->width(), bottom - top)));
+    const int below = form->mapFromGlobal(placed.bottomLeft()).y() + 1 + gap;
+    // The item grid starts below it, so the row a scan finds is scrolled into sight. (The totals
+    // take no typing: the keyboard gives way to them.)
+    const QRect r = DBGrid1->geometry();
+    if (below > r.top() && below < r.bottom())
+        DBGrid1->setGeometry(r.left(), below, r.width(), r.bottom() + 1 - below);
+    showCurrentRecord();
 }
 
 }  // namespace app

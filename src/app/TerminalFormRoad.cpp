@@ -180,7 +180,7 @@ void TerminalForm::wireRoad() {
         connect(kind, &QShortcut::activated, this,
                 [this, i] { guarded([this, i] { SbCr_Click(i); }); });
     }
-    Label5->setToolTip(QStringLiteral("Sağ tık: Depo (Ctrl+1) / Cari (Ctrl+2)"));
+    Label5->setToolTip(QStringLiteral("Dokunun veya sağ tıklayın: Depo (Ctrl+1) / Cari (Ctrl+2)"));
     Text1->setToolTip(
         QStringLiteral("Barkod okutun veya stok adı yazıp Enter'a basın; "
                        "↑/↓ satır seçer, Tab miktar kutusuna geçer"));
@@ -851,20 +851,17 @@ void TerminalForm::openKeyboard() {
     const QRect frame = frameGeometry();
     // The keyboard's own title bar is taken to be as high as the main window's.
     const int keysHeight = keyboard->preferredSize().height() + frame.height() - height();
-    if (frame.bottom() + keysHeight > area.bottom()) {
-        // No room below: the window gives up the keyboard's height at its bottom, so Geri,
-        // Güncelle and the booked row stay in sight; every control scales with the window.
-        m_beforeKeyboard = geometry();
-        m_beforeKeyboardState = windowState();
-        if (m_beforeKeyboardState & (Qt::WindowMaximized | Qt::WindowFullScreen)) showNormal();
-        const int decoration = frame.height() - height();
-        const int top = std::max(
-            area.top(), std::min(frame.top(), area.bottom() + 1 - keysHeight - decoration - 200));
-        setGeometry(geometry().x(), top + (geometry().top() - frame.top()), width(),
-                    std::max(200, area.bottom() + 1 - keysHeight - top - decoration));
-    }
-    keyboard->placeUnder(frameGeometry());
+    // No room below: the keyboard shares the window's screen over the grids' upper rows; the
+    // window keeps its size and its text, which a window squeezed above it would not.
+    m_keyboardOverGrids = frame.bottom() + keysHeight > area.bottom();
+    if (m_keyboardOverGrids)
+        shareScreenWithKeyboard();
+    else
+        keyboard->placeUnder(frameGeometry());
     keyboard->show();
+    // The balance panel, the totals and the label preview take no typing: the keyboard is out of
+    // their way.
+    if (m_keyboardOverGrids) keyboard->giveWayTo({Frame2, Frame3, Frame4});
 }
 
 void TerminalForm::closeKeyboard() {
@@ -873,11 +870,8 @@ void TerminalForm::closeKeyboard() {
         keyboard->disconnect(this);
         delete keyboard;
     }
-    if (m_beforeKeyboard.isValid()) {
-        setGeometry(std::exchange(m_beforeKeyboard, QRect()));
-        if (m_beforeKeyboardState & Qt::WindowMaximized) showMaximized();
-        if (m_beforeKeyboardState & Qt::WindowFullScreen) showFullScreen();
-    }
+    // The grids get their rows back.
+    if (std::exchange(m_keyboardOverGrids, false)) Form_Resize();
 }
 
 void TerminalForm::Command7_Click() {
@@ -1069,9 +1063,16 @@ bool TerminalForm::eventFilter(QObject* watched, QEvent* e) {
         Command7->click();
         return true;
     }
-    if (watched == Label5 && e->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
-        MnPop->popup(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+    if (watched == Label5 &&
+        (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease)) {
+        auto* m = static_cast<QMouseEvent*>(e);
+        if (m->button() == Qt::RightButton && e->type() == QEvent::MouseButtonPress)
+            MnPop->popup(m->globalPosition().toPoint());
+        // A finger can only tap or hold: the lift opens the menu below the label, clear of the
+        // finger, so the lift itself picks no entry. A finger slid off the label opens nothing.
+        if (m->button() == Qt::LeftButton && e->type() == QEvent::MouseButtonRelease &&
+            Label5->rect().contains(m->position().toPoint()))
+            MnPop->popup(Label5->mapToGlobal(Label5->rect().bottomLeft()));
         return true;
     }
     for (QTableView* grid : {DBGrid1, DBGrid2})

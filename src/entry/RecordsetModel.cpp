@@ -1,5 +1,6 @@
 #include "entry/RecordsetModel.h"
 
+#include "core/Money.h"
 #include "core/NumberFormat.h"
 #include "data/DataControl.h"
 #include "data/DatabaseError.h"
@@ -42,6 +43,13 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
                 return core::generalNumber(value.toDouble());
             case GridColumn::Format::Standard:
                 return core::standardNumber(value.toDouble());
+            case GridColumn::Format::Money: {
+                // A text where the books hold an amount shows as it is, never as 0,00.
+                bool number = false;
+                const double amount = value.toDouble(&number);
+                return number ? core::Money::fromDouble(amount).toString(QLocale(), 2, true)
+                              : value.toString();
+            }
         }
     } catch (const data::DatabaseError&) {
         // A row deleted elsewhere since the keys were read shows as the old engine showed it.

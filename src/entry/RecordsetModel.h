@@ -12,7 +12,9 @@ namespace entry {
 
 /// One column of a data-bound grid.
 struct GridColumn {
-    enum class Format { Text, GeneralNumber, Standard };
+    /// Money: an amount or price, grouped with two decimals at least, as the totals show it;
+    /// GeneralNumber: a quantity, decimals only as needed.
+    enum class Format { Text, GeneralNumber, Standard, Money };
     QString caption;
     QString field;
     Format format = Format::Text;

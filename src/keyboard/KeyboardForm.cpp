@@ -135,9 +135,49 @@ QRect KeyboardForm::screenArea() const {
 }
 
 QSize KeyboardForm::preferredSize() const {
-    // As wide as the screen allows (keys grow with it), in the design's proportions.
-    const int w = std::min(screenArea().width(), 1024);
+    // As wide as the screen allows (keys grow with it), in the design's proportions; at 800
+    // pixels a key is wider than a fingertip, and more would only take rows from the grid.
+    const int w = std::min(screenArea().width(), 800);
     return {w, w * DesignHeight / DesignWidth};
+}
+
+QRect KeyboardForm::placeIn(const QRect& room) {
+    const QSize preferred = preferredSize();
+    const int w = std::max(
+        1, std::min({preferred.width(), room.width(), room.height() * DesignWidth / DesignHeight}));
+    const QRect place(room.left() + (room.width() - w) / 2, room.top(), w,
+                      w * DesignHeight / DesignWidth);
+    setGeometry(place);
+    return place;
+}
+
+void KeyboardForm::giveWayTo(const QList<QWidget*>& panels) {
+    for (QWidget* panel : panels) {
+        m_panels.append(panel);
+        panel->installEventFilter(this);
+    }
+    giveWay();
+}
+
+bool KeyboardForm::event(QEvent* e) {
+    // A box kept on top by a window manager would hide it, and no key could reach the window.
+    if (e->type() == QEvent::WindowBlocked || e->type() == QEvent::WindowUnblocked) {
+        m_blocked = e->type() == QEvent::WindowBlocked;
+        giveWay();
+    }
+    return QWidget::event(e);
+}
+
+void KeyboardForm::giveWay() {
+    bool covered = m_blocked;
+    for (const QPointer<QWidget>& panel : m_panels)
+        if (panel && panel->isVisible()) covered = true;
+    setVisible(!covered);
+}
+
+bool KeyboardForm::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Show || e->type() == QEvent::Hide) giveWay();
+    return QWidget::eventFilter(watched, e);
 }
 
 void KeyboardForm::placeUnder(const QRect& mainFrame) {

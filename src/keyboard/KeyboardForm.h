@@ -24,6 +24,12 @@ class KeyboardForm : public QWidget {
     QRect screenArea() const;
     /// Places the keyboard below the main window (on the screen), as wide as the screen allows.
     void placeUnder(const QRect& mainFrame);
+    /// Places the keyboard at the top of `room` (screen coordinates), centred, as large as its
+    /// preferred size and the room allow in its own proportions; returns where it went.
+    QRect placeIn(const QRect& room);
+    /// Steps aside while any of `panels` is shown: panels it would cover that take no typing. It
+    /// steps aside for a message box in any case.
+    void giveWayTo(const QList<QWidget*>& panels);
     /// The control that receives the keys.
     QWidget* target() const { return m_target; }
     /// The key with this caption (for tests and UI automation).
@@ -31,6 +37,8 @@ class KeyboardForm : public QWidget {
     bool digitsShown() const { return m_digits; }
 
   protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
@@ -47,10 +55,13 @@ class KeyboardForm : public QWidget {
     void type(int qtKey, const QString& text);
     void switchRows(bool digits);
     void layoutKeys();
+    void giveWay();
 
     QPointer<QWidget> m_main;
     QPointer<QWidget> m_target;
     std::vector<Key> m_keys;
+    QList<QPointer<QWidget>> m_panels;
+    bool m_blocked = false;  // a message box is up: no key could reach the window
     bool m_digits = false;
 };
 

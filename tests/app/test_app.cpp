@@ -2,13 +2,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 
 #include "app/AppEnvironment.h"
 #include "app/CompanyFile.h"
 #include "app/FormFixture.h"
+#include "app/Placement.h"
 #include "app/Style.h"
 #include "core/LockFiles.h"
 #include "data/DataControl.h"
@@ -156,21 +159,45 @@ TEST_F(FormTest, WindowPlacementIsSavedOnCloseAndRestoredOnlyWhenOnAScreen) {
     };
     {
         auto f = shownForm();
-        f->setGeometry(40, 50, 800, 600);
+        f->setGeometry(40, 50, 600, 400);
         f->close();
     }
     auto value = [&](const char* name) { return registry(QString::fromUtf8(name)).toInt(); };
     auto g = shownForm();
     const double tpp = 1440.0 / g->logicalDpiX();  // values are in twips
-    EXPECT_EQ(g->geometry().size(), QSize(800, 600));
+    EXPECT_EQ(g->geometry().size(), QSize(600, 400));
     EXPECT_EQ(g->frameGeometry(),
               QRect(qRound(value("TerLeft") / tpp), qRound(value("TerTop") / tpp),
                     qRound(value("TerWidth") / tpp), qRound(value("TerHeight") / tpp)));
     g.reset();
 
-    for (const char* name : {"TerTop", "TerLeft"})
-        setRegistry(QString::fromUtf8(name), u"900000"_s);
-    EXPECT_LT(shownForm()->frameGeometry().left(), 5000);  // off every screen: not restored
+    // Larger than the screen (another screen, another scale) or partly off it: the window is
+    // wholly on the screen it overlaps, as large as the screen allows; off every screen: centred.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        QRect stored, placed;
+    } cases[] = {
+        {{0, 0, area.width() * 2, area.height() * 2}, area},
+        {{area.width() - 100, -50, 400, 300}, {area.right() + 1 - 400, area.top(), 400, 300}},
+        {{100000, 100000, 400, 300}, {}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.stored.x());
+        auto twips = [tpp](int pixels) { return QString::number(qRound(pixels * tpp)); };
+        setRegistry(u"TerTop"_s, twips(k.stored.y()));
+        setRegistry(u"TerLeft"_s, twips(k.stored.x()));
+        setRegistry(u"TerWidth"_s, twips(k.stored.width()));
+        setRegistry(u"TerHeight"_s, twips(k.stored.height()));
+        const QRect frame = shownForm()->frameGeometry();
+        EXPECT_TRUE(area.contains(frame))
+            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+        if (k.placed.isEmpty()) {
+            EXPECT_LE((frame.center() - area.center()).manhattanLength(), 2);
+        } else {
+            EXPECT_EQ(frame, k.placed);
+            EXPECT_EQ(app::placedOnScreen(k.stored, area), k.placed);
+        }
+    }
 }
 
 TEST(SettingsStore, MissingOrUnreadableStoresGiveDefaults) {

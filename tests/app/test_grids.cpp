@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -136,33 +137,54 @@ TEST_F(GridTest, ColumnLayoutsAreSavedPerSituationAndRestoredAtTheNextStart) {
 // Controls and fonts scale from the designed size, never from the last one.
 TEST_F(GridTest, EveryCaptionFitsAtAnySizeAndFontsScaleFromTheDesignedSize) {
     start();
+    // A sale's entry screen, with a long word in the strip.
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    scan(u"OLMAYAN ÜRÜN ADI 1234567890"_s);
     auto* text1 = c<QLineEdit>("Text1");
     f->resize(1024, 768);
     const QRect text1At = text1->geometry();
     const double font = text1->font().pointSizeF();
     f->resize(2048, 1536);
     EXPECT_NEAR(text1->font().pointSizeF(), font * 2, 0.01);
-    // Narrow, tall and very large windows: every caption stays inside its control.
-    for (const QSize size : {QSize(400, 600), QSize(420, 900), QSize(3840, 2160)}) {
+    // Narrow, tall, small-screen and very large windows: every caption stays inside its control,
+    // and from the smallest screen up no text has capitals lower than 12 pixels.
+    for (const QSize size : {QSize(400, 600), QSize(420, 900), QSize(800, 600), QSize(600, 768),
+                             QSize(600, 1024), QSize(1024, 768), QSize(3840, 2160)}) {
         f->resize(size);
+        const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        const bool floored = size.width() >= 600 && size.height() >= 600;
         for (QWidget* w : f->findChildren<QWidget*>()) {
             auto* b = qobject_cast<QAbstractButton*>(w);
             auto* l = qobject_cast<QLabel*>(w);
+            auto* g = qobject_cast<QTableView*>(w);
             const QString caption = b ? b->text() : l ? l->text() : QString();
-            if (!w->isVisibleTo(f.get()) || caption.isEmpty() || (l && l->wordWrap())) continue;
+            // Parked out of view (the focus sink, the wheel receiver): nothing to read.
+            const bool inView = QRect(w->mapTo(f.get(), QPoint()), w->size()).intersects(f->rect());
+            if (!w->isVisibleTo(f.get()) || !inView ||
+                !(g || qobject_cast<QLineEdit*>(w) || !caption.isEmpty()))
+                continue;
+            const std::string name = w->objectName().toStdString() + " at " + at;
+            for (const QFont& font : g ? QList<QFont>{g->font(), g->horizontalHeader()->font()}
+                                       : QList<QFont>{w->font()})
+                EXPECT_TRUE(!floored || QFontMetricsF(font).capHeight() >= 12) << name;
+            if (caption.isEmpty()) continue;
+            const QFontMetrics metrics(w->font());
+            if (l && l->wordWrap()) {  // wrapped: every line in sight
+                EXPECT_LE(l->heightForWidth(l->width()), l->height()) << name;
+                continue;
+            }
             QStyleOptionButton option;
             option.initFrom(w);
-            const int room =
+            const QRect room =
                 qobject_cast<QCheckBox*>(w)
-                    ? w->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, w).width()
-                : l ? l->contentsRect().width()
-                    : w->width();
-            EXPECT_LE(QFontMetrics(w->font()).horizontalAdvance(caption), room)
-                << w->objectName().toStdString() << " at " << size.width() << "x" << size.height();
+                    ? w->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, w)
+                : l ? l->contentsRect()
+                    : w->rect();
+            EXPECT_LE(metrics.horizontalAdvance(caption), room.width()) << name;
+            EXPECT_LE(metrics.capHeight() + metrics.descent(), room.height()) << name;
         }
     }
-    f->resize(30, 20);
-    EXPECT_GE(text1->font().pointSizeF(), 9.0);  // never below 12 pixels
+    f->resize(30, 20);  // and back: nothing drifts
     f->resize(1024, 768);
     EXPECT_EQ(text1->geometry(), text1At);
     EXPECT_DOUBLE_EQ(text1->font().pointSizeF(), font);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTableView>
@@ -46,7 +47,31 @@ TEST_F(RoadTest, TheWorkKindIsRememberedAndTheCustomersBalanceShows) {
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     EXPECT_TRUE(strip().contains(u"Önce SATIŞ, SAYIM veya ALIŞ seçiniz."_s))
         << strip().toStdString();
-    QTest::keyClick(f.get(), Qt::Key_2, Qt::ControlModifier);
+    for (const int kind : {1, 0}) {  // Ctrl+2, Ctrl+1
+        QTest::keyClick(f.get(), kind == 1 ? Qt::Key_2 : Qt::Key_1, Qt::ControlModifier);
+        EXPECT_EQ(f->workKind(), kind);
+    }
+    // A finger's tap (a hold ends in the same lift) on the work kind opens its menu, as a right
+    // click does; a finger slid off the label opens nothing. "Cari" from it is remembered.
+    auto* kind = c<QLabel>("Label5");
+    auto* menu = c<QMenu>("MnPop");
+    const QPoint inside = kind->rect().center(), outside(kind->width() + 20, inside.y());
+    const struct {
+        Qt::MouseButton button;
+        QPoint lift;
+        bool opens;
+    } taps[] = {{Qt::LeftButton, outside, false},
+                {Qt::RightButton, inside, true},
+                {Qt::LeftButton, inside, true}};
+    for (const auto& t : taps) {
+        menu->hide();
+        QTest::mousePress(kind, t.button, {}, inside);
+        QTest::mouseRelease(kind, t.button, {}, t.lift);
+        EXPECT_EQ(menu->isVisible(), t.opens) << t.button << " " << t.lift.x();
+    }
+    ASSERT_TRUE(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions()[1]).center());
+    EXPECT_EQ(f->workKind(), 1);
     f->close();
     f.reset();
     ASSERT_NO_FATAL_FAILURE(start());
@@ -312,6 +337,17 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
         EXPECT_EQ(c<QLabel>("Label4")->text(), u"Toplam = "_s + total.toString(QLocale(), 2, true));
         auto* lines = c<QTableView>("DBGrid2")->model();
         EXPECT_FALSE(lines->match(lines->index(0, 2), Qt::DisplayRole, u"2,5"_s).isEmpty());
+        // Prices and amounts in the total's form (grouped, two decimals at least), adding up to it.
+        core::Money sum;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            for (int column : {1, 3}) {
+                const QString shown = lines->index(row, column).data().toString();
+                const std::optional<core::Money> value = core::Money::parse(shown);
+                ASSERT_TRUE(value) << shown.toStdString();
+                EXPECT_EQ(shown, value->toString(QLocale(), 2, true));
+                if (column == 3) sum += *value;
+            }
+        EXPECT_EQ(sum, total);
         // A scan here books nothing and confirms nothing; the panel, over the strip, says so.
         QTest::keyClicks(QApplication::focusWidget(), item);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -403,13 +439,34 @@ TEST_F(RoadTest, TheTouchKeyboardMakesRoomAndTheWindowGetsItsPlaceBack) {
     // A window filling the screen makes room for the keyboard and gets its place back after.
     const QRect area = f->screen()->availableGeometry();
     f->setGeometry(area);
+    const QFont font = c<QWidget>("Text1")->font();
     QTest::keyClick(f.get(), Qt::Key_F11);
     ASSERT_NE(keys(), nullptr);
     EXPECT_LE(keys()->frameGeometry().bottom(), area.bottom());  // on the screen
-    for (const char* name : {"Command1(0)", "Command4", "Command2", "DBGrid1", "Text1"}) {
+    // It shares the screen over the grid's upper rows: no button under it, no text smaller.
+    EXPECT_EQ(c<QWidget>("Text1")->font(), font);
+    const QRect shared = keys()->geometry();
+    EXPECT_GE(shared.width(), area.width() / 2);
+    for (const char* name : {"Command1(0)", "Command1(1)", "Check1(0)", "Check1(2)", "Command4",
+                             "Command2", "DBGrid1", "Text1"}) {
         QWidget* w = c<QWidget>(name);
-        EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(keys()->geometry()))
-            << name;
+        EXPECT_FALSE(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).intersects(shared)) << name;
+    }
+    // A scan's row is in sight below it.
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    scan(u"8690000000067"_s);
+    auto* grid = c<QTableView>("DBGrid1");
+    const QRect row = grid->visualRect(grid->currentIndex());
+    EXPECT_TRUE(grid->viewport()->rect().contains(row)) << row.y();
+    // The label preview and the totals take no typing: the keyboard steps out of their way until
+    // they close.
+    for (const auto& [key, panel] :
+         {std::pair{Qt::Key_F8, "Frame4"}, std::pair{Qt::Key_F7, "Frame3"}}) {
+        QTest::keyClick(f.get(), key);
+        ASSERT_TRUE(shown(panel));
+        EXPECT_FALSE(keys()->isVisible()) << panel;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_TRUE(keys()->isVisible()) << panel;
     }
     keys()->close();  // from its own title bar
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QMap>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <functional>
@@ -22,6 +24,8 @@ namespace {
 using namespace testing_support;
 
 constexpr int ScreenWidth = 1920, ScreenHeight = 1080;
+// A second server's screen: a small shop screen.
+constexpr int SmallWidth = 1024, SmallHeight = 768;
 constexpr double DesignWidth = 1024, DesignHeight = 768;  // the window the layout scales from
 // Header colours of the style sheet: a section's fill and its right border.
 const QRgb HeaderFill = qRgb(0xdf, 0xe6, 0xee);
@@ -29,8 +33,10 @@ const QRgb HeaderBorder = qRgb(0xb9, 0xc7, 0xd8);
 
 // One X server and one set of books for the cases; each case starts its own terminal.
 struct Session {
-    QProcess xvfb, terminal;
+    QProcess xvfb, smallXvfb, terminal;
+    QString smallDisplay;
     QString display, window;
+    QString scale = u"1"_s;  // QT_SCALE_FACTOR of the terminal
     TempBooks books{40};
     QTemporaryDir program, home;
     QStringList codes;  // barcodes of shown items with a price and VAT; the last is the sentinel
@@ -41,8 +47,10 @@ struct Session {
     }
     ~Session() {
         stopTerminal();
-        xvfb.terminate();
-        if (!xvfb.waitForFinished(5000)) xvfb.kill();
+        for (QProcess* server : {&xvfb, &smallXvfb}) {
+            server->terminate();
+            if (!server->waitForFinished(5000)) server->kill();
+        }
     }
     QString workingCopy() const { return program.filePath(u"Temp1.Mdb"_s); }
 };
@@ -53,6 +61,7 @@ QProcessEnvironment displayEnvironment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"DISPLAY"_s, s->display);
     env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);  // the tests themselves run offscreen
+    env.insert(u"QT_SCALE_FACTOR"_s, s->scale);
     // Settings, the desktop and runtime files stay inside the session's folders.
     env.insert(u"HOME"_s, s->home.path());
     env.insert(u"XDG_CONFIG_HOME"_s, s->home.filePath(u".config"_s));
@@ -211,30 +220,47 @@ struct HeaderPlace {
     double x, y, bottom;
 };
 constexpr HeaderPlace ItemGrid{30, 140, 200};
-constexpr HeaderPlace TotalsGrid{40, 112, 160};
+constexpr HeaderPlace TotalsGrid{40, 112, 148};  // above the item grid's, which is under it
 
-// The x of each section's right border in a grid's header as painted, once all four show.
-std::vector<int> paintedColumns(const QString& name, const QSize& size, const HeaderPlace& place) {
+// A grid's header as painted: the x of each section's right border, and how many pixel rows the
+// first section's caption ("Barkod", "Stok Adı": as high as its capitals) takes.
+struct PaintedHeader {
+    std::vector<int> borders;
+    int captionHeight = 0;
+};
+
+PaintedHeader paintedColumns(const QString& name, const QSize& size, const HeaderPlace& place) {
     const QRect window(QPoint(0, 0), size);
     const QPoint inside = designed(window, place.x, place.y).toPoint();
     const int bottom = qRound(designed(window, 0, place.bottom).y());
-    std::vector<int> borders;
+    PaintedHeader header;
     waitUntil([&] {
         const QImage screen = screenshot(name);
         int y = inside.y();
         while (y < bottom && screen.pixel(inside.x(), y) != HeaderFill)
             ++y;
-        borders.clear();
+        header.borders.clear();
         // Within the section's top padding: no caption pixels there.
         for (int x = 0; y < bottom && x < size.width(); ++x)
-            if (screen.pixel(x, y + 3) == HeaderBorder) borders.push_back(x);
-        return borders.size() == 4;
+            if (screen.pixel(x, y + 3) == HeaderBorder) header.borders.push_back(x);
+        if (header.borders.size() != 4) return false;
+        // The section's fill ends at its bottom border; the caption's dark rows lie within it.
+        const int right = header.borders[0];
+        header.captionHeight = 0;
+        for (int row = y; row < size.height() && screen.pixel(right - 2, row) == HeaderFill; ++row)
+            for (int x = inside.x(); x < right - 2; ++x)
+                if (qGray(screen.pixel(x, row)) < 100) {
+                    ++header.captionHeight;
+                    break;
+                }
+        return true;
     });
-    return borders;
+    return header;
 }
 
-// The terminal on the session's books files, or on the books of `serverPath`, filling the screen.
-void startTerminal(const QString& serverPath = {}) {
+// The terminal on the session's books files, or on the books of `serverPath`, filling the screen
+// (or left where it placed itself).
+void startTerminal(const QString& serverPath = {}, bool fillScreen = true) {
     // Written while the window activates: once it is there, the terminal is ready for keys.
     const QString company = s->program.filePath(u"Firma.txt"_s);
     QFile::remove(company);
@@ -253,8 +279,10 @@ void startTerminal(const QString& serverPath = {}) {
     // No window manager and no tap yet: the terminal takes the keyboard itself.
     ASSERT_TRUE(waitUntil([] { return xdo(u"getwindowfocus"_s) == s->window; }))
         << "the terminal did not take the keyboard";
-    xdo(u"windowmove --sync %1 0 0"_s.arg(s->window));
-    resizeWindow(ScreenWidth, ScreenHeight);
+    if (fillScreen) {
+        xdo(u"windowmove --sync %1 0 0"_s.arg(s->window));
+        resizeWindow(ScreenWidth, ScreenHeight);
+    }
     if (s->codes.isEmpty())
         s->codes = column(s->workingCopy(),
                           u"SELECT Barkod FROM StokKartlar WHERE StokGizle=0 AND Fiyat>0 "
@@ -272,17 +300,21 @@ void closeTerminal() {
     EXPECT_EQ(s->terminal.exitCode(), 0);
 }
 
+// An X server with one screen of `width` × `height`; its display, or empty when it did not start.
+QString startServer(QProcess& server, int width, int height) {
+    server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s,
+                             u"%1x%2x24"_s.arg(width).arg(height), u"-nolisten"_s, u"tcp"_s});
+    // The server picks a free display and writes its number: parallel runs never meet.
+    while (!server.canReadLine() && server.waitForReadyRead(20000)) {
+    }
+    const QString number = QString::fromLatin1(server.readLine()).trimmed();
+    return number.isEmpty() ? QString() : u':' + number;
+}
+
 void beginSession() {
     s = new Session;
-    s->xvfb.start(u"Xvfb"_s,
-                  {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s,
-                   u"%1x%2x24"_s.arg(ScreenWidth).arg(ScreenHeight), u"-nolisten"_s, u"tcp"_s});
-    // The server picks a free display and writes its number: parallel runs never meet.
-    while (!s->xvfb.canReadLine() && s->xvfb.waitForReadyRead(20000)) {
-    }
-    const QString number = QString::fromLatin1(s->xvfb.readLine()).trimmed();
-    ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
-    s->display = u':' + number;
+    s->display = startServer(s->xvfb, ScreenWidth, ScreenHeight);
+    ASSERT_FALSE(s->display.isEmpty()) << "Xvfb did not start";
     QDir(s->home.path()).mkpath(u"run"_s);
     QFile::setPermissions(s->home.filePath(u"run"_s),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -359,19 +391,25 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
         << "the price label was not booked as one package";
     screenshot(u"refusals-and-labels"_s);
 
-    for (const QSize size : {QSize(420, 900), QSize(ScreenWidth, ScreenHeight)}) {
+    for (const QSize size :
+         {QSize(420, 900), QSize(800, 600), QSize(600, 1024), QSize(ScreenWidth, ScreenHeight)}) {
         SCOPED_TRACE(size.width());
         resizeWindow(size.width(), size.height());
         EXPECT_EQ(geometry(s->window).size(), size);
         ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[3]));
         // Both headers paint their four columns; the totals' last one ends inside the window.
+        // From the smallest shop screen up, their captions read at arm's length (12 pixels).
+        const int readable = size.width() >= 600 && size.height() >= 600 ? 12 : 8;
         const QString picture = u"window-%1x%2"_s.arg(size.width()).arg(size.height());
-        EXPECT_EQ(paintedColumns(picture, size, ItemGrid).size(), 4u);
+        const PaintedHeader items = paintedColumns(picture, size, ItemGrid);
+        EXPECT_EQ(items.borders.size(), 4u);
+        EXPECT_GE(items.captionHeight, readable);
         key(u"F7"_s);
-        const std::vector<int> totals = paintedColumns(picture + u"-totals"_s, size, TotalsGrid);
-        ASSERT_EQ(totals.size(), 4u);
-        EXPECT_LT(totals.back(), size.width());
-        EXPECT_GT(totals.back(), size.width() * 0.9);
+        const PaintedHeader totals = paintedColumns(picture + u"-totals"_s, size, TotalsGrid);
+        ASSERT_EQ(totals.borders.size(), 4u);
+        EXPECT_GE(totals.captionHeight, readable);
+        EXPECT_LT(totals.borders.back(), size.width());
+        EXPECT_GT(totals.borders.back(), size.width() * 0.9);
         key(u"Escape"_s);  // Vazgeç
     }
 
@@ -392,6 +430,77 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     key(u"F10"_s);  // the totals screen is still there
     EXPECT_TRUE(waitUntil([&] { return documents(branchCari) == before + 1; }))
         << "the line did not post once the cause was gone";
+    ASSERT_NO_FATAL_FAILURE(closeTerminal());
+}
+
+// A shop screen of 1024 × 768 at twice the scale, with a placement stored on a larger screen: the
+// window and the boxes it opens are wholly on the screen, and a tap opens the work-kind menu.
+TEST_F(RealDisplay, AtTwiceTheScaleOnASmallScreenEverythingStaysOnIt) {
+    const QString display = s->display;
+    const auto back = qScopeGuard([display] {
+        s->display = display;
+        s->scale = u"1"_s;
+    });
+    if (s->smallDisplay.isEmpty())
+        s->smallDisplay = startServer(s->smallXvfb, SmallWidth, SmallHeight);
+    ASSERT_FALSE(s->smallDisplay.isEmpty()) << "the small screen's Xvfb did not start";
+    s->display = s->smallDisplay;
+    s->scale = u"2"_s;
+    {  // 2048 × 1536 pixels at the scale of 1, in twips
+        QSettings stored(s->home.filePath(u".config/RarovUv/Properties1.ini"_s),
+                         QSettings::IniFormat);
+        for (const auto& [name, twips] :
+             {std::pair{"TerTop", 0}, std::pair{"TerLeft", 0}, std::pair{"TerWidth", 30720},
+              std::pair{"TerHeight", 23040}})
+            stored.setValue(QString::fromLatin1(name), QString::number(twips));
+    }
+    ASSERT_NO_FATAL_FAILURE(startTerminal({}, false));
+    const QRect screen(0, 0, SmallWidth, SmallHeight), window = geometry(s->window);
+    const auto onScreen = [&](const QString& what, const QRect& r) {
+        EXPECT_TRUE(screen.contains(r)) << what.toStdString() << " at " << r.x() << "," << r.y()
+                                        << " " << r.width() << "x" << r.height();
+    };
+    onScreen(u"the window"_s, window);
+    screenshot(u"twice-the-scale"_s);
+    const auto opened = [](const QString& picture) {
+        QStringList windows;
+        if (!waitUntil([&] { return !(windows = otherWindows()).isEmpty(); })) return QString();
+        screenshot(picture);
+        return windows.first();
+    };
+    const auto closed = [] {
+        EXPECT_TRUE(waitUntil([] { return otherWindows().isEmpty(); })) << "a box stayed";
+    };
+    // The pointer then rests on the background, where no tooltip opens a window of its own.
+    const QPoint rest = designed(window, 700, 75).toPoint();
+    const auto tap = [&](double x, double y, int button) {
+        const QPoint at = designed(window, x, y).toPoint();
+        xdo(u"mousemove %1 %2 click %3 mousemove %4 %5"_s.arg(at.x())
+                .arg(at.y())
+                .arg(button)
+                .arg(rest.x())
+                .arg(rest.y()));
+    };
+    tap(120, 34, 1);  // a finger on the work kind
+    const QString kinds = opened(u"work-kind-menu"_s);
+    ASSERT_FALSE(kinds.isEmpty()) << "a tap on the work kind opened nothing";
+    onScreen(u"the work-kind menu"_s, geometry(kinds));
+    key(u"Escape"_s);
+    closed();
+    tap(700, 75, 3);  // the background's menu: "Server İp"
+    ASSERT_FALSE(opened(u"background-menu"_s).isEmpty());
+    key(u"Down"_s);
+    key(u"Return"_s);
+    QString box;
+    ASSERT_TRUE(waitUntil([&] {
+        box = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"Ana Makina"_s},
+                  false);
+        return !box.isEmpty();
+    })) << "no server path box";
+    screenshot(u"server-path-box"_s);
+    onScreen(u"the server path box"_s, geometry(box));
+    key(u"Escape"_s);  // İptal
+    closed();
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 

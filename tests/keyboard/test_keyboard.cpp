@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "keyboard/KeyboardForm.h"
@@ -72,4 +74,15 @@ TEST_F(KeyboardTest, KeysTypeIntoTheFocusedControlWhichKeepsTheFocusAndNumSwitch
     QTest::mouseClick(keys.get(), Qt::LeftButton, {},
                       QPoint(keys->width() - 2, keys->height() - 2));
     EXPECT_EQ(search->text(), u"70"_s);
+
+    // A message box blocks every key: the keyboard is out of its way until it closes.
+    QDialog box(&main);
+    bool hiddenForTheBox = false;
+    QTimer::singleShot(0, &box, [&] {
+        hiddenForTheBox = !keys->isVisible();
+        box.reject();
+    });
+    box.exec();
+    EXPECT_TRUE(hiddenForTheBox);
+    EXPECT_TRUE(keys->isVisible());
 }

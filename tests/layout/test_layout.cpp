@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <QFontMetricsF>
 #include <QRect>
 
+#include "layout/ReadableFont.h"
 #include "layout/ResizeFrm.h"
 
 TEST(ResizeFrm, ScalesFromTheReferenceInWholePercent) {
@@ -11,4 +13,37 @@ TEST(ResizeFrm, ScalesFromTheReferenceInWholePercent) {
     const QRect parked = layout::ResizeFrm::scaled(QRect(-2000, 0, 100, 30), 187, 187);
     EXPECT_LT(parked.right(), 0);
     EXPECT_LT(layout::ResizeFrm::scaled(QRect(-2000, 0, 100, 30), 40, 40).right(), 0);
+}
+
+// Capitals at least as high as the floor in device pixels, and no larger than needed; a window
+// below the smallest screen lowers the floor in proportion.
+TEST(ReadableFont, NoCapitalsBelowTheFloorAtAnyScale) {
+    const struct {
+        QSize device;
+        double floor;
+    } windows[] = {{{1024, 768}, 12},  {{800, 600}, 12},  {{600, 1024}, 12},
+                   {{2048, 1536}, 12}, {{420, 900}, 8.4}, {{300, 150}, 3}};
+    for (const auto& w : windows)
+        EXPECT_DOUBLE_EQ(layout::readableCapHeight(w.device), w.floor) << w.device.width();
+
+    const struct {
+        double points, ratio;
+        bool raised;
+    } cases[] = {{6, 1, true},   {9, 1, true},    {7.5, 1.25, true}, {4, 2, true},
+                 {24, 1, false}, {18, 0.5, true}, {12, 2, false}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.points << "pt at " << k.ratio);
+        const QFont font = layout::readableFont(QFont(), k.points, k.ratio, 12);
+        // As drawn: the font at the device's size.
+        const auto drawnCap = [&](double points) {
+            QFont device = font;
+            device.setPointSizeF(points * k.ratio);
+            return QFontMetricsF(device).capHeight();
+        };
+        EXPECT_GE(drawnCap(font.pointSizeF()), 12);
+        EXPECT_EQ(font.pointSizeF() > k.points, k.raised);
+        if (k.raised) {  // the least, to a step
+            EXPECT_LT(drawnCap(font.pointSizeF() - 0.5), 12);
+        }
+    }
 }

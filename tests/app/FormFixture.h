@@ -119,12 +119,11 @@ class WindowTest : public FormTest {
         for (const QString& code : scans)
             scan(code);
     }
-    /// What the lines in the working copy add up to, and how many there are.
+    /// What the lines in the working copy add up to, line by line as exact amounts, and how many.
     core::Money enteredTotal() {
-        // Added line by line as exact amounts, as the terminal adds them.
         core::Money total;
-        for (const QString& amount : column(f->workingCopyPath(),
-                                            u"SELECT GirenTutar FROM StokKartlar WHERE KalanB<>0"_s))
+        for (const QString& amount :
+             column(f->workingCopyPath(), u"SELECT GirenTutar FROM StokKartlar WHERE KalanB<>0"_s))
             total += core::Money::fromDouble(amount.toDouble());
         return total;
     }
@@ -132,6 +131,16 @@ class WindowTest : public FormTest {
         return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
     }
     QString strip() { return c<QLabel>("StatusStrip")->text(); }
+    ::testing::AssertionResult stripSays(const QString& part, bool atEnd = false) {
+        const QString s = strip();
+        if (atEnd ? s.endsWith(part) : s.contains(part)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << s.toStdString();
+    }
+    bool waitShown() {
+        for (QWidget* panel : f->findChildren<QWidget*>(u"WaitPanel"_s))
+            if (panel->isVisible()) return true;
+        return false;
+    }
     QVariant wc(const QString& code, const char* field) {
         return scalar(f->workingCopyPath(),
                       u"SELECT %1 FROM StokKartlar WHERE StokKod=?"_s.arg(QString::fromUtf8(field)),

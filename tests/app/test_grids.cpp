@@ -146,8 +146,7 @@ TEST_F(GridTest, EveryCaptionFitsAtAnySizeAndFontsScaleFromTheDesignedSize) {
     const double font = text1->font().pointSizeF();
     f->resize(2048, 1536);
     EXPECT_NEAR(text1->font().pointSizeF(), font * 2, 0.01);
-    // Narrow, tall, small-screen and very large windows: every caption stays inside its control,
-    // and from the smallest screen up no text has capitals lower than 12 pixels.
+    // At any size every caption fits its control; from 600x600 up no capitals are below 12 px.
     for (const QSize size : {QSize(400, 600), QSize(420, 900), QSize(800, 600), QSize(600, 768),
                              QSize(600, 1024), QSize(1024, 768), QSize(3840, 2160)}) {
         f->resize(size);

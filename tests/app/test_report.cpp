@@ -33,8 +33,7 @@ TEST_F(WindowTest, ClosingAfterACountWritesTheReportAndOtherwiseNothing) {
         });
         c<QCheckBox>(operation)->setChecked(true);
         if (!searched.isEmpty()) {
-            // An account search in warehouse work leaves the branch the target: the count stays
-            // the branch's, and the target box says so.
+            // An account search in warehouse work leaves the branch the count's target.
             c<QLineEdit>("Text1")->setText(searched);
             QTest::keyClick(c<QLineEdit>("Text1"), Qt::Key_Return);
             ASSERT_EQ(c<QComboBox>("Combo1")->currentText(), u"KADIKÖY ŞUBESİ"_s);

@@ -10,13 +10,11 @@ TEST(ResizeFrm, ScalesFromTheReferenceInWholePercent) {
     EXPECT_EQ(layout::ResizeFrm::scaled(QRect(10, 20, 30, 40), 100, 200), QRect(10, 40, 30, 80));
     EXPECT_EQ(layout::ResizeFrm::scaled(QRect(7, 7, 7, 7), 150, 150),
               QRect(10, 10, 10, 10));  // rounded down
-    const QRect parked = layout::ResizeFrm::scaled(QRect(-2000, 0, 100, 30), 187, 187);
-    EXPECT_LT(parked.right(), 0);
+    EXPECT_LT(layout::ResizeFrm::scaled(QRect(-2000, 0, 100, 30), 187, 187).right(), 0);
     EXPECT_LT(layout::ResizeFrm::scaled(QRect(-2000, 0, 100, 30), 40, 40).right(), 0);
 }
 
-// Capitals at least as high as the floor in device pixels, and no larger than needed; a window
-// below the smallest screen lowers the floor in proportion.
+// Capitals at the floor in device pixels or just above; a window below 600x600 lowers the floor.
 TEST(ReadableFont, NoCapitalsBelowTheFloorAtAnyScale) {
     const struct {
         QSize device;

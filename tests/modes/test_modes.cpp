@@ -70,8 +70,7 @@ TEST_F(ModesTest, TheWorkingCopyIsResetEmptiedOfEnteredCardsAndHeldOnlyByALivePr
     modes::dropEnteredCards(wc);
     EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar"_s), all - withQty);
 
-    // The copy is held only by a live process: not by our own lock left from an earlier binding,
-    // a process that is gone, or the old engine's lock file; process 1 is always running.
+    // Held only by a live process (1 always is): not by our own lock, a dead one, the old engine's.
     EXPECT_EQ(modes::lockFileOf(wc), books.dir() + u"/Temp1.ldb"_s);
     EXPECT_FALSE(modes::workingCopyHeld(wc));
     ASSERT_TRUE(core::writeLockFile(modes::lockFileOf(wc)));
@@ -128,36 +127,34 @@ TEST(RoadState, ControlsAndWritesFollowTheStateAlone) {
     }
 }
 
-// Which key does what depends on the open panel alone: a scan never confirms the totals, and the
-// search box books behind the balance panel but not behind the totals.
+// Keys follow the open panel: a scan never confirms the totals; the search books behind balance.
 TEST(KeyRoute, KeysFollowTheOpenPanel) {
     using modes::KeyAction;
-    using modes::KeyTarget;
     using modes::RoadKey;
     using Panel = modes::RoadState::Panel;
+    using enum Panel;
+    constexpr auto Box = modes::KeyTarget::SearchBox, Over = modes::KeyTarget::Panel;
     struct Case {
         Panel panel;
-        KeyTarget target;
+        modes::KeyTarget target;
         RoadKey key;
         bool typed, searchEmpty;
         KeyAction action;
     };
     const Case cases[] = {
-        {Panel::Entry, KeyTarget::SearchBox, RoadKey::Enter, false, false, KeyAction::Search},
-        {Panel::Entry, KeyTarget::SearchBox, RoadKey::Enter, false, true, KeyAction::None},
-        {Panel::Entry, KeyTarget::SearchBox, RoadKey::Escape, false, false, KeyAction::ClearSearch},
-        {Panel::Entry, KeyTarget::SearchBox, RoadKey::PageDown, false, false, KeyAction::PageDown},
-        {Panel::Totals, KeyTarget::SearchBox, RoadKey::Printable, false, false, KeyAction::Swallow},
-        {Panel::Totals, KeyTarget::SearchBox, RoadKey::Enter, true, false, KeyAction::RefuseScan},
-        {Panel::InvoiceTotals, KeyTarget::Panel, RoadKey::Enter, false, true,
-         KeyAction::ConfirmTotals},
-        {Panel::Totals, KeyTarget::Panel, RoadKey::Escape, false, true, KeyAction::CancelTotals},
-        {Panel::Balance, KeyTarget::SearchBox, RoadKey::Enter, false, false, KeyAction::Search},
-        {Panel::Balance, KeyTarget::SearchBox, RoadKey::Escape, false, false,
-         KeyAction::CloseBalance},
-        {Panel::Balance, KeyTarget::Panel, RoadKey::Enter, false, true, KeyAction::CloseBalance},
-        {Panel::Label, KeyTarget::SearchBox, RoadKey::Escape, false, false, KeyAction::CloseLabel},
-        {Panel::Label, KeyTarget::Panel, RoadKey::Enter, false, true, KeyAction::Ignore},
+        {Entry, Box, RoadKey::Enter, false, false, KeyAction::Search},
+        {Entry, Box, RoadKey::Enter, false, true, KeyAction::None},
+        {Entry, Box, RoadKey::Escape, false, false, KeyAction::ClearSearch},
+        {Entry, Box, RoadKey::PageDown, false, false, KeyAction::PageDown},
+        {Totals, Box, RoadKey::Printable, false, false, KeyAction::Swallow},
+        {Totals, Box, RoadKey::Enter, true, false, KeyAction::RefuseScan},
+        {InvoiceTotals, Over, RoadKey::Enter, false, true, KeyAction::ConfirmTotals},
+        {Totals, Over, RoadKey::Escape, false, true, KeyAction::CancelTotals},
+        {Balance, Box, RoadKey::Enter, false, false, KeyAction::Search},
+        {Balance, Box, RoadKey::Escape, false, false, KeyAction::CloseBalance},
+        {Balance, Over, RoadKey::Enter, false, true, KeyAction::CloseBalance},
+        {Label, Box, RoadKey::Escape, false, false, KeyAction::CloseLabel},
+        {Label, Over, RoadKey::Enter, false, true, KeyAction::Ignore},
     };
     for (const Case& c : cases) {
         modes::RoadState road;
@@ -169,50 +166,49 @@ TEST(KeyRoute, KeysFollowTheOpenPanel) {
 
 // The road's moves as one walk: after each, what the state holds.
 TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
-    using modes::Operation;
+    using enum modes::Operation;
     using Panel = modes::RoadState::Panel;
+    using enum Panel;
     using Move = std::function<modes::RoadState(modes::RoadState)>;
     struct Step {
         const char* name;
         Move move;
-        Operation operation;
+        modes::Operation operation;
         bool modePanel, usable;
         Panel panel;
         const char* target;  // what "Tamam" writes to
     };
-    const auto ticked = [](Operation o, bool on) {
+    const auto ticked = [](modes::Operation o, bool on) {
         return [o, on](modes::RoadState r) { return modes::tickOperation(r, o, on); };
+    };
+    const auto opened = [](Panel p) {
+        return [p](modes::RoadState r) { return modes::openPanel(r, p); };
     };
     const auto found = [](modes::RoadState r) {
         return modes::accountFound(r, u"ÇELİK KARDEŞLER"_s);
     };
+    const char *market = "ÖZTÜRK MARKET", *celik = "ÇELİK KARDEŞLER";
     const Step steps[] = {
-        {"kind", [](auto r) { return modes::chooseKind(r, modes::WorkKind::Account); },
-         Operation::None, true, false, Panel::Entry, ""},
-        {"sale", ticked(Operation::Sale, true), Operation::Sale, false, false, Panel::Entry, ""},
-        {"found early", found, Operation::Sale, false, false, Panel::Entry, ""},  // nothing ready
-        {"ready", [](auto r) { return modes::workingSetReady(r, u"ÖZTÜRK MARKET"_s, 1); },
-         Operation::Sale, false, true, Panel::Entry, "ÖZTÜRK MARKET"},
-        {"balance", [](auto r) { return modes::openPanel(r, Panel::Balance); }, Operation::Sale,
-         false, true, Panel::Balance, "ÖZTÜRK MARKET"},
+        {"kind", [](auto r) { return modes::chooseKind(r, modes::WorkKind::Account); }, None, true,
+         false, Entry, ""},
+        {"sale", ticked(Sale, true), Sale, false, false, Entry, ""},
+        {"found early", found, Sale, false, false, Entry, ""},  // nothing ready
+        {"ready", [](auto r) { return modes::workingSetReady(r, u"ÖZTÜRK MARKET"_s, 1); }, Sale,
+         false, true, Entry, market},
+        {"balance", opened(Balance), Sale, false, true, Balance, market},
         // Closing the balance goes on with the entry, not back to the modes.
-        {"kapat", modes::closePanel, Operation::Sale, false, true, Panel::Entry, "ÖZTÜRK MARKET"},
+        {"kapat", modes::closePanel, Sale, false, true, Entry, market},
         // An account a search finds is the one the totals name and "Tamam" writes to.
-        {"found", found, Operation::Sale, false, true, Panel::Entry, "ÇELİK KARDEŞLER"},
-        {"totals", [](auto r) { return modes::openPanel(r, Panel::Totals); }, Operation::Sale,
-         false, true, Panel::Totals, "ÇELİK KARDEŞLER"},
-        {"written", modes::documentWritten, Operation::None, false, true, Panel::Totals,
-         "ÇELİK KARDEŞLER"},
+        {"found", found, Sale, false, true, Entry, celik},
+        {"totals", opened(Totals), Sale, false, true, Totals, celik},
+        {"written", modes::documentWritten, None, false, true, Totals, celik},
         // Closing the totals opens the modes for the next operation.
-        {"closed", modes::closePanel, Operation::None, true, true, Panel::Entry, "ÇELİK KARDEŞLER"},
-        {"again", ticked(Operation::Purchase, true), Operation::Purchase, false, true, Panel::Entry,
-         "ÇELİK KARDEŞLER"},
-        {"cleared", ticked(Operation::Purchase, false), Operation::None, true, true, Panel::Entry,
-         "ÇELİK KARDEŞLER"},
-        {"release", modes::releaseWorkingSet, Operation::None, true, false, Panel::Entry,
-         "ÇELİK KARDEŞLER"},
+        {"closed", modes::closePanel, None, true, true, Entry, celik},
+        {"again", ticked(Purchase, true), Purchase, false, true, Entry, celik},
+        {"cleared", ticked(Purchase, false), None, true, true, Entry, celik},
+        {"release", modes::releaseWorkingSet, None, true, false, Entry, celik},
         // A preparation that fails leaves no target to write to.
-        {"failed", modes::targetFailed, Operation::None, true, false, Panel::Entry, ""},
+        {"failed", modes::targetFailed, None, true, false, Entry, ""},
     };
     modes::RoadState road;
     road.modePanel = false;
@@ -232,7 +228,6 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         EXPECT_EQ(modes::roadStatus(road, u"01"_s, u"Merkez"_s).endsWith(u"Hedef yok"_s),
                   road.target.isEmpty() || !road.usable);
     }
-    EXPECT_TRUE(modes::writing(road, true).busy);
     // In warehouse work the branch stays the target whatever account a search finds.
     road = modes::workingSetReady(modes::chooseKind(road, modes::WorkKind::Warehouse),
                                   u"KADIKÖY ŞUBESİ"_s, 0);

@@ -111,8 +111,9 @@ class WindowTest : public FormTest {
         QTest::keyClick(box, Qt::Key_Return);
     }
     /// Start, the work kind (0 warehouse, 1 account), the operation's key, then the scans.
-    void road(int kind, Qt::Key operation, const QStringList& scans = {}) {
-        ASSERT_NO_FATAL_FAILURE(start());
+    void road(int kind, Qt::Key operation, const QStringList& scans = {},
+              const std::function<void(app::TerminalContext&)>& adjust = {}) {
+        ASSERT_NO_FATAL_FAILURE(start(adjust));
         f->SbCr_Click(kind);
         if (operation != Qt::Key_unknown) QTest::keyClick(f.get(), operation);
         if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

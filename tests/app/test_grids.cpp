@@ -25,7 +25,7 @@ namespace {
 
 class GridTest : public WindowTest {
   protected:
-    data::DataControl* temp() { return child<data::DataControl>(f.get(), "DataTemp"); }
+    data::DataControl* temp() { return c<data::DataControl>("DataTemp"); }
     void clickHeader(QTableView* grid, int column) {
         QHeaderView* h = grid->horizontalHeader();
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {},

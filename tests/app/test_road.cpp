@@ -178,14 +178,10 @@ TEST_F(RoadTest, ASilentServerIsWaitedForBehindThePanelUntilGivenUp) {
     if (ServerBooks::testServer().isEmpty()) GTEST_SKIP() << NoTestServer;
     ServerBooks server(books);
     SilentLink link(server.url());
-    ASSERT_NO_FATAL_FAILURE(start([&](app::TerminalContext& context) {
-        context.serverPathOverride = link.url() + u"/01"_s;
-    }));
-    f->SbCr_Click(1);
-    QTest::keyClick(f.get(), Qt::Key_F2);
-    if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    for (const QString& code : {u"8690000000067"_s, u"8690000000104"_s})
-        scan(code);
+    ASSERT_NO_FATAL_FAILURE(road(1, Qt::Key_F2, {u"8690000000067"_s, u"8690000000104"_s},
+                                 [&](app::TerminalContext& context) {
+                                     context.serverPathOverride = link.url() + u"/01"_s;
+                                 }));
     const QString stok = server.serverPath(f->serverPath().right(2)) + u"Stok.mdb"_s;
     QTest::keyClick(f.get(), Qt::Key_F7);
     ASSERT_TRUE(shown("Frame3"));

@@ -350,8 +350,9 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
         EXPECT_TRUE(c<QPushButton>("Command8(1)")->isEnabled());
         EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-        // A later activation of the window is no first one: the working copy keeps its lines.
-        QApplication::sendEvent(f.get(), new QEvent(QEvent::WindowActivate));
+        // A later activation is no first one: the working copy keeps its lines.
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(f.get(), &activate);
         QCoreApplication::processEvents();
         EXPECT_EQ(linesLeft(), 2);
         EXPECT_EQ(enteredTotal(), total);

@@ -19,6 +19,10 @@ using core::Money;
 
 namespace {
 
+int linesLeft(const QString& workingCopy) {
+    return count(workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
+}
+
 // Lines whose amounts binary doubles cannot sum exactly.
 class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
   protected:
@@ -139,7 +143,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     }
     EXPECT_EQ(count(r.serverPath + u"Cari.mdb"_s, u"SELECT count(*) FROM CariHareket"_s), 0);
     EXPECT_EQ(count(r.serverPath + u"Index.mdb"_s, u"SELECT count(*) FROM Mdbindex"_s), 0);
-    EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+    EXPECT_EQ(linesLeft(r.workingCopy), 4);
     // On a server the number is a row of the books, stored in the invoice's own commit.
     const QString numberFile = books.dataDir() + u"/FatNo.txt"_s;
     EXPECT_EQ(server ? text(cari, u"SELECT no FROM terminal.fatno"_s)
@@ -231,7 +235,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
         EXPECT_EQ(number(r.serverPath + u"Cari.mdb"_s,
                          u"SELECT sum(Borc) FROM CariHareket WHERE CariHarKod<>'=110'"_s),
                   164.235);
-        EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+        EXPECT_EQ(linesLeft(r.workingCopy), 0);
         EXPECT_FALSE(data::hasPending(r.workingCopy));
         if (!server) continue;
 
@@ -243,7 +247,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
             ->query(u"DELETE FROM terminal.postings"_s);
         const data::PendingResult notWritten = data::resolvePending(r.serverPath, r.workingCopy);
         EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
-        EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+        EXPECT_EQ(linesLeft(r.workingCopy), 4);
         EXPECT_FALSE(data::hasPending(r.workingCopy));
     }
 }
@@ -296,8 +300,7 @@ TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAre
             EXPECT_TRUE(link.silent());
             EXPECT_TRUE(failure.contains(u"sunucu 1 sn içinde yanıt vermedi"_s))
                 << failure.toStdString();
-            EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s),
-                      4);
+            EXPECT_EQ(linesLeft(r.workingCopy), 4);
             // The books as they stand once the swallowed session is over: whole or untouched.
             link.restore();
             auto turn = data::Database::openPrivate(stok);
@@ -314,8 +317,7 @@ TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAre
             EXPECT_EQ(count(stok, sql), before + 4);
             EXPECT_EQ(count(stok, u"SELECT count(DISTINCT DigerId) FROM StokHareket"_s),
                       before / 4 + 1);
-            EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s),
-                      0);
+            EXPECT_EQ(linesLeft(r.workingCopy), 0);
             EXPECT_FALSE(data::hasPending(r.workingCopy));
         }
     }

@@ -61,6 +61,24 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
                 .customerTitle = u"AHMET'İN BAKKALI"_s,
                 .clock = &clock};
     }
+    struct Written {
+        QString number, earlier;
+        core::Money total;
+    };
+    // `r` invoiced, or its lines posted as a sale to the ninth account.
+    Written document(bool invoices, const invoicing::InvoiceRequest& r) {
+        if (invoices) {
+            const invoicing::InvoiceResult w = invoicing::createInvoice(r);
+            return {w.key, w.earlier.message(), w.total};
+        }
+        const posting::PostingResult w = posting::postWorkingSet({.sale = true,
+                                                                  .serverPath = r.serverPath,
+                                                                  .workingCopy = r.workingCopy,
+                                                                  .targetTitle = r.customerTitle,
+                                                                  .targetIndex = 8,
+                                                                  .clock = &clock});
+        return {w.documentNumber, w.earlier.message(), w.total};
+    }
     // Each distinct value of a date field as the engine's own date functions read it.
     QStringList moments(const QString& file, const QString& field, const QString& from) const {
         const QString read = server ? u"to_char(%1, 'YYYY-MM-DD HH24:MI:SS')"_s : u"datetime(%1)"_s;
@@ -166,28 +184,11 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
 // reaches the books exactly once, invoiced or posted: on a server the earlier document is found
 // and said, and only what was booked after it is written anew; on files the first wrote nothing.
 TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverCleared) {
-    struct Written {
-        QString number, earlier;
-        core::Money total;
-    };
     for (const bool invoices : {true, false}) {
         SCOPED_TRACE(invoices ? "invoice" : "posting");
         // Invoices in 01, postings in 02: each company's first document is 261.
         const invoicing::InvoiceRequest r = invoice(invoices ? u"01"_s : u"02"_s);
-        const auto write = [&]() -> Written {
-            if (invoices) {
-                const invoicing::InvoiceResult w = invoicing::createInvoice(r);
-                return {w.key, w.earlier.message(), w.total};
-            }
-            const posting::PostingResult w =
-                posting::postWorkingSet({.sale = true,
-                                         .serverPath = r.serverPath,
-                                         .workingCopy = r.workingCopy,
-                                         .targetTitle = r.customerTitle,
-                                         .targetIndex = 8,
-                                         .clock = &clock});
-            return {w.documentNumber, w.earlier.message(), w.total};
-        };
+        const auto write = [&] { return document(invoices, r); };
         const auto loseTheAnswer = [&] {
             auto copy = data::Database::open(r.workingCopy);
             copy->query(
@@ -271,19 +272,9 @@ TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAre
             SilentLink link(server->url());
             invoicing::InvoiceRequest r = invoice(company);
             r.serverPath = link.url() + u'/' + company;
-            const auto write = [&]() -> QString {
-                if (invoices) {
-                    const invoicing::InvoiceResult w = invoicing::createInvoice(r);
-                    return w.earlier.message() + u'|' + w.key;
-                }
-                const posting::PostingResult w =
-                    posting::postWorkingSet({.sale = true,
-                                             .serverPath = r.serverPath,
-                                             .workingCopy = r.workingCopy,
-                                             .targetTitle = r.customerTitle,
-                                             .targetIndex = 8,
-                                             .clock = &clock});
-                return w.earlier.message() + u'|' + w.documentNumber;
+            const auto write = [&] {
+                const Written w = document(invoices, r);
+                return w.earlier + u'|' + w.number;
             };
             const QString sql = u"SELECT count(*) FROM StokHareket"_s;
             const int before = count(stok, sql);

@@ -29,17 +29,14 @@ class SilentLink {
     void run();
 
     QString m_url;
-    int m_listen = -1;
-    int m_wake[2] = {-1, -1};
-    int m_serverPort = 0;
+    int m_listen = -1, m_serverPort = 0, m_wake[2] = {-1, -1};
     std::mutex m_mutex;
     std::condition_variable m_done;
     QByteArray m_trigger;
     bool m_passIt = false;
     std::function<void()> m_onSilence;
     std::atomic<bool> m_silent{false};
-    bool m_restore = false;
-    bool m_stop = false;
+    bool m_restore = false, m_stop = false;
     std::thread m_thread;
 };
 

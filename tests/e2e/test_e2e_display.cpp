@@ -34,8 +34,7 @@ const QRgb HeaderBorder = qRgb(0xb9, 0xc7, 0xd8);
 // One X server and one set of books for the cases; each case starts its own terminal.
 struct Session {
     QProcess xvfb, smallXvfb, terminal;
-    QString smallDisplay;
-    QString display, window;
+    QString display, window, smallDisplay;
     QString scale = u"1"_s;  // QT_SCALE_FACTOR of the terminal
     TempBooks books{40};
     QTemporaryDir program, home;
@@ -171,20 +170,27 @@ QStringList otherWindows() {
     return windows;
 }
 
+// Waits for a window besides the main one and keeps a picture of it; empty when none came.
+QString opened(const QString& picture) {
+    QStringList windows;
+    if (!waitUntil([&] { return !(windows = otherWindows()).isEmpty(); })) return QString();
+    screenshot(picture);
+    return windows.first();
+}
+
 // Waits for a message, keeps a picture of it and presses its button; false when none came.
 bool dismissMessage(const QString& name) {
-    QStringList boxes;
-    if (!waitUntil([&] { return !(boxes = otherWindows()).isEmpty(); })) return false;
-    screenshot(name);
+    const QString box = opened(name);
+    if (box.isEmpty()) return false;
     // No window manager: the box takes the keyboard, and gives it back to the window.
-    EXPECT_TRUE(waitUntil([&] { return xdo(u"getwindowfocus"_s) == boxes.first(); }))
+    EXPECT_TRUE(waitUntil([&] { return xdo(u"getwindowfocus"_s) == box; }))
         << "the message did not take the keyboard";
     key(u"Return"_s);
-    waitUntil([&] { return !otherWindows().contains(boxes.first()); });
+    waitUntil([&] { return !otherWindows().contains(box); });
     // The window, or the next box of the terminal's (a message after a wait given up).
     EXPECT_TRUE(waitUntil([&] {
         const QString focus = xdo(u"getwindowfocus"_s);
-        return focus != boxes.first() && (focus == s->window || otherWindows().contains(focus));
+        return focus != box && (focus == s->window || otherWindows().contains(focus));
     })) << "the terminal did not get the keyboard back";
     return true;
 }
@@ -222,8 +228,7 @@ struct HeaderPlace {
 constexpr HeaderPlace ItemGrid{30, 140, 200};
 constexpr HeaderPlace TotalsGrid{40, 112, 148};  // above the item grid's, which is under it
 
-// A grid's header as painted: the x of each section's right border, and how many pixel rows the
-// first section's caption ("Barkod", "Stok Adı": as high as its capitals) takes.
+// A grid's header as painted: its sections' right borders, and the pixel rows of the first caption.
 struct PaintedHeader {
     std::vector<int> borders;
     int captionHeight = 0;
@@ -258,8 +263,7 @@ PaintedHeader paintedColumns(const QString& name, const QSize& size, const Heade
     return header;
 }
 
-// The terminal on the session's books files, or on the books of `serverPath`, filling the screen
-// (or left where it placed itself).
+// The terminal on the session's books files or those of `serverPath`, filling the screen or not.
 void startTerminal(const QString& serverPath = {}, bool fillScreen = true) {
     // Written while the window activates: once it is there, the terminal is ready for keys.
     const QString company = s->program.filePath(u"Firma.txt"_s);
@@ -368,10 +372,8 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     xdo(u"mousemove %1 %2 click 1"_s.arg(qRound(name.x())).arg(qRound(name.y())));
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
 
-    // Refusals on the entry screen open no box for the next scan's Enter to close unread: OK on
-    // a name the search box no longer shows, a barcode read into the quantity box, a scale label
-    // of nothing weighed. Each books nothing, and the scan after it books once; keys arrive in
-    // order, so once that scan is booked the refusals before it were handled.
+    // Refusals open no box for the next scan's Enter to close unread (keys arrive in order): OK
+    // on a name no longer shown, a barcode in the quantity box, a scale label of nothing weighed.
     const double onLine = quantity(code);
     scan(u"8690000009999"_s);
     key(u"Tab"_s);
@@ -397,19 +399,21 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
         resizeWindow(size.width(), size.height());
         EXPECT_EQ(geometry(s->window).size(), size);
         ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[3]));
-        // Both headers paint their four columns; the totals' last one ends inside the window.
-        // From the smallest shop screen up, their captions read at arm's length (12 pixels).
+        // Both headers paint four columns, their captions readable at arm's length (12 pixels)
+        // from the smallest shop screen up; the totals' last column ends inside the window.
         const int readable = size.width() >= 600 && size.height() >= 600 ? 12 : 8;
         const QString picture = u"window-%1x%2"_s.arg(size.width()).arg(size.height());
-        const PaintedHeader items = paintedColumns(picture, size, ItemGrid);
-        EXPECT_EQ(items.borders.size(), 4u);
-        EXPECT_GE(items.captionHeight, readable);
+        const auto header = [&](const QString& name, const HeaderPlace& place) {
+            const PaintedHeader painted = paintedColumns(name, size, place);
+            EXPECT_GE(painted.captionHeight, readable);
+            return painted.borders;
+        };
+        EXPECT_EQ(header(picture, ItemGrid).size(), 4u);
         key(u"F7"_s);
-        const PaintedHeader totals = paintedColumns(picture + u"-totals"_s, size, TotalsGrid);
-        ASSERT_EQ(totals.borders.size(), 4u);
-        EXPECT_GE(totals.captionHeight, readable);
-        EXPECT_LT(totals.borders.back(), size.width());
-        EXPECT_GT(totals.borders.back(), size.width() * 0.9);
+        const std::vector<int> totals = header(picture + u"-totals"_s, TotalsGrid);
+        ASSERT_EQ(totals.size(), 4u);
+        EXPECT_LT(totals.back(), size.width());
+        EXPECT_GT(totals.back(), size.width() * 0.9);
         key(u"Escape"_s);  // Vazgeç
     }
 
@@ -433,8 +437,8 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 
-// A shop screen of 1024 × 768 at twice the scale, with a placement stored on a larger screen: the
-// window and the boxes it opens are wholly on the screen, and a tap opens the work-kind menu.
+// A 1024 × 768 screen at twice the scale, with a placement stored on a larger screen: the window
+// and the boxes it opens are wholly on the screen, and a tap opens the work-kind menu.
 TEST_F(RealDisplay, AtTwiceTheScaleOnASmallScreenEverythingStaysOnIt) {
     const QString display = s->display;
     const auto back = qScopeGuard([display] {
@@ -449,10 +453,9 @@ TEST_F(RealDisplay, AtTwiceTheScaleOnASmallScreenEverythingStaysOnIt) {
     {  // 2048 × 1536 pixels at the scale of 1, in twips
         QSettings stored(s->home.filePath(u".config/RarovUv/Properties1.ini"_s),
                          QSettings::IniFormat);
-        for (const auto& [name, twips] :
-             {std::pair{"TerTop", 0}, std::pair{"TerLeft", 0}, std::pair{"TerWidth", 30720},
-              std::pair{"TerHeight", 23040}})
-            stored.setValue(QString::fromLatin1(name), QString::number(twips));
+        for (const QString& pair :
+             {u"TerTop=0"_s, u"TerLeft=0"_s, u"TerWidth=30720"_s, u"TerHeight=23040"_s})
+            stored.setValue(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     }
     ASSERT_NO_FATAL_FAILURE(startTerminal({}, false));
     const QRect screen(0, 0, SmallWidth, SmallHeight), window = geometry(s->window);
@@ -462,12 +465,6 @@ TEST_F(RealDisplay, AtTwiceTheScaleOnASmallScreenEverythingStaysOnIt) {
     };
     onScreen(u"the window"_s, window);
     screenshot(u"twice-the-scale"_s);
-    const auto opened = [](const QString& picture) {
-        QStringList windows;
-        if (!waitUntil([&] { return !(windows = otherWindows()).isEmpty(); })) return QString();
-        screenshot(picture);
-        return windows.first();
-    };
     const auto closed = [] {
         EXPECT_TRUE(waitUntil([] { return otherWindows().isEmpty(); })) << "a box stayed";
     };
@@ -475,11 +472,8 @@ TEST_F(RealDisplay, AtTwiceTheScaleOnASmallScreenEverythingStaysOnIt) {
     const QPoint rest = designed(window, 700, 75).toPoint();
     const auto tap = [&](double x, double y, int button) {
         const QPoint at = designed(window, x, y).toPoint();
-        xdo(u"mousemove %1 %2 click %3 mousemove %4 %5"_s.arg(at.x())
-                .arg(at.y())
-                .arg(button)
-                .arg(rest.x())
-                .arg(rest.y()));
+        xdo(QString::asprintf("mousemove %d %d click %d mousemove %d %d", at.x(), at.y(), button,
+                              rest.x(), rest.y()));
     };
     tap(120, 34, 1);  // a finger on the work kind
     const QString kinds = opened(u"work-kind-menu"_s);
@@ -493,9 +487,7 @@ TEST_F(RealDisplay, AtTwiceTheScaleOnASmallScreenEverythingStaysOnIt) {
     key(u"Return"_s);
     QString box;
     ASSERT_TRUE(waitUntil([&] {
-        box = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"Ana Makina"_s},
-                  false);
-        return !box.isEmpty();
+        return !(box = xdo(u"search --onlyvisible --name Ana.Makina"_s, false)).isEmpty();
     })) << "no server path box";
     screenshot(u"server-path-box"_s);
     onScreen(u"the server path box"_s, geometry(box));

@@ -187,11 +187,13 @@ TEST_F(EntryTest, LookupTriesBarcodesThenCodeThenNameThenAccounts) {
 TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
     // ST000008 sells at 2,5 with 18 % VAT; each step books on its line, or clears it. A purchase
     // books at the purchase price prepared in Fiyat2 and leaves the sale price alone.
+    // TextPrice: the card holds the text "12,5" as its price; SaleWithBooksAway: the company's
+    // books cannot be read, and the working copy's rate holds.
     enum Kind {
         Sale,
         SaleWithoutCompanyCard,
-        TextPrice,          // the card holds "12,5", a text, where its price belongs
-        SaleWithBooksAway,  // the company's books cannot be read: the working copy's rate holds
+        TextPrice,
+        SaleWithBooksAway,
         Price,
         Clear,
         PreparePurchase,
@@ -224,9 +226,20 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
         {Purchase, 0.75, "DENEME ÜRÜN", true, 2, 240, 43.2, 120, 194.4},
     };
     const QString code = u"ST000008"_s;
+    const auto setPrice = [&](const QString& price) {
+        data::Database::open(wc)->execute(
+            u"UPDATE StokKartlar SET Fiyat=%1 WHERE StokKod='ST000008'"_s.arg(price));
+        data::RefreshData(temp);
+        current(code);
+    };
     for (const Step& k : steps) {
         SCOPED_TRACE(testing::Message() << k.kind << ' ' << k.value);
         current(code);
+        entry::BookingInput in{false, core::Money::fromDouble(k.value),
+                               k.kind == Price || k.kind == BuyPrice,
+                               QString::fromUtf8(k.searchText)};
+        in.purchase = k.kind == Purchase || k.kind == BuyPrice;
+        in.booksFile = u"01Stok.mdb"_s;
         if (k.kind == Clear) {
             entry::clearLine(temp.recordset(), false);
         } else if (k.kind == PreparePurchase) {
@@ -236,13 +249,7 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
                 "gFiyat=116.64, Fiyat2=116.64 WHERE StokKod='ST000008'"_s);
             data::RefreshData(temp);
         } else if (k.kind == TextPrice) {
-            data::Database::open(wc)->execute(
-                u"UPDATE StokKartlar SET Fiyat='12,5' WHERE StokKod='ST000008'"_s);
-            data::RefreshData(temp);
-            current(code);
-            entry::BookingInput in{false, core::Money::fromDouble(k.value), false,
-                                   QString::fromUtf8(k.searchText)};
-            in.booksFile = u"01Stok.mdb"_s;
+            setPrice(u"'12,5'"_s);
             try {
                 entry::book(temp.recordset(), company.get(), in);
                 ADD_FAILURE() << "booked at a price that is no number";
@@ -251,27 +258,16 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
                           u"ST000008 kartının Fiyat alanında sayı yok (\"12,5\"): hiçbir "
                           "şey işlenmedi — 01Stok.mdb"_s);
             }
-            data::Database::open(wc)->execute(
-                u"UPDATE StokKartlar SET Fiyat=2.5 WHERE StokKod='ST000008'"_s);
-            data::RefreshData(temp);
-        } else if (k.kind == SaleWithBooksAway) {
-            // The company's cards are gone from under the open recordset, as when its server
-            // stops answering.
-            auto away = data::Database::open(books.file("01", "Stok"));
-            away->execute(u"ALTER TABLE StokKartlar RENAME TO Kapali"_s);
-            entry::BookingInput in{false, core::Money::fromDouble(k.value), false,
-                                   QString::fromUtf8(k.searchText)};
-            EXPECT_EQ(entry::book(temp.recordset(), company.get(), in), entry::Booked::Yes);
-            away->execute(u"ALTER TABLE Kapali RENAME TO StokKartlar"_s);
+            setPrice(u"2.5"_s);
         } else {
-            entry::BookingInput in{false, core::Money::fromDouble(k.value),
-                                   k.kind == Price || k.kind == BuyPrice,
-                                   QString::fromUtf8(k.searchText)};
-            in.purchase = k.kind == Purchase || k.kind == BuyPrice;
-            EXPECT_EQ(entry::changed(entry::book(
-                          temp.recordset(),
-                          k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in)),
-                      k.booked);
+            // With the books away, the company's cards are gone from under the open recordset.
+            auto books01 = data::Database::openPrivate(books.file("01", "Stok"));
+            const bool away = k.kind == SaleWithBooksAway;
+            if (away) books01->execute(u"ALTER TABLE StokKartlar RENAME TO Kapali"_s);
+            EXPECT_EQ(entry::book(temp.recordset(),
+                                  k.kind == SaleWithoutCompanyCard ? nullptr : company.get(), in),
+                      k.booked ? entry::Booked::Yes : entry::Booked::NotTheCard);
+            if (away) books01->execute(u"ALTER TABLE Kapali RENAME TO StokKartlar"_s);
         }
         EXPECT_DOUBLE_EQ(card(code, u"KalanB"_s).toDouble(), k.kalanB);
         EXPECT_DOUBLE_EQ(card(code, u"GirenTutar"_s).toDouble(), k.amount);
@@ -292,11 +288,13 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     temp.setRecordSource(data::sources::CountList);
     data::RefreshData(temp);
     // Each count books the card the search box names, as a scan leaves it there.
+    auto typed = [&](const QString& text, double q) {
+        return entry::book(temp.recordset(), nullptr,
+                           {true, core::Money::fromDouble(q), false, text});
+    };
     auto count = [&](const QString& code, double q) {
         current(code);
-        const QString name = temp.recordset().field(s::StokAdi).toString();
-        return entry::book(temp.recordset(), nullptr,
-                           {true, core::Money::fromDouble(q), false, name});
+        return typed(temp.recordset().field(s::StokAdi).toString(), q);
     };
     using B = entry::Booked;
     EXPECT_EQ(count(u"ST000001"_s, 3), B::Yes);
@@ -305,15 +303,11 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     EXPECT_EQ(count(u"ST000001"_s, 2), B::CountedInFull);
     EXPECT_FALSE(card(u"ST000001"_s, u"KalanB"_s).isValid());  // left the copy
     // OK again on the card that left: nothing to count, and the strip says why.
-    EXPECT_EQ(
-        entry::book(temp.recordset(), nullptr, {true, core::Money::fromInteger(4), false, first}),
-        B::NoCard);
+    EXPECT_EQ(typed(first, 4), B::NoCard);
     EXPECT_EQ(count(u"ST000002"_s, 1), B::Yes);
     EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
     // A typed count after a scan that missed goes to no card, not to the one still selected.
-    EXPECT_EQ(entry::book(temp.recordset(), nullptr,
-                          {true, core::Money::fromInteger(3), false, u"8690000009999"_s}),
-              B::NotTheCard);
+    EXPECT_EQ(typed(u"8690000009999"_s, 3), B::NotTheCard);
     EXPECT_EQ(card(u"ST000002"_s, u"KalanA"_s).toDouble(), 2);
     EXPECT_EQ(count(u"ST000003"_s, 5), B::Yes);
     EXPECT_EQ(card(u"ST000003"_s, u"KalanB"_s).toDouble(), 0);

@@ -75,15 +75,12 @@ TEST_F(FileCopyTest, RefusedCopiesGiveTheirCodes) {
         qint32 code;
         const char* text;  // 0 and empty: any code, any text
     } cases[] = {
-        {path("none"), path("a"), 100020, "The source file does not exist..."},
-        {dir.path(), path("a"), 100020, "The source file does not exist..."},  // a folder
-        {path("src"), path("blocker/sub/a"), 0, ""},  // a folder that cannot be made
+        {u"none"_s, u"a"_s, 100020, "The source file does not exist..."},
+        {u"."_s, u"a"_s, 100020, "The source file does not exist..."},  // a folder
+        {u"src"_s, u"blocker/sub/a"_s, 0, ""},  // a folder that cannot be made
     };
     for (const auto& k : cases) {
-        clsFileCopy c(&messages);
-        c.setSourceFile(k.from);
-        c.setTargetFile(k.to);
-        EXPECT_FALSE(copy(c));
+        EXPECT_FALSE(copy(copier(k.from, k.to)));
         EXPECT_TRUE(k.code ? code == k.code : code != 0) << code;
         EXPECT_TRUE(*k.text ? text == QString::fromUtf8(k.text) : !text.isEmpty())
             << text.toStdString();

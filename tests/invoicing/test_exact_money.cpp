@@ -19,6 +19,10 @@ using core::Money;
 
 namespace {
 
+int linesLeft(const QString& workingCopy) {
+    return count(workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
+}
+
 // Lines whose amounts binary doubles cannot sum exactly.
 class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
   protected:
@@ -56,6 +60,24 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
                 .workingCopy = enter(company),
                 .customerTitle = u"AHMET'İN BAKKALI"_s,
                 .clock = &clock};
+    }
+    struct Written {
+        QString number, earlier;
+        core::Money total;
+    };
+    // `r` invoiced, or its lines posted as a sale to the ninth account.
+    Written document(bool invoices, const invoicing::InvoiceRequest& r) {
+        if (invoices) {
+            const invoicing::InvoiceResult w = invoicing::createInvoice(r);
+            return {w.key, w.earlier.message(), w.total};
+        }
+        const posting::PostingResult w = posting::postWorkingSet({.sale = true,
+                                                                  .serverPath = r.serverPath,
+                                                                  .workingCopy = r.workingCopy,
+                                                                  .targetTitle = r.customerTitle,
+                                                                  .targetIndex = 8,
+                                                                  .clock = &clock});
+        return {w.documentNumber, w.earlier.message(), w.total};
     }
     // Each distinct value of a date field as the engine's own date functions read it.
     QStringList moments(const QString& file, const QString& field, const QString& from) const {
@@ -139,7 +161,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     }
     EXPECT_EQ(count(r.serverPath + u"Cari.mdb"_s, u"SELECT count(*) FROM CariHareket"_s), 0);
     EXPECT_EQ(count(r.serverPath + u"Index.mdb"_s, u"SELECT count(*) FROM Mdbindex"_s), 0);
-    EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+    EXPECT_EQ(linesLeft(r.workingCopy), 4);
     // On a server the number is a row of the books, stored in the invoice's own commit.
     const QString numberFile = books.dataDir() + u"/FatNo.txt"_s;
     EXPECT_EQ(server ? text(cari, u"SELECT no FROM terminal.fatno"_s)
@@ -162,28 +184,11 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
 // reaches the books exactly once, invoiced or posted: on a server the earlier document is found
 // and said, and only what was booked after it is written anew; on files the first wrote nothing.
 TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverCleared) {
-    struct Written {
-        QString number, earlier;
-        core::Money total;
-    };
     for (const bool invoices : {true, false}) {
         SCOPED_TRACE(invoices ? "invoice" : "posting");
         // Invoices in 01, postings in 02: each company's first document is 261.
         const invoicing::InvoiceRequest r = invoice(invoices ? u"01"_s : u"02"_s);
-        const auto write = [&]() -> Written {
-            if (invoices) {
-                const invoicing::InvoiceResult w = invoicing::createInvoice(r);
-                return {w.key, w.earlier.message(), w.total};
-            }
-            const posting::PostingResult w =
-                posting::postWorkingSet({.sale = true,
-                                         .serverPath = r.serverPath,
-                                         .workingCopy = r.workingCopy,
-                                         .targetTitle = r.customerTitle,
-                                         .targetIndex = 8,
-                                         .clock = &clock});
-            return {w.documentNumber, w.earlier.message(), w.total};
-        };
+        const auto write = [&] { return document(invoices, r); };
         const auto loseTheAnswer = [&] {
             auto copy = data::Database::open(r.workingCopy);
             copy->query(
@@ -231,7 +236,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
         EXPECT_EQ(number(r.serverPath + u"Cari.mdb"_s,
                          u"SELECT sum(Borc) FROM CariHareket WHERE CariHarKod<>'=110'"_s),
                   164.235);
-        EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 0);
+        EXPECT_EQ(linesLeft(r.workingCopy), 0);
         EXPECT_FALSE(data::hasPending(r.workingCopy));
         if (!server) continue;
 
@@ -243,7 +248,7 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
             ->query(u"DELETE FROM terminal.postings"_s);
         const data::PendingResult notWritten = data::resolvePending(r.serverPath, r.workingCopy);
         EXPECT_EQ(notWritten.state, data::PendingResult::State::NotWritten);
-        EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s), 4);
+        EXPECT_EQ(linesLeft(r.workingCopy), 4);
         EXPECT_FALSE(data::hasPending(r.workingCopy));
     }
 }
@@ -267,19 +272,9 @@ TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAre
             SilentLink link(server->url());
             invoicing::InvoiceRequest r = invoice(company);
             r.serverPath = link.url() + u'/' + company;
-            const auto write = [&]() -> QString {
-                if (invoices) {
-                    const invoicing::InvoiceResult w = invoicing::createInvoice(r);
-                    return w.earlier.message() + u'|' + w.key;
-                }
-                const posting::PostingResult w =
-                    posting::postWorkingSet({.sale = true,
-                                             .serverPath = r.serverPath,
-                                             .workingCopy = r.workingCopy,
-                                             .targetTitle = r.customerTitle,
-                                             .targetIndex = 8,
-                                             .clock = &clock});
-                return w.earlier.message() + u'|' + w.documentNumber;
+            const auto write = [&] {
+                const Written w = document(invoices, r);
+                return w.earlier + u'|' + w.number;
             };
             const QString sql = u"SELECT count(*) FROM StokHareket"_s;
             const int before = count(stok, sql);
@@ -296,8 +291,7 @@ TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAre
             EXPECT_TRUE(link.silent());
             EXPECT_TRUE(failure.contains(u"sunucu 1 sn içinde yanıt vermedi"_s))
                 << failure.toStdString();
-            EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s),
-                      4);
+            EXPECT_EQ(linesLeft(r.workingCopy), 4);
             // The books as they stand once the swallowed session is over: whole or untouched.
             link.restore();
             auto turn = data::Database::openPrivate(stok);
@@ -314,8 +308,7 @@ TEST_P(ExactMoneyTest, ALinkThatGoesSilentEndsTheWriteWithAMessageAndTheLinesAre
             EXPECT_EQ(count(stok, sql), before + 4);
             EXPECT_EQ(count(stok, u"SELECT count(DISTINCT DigerId) FROM StokHareket"_s),
                       before / 4 + 1);
-            EXPECT_EQ(count(r.workingCopy, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s),
-                      0);
+            EXPECT_EQ(linesLeft(r.workingCopy), 0);
             EXPECT_FALSE(data::hasPending(r.workingCopy));
         }
     }

@@ -15,15 +15,22 @@ namespace testing_support {
 
 namespace {
 
-// One client's connection and its way to the server. Messages from the client are cut apart so
-// the link can go silent at one of them: untyped ones (SSL or GSS request, start-up) first,
-// then a type byte and a length each.
+void closeFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+// A client's connection and its way to the server; the client's messages are cut apart (untyped
+// ones first: SSL or GSS request, start-up; then a type byte and a length) to go silent at one.
 struct Connection {
-    int client = -1;
-    int server = -1;  // none for one accepted while silent
+    int fd[2] = {-1, -1};  // the client's, the server's (none for one accepted while silent)
     QByteArray pending;
     bool startingUp = true;
     bool swallowed = false;  // open while the link was silent: ends when it is back
+    void close() {
+        closeFd(fd[0]);
+        closeFd(fd[1]);
+    }
 };
 
 void sendAll(int fd, const char* data, qsizetype size) {
@@ -35,22 +42,13 @@ void sendAll(int fd, const char* data, qsizetype size) {
     }
 }
 
-void closeFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
-
-quint32 bigEndian(const char* p) {
-    quint32 v;
-    std::memcpy(&v, p, 4);
-    return ntohl(v);
-}
-
 // The length of the first whole message in `bytes`, or 0 while it is incomplete.
 qsizetype firstMessage(const QByteArray& bytes, bool startingUp) {
     const qsizetype head = startingUp ? 0 : 1;
+    quint32 length = 0;
     if (bytes.size() < head + 4) return 0;
-    const qsizetype size = head + bigEndian(bytes.constData() + head);
+    std::memcpy(&length, bytes.constData() + head, 4);
+    const qsizetype size = head + ntohl(length);
     return bytes.size() >= size ? size : 0;
 }
 
@@ -86,10 +84,9 @@ SilentLink::SilentLink(const QString& serverUrl) {
 }
 
 SilentLink::~SilentLink() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
+    std::unique_lock lock(m_mutex);
+    m_stop = true;
+    lock.unlock();
     (void)!::write(m_wake[1], "x", 1);
     m_thread.join();
     ::close(m_listen);
@@ -117,10 +114,9 @@ void SilentLink::run() {
     char buffer[65536];
     for (;;) {
         std::vector<pollfd> fds{{m_wake[0], POLLIN, 0}, {m_listen, POLLIN, 0}};
-        for (const auto& c : connections) {
-            fds.push_back({c->client, POLLIN, 0});
-            fds.push_back({c->server, POLLIN, 0});
-        }
+        for (const auto& c : connections)
+            for (const int fd : c->fd)
+                fds.push_back({fd, POLLIN, 0});
         ::poll(fds.data(), fds.size(), -1);
         std::unique_lock lock(m_mutex);
         if (m_stop) break;
@@ -129,10 +125,8 @@ void SilentLink::run() {
             if (m_restore) {
                 // Swallowed connections end on both sides; the server's session with them.
                 std::erase_if(connections, [](const auto& c) {
-                    if (!c->swallowed) return false;
-                    closeFd(c->client);
-                    closeFd(c->server);
-                    return true;
+                    if (c->swallowed) c->close();
+                    return c->swallowed;
                 });
                 m_silent = false;
                 m_restore = false;
@@ -142,43 +136,33 @@ void SilentLink::run() {
         }
         if (fds[1].revents & POLLIN) {
             auto c = std::make_unique<Connection>();
-            c->client = ::accept(m_listen, nullptr, nullptr);
+            c->fd[0] = ::accept(m_listen, nullptr, nullptr);
             c->swallowed = m_silent;
-            if (!m_silent) c->server = connectTo(m_serverPort);
-            if (c->client >= 0) connections.push_back(std::move(c));
+            if (!m_silent) c->fd[1] = connectTo(m_serverPort);
+            if (c->fd[0] >= 0) connections.push_back(std::move(c));
         }
         for (size_t i = 2; i < fds.size(); ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             Connection& c = *connections[(i - 2) / 2];
-            const bool fromClient = (i % 2) == 0;
-            int& from = fromClient ? c.client : c.server;
+            int& from = c.fd[i % 2];
             if (from < 0 || fds[i].fd != from) continue;
             const ssize_t got = ::recv(from, buffer, sizeof buffer, 0);
             if (got <= 0) {
                 // While silent the other side hears nothing of it either.
                 closeFd(from);
-                if (!m_silent) closeFd(fromClient ? c.server : c.client);
+                if (!m_silent) closeFd(c.fd[1 - i % 2]);
                 continue;
             }
-            if (m_silent) {
-                c.swallowed = true;
-                continue;
-            }
-            if (!fromClient) {
-                sendAll(c.client, buffer, got);
-                continue;
-            }
+            c.swallowed |= m_silent;
+            if (!m_silent && i % 2) sendAll(c.fd[0], buffer, got);  // the server's answer
+            if (m_silent || i % 2) continue;
             c.pending.append(buffer, got);
             while (const qsizetype size = firstMessage(c.pending, c.startingUp)) {
                 const QByteArray message = c.pending.left(size);
                 c.pending.remove(0, size);
-                if (c.startingUp && size == 8) {
-                    // An SSL or GSS request: the start-up message is still to come.
-                } else {
-                    c.startingUp = false;
-                }
+                if (size != 8) c.startingUp = false;  // 8 while starting up: SSL or GSS request
                 const bool silence = !m_trigger.isEmpty() && message.toLower().contains(m_trigger);
-                if (!silence || m_passIt) sendAll(c.server, message.constData(), message.size());
+                if (!silence || m_passIt) sendAll(c.fd[1], message.constData(), message.size());
                 if (!silence) continue;
                 m_trigger.clear();
                 m_silent = true;
@@ -188,12 +172,10 @@ void SilentLink::run() {
                 break;
             }
         }
-        std::erase_if(connections, [](const auto& c) { return c->client < 0 && c->server < 0; });
+        std::erase_if(connections, [](const auto& c) { return c->fd[0] < 0 && c->fd[1] < 0; });
     }
-    for (auto& c : connections) {
-        closeFd(c->client);
-        closeFd(c->server);
-    }
+    for (auto& c : connections)
+        c->close();
 }
 
 }  // namespace testing_support

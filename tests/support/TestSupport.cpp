@@ -24,8 +24,7 @@ TempBooks::TempBooks(int items) {
 
 namespace {
 
-// Runs one statement on the server's maintenance connection (databases are made and dropped
-// outside any database of books).
+// One statement on the server's maintenance connection, where databases are made and dropped.
 void onServer(const QString& server, const QString& sql) {
     const auto a = data::parseServerPath(server);
     if (!a) throw std::runtime_error("not a server address: " + server.toStdString());

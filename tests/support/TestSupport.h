@@ -56,8 +56,7 @@ class TempBooks {
     explicit TempBooks(int items = 60);
     QString dir() const { return m_dir.path(); }
     QString dataDir() const { return m_dir.path() + u"/RezoruviZada"_s; }
-    /// Server path of a company, e.g. ".../RezoruviZada/01".
-    QString serverPath(const QString& company = u"01"_s) const {
+    QString serverPath(const QString& company = u"01"_s) const {  // ".../RezoruviZada/01"
         return dataDir() + u'/' + company;
     }
     /// A company's books file, e.g. file("02", "Cari") for ".../RezoruviZada/02Cari.mdb".
@@ -79,8 +78,7 @@ inline void PrintTo(Engine e, std::ostream* os) {
     *os << engineName(e);
 }
 
-/// A copy of `books` in a fresh database on TERMINAL_TEST_SERVER, dropped at the end (no url: none
-/// set).
+/// `books` in a fresh database on TERMINAL_TEST_SERVER (if set), dropped at the end.
 class ServerBooks {
   public:
     explicit ServerBooks(const TempBooks& books);
@@ -102,8 +100,7 @@ class ServerBooks {
 
 inline constexpr const char* NoTestServer =
     "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
-/// An engine test's books: none for files, else `books` on the test server (the caller skips
-/// first).
+/// An engine test's books: none for files, else `books` on the test server (the caller skips).
 std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books);
 /// A company's server path on the engine: the server's when there is one, else the files'.
 inline QString companyPath(const std::unique_ptr<ServerBooks>& server, const TempBooks& books,
@@ -130,7 +127,6 @@ inline qint64 units(const QString& file, const QString& expression, const QStrin
         .toLongLong();
 }
 
-/// Writes bytes to a file, creating it.
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 

@@ -90,8 +90,8 @@ struct Card {
 };
 
 /// The first card (by row) of each of the lines' codes in the book joined as `alias`; the codes
-/// without a card, or whose card is hidden there, are added to `missing`, named with the file. A total holding no number stops
-/// with DatabaseError naming the file, card and field.
+/// without a card, or whose card is hidden there, are added to `missing`, named with the file. A
+/// total holding no number stops with DatabaseError naming the file, card and field.
 QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
                                const std::vector<Line>& lines, QStringList& missing);
 

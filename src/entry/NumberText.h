@@ -6,10 +6,10 @@
 
 namespace entry::number {
 
-/// The number box's texts: "." groups thousands and "," is the decimal sign. The decimals stay as the
-/// user typed them (12,05 stays 12,05); only the whole part is regrouped.
-/// Limits that keep every typed value exactly what the books hold: prices and quantities both
-/// have four decimals there, and twelve whole digits fit every product of the two.
+/// The number box's texts: "." groups thousands and "," is the decimal sign. The decimals stay as
+/// the user typed them (12,05 stays 12,05); only the whole part is regrouped. Limits that keep
+/// every typed value exactly what the books hold: prices and quantities both have four decimals
+/// there, and twelve whole digits fit every product of the two.
 inline constexpr int MaxWholeDigits = 12;
 inline constexpr int MaxDecimals = core::Money::Decimals;
 inline constexpr int MaxPriceDecimals = core::Money::Decimals;

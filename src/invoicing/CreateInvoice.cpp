@@ -145,7 +145,8 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                                    "FatKdvTut Toplam Gurup KdvHarDahil")
                         .split(u' '))
         .add({result.key, core::storedDate(at.date()), customer.code, 1, result.documentNumber,
-              m_r.customerTitle, total.toDouble(), vat.toDouble(), total.toDouble(), customer.group, 0});
+              m_r.customerTitle, total.toDouble(), vat.toDouble(), total.toDouble(), customer.group,
+              0});
     data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
                     QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Unvan "
                                    "Yeni Server")

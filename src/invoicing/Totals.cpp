@@ -31,8 +31,9 @@ LabelPreview labelPreview(data::DataControl& temp) {
     if (!rs.hasCurrent()) return p;
     p.name = rs.field(s::StokAdi).toString();
     // The price the grid shows and a sale books, every decimal of it.
-    p.price = core::Money::fromStored(rs.field(s::Fiyat)).value_or(core::Money()).toString(
-                  QLocale(), 2, true) +
+    p.price = core::Money::fromStored(rs.field(s::Fiyat))
+                  .value_or(core::Money())
+                  .toString(QLocale(), 2, true) +
               QStringLiteral(" TL.");
     p.barcode = rs.field(s::Barkod).toString();
     return p;

@@ -97,8 +97,9 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
                    "FaturaNo||'|'||FatTarih||'|'||FatCari||'|'||Nakit||'|'||DigerId||'|'||Unvan||'|"
                    "'||Gurup||'|'||KdvHarDahil||'|'||(FatTop=Toplam) FROM Faturalar"_s),
               u"S00001|2026-12-06|C009|1|261|AHMET'İN BAKKALI|Müşteri|0|1"_s);
-    EXPECT_EQ(column(fatura, u"SELECT SeriNoDiger||'|'||Stok||'|'||FatKdv FROM FatHareket "
-                             "ORDER BY rowid"_s),
+    EXPECT_EQ(column(fatura,
+                     u"SELECT SeriNoDiger||'|'||Stok||'|'||FatKdv FROM FatHareket "
+                     "ORDER BY rowid"_s),
               lines);
     EXPECT_EQ(text(books.file("01", "Index"), u"SELECT Indexi||'/'||Serino FROM Mdbindex"_s),
               u"261/26%1"_s.arg(lines.size() + 1));

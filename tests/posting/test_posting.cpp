@@ -194,8 +194,8 @@ TEST_P(EnginePostingTest, EachRoadWritesEverySideOnceAndNeverTwice) {
                       result.documentNumber);
         }
         // The written lines leave the working set whole: a later line on the card starts at 0.
-        EXPECT_EQ(
-            count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"_s), 0);
+        EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0"_s),
+                  0);
         EXPECT_FALSE(posting::postWorkingSet(r).posted);
     }
     // What the first transfer wrote in the branch's books and the head office's, as read there.
@@ -284,8 +284,9 @@ TEST_P(EnginePostingTest, ABrokenCounterOrMissingRowsStopThePostingBeforeAnythin
     } catch (const data::DatabaseError& e) {
         // A server's books are named by their schema, not by a file that does not exist.
         const QString stock = server ? u"(01stok şeması"_s : u"01Stok.mdb)"_s;
-        for (const QString& named : {u"\"Merkez\""_s, u"\"Şube02\""_s, codes[0] + u" stok kartı ("_s,
-                                     codes[1] + u" "_s, u"gizli ("_s, stock})
+        for (const QString& named :
+             {u"\"Merkez\""_s, u"\"Şube02\""_s, codes[0] + u" stok kartı ("_s, codes[1] + u" "_s,
+              u"gizli ("_s, stock})
             EXPECT_TRUE(e.text().contains(named)) << e.text().toStdString();
         EXPECT_EQ(e.text().contains(u".mdb"_s), !server) << e.text().toStdString();
     }

@@ -395,9 +395,8 @@ void benchPosting(bench::Report& report, const QString& serverPath, const QStrin
     const QString branch = modes::dataDirectory(serverPath) + QStringLiteral("02");
     const QString head = modes::dataDirectory(serverPath) + QStringLiteral("01");
     const QString wc = programFolder + QStringLiteral("/Temp8.Mdb");
-    QFile::remove(wc);
-    filecopy::copyDatabaseFile(branch + QStringLiteral("Stok.Mdb"), wc, nullptr);
-    modes::resetWorkingCopy(wc, false);
+    const auto basket =
+        modes::openBasket(wc, branch + QStringLiteral("Stok.Mdb"), data::basket::View::Sale);
     const int lines = 1000;
     const double ours = timeBranchSale(branch, wc);
     const QString scratch = programFolder + QStringLiteral("/bare-post.db");
@@ -541,9 +540,8 @@ double timeInvoice(const QString& serverPath, const QString& wc) {
 void benchInvoice(bench::Report& report, const QString& serverPath, const QString& programFolder,
                   int items) {
     const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
-    QFile::remove(wc);
-    filecopy::copyDatabaseFile(serverPath + QStringLiteral("Stok.Mdb"), wc, nullptr);
-    modes::resetWorkingCopy(wc, false);
+    const auto basket =
+        modes::openBasket(wc, serverPath + QStringLiteral("Stok.Mdb"), data::basket::View::Sale);
     const double ours = timeInvoice(serverPath, wc);
     const QString scratch = programFolder + QStringLiteral("/bare-invoice.db");
     QFile::remove(scratch);
@@ -841,8 +839,8 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
     // "Tamam" for a warehouse sale of 1000 lines on the server, beside bare libpq.
     const QString branch = server + QStringLiteral("/02");
     const QString wc = programFolder + QStringLiteral("/Temp7.Mdb");
-    data::copyToWorkingFile(branch + QStringLiteral("Stok.mdb"), wc);
-    modes::resetWorkingCopy(wc, false);
+    const auto basket =
+        modes::openBasket(wc, branch + QStringLiteral("Stok.mdb"), data::basket::View::Sale);
     std::vector<QByteArray> codes;
     data::Database::open(wc)->execute(EnterThousandLines);
     {
@@ -860,8 +858,8 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
     // "Tamam" on the invoice screen for 1000 lines of the head office, beside bare libpq.
     const QString head = server + QStringLiteral("/01");
     const QString invoiceCopy = programFolder + QStringLiteral("/Temp6.Mdb");
-    data::copyToWorkingFile(head + QStringLiteral("Stok.mdb"), invoiceCopy);
-    modes::resetWorkingCopy(invoiceCopy, false);
+    const auto invoiceBasket =
+        modes::openBasket(invoiceCopy, head + QStringLiteral("Stok.mdb"), data::basket::View::Sale);
     const double invoice = timeInvoice(head, invoiceCopy);
     std::vector<QByteArray> invoiced;
     {

@@ -30,9 +30,12 @@
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "core/Waiting.h"
+#include "data/Basket.h"
 #include "data/DataControl.h"
+#include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
+#include "data/Pending.h"
 #include "data/ServerBooks.h"
 #include "entry/NumberBox.h"
 #include "entry/RecordsetModel.h"
@@ -412,7 +415,8 @@ bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
     const auto result = filecopy::copyDatabaseFile(
         source, target, m_context.messages,
         [this](int percent) {
-            if (!m_road.copying) return;
+            // Painted only when its figure changes: not at every block of a large file.
+            if (!m_road.copying || percent == CopyProgress->value()) return;
             CopyProgress->setValue(percent);
             CopyProgress->repaint();
         },
@@ -450,8 +454,14 @@ bool TerminalForm::Form_Load() {
     }
 
     m_launchServerPath = m_serverPath;
-    const QString workingCopy = workingCopyPath();
-    CopyDatabaseFile(m_serverPath + n::files::StokCopy, workingCopy);
+    // The basket of the last run stays; a lost answer to its last "Tamam" is settled before any
+    // of its lines may change.
+    try {
+        data::basket::ensureFile(workingCopyPath());
+        m_mayBePending = data::hasPending(workingCopyPath());
+    } catch (const data::DatabaseError& e) {
+        m_context.messages->inform(e.text());
+    }
 
     DataCari->setDatabaseName(m_serverPath + n::files::Cari);
     DataCari->setRecordSource(data::sources::CariByCode);
@@ -515,7 +525,9 @@ void TerminalForm::Form_Activate() {
          [&settings](const QString& k, const QString& v) {
              return settings.SaveSetting(entry::ScaleSection, k, v);
          }});
-    guarded([this, workKind] { SbCr_Click(workKind == 1 ? 1 : 0); });
+    guarded([this, workKind] {
+        if (!restoreBasket()) SbCr_Click(workKind == 1 ? 1 : 0);
+    });
     guarded([this] {
         data::RefreshData(*DataStok);
         data::Recordset& rs = DataStok->recordset();

@@ -11,6 +11,7 @@
 
 #include "app/AppEnvironment.h"
 #include "core/Money.h"
+#include "data/Basket.h"
 #include "entry/ScaleLabel.h"
 #include "layout/ResizeFrm.h"
 #include "modes/RoadState.h"
@@ -32,7 +33,8 @@ class Messages;
 }  // namespace core
 namespace data {
 class DataControl;
-}
+class Database;
+}  // namespace data
 namespace entry {
 class NumberBox;
 }
@@ -183,6 +185,15 @@ class TerminalForm : public QMainWindow {
     void Form_Unload();
     /// Makes `target` afresh from `source`; false (told to the operator) when it could not.
     bool CopyDatabaseFile(const QString& source, const QString& target);
+    /// The local file holding the cards of the stock book `source`: the file itself, or for
+    /// books on a server a cache made from its cards once in a run. Empty when it failed (told).
+    QString cardsFile(const QString& source);
+    /// The basket of an earlier run comes back with its road, or nothing when there is none.
+    bool restoreBasket();
+    /// The target list of a work kind; the first entry is chosen without preparing it.
+    QStringList fillTargets(int kind);
+    /// The item grid's columns for a ticked operation.
+    void showOperationColumns(int index);
     void restorePlacement();
     void savePlacement();
     /// Runs one event handler; any error is shown to the operator and the screen stays usable.
@@ -208,12 +219,15 @@ class TerminalForm : public QMainWindow {
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;
-    QWidget* Form1 = nullptr;          // the touch keyboard window
-    bool m_keyboardOverGrids = false;  // the keyboard sits over the grids' upper rows
-    QString m_ownLock;                 // the lock file we wrote for the working copy
-    bool m_sortDescending = false;     // the next header sort's direction, shared by both grids
-    bool m_layoutBusy = false;         // the program, not the operator, is resizing columns
-    bool m_headerPressed = false;      // the operator's finger or mouse is on a grid header
+    QWidget* Form1 = nullptr;                       // the touch keyboard window
+    bool m_keyboardOverGrids = false;               // the keyboard sits over the grids' upper rows
+    QString m_ownLock;                              // the lock file we wrote for the working copy
+    std::shared_ptr<data::Database> m_basket;       // the basket with the target's cards attached
+    std::optional<data::basket::Road> m_restoring;  // the road a restart brings back
+    QStringList m_cachedCards;      // server companies whose cards were cached in this run
+    bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
+    bool m_layoutBusy = false;      // the program, not the operator, is resizing columns
+    bool m_headerPressed = false;   // the operator's finger or mouse is on a grid header
     QPoint m_pressPosition;
     layout::ResizeFrm m_resize;
     std::unique_ptr<WaitPanel> m_waitPanel;       // says what a handler waits for, offers "Vazgeç"

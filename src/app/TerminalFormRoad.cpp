@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +31,7 @@
 #include "app/WaitPanel.h"
 #include "core/LockFiles.h"
 #include "core/Messages.h"
+#include "data/Basket.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
@@ -213,43 +215,43 @@ bool TerminalForm::operationTicked() const {
 void TerminalForm::SbCr_Click(int index) {
     // Another work kind drops the entered lines: not while a lost posting may still hold them.
     if (!linesMayChange()) return;
+    const QStringList titles = fillTargets(index);
+    // The first target's preparation starts an empty basket anyway.
+    if (titles.isEmpty()) data::basket::clear(workingCopyPath());
+    if (!titles.isEmpty()) Combo1_Click();
+    if (!m_context.settings->SaveSetting(SettingsSection, KeyWorkKind, QString::number(index)))
+        m_context.messages->inform(QStringLiteral("Çalışma türü kaydedilemedi."));
+}
+
+QStringList TerminalForm::fillTargets(int index) {
     m_road = modes::chooseKind(m_road,
                                index == 0 ? modes::WorkKind::Warehouse : modes::WorkKind::Account);
     render();
-    {
-        const QSignalBlocker block(Combo1);
-        Combo1->clear();
-    }
-
+    const QSignalBlocker block(Combo1);
+    Combo1->clear();
     data::RefreshData(*DataCari);
     const QStringList titles = modes::targetTitles(
         DataCari->recordset(), index == 1 ? modes::WorkKind::Account : modes::WorkKind::Warehouse);
     if (index == 0) m_branchTitles = titles;
-    // A copy that the first target's preparation replaces anyway need not be cleaned first.
-    if (titles.isEmpty() || modes::workingCopyHeld(workingCopyPath()))
-        modes::dropEnteredCards(workingCopyPath());
     if (!titles.isEmpty()) {
-        {
-            const QSignalBlocker block(Combo1);
-            Combo1->addItems(titles);
-            Combo1->setCurrentIndex(0);
-        }
-        Combo1_Click();
+        Combo1->addItems(titles);
+        Combo1->setCurrentIndex(0);
     }
-    if (!m_context.settings->SaveSetting(SettingsSection, KeyWorkKind, QString::number(index)))
-        m_context.messages->inform(QStringLiteral("Çalışma türü kaydedilemedi."));
+    return titles;
+}
+
+void TerminalForm::showOperationColumns(int index) {
+    DBGrid1->model()->setHeaderData(3, Qt::Horizontal,
+                                    index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
+    DBGrid1->setColumnHidden(4, index != 1);
+    refitNameColumn(DBGrid1);
 }
 
 void TerminalForm::Check1_Click(int index) {
     Text2->setPriceEntry(false);
     // The box the operator ticked or cleared is the event's input.
     const bool ticked = Check1[index]->isChecked();
-    if (ticked) {
-        DBGrid1->model()->setHeaderData(
-            3, Qt::Horizontal, index == 1 ? QStringLiteral("Fazla") : QStringLiteral("Stok"));
-        DBGrid1->setColumnHidden(4, index != 1);
-        refitNameColumn(DBGrid1);
-    }
+    if (ticked) showOperationColumns(index);
     m_road = modes::tickOperation(m_road, static_cast<modes::Operation>(index), ticked);
     render();
     if (ticked) Combo1_Click();
@@ -338,6 +340,7 @@ void TerminalForm::releaseWorkingCopy() {
     m_road = modes::releaseWorkingSet(m_road);
     render();
     DataTemp->Close();
+    m_basket.reset();
     // Only our own lock goes; another program's stays and keeps us off its copy.
     if (core::lockOwnedByThisProcess(m_ownLock)) QFile::remove(m_ownLock);
     m_ownLock.clear();
@@ -380,7 +383,7 @@ void TerminalForm::bindServerControls() {
 void TerminalForm::Combo1_Click() {
     const int index = Combo1->currentIndex();
     if (index < 0) return;
-    // A new target remakes the working copy: not while a lost posting may still hold its lines.
+    // A new target starts an empty basket: not while a lost posting may still hold its lines.
     if (!linesMayChange()) return;
     const QString title = Combo1->itemText(index);
     Text1->clear();
@@ -392,36 +395,45 @@ void TerminalForm::Combo1_Click() {
         m_road.saleHidden =
             index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0;
 
-    const QString workingCopy = workingCopyPath();
-    if ((m_road.operation == modes::Operation::Count)) {
-        const QString source = data::bookFile(
-            modes::companyPath(m_serverPath, modes::branchCompany(index)), n::files::StokCopy);
-        if (!CopyDatabaseFile(source, workingCopy)) return;
+    const QString basket = workingCopyPath();
+    const QString previous = m_serverPath;
+    QString source;
+    data::basket::View view = data::basket::View::Sale;
+    if (m_road.operation == modes::Operation::Count) {
+        source = data::bookFile(modes::companyPath(m_serverPath, modes::branchCompany(index)),
+                                n::files::StokCopy);
+        view = data::basket::View::Count;
+    } else {
+        if (warehouseWork())
+            m_serverPath = modes::companyPath(m_serverPath, modes::branchCompany(index));
+        source = m_serverPath + n::files::StokCopy;
+        if (!data::booksExist(source)) {
+            // The terminal stays up on the books it had, with no operation chosen.
+            m_serverPath = previous;
+            failed.dismiss();
+            m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));
+            m_road = modes::booksMissing(m_road);
+            render();
+            return;
+        }
+        if (m_road.operation == modes::Operation::Purchase) view = data::basket::View::Purchase;
+    }
+    const QString cards = cardsFile(source);
+    if (cards.isEmpty()) {
+        // No cards, no road: the books stay those the terminal had.
+        m_serverPath = previous;
+        return;
+    }
+    m_basket = data::basket::open(basket, cards, view);
+    const data::basket::Road road{static_cast<int>(m_road.kind), static_cast<int>(m_road.operation),
+                                  index, title, m_serverPath};
+    // A restart keeps the lines of the road they were entered on; any other choice starts afresh.
+    const bool restored = m_restoring && *m_restoring == road;
+    if (!restored) data::basket::start(*m_basket, road);
+    if (m_road.operation == modes::Operation::Count) {
         bindWorkingCopy(data::sources::CountList);
     } else {
-        // A working copy that is missing is made as well; one held open elsewhere is used as is.
-        if (!modes::workingCopyHeld(workingCopy)) {
-            const QString previous = m_serverPath;
-            if (warehouseWork())
-                m_serverPath = modes::companyPath(m_serverPath, modes::branchCompany(index));
-            const QString source = m_serverPath + n::files::StokCopy;
-            if (!data::booksExist(source)) {
-                // The terminal stays up on the books it had, with no operation chosen.
-                m_serverPath = previous;
-                failed.dismiss();
-                m_context.messages->inform(title + QStringLiteral(" Bilgisi Bulunamadı"));
-                m_road = modes::booksMissing(m_road);
-                render();
-                return;
-            }
-            if (!CopyDatabaseFile(source, workingCopy)) {
-                // No working copy, no road: the books stay those the terminal had.
-                m_serverPath = previous;
-                return;
-            }
-        }
         DataTemp->setRecordSource(data::sources::FullList);
-        modes::resetWorkingCopy(workingCopy, m_road.operation == modes::Operation::Purchase);
         bindServerControls();
     }
     data::RefreshData(*DataTemp);
@@ -430,6 +442,19 @@ void TerminalForm::Combo1_Click() {
     render();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
+    if (restored) {
+        // The account a search made the target before the restart is the target again.
+        const QString account = data::basket::foundAccount(*m_basket);
+        if (!account.isEmpty()) {
+            m_road = modes::accountFound(m_road, account);
+            const QSignalBlocker block(Combo1);
+            Combo1->setEditText(m_road.target);
+        }
+        const data::basket::Summary kept = data::basket::summary(*m_basket);
+        say(QStringLiteral("Önceki sepet geri yüklendi: %1 satır, %2")
+                .arg(kept.lines)
+                .arg(kept.total.toString(QLocale(), 2, true)));
+    }
 
     if (!m_road.modePanel && m_road.kind == modes::WorkKind::Account) {
         const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
@@ -440,6 +465,57 @@ void TerminalForm::Combo1_Click() {
             render();
         }
     }
+}
+
+bool TerminalForm::restoreBasket() {
+    std::optional<data::basket::Road> road;
+    data::basket::Summary kept;
+    {
+        data::basket::ensureFile(workingCopyPath());
+        auto db = data::Database::open(workingCopyPath(), data::Database::Durability::Full);
+        road = data::basket::savedRoad(*db);
+        if (road) kept = data::basket::summary(*db);
+    }
+    if (!road || kept.lines == 0) return false;
+    const QStringList titles = fillTargets(road->kind == 1 ? 1 : 0);
+    if (road->targetIndex < 0 || road->targetIndex >= titles.size() ||
+        titles[road->targetIndex] != road->target) {
+        say(QStringLiteral("Önceki sepet geri yüklenemedi: %1 hedef listesinde yok (%2 satır)")
+                .arg(road->target)
+                .arg(kept.lines));
+        return false;
+    }
+    if (road->operation >= 0 && road->operation <= 2) {
+        m_road = modes::tickOperation(m_road, static_cast<modes::Operation>(road->operation), true);
+        showOperationColumns(road->operation);
+        render();
+    }
+    {
+        const QSignalBlocker block(Combo1);
+        Combo1->setCurrentIndex(road->targetIndex);
+    }
+    m_restoring = road;
+    const auto done = qScopeGuard([this] { m_restoring.reset(); });
+    Combo1_Click();
+    return true;
+}
+
+QString TerminalForm::cardsFile(const QString& source) {
+    if (!data::isServerPath(source)) return data::resolvePath(source);
+    // The server's cards are read once in a run into a file of this terminal's own; scans then
+    // never wait for the server.
+    // Named by the company's schema and, for books of several servers, a digest of the path.
+    const QString schema = data::parseServerPath(source)->schema();
+    const QByteArray digest =
+        QCryptographicHash::hash(source.toLower().toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QString cache = QDir(m_context.env.workFolder)
+                              .filePath(QStringLiteral("Cards%1-%2-%3.db")
+                                            .arg(m_terminalNumber)
+                                            .arg(schema, QString::fromLatin1(digest.left(10))));
+    if (m_cachedCards.contains(cache) && QFileInfo::exists(cache)) return cache;
+    if (!CopyDatabaseFile(source, cache)) return QString();
+    m_cachedCards << cache;
+    return cache;
 }
 
 void TerminalForm::targetNotPrepared(const QString& title) {
@@ -478,6 +554,8 @@ void TerminalForm::Text1_Search() {
         // In account work the found account is the one "Tamam" writes to, and every caption
         // says so; a branch's transfer stays the branch's.
         m_road = modes::accountFound(m_road, found.accountTitle);
+        if (m_basket && m_road.target == found.accountTitle)
+            data::basket::saveFoundAccount(*m_basket, found.accountTitle);
         if (m_road.target == found.accountTitle) {
             const QSignalBlocker block(Combo1);
             Combo1->setEditText(found.accountTitle);
@@ -536,8 +614,11 @@ void TerminalForm::Command2_Click() {
         if (label) label->applyTo(input);
         entry::Booked booked;
         try {
-            booked = entry::book(DataTemp->recordset(),
-                                 DataStok->isOpen() ? &DataStok->recordset() : nullptr, input);
+            // The cards of files are the company's own, read in place: their VAT rate is the
+            // card's now. A server's are a cache, so its own card is asked while it answers.
+            const bool cached = data::isServerPath(m_serverPath) && DataStok->isOpen();
+            booked = entry::book(DataTemp->recordset(), cached ? &DataStok->recordset() : nullptr,
+                                 input);
         } catch (const data::DatabaseError& e) {
             // Refused on the scan road: said in the strip, so the next scan is not swallowed by
             // a message box.

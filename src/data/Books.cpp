@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "data/Basket.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -18,9 +19,8 @@ namespace data {
 
 namespace {
 
-// Through the working copy's partial index: the entered cards without reading every card.
-const QString EnteredWhere =
-    QStringLiteral("(KalanB<>0 OR GirenTutar<>0) AND StokGizle=0 AND KalanB<>0");
+// The basket's lines: what was entered and not taken off again.
+const QString EnteredWhere = QStringLiteral("KalanB<>0 AND Removed=0");
 
 // Column `i` of a row the posting reads or rewrites, taken to four decimals. Where a file keeps
 // a text that is no number, reading it as 0 and writing that back would destroy the value: the
@@ -68,12 +68,10 @@ std::vector<Line> enteredLines(Database& db, LineOrder order) {
     QSqlQuery q = db.query(
         QStringLiteral(
             "SELECT StokKod, StokAdi, Birim, Barkod, Fiyat2, KalanB, GirenTutar, Kdv, Kar, "
-            "rowid FROM main.StokKartlar WHERE %1 ORDER BY %2, rowid")
-            // "+" keeps the engine from walking a whole-table index for the order:
-            // the few entered cards come from the partial index and are then sorted,
-            // names in Turkish alphabetical order.
+            "rowid FROM main.Basket WHERE %1 ORDER BY %2, rowid")
+            // Names in Turkish alphabetical order.
             .arg(EnteredWhere, order == LineOrder::ByCode
-                                   ? db.dialect().unindexedOrder(QStringLiteral("StokKod"))
+                                   ? QStringLiteral("StokKod")
                                    : db.dialect().turkishOrder(QStringLiteral("StokAdi"))));
     const QString file = db.path();
     while (q.next()) {
@@ -126,7 +124,7 @@ QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
     const QString fileName = books.shownFile(alias);
     QHash<QString, Card> cards;
     // Attached files read the codes from the working copy beside them; a server is given them.
-    QString codes = QStringLiteral("SELECT StokKod FROM main.StokKartlar WHERE ") + EnteredWhere;
+    QString codes = QStringLiteral("SELECT StokKod FROM main.Basket WHERE ") + EnteredWhere;
     QVariantList params;
     if (books.onServer()) {
         for (const Line& line : lines)
@@ -202,45 +200,12 @@ void RowWriter::add(const QVariantList& values) {
 }
 
 Money enteredTotal(DataControl& workingCopy) {
-    // The same rows as the lines shown: hidden cards are no lines and add nothing.
-    QSqlQuery q = workingCopy.database()->query(
-        QStringLiteral("select GirenTutar FROM StokKartlar Where StokGizle=0 And KalanB<>0"));
-    // Each line holds an exact four-decimal amount: added as such, the total shown is the one
-    // "Tamam" writes, where a sum of binary fractions could round to another cent.
-    Money total;
-    while (q.next())
-        total += Money::fromDouble(q.value(0).toDouble());
-    q.finish();
-    return total;
-}
-
-void deleteEnteredCards(const QString& workingCopy) {
-    Database::open(workingCopy)->execute(QStringLiteral("Delete FROM StokKartlar WHERE KalanB<>0"));
-}
-
-void resetWorkingCopy(const QString& workingCopy, bool purchase) {
-    // The working copy is remade at every start: its commits need not wait for the disk.
-    const auto copy = Database::open(workingCopy, Database::Durability::Scratch);
-    Database& db = *copy;
-    Transaction transaction(db);
-    // The four resets are one statement: every right-hand side sees the card as it was, which is
-    // what running them one after another gives, in a single pass over a large copy.
-    db.execute(QStringLiteral("UPDATE StokKartlar Set KalanA=KalanB, KalanB=0, GirenTutar=0, "
-                              "Kar=0, Fiyat2=%1")
-                   .arg(purchase ? QStringLiteral("gFiyat") : QStringLiteral("Fiyat")));
-    db.execute(QStringLiteral("Delete FROM StokHareket"));
-    // The working copy is ours: this index finds the few entered cards among many without
-    // reading them all, for the totals and the posting.
-    db.execute(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS Terminal_Entered ON StokKartlar(StokKod) "
-                       "WHERE KalanB<>0 OR GirenTutar<>0"));
-    transaction.commit();
+    return basket::summary(*workingCopy.database()).total;
 }
 
 void resetEnteredLines(Database& db) {
-    db.execute(QStringLiteral(
-        "UPDATE main.StokKartlar Set KalanB=0, GirenTutar=0, Kar=0 WHERE KalanB<>0 OR "
-        "GirenTutar<>0"));
+    // A price typed on a card without a quantity stays, as it stays on the card's line.
+    db.execute(QStringLiteral("DELETE FROM main.Basket WHERE KalanB<>0 OR GirenTutar<>0"));
 }
 
 }  // namespace data

@@ -120,18 +120,10 @@ class RowWriter {
     std::unique_ptr<Statement> m_insert;
 };
 
-/// The entered lines leave the working set: quantity and amount to 0.
+/// The entered lines leave the basket.
 void resetEnteredLines(Database& workingCopy);
 
-/// The exact sum of the amounts of the lines shown (visible, with a quantity).
+/// The exact sum of the amounts of the lines shown (with a quantity).
 Money enteredTotal(DataControl& workingCopy);
-
-/// Removes the working copy's cards that carry an entered quantity.
-void deleteEnteredCards(const QString& workingCopy);
-
-/// Makes the working copy fresh for sale or purchase, in one transaction: the book quantity moves
-/// to KalanA, entered quantities, amounts and VAT amounts go to 0, the line price becomes the
-/// purchase price (purchase) or the sale price, and the copy's stock movements go.
-void resetWorkingCopy(const QString& workingCopy, bool purchase);
 
 }  // namespace data

@@ -138,13 +138,21 @@ std::shared_ptr<Database> Database::openReadOnly(const QString& path) {
     return std::shared_ptr<Database>(new Database(checkedPath(path), true));
 }
 
+void Database::attachForReading(const QString& path, const QString& alias) {
+    attachAs(path, alias, QStringLiteral("ro"));
+}
+
 void Database::attach(const QString& path, const QString& alias) {
+    attachAs(path, alias, QStringLiteral("rw"));
+}
+
+void Database::attachAs(const QString& path, const QString& alias, const QString& mode) {
     const QString local = checkedPath(path);
     m_attaching = local;
     const auto attached = qScopeGuard([this] { m_attaching.clear(); });
     query(QStringLiteral("ATTACH DATABASE ? AS %1").arg(alias),
           {QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(local, "/")) +
-           QStringLiteral("?mode=rw")});
+           QStringLiteral("?mode=") + mode});
 }
 
 std::shared_ptr<Database> Database::open(const QString& path) {

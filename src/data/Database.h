@@ -40,6 +40,8 @@ class Database {
     static std::shared_ptr<Database> openReadOnly(const QString& path);
     /// Attaches another database file under `alias`; the same checks as open().
     void attach(const QString& path, const QString& alias);
+    /// Attaches a file that this connection only reads (a company's stock cards beside the basket).
+    void attachForReading(const QString& path, const QString& alias);
 
     ~Database();
     Database(const Database&) = delete;
@@ -95,6 +97,7 @@ class Database {
     explicit Database(QString path, bool readOnly = false);
     Database(QString path, const ServerAddress& server);
     void closeConnection();
+    void attachAs(const QString& path, const QString& alias, const QString& mode);
     QSqlQuery run(const QString& sql, const QVariantList& params);
     bool connectionLost() const;
     void reconnect();

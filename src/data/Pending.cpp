@@ -142,7 +142,7 @@ void finishPending(Database& wc) {
         // stays, to be posted in a document of its own.
         QSqlQuery q = wc.query(
             QStringLiteral("SELECT p.Card, p.KalanB, p.GirenTutar, p.Kar, s.KalanB, s.GirenTutar, "
-                           "s.Kar FROM %1 p JOIN main.StokKartlar s ON s.rowid = p.Card AND "
+                           "s.Kar FROM %1 p JOIN main.Basket s ON s.rowid = p.Card AND "
                            "s.StokKod = p.StokKod")
                 .arg(LinesTable));
         struct Left {
@@ -161,7 +161,7 @@ void finishPending(Database& wc) {
         }
         q.finish();
         for (const Left& l : left)
-            wc.query(QStringLiteral("UPDATE main.StokKartlar SET KalanB = ?, GirenTutar = ?, "
+            wc.query(QStringLiteral("UPDATE main.Basket SET KalanB = ?, GirenTutar = ?, "
                                     "Kar = ? WHERE rowid = ?"),
                      {l.quantity.toDouble(), l.amount.toDouble(), l.vat.toDouble(), l.card});
         clearToken(wc);

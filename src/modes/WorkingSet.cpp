@@ -4,18 +4,24 @@
 #include <QFileInfo>
 
 #include "core/LockFiles.h"
-#include "data/Books.h"
 #include "data/DatabaseError.h"
+#include "data/ServerBooks.h"
+#include "filecopy/CopyDatabaseFile.h"
 
 namespace modes {
 
-void dropEnteredCards(const QString& workingCopy) {
-    if (!QFileInfo::exists(workingCopy)) return;
-    data::deleteEnteredCards(workingCopy);
-}
-
-void resetWorkingCopy(const QString& workingCopy, bool purchase) {
-    data::resetWorkingCopy(workingCopy, purchase);
+std::shared_ptr<data::Database> openBasket(const QString& basket, const QString& source,
+                                           data::basket::View view) {
+    QString cards = source;
+    if (data::isServerPath(source)) {
+        cards = basket + QStringLiteral("-cards.db");
+        const filecopy::CopyResult copied = filecopy::copyDatabaseFile(source, cards, nullptr);
+        if (!copied.ok)
+            throw data::DatabaseError(copied.cause.isEmpty() ? copied.errMsg : copied.cause);
+    }
+    auto db = data::basket::open(basket, cards, view);
+    data::basket::start(*db, {});
+    return db;
 }
 
 bool workingCopyHeld(const QString& workingCopy) {

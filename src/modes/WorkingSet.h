@@ -1,18 +1,16 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+#include "data/Basket.h"
 
 namespace modes {
 
-/// Removes the working copy's cards that carry an entered quantity (a change of work kind).
-/// Nothing happens when there is no working copy yet.
-void dropEnteredCards(const QString& workingCopy);
-
-/// Prepares a fresh working copy for sale or purchase: the book quantity moves to KalanA, entered
-/// quantities, amounts and VAT amounts go to 0, the shown price becomes the purchase price
-/// (purchase) or the sale price, and the copy's stock movements are emptied. One pass over the
-/// cards, all or nothing.
-void resetWorkingCopy(const QString& workingCopy, bool purchase);
+/// An empty basket on the cards of the stock book `source`, for a road without a screen (tools,
+/// tests, benchmarks): a server's cards are first read into a file beside the basket.
+std::shared_ptr<data::Database> openBasket(const QString& basket, const QString& source,
+                                           data::basket::View view);
 
 /// Whether another program holds the working copy open (its lock file is there, alive, and not
 /// this process's own).

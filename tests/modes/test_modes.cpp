@@ -7,8 +7,10 @@
 #include "modes/RoadTransitions.h"
 #include "modes/StatusLine.h"
 
+#include <QSqlQuery>
 #include "core/LockFiles.h"
 #include "data/Database.h"
+#include "data/DatabaseError.h"
 #include "data/Names.h"
 #include "data/Recordset.h"
 #include "modes/Targets.h"
@@ -22,12 +24,6 @@ namespace {
 class ModesTest : public ::testing::Test {
   protected:
     TempBooks books{50};
-    QString copy() {
-        const QString path = books.dir() + u"/Temp1.Mdb"_s;
-        QFile::remove(path);
-        QFile::copy(books.file("02", "Stok"), path);
-        return path;
-    }
 };
 
 }  // namespace
@@ -46,27 +42,51 @@ TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
     EXPECT_EQ(modes::balanceText(cari, u"' OR ''='"_s), std::nullopt);
 }
 
-TEST_F(ModesTest, TheWorkingCopyIsResetEmptiedOfEnteredCardsAndHeldOnlyByALiveProcess) {
-    const QString wc = copy();
-    data::Database::open(wc)->execute(
-        u"UPDATE StokKartlar SET GirenTutar=7, Kar=1.26 WHERE StokKod='ST000001'"_s);
-    const double bookQty = number(wc, u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000002'"_s);
-    const auto cards = [&](const QString& where) {
-        return count(wc, u"SELECT count(*) FROM StokKartlar WHERE "_s + where);
+TEST_F(ModesTest, TheBasketHoldsOnlyWhatWasEnteredOverLiveCardsAndSurvivesItsConnection) {
+    const QString wc = books.dir() + u"/Temp1.Mdb"_s;
+    const QString cardsFile = books.file("02", "Stok");
+    const auto value = [](data::Database& db, const QString& sql) {
+        QSqlQuery q = db.query(sql);
+        return q.next() ? q.value(0) : QVariant();
     };
-    modes::resetWorkingCopy(wc, false);
-    EXPECT_EQ(number(wc, u"SELECT KalanA FROM StokKartlar WHERE StokKod='ST000002'"_s), bookQty);
-    EXPECT_EQ(cards(u"KalanB<>0 OR GirenTutar<>0 OR Kar<>0 OR Fiyat2<>Fiyat"_s), 0);
-    modes::resetWorkingCopy(wc, true);
-    EXPECT_EQ(cards(u"Fiyat2<>gFiyat"_s), 0);
-    EXPECT_EQ(cards(u"KalanA<>0"_s), 0);  // a second reset copies the (now 0) KalanB
-    EXPECT_EQ(count(wc, u"SELECT count(*) FROM StokHareket"_s), 0);
-
-    data::Database::open(wc)->execute(
-        u"UPDATE StokKartlar SET KalanB=1 WHERE StokKod<'ST000010'"_s);
-    const int withQty = cards(u"KalanB<>0"_s), all = cards(u"1"_s);
-    modes::dropEnteredCards(wc);
-    EXPECT_EQ(cards(u"1"_s), all - withQty);
+    {
+        auto db = modes::openBasket(wc, cardsFile, data::basket::View::Sale);
+        // Nothing entered: the book quantity beside an empty line, at the sale price.
+        EXPECT_EQ(value(*db,
+                        u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0 OR GirenTutar<>0 "
+                        "OR Kar<>0 OR Fiyat2<>Fiyat"_s),
+                  0);
+        data::Database::open(cardsFile)->execute(
+            u"UPDATE StokKartlar SET KalanB=41 WHERE StokKod='ST000002'"_s);
+        EXPECT_EQ(value(*db, u"SELECT KalanA FROM StokKartlar WHERE StokKod='ST000002'"_s), 41.0);
+        db->execute(
+            u"UPDATE StokKartlar SET KalanB=2, GirenTutar=2*Fiyat2 WHERE StokKod "
+            "IN ('ST000001', 'ST000003')"_s);
+        db->execute(u"UPDATE StokKartlar SET KalanB=KalanB+1 WHERE StokKod='ST000001'"_s);
+        EXPECT_EQ(value(*db, u"SELECT count(*) FROM main.Basket"_s), 2);
+        EXPECT_EQ(value(*db, u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000001'"_s), 3.0);
+        // The company's cards are only read.
+        EXPECT_THROW(db->execute(u"UPDATE cards.StokKartlar SET KalanB=0"_s), data::DatabaseError);
+        data::basket::start(*db, {0, 0, 0, u"KADIKÖY ŞUBESİ"_s, books.dir() + u"/02"_s});
+        db->execute(u"UPDATE StokKartlar SET KalanB=5 WHERE StokKod='ST000004'"_s);
+    }
+    // A new connection (a restart) finds the road and the line; a purchase shows purchase prices.
+    auto db = data::basket::open(wc, cardsFile, data::basket::View::Purchase);
+    ASSERT_TRUE(data::basket::savedRoad(*db));
+    EXPECT_EQ(data::basket::savedRoad(*db)->target, u"KADIKÖY ŞUBESİ"_s);
+    EXPECT_EQ(data::basket::summary(*db).lines, 1);
+    EXPECT_EQ(value(*db, u"SELECT count(*) FROM StokKartlar WHERE KalanB=0 AND Fiyat2<>gFiyat"_s),
+              0);
+    // A count: what was counted is taken off the book quantity; a card counted in full leaves.
+    db = data::basket::open(wc, cardsFile, data::basket::View::Count);
+    const QVariant shelf = value(*db, u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000006'"_s);
+    db->execute(u"UPDATE StokKartlar SET KalanB=KalanB-1 WHERE StokKod='ST000006'"_s);
+    EXPECT_EQ(value(*db, u"SELECT KalanB FROM StokKartlar WHERE StokKod='ST000006'"_s),
+              shelf.toDouble() - 1);
+    db->execute(u"DELETE FROM StokKartlar WHERE StokKod='ST000006'"_s);
+    EXPECT_EQ(value(*db, u"SELECT count(*) FROM StokKartlar WHERE StokKod='ST000006'"_s), 0);
+    data::basket::clear(wc);
+    EXPECT_EQ(value(*db, u"SELECT count(*) FROM main.Basket"_s), 0);
 
     // Held only by a live process (1 always is): not by our own lock, a dead one, the old engine's.
     EXPECT_EQ(modes::lockFileOf(wc), books.dir() + u"/Temp1.ldb"_s);

@@ -25,11 +25,14 @@ int main(int argc, char** argv) {
     const QString workingCopy =
         QString::fromLocal8Bit(argv[2]) + u"/Temp"_s + QString::fromLocal8Bit(argv[3]) + u".Mdb"_s;
     const long count = QString::fromLocal8Bit(argv[4]).toLong();
-    // A killed predecessor's journal would be replayed into the new copy.
-    for (const QString& leftover : {workingCopy, workingCopy + u"-journal"_s})
-        QFile::remove(leftover);
-    if (!filecopy::copyDatabaseFile(serverPath + u"Stok.Mdb"_s, workingCopy, nullptr).ok) return 3;
-    modes::resetWorkingCopy(workingCopy, false);
+    std::shared_ptr<data::Database> basket;
+    try {
+        basket =
+            modes::openBasket(workingCopy, serverPath + u"Stok.Mdb"_s, data::basket::View::Sale);
+    } catch (const data::DatabaseError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+        return 3;
+    }
     if (argc == 7) {
         std::printf("ready\n");
         std::fflush(stdout);
@@ -39,12 +42,11 @@ int main(int argc, char** argv) {
     core::SystemClock clock;
     for (long i = 0; i < count; ++i) {
         try {
-            data::Database::open(workingCopy, data::Database::Durability::Scratch)
-                ->execute(
-                    u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
-                    "(rowid % 3)) * Fiyat, Kar = (1 + (rowid % 3)) * Fiyat * Kdv / 100 "
-                    "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
-                    "ORDER BY rowid LIMIT 4)"_s);
+            basket->execute(
+                u"UPDATE StokKartlar SET KalanB = 1 + (rowid % 3), GirenTutar = (1 + "
+                "(rowid % 3)) * Fiyat, Kar = (1 + (rowid % 3)) * Fiyat * Kdv / 100 "
+                "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
+                "ORDER BY rowid LIMIT 4)"_s);
             const QString number =
                 invoices ? invoicing::createInvoice({.serverPath = serverPath,
                                                      .workingCopy = workingCopy,

@@ -1,0 +1,210 @@
+#include "data/Basket.h"
+
+#include <sqlite3.h>
+#include <QFile>
+#include <QHash>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "data/Database.h"
+#include "data/DatabaseError.h"
+#include "data/FilePaths.h"
+#include "data/Names.h"
+#include "data/Transaction.h"
+
+namespace data::basket {
+
+namespace {
+
+namespace s = names::stok;
+
+// The entered fields of a line, as the cards spell them, and what the view needs besides.
+const char* const Schema =
+    "CREATE TABLE IF NOT EXISTS Basket (StokKod TEXT PRIMARY KEY, StokAdi TEXT, Birim TEXT, "
+    "Barkod TEXT, Fiyat2 REAL, KalanB REAL DEFAULT 0, KalanA REAL, GirenTutar REAL DEFAULT 0, "
+    "Kdv REAL, Kar REAL DEFAULT 0, Removed INTEGER DEFAULT 0, Entered INTEGER);"
+    "CREATE TABLE IF NOT EXISTS Road (Key TEXT PRIMARY KEY, Value TEXT);";
+
+bool isBasket(const QString& path) {
+    if (databaseKind(path) != DatabaseKind::SQLite) return false;
+    sqlite3* db = nullptr;
+    bool found = false;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT count(*) FROM sqlite_master WHERE type='table' AND "
+                               "name IN ('Basket', 'Road')",
+                               -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            found = sqlite3_column_int(st, 0) == 2;
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return found;
+}
+
+// A card field of the view: the entered ones come from the basket.
+QString viewColumn(const QString& field, View view) {
+    const auto is = [&field](const QString& name) {
+        return field.compare(name, Qt::CaseInsensitive) == 0;
+    };
+    if (view == View::Count) {
+        if (is(s::KalanB)) return QStringLiteral("coalesce(b.KalanB, c.KalanB) AS KalanB");
+        if (is(s::KalanA)) return QStringLiteral("coalesce(b.KalanA, c.KalanA) AS KalanA");
+    } else {
+        // The book quantity shown beside the entered one is the card's as it is now.
+        if (is(s::KalanA)) return QStringLiteral("c.KalanB AS KalanA");
+        if (is(s::KalanB)) return QStringLiteral("coalesce(b.KalanB, 0) AS KalanB");
+        if (is(s::GirenTutar)) return QStringLiteral("coalesce(b.GirenTutar, 0) AS GirenTutar");
+        if (is(s::Kar)) return QStringLiteral("coalesce(b.Kar, 0) AS Kar");
+        if (is(s::Fiyat2))
+            return QStringLiteral("coalesce(b.Fiyat2, c.%1) AS Fiyat2")
+                .arg(view == View::Purchase ? s::gFiyat : s::Fiyat);
+    }
+    return QStringLiteral("c.\"%1\"").arg(field);
+}
+
+void makeView(Database& db, View view) {
+    QStringList columns{QStringLiteral("c.rowid AS rowid")};
+    QSqlQuery info = db.query(QStringLiteral("PRAGMA cards.table_info(StokKartlar)"));
+    while (info.next())
+        columns << viewColumn(info.value(1).toString(), view);
+    info.finish();
+    if (columns.size() == 1)
+        throw DatabaseError(QStringLiteral("Stok kartları tablosu yok: %1").arg(db.path()));
+    db.query(QStringLiteral("DROP VIEW IF EXISTS temp.StokKartlar"));
+    db.query(
+        QStringLiteral("CREATE TEMP VIEW StokKartlar AS SELECT %1 FROM cards.StokKartlar c "
+                       "LEFT JOIN main.Basket b ON b.StokKod = c.StokKod%2")
+            .arg(columns.join(QStringLiteral(", ")),
+                 view == View::Count ? QStringLiteral(" WHERE b.Removed IS NOT 1") : QString()));
+    // An edit of a card is an entry of the basket; a card counted in full leaves the count.
+    const QString fields = QStringLiteral(
+        "StokKod, StokAdi, Birim, Barkod, Fiyat2, KalanB, KalanA, GirenTutar, Kdv, Kar");
+    QStringList values, updates;
+    for (const QString& f : fields.split(QStringLiteral(", "))) {
+        values << QStringLiteral("NEW.") + f;
+        if (f != s::StokKod) updates << QStringLiteral("%1 = excluded.%1").arg(f);
+    }
+    db.query(
+        QStringLiteral(
+            "CREATE TEMP TRIGGER IF NOT EXISTS StokKartlar_Entry INSTEAD OF UPDATE ON "
+            "StokKartlar BEGIN INSERT INTO Basket (%1, Entered) VALUES (%2, (SELECT "
+            "coalesce(max(Entered), 0) + 1 FROM Basket)) ON CONFLICT (StokKod) DO UPDATE "
+            "SET %3, Removed = 0; END")
+            .arg(fields, values.join(QStringLiteral(", ")), updates.join(QStringLiteral(", "))));
+    db.query(QStringLiteral(
+                 "CREATE TEMP TRIGGER IF NOT EXISTS StokKartlar_Counted INSTEAD OF DELETE ON "
+                 "StokKartlar BEGIN INSERT INTO Basket (%1, Removed, Entered) VALUES (%2, 1, "
+                 "(SELECT coalesce(max(Entered), 0) + 1 FROM Basket)) ON CONFLICT (StokKod) DO "
+                 "UPDATE SET Removed = 1; END")
+                 .arg(fields, values.join(QStringLiteral(", "))
+                                  .replace(QStringLiteral("NEW."), QStringLiteral("OLD."))));
+}
+
+QString attachedCards(Database& db) {
+    QSqlQuery q = db.query(QStringLiteral("PRAGMA database_list"));
+    QString file;
+    while (q.next())
+        if (q.value(1).toString() == QStringLiteral("cards")) file = q.value(2).toString();
+    q.finish();
+    return file;
+}
+
+}  // namespace
+
+void ensureFile(const QString& basket) {
+    if (isBasket(basket)) return;
+    for (const QString& leftover :
+         {basket, basket + QStringLiteral("-journal"), basket + QStringLiteral("-wal"),
+          basket + QStringLiteral("-shm")})
+        QFile::remove(leftover);
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(basket).constData(), &db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    char* error = nullptr;
+    if (opened == SQLITE_OK) sqlite3_exec(db, Schema, nullptr, nullptr, &error);
+    const QString text = opened != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db))
+                         : error             ? QString::fromUtf8(error)
+                                             : QString();
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (!text.isEmpty())
+        throw DatabaseError(QStringLiteral("Sepet dosyası yapılamadı: %1 (%2)").arg(basket, text));
+}
+
+std::shared_ptr<Database> open(const QString& basket, const QString& cards, View view) {
+    ensureFile(basket);
+    auto db = Database::open(basket, Database::Durability::Full);
+    const QString file = resolvePath(cards);
+    if (attachedCards(*db) != file) {
+        if (!attachedCards(*db).isEmpty()) {
+            db->query(QStringLiteral("DROP VIEW IF EXISTS temp.StokKartlar"));
+            db->query(QStringLiteral("DETACH DATABASE cards"));
+        }
+        db->attachForReading(file, QStringLiteral("cards"));
+    }
+    makeView(*db, view);
+    return db;
+}
+
+std::optional<Road> savedRoad(Database& db) {
+    QHash<QString, QString> values;
+    QSqlQuery q = db.query(QStringLiteral("SELECT Key, Value FROM main.Road"));
+    while (q.next())
+        values.insert(q.value(0).toString(), q.value(1).toString());
+    q.finish();
+    if (!values.contains(QStringLiteral("target"))) return std::nullopt;
+    return Road{values.value(QStringLiteral("kind")).toInt(),
+                values.value(QStringLiteral("operation")).toInt(),
+                values.value(QStringLiteral("targetIndex")).toInt(),
+                values.value(QStringLiteral("target")), values.value(QStringLiteral("serverPath"))};
+}
+
+void start(Database& db, const Road& road) {
+    Transaction transaction(db);
+    db.query(QStringLiteral("DELETE FROM main.Basket"));
+    db.query(QStringLiteral("DELETE FROM main.Road"));
+    const std::pair<QString, QString> values[] = {
+        {QStringLiteral("kind"), QString::number(road.kind)},
+        {QStringLiteral("operation"), QString::number(road.operation)},
+        {QStringLiteral("targetIndex"), QString::number(road.targetIndex)},
+        {QStringLiteral("target"), road.target},
+        {QStringLiteral("serverPath"), road.serverPath}};
+    for (const auto& [key, value] : values)
+        db.query(QStringLiteral("INSERT INTO main.Road (Key, Value) VALUES (?, ?)"), {key, value});
+    transaction.commit();
+}
+
+void saveFoundAccount(Database& db, const QString& title) {
+    db.query(QStringLiteral("INSERT OR REPLACE INTO main.Road (Key, Value) VALUES ('found', ?)"),
+             {title});
+}
+
+QString foundAccount(Database& db) {
+    QSqlQuery q = db.query(QStringLiteral("SELECT Value FROM main.Road WHERE Key = 'found'"));
+    const QString title = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    return title;
+}
+
+void clear(const QString& basket) {
+    if (!isBasket(basket)) return;
+    Database::open(basket, Database::Durability::Full)
+        ->query(QStringLiteral("DELETE FROM main.Basket"));
+}
+
+Summary summary(Database& db) {
+    Summary s;
+    QSqlQuery q = db.query(
+        QStringLiteral("SELECT GirenTutar FROM main.Basket WHERE KalanB <> 0 AND Removed = 0"));
+    while (q.next()) {
+        ++s.lines;
+        s.total += core::Money::fromStored(q.value(0)).value_or(core::Money());
+    }
+    q.finish();
+    return s;
+}
+
+}  // namespace data::basket

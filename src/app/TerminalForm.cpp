@@ -454,14 +454,6 @@ bool TerminalForm::Form_Load() {
     }
 
     m_launchServerPath = m_serverPath;
-    // The basket of the last run stays; a lost answer to its last "Tamam" is settled before any
-    // of its lines may change.
-    try {
-        data::basket::ensureFile(workingCopyPath());
-        m_mayBePending = data::hasPending(workingCopyPath());
-    } catch (const data::DatabaseError& e) {
-        m_context.messages->inform(e.text());
-    }
 
     DataCari->setDatabaseName(m_serverPath + n::files::Cari);
     DataCari->setRecordSource(data::sources::CariByCode);
@@ -470,6 +462,15 @@ bool TerminalForm::Form_Load() {
     } catch (const data::DatabaseError&) {
         m_context.messages->inform(ConnectionFailed);
         return false;
+    }
+
+    // The basket of the last run stays; a lost answer to its last "Tamam" is settled before any
+    // of its lines may change.
+    try {
+        data::basket::ensureFile(workingCopyPath());
+        m_mayBePending = data::hasPending(workingCopyPath());
+    } catch (const data::DatabaseError& e) {
+        m_context.messages->inform(e.text());
     }
 
     DataCariHar->setDatabaseName(m_serverPath + n::files::Cari);

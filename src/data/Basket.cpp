@@ -79,7 +79,8 @@ void makeView(Database& db, View view) {
                        "LEFT JOIN main.Basket b ON b.StokKod = c.StokKod%2")
             .arg(columns.join(QStringLiteral(", ")),
                  view == View::Count ? QStringLiteral(" WHERE b.Removed IS NOT 1") : QString()));
-    // An edit of a card is an entry of the basket; a card counted in full leaves the count.
+    // An edit of a card is an entry of the basket (a hidden card is never a line); a card counted
+    // in full leaves the count.
     const QString fields = QStringLiteral(
         "StokKod, StokAdi, Birim, Barkod, Fiyat2, KalanB, KalanA, GirenTutar, Kdv, Kar");
     QStringList values, updates;
@@ -90,7 +91,8 @@ void makeView(Database& db, View view) {
     db.query(
         QStringLiteral(
             "CREATE TEMP TRIGGER IF NOT EXISTS StokKartlar_Entry INSTEAD OF UPDATE ON "
-            "StokKartlar BEGIN INSERT INTO Basket (%1, Entered) VALUES (%2, (SELECT "
+            "StokKartlar WHEN NOT coalesce(NEW.StokGizle, 0) BEGIN INSERT INTO Basket (%1, "
+            "Entered) VALUES (%2, (SELECT "
             "coalesce(max(Entered), 0) + 1 FROM Basket)) ON CONFLICT (StokKod) DO UPDATE "
             "SET %3, Removed = 0; END")
             .arg(fields, values.join(QStringLiteral(", ")), updates.join(QStringLiteral(", "))));

@@ -160,10 +160,15 @@ void finishPending(Database& wc) {
                     {q.value(0).toLongLong(), quantity, money(5) - money(2), money(6) - money(3)});
         }
         q.finish();
-        for (const Left& l : left)
-            wc.query(QStringLiteral("UPDATE main.Basket SET KalanB = ?, GirenTutar = ?, "
-                                    "Kar = ? WHERE rowid = ?"),
-                     {l.quantity.toDouble(), l.amount.toDouble(), l.vat.toDouble(), l.card});
+        for (const Left& l : left) {
+            // A line posted in full leaves the basket, as the lines of a document on files do.
+            if (l.quantity.isZero())
+                wc.query(QStringLiteral("DELETE FROM main.Basket WHERE rowid = ?"), {l.card});
+            else
+                wc.query(QStringLiteral("UPDATE main.Basket SET KalanB = ?, GirenTutar = ?, "
+                                        "Kar = ? WHERE rowid = ?"),
+                         {l.quantity.toDouble(), l.amount.toDouble(), l.vat.toDouble(), l.card});
+        }
         clearToken(wc);
     });
 }

@@ -134,11 +134,11 @@ QVariant read(const QString& sql, const QVariantList& params = {}) {
 }
 
 double quantity(const QString& code) {
-    return read(u"SELECT KalanB FROM StokKartlar WHERE Barkod=?"_s, {code}).toDouble();
+    return read(u"SELECT coalesce(sum(KalanB), 0) FROM Basket WHERE Barkod=?"_s, {code}).toDouble();
 }
 
 int lines() {
-    return read(u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s).toInt();
+    return read(u"SELECT count(*) FROM Basket WHERE KalanB<>0"_s).toInt();
 }
 
 int documents(const QString& cari) {
@@ -288,7 +288,7 @@ void startTerminal(const QString& serverPath = {}, bool fillScreen = true) {
         resizeWindow(ScreenWidth, ScreenHeight);
     }
     if (s->codes.isEmpty())
-        s->codes = column(s->workingCopy(),
+        s->codes = column(s->books.file("01", "Stok"),
                           u"SELECT Barkod FROM StokKartlar WHERE StokGizle=0 AND Fiyat>0 "
                           "AND Kdv>0 AND Barkod<>'' ORDER BY StokKod LIMIT 5"_s);
     ASSERT_EQ(s->codes.size(), 5);
@@ -363,10 +363,10 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     EXPECT_TRUE(run(exe, {u"--help"_s}).contains(u"--server-path"_s));
     EXPECT_TRUE(run(exe, {u"--version"_s}).contains(QStringLiteral(TERMINAL_VERSION)));
     const QString code = s->codes[0];
-    const double all = read(u"SELECT SUM(KalanB) FROM StokKartlar"_s).toDouble();
+    const double all = read(u"SELECT coalesce(sum(KalanB), 0) FROM Basket"_s).toDouble();
     scan(u"x'*%_[?#"_s);  // quotes and wildcards match nothing; the text stays, selected
     ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
-    EXPECT_EQ(read(u"SELECT SUM(KalanB) FROM StokKartlar"_s).toDouble(), all + 1);
+    EXPECT_EQ(read(u"SELECT coalesce(sum(KalanB), 0) FROM Basket"_s).toDouble(), all + 1);
     // A tap into the shown name selects all of it: the next scan replaces it.
     const QPointF name = designed(geometry(s->window), 200, 116);
     xdo(u"mousemove %1 %2 click 1"_s.arg(qRound(name.x())).arg(qRound(name.y())));
@@ -520,8 +520,8 @@ TEST_F(RealDisplay, AWarehouseSaleOnServerBooksAndALostAnswer) {
     ASSERT_NO_FATAL_FAILURE(scanAndWait(s->codes[2]));
     const auto lose = [](bool on) {
         data::Database::open(s->workingCopy())
-            ->query(on ? u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
-                         "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s
+            ->query(on ? u"CREATE TRIGGER lost BEFORE DELETE ON Basket BEGIN SELECT "
+                         "RAISE(ABORT, 'cevap gelmedi'); END"_s
                        : u"DROP TRIGGER lost"_s);
     };
     lose(true);
@@ -540,8 +540,8 @@ TEST_F(RealDisplay, AWarehouseSaleOnServerBooksAndALostAnswer) {
     ASSERT_NO_FATAL_FAILURE(post(branchCari, before + 3));
     EXPECT_EQ(column(server.serverPath(u"02"_s) + u"Stok.mdb"_s,
                      u"SELECT StokHarKod FROM StokHareket WHERE DigerId=?"_s, {last()}),
-              column(s->workingCopy(), u"SELECT StokKod FROM StokKartlar WHERE Barkod=?"_s,
-                     {s->codes[3]}));
+              column(s->books.file("01", "Stok"),
+                     u"SELECT StokKod FROM StokKartlar WHERE Barkod=?"_s, {s->codes[3]}));
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 

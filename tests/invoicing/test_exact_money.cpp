@@ -192,8 +192,8 @@ TEST_P(ExactMoneyTest, LinesBookedAfterALostAnswerAreWrittenOnTheirOwnNeverClear
         const auto loseTheAnswer = [&] {
             auto copy = data::Database::open(r.workingCopy);
             copy->query(
-                u"CREATE TRIGGER lost BEFORE UPDATE OF KalanB ON StokKartlar WHEN "
-                "NEW.KalanB = 0 BEGIN SELECT RAISE(ABORT, 'cevap gelmedi'); END"_s);
+                u"CREATE TRIGGER lost BEFORE DELETE ON Basket BEGIN SELECT RAISE(ABORT, "
+                "'cevap gelmedi'); END"_s);
             EXPECT_THROW(write(), data::DatabaseError);
             copy->query(u"DROP TRIGGER lost"_s);
         };

@@ -75,12 +75,12 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
     // Lines in Turkish name order (Ç after C, not after Z as its bytes), each with a serial of its
     // own drawn at once past the counter's width (from 262: the year began with a document number).
     data::Database::open(wc)->execute(
-        u"UPDATE StokKartlar SET StokAdi='ÇAM SAKIZI' WHERE StokKod="
-        "(SELECT max(StokKod) FROM StokKartlar WHERE KalanB<>0)"_s);
+        u"UPDATE main.Basket SET StokAdi='ÇAM SAKIZI' WHERE StokKod="
+        "(SELECT max(StokKod) FROM main.Basket WHERE KalanB<>0)"_s);
     QStringList lines;
     // Each line with its card's VAT rate (not its VAT amount).
     for (const QString& name : column(wc,
-                                      u"SELECT StokAdi||'|'||Kdv FROM StokKartlar WHERE KalanB<>0 "
+                                      u"SELECT StokAdi||'|'||Kdv FROM main.Basket WHERE KalanB<>0 "
                                       "ORDER BY replace(StokAdi, 'Ç', 'C~')"_s))
         lines << u"26%1|%2"_s.arg(lines.size() + 2).arg(name);
     const invoicing::InvoiceResult result = invoicing::createInvoice(r);

@@ -5,6 +5,7 @@
 #include "data/Database.h"
 #include "data/Names.h"
 #include "invoicing/Totals.h"
+#include "modes/WorkingSet.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -12,9 +13,7 @@ using namespace testing_support;
 TEST(Totals, TakeExactlyTheLinesShownAndRestoreTheListWhenThereAreNone) {
     TempBooks books(60);
     const QString wc = books.dir() + u"/Temp1.Mdb"_s;
-    ASSERT_TRUE(QFile::copy(books.file("01", "Stok"), wc));
-    auto db = data::Database::open(wc);
-    db->execute(u"UPDATE StokKartlar Set KalanB=0, GirenTutar=0"_s);
+    auto db = modes::openBasket(wc, books.file("01", "Stok"), data::basket::View::Sale);
     data::DataControl temp(u"DataTemp"_s);
     temp.setDatabaseName(wc);
     temp.setRecordSource(data::sources::FullList);

@@ -645,10 +645,18 @@ void TerminalForm::SrvIp_Click() {
 }
 
 bool TerminalForm::event(QEvent* e) {
-    // The first showing counts as an activation even where no window manager activates windows.
-    if (e->type() == QEvent::WindowActivate || (e->type() == QEvent::Show && !m_activationStarted))
+    const bool handled = QMainWindow::event(e);
+    // The window is painted before the activation's work begins, so the operator never looks at
+    // a black window; the first painting counts as an activation even where no window manager
+    // activates windows.
+    const bool painting = e->type() == QEvent::UpdateRequest || e->type() == QEvent::Paint;
+    if (painting && !m_painted) {
+        m_painted = true;
         QMetaObject::invokeMethod(this, &TerminalForm::Form_Activate, Qt::QueuedConnection);
-    return QMainWindow::event(e);
+    } else if (e->type() == QEvent::WindowActivate && m_painted) {
+        QMetaObject::invokeMethod(this, &TerminalForm::Form_Activate, Qt::QueuedConnection);
+    }
+    return handled;
 }
 
 void TerminalForm::mousePressEvent(QMouseEvent* e) {

@@ -207,6 +207,7 @@ class TerminalForm : public QMainWindow {
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;
     bool m_activationStarted = false;  // the first activation's set-up has begun
+    bool m_painted = false;            // the window has been painted once
     modes::RoadState m_road;
     std::optional<modes::RoadState> m_rendered;  // what the controls show now
     bool m_renderedActivated = false;

@@ -418,6 +418,12 @@ void TerminalForm::Combo1_Click() {
         }
         if (m_road.operation == modes::Operation::Purchase) view = data::basket::View::Purchase;
     }
+    // The window says what it waits for while the cards are opened.
+    const QString outcome = m_road.outcome;
+    if (isVisible()) {
+        say(QStringLiteral("%1 hazırlanıyor: stok kartları okunuyor…").arg(title));
+        StatusStrip->repaint();
+    }
     const QString cards = cardsFile(source);
     if (cards.isEmpty()) {
         // No cards, no road: the books stay those the terminal had.
@@ -429,6 +435,9 @@ void TerminalForm::Combo1_Click() {
                                   index, title, m_serverPath};
     // A restart keeps the lines of the road they were entered on; any other choice starts afresh.
     const bool restored = m_restoring && *m_restoring == road;
+    // Lines of other books (the terminal started on another server path) are not theirs: the
+    // operator is told they were given up.
+    const int givenUp = m_restoring && !restored ? data::basket::summary(*m_basket).lines : 0;
     if (!restored) data::basket::start(*m_basket, road);
     if (m_road.operation == modes::Operation::Count) {
         bindWorkingCopy(data::sources::CountList);
@@ -439,6 +448,9 @@ void TerminalForm::Combo1_Click() {
     data::RefreshData(*DataTemp);
     failed.dismiss();
     m_road = modes::workingSetReady(m_road, title, index);
+    say(givenUp ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
+                      .arg(givenUp)
+                : outcome);
     render();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);

@@ -14,6 +14,8 @@
 
 namespace data::basket {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 namespace s = names::stok;
@@ -44,65 +46,77 @@ bool isBasket(const QString& path) {
     return found;
 }
 
-// A card field of the view: the entered ones come from the basket.
-QString viewColumn(const QString& field, View view) {
+// A card field of the view: the entered ones come from the basket (`entered`), or are plain
+// values, so that the engine sees a condition on them as true or false without reading a card.
+QString viewColumn(const QString& field, View view, bool entered) {
     const auto is = [&field](const QString& name) {
         return field.compare(name, Qt::CaseInsensitive) == 0;
     };
+    const auto from = [entered](const QString& name, const QString& otherwise) {
+        return (entered ? QStringLiteral("coalesce(b.%1, %2)").arg(name, otherwise) : otherwise) +
+               QStringLiteral(" AS ") + name;
+    };
     if (view == View::Count) {
-        if (is(s::KalanB)) return QStringLiteral("coalesce(b.KalanB, c.KalanB) AS KalanB");
-        if (is(s::KalanA)) return QStringLiteral("coalesce(b.KalanA, c.KalanA) AS KalanA");
+        if (is(s::KalanB)) return from(s::KalanB, QStringLiteral("c.KalanB"));
+        if (is(s::KalanA)) return from(s::KalanA, QStringLiteral("c.KalanA"));
     } else {
         // The book quantity shown beside the entered one is the card's as it is now.
         if (is(s::KalanA)) return QStringLiteral("c.KalanB AS KalanA");
-        if (is(s::KalanB)) return QStringLiteral("coalesce(b.KalanB, 0) AS KalanB");
-        if (is(s::GirenTutar)) return QStringLiteral("coalesce(b.GirenTutar, 0) AS GirenTutar");
-        if (is(s::Kar)) return QStringLiteral("coalesce(b.Kar, 0) AS Kar");
+        for (const QString& f : {s::KalanB, s::GirenTutar, s::Kar})
+            if (is(f)) return from(f, QStringLiteral("0"));
         if (is(s::Fiyat2))
-            return QStringLiteral("coalesce(b.Fiyat2, c.%1) AS Fiyat2")
-                .arg(view == View::Purchase ? s::gFiyat : s::Fiyat);
+            return from(s::Fiyat2, u"c."_s + (view == View::Purchase ? s::gFiyat : s::Fiyat));
     }
     return QStringLiteral("c.\"%1\"").arg(field);
 }
 
 void makeView(Database& db, View view) {
-    QStringList columns{QStringLiteral("c.rowid AS rowid")};
+    QStringList fields;
     QSqlQuery info = db.query(QStringLiteral("PRAGMA cards.table_info(StokKartlar)"));
     while (info.next())
-        columns << viewColumn(info.value(1).toString(), view);
+        fields << info.value(1).toString();
     info.finish();
-    if (columns.size() == 1)
+    if (fields.isEmpty())
         throw DatabaseError(QStringLiteral("Stok kartları tablosu yok: %1").arg(db.path()));
+    QStringList entered{QStringLiteral("c.rowid AS rowid")}, others = entered;
+    for (const QString& f : fields) {
+        entered << viewColumn(f, view, true);
+        others << viewColumn(f, view, false);
+    }
     db.query(QStringLiteral("DROP VIEW IF EXISTS temp.StokKartlar"));
+    // The entered cards and the others apart: a search for the lines (KalanB<>0) reads only the
+    // basket, the others' part being false for every card without reading one. The basket leads
+    // its part (CROSS JOIN keeps that order): it is the small one.
     db.query(
-        QStringLiteral("CREATE TEMP VIEW StokKartlar AS SELECT %1 FROM cards.StokKartlar c "
-                       "LEFT JOIN main.Basket b ON b.StokKod = c.StokKod%2")
-            .arg(columns.join(QStringLiteral(", ")),
-                 view == View::Count ? QStringLiteral(" WHERE b.Removed IS NOT 1") : QString()));
+        QStringLiteral("CREATE TEMP VIEW StokKartlar AS SELECT %1 FROM main.Basket b CROSS JOIN "
+                       "cards.StokKartlar c ON c.StokKod = b.StokKod%3 UNION ALL SELECT %2 FROM "
+                       "cards.StokKartlar c WHERE NOT EXISTS (SELECT 1 FROM main.Basket b WHERE "
+                       "b.StokKod = c.StokKod)")
+            .arg(entered.join(QStringLiteral(", ")), others.join(QStringLiteral(", ")),
+                 view == View::Count ? QStringLiteral(" WHERE b.Removed = 0") : QString()));
     // An edit of a card is an entry of the basket (a hidden card is never a line); a card counted
     // in full leaves the count.
-    const QString fields = QStringLiteral(
+    const QString kept = QStringLiteral(
         "StokKod, StokAdi, Birim, Barkod, Fiyat2, KalanB, KalanA, GirenTutar, Kdv, Kar");
     QStringList values, updates;
-    for (const QString& f : fields.split(QStringLiteral(", "))) {
+    for (const QString& f : kept.split(QStringLiteral(", "))) {
         values << QStringLiteral("NEW.") + f;
         if (f != s::StokKod) updates << QStringLiteral("%1 = excluded.%1").arg(f);
     }
-    db.query(
-        QStringLiteral(
-            "CREATE TEMP TRIGGER IF NOT EXISTS StokKartlar_Entry INSTEAD OF UPDATE ON "
-            "StokKartlar WHEN NOT coalesce(NEW.StokGizle, 0) BEGIN INSERT INTO Basket (%1, "
-            "Entered) VALUES (%2, (SELECT "
-            "coalesce(max(Entered), 0) + 1 FROM Basket)) ON CONFLICT (StokKod) DO UPDATE "
-            "SET %3, Removed = 0; END")
-            .arg(fields, values.join(QStringLiteral(", ")), updates.join(QStringLiteral(", "))));
+    db.query(QStringLiteral(
+                 "CREATE TEMP TRIGGER IF NOT EXISTS StokKartlar_Entry INSTEAD OF UPDATE ON "
+                 "StokKartlar WHEN NOT coalesce(NEW.StokGizle, 0) BEGIN INSERT INTO Basket (%1, "
+                 "Entered) VALUES (%2, (SELECT "
+                 "coalesce(max(Entered), 0) + 1 FROM Basket)) ON CONFLICT (StokKod) DO UPDATE "
+                 "SET %3, Removed = 0; END")
+                 .arg(kept, values.join(QStringLiteral(", ")), updates.join(QStringLiteral(", "))));
     db.query(QStringLiteral(
                  "CREATE TEMP TRIGGER IF NOT EXISTS StokKartlar_Counted INSTEAD OF DELETE ON "
                  "StokKartlar BEGIN INSERT INTO Basket (%1, Removed, Entered) VALUES (%2, 1, "
                  "(SELECT coalesce(max(Entered), 0) + 1 FROM Basket)) ON CONFLICT (StokKod) DO "
                  "UPDATE SET Removed = 1; END")
-                 .arg(fields, values.join(QStringLiteral(", "))
-                                  .replace(QStringLiteral("NEW."), QStringLiteral("OLD."))));
+                 .arg(kept, values.join(QStringLiteral(", "))
+                                .replace(QStringLiteral("NEW."), QStringLiteral("OLD."))));
 }
 
 QString attachedCards(Database& db) {

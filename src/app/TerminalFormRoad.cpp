@@ -430,7 +430,18 @@ void TerminalForm::Combo1_Click() {
         m_serverPath = previous;
         return;
     }
-    m_basket = data::basket::open(basket, cards, view);
+    // The cards' name order is the terminal's own, made again only when the cards changed.
+    const QByteArray digest =
+        QCryptographicHash::hash(cards.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
+    const QString order = QDir(m_context.env.workFolder)
+                              .filePath(QStringLiteral("Order%1-%2.db")
+                                            .arg(m_terminalNumber)
+                                            .arg(QString::fromLatin1(digest)));
+    m_basket = data::basket::open(basket, cards, view, order, [this, title] {
+        if (!isVisible()) return;
+        say(QStringLiteral("%1 hazırlanıyor: stok kartları sıralanıyor…").arg(title));
+        StatusStrip->repaint();
+    });
     const data::basket::Road road{static_cast<int>(m_road.kind), static_cast<int>(m_road.operation),
                                   index, title, m_serverPath};
     // A restart keeps the lines of the road they were entered on; any other choice starts afresh.

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include "data/CardOrder.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
@@ -150,7 +151,8 @@ void ensureFile(const QString& basket) {
         throw DatabaseError(QStringLiteral("Sepet dosyası yapılamadı: %1 (%2)").arg(basket, text));
 }
 
-std::shared_ptr<Database> open(const QString& basket, const QString& cards, View view) {
+std::shared_ptr<Database> open(const QString& basket, const QString& cards, View view,
+                               const QString& orderFile, const std::function<void()>& making) {
     ensureFile(basket);
     auto db = Database::open(basket, Database::Durability::Full);
     const QString file = resolvePath(cards);
@@ -162,6 +164,14 @@ std::shared_ptr<Database> open(const QString& basket, const QString& cards, View
         db->attachForReading(file, QStringLiteral("cards"));
     }
     makeView(*db, view);
+    db->setNameOrder(QString());
+    if (view != View::Count && !orderFile.isEmpty()) {
+        try {
+            cardorder::attach(*db, orderFile, making);
+        } catch (const DatabaseError&) {
+            // Without its order file the list is read and sorted whole: slower, the same rows.
+        }
+    }
     return db;
 }
 

@@ -90,6 +90,10 @@ class Database {
                             const QString& nativeCode, const QString& sql) const;
     QSqlDatabase& connection() { return m_db; }
 
+    /// The alias of an attached order file of the visible cards by name (see cardorder), or empty.
+    QString nameOrder() const { return m_nameOrder; }
+    void setNameOrder(const QString& alias) { m_nameOrder = alias; }
+
     /// Number of rows changed by this connection so far (used to notice our own writes).
     qint64 totalChanges() const;
 
@@ -120,6 +124,7 @@ class Database {
     std::chrono::steady_clock::time_point m_busySince;
     bool m_busyGivenUp = false;
     AnswerWatch m_watch;  // a server connection's wait for answers
+    QString m_nameOrder;
     QString m_attaching;  // the file an ATTACH running now reads: whatever fails is about it
 };
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "core/TurkishText.h"
+#include "data/CardOrder.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
@@ -141,6 +142,17 @@ void Recordset::noteOwnWrite(bool harmless) {
 }
 
 void Recordset::Refresh() {
+    if (!m_order.isEmpty()) {
+        // The order stands while the connection lives; the cards' values are read again, since
+        // they are the company's own as they are now.
+        m_mode = Mode::None;
+        m_buffer.clear();
+        m_cache.clear();
+        m_pos = RecordCount() == 0 ? -1 : 0;
+        m_currentDeleted = false;
+        m_noMatch = false;
+        return;
+    }
     if (!keysStillValid()) {
         Requery();
         return;
@@ -164,6 +176,19 @@ void Recordset::Requery() {
     m_keys.clear();
     m_keyIndex.clear();
     m_keyIndexValid = false;
+    m_window.clear();
+    m_order = orderFor();
+    if (!m_order.isEmpty()) {
+        m_orderDescending = m_source.orderBy.endsWith(QStringLiteral("desc"), Qt::CaseInsensitive);
+        QSqlQuery count =
+            m_db->query(QStringLiteral("SELECT count(*) FROM %1.CardOrder").arg(m_order));
+        m_orderCount = count.next() ? count.value(0).toInt() : 0;
+        count.finish();
+        m_pos = m_orderCount == 0 ? -1 : 0;
+        m_currentDeleted = false;
+        m_noMatch = false;
+        return;
+    }
     QSqlQuery q = m_db->query(QStringLiteral("SELECT rowid FROM \"%1\"").arg(m_source.table) +
                               whereClause() + orderClause(true));
     while (q.next())
@@ -174,14 +199,102 @@ void Recordset::Requery() {
     m_noMatch = false;
 }
 
+QString Recordset::orderFor() const {
+    const QString order = m_db->nameOrder();
+    if (order.isEmpty() || m_source.table.compare(names::StokKartlar, Qt::CaseInsensitive) != 0)
+        return QString();
+    // The order file holds exactly the visible cards by name, one way or the other.
+    static const QRegularExpression visible(QStringLiteral("^\\(?\\s*StokGizle\\s*=\\s*0\\s*\\)?$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression byName(QStringLiteral("^StokAdi(\\s+(asc|desc))?$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    if (!visible.match(m_source.where).hasMatch() || !byName.match(m_source.orderBy).hasMatch())
+        return QString();
+    return order;
+}
+
+qint64 Recordset::keyAt(int position) const {
+    if (m_order.isEmpty()) return m_keys[static_cast<size_t>(position)];
+    const int offset = position - m_windowStart;
+    if (offset >= 0 && offset < static_cast<int>(m_window.size())) return m_window[offset];
+    // The rows around the one asked for: a grid paints its neighbours next.
+    constexpr int Before = 32, Window = 128;
+    m_windowStart = std::max(0, position - Before);
+    m_window.clear();
+    QSqlQuery& q = m_db->prepared(
+        m_orderDescending
+            ? QStringLiteral(
+                  "SELECT Card FROM %1.CardOrder WHERE Pos <= ? ORDER BY Pos DESC LIMIT %2")
+                  .arg(m_order)
+                  .arg(Window)
+            : QStringLiteral("SELECT Card FROM %1.CardOrder WHERE Pos >= ? ORDER BY Pos LIMIT %2")
+                  .arg(m_order)
+                  .arg(Window));
+    q.bindValue(0, m_orderDescending ? m_orderCount - m_windowStart : m_windowStart + 1);
+    if (!q.exec()) throw DatabaseError(QStringLiteral("Sıra okunamadı (%1)").arg(m_db->path()));
+    while (q.next())
+        m_window.push_back(q.value(0).toLongLong());
+    q.finish();
+    if (position - m_windowStart >= static_cast<int>(m_window.size()))
+        throw DatabaseError(QStringLiteral("Geçersiz kayıt konumu: %1").arg(position));
+    return m_window[position - m_windowStart];
+}
+
+int Recordset::positionOf(qint64 key) const {
+    if (!m_order.isEmpty()) {
+        QSqlQuery& q = m_db->prepared(
+            QStringLiteral("SELECT Pos FROM %1.CardOrder WHERE Card = ?").arg(m_order));
+        q.bindValue(0, key);
+        if (!q.exec()) throw DatabaseError(QStringLiteral("Sıra okunamadı (%1)").arg(m_db->path()));
+        const int pos = q.next() ? q.value(0).toInt() : 0;
+        q.finish();
+        if (pos == 0) return -1;
+        return m_orderDescending ? m_orderCount - pos : pos - 1;
+    }
+    if (!m_keyIndexValid) {
+        emptyPositions(m_keyIndex, m_keys.size());
+        for (size_t i = 0; i < m_keys.size(); ++i)
+            positionSlot(m_keyIndex, keyHash(m_keys[i]), [](quint32) { return false; }) =
+                static_cast<quint32>(i);
+        m_keyIndexValid = true;
+    }
+    const quint32 at =
+        positionSlot(m_keyIndex, keyHash(key), [this, key](quint32 p) { return m_keys[p] == key; });
+    return at == NoPosition ? -1 : static_cast<int>(at);
+}
+
+int Recordset::findInOrder(const Criteria::TextTest& test) const {
+    const QStringList& fields = cardorder::searchedFields();
+    const auto it = std::find_if(fields.begin(), fields.end(), [&test](const QString& f) {
+        return f.compare(test.field, Qt::CaseInsensitive) == 0;
+    });
+    if (it == fields.end()) return -2;
+    const int field = static_cast<int>(it - fields.begin());
+    const bool prefix = test.kind == Criteria::TextTest::Kind::Prefix;
+    QSqlQuery& q = m_db->prepared(
+        QStringLiteral("SELECT %1(Pos) FROM %2.CardText WHERE Field = ? AND %3")
+            .arg(m_orderDescending ? QStringLiteral("max") : QStringLiteral("min"), m_order,
+                 prefix ? QStringLiteral("Fold >= ? AND Fold < ?") : QStringLiteral("Fold = ?")));
+    q.bindValue(0, field);
+    q.bindValue(1, test.folded);
+    if (prefix)
+        q.bindValue(2, test.folded + QChar(QChar::highSurrogate(0x10FFFF)) +
+                           QChar(QChar::lowSurrogate(0x10FFFF)));
+    if (!q.exec()) throw DatabaseError(QStringLiteral("Sıra okunamadı (%1)").arg(m_db->path()));
+    const QVariant pos = q.next() ? q.value(0) : QVariant();
+    q.finish();
+    if (pos.isNull()) return -1;
+    return m_orderDescending ? m_orderCount - pos.toInt() : pos.toInt() - 1;
+}
+
 void Recordset::MoveFirst() {
-    if (m_keys.empty()) noCurrentRecord();
+    if (RecordCount() == 0) noCurrentRecord();
     m_pos = 0;
     m_currentDeleted = false;
 }
 
 void Recordset::MoveLast() {
-    if (m_keys.empty()) noCurrentRecord();
+    if (RecordCount() == 0) noCurrentRecord();
     m_pos = RecordCount() - 1;
     m_currentDeleted = false;
 }
@@ -289,37 +402,32 @@ bool Recordset::sourceMentions(int column) const {
 }
 
 void Recordset::FindFirst(const Criteria& criteria) {
-    if (const auto& test = criteria.textTest(); test && keysStillValid()) {
-        const int found = findInMemory(*test);
-        if (found != -2) {
-            m_noMatch = found < 0;
-            if (found >= 0) {
-                m_pos = found;
-                m_currentDeleted = false;
-            }
-            return;
+    const auto& test = criteria.textTest();
+    int found = -2;
+    if (test && !m_order.isEmpty())
+        found = findInOrder(*test);
+    else if (test && keysStillValid())
+        found = findInMemory(*test);
+    if (found != -2) {
+        m_noMatch = found < 0;
+        if (found >= 0) {
+            m_pos = found;
+            m_currentDeleted = false;
         }
+        return;
     }
     QSqlQuery q =
         m_db->query(QStringLiteral("SELECT rowid FROM \"%1\"").arg(m_source.table) +
                         whereClause(criteria.sql()) + orderClause() + QStringLiteral(" LIMIT 1"),
                     criteria.params());
-    const bool found = q.next();
-    const qint64 key = found ? q.value(0).toLongLong() : 0;
+    const bool any = q.next();
+    const qint64 key = any ? q.value(0).toLongLong() : 0;
     q.finish();
     m_noMatch = true;
-    if (!found) return;
-    if (!m_keyIndexValid) {
-        emptyPositions(m_keyIndex, m_keys.size());
-        for (size_t i = 0; i < m_keys.size(); ++i)
-            positionSlot(m_keyIndex, keyHash(m_keys[i]), [](quint32) { return false; }) =
-                static_cast<quint32>(i);
-        m_keyIndexValid = true;
-    }
-    const quint32 at =
-        positionSlot(m_keyIndex, keyHash(key), [this, key](quint32 p) { return m_keys[p] == key; });
-    if (at == NoPosition) return;  // added after this keyset was read
-    m_pos = static_cast<int>(at);
+    if (!any) return;
+    const int at = positionOf(key);
+    if (at < 0) return;  // added after this keyset was read
+    m_pos = at;
     m_currentDeleted = false;
     m_noMatch = false;
 }
@@ -364,14 +472,14 @@ QVariant Recordset::field(const QString& name) const {
         if (m_mode == Mode::Add) return m_defaults[index];
     }
     requireCurrent();
-    return row(m_keys[m_pos])[index];
+    return row(keyAt(m_pos))[index];
 }
 
 QVariant Recordset::fieldAt(int position, const QString& name) const {
     const int index = fieldIndex(name);
     if (position < 0 || position >= RecordCount())
         throw DatabaseError(QStringLiteral("Geçersiz kayıt konumu: %1").arg(position));
-    return row(m_keys[position])[index];
+    return row(keyAt(position))[index];
 }
 
 void Recordset::setField(const QString& name, const QVariant& value) {
@@ -382,6 +490,9 @@ void Recordset::setField(const QString& name, const QVariant& value) {
 }
 
 void Recordset::AddNew() {
+    // The order file lists the cards themselves: nothing is added to them here.
+    if (!m_order.isEmpty())
+        throw DatabaseError(QStringLiteral("Bu listeye kayıt eklenemez: %1").arg(m_sourceText));
     m_mode = Mode::Add;
     m_buffer.clear();
 }
@@ -408,7 +519,7 @@ void Recordset::Update() {
     }
     const QString table = u'"' + m_source.table + u'"';
     if (m_mode == Mode::Edit) {
-        const qint64 key = m_keys[m_pos];
+        const qint64 key = keyAt(m_pos);
         if (!names.isEmpty()) {
             QStringList sets;
             for (const QString& n : names)
@@ -452,6 +563,8 @@ void Recordset::Update() {
 
 void Recordset::Delete() {
     requireCurrent();
+    if (!m_order.isEmpty())
+        throw DatabaseError(QStringLiteral("Bu listeden kayıt silinemez: %1").arg(m_sourceText));
     if (m_mode != Mode::None) CancelUpdate();
     const qint64 key = m_keys[m_pos];
     m_db->query(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?").arg(m_source.table), {key});

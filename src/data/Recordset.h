@@ -35,9 +35,11 @@ class Recordset {
     /// touched fields the record source does not look at).
     void Refresh();
 
-    int RecordCount() const { return static_cast<int>(m_keys.size()); }
-    bool isBOF() const { return m_keys.empty() || m_pos < 0; }
-    bool isEOF() const { return m_keys.empty() || m_pos >= RecordCount(); }
+    int RecordCount() const {
+        return m_order.isEmpty() ? static_cast<int>(m_keys.size()) : m_orderCount;
+    }
+    bool isBOF() const { return RecordCount() == 0 || m_pos < 0; }
+    bool isEOF() const { return RecordCount() == 0 || m_pos >= RecordCount(); }
     bool hasCurrent() const { return !isBOF() && !isEOF() && !m_currentDeleted; }
 
     void MoveFirst();
@@ -91,6 +93,15 @@ class Recordset {
     };
 
     bool keysStillValid() const;
+    /// The order file of the connection when it gives this recordset's rows and their order
+    /// (the visible cards by name); empty: the keys are read into memory.
+    QString orderFor() const;
+    /// The key of the row at a position, and the position of a key (-1: not in the recordset).
+    qint64 keyAt(int position) const;
+    int positionOf(qint64 key) const;
+    /// The first position, in this recordset's order, whose searched field matches; -2 when the
+    /// order file cannot answer.
+    int findInOrder(const Criteria::TextTest& test) const;
     bool sourceMentions(int column) const;
     void noteOwnWrite(bool harmless);
     qint64 dataVersion() const;
@@ -113,6 +124,11 @@ class Recordset {
     QVector<bool> m_columnInSource;  // fields the where or order clause looks at
 
     std::vector<qint64> m_keys;
+    QString m_order;  // the order file's alias, when the keys come from it
+    bool m_orderDescending = false;
+    int m_orderCount = 0;
+    mutable std::vector<qint64> m_window;  // keys read from the order file around the last ask
+    mutable int m_windowStart = 0;
     // Positions by key, built on the first find after a requery.
     mutable std::vector<quint32> m_keyIndex;
     mutable bool m_keyIndexValid = false;

@@ -193,6 +193,28 @@ bool likeMatch(QStringView pattern, QStringView text, QChar escape) {
     return p == pattern.size();
 }
 
+// A fingerprint of what the name order depends on (every card's row, name and hidden flag):
+// equal fingerprints, the same order. Summed so that the row order read does not matter.
+void cardmarkStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto* acc = static_cast<quint64*>(sqlite3_aggregate_context(ctx, sizeof(quint64)));
+    if (!acc) return;
+    quint64 h = 1469598103934665603ULL;
+    const auto mix = [&h](const unsigned char* bytes, int size) {
+        for (int i = 0; i < size; ++i)
+            h = (h ^ bytes[i]) * 1099511628211ULL;
+        h = (h ^ 0xFF) * 1099511628211ULL;
+    };
+    for (int i = 0; i < argc; ++i)
+        mix(sqlite3_value_text(argv[i]), sqlite3_value_bytes(argv[i]));
+    *acc += h;
+}
+
+void cardmarkFinal(sqlite3_context* ctx) {
+    auto* acc = static_cast<quint64*>(sqlite3_aggregate_context(ctx, 0));
+    const QByteArray text = QByteArray::number(acc ? *acc : 0, 16);
+    sqlite3_result_text(ctx, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
 void registerTextFunctions(sqlite3* db) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     if (sqlite3_create_function_v2(db, "trfold", 1, flags, nullptr, trfold, nullptr, nullptr,
@@ -202,7 +224,9 @@ void registerTextFunctions(sqlite3* db) {
         sqlite3_create_function_v2(db, "like", 2, flags, nullptr, like, nullptr, nullptr,
                                    nullptr) != SQLITE_OK ||
         sqlite3_create_function_v2(db, "like", 3, flags, nullptr, like, nullptr, nullptr,
-                                   nullptr) != SQLITE_OK) {
+                                   nullptr) != SQLITE_OK ||
+        sqlite3_create_function_v2(db, "cardmark", -1, flags, nullptr, nullptr, cardmarkStep,
+                                   cardmarkFinal, nullptr) != SQLITE_OK) {
         throw DatabaseError(QStringLiteral("Metin karşılaştırma işlevleri kurulamadı: %1")
                                 .arg(QString::fromUtf8(sqlite3_errmsg(db))));
     }

@@ -9,7 +9,8 @@ namespace data {
 
 /// Registers on one SQLite connection the text comparison our users expect: trfold(x), the
 /// Turkish-aware case fold used by criteria, a LIKE that compares the same way, and trkey(x), the
-/// name order key. These live on the connection only; nothing is written into the database file.
+/// name order key; and cardmark(…), an aggregate fingerprint of its arguments over all rows.
+/// These live on the connection only; nothing is written into the database file.
 void registerTextFunctions(sqlite3* db);
 
 /// A key whose byte order is Turkish alphabetical order (a b c ç d e f g ğ h ı i j k l m n o ö p r

@@ -19,7 +19,7 @@ std::shared_ptr<data::Database> openBasket(const QString& basket, const QString&
         if (!copied.ok)
             throw data::DatabaseError(copied.cause.isEmpty() ? copied.errMsg : copied.cause);
     }
-    auto db = data::basket::open(basket, cards, view);
+    auto db = data::basket::open(basket, cards, view, basket + QStringLiteral("-order.db"));
     data::basket::start(*db, {});
     return db;
 }

@@ -141,6 +141,12 @@ int lines() {
     return read(u"SELECT count(*) FROM Basket WHERE KalanB<>0"_s).toInt();
 }
 
+// What the totals screen would show, to the kuruş.
+double total() {
+    return read(u"SELECT round(coalesce(sum(GirenTutar), 0), 2) FROM Basket WHERE Removed=0"_s)
+        .toDouble();
+}
+
 int documents(const QString& cari) {
     return count(cari, u"SELECT count(*) FROM CariHareket"_s);
 }
@@ -263,8 +269,9 @@ PaintedHeader paintedColumns(const QString& name, const QSize& size, const Heade
     return header;
 }
 
-// The terminal on the session's books files or those of `serverPath`, filling the screen or not.
-void startTerminal(const QString& serverPath = {}, bool fillScreen = true) {
+// The terminal on the session's books files or those of `serverPath`, filling the screen or not;
+// on a fresh sale, or on the basket a crashed terminal left.
+void startTerminal(const QString& serverPath = {}, bool fillScreen = true, bool fresh = true) {
     // Written while the window activates: once it is there, the terminal is ready for keys.
     const QString company = s->program.filePath(u"Firma.txt"_s);
     QFile::remove(company);
@@ -292,7 +299,9 @@ void startTerminal(const QString& serverPath = {}, bool fillScreen = true) {
                           u"SELECT Barkod FROM StokKartlar WHERE StokGizle=0 AND Fiyat>0 "
                           "AND Kdv>0 AND Barkod<>'' ORDER BY StokKod LIMIT 5"_s);
     ASSERT_EQ(s->codes.size(), 5);
-    ASSERT_NO_FATAL_FAILURE(chooseSale());  // keys work before any tap
+    if (fresh) {
+        ASSERT_NO_FATAL_FAILURE(chooseSale());  // keys work before any tap
+    }
 }
 
 // The operator's way out: back to the mode panel, then "Çıkış".
@@ -393,6 +402,24 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
         << "the price label was not booked as one package";
     screenshot(u"refusals-and-labels"_s);
 
+    // Killed right after a scan, the terminal loses nothing: the next start is on the same road
+    // with the same lines, and scans book onto them.
+    const auto road = [] {
+        return column(s->workingCopy(), u"SELECT Value FROM Road ORDER BY Key"_s);
+    };
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    const QStringList crashedOn = road();
+    const double kept = quantity(code), keptTotal = total();
+    const int keptLines = lines();
+    s->stopTerminal();  // SIGKILL
+    ASSERT_NO_FATAL_FAILURE(startTerminal({}, true, false));
+    screenshot(u"restored"_s);
+    EXPECT_EQ(road(), crashedOn);
+    EXPECT_EQ(lines(), keptLines);
+    EXPECT_EQ(total(), keptTotal);
+    ASSERT_NO_FATAL_FAILURE(scanAndWait(code));
+    EXPECT_EQ(quantity(code), kept + 1);
+
     for (const QSize size :
          {QSize(420, 900), QSize(800, 600), QSize(600, 1024), QSize(ScreenWidth, ScreenHeight)}) {
         SCOPED_TRACE(size.width());
@@ -431,9 +458,25 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
     }
     EXPECT_EQ(documents(branchCari), before);
     EXPECT_EQ(lines(), booked);
+    const double onScreen = total(), ofCode = quantity(code);
     key(u"F10"_s);  // the totals screen is still there
     EXPECT_TRUE(waitUntil([&] { return documents(branchCari) == before + 1; }))
         << "the line did not post once the cause was gone";
+    // One document of what was entered before and after the crash, and the basket empty.
+    EXPECT_TRUE(waitUntil([] { return lines() == 0; })) << "the posted lines stayed";
+    const QString document =
+        text(branchCari, u"SELECT DigerId FROM CariHareket ORDER BY rowid DESC LIMIT 1"_s);
+    EXPECT_EQ(count(branchCari, u"SELECT count(*) FROM CariHareket WHERE DigerId=?"_s, {document}),
+              1);
+    EXPECT_EQ(scalar(branchCari, u"SELECT round(Alacak, 2) FROM CariHareket WHERE DigerId=?"_s,
+                     {document})
+                  .toDouble(),
+              onScreen);
+    EXPECT_EQ(scalar(s->books.file("02", "Stok"),
+                     u"SELECT sum(Miktar) FROM StokHareket WHERE DigerId=? AND Barkod=?"_s,
+                     {document, code})
+                  .toDouble(),
+              ofCode);
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 

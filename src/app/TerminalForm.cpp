@@ -526,12 +526,21 @@ void TerminalForm::Form_Activate() {
          [&settings](const QString& k, const QString& v) {
              return settings.SaveSetting(entry::ScaleSection, k, v);
          }});
-    guarded([this, workKind] {
-        if (!restoreBasket()) SbCr_Click(workKind == 1 ? 1 : 0);
+    bool restored = false;
+    guarded([this, workKind, &restored] {
+        restored = restoreBasket();
+        if (restored) return;
+        // The lines of the last run were written: the start says which document they became.
+        const QString written = data::basket::lastWritten(
+            *data::Database::open(workingCopyPath(), data::Database::Durability::Full));
+        SbCr_Click(workKind == 1 ? 1 : 0);
+        if (!written.isEmpty() && m_road.outcome.isEmpty())
+            say(QStringLiteral("Son yazılan: %1").arg(written));
     });
-    guarded([this] {
+    guarded([this, restored] {
         data::RefreshData(*DataStok);
-        data::Recordset& rs = DataStok->recordset();
+        // A restored basket's row is the one the search box names, so an OK books on it.
+        data::Recordset& rs = restored ? DataTemp->recordset() : DataStok->recordset();
         if (rs.hasCurrent()) Text1->setText(rs.field(n::stok::StokAdi).toString());
     });
     guarded([this] {

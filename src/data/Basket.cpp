@@ -1,7 +1,9 @@
 #include "data/Basket.h"
 
 #include <sqlite3.h>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSqlQuery>
 #include <QStringList>
@@ -131,8 +133,28 @@ QString attachedCards(Database& db) {
 
 }  // namespace
 
+// A super-journal names the journals of one commit across files. Once none of them is left (each
+// was played back or its commit completed) it only takes room; while one is, it decides whether
+// that journal is played back, so it stays.
+void removeSpentSuperJournals(const QString& basket) {
+    const QFileInfo info(basket);
+    const QDir folder = info.absoluteDir();
+    for (const QString& name :
+         folder.entryList({info.fileName() + QStringLiteral("-mj*")}, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        bool spent = true;
+        for (const QByteArray& journal : file.readAll().split('\0'))
+            if (!journal.isEmpty() && QFile::exists(QFile::decodeName(journal))) spent = false;
+        file.close();
+        if (spent) file.remove();
+    }
+}
+
 void ensureFile(const QString& basket) {
-    if (isBasket(basket)) return;
+    const bool kept = isBasket(basket);
+    removeSpentSuperJournals(basket);
+    if (kept) return;
     for (const QString& leftover :
          {basket, basket + QStringLiteral("-journal"), basket + QStringLiteral("-wal"),
           basket + QStringLiteral("-shm")})
@@ -213,6 +235,18 @@ QString foundAccount(Database& db) {
     const QString title = q.next() ? q.value(0).toString() : QString();
     q.finish();
     return title;
+}
+
+void noteWritten(Database& db, const QString& document) {
+    db.query(QStringLiteral("INSERT OR REPLACE INTO main.Road (Key, Value) VALUES ('written', ?)"),
+             {document});
+}
+
+QString lastWritten(Database& db) {
+    QSqlQuery q = db.query(QStringLiteral("SELECT Value FROM main.Road WHERE Key = 'written'"));
+    const QString document = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    return document;
 }
 
 void clear(const QString& basket) {

@@ -23,7 +23,8 @@ namespace basket {
 enum class View { Sale, Purchase, Count };
 
 /// Makes the basket file when it is missing or is not one (a working copy of an earlier
-/// version). A basket that is there is kept as it is.
+/// version). A basket that is there is kept as it is; a commit across the books that a crash cut
+/// short is played back by its journals, and its spent super-journal files go.
 void ensureFile(const QString& basket);
 
 /// The basket's connection with `cards` (a stock file) attached for reading and the view made
@@ -49,6 +50,10 @@ void start(Database& basket, const Road& road);
 /// The account a search made the target (account work), kept for a restart.
 void saveFoundAccount(Database& basket, const QString& title);
 QString foundAccount(Database& basket);
+/// The last document the basket's lines became ("belge 261", "fatura S00003"), and what a start
+/// says of it; empty when there is none.
+void noteWritten(Database& basket, const QString& document);
+QString lastWritten(Database& basket);
 /// Every entered line goes: a change of work kind.
 void clear(const QString& basket);
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "data/Basket.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/RetryWhileBusy.h"
@@ -47,14 +48,20 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
 
         if (books.onServer()) token = makePending(books.workingCopy(), result.lines, r.invoice);
         const QString number = writer.write(books, result.lines, result.total);
+        // The basket remembers the last document it became, so a terminal started again after
+        // a crash can say that its lines were written.
+        const QString written =
+            (r.invoice ? QStringLiteral("fatura ") : QStringLiteral("belge ")) + number;
         if (books.onServer()) {
             recordPosting(books.db(), token, number);
             committing = true;
             transaction.commit();
             finishPending(books.workingCopy());
+            basket::noteWritten(books.workingCopy(), written);
         } else {
             // The written lines leave the working set in the same commit: never written twice.
             resetEnteredLines(books.db());
+            basket::noteWritten(books.db(), written);
             transaction.commit();
         }
     } catch (...) {

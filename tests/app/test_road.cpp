@@ -173,6 +173,15 @@ TEST_F(RoadTest, TheBasketComesBackAfterARestartOnItsRoadAndANewTargetStartsEmpt
     EXPECT_TRUE(onBranch("03"));
     EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
     EXPECT_EQ(enteredTotal(), total);
+    // The search box names the row shown, so a typed quantity books on it.
+    typeQuantity(u"3"_s);
+    EXPECT_GT(enteredTotal(), total) << strip().toStdString();
+    QTest::keyClick(f.get(), Qt::Key_F7);
+    QTest::keyClick(f.get(), Qt::Key_F10);
+    f.reset();
+    start();  // the lines were written: the start says which document they became
+    EXPECT_TRUE(stripSays(u"Son yazılan: belge 261"_s));
+    EXPECT_EQ(linesLeft(), 0);
     pickTarget(0);
     EXPECT_EQ(linesLeft(), 0);
     f->close();

@@ -15,13 +15,32 @@ namespace data::cardorder {
 
 namespace {
 
+// Each visible card's place, and the folded text of each searched field (Field0 is the name).
 const char* const Schema =
-    "CREATE TABLE IF NOT EXISTS CardOrder (Pos INTEGER PRIMARY KEY, Card INTEGER NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS CardText (Field INTEGER, Fold TEXT, Pos INTEGER);"
-    "CREATE TABLE IF NOT EXISTS Mark (Key TEXT PRIMARY KEY, Value TEXT);";
+    "CREATE TABLE CardOrder (Pos INTEGER PRIMARY KEY, Card INTEGER NOT NULL, Field0 TEXT, "
+    "Field1 TEXT, Field2 TEXT, Field3 TEXT, Field4 TEXT);"
+    "CREATE TABLE Mark (Key TEXT PRIMARY KEY, Value TEXT);"
+    "PRAGMA user_version = 2;";
+constexpr int SchemaVersion = 2;
+
+int schemaVersion(const QString& path) {
+    if (databaseKind(path) != DatabaseKind::SQLite) return -1;
+    sqlite3* db = nullptr;
+    int version = -1;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            version = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return version;
+}
 
 void makeFile(const QString& path) {
-    if (databaseKind(path) == DatabaseKind::SQLite) return;
+    if (schemaVersion(path) == SchemaVersion) return;
     QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));
     sqlite3* db = nullptr;
@@ -55,23 +74,27 @@ QString single(Database& db, const QString& sql) {
 }
 
 void rebuild(Database& db) {
-    for (const char* drop :
-         {"DROP INDEX IF EXISTS ord.CardOrder_Card", "DROP INDEX IF EXISTS ord.CardText_Find",
-          "DELETE FROM ord.CardOrder", "DELETE FROM ord.CardText"})
-        db.query(QString::fromLatin1(drop));
-    db.query(
-        QStringLiteral("INSERT INTO ord.CardOrder (Card) SELECT rowid FROM cards.StokKartlar "
-                       "WHERE StokGizle=0 ORDER BY trkey(StokAdi), rowid"));
-    for (int field = 0; field < searchedFields().size(); ++field) {
-        const QString name = searchedFields()[field];
-        db.query(QStringLiteral("INSERT INTO ord.CardText (Field, Fold, Pos) SELECT %1, "
-                                "trfold(c.%2), o.Pos FROM ord.CardOrder o JOIN cards.StokKartlar "
-                                "c ON c.rowid = o.Card WHERE c.%2 IS NOT NULL AND c.%2 <> ''")
-                     .arg(field)
-                     .arg(name));
-    }
+    const int fields = static_cast<int>(searchedFields().size());
+    for (int i = 0; i < fields; ++i)
+        db.query(QStringLiteral("DROP INDEX IF EXISTS ord.CardOrder_Field%1").arg(i));
+    db.query(QStringLiteral("DROP INDEX IF EXISTS ord.CardOrder_Card"));
+    db.query(QStringLiteral("DELETE FROM ord.CardOrder"));
+    // One pass over the cards, then one sort: the cards are never read by row here.
+    QStringList folds;
+    for (const QString& f : searchedFields())
+        folds << QStringLiteral("trfold(nullif(%1, ''))").arg(f);
+    QStringList columns;
+    for (int i = 0; i < fields; ++i)
+        columns << QStringLiteral("Field%1").arg(i);
+    db.query(QStringLiteral("INSERT INTO ord.CardOrder (Card, %1) SELECT rowid, %2 FROM "
+                            "cards.StokKartlar WHERE StokGizle=0 ORDER BY trkey(StokAdi), rowid")
+                 .arg(columns.join(QStringLiteral(", ")), folds.join(QStringLiteral(", "))));
     db.query(QStringLiteral("CREATE INDEX ord.CardOrder_Card ON CardOrder (Card)"));
-    db.query(QStringLiteral("CREATE INDEX ord.CardText_Find ON CardText (Field, Fold, Pos)"));
+    // An index of a field holds each card's place beside its text: the first place of a text is
+    // its first entry.
+    for (int i = 0; i < fields; ++i)
+        db.query(
+            QStringLiteral("CREATE INDEX ord.CardOrder_Field%1 ON CardOrder (Field%1)").arg(i));
 }
 
 }  // namespace

@@ -272,13 +272,14 @@ int Recordset::findInOrder(const Criteria::TextTest& test) const {
     const int field = static_cast<int>(it - fields.begin());
     const bool prefix = test.kind == Criteria::TextTest::Kind::Prefix;
     QSqlQuery& q = m_db->prepared(
-        QStringLiteral("SELECT %1(Pos) FROM %2.CardText WHERE Field = ? AND %3")
+        QStringLiteral("SELECT %1(Pos) FROM %2.CardOrder WHERE %3")
             .arg(m_orderDescending ? QStringLiteral("max") : QStringLiteral("min"), m_order,
-                 prefix ? QStringLiteral("Fold >= ? AND Fold < ?") : QStringLiteral("Fold = ?")));
-    q.bindValue(0, field);
-    q.bindValue(1, test.folded);
+                 (prefix ? QStringLiteral("Field%1 >= ? AND Field%1 < ?")
+                         : QStringLiteral("Field%1 = ?"))
+                     .arg(field)));
+    q.bindValue(0, test.folded);
     if (prefix)
-        q.bindValue(2, test.folded + QChar(QChar::highSurrogate(0x10FFFF)) +
+        q.bindValue(1, test.folded + QChar(QChar::highSurrogate(0x10FFFF)) +
                            QChar(QChar::lowSurrogate(0x10FFFF)));
     if (!q.exec()) throw DatabaseError(QStringLiteral("Sıra okunamadı (%1)").arg(m_db->path()));
     const QVariant pos = q.next() ? q.value(0) : QVariant();

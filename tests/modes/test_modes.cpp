@@ -9,6 +9,7 @@
 
 #include <QSqlQuery>
 #include "core/LockFiles.h"
+#include "data/Criteria.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Names.h"
@@ -40,6 +41,48 @@ TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
     EXPECT_EQ(modes::balanceText(cari, u"YILMAZ GIDA LTD.ŞTİ."_s), u"8.500,00 Boçlu"_s);
     EXPECT_EQ(modes::balanceText(cari, u"AHMET'İN BAKKALI"_s), u"560,00 Boçlu"_s);
     EXPECT_EQ(modes::balanceText(cari, u"' OR ''='"_s), std::nullopt);
+}
+
+// The name order kept in the terminal's own file gives the same rows, places and finds as the
+// whole list read and sorted, in both directions.
+TEST_F(ModesTest, TheCardOrderFileListsAndFindsAsTheSortedListDoes) {
+    const QString wc = books.dir() + u"/Temp1.Mdb"_s;
+    const QString cardsFile = books.file("02", "Stok");
+    // A hidden card and a name that sorts by the Turkish alphabet (Ç after C) are among them.
+    data::Database::open(cardsFile)->execute(
+        u"UPDATE StokKartlar SET StokAdi='ÇAM SAKIZI' WHERE StokKod='ST000009'"_s);
+    data::Database::open(cardsFile)->execute(
+        u"UPDATE StokKartlar SET StokGizle=1 WHERE StokKod='ST000011'"_s);
+    auto db = modes::openBasket(wc, cardsFile, data::basket::View::Sale);
+    ASSERT_EQ(db->nameOrder(), u"ord"_s);
+    using data::Criteria;
+    const Criteria finds[] = {Criteria::startsWith(u"StokAdi"_s, u"çam"_s),
+                              Criteria::startsWith(u"StokAdi"_s, u"anadolu"_s),
+                              Criteria::equals(u"StokKod"_s, u"st000007"_s),
+                              Criteria::equals(u"Barkod"_s, u"8690000000067"_s),
+                              Criteria::equals(u"StokKod"_s, u"st000011"_s),
+                              Criteria::startsWith(u"StokAdi"_s, u"zzz"_s)};
+    for (const QString& direction : {u"Asc"_s, u"Desc"_s}) {
+        const QString source =
+            u"Select * From StokKartlar Where StokGizle=False Order By "
+            "StokAdi "_s +
+            direction;
+        data::Recordset ordered(db, source);
+        const QString order = db->nameOrder();
+        db->setNameOrder(QString());
+        data::Recordset sorted(db, source);
+        db->setNameOrder(order);
+        ASSERT_EQ(ordered.RecordCount(), sorted.RecordCount());
+        for (int i = 0; i < sorted.RecordCount(); ++i)
+            ASSERT_EQ(ordered.fieldAt(i, u"StokKod"_s), sorted.fieldAt(i, u"StokKod"_s)) << i;
+        for (const Criteria& c : finds) {
+            ordered.FindFirst(c);
+            sorted.FindFirst(c);
+            EXPECT_EQ(ordered.NoMatch(), sorted.NoMatch()) << c.sql().toStdString();
+            EXPECT_EQ(ordered.AbsolutePosition(), sorted.AbsolutePosition())
+                << c.sql().toStdString() << direction.toStdString();
+        }
+    }
 }
 
 TEST_F(ModesTest, TheBasketHoldsOnlyWhatWasEnteredOverLiveCardsAndSurvivesItsConnection) {

@@ -137,7 +137,6 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     IndexPrimary = control(QStringLiteral("IndexPrimary"));
     IndexSecondary = control(QStringLiteral("IndexSecondary"));
     DataTemp = control(QStringLiteral("DataTemp"));
-    DataTemp->setScratch(true);  // the working copy is remade at every start
 
     buildControls();
     // The wait panel's button looks and reads as the totals screen's "Vazgeç" does.

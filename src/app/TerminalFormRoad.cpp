@@ -508,6 +508,10 @@ bool TerminalForm::restoreBasket() {
                 .arg(kept.lines));
         return false;
     }
+    // The books the lines were entered on, as the target choice left them (account work after
+    // a branch keeps the branch's books), when they are in the data directory started on.
+    if (modes::dataDirectory(road->serverPath) == modes::dataDirectory(m_serverPath))
+        m_serverPath = road->serverPath;
     if (road->operation >= 0 && road->operation <= 2) {
         m_road = modes::tickOperation(m_road, static_cast<modes::Operation>(road->operation), true);
         showOperationColumns(road->operation);

@@ -11,9 +11,8 @@ DataControl::DataControl(const QString& name, QObject* parent) : QObject(parent)
 
 void DataControl::Refresh() {
     try {
-        auto db = m_readOnly  ? Database::openReadOnly(m_databaseName)
-                  : m_scratch ? Database::open(m_databaseName, Database::Durability::Scratch)
-                              : Database::open(m_databaseName);
+        auto db =
+            m_readOnly ? Database::openReadOnly(m_databaseName) : Database::open(m_databaseName);
         if (m_recordset && db == m_database && m_recordset->source() == m_recordSource) {
             // Same file and source: the recordset reads its keys again only when it must.
             m_recordset->Refresh();

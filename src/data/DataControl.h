@@ -22,8 +22,6 @@ class DataControl : public QObject {
     QString recordSource() const { return m_recordSource; }
     void setRecordSource(const QString& source) { m_recordSource = source; }
 
-    /// Whether the bound file is a scratch file (see Database::Durability); the books are not.
-    void setScratch(bool scratch) { m_scratch = scratch; }
     /// Binds the file for reading only (a placeholder that must stay clean).
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool readOnly() const { return m_readOnly; }
@@ -49,7 +47,6 @@ class DataControl : public QObject {
     QString m_recordSource;
     std::shared_ptr<Database> m_database;
     std::unique_ptr<Recordset> m_recordset;
-    bool m_scratch = false;
     bool m_readOnly = false;
 };
 

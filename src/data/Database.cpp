@@ -76,16 +76,14 @@ QString shownPath(const QString& path) {
     return isServerPath(path) ? path : resolvePath(path);
 }
 
-std::shared_ptr<Database> Database::open(const QString& path, Durability durability) {
+std::shared_ptr<Database> Database::open(const QString& path, Durability) {
     auto db = open(path);
     // A server's commits are its own business.
     if (db->engine() == Engine::PostgreSQL) return db;
-    const bool scratch = durability == Durability::Scratch;
-    db->query(scratch ? QStringLiteral("PRAGMA synchronous=OFF")
-                      : QStringLiteral("PRAGMA synchronous=FULL"));
-    // No file is memory-mapped: a mapped working copy of a million cards would hold its whole
-    // size in the terminal's memory once every row is touched, for no measured gain. Files on a
-    // share must never be mapped in any case.
+    db->query(QStringLiteral("PRAGMA synchronous=FULL"));
+    // No file is memory-mapped: a mapped file of a million cards would hold its whole size in
+    // the terminal's memory once every row is touched, for no measured gain. Files on a share
+    // must never be mapped in any case.
     QSqlQuery mm = db->query(QStringLiteral("PRAGMA mmap_size=0"));
     mm.finish();
     return db;

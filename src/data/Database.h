@@ -26,10 +26,9 @@ class Database {
     /// backslashes are accepted. Throws DatabaseError with a text for the operator.
     static std::shared_ptr<Database> open(const QString& path);
 
-    /// How much a commit waits for the disk. The books always wait (Full). A scratch file the
-    /// terminal remakes at every start, such as its working copy, need not: its commits return
-    /// once the operating system has the data, so a program crash still loses nothing.
-    enum class Durability { Full, Scratch };
+    /// How much a commit waits for the disk: the books and the basket wait until the disk has
+    /// it (Full), so a power cut loses nothing that was committed.
+    enum class Durability { Full };
     static std::shared_ptr<Database> open(const QString& path, Durability durability);
 
     /// A connection of its own, shared with no one: a posting attaches every file it writes to it,

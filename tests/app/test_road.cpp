@@ -173,6 +173,7 @@ TEST_F(RoadTest, TheBasketComesBackAfterARestartOnItsRoadAndANewTargetStartsEmpt
     EXPECT_TRUE(onBranch("03"));
     EXPECT_TRUE(c<QCheckBox>("Check1(0)")->isChecked());
     EXPECT_EQ(enteredTotal(), total);
+    EXPECT_EQ(scalar(f->workingCopyPath(), u"PRAGMA synchronous"_s).toInt(), 2);  // FULL
     // The search box names the row shown, so a typed quantity books on it.
     typeQuantity(u"3"_s);
     EXPECT_GT(enteredTotal(), total) << strip().toStdString();
@@ -184,6 +185,16 @@ TEST_F(RoadTest, TheBasketComesBackAfterARestartOnItsRoadAndANewTargetStartsEmpt
     EXPECT_EQ(linesLeft(), 0);
     pickTarget(0);
     EXPECT_EQ(linesLeft(), 0);
+    // Account work after a branch keeps the branch's books: a restart finds them with the lines.
+    f->SbCr_Click(1);
+    QTest::keyClick(f.get(), Qt::Key_F2);
+    if (shown("Frame2")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    scan(u"8690000000012"_s);
+    const QString books = f->serverPath();
+    f.reset();
+    start();
+    EXPECT_TRUE(stripSays(u"Önceki sepet geri yüklendi: 1 satır"_s));
+    EXPECT_EQ(f->serverPath(), books);
     f->close();
     EXPECT_TRUE(QFile::exists(lock));  // another program's lock is not ours to delete
 }

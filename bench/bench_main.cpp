@@ -113,43 +113,56 @@ void attachBook(sqlite3* db, const QString& file, const QString& alias, bool rea
 // the scanned text and one upsert of its line, prepared once and committed one by one at the
 // basket's durability, as the fastest any booking of a scan could be. `where` finds the card by
 // ?1, the text; a second parameter is the end of the range the text starts (a name prefix).
-double bareScan(const QString& basketFile, const QString& cards, const QString& where,
-                const QStringList& texts) {
-    sqlite3* db = openBareBasket(basketFile);
-    attachBook(db, cards, QStringLiteral("cards"), true);
-    sqlite3_stmt* find = prepare(
-        db, QStringLiteral("SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, KalanB, Kdv FROM "
-                           "cards.StokKartlar WHERE %1 LIMIT 1")
-                .arg(where));
-    const bool range = sqlite3_bind_parameter_count(find) == 2;
-    sqlite3_stmt* upsert = prepare(
-        db, QStringLiteral("INSERT INTO main.Basket (StokKod, StokAdi, Birim, Barkod, Fiyat2, "
+class BareScanner {
+  public:
+    BareScanner(const QString& basketFile, const QString& cards, const QString& where)
+        : m_file(basketFile), m_db(openBareBasket(basketFile)) {
+        attachBook(m_db, cards, QStringLiteral("cards"), true);
+        m_find =
+            prepare(m_db, QStringLiteral("SELECT StokKod, StokAdi, Birim, Barkod, Fiyat, KalanB, "
+                                         "Kdv FROM cards.StokKartlar WHERE %1 LIMIT 1")
+                              .arg(where));
+        m_range = sqlite3_bind_parameter_count(m_find) == 2;
+        m_upsert = prepare(
+            m_db,
+            QStringLiteral("INSERT INTO main.Basket (StokKod, StokAdi, Birim, Barkod, Fiyat2, "
                            "KalanB, KalanA, GirenTutar, Kdv, Entered) VALUES (?1, ?2, ?3, ?4, ?5, "
                            "1, ?6, ?5, ?7, (SELECT coalesce(max(Entered), 0) + 1 FROM "
                            "main.Basket)) ON CONFLICT (StokKod) DO UPDATE SET KalanB = KalanB + "
                            "1, GirenTutar = GirenTutar + excluded.Fiyat2, Removed = 0"));
-    int i = 0;
-    int missed = 0;
-    const double ms = bench::medianMs(static_cast<int>(texts.size()), [&] {
-        const QString text = texts[i++ % texts.size()];
-        bindText(find, 1, text.toUtf8());
-        if (range) bindText(find, 2, (text + QChar(0xFFFF)).toUtf8());
-        if (sqlite3_step(find) == SQLITE_ROW) {
+    }
+    ~BareScanner() {
+        if (m_missed) std::fprintf(stderr, "bare scan: %d texts not booked\n", m_missed);
+        sqlite3_finalize(m_find);
+        sqlite3_finalize(m_upsert);
+        sqlite3_close(m_db);
+        QFile::remove(m_file);
+    }
+    BareScanner(const BareScanner&) = delete;
+    BareScanner& operator=(const BareScanner&) = delete;
+
+    void book(const QString& text) {
+        bindText(m_find, 1, text.toUtf8());
+        if (m_range) bindText(m_find, 2, (text + QChar(0xFFFF)).toUtf8());
+        if (sqlite3_step(m_find) == SQLITE_ROW) {
             for (int c = 0; c < 7; ++c)
-                sqlite3_bind_value(upsert, c + 1, sqlite3_column_value(find, c));
-            if (sqlite3_step(upsert) != SQLITE_DONE) ++missed;
-            sqlite3_reset(upsert);
+                sqlite3_bind_value(m_upsert, c + 1, sqlite3_column_value(m_find, c));
+            if (sqlite3_step(m_upsert) != SQLITE_DONE) ++m_missed;
+            sqlite3_reset(m_upsert);
         } else {
-            ++missed;
+            ++m_missed;
         }
-        sqlite3_reset(find);
-    });
-    if (missed) std::fprintf(stderr, "bare scan: %d texts not booked\n", missed);
-    sqlite3_finalize(find);
-    sqlite3_finalize(upsert);
-    sqlite3_close(db);
-    return ms;
-}
+        sqlite3_reset(m_find);
+    }
+
+  private:
+    QString m_file;
+    sqlite3* m_db;
+    sqlite3_stmt* m_find = nullptr;
+    sqlite3_stmt* m_upsert = nullptr;
+    bool m_range = false;
+    int m_missed = 0;
+};
 
 QStringList column(const QString& file, const char* sql) {
     QStringList out;
@@ -316,24 +329,25 @@ void benchRoad(bench::Report& report, const Setup& s) {
     firstAfterChoice("first_name_search_after_target", names);
     choose();
 
-    // Later scans, beside the bare select and upsert at the basket's durability. Each text
-    // books one piece; how many lines each kind added is told, as a check that they booked.
+    // Later scans, beside the bare select and upsert at the basket's durability, one of each in
+    // turn. Each text books one piece; how many lines each kind added is told, as a check.
     const QString bareFile = s.programFolder + QStringLiteral("/bare-scan.db");
     auto scans = [&](const char* figure, const QStringList& texts, const QString& where) {
-        int i = 0;
+        BareScanner bare(bareFile, stock, where);
+        int i = 0, j = 0;
         scan(texts.last());  // the first of its kind after a choice is timed above
         const int before = basketLines(form);
-        const double ours = bench::medianMs(static_cast<int>(texts.size()),
-                                            [&] { scan(texts[i++ % texts.size()]); });
+        const auto [ours, baseline] = bench::pairedMedianMs(
+            static_cast<int>(texts.size()), [&] { scan(texts[i++ % texts.size()]); },
+            [&] { bare.book(texts[j++ % texts.size()]); });
         std::fprintf(stderr, "%s: %d new lines from %lld texts\n", figure,
                      basketLines(form) - before, static_cast<long long>(texts.size()));
-        report.ratio(s.name(figure), ours, bareScan(bareFile, stock, where, texts));
+        report.ratio(s.name(figure), ours, baseline);
     };
     scans("scan_barcode", barcodes, QStringLiteral("Barkod = ?1"));
     scans("scan_barkod3", third, QStringLiteral("Barkod3 = ?1"));
     scans("scan_name_prefix", names,
           QStringLiteral("StokAdi >= ?1 AND StokAdi < ?2 ORDER BY StokAdi"));
-    QFile::remove(bareFile);
 
     // The grids: a tap on "Stok Adı" sorts the whole list by name and shows the first screen;
     // a tap on Barkod (no index used) sorts on a plain column; a long drag positions once; then

@@ -329,6 +329,23 @@ void benchRoad(bench::Report& report, const Setup& s) {
     firstAfterChoice("first_name_search_after_target", names);
     choose();
 
+    // The baseline commits as the basket is meant to: the basket's connection must as well, or
+    // the scan figures compare unlike things.
+    {
+        auto db = data::Database::open(form.workingCopyPath());
+        QSqlQuery sync = db->query(QStringLiteral("PRAGMA main.synchronous"));
+        const int level = sync.next() ? sync.value(0).toInt() : -1;
+        sync.finish();
+        QSqlQuery journal = db->query(QStringLiteral("PRAGMA main.journal_mode"));
+        const QString mode = journal.next() ? journal.value(0).toString() : QString();
+        journal.finish();
+        if (level != 2 || mode != QStringLiteral("delete"))
+            std::fprintf(stderr,
+                         "scan: the basket commits with synchronous=%d, journal_mode=%s; the "
+                         "baseline with synchronous=2 (FULL), journal_mode=delete\n",
+                         level, qPrintable(mode));
+    }
+
     // Later scans, beside the bare select and upsert at the basket's durability, one of each in
     // turn. Each text books one piece; how many lines each kind added is told, as a check.
     const QString bareFile = s.programFolder + QStringLiteral("/bare-scan.db");

@@ -24,6 +24,26 @@ double medianMs(int runs, const std::function<void()>& body, const std::function
     return times[times.size() / 2];
 }
 
+std::pair<double, double> pairedMedianMs(int runs, const std::function<void()>& first,
+                                         const std::function<void()>& second) {
+    std::vector<double> a, b;
+    a.reserve(static_cast<size_t>(runs));
+    b.reserve(static_cast<size_t>(runs));
+    const auto time = [](const std::function<void()>& body, std::vector<double>& into) {
+        QElapsedTimer t;
+        t.start();
+        body();
+        into.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    };
+    for (int i = 0; i < runs; ++i) {
+        time(first, a);
+        time(second, b);
+    }
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return {a[a.size() / 2], b[b.size() / 2]};
+}
+
 void Report::ratio(const QString& name, double oursMs, double baselineMs) {
     const double r = baselineMs > 0 ? oursMs / baselineMs : 0;
     std::printf("%s ours_ms=%.3f baseline_ms=%.3f ratio=%.2f\n", qPrintable(name), oursMs,

@@ -3,12 +3,18 @@
 #include <QJsonArray>
 #include <QString>
 #include <functional>
+#include <utility>
 
 namespace bench {
 
 /// Median wall time of `runs` calls, in milliseconds. `prepare` runs untimed before each call.
 double medianMs(int runs, const std::function<void()>& body,
                 const std::function<void()>& prepare = {});
+
+/// Medians of `runs` calls of each of two bodies, the calls taken in turn: both meet the same
+/// moments of a busy machine (another program's writes, a slow disk flush).
+std::pair<double, double> pairedMedianMs(int runs, const std::function<void()>& first,
+                                         const std::function<void()>& second);
 
 /// Collects figures, prints one line each and writes them as JSON at the end.
 class Report {

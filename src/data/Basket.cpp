@@ -122,15 +122,6 @@ void makeView(Database& db, View view) {
                                 .replace(QStringLiteral("NEW."), QStringLiteral("OLD."))));
 }
 
-QString attachedCards(Database& db) {
-    QSqlQuery q = db.query(QStringLiteral("PRAGMA database_list"));
-    QString file;
-    while (q.next())
-        if (q.value(1).toString() == QStringLiteral("cards")) file = q.value(2).toString();
-    q.finish();
-    return file;
-}
-
 }  // namespace
 
 // A super-journal names the journals of one commit across files. Once none of them is left (each
@@ -155,22 +146,7 @@ void ensureFile(const QString& basket) {
     const bool kept = isBasket(basket);
     removeSpentSuperJournals(basket);
     if (kept) return;
-    for (const QString& leftover :
-         {basket, basket + QStringLiteral("-journal"), basket + QStringLiteral("-wal"),
-          basket + QStringLiteral("-shm")})
-        QFile::remove(leftover);
-    sqlite3* db = nullptr;
-    const int opened = sqlite3_open_v2(QFile::encodeName(basket).constData(), &db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    char* error = nullptr;
-    if (opened == SQLITE_OK) sqlite3_exec(db, Schema, nullptr, nullptr, &error);
-    const QString text = opened != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db))
-                         : error             ? QString::fromUtf8(error)
-                                             : QString();
-    sqlite3_free(error);
-    sqlite3_close(db);
-    if (!text.isEmpty())
-        throw DatabaseError(QStringLiteral("Sepet dosyası yapılamadı: %1 (%2)").arg(basket, text));
+    createDatabaseFile(basket, Schema);
 }
 
 std::shared_ptr<Database> open(const QString& basket, const QString& cards, View view,
@@ -178,8 +154,8 @@ std::shared_ptr<Database> open(const QString& basket, const QString& cards, View
     ensureFile(basket);
     auto db = Database::open(basket, Database::Durability::Full);
     const QString file = resolvePath(cards);
-    if (attachedCards(*db) != file) {
-        if (!attachedCards(*db).isEmpty()) {
+    if (db->attachedFile(QStringLiteral("cards")) != file) {
+        if (!db->attachedFile(QStringLiteral("cards")).isEmpty()) {
             db->query(QStringLiteral("DROP VIEW IF EXISTS temp.StokKartlar"));
             db->query(QStringLiteral("DETACH DATABASE cards"));
         }

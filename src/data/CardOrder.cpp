@@ -41,29 +41,7 @@ int schemaVersion(const QString& path) {
 
 void makeFile(const QString& path) {
     if (schemaVersion(path) == SchemaVersion) return;
-    QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-journal"));
-    sqlite3* db = nullptr;
-    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    char* error = nullptr;
-    if (opened == SQLITE_OK) sqlite3_exec(db, Schema, nullptr, nullptr, &error);
-    const QString text = opened != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db))
-                         : error             ? QString::fromUtf8(error)
-                                             : QString();
-    sqlite3_free(error);
-    sqlite3_close(db);
-    if (!text.isEmpty())
-        throw DatabaseError(QStringLiteral("Sıra dosyası yapılamadı: %1 (%2)").arg(path, text));
-}
-
-QString attachedFile(Database& db, const QString& alias) {
-    QSqlQuery q = db.query(QStringLiteral("PRAGMA database_list"));
-    QString file;
-    while (q.next())
-        if (q.value(1).toString() == alias) file = q.value(2).toString();
-    q.finish();
-    return file;
+    createDatabaseFile(path, Schema);
 }
 
 QString single(Database& db, const QString& sql) {
@@ -108,14 +86,14 @@ const QStringList& searchedFields() {
 
 void attach(Database& db, const QString& orderFile, const std::function<void()>& making) {
     db.setNameOrder(QString());
-    if (!attachedFile(db, QStringLiteral("ord")).isEmpty())
+    if (!db.attachedFile(QStringLiteral("ord")).isEmpty())
         db.query(QStringLiteral("DETACH DATABASE ord"));
     makeFile(orderFile);
     db.attach(orderFile, QStringLiteral("ord"));
     // A cache made again whenever it is in doubt: its commits need not wait for the disk.
     db.query(QStringLiteral("PRAGMA ord.synchronous=OFF"));
 
-    const QString cards = attachedFile(db, QStringLiteral("cards"));
+    const QString cards = db.attachedFile(QStringLiteral("cards"));
     const QFileInfo info(cards);
     const QString stamp =
         QStringLiteral("%1 %2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());

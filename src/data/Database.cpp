@@ -637,4 +637,28 @@ qint64 Database::totalChanges() const {
     return m_handle ? sqlite3_total_changes64(m_handle) : 0;
 }
 
+QString Database::attachedFile(const QString& alias) const {
+    for (const auto& [a, path] : attachedFiles(m_handle))
+        if (a == alias) return path;
+    return QString();
+}
+
+void createDatabaseFile(const QString& path, const char* schema) {
+    for (const QString& leftover : {path, path + QStringLiteral("-journal"),
+                                    path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
+        QFile::remove(leftover);
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    char* error = nullptr;
+    if (opened == SQLITE_OK) sqlite3_exec(db, schema, nullptr, nullptr, &error);
+    const QString text = opened != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db))
+                         : error             ? QString::fromUtf8(error)
+                                             : QString();
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (!text.isEmpty())
+        throw DatabaseError(QStringLiteral("Dosya yapılamadı: %1 (%2)").arg(path, text));
+}
+
 }  // namespace data

@@ -89,6 +89,8 @@ class Database {
                             const QString& nativeCode, const QString& sql) const;
     QSqlDatabase& connection() { return m_db; }
 
+    /// The path of the file attached as `alias`; empty when none is (the embedded engine only).
+    QString attachedFile(const QString& alias) const;
     /// The alias of an attached order file of the visible cards by name (see cardorder), or empty.
     QString nameOrder() const { return m_nameOrder; }
     void setNameOrder(const QString& alias) { m_nameOrder = alias; }
@@ -130,6 +132,10 @@ class Database {
 /// What kind of database file lies at a path, by its first bytes.
 enum class DatabaseKind { Missing, SQLite, Access, Unknown };
 DatabaseKind databaseKind(const QString& localPath);
+
+/// Makes a new database file of the terminal's own at `path` with `schema` (SQL statements),
+/// replacing whatever lay there with its leftovers. Throws DatabaseError.
+void createDatabaseFile(const QString& path, const char* schema);
 
 /// Whether books are at a path: an existing file, or a schema the server holds.
 bool booksExist(const QString& path);

@@ -225,7 +225,6 @@ class TerminalForm : public QMainWindow {
     QString m_ownLock;                              // the lock file we wrote for the working copy
     std::shared_ptr<data::Database> m_basket;       // the basket with the target's cards attached
     std::optional<data::basket::Road> m_restoring;  // the road a restart brings back
-    QStringList m_cachedCards;      // server companies whose cards were cached in this run
     bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
     bool m_layoutBusy = false;      // the program, not the operator, is resizing columns
     bool m_headerPressed = false;   // the operator's finger or mouse is on a grid header

@@ -32,6 +32,7 @@
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/Basket.h"
+#include "data/CardOrder.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
@@ -430,18 +431,28 @@ void TerminalForm::Combo1_Click() {
         m_serverPath = previous;
         return;
     }
-    // The cards' name order is the terminal's own, made again only when the cards changed.
+    // The cards' name order is the terminal's own, made again only when the cards changed, and
+    // shared by the terminals of this folder. Its making runs behind the wait panel, which says
+    // how far it is and lets the operator give the target up.
     const QByteArray digest =
         QCryptographicHash::hash(cards.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
-    const QString order = QDir(m_context.env.workFolder)
-                              .filePath(QStringLiteral("Order%1-%2.db")
-                                            .arg(m_terminalNumber)
-                                            .arg(QString::fromLatin1(digest)));
-    m_basket = data::basket::open(basket, cards, view, order, [this, title] {
-        if (!isVisible()) return;
-        say(QStringLiteral("%1 hazırlanıyor: stok kartları sıralanıyor…").arg(title));
-        StatusStrip->repaint();
-    });
+    const QString order =
+        QDir(m_context.env.workFolder)
+            .filePath(QStringLiteral("Order-%1.db").arg(QString::fromLatin1(digest)));
+    if (view != data::basket::View::Count) {
+        try {
+            m_waitPanel->run(QStringLiteral("Stok kartları hazırlanıyor"),
+                             [&] { data::cardorder::prepare(cards, order); });
+        } catch (const data::BusyError& e) {
+            if (e.givenUp()) {
+                m_serverPath = previous;
+                return;
+            }
+        } catch (const data::DatabaseError&) {
+            // Without its order file the list is read and sorted whole: slower, the same rows.
+        }
+    }
+    m_basket = data::basket::open(basket, cards, view, order);
     const data::basket::Road road{static_cast<int>(m_road.kind), static_cast<int>(m_road.operation),
                                   index, title, m_serverPath};
     // A restart keeps the lines of the road they were entered on; any other choice starts afresh.
@@ -529,8 +540,9 @@ bool TerminalForm::restoreBasket() {
 
 QString TerminalForm::cardsFile(const QString& source) {
     if (!data::isServerPath(source)) return data::resolvePath(source);
-    // The server's cards are read once in a run into a file of this terminal's own; scans then
-    // never wait for the server.
+    // The server's cards are kept in a file of this terminal's own, brought up to date at each
+    // target choice by what was written since (the first time, read whole); scans then never
+    // wait for the server.
     // Named by the company's schema and, for books of several servers, a digest of the path.
     const QString schema = data::parseServerPath(source)->schema();
     const QByteArray digest =
@@ -539,9 +551,7 @@ QString TerminalForm::cardsFile(const QString& source) {
                               .filePath(QStringLiteral("Cards%1-%2-%3.db")
                                             .arg(m_terminalNumber)
                                             .arg(schema, QString::fromLatin1(digest.left(10))));
-    if (m_cachedCards.contains(cache) && QFileInfo::exists(cache)) return cache;
     if (!CopyDatabaseFile(source, cache)) return QString();
-    m_cachedCards << cache;
     return cache;
 }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -35,17 +36,34 @@ class WaitsOfWork final : public core::WaitObserver {
         m_told.start();
         return !givenUp;
     }
+    bool keepWorking(const QString& what, std::chrono::milliseconds running) override {
+        return keepWaiting(what, running);
+    }
     // What the work waits for now, if it said so lately.
     std::optional<std::pair<QString, std::chrono::milliseconds>> current() {
         std::lock_guard lock(m_mutex);
         if (!m_told.isValid() || m_told.elapsed() > NewWaitAfterMs) return std::nullopt;
         return std::pair{m_what, m_waited};
     }
+    // The work has ended: told to the window's thread.
+    void finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            finished = true;
+        }
+        m_ended.notify_all();
+    }
+    // Waits up to `limit` for the work's end; true when it ended.
+    bool waitForEnd(std::chrono::milliseconds limit) {
+        std::unique_lock lock(m_mutex);
+        return m_ended.wait_for(lock, limit, [this] { return finished.load(); });
+    }
     std::atomic<bool> givenUp{false};
     std::atomic<bool> finished{false};
 
   private:
     std::mutex m_mutex;
+    std::condition_variable m_ended;
     QString m_what;
     std::chrono::milliseconds m_waited{0};
     QElapsedTimer m_told;
@@ -71,7 +89,7 @@ void WaitPanel::run(const QString& what, const std::function<void()>& work) {
                 failure = std::current_exception();
             }
         }
-        waits.finished = true;
+        waits.finish();
         QMetaObject::invokeMethod(
             &loop, [] {}, Qt::QueuedConnection);  // wakes the window
     });
@@ -82,6 +100,14 @@ void WaitPanel::run(const QString& what, const std::function<void()>& work) {
         giveUp.giveUp();
         worker.join();
     });
+    // Work that ends before the panel would show runs as if on the window's thread: nothing of
+    // the window's (a pending activation, a resize) happens in between.
+    if (waits.waitForEnd(ShowAfter)) {
+        worker.join();
+        m_sinceLastCall.invalidate();
+        if (failure) std::rethrow_exception(failure);
+        return;
+    }
     // The panel's seconds run on while nothing else happens.
     QTimer tick;
     tick.start(100);
@@ -117,6 +143,10 @@ WaitPanel::WaitPanel(QWidget* window, QWidget* model) : m_window(window), m_mode
 
 WaitPanel::~WaitPanel() {
     hide();
+}
+
+bool WaitPanel::keepWorking(const QString& what, std::chrono::milliseconds running) {
+    return keepWaiting(what, running);
 }
 
 bool WaitPanel::keepWaiting(const QString& what, std::chrono::milliseconds waited) {

@@ -26,6 +26,7 @@ class WaitPanel final : public core::WaitObserver {
     WaitPanel(QWidget* window, QWidget* model);
     ~WaitPanel() override;
     bool keepWaiting(const QString& what, std::chrono::milliseconds waited) override;
+    bool keepWorking(const QString& what, std::chrono::milliseconds running) override;
     /// Runs `work` (which writes or asks the books) on a thread of its own while the window
     /// waits for it, painting: past ShowAfter the panel says what is awaited, `what` or the
     /// work's own wait, with its running seconds, and "Vazgeç" (or Escape) gives the work up,

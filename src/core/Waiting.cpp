@@ -21,6 +21,14 @@ bool keepWaiting(const QString& what, std::chrono::milliseconds waited) {
     return waited < UnobservedWaitLimit;
 }
 
+bool WaitObserver::keepWorking(const QString&, std::chrono::milliseconds) {
+    return true;
+}
+
+bool keepWorking(const QString& what, std::chrono::milliseconds running) {
+    return t_observer ? t_observer->keepWorking(what, running) : true;
+}
+
 QString waitGivenUpText(const QString& what) {
     return QStringLiteral("Beklemekten vazgeçildi (%1); hiçbir şey yazılmadı.").arg(what);
 }

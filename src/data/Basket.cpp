@@ -150,7 +150,7 @@ void ensureFile(const QString& basket) {
 }
 
 std::shared_ptr<Database> open(const QString& basket, const QString& cards, View view,
-                               const QString& orderFile, const std::function<void()>& making) {
+                               const QString& orderFile) {
     ensureFile(basket);
     auto db = Database::open(basket, Database::Durability::Full);
     const QString file = resolvePath(cards);
@@ -165,7 +165,7 @@ std::shared_ptr<Database> open(const QString& basket, const QString& cards, View
     db->setNameOrder(QString());
     if (view != View::Count && !orderFile.isEmpty()) {
         try {
-            cardorder::attach(*db, orderFile, making);
+            cardorder::attach(*db, orderFile);
         } catch (const DatabaseError&) {
             // Without its order file the list is read and sorted whole: slower, the same rows.
         }

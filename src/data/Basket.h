@@ -29,11 +29,10 @@ void ensureFile(const QString& basket);
 
 /// The basket's connection with `cards` (a stock file) attached for reading and the view made
 /// for `view`, and, for a sale or purchase, the cards' name order kept in `orderFile` (see
-/// cardorder; `making` is told before it is made anew). The connection is shared by path, as
+/// cardorder). The connection is shared by path, as
 /// every database is: data controls bound to the basket see the view while it lives.
 std::shared_ptr<Database> open(const QString& basket, const QString& cards, View view,
-                               const QString& orderFile = QString(),
-                               const std::function<void()>& making = {});
+                               const QString& orderFile = QString());
 
 /// The road the basket was entered on.
 struct Road {

@@ -52,7 +52,7 @@ void readOnce(const QString& path) {
 bool copyFromServer(const QString& source, const QString& target,
                     const std::function<void(int)>& progress) {
     if (!isServerPath(source)) return false;
-    copyToWorkingFile(source, target, progress);
+    refreshWorkingFile(source, target, progress);
     return true;
 }
 

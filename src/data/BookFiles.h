@@ -28,9 +28,10 @@ class ReadSnapshot {
 /// a crash. Errors are swallowed (the journal then stays hot for the next reader).
 void readOnce(const QString& path);
 
-/// Copies books held by a server into a working file in one streamed read and returns true; returns
-/// false, copying nothing, when `source` is a file (it is copied block by block instead). Throws
-/// DatabaseError when the server's copy fails.
+/// Brings a working file of books held by a server up to date (in one streamed read of the
+/// cards, or of those changed since it was last read) and returns true; returns false, copying
+/// nothing, when `source` is a file (it is copied block by block instead). Throws DatabaseError
+/// when the server's copy fails.
 bool copyFromServer(const QString& source, const QString& target,
                     const std::function<void(int)>& progress);
 

@@ -646,35 +646,98 @@ QByteArray unescaped(const char* from, const char* to) {
 
 }  // namespace
 
+namespace {
+
+// The cards changed since a read made under `snapshot`: every row version its transaction wrote
+// after that read (or was still writing then). A row's xmin is widened to a full transaction id
+// by the epoch of the snapshot's end; frozen rows (2 and below) are old by definition.
+QString changedSince(const QString& snapshot) {
+    const QString end = QStringLiteral("pg_snapshot_xmax(pg_current_snapshot())::text::bigint");
+    return QStringLiteral(
+               " WHERE xmin::text::bigint > 2 AND NOT pg_visible_in_snapshot((((%1 >> 32) << 32)"
+               " + xmin::text::bigint - CASE WHEN xmin::text::bigint > (%1 & 4294967295) THEN "
+               "4294967296 ELSE 0 END)::text::xid8, '%2'::pg_snapshot)")
+        .arg(end, snapshot);
+}
+
+const char* const MarkTable = "CacheMark";
+
+QString keptSnapshot(const QString& target, const QString& serverFile) {
+    if (databaseKind(target) != DatabaseKind::SQLite) return QString();
+    sqlite3* db = nullptr;
+    QString server, snapshot;
+    if (sqlite3_open_v2(QFile::encodeName(target).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT Key, Value FROM CacheMark", -1, &st, nullptr) ==
+            SQLITE_OK)
+            while (sqlite3_step(st) == SQLITE_ROW)
+                (text(st, 0) == QLatin1String("source") ? server : snapshot) = text(st, 1);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    // The moment goes into the server's SQL: only the engine's own form of it is taken.
+    static const QRegularExpression form(QStringLiteral("^[0-9]+:[0-9]+:[0-9,]*$"));
+    return server == serverFile.toLower() && form.match(snapshot).hasMatch() ? snapshot : QString();
+}
+
+}  // namespace
+
 qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
                          const std::function<void(int)>& progress) {
+    QFile::remove(target);
+    return refreshWorkingFile(serverFile, target, progress);
+}
+
+qint64 refreshWorkingFile(const QString& serverFile, const QString& target,
+                          const std::function<void(int)>& progress) {
     const auto address = parseServerPath(serverFile);
     if (!address || address->schema().isEmpty())
         throw DatabaseError(QStringLiteral("Sunucu yolu anlaşılamadı: %1").arg(serverFile));
+    const QString since = keptSnapshot(target, serverFile);
     Server server(*address);
     const QString schema = address->schema();
-    QSqlQuery defs = server.run(QStringLiteral("SELECT name, definition, kind FROM terminal.tables "
-                                               "WHERE schema = ? ORDER BY kind DESC, name"),
-                                {schema}, schema);
-    QList<QPair<QString, QString>> tables;
-    QStringList indexes;  // made after the rows are in: faster than keeping them up to date
-    while (defs.next()) {
-        if (defs.value(2).toString() == QLatin1String("index"))
-            indexes << defs.value(1).toString();
-        else
-            tables.append({defs.value(0).toString(), defs.value(1).toString()});
+    // The read is one snapshot: the cards as they stood at one moment, and that moment kept, so
+    // the next refresh reads only what was written after it.
+    server.run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    QString snapshot;
+    {
+        QSqlQuery q = server.run(QStringLiteral("SELECT pg_current_snapshot()::text"));
+        if (q.next()) snapshot = q.value(0).toString();
     }
-    defs.finish();
-    if (tables.isEmpty())
-        throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(serverFile));
     qint64 total = 0;
+    QString keys;  // the cards' count and the sum of their keys: a deleted card changes them
     {
         QSqlQuery n = server.run(
-            QStringLiteral("SELECT count(*) FROM %1.stokkartlar").arg(quotedSchema(schema)));
-        if (n.next()) total = n.value(0).toLongLong();
+            QStringLiteral("SELECT count(*), count(*) || ':' || coalesce(sum(rowid), 0) FROM "
+                           "%1.stokkartlar")
+                .arg(quotedSchema(schema)));
+        if (n.next()) {
+            total = n.value(0).toLongLong();
+            keys = n.value(1).toString();
+        }
+    }
+    QList<QPair<QString, QString>> tables;
+    QStringList indexes;  // made after the rows are in: faster than keeping them up to date
+    if (since.isEmpty()) {
+        QSqlQuery defs =
+            server.run(QStringLiteral("SELECT name, definition, kind FROM terminal.tables "
+                                      "WHERE schema = ? ORDER BY kind DESC, name"),
+                       {schema}, schema);
+        while (defs.next()) {
+            if (defs.value(2).toString() == QLatin1String("index"))
+                indexes << defs.value(1).toString();
+            else
+                tables.append({defs.value(0).toString(), defs.value(1).toString()});
+        }
+        defs.finish();
+        if (tables.isEmpty())
+            throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(serverFile));
+        // Nothing of an earlier copy may be played back into the new one.
+        for (const char* leftover : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(target + QLatin1String(leftover));
     }
 
-    QFile::remove(target);
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(target).constData(), &db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
@@ -684,6 +747,7 @@ qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
     auto fail = [&](const QString& why) {
         sqlite3_close(db);
         db = nullptr;
+        // A cache that failed half-way is read whole the next time.
         QFile::remove(target);
         throw DatabaseError(QStringLiteral("Çalışma dosyası yazılamadı: %1 (%2)").arg(target, why));
     };
@@ -695,36 +759,41 @@ qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
             fail(why);
         }
     };
-    exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN"));
-    QString stockTable;
-    QStringList stockColumns;
-    for (const auto& [name, definition] : tables) {
+    // A new file is deleted when its making fails; a kept one is changed in a transaction that a
+    // crash rolls back.
+    exec(since.isEmpty() ? QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN")
+                         : QStringLiteral("PRAGMA synchronous=NORMAL; BEGIN IMMEDIATE"));
+    for (const auto& [name, definition] : tables)
         exec(definition);
-        if (name == QLatin1String("stokkartlar")) {
-            sqlite3_stmt* info = nullptr;
-            sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('StokKartlar')", -1, &info,
-                               nullptr);
-            while (sqlite3_step(info) == SQLITE_ROW)
-                stockColumns << text(info, 0);
-            sqlite3_finalize(info);
-            stockTable = name;
-        }
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Key TEXT PRIMARY KEY, Value TEXT)")
+             .arg(QLatin1String(MarkTable)));
+    QStringList stockColumns;
+    {
+        sqlite3_stmt* info = nullptr;
+        sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('StokKartlar')", -1, &info,
+                           nullptr);
+        while (sqlite3_step(info) == SQLITE_ROW)
+            stockColumns << text(info, 0);
+        sqlite3_finalize(info);
     }
     qint64 rows = 0;
-    if (!stockTable.isEmpty() && !stockColumns.isEmpty()) {
+    if (!stockColumns.isEmpty()) {
         QStringList names = {QStringLiteral("rowid")};
         for (const QString& c : stockColumns)
             names << c.toLower();
-        const QString insert = QStringLiteral("INSERT INTO StokKartlar (rowid, \"%1\") VALUES (%2)")
-                                   .arg(stockColumns.join(QStringLiteral("\", \"")),
-                                        QStringList(names.size(), QStringLiteral("?")).join(u','));
+        // A changed card takes the place of its row: its key is the server's row id.
+        const QString insert =
+            QStringLiteral("INSERT OR REPLACE INTO StokKartlar (rowid, \"%1\") VALUES (%2)")
+                .arg(stockColumns.join(QStringLiteral("\", \"")),
+                     QStringList(names.size(), QStringLiteral("?")).join(u','));
         sqlite3_stmt* ins = nullptr;
         if (sqlite3_prepare_v2(db, insert.toUtf8().constData(), -1, &ins, nullptr) != SQLITE_OK)
             fail(QString::fromUtf8(sqlite3_errmsg(db)));
-        // One streamed read of the whole table, written as it arrives.
+        // One streamed read of the whole table, or of what changed, written as it arrives.
         const QByteArray copy =
-            QStringLiteral("COPY (SELECT %1 FROM %2.stokkartlar ORDER BY rowid) TO STDOUT")
-                .arg(names.join(QStringLiteral(", ")), quotedSchema(schema))
+            QStringLiteral("COPY (SELECT %1 FROM %2.stokkartlar%3 ORDER BY rowid) TO STDOUT")
+                .arg(names.join(QStringLiteral(", ")), quotedSchema(schema),
+                     since.isEmpty() ? QString() : changedSince(since))
                 .toUtf8();
         PGconn* conn = server.connection();
         PGresult* r = PQexec(conn, copy.constData());
@@ -776,8 +845,35 @@ qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
         const QString why = finishCopy(conn);
         if (length == -2 || !why.isEmpty()) fail(serverCause(why));
     }
+    server.run(QStringLiteral("COMMIT"));
+    if (!since.isEmpty()) {
+        sqlite3_stmt* n = nullptr;
+        QString kept;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT count(*) || ':' || coalesce(sum(rowid), 0) FROM StokKartlar",
+                               -1, &n, nullptr) == SQLITE_OK &&
+            sqlite3_step(n) == SQLITE_ROW)
+            kept = text(n, 0);
+        sqlite3_finalize(n);
+        if (kept != keys) {
+            // Cards were deleted on the server: only a whole read finds which.
+            exec(QStringLiteral("ROLLBACK"));
+            sqlite3_close(db);
+            return copyToWorkingFile(serverFile, target, progress);
+        }
+        // Nothing changed: the file and the moment it stands for stay as they were, so the
+        // order made of it stays too.
+        if (rows == 0) {
+            exec(QStringLiteral("ROLLBACK"));
+            sqlite3_close(db);
+            return 0;
+        }
+    }
     for (const QString& index : indexes)
         exec(index);
+    exec(QStringLiteral("INSERT OR REPLACE INTO CacheMark (Key, Value) VALUES ('source', '%1'), "
+                        "('snapshot', '%2')")
+             .arg(QString(serverFile.toLower()).replace(u'\'', QStringLiteral("''")), snapshot));
     exec(QStringLiteral("COMMIT"));
     sqlite3_close(db);
     return rows;

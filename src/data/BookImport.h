@@ -28,6 +28,12 @@ ImportCount importBooks(const QString& dataDirectory, const QString& serverUrl,
 qint64 copyToWorkingFile(const QString& serverFile, const QString& target,
                          const std::function<void(int percent)>& progress = {});
 
+/// Brings such a copy up to date: reads only the cards written on the server since the copy was
+/// last read (a whole read when there is no copy of these books, or cards were deleted). Returns
+/// the number of cards read; throws DatabaseError, leaving no file behind.
+qint64 refreshWorkingFile(const QString& serverFile, const QString& target,
+                          const std::function<void(int)>& progress = {});
+
 /// The server schema of the terminal's own tables: "fatno", the one row of the invoice number
 /// ("FatNo.txt" on files), and "postings", the postings already written.
 inline constexpr const char* TerminalSchema = "terminal";

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace data {
 
@@ -19,10 +18,17 @@ namespace cardorder {
 /// The fields whose folded text can be looked up.
 const QStringList& searchedFields();
 
-/// Attaches the order file `orderFile` to `db` as `ord`, making it first when it is missing or
-/// no longer the cards' order. `making` is told before a long making begins. Throws
-/// DatabaseError when it cannot be made (the caller goes on without it).
-void attach(Database& db, const QString& orderFile, const std::function<void()>& making = {});
+/// Makes the order file `orderFile` of the stock file `cards` when it is missing or no longer the
+/// cards' order, on a connection of its own (it may run on a thread of its own). A long making
+/// tells the thread's wait observer how far it is ("Stok kartları sıralanıyor (40 %)") and stops,
+/// throwing BusyError, when the wait is given up. Terminals sharing the file make it once.
+/// Throws DatabaseError when it cannot be made.
+void prepare(const QString& cards, const QString& orderFile);
+
+/// Attaches the order file `orderFile` of the cards attached to `db` as `cards`, as `ord`,
+/// preparing it first. Throws DatabaseError when it cannot be made (the caller goes on without
+/// it).
+void attach(Database& db, const QString& orderFile);
 
 }  // namespace cardorder
 

@@ -4,6 +4,7 @@
 
 #include "data/BookFiles.h"
 #include "data/DatabaseError.h"
+#include "data/ServerBooks.h"
 #include "filecopy/RemoveDatabaseFile.h"
 #include "filecopy/clsFileCopy.h"
 
@@ -35,8 +36,9 @@ CopyResult copyDatabaseFile(const QString& source, const QString& target, core::
                             const std::function<void(int)>& progress,
                             const std::function<void(bool)>& busyPointer) {
     CopyResult result;
-    if (!removeDatabaseFile(target, &result.cause)) return result;
-    // Books on a server: the stock cards come in one streamed read, not as a file's blocks.
+    // Books on a server: the stock cards come in one streamed read, not as a file's blocks, and
+    // a copy of the same books is only brought up to date.
+    if (!data::isServerPath(source) && !removeDatabaseFile(target, &result.cause)) return result;
     bool fromServer = false;
     if (busyPointer) busyPointer(true);
     try {

@@ -9,6 +9,8 @@
 
 #include <QSqlQuery>
 #include "core/LockFiles.h"
+#include "core/Waiting.h"
+#include "data/CardOrder.h"
 #include "data/Criteria.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -48,11 +50,32 @@ TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
 TEST_F(ModesTest, TheCardOrderFileListsAndFindsAsTheSortedListDoes) {
     const QString wc = books.dir() + u"/Temp1.Mdb"_s;
     const QString cardsFile = books.file("02", "Stok");
-    // A hidden card and a name that sorts by the Turkish alphabet (Ç after C) are among them.
+    modes::openBasket(wc, cardsFile, data::basket::View::Sale);
+    // Cards renamed and hidden after the order was made: a name that sorts by the Turkish
+    // alphabet (Ç after C) and a hidden card must be in the order made again.
     data::Database::open(cardsFile)->execute(
         u"UPDATE StokKartlar SET StokAdi='ÇAM SAKIZI' WHERE StokKod='ST000009'"_s);
     data::Database::open(cardsFile)->execute(
         u"UPDATE StokKartlar SET StokGizle=1 WHERE StokKod='ST000011'"_s);
+    // A making the operator gives up writes nothing that would pass for the new order.
+    struct GivingUp final : core::WaitObserver {
+        QString told;
+        bool keepWaiting(const QString&, std::chrono::milliseconds) override { return true; }
+        bool keepWorking(const QString& what, std::chrono::milliseconds) override {
+            told = what;
+            return false;
+        }
+    } givingUp;
+    {
+        const core::WaitObserverScope watched(&givingUp);
+        try {
+            data::cardorder::prepare(cardsFile, wc + u"-order.db"_s);
+            ADD_FAILURE() << "a making given up went on";
+        } catch (const data::BusyError& e) {
+            EXPECT_TRUE(e.givenUp());
+        }
+    }
+    EXPECT_TRUE(givingUp.told.startsWith(u"Stok kartları"_s)) << givingUp.told.toStdString();
     auto db = modes::openBasket(wc, cardsFile, data::basket::View::Sale);
     ASSERT_EQ(db->nameOrder(), u"ord"_s);
     using data::Criteria;

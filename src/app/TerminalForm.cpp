@@ -551,10 +551,7 @@ void TerminalForm::Form_Activate() {
     cmbMouseWheel->clear();
     cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});
     cmbMouseWheel->setCurrentIndex(1);
-    const QString folder = QFileInfo(m_context.env.programFolder).isWritable()
-                               ? m_context.env.programFolder
-                               : m_context.env.workFolder;
-    const CompanyName company = readOrCreateCompanyName(folder);
+    const CompanyName company = readOrCreateCompanyName(m_context.env.workFolder);
     if (company.name) Label8[3]->setText(*company.name);
     if (!company.error.isEmpty()) m_context.messages->inform(company.error);
     m_flagText.clear();
@@ -575,6 +572,11 @@ void TerminalForm::restorePlacement() {
         return s.ReadRegistryText(Settings::Root::CurrentUser, PropertiesKey, name);
     };
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    // Without a window manager nobody else gives a full-screen window the screen's size.
+    if (m_context.fullScreen) {
+        if (screen) setGeometry(screen->geometry());
+        return;
+    }
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QString top = read(QStringLiteral("TerTop"));
     if (!top.isEmpty()) {

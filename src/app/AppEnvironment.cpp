@@ -10,6 +10,17 @@
 
 namespace app {
 
+namespace {
+
+const QString Placeholder = QStringLiteral("Stok.mdb");
+
+QString installedPlaceholder(const QString& programFolder) {
+    return QDir::cleanPath(programFolder + u'/' + QStringLiteral(TERMINAL_DATA_FROM_BIN) + u'/' +
+                           Placeholder);
+}
+
+}  // namespace
+
 AppEnvironment AppEnvironment::fromProgram(const QString& argv0,
                                            const QString& applicationDirPath) {
     AppEnvironment env;
@@ -20,8 +31,12 @@ AppEnvironment AppEnvironment::fromProgram(const QString& argv0,
     env.programFolder =
         argv0.contains(u'/') || argv0.contains(u'\\') ? started.absolutePath() : applicationDirPath;
     env.workFolder = env.programFolder;
-    if (!QFileInfo(env.programFolder).isWritable()) {
-        env.workFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // Installed, the program folder is the system's (/usr/bin), writable to root alone.
+    const bool installed = !QFileInfo::exists(QDir(env.programFolder).filePath(Placeholder)) &&
+                           QFileInfo::exists(installedPlaceholder(env.programFolder));
+    if (installed || !QFileInfo(env.programFolder).isWritable()) {
+        env.workFolder = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                             .filePath(QStringLiteral("terminal"));
         QDir().mkpath(env.workFolder);
     }
     return env;
@@ -38,7 +53,9 @@ QString workingCopyPath(const AppEnvironment& env, int terminal) {
 }
 
 QString placeholderPath(const AppEnvironment& env) {
-    return QDir(env.programFolder).filePath(QStringLiteral("Stok.mdb"));
+    const QString beside = QDir(env.programFolder).filePath(Placeholder);
+    const QString installed = installedPlaceholder(env.programFolder);
+    return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? installed : beside;
 }
 
 QStringList deleteStaleLockFiles(const QString& folder) {

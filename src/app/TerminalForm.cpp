@@ -53,8 +53,8 @@ const QString ConnectionFailed =
     QStringLiteral("RezoruviZada Directory ile Bağlantı kurulamadı...");
 const QString CopyFailed = QStringLiteral("Kopyalama Yapılamadı");
 
-// Names a control as the system names it; screen readers and UI automation find it by its caption,
-// or by that name where it has none.
+// Names a control as the system names it; screen readers and UI automation find it by its caption
+// (controls without one get the operator's word for them in buildMenus).
 template <class W>
 W* named(W* widget, const QString& name, const QString& caption, const QRect& geometry) {
     widget->setObjectName(name);
@@ -211,8 +211,6 @@ void TerminalForm::buildControls() {
     Combo1->setMaxVisibleItems(12);
     Command6 = button(form, QStringLiteral("Command6"), QString(), {724, 8, 80, 52}, 22);
     Command6->setText(QStringLiteral("⌨"));
-    Command6->setAccessibleName(QStringLiteral("Command6"));
-    Command6->setAccessibleDescription(QStringLiteral("Klavye"));
     Command6->setToolTip(QStringLiteral("Klavye"));
     Label6 = label(form, QStringLiteral("Label6"), QStringLiteral("Terminal 1"), {812, 8, 204, 52},
                    16, true);
@@ -366,20 +364,57 @@ void TerminalForm::buildControls() {
 void TerminalForm::buildMenus() {
     Menupop = new QMenu(this);
     Menupop->setObjectName(QStringLiteral("Menupop"));
-    Menupop->setAccessibleName(QStringLiteral("Menupop"));
     SrvIp = Menupop->addAction(QStringLiteral("Server İp"));
     SrvIp->setObjectName(QStringLiteral("SrvIp"));
     connect(SrvIp, &QAction::triggered, this, [this] { guarded([this] { SrvIp_Click(); }); });
 
     MnPop = new QMenu(this);
     MnPop->setObjectName(QStringLiteral("MnPop"));
-    MnPop->setAccessibleName(QStringLiteral("MnPop"));
     const QStringList kinds = {QStringLiteral("Depo"), QStringLiteral("Cari")};
     for (int i = 0; i < 2; ++i) {
         SbCr[i] = MnPop->addAction(kinds[i]);
         SbCr[i]->setObjectName(QStringLiteral("SbCr(%1)").arg(i));
         SbCr[i]->setCheckable(true);
     }
+
+    // What a screen reader says for the controls without a caption, or whose caption is a sign
+    // or a short word: the operator's words. The object names stay the system's.
+    const std::initializer_list<std::pair<QWidget*, const char*>> spoken = {
+        {centralWidget(), "Terminal"},
+        {Text1, "Barkod / Stok Adı"},
+        {Text2, "Miktar"},
+        {Combo1, "Hedef"},
+        {Command6, "Klavye"},
+        {Command2, "Miktarı işle"},
+        {Command3, "Satırı sil"},
+        {PriceCmd, "Fiyat gir"},
+        {DBGrid1, "Stok listesi"},
+        {DBGrid2, "Seçilenler"},
+        {Frame1, "İşlem seçimi"},
+        {Frame2, "Cari bakiyesi"},
+        {Label2, "Bakiye"},
+        {Frame3, "Toplamlar"},
+        {Label3, "Toplamlar"},
+        {TotalsRoad, "Yapılacak işlem"},
+        {TotalsStatus, "Son işlem"},
+        {StatusStrip, "Durum"},
+        {Frame4, "Fiyat etiketi"},
+        {Text3, "Etiket barkodu"},
+        {Picture1, "Etiket önizlemesi"},
+        {Label8[0], "Etiketteki stok adı"},
+        {Label8[1], "Etiket notu"},
+        {Label8[2], "Etiketteki fiyat"},
+        {Label8[3], "Firma adı"},
+        {Image1, "Yerli üretim"},
+        {Label7, "Satır yüksekliği"},
+        {TextSet, "Odak alanı"},
+        {cmbMouseWheel, "Fare tekerleği"},
+        {Menupop, "Ayarlar menüsü"},
+        {MnPop, "İş türü menüsü"},
+    };
+    for (const auto& [widget, name] : spoken)
+        widget->setAccessibleName(QString::fromUtf8(name));
+    Command6->setAccessibleDescription(QStringLiteral("Dokunmatik klavyeyi açar veya kapatır"));
 }
 
 const QWidget* TerminalForm::touchButtonModel() const {
@@ -551,10 +586,7 @@ void TerminalForm::Form_Activate() {
     cmbMouseWheel->clear();
     cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});
     cmbMouseWheel->setCurrentIndex(1);
-    const QString folder = QFileInfo(m_context.env.programFolder).isWritable()
-                               ? m_context.env.programFolder
-                               : m_context.env.workFolder;
-    const CompanyName company = readOrCreateCompanyName(folder);
+    const CompanyName company = readOrCreateCompanyName(m_context.env.workFolder);
     if (company.name) Label8[3]->setText(*company.name);
     if (!company.error.isEmpty()) m_context.messages->inform(company.error);
     m_flagText.clear();
@@ -575,6 +607,11 @@ void TerminalForm::restorePlacement() {
         return s.ReadRegistryText(Settings::Root::CurrentUser, PropertiesKey, name);
     };
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    // Without a window manager nobody else gives a full-screen window the screen's size.
+    if (m_context.fullScreen) {
+        if (screen) setGeometry(screen->geometry());
+        return;
+    }
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QString top = read(QStringLiteral("TerTop"));
     if (!top.isEmpty()) {

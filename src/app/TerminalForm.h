@@ -56,9 +56,10 @@ struct TerminalContext {
     Settings* settings = nullptr;
     std::function<bool()> ctrlHeld;
     std::optional<QString> serverPathOverride;
-    QString reportFolder;    // count-difference reports; empty: the platform's default
-    QString desktopFolder;   // where the report's link goes; empty: the user's desktop
-    QString labelPdfFolder;  // print labels as PDF files here instead of on the printer
+    QString reportFolder;     // count-difference reports; empty: the platform's default
+    QString desktopFolder;    // where the report's link goes; empty: the user's desktop
+    QString labelPdfFolder;   // print labels as PDF files here instead of on the printer
+    bool fullScreen = false;  // a kiosk: the window fills its screen, the placement is not applied
 };
 
 /// The terminal's one screen. It owns the controls and the data controls, wires their events to

@@ -958,6 +958,10 @@ void TerminalForm::Command6_Click() {
 
 void TerminalForm::openKeyboard() {
     auto* keyboard = new keyboard::KeyboardForm(this);
+    // Over a full-screen window a window manager or kiosk compositor stacks and places managed
+    // windows as it likes (cage centres them and gives them the keys); unmanaged, it stays where
+    // it is put, on top, and the scanner's keys still reach the search box.
+    if (m_context.fullScreen) keyboard->setWindowFlag(Qt::X11BypassWindowManagerHint);
     Form1 = keyboard;
     // Closed from its own title bar, it gives the room back as the button does.
     keyboard->setAttribute(Qt::WA_DeleteOnClose);

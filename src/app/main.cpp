@@ -18,6 +18,7 @@ struct Options {
     std::optional<QString> serverPath;
     QString reportFolder;
     QString labelPdfFolder;
+    bool fullScreen = false;
 };
 
 // Parses the command line; --help and --version print and end the program here.
@@ -25,6 +26,7 @@ Options parseOptions(const QCoreApplication& application) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Touch-screen terminal for shops and warehouses, working on the accounting books.\n"
+        "Muhasebe defterleri üzerinde çalışan dokunmatik mağaza ve depo terminali.\n"
         "Executables whose names end in 1..9 (terminal2, terminal3, ...) are further terminals."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -43,12 +45,16 @@ Options parseOptions(const QCoreApplication& application) {
         QStringLiteral(
             "Print price labels as PDF files into this folder instead of on the printer."),
         QStringLiteral("DIR"));
-    parser.addOptions({serverPath, reportFolder, labelPdf});
+    QCommandLineOption fullScreen(
+        QStringLiteral("fullscreen"),
+        QStringLiteral("Fill the screen the window opens on, without a frame (a kiosk session)."));
+    parser.addOptions({serverPath, reportFolder, labelPdf, fullScreen});
     parser.process(application);
     Options options;
     if (parser.isSet(serverPath)) options.serverPath = parser.value(serverPath);
     options.reportFolder = parser.value(reportFolder);
     options.labelPdfFolder = parser.value(labelPdf);
+    options.fullScreen = parser.isSet(fullScreen);
     return options;
 }
 
@@ -100,10 +106,16 @@ int main(int argc, char** argv) {
     context.serverPathOverride = options.serverPath;
     context.reportFolder = options.reportFolder;
     context.labelPdfFolder = options.labelPdfFolder;
+    context.fullScreen = options.fullScreen;
 
     app::TerminalForm form(context);
     messages.setParent(&form, form.touchButtonModel());
     if (!form.Form_Load()) return 0;
-    form.show();
+    if (options.fullScreen) {
+        form.setWindowFlag(Qt::FramelessWindowHint);
+        form.showFullScreen();
+    } else {
+        form.show();
+    }
     return QApplication::exec();
 }

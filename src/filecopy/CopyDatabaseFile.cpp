@@ -10,27 +10,32 @@
 
 namespace filecopy {
 
-namespace {
-
-// The operator's words for a failed copy: what and where.
-QString causeOf(const clsFileCopy& copier, const CopyResult& r, const QString& source,
-                const QString& target) {
-    const QString file = copier.FailedFile().isEmpty() ? target : copier.FailedFile();
-    switch (r.errCode) {
+QString copyFailureCause(qint32 errCode, const QString& file, const QString& source) {
+    switch (errCode) {
+        case clsFileCopy::NoSource:
+            return QStringLiteral("Kaynak dosya adı verilmedi");
+        case clsFileCopy::NoTarget:
+            return QStringLiteral("Hedef dosya adı verilmedi: %1").arg(source);
         case clsFileCopy::SourceMissing:
             return QStringLiteral("Kaynak dosya bulunamadı: %1").arg(source);
+        case clsFileCopy::Cancelled:
+            return QStringLiteral("Kopyalama iptal edildi: %1 zaten var").arg(file);
+        case clsFileCopy::NotSame:
+            return QStringLiteral("Kopya kaynağıyla aynı değil: %1").arg(file);
+        case 57:
+            return QStringLiteral("Aygıt okuma/yazma hatası: %1").arg(file);
         case 61:
             return QStringLiteral("Disk dolu: %1 yazılamadı").arg(file);
+        case 62:
+            return QStringLiteral("Dosya kopyalanırken kısaldı: %1").arg(file);
         case 70:
             return QStringLiteral("Erişim izni yok: %1").arg(file);
         case 76:
             return QStringLiteral("Klasör bulunamadı: %1").arg(file);
         default:
-            return QStringLiteral("%1: %2 (%3)").arg(file, r.errMsg).arg(r.errCode);
+            return QStringLiteral("Dosyaya erişilemedi: %1 (hata %2)").arg(file).arg(errCode);
     }
 }
-
-}  // namespace
 
 CopyResult copyDatabaseFile(const QString& source, const QString& target, core::Messages* messages,
                             const std::function<void(int)>& progress,
@@ -64,7 +69,8 @@ CopyResult copyDatabaseFile(const QString& source, const QString& target, core::
         result.ok = copier.CopyFile(result.errCode, result.errMsg);
     }
     if (!result.ok) {
-        result.cause = causeOf(copier, result, source, target);
+        result.cause = copyFailureCause(
+            result.errCode, copier.FailedFile().isEmpty() ? target : copier.FailedFile(), source);
         removeDatabaseFile(target);
     }
     return result;

@@ -17,6 +17,10 @@ struct CopyResult {
     QString cause;
 };
 
+/// The operator's words for a copier's error code: what went wrong, with `file` (the source when
+/// it is missing). Turkish for every code; the copier's own English text never reaches the screen.
+QString copyFailureCause(qint32 errCode, const QString& file, const QString& source);
+
 /// Makes `target` (a working copy) afresh as a copy of one database file, through clsFileCopy in
 /// 4096-byte blocks. The old target goes first with its journal and other leftovers (see
 /// removeDatabaseFile), so nothing of an earlier run is played back into the new copy; a copy that

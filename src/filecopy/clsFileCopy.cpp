@@ -124,7 +124,7 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
         if (QFileInfo::exists(target)) {
             const bool yes =
                 m_messages &&
-                m_messages->ask(m_targetFile + QStringLiteral(" already exists.  Overwrite?"));
+                m_messages->ask(m_targetFile + QStringLiteral(" zaten var. Üzerine yazılsın mı?"));
             if (!yes) throw Checked{Cancelled, QStringLiteral("File copy canceled...")};
         }
         makePath(QFileInfo(target).absolutePath());

@@ -96,7 +96,7 @@ KeyboardForm::KeyboardForm(QWidget* main)
     : QWidget(main, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       m_main(main) {
     setObjectName(QStringLiteral("Form1"));
-    setAccessibleName(QStringLiteral(" Klavye"));
+    setAccessibleName(QStringLiteral("Klavye"));
     setWindowTitle(QStringLiteral(" Klavye"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);

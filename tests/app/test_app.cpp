@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -25,6 +26,38 @@ using app::TerminalForm;
 TEST(TerminalNumber, IsOneUnlessTheNameEndsInOneToNine) {
     for (const QString& name : {u"terminal0"_s, u"terminal"_s, QString()})
         EXPECT_EQ(app::terminalNumber(name), 1) << name.toStdString();
+}
+
+// A build tree writes beside the executable; an installed one (the placeholder in share/, the
+// binary in a system folder root can write too) writes into the user's data folder, which every
+// terminal of the user shares, and finds its placeholder where it was installed.
+TEST(ProgramFolder, IsTheWorkFolderUnlessTheTerminalIsInstalled) {
+    QTemporaryDir prefix, data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    const auto restore = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+    const QString userFolder = data.filePath(u"terminal"_s);
+    const struct {
+        const char* placeholderAt;  // relative to the prefix
+        const char* workIn;         // "bin" or "user"
+    } cases[] = {{"bin/Stok.mdb", "bin"},
+                 {"share/terminal/Stok.mdb", "user"},
+                 {"nowhere", "bin"}};  // a broken build tree still says which file is missing
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.placeholderAt);
+        QDir(prefix.path()).removeRecursively();
+        const QString placeholder = prefix.filePath(QString::fromUtf8(k.placeholderAt));
+        ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"bin"_s)));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(placeholder).path()));
+        writeFile(placeholder, "placeholder");
+        const QString bin = prefix.filePath(u"bin"_s);
+        const auto env = app::AppEnvironment::fromProgram(bin + u"/terminal2"_s, bin);
+        EXPECT_EQ(env.programFolder, bin);
+        EXPECT_EQ(env.workFolder, qstrcmp(k.workIn, "bin") == 0 ? bin : userFolder);
+        EXPECT_TRUE(QFileInfo(env.workFolder).isDir());
+        EXPECT_EQ(app::placeholderPath(env),
+                  qstrcmp(k.placeholderAt, "nowhere") == 0 ? bin + u"/Stok.mdb"_s : placeholder);
+        EXPECT_EQ(app::workingCopyPath(env, 2), env.workFolder + u"/Temp2.Mdb"_s);
+    }
 }
 
 TEST_F(FormTest, StartsOnTheBooksAndTakesANewServerPath) {

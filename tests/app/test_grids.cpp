@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
@@ -157,6 +158,14 @@ TEST_F(GridTest, EveryCaptionFitsAtAnySizeAndFontsScaleFromTheDesignedSize) {
             auto* l = qobject_cast<QLabel*>(w);
             auto* g = qobject_cast<QTableView*>(w);
             const QString caption = b ? b->text() : l ? l->text() : QString();
+            // A screen reader says a word the operator knows, not the system's name ("Text1").
+            if ((w->isVisibleTo(f.get()) || qobject_cast<QMenu*>(w)) &&
+                !w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"_s)) {
+                EXPECT_FALSE(w->accessibleName().isEmpty() ||
+                             w->accessibleName() == w->objectName())
+                    << w->objectName().toStdString() << " is read as '"
+                    << w->accessibleName().toStdString() << "'";
+            }
             // Parked out of view (the focus sink, the wheel receiver): nothing to read.
             const bool inView = QRect(w->mapTo(f.get(), QPoint()), w->size()).intersects(f->rect());
             if (!w->isVisibleTo(f.get()) || !inView ||

@@ -88,6 +88,22 @@ TEST_F(FileCopyTest, RefusedCopiesGiveTheirCodes) {
     }
 }
 
+// What the operator reads names the file in Turkish, whatever the copier's code; none of the
+// copier's own English texts ("Device I/O error", "File copy canceled...") comes through.
+TEST(CopyDatabaseFile, EveryFailureIsToldInTurkishWithItsFile) {
+    const QString file = u"/srv/RezoruviZada/01Stok.mdb"_s;
+    for (const qint32 code :
+         {clsFileCopy::NoTarget, clsFileCopy::SourceMissing, clsFileCopy::Cancelled,
+          clsFileCopy::NotSame, 57, 61, 62, 70, 75, 76, 9999}) {
+        const QString cause = filecopy::copyFailureCause(code, file, file);
+        EXPECT_TRUE(cause.contains(file)) << code;
+        for (const char* english : {"error", "file", "copy", "path", "disk full", "permission"})
+            EXPECT_FALSE(
+                cause.section(file, 0, 0).contains(QString::fromUtf8(english), Qt::CaseInsensitive))
+                << code << ": " << cause.toStdString();
+    }
+}
+
 TEST(CopyDatabaseFile, AWriterCannotChangeTheSourceWhileItIsCopied) {
     TempBooks books(400);
     const QString source = books.file("01", "Stok");

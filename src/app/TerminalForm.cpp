@@ -573,8 +573,9 @@ void TerminalForm::Form_Activate() {
     });
     guarded([this, restored] {
         data::RefreshData(*DataStok);
-        // A restored basket's row is the one the search box names, so an OK books on it.
-        data::Recordset& rs = restored ? DataTemp->recordset() : DataStok->recordset();
+        // A restored basket's search box names its row (see Combo1_Click).
+        if (restored) return;
+        data::Recordset& rs = DataStok->recordset();
         if (rs.hasCurrent()) Text1->setText(rs.field(n::stok::StokAdi).toString());
     });
     guarded([this] {

@@ -460,6 +460,10 @@ void TerminalForm::Combo1_Click() {
     // Lines of other books (the terminal started on another server path) are not theirs: the
     // operator is told they were given up.
     const int givenUp = m_restoring && !restored ? data::basket::summary(*m_basket).lines : 0;
+    const bool otherBooks = m_restoring && m_restoring->serverPath != road.serverPath;
+    // Until a target is prepared the kept lines wait: a restart whose preparation failed or was
+    // given up brings them back at the next choice of their road.
+    m_restoring.reset();
     if (!restored) data::basket::start(*m_basket, road);
     if (m_road.operation == modes::Operation::Count) {
         bindWorkingCopy(data::sources::CountList);
@@ -470,9 +474,13 @@ void TerminalForm::Combo1_Click() {
     data::RefreshData(*DataTemp);
     failed.dismiss();
     m_road = modes::workingSetReady(m_road, title, index);
-    say(givenUp ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
-                      .arg(givenUp)
-                : outcome);
+    say(givenUp
+            ? (otherBooks
+                   ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
+                   : QStringLiteral(
+                         "Önceki sepet başka bir hedefe aitti, geri yüklenmedi (%1 satır)"))
+                  .arg(givenUp)
+            : outcome);
     render();
     showCurrentRecord();
     Text1->setFocus(Qt::OtherFocusReason);
@@ -484,6 +492,9 @@ void TerminalForm::Combo1_Click() {
             const QSignalBlocker block(Combo1);
             Combo1->setEditText(m_road.target);
         }
+        // The row shown is the one the search box names, so an OK books on it.
+        if (DataTemp->recordset().hasCurrent())
+            Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
         const data::basket::Summary kept = data::basket::summary(*m_basket);
         say(QStringLiteral("Önceki sepet geri yüklendi: %1 satır, %2")
                 .arg(kept.lines)
@@ -533,7 +544,6 @@ bool TerminalForm::restoreBasket() {
         Combo1->setCurrentIndex(road->targetIndex);
     }
     m_restoring = road;
-    const auto done = qScopeGuard([this] { m_restoring.reset(); });
     Combo1_Click();
     return true;
 }

@@ -167,7 +167,14 @@ TEST_F(RoadTest, TheBasketComesBackAfterARestartOnItsRoadAndANewTargetStartsEmpt
     const QString lock = modes::lockFileOf(f->workingCopyPath());
     f.reset();  // gone without a word, as after a power cut
     writeFile(lock, "1 " + QSysInfo::machineHostName().toUtf8());  // process 1 is always alive
+    // A restart whose target cannot be prepared keeps the lines for the next choice of it.
+    const QString branch = books.file("03", "Stok");
+    const QByteArray cards = readFile(branch);
+    writeFile(branch, QByteArray("SQLite format 3") + QByteArray(1, '\0') + QByteArray(4096, 'x'));
     start();
+    EXPECT_TRUE(stripSays(u"hazırlanamadı"_s));
+    writeFile(branch, cards);
+    pickTarget(1);
     EXPECT_TRUE(
         stripSays(u"Önceki sepet geri yüklendi: 2 satır, "_s + total.toString(QLocale(), 2, true)));
     EXPECT_TRUE(onBranch("03"));

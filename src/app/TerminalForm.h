@@ -188,6 +188,7 @@ class TerminalForm : public QMainWindow {
     bool CopyDatabaseFile(const QString& source, const QString& target);
     /// The local file holding the cards of the stock book `source`: the file itself, or for
     /// books on a server a cache made from its cards once in a run. Empty when it failed (told).
+    void readWrittenCards();
     QString cardsFile(const QString& source);
     /// The basket of an earlier run comes back with its road, or nothing when there is none.
     bool restoreBasket();
@@ -221,10 +222,11 @@ class TerminalForm : public QMainWindow {
     bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
     bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
     double m_dragOrigin = 0;
-    QWidget* Form1 = nullptr;                       // the touch keyboard window
-    bool m_keyboardOverGrids = false;               // the keyboard sits over the grids' upper rows
-    QString m_ownLock;                              // the lock file we wrote for the working copy
-    std::shared_ptr<data::Database> m_basket;       // the basket with the target's cards attached
+    QWidget* Form1 = nullptr;                  // the touch keyboard window
+    bool m_keyboardOverGrids = false;          // the keyboard sits over the grids' upper rows
+    QString m_ownLock;                         // the lock file we wrote for the working copy
+    std::shared_ptr<data::Database> m_basket;  // the basket with the target's cards attached
+    QString m_cardsSource;  // the stock file the list's cards come from (on a server: kept here)
     std::optional<data::basket::Road> m_restoring;  // the road a restart brings back
     bool m_sortDescending = false;  // the next header sort's direction, shared by both grids
     bool m_layoutBusy = false;      // the program, not the operator, is resizing columns

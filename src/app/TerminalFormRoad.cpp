@@ -32,6 +32,7 @@
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/Basket.h"
+#include "data/BookImport.h"
 #include "data/CardOrder.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
@@ -426,6 +427,7 @@ void TerminalForm::Combo1_Click() {
         StatusStrip->repaint();
     }
     const QString cards = cardsFile(source);
+    m_cardsSource = source;
     if (cards.isEmpty()) {
         // No cards, no road: the books stay those the terminal had.
         m_serverPath = previous;
@@ -546,6 +548,20 @@ bool TerminalForm::restoreBasket() {
     m_restoring = road;
     Combo1_Click();
     return true;
+}
+
+void TerminalForm::readWrittenCards() {
+    // On a server the list shows the terminal's own file of the cards: the cards the document
+    // changed are read back into it, so the "Stok" shown is the books' own. Should the server
+    // not answer now, the next target choice reads them.
+    if (!data::isServerPath(m_cardsSource) || !DataTemp->isOpen()) return;
+    try {
+        data::refreshWorkingFile(
+            m_cardsSource, DataTemp->recordset().database().attachedFile(QStringLiteral("cards")));
+        data::RefreshData(*DataTemp);
+        showCurrentRecord();
+    } catch (const data::DatabaseError&) {
+    }
 }
 
 QString TerminalForm::cardsFile(const QString& source) {
@@ -830,6 +846,7 @@ bool TerminalForm::postWorkingSet() {
     }
     // The written document ends the operation: the next one is chosen afresh.
     m_road = modes::documentWritten(m_road);
+    readWrittenCards();
     render();
     return true;
 }
@@ -866,6 +883,7 @@ bool TerminalForm::CreateInvoice() {
     }
     // The written document ends the operation: the next one is chosen afresh.
     m_road = modes::documentWritten(m_road);
+    readWrittenCards();
     render();
     return true;
 }

@@ -154,13 +154,12 @@ std::shared_ptr<Database> open(const QString& basket, const QString& cards, View
     ensureFile(basket);
     auto db = Database::open(basket, Database::Durability::Full);
     const QString file = resolvePath(cards);
-    if (db->attachedFile(QStringLiteral("cards")) != file) {
-        if (!db->attachedFile(QStringLiteral("cards")).isEmpty()) {
-            db->query(QStringLiteral("DROP VIEW IF EXISTS temp.StokKartlar"));
-            db->query(QStringLiteral("DETACH DATABASE cards"));
-        }
-        db->attachForReading(file, QStringLiteral("cards"));
+    // Attached afresh each time: a cards file made again under the same name is a new file.
+    if (!db->attachedFile(QStringLiteral("cards")).isEmpty()) {
+        db->query(QStringLiteral("DROP VIEW IF EXISTS temp.StokKartlar"));
+        db->query(QStringLiteral("DETACH DATABASE cards"));
     }
+    db->attachForReading(file, QStringLiteral("cards"));
     makeView(*db, view);
     db->setNameOrder(QString());
     if (view != View::Count && !orderFile.isEmpty()) {

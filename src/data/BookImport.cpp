@@ -744,11 +744,13 @@ qint64 refreshWorkingFile(const QString& serverFile, const QString& target,
         sqlite3_close(db);
         throw DatabaseError(QStringLiteral("Çalışma dosyası yazılamadı: %1").arg(target));
     }
+    // The basket's connection reads the kept file between its statements.
+    sqlite3_busy_timeout(db, 5000);
     auto fail = [&](const QString& why) {
+        // A kept file that failed half-way is rolled back as it was; a new one is removed.
         sqlite3_close(db);
         db = nullptr;
-        // A cache that failed half-way is read whole the next time.
-        QFile::remove(target);
+        if (since.isEmpty()) QFile::remove(target);
         throw DatabaseError(QStringLiteral("Çalışma dosyası yazılamadı: %1 (%2)").arg(target, why));
     };
     auto exec = [&](const QString& sql) {

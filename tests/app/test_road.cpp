@@ -247,6 +247,10 @@ TEST_F(RoadTest, ASilentServerIsWaitedForBehindThePanelUntilGivenUp) {
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     EXPECT_EQ(linesLeft(), 0);
     EXPECT_EQ(count(stok, u"SELECT count(*) FROM StokHareket"_s), 2);
+    // The list's "Stok" is the server's card as the document left it, not the cards read before.
+    const QString card = u"SELECT %1 FROM StokKartlar WHERE Barkod='8690000000104'"_s;
+    EXPECT_EQ(scalar(f->workingCopyPath(), card.arg(u"KalanA"_s)).toDouble(),
+              number(stok, card.arg(u"KalanB"_s)));
 }
 
 TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {

@@ -442,6 +442,8 @@ void TerminalForm::Combo1_Click() {
         QDir(m_context.env.workFolder)
             .filePath(QStringLiteral("Order-%1.db").arg(QString::fromLatin1(digest)));
     if (view != data::basket::View::Count) {
+        if (isVisible())
+            say(QStringLiteral("%1 hazırlanıyor: stok kartları sıralanıyor…").arg(title));
         try {
             m_waitPanel->run(QStringLiteral("Stok kartları hazırlanıyor"),
                              [&] { data::cardorder::prepare(cards, order); });

@@ -25,7 +25,8 @@ double medianMs(int runs, const std::function<void()>& body, const std::function
 }
 
 std::pair<double, double> pairedMedianMs(int runs, const std::function<void()>& first,
-                                         const std::function<void()>& second) {
+                                         const std::function<void()>& second,
+                                         const std::function<void()>& prepare) {
     std::vector<double> a, b;
     a.reserve(static_cast<size_t>(runs));
     b.reserve(static_cast<size_t>(runs));
@@ -36,6 +37,7 @@ std::pair<double, double> pairedMedianMs(int runs, const std::function<void()>& 
         into.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
     };
     for (int i = 0; i < runs; ++i) {
+        if (prepare) prepare();
         time(first, a);
         time(second, b);
     }

@@ -37,6 +37,7 @@
 #include "core/Messages.h"
 #include "data/Basket.h"
 #include "data/BookImport.h"
+#include "data/CardOrder.h"
 #include "data/Database.h"
 #include "data/ServerBooks.h"
 #include "filecopy/CopyDatabaseFile.h"
@@ -271,6 +272,21 @@ bool inTurkishOrder(const QStringList& names) {
         if (c < 0) down = false;
     }
     return names.size() > 1 && (up || down);
+}
+
+// The cards' name order made for cards never sorted before, as the window makes it behind its
+// wait panel at the first target choice on a stock file: one pass over the cards, a Turkish
+// sort, the indexes. The terminals of a folder share it; later choices only check it.
+void benchOrderMaking(bench::Report& report, const Setup& s) {
+    const QString order = s.programFolder + QStringLiteral("/order-first.db");
+    const auto forget = [&order] {
+        for (const char* leftover : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(order + QLatin1String(leftover));
+    };
+    const double made = bench::medianMs(
+        g_runs, [&] { data::cardorder::prepare(s.stock(), order); }, forget);
+    forget();
+    report.value(s.name("order_file_first_making"), made, QStringLiteral("ms"));
 }
 
 // The operator's road on the real main window: choosing a customer as the target of a sale,
@@ -1012,8 +1028,99 @@ double bareInvoicePg(const data::ServerAddress& a, const std::vector<QByteArray>
     return ms;
 }
 
+// A target chosen on the server's books in the real main window until a scan on it has booked:
+// the first time the cards' cache is filled and their order made; later the cache is brought
+// up to date by what changed on the server. After one card changed (a quantity another terminal
+// posted), beside a choice after nothing changed, taken in turn.
+void benchServerRoad(bench::Report& report, const Setup& s, const QString& server) {
+    const auto address = data::parseServerPath(server);
+    const QString head = server + QStringLiteral("/01");
+    Terminal terminal(head, s.programFolder, s.configFolder, *s.messages);
+    app::TerminalForm& form = terminal.form;
+    startSale(form);
+    auto* combo = form.findChild<QComboBox*>(QStringLiteral("Combo1"));
+    auto* text1 = form.findChild<QLineEdit*>(QStringLiteral("Text1"));
+    const QString barcode =
+        column(s.stock(),
+               "SELECT Barkod FROM StokKartlar WHERE StokGizle=0 AND Barkod2 IS NULL ORDER BY "
+               "rowid LIMIT 1 OFFSET 1000")
+            .value(0);
+    int target = 0;
+    const auto chooseAndScan = [&] {
+        combo->setCurrentIndex(target++ % 3);
+        form.Combo1_Click();
+        text1->setText(barcode);
+        form.Text1_Search();
+    };
+    // What the window keeps of the server's cards: its caches and their orders.
+    const QDir work(s.programFolder);
+    const auto forgetCache = [&] {
+        for (const QString& f :
+             work.entryList({QStringLiteral("Cards*"), QStringLiteral("Order-*")}, QDir::Files))
+            QFile::remove(work.filePath(f));
+    };
+    const auto booked = [&](const char* figure) {
+        if (basketLines(form) != 1)
+            std::fprintf(stderr, "%s: the scan did not book (%d lines)\n", figure,
+                         basketLines(form));
+    };
+    const double first = bench::medianMs(g_runs, chooseAndScan, forgetCache);
+    booked("choose_target_first_pg");
+    report.value(s.name("choose_target_first_pg"), first, QStringLiteral("ms"));
+
+    // The company whose cards the window has bound (a terminal that started in warehouse work
+    // keeps its branch's books), as its cache says.
+    const QString cache =
+        data::Database::open(form.workingCopyPath())->attachedFile(QStringLiteral("cards"));
+    const auto source = data::parseServerPath(
+        column(cache, "SELECT Value FROM CacheMark WHERE Key = 'source'").value(0));
+    const QString cards = data::quotedSchema(source ? source->schema() : QString());
+    PGconn* conn = PQconnectdb(serverInfo(*address).constData());
+    int changes = 0;
+    const auto changeOneCard = [&] {
+        PGresult* done = PQexec(
+            conn, QStringLiteral("UPDATE %1.stokkartlar SET kalanb = kalanb + 1 WHERE rowid = %2")
+                      .arg(cards)
+                      .arg(1000 + changes++)
+                      .toUtf8()
+                      .constData());
+        if (PQresultStatus(done) != PGRES_COMMAND_OK || QByteArray(PQcmdTuples(done)) != "1")
+            std::fprintf(stderr, "server card change: %s\n", PQresultErrorMessage(done));
+        PQclear(done);
+    };
+    const auto [changed, unchanged] =
+        bench::pairedMedianMs(g_runs, chooseAndScan, chooseAndScan, changeOneCard);
+    booked("choose_target_one_card_changed_pg");
+    // The last changed card as the basket shows it: the refresh must have read it.
+    PGresult* card =
+        PQexec(conn, QStringLiteral("SELECT stokkod, kalanb FROM %1.stokkartlar WHERE rowid = %2")
+                         .arg(cards)
+                         .arg(1000 + changes - 1)
+                         .toUtf8()
+                         .constData());
+    if (PQntuples(card) == 1) {
+        QSqlQuery shown = data::Database::open(form.workingCopyPath())
+                              ->query(QStringLiteral("SELECT KalanA FROM StokKartlar WHERE "
+                                                     "StokKod = ?"),
+                                      {QString::fromUtf8(PQgetvalue(card, 0, 0))});
+        const double kept = shown.next() ? shown.value(0).toDouble() : -1;
+        shown.finish();
+        if (kept != std::atof(PQgetvalue(card, 0, 1)))
+            std::fprintf(stderr, "server refresh: the changed card shows %g, the server has %s\n",
+                         kept, PQgetvalue(card, 0, 1));
+    } else {
+        std::fprintf(stderr, "server refresh: the changed card is not on the server\n");
+    }
+    PQclear(card);
+    PQfinish(conn);
+    report.ratio(s.name("choose_target_one_card_changed_pg"), changed, unchanged);
+    form.close();
+}
+
 void benchServer(bench::Report& report, const QString& dataDir, const QString& server,
-                 const QString& programFolder, int items) {
+                 const Setup& setup) {
+    const QString& programFolder = setup.programFolder;
+    const int items = setup.items;
     try {
         data::importBooks(dataDir, server);
     } catch (const std::exception& e) {
@@ -1024,8 +1131,9 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
     const auto name = [items](const char* figure) {
         return QStringLiteral("%1_%2_items").arg(QString::fromLatin1(figure)).arg(items);
     };
-    // A target on the server: its cards read once into the terminal's own file, which the
-    // basket then attaches. Beside the bare way to the same rows in a local file.
+    // A target on the server: its cards read the first time into the terminal's own file (the
+    // cache's first fill), which the basket then attaches. Beside the bare way to the same rows
+    // in a local file.
     const QString target = programFolder + QStringLiteral("/Cards9.db");
     const QString stock = server + QStringLiteral("/01Stok.mdb");
     const int columns =
@@ -1043,6 +1151,7 @@ void benchServer(bench::Report& report, const QString& dataDir, const QString& s
         [&] { QFile::remove(target); });
     QFile::remove(target);
     report.ratio(name("prepare_working_set_pg"), ours, bare);
+    benchServerRoad(report, setup, server);
 
     // "Tamam" for a warehouse sale of 1000 lines on the server, beside bare libpq.
     const QString branch = server + QStringLiteral("/02");
@@ -1120,6 +1229,7 @@ int main(int argc, char** argv) {
         return only.isEmpty() || only.contains(QString::fromLatin1(group));
     };
     if (wanted("startup")) benchStartup(report, setup);
+    if (wanted("order")) benchOrderMaking(report, setup);
     if (wanted("road")) benchRoad(report, setup);
     if (wanted("restart")) benchRestart(report, setup);
     if (wanted("posting")) benchPosting(report, setup);
@@ -1131,8 +1241,7 @@ int main(int argc, char** argv) {
     // an empty database the books are moved into.
     const QString server = qEnvironmentVariable("TERMINAL_BENCH_SERVER");
     if (!server.isEmpty() && wanted("server"))
-        benchServer(report, books.path() + QStringLiteral("/RezoruviZada"), server, program.path(),
-                    items);
+        benchServer(report, books.path() + QStringLiteral("/RezoruviZada"), server, setup);
     std::fprintf(stderr, "bench ran %.0f s\n", static_cast<double>(run.elapsed()) / 1000);
     return report.write(out) ? 0 : 1;
 }

@@ -1,10 +1,13 @@
 #include "modes/WorkingSet.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "core/LockFiles.h"
 #include "data/DatabaseError.h"
+#include "data/FilePaths.h"
 #include "data/ServerBooks.h"
 #include "filecopy/CopyDatabaseFile.h"
 
@@ -19,9 +22,18 @@ std::shared_ptr<data::Database> openBasket(const QString& basket, const QString&
         if (!copied.ok)
             throw data::DatabaseError(copied.cause.isEmpty() ? copied.errMsg : copied.cause);
     }
-    auto db = data::basket::open(basket, cards, view, basket + QStringLiteral("-order.db"));
+    auto db = data::basket::open(basket, cards, view,
+                                 orderFileOf(QFileInfo(basket).absolutePath(), cards));
     data::basket::start(*db, {});
     return db;
+}
+
+QString orderFileOf(const QString& folder, const QString& cards) {
+    const QByteArray digest =
+        QCryptographicHash::hash(data::resolvePath(cards).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(10);
+    return QDir(folder).filePath(QStringLiteral("Order-%1.db").arg(QString::fromLatin1(digest)));
 }
 
 bool workingCopyHeld(const QString& workingCopy) {

@@ -436,11 +436,7 @@ void TerminalForm::Combo1_Click() {
     // The cards' name order is the terminal's own, made again only when the cards changed, and
     // shared by the terminals of this folder. Its making runs behind the wait panel, which says
     // how far it is and lets the operator give the target up.
-    const QByteArray digest =
-        QCryptographicHash::hash(cards.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
-    const QString order =
-        QDir(m_context.env.workFolder)
-            .filePath(QStringLiteral("Order-%1.db").arg(QString::fromLatin1(digest)));
+    const QString order = modes::orderFileOf(m_context.env.workFolder, cards);
     if (view != data::basket::View::Count) {
         if (isVisible())
             say(QStringLiteral("%1 hazırlanıyor: stok kartları sıralanıyor…").arg(title));

@@ -69,7 +69,7 @@ TEST_F(ModesTest, TheCardOrderFileListsAndFindsAsTheSortedListDoes) {
     {
         const core::WaitObserverScope watched(&givingUp);
         try {
-            data::cardorder::prepare(cardsFile, wc + u"-order.db"_s);
+            data::cardorder::prepare(cardsFile, modes::orderFileOf(books.dir(), cardsFile));
             ADD_FAILURE() << "a making given up went on";
         } catch (const data::BusyError& e) {
             EXPECT_TRUE(e.givenUp());

@@ -153,6 +153,8 @@ std::shared_ptr<Database> open(const QString& basket, const QString& cards, View
                                const QString& orderFile) {
     ensureFile(basket);
     auto db = Database::open(basket, Database::Durability::Full);
+    // Only this terminal writes its basket: its transactions need no lock on the shared files.
+    db->setLocksOnlyWhatItTouches(true);
     const QString file = resolvePath(cards);
     // Attached afresh each time: a cards file made again under the same name is a new file.
     if (!db->attachedFile(QStringLiteral("cards")).isEmpty()) {

@@ -201,6 +201,8 @@ void prepare(const QString& cards, const QString& orderFile) {
                   {key, value});
     transaction.commit();
     // The making's pages go back into the file: the log would otherwise keep its whole size.
+    // Other terminals reading the order are not waited for; their reads end the log's use.
+    sqlite3_busy_handler(db->handle(), nullptr, nullptr);
     QSqlQuery checkpoint = db->query(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     checkpoint.finish();
 }

@@ -587,7 +587,7 @@ void Database::begin() {
             }
         }
     }
-    query(QStringLiteral("BEGIN IMMEDIATE"));
+    query(m_locksOnlyWhatItTouches ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     m_inTransaction = true;
 }
 

@@ -67,6 +67,11 @@ class Database {
     QSqlQuery& prepared(const QString& sql);
 
     void begin();
+    /// Transactions that lock only the files their statements touch. A basket's connection has
+    /// the shared cards and order files attached: a begin that locked every attached file would
+    /// hold one shared file while waiting for another, and terminals could wait on each other
+    /// for ever.
+    void setLocksOnlyWhatItTouches(bool on) { m_locksOnlyWhatItTouches = on; }
     void commit();
     void rollback();
     bool inTransaction() const { return m_inTransaction; }
@@ -119,6 +124,7 @@ class Database {
     QSqlDatabase m_db;
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
+    bool m_locksOnlyWhatItTouches = false;
     Engine m_engine = Engine::SQLite;
     QString m_schema;
     std::unique_ptr<struct PreparedCache> m_prepared;

@@ -50,13 +50,28 @@ TEST_F(ModesTest, TargetListsInCodeOrderAndBalancesFoundEvenWithApostrophes) {
 TEST_F(ModesTest, TheCardOrderFileListsAndFindsAsTheSortedListDoes) {
     const QString wc = books.dir() + u"/Temp1.Mdb"_s;
     const QString cardsFile = books.file("02", "Stok");
-    modes::openBasket(wc, cardsFile, data::basket::View::Sale);
+    const QString orderFile = modes::orderFileOf(books.dir(), cardsFile);
+    auto basket = modes::openBasket(wc, cardsFile, data::basket::View::Sale);
     // Cards renamed and hidden after the order was made: a name that sorts by the Turkish
     // alphabet (Ç after C) and a hidden card must be in the order made again.
     data::Database::open(cardsFile)->execute(
         u"UPDATE StokKartlar SET StokAdi='ÇAM SAKIZI' WHERE StokKod='ST000009'"_s);
     data::Database::open(cardsFile)->execute(
         u"UPDATE StokKartlar SET StokGizle=1 WHERE StokKod='ST000011'"_s);
+    // A basket's own writes wait for no shared file: one that held the cards while it waited for
+    // the order another terminal is making would wait for ever on a posting waiting for it.
+    {
+        auto making = data::Database::openPrivate(orderFile);
+        making->query(u"BEGIN IMMEDIATE"_s);
+        auto posting = data::Database::openPrivate(cardsFile);
+        posting->query(u"BEGIN EXCLUSIVE"_s);
+        GiveUpAfter waits(1);
+        const core::WaitObserverScope watched(&waits);
+        EXPECT_NO_THROW(data::basket::start(*basket, {}));
+        EXPECT_EQ(waits.asked, QStringList());
+        posting->rollback();
+        making->rollback();
+    }
     // A making the operator gives up writes nothing that would pass for the new order.
     struct GivingUp final : core::WaitObserver {
         QString told;
@@ -69,7 +84,7 @@ TEST_F(ModesTest, TheCardOrderFileListsAndFindsAsTheSortedListDoes) {
     {
         const core::WaitObserverScope watched(&givingUp);
         try {
-            data::cardorder::prepare(cardsFile, modes::orderFileOf(books.dir(), cardsFile));
+            data::cardorder::prepare(cardsFile, orderFile);
             ADD_FAILURE() << "a making given up went on";
         } catch (const data::BusyError& e) {
             EXPECT_TRUE(e.givenUp());

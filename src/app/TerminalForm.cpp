@@ -720,6 +720,8 @@ void TerminalForm::closeEvent(QCloseEvent* e) {
 }
 
 void TerminalForm::Form_QueryUnload() {
+    // What the journal still waits for goes beside the books before the terminal stops.
+    if (m_basket) flushJournal();
     // Closing after a count keeps what was found; closing never stops here.
     if (!(m_road.operation == modes::Operation::Count) || !m_road.usable) return;
     guarded([this] {

@@ -12,6 +12,7 @@
 #include "app/AppEnvironment.h"
 #include "core/Money.h"
 #include "data/Basket.h"
+#include "data/Journal.h"
 #include "entry/ScaleLabel.h"
 #include "layout/ResizeFrm.h"
 #include "modes/RoadState.h"
@@ -149,6 +150,15 @@ class TerminalForm : public QMainWindow {
     bool nothingWritten(int lines);
     /// After a failed "Tamam": resolves a lost answer at once; true when nothing is left to post.
     bool afterFailedWrite(bool invoice);
+    /// A journal entry of the road the operator is on, or of the road a basket was entered on.
+    data::journal::Entry journalEntry(data::journal::Event event, const QString& reason) const;
+    data::journal::Entry journalEntry(const data::basket::Road& road) const;
+    /// Keeps what never reached the books for the journal: it goes there with the next document
+    /// or at the next target choice.
+    void keepInJournal(data::journal::Event event, const QString& reason,
+                       std::vector<data::Line> lines = {});
+    /// Moves the kept entries into the journal beside the books (a target choice, closing).
+    void flushJournal();
     void showCurrentRecord();
     /// Shows what "Tamam" will do and the last action's outcome (or refusal) in the strip.
     void renderStatus();

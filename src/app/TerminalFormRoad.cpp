@@ -29,10 +29,12 @@
 #include "app/Settings.h"
 #include "app/TerminalForm.h"
 #include "app/WaitPanel.h"
+#include "core/Clock.h"
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/Basket.h"
 #include "data/BookImport.h"
+#include "data/Books.h"
 #include "data/CardOrder.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
@@ -42,6 +44,7 @@
 #include "data/Names.h"
 #include "data/Pending.h"
 #include "data/ServerBooks.h"
+#include "data/Transaction.h"
 #include "entry/Booking.h"
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
@@ -219,7 +222,14 @@ void TerminalForm::SbCr_Click(int index) {
     if (!linesMayChange()) return;
     const QStringList titles = fillTargets(index);
     // The first target's preparation starts an empty basket anyway.
-    if (titles.isEmpty()) data::basket::clear(workingCopyPath());
+    if (titles.isEmpty() && m_basket) {
+        const auto road = data::basket::savedRoad(*m_basket);
+        data::journal::Entry givenUp = journalEntry(road.value_or(data::basket::Road{}));
+        givenUp.reason = QStringLiteral("Çalışma türü değişti");
+        data::basket::clear(workingCopyPath(), &givenUp);
+    } else if (titles.isEmpty()) {
+        data::basket::clear(workingCopyPath());
+    }
     if (!titles.isEmpty()) Combo1_Click();
     if (!m_context.settings->SaveSetting(SettingsSection, KeyWorkKind, QString::number(index)))
         m_context.messages->inform(QStringLiteral("Çalışma türü kaydedilemedi."));
@@ -464,7 +474,13 @@ void TerminalForm::Combo1_Click() {
     // Until a target is prepared the kept lines wait: a restart whose preparation failed or was
     // given up brings them back at the next choice of their road.
     m_restoring.reset();
-    if (!restored) data::basket::start(*m_basket, road);
+    if (!restored) {
+        // Lines of another road are given up: the journal keeps them with the road they were on.
+        data::journal::Entry givenUp =
+            journalEntry(data::basket::savedRoad(*m_basket).value_or(road));
+        givenUp.reason = QStringLiteral("Yeni hedef seçildi: ") + title;
+        data::basket::start(*m_basket, road, &givenUp);
+    }
     if (m_road.operation == modes::Operation::Count) {
         bindWorkingCopy(data::sources::CountList);
     } else {
@@ -474,6 +490,7 @@ void TerminalForm::Combo1_Click() {
     data::RefreshData(*DataTemp);
     failed.dismiss();
     m_road = modes::workingSetReady(m_road, title, index);
+    flushJournal();
     say(givenUp
             ? (otherBooks
                    ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
@@ -713,8 +730,28 @@ void TerminalForm::PriceCmd_Click() {
 void TerminalForm::Command3_Click() {
     if (!m_road.usable || !DataTemp->isOpen() || !DataTemp->recordset().hasCurrent()) return;
     if (!linesMayChange()) return;
-    const QString name = DataTemp->recordset().field(n::stok::StokAdi).toString();
-    entry::clearLine(DataTemp->recordset(), (m_road.operation == modes::Operation::Count));
+    data::Recordset& rs = DataTemp->recordset();
+    const QString name = rs.field(n::stok::StokAdi).toString();
+    const auto money = [&rs](const QString& field) {
+        return core::Money::fromStored(rs.field(field)).value_or(core::Money());
+    };
+    data::Line removed{rs.field(n::stok::StokKod).toString(),
+                       name,
+                       {},
+                       {},
+                       money(n::stok::Fiyat2),
+                       money(n::stok::KalanB),
+                       money(n::stok::GirenTutar),
+                       {},
+                       money(n::stok::Kar)};
+    {
+        // The line and the journal's word of it go in one commit.
+        data::Transaction clearing(*DataTemp->database());
+        if (!removed.quantity.isZero())
+            keepInJournal(data::journal::Event::Removed, QString(), {removed});
+        entry::clearLine(rs, (m_road.operation == modes::Operation::Count));
+        clearing.commit();
+    }
     DataTemp->notifyRowsChanged();
     say(QStringLiteral("Silindi: %1").arg(name));
     showCurrentRecord();
@@ -778,6 +815,7 @@ void TerminalForm::Command8_Click(int index) {
         if (confirm == modes::Confirm::Nothing) return;
         const bool invoice = confirm == modes::Confirm::Invoice;
         if (!(invoice ? modes::invoiceAllowed(m_road) : modes::postingAllowed(m_road))) {
+            keepInJournal(data::journal::Event::Refused, NotPrepared);
             m_context.messages->inform(NotPrepared);
             return;
         }
@@ -791,6 +829,10 @@ void TerminalForm::Command8_Click(int index) {
         const bool done = invoice ? CreateInvoice() : postWorkingSet();
         // A failed posting keeps the totals screen: the lines are still there to try again.
         if (!done) return;
+    } else if (m_road.panel == modes::RoadState::Panel::Totals ||
+               m_road.panel == modes::RoadState::Panel::InvoiceTotals) {
+        keepInJournal(data::journal::Event::Cancelled,
+                      QStringLiteral("Toplamlar ekranında Vazgeç"));
     }
     DataTemp->setRecordSource(data::sources::FullList);
     data::RefreshData(*DataTemp);
@@ -812,6 +854,7 @@ bool TerminalForm::postWorkingSet() {
     request.targetTitle = m_road.target;
     request.targetIndex = m_road.targetIndex;
     request.clock = m_context.clock;
+    request.terminal = m_terminalNumber;
     posting::PostingResult result;
     try {
         m_waitPanel->run(QStringLiteral("Belge yazılıyor"),
@@ -857,6 +900,7 @@ bool TerminalForm::CreateInvoice() {
     request.workingCopy = workingCopyPath();
     request.customerTitle = m_road.target;
     request.clock = m_context.clock;
+    request.terminal = m_terminalNumber;
     invoicing::InvoiceResult result;
     try {
         m_waitPanel->run(QStringLiteral("Fatura yazılıyor"),
@@ -902,6 +946,11 @@ bool TerminalForm::linesMayChange() {
         m_waitPanel->run(QStringLiteral("Önceki işlem sunucuya soruluyor"),
                          [&] { r = data::resolvePending(m_serverPath, workingCopyPath()); });
     m_mayBePending = r.state == data::PendingResult::State::Unknown;
+    if (r.state != data::PendingResult::State::Unknown && !r.message().isEmpty()) {
+        data::journal::Entry settled = journalEntry(data::journal::Event::Settled, r.message());
+        settled.number = r.number;
+        data::journal::keep(*m_basket, settled);
+    }
     if (!r.message().isEmpty()) m_context.messages->inform(r.message());
     if (r.state == data::PendingResult::State::Written) {
         // The lines that posting covered have left the working set; the row the operator is on
@@ -924,6 +973,58 @@ bool TerminalForm::afterFailedWrite(bool invoice) {
     if (!invoicing::openLines(*DataTemp)) return true;  // it was written: nothing is left
     openTotals(invoice);
     return false;
+}
+
+data::journal::Entry TerminalForm::journalEntry(const data::basket::Road& road) const {
+    data::journal::Entry e;
+    e.event = data::journal::Event::Abandoned;
+    e.at = m_context.clock ? m_context.clock->now() : QDateTime::currentDateTime();
+    e.terminal = m_terminalNumber;
+    const auto kind = road.kind == 1 ? modes::WorkKind::Account : modes::WorkKind::Warehouse;
+    e.work = modes::workName(kind);
+    e.operation = modes::operationName(static_cast<modes::Operation>(road.operation));
+    e.target = road.target;
+    const QString company = modes::companyOf(road.serverPath);
+    // A transfer is written in the head office's books too.
+    e.books = kind == modes::WorkKind::Warehouse && company != QLatin1String("01")
+                  ? company + QStringLiteral(",01")
+                  : company;
+    return e;
+}
+
+data::journal::Entry TerminalForm::journalEntry(data::journal::Event event,
+                                                const QString& reason) const {
+    data::journal::Entry e = journalEntry(
+        data::basket::Road{static_cast<int>(m_road.kind), static_cast<int>(m_road.operation),
+                           m_road.targetIndex, m_road.target, m_serverPath});
+    if (m_road.panel == modes::RoadState::Panel::InvoiceTotals)
+        e.operation = QStringLiteral("Fatura");
+    e.event = event;
+    e.reason = reason;
+    return e;
+}
+
+void TerminalForm::keepInJournal(data::journal::Event event, const QString& reason,
+                                 std::vector<data::Line> lines) {
+    if (!m_basket) return;
+    data::journal::Entry e = journalEntry(event, reason);
+    e.lines = lines.empty() && event != data::journal::Event::Refused
+                  ? data::enteredLines(*m_basket, data::LineOrder::ByName)
+                  : std::move(lines);
+    for (const data::Line& line : e.lines)
+        e.total += line.amount;
+    data::journal::keep(*m_basket, e);
+}
+
+void TerminalForm::flushJournal() {
+    try {
+        data::journal::flush(workingCopyPath(), m_serverPath,
+                             data::isServerPath(m_serverPath)
+                                 ? QString()
+                                 : data::journal::fileIn(modes::dataDirectory(m_serverPath)));
+    } catch (const data::DatabaseError&) {
+        // Books out of reach keep the entries in the basket: they go with the next document.
+    }
 }
 
 void TerminalForm::drawLabel() {

@@ -12,6 +12,7 @@
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
+#include "data/Journal.h"
 #include "data/Names.h"
 #include "data/Transaction.h"
 
@@ -187,8 +188,23 @@ std::optional<Road> savedRoad(Database& db) {
                 values.value(QStringLiteral("target")), values.value(QStringLiteral("serverPath"))};
 }
 
-void start(Database& db, const Road& road) {
+namespace {
+
+void keepGivenUp(Database& db, const journal::Entry* givenUp) {
+    if (!givenUp) return;
+    journal::Entry e = *givenUp;
+    e.lines = enteredLines(db, LineOrder::ByName);
+    if (e.lines.empty()) return;
+    for (const Line& line : e.lines)
+        e.total += line.amount;
+    journal::keep(db, e);
+}
+
+}  // namespace
+
+void start(Database& db, const Road& road, const journal::Entry* givenUp) {
     Transaction transaction(db);
+    keepGivenUp(db, givenUp);
     db.query(QStringLiteral("DELETE FROM main.Basket"));
     db.query(QStringLiteral("DELETE FROM main.Road"));
     const std::pair<QString, QString> values[] = {
@@ -226,10 +242,13 @@ QString lastWritten(Database& db) {
     return document;
 }
 
-void clear(const QString& basket) {
+void clear(const QString& basket, const journal::Entry* givenUp) {
     if (!isBasket(basket)) return;
-    Database::open(basket, Database::Durability::Full)
-        ->query(QStringLiteral("DELETE FROM main.Basket"));
+    auto db = Database::open(basket, Database::Durability::Full);
+    Transaction transaction(*db);
+    keepGivenUp(*db, givenUp);
+    db->query(QStringLiteral("DELETE FROM main.Basket"));
+    transaction.commit();
 }
 
 Summary summary(Database& db) {

@@ -10,6 +10,9 @@
 namespace data {
 
 class Database;
+namespace journal {
+struct Entry;
+}
 
 /// The terminal's own working file: what the operator entered and on which road, written with
 /// full durability so that a crash, a power cut or a restart loses nothing. It holds only the
@@ -44,8 +47,9 @@ struct Road {
     friend bool operator==(const Road&, const Road&) = default;
 };
 std::optional<Road> savedRoad(Database& basket);
-/// The basket starts empty on `road`.
-void start(Database& basket, const Road& road);
+/// The basket starts empty on `road`. Lines it still held are given up: `givenUp`, the entry of
+/// the road they were entered on, is kept for the journal with them in the same commit.
+void start(Database& basket, const Road& road, const journal::Entry* givenUp = nullptr);
 /// The account a search made the target (account work), kept for a restart.
 void saveFoundAccount(Database& basket, const QString& title);
 QString foundAccount(Database& basket);
@@ -53,8 +57,8 @@ QString foundAccount(Database& basket);
 /// says of it; empty when there is none.
 void noteWritten(Database& basket, const QString& document);
 QString lastWritten(Database& basket);
-/// Every entered line goes: a change of work kind.
-void clear(const QString& basket);
+/// Every entered line goes: a change of work kind (kept for the journal as start() keeps them).
+void clear(const QString& basket, const journal::Entry* givenUp = nullptr);
 
 /// The lines entered and their exact total, as the totals screen would show them.
 struct Summary {

@@ -12,10 +12,27 @@ namespace data {
 
 namespace {
 
+// What became of an earlier document whose answer was lost, as the journal keeps it.
+std::optional<journal::Entry> settledEntry(const DocumentRequest& r, const PendingResult& earlier) {
+    if (earlier.message().isEmpty()) return std::nullopt;
+    journal::Entry e = r.entry;
+    e.event = journal::Event::Settled;
+    e.number = earlier.number;
+    e.reason = earlier.message();
+    return e;
+}
+
 DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
     std::unique_ptr<AttachedBooks> joined;
+    const bool onFiles = !r.journalFile.isEmpty();
     try {
-        joined = std::make_unique<AttachedBooks>(r.workingCopy, r.files);
+        auto files = r.files;
+        if (onFiles) {
+            journal::ensureFile(r.journalFile);
+            files.emplace_back(QStringLiteral("jr"), r.journalFile);
+        }
+        joined = std::make_unique<AttachedBooks>(r.workingCopy, files);
+        if (joined->onServer()) journal::ensureTable(joined->db());
     } catch (const DatabaseError& e) {
         writer.cannotJoin(e);
         throw;
@@ -37,7 +54,15 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
         // The exact sum of the exact lines: the document equals its lines to the last digit.
         for (const Line& line : result.lines)
             result.total += line.amount;
-        if (result.lines.empty() || result.total.isZero()) return result;
+        if (result.lines.empty() || result.total.isZero()) {
+            // A settled document is the journal's even when nothing follows it.
+            if (const auto settled = settledEntry(r, result.earlier)) {
+                const QStringList moved = journal::write(books, {*settled});
+                transaction.commit();
+                journal::forget(books.workingCopy(), moved);
+            }
+            return result;
+        }
 
         QStringList missing;
         writer.find(books, result.lines, missing);
@@ -48,6 +73,13 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
 
         if (books.onServer()) token = makePending(books.workingCopy(), result.lines, r.invoice);
         const QString number = writer.write(books, result.lines, result.total);
+        std::vector<journal::Entry> entries;
+        if (const auto settled = settledEntry(r, result.earlier)) entries.push_back(*settled);
+        journal::Entry& entry = entries.emplace_back(r.entry);
+        writer.name(entry, number);
+        entry.lines = result.lines;
+        entry.total = result.total;
+        const QStringList moved = journal::write(books, entries);
         // The basket remembers the last document it became, so a terminal started again after
         // a crash can say that its lines were written.
         const QString written =
@@ -57,6 +89,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
             committing = true;
             transaction.commit();
             finishPending(books.workingCopy());
+            journal::forget(books.workingCopy(), moved);
             basket::noteWritten(books.workingCopy(), written);
         } else {
             // The written lines leave the working set in the same commit: never written twice.
@@ -74,11 +107,42 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
     return result;
 }
 
+// A "Tamam" that wrote nothing, kept for the journal with the lines it refused.
+void keepRefusal(const DocumentRequest& r, journal::Event event, const QString& reason) noexcept {
+    try {
+        auto basket = Database::open(r.workingCopy);
+        journal::Entry e = r.entry;
+        e.event = event;
+        e.reason = reason;
+        e.lines = enteredLines(*basket, r.order);
+        for (const Line& line : e.lines)
+            e.total += line.amount;
+        journal::keep(*basket, e);
+    } catch (const DatabaseError&) {
+        // The refusal itself is what the operator reads; a basket that cannot keep it says so at
+        // the next thing that writes it.
+    }
+}
+
 }  // namespace
 
 DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& writer) {
-    return retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
-                          [&] { return writeOnce(request, writer); });
+    try {
+        DocumentResult result = retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
+                                               [&] { return writeOnce(request, writer); });
+        if (!result.written && result.earlier.state != PendingResult::State::Written)
+            keepRefusal(request, journal::Event::Refused,
+                        result.lines.empty() ? QStringLiteral("girilmiş satır yok")
+                                             : QStringLiteral("satırların toplamı 0"));
+        return result;
+    } catch (const BusyError& e) {
+        keepRefusal(request, e.givenUp() ? journal::Event::WaitGivenUp : journal::Event::Refused,
+                    e.text());
+        throw;
+    } catch (const DatabaseError& e) {
+        keepRefusal(request, journal::Event::Refused, e.text());
+        throw;
+    }
 }
 
 }  // namespace data

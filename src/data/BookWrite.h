@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/Books.h"
+#include "data/Journal.h"
 #include "data/Pending.h"
 
 namespace data {
@@ -26,6 +27,8 @@ class DocumentWriter {
     /// Writes the document of `lines`, which add up to `total`; returns the number the books
     /// carry it under.
     virtual QString write(AttachedBooks& books, const std::vector<Line>& lines, Money total) = 0;
+    /// Names the document written under `number` in its journal entry.
+    virtual void name(journal::Entry& entry, const QString& number) const { entry.number = number; }
 };
 
 struct DocumentRequest {
@@ -34,6 +37,10 @@ struct DocumentRequest {
     LineOrder order = LineOrder::ByCode;
     bool invoice = false;
     QString nothingWritten;  // the missing rows' heading: "Hiçbir şey yazılmadı"
+    /// The journal entry of the document, its road filled in (the frame adds the rest), and on
+    /// files the journal beside the books.
+    journal::Entry entry;
+    QString journalFile;
 };
 
 struct DocumentResult {
@@ -50,7 +57,9 @@ struct DocumentResult {
 /// reset in the same transaction; a server commits first and resets the working copy after, the
 /// document's token (kept in both with exactly its lines) making a repeat after a lost answer
 /// harmless. On any error nothing is written and it is thrown as DatabaseError. Behind another
-/// terminal's write the whole of it is tried again, for as long as the operator waits.
+/// terminal's write the whole of it is tried again, for as long as the operator waits. The
+/// document's journal entry, and the entries the basket kept, commit with it; a refusal (lines
+/// adding up to nothing, a missing row, an error, a wait given up) is kept in the basket.
 DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& writer);
 
 }  // namespace data

@@ -12,6 +12,9 @@
 #include <QUuid>
 #include <mutex>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "core/DateFormat.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -66,27 +69,32 @@ const QString& userName() {
     static const QString name = [] {
         for (const char* variable : {"USER", "LOGNAME", "USERNAME"})
             if (const QString v = qEnvironmentVariable(variable); !v.isEmpty()) return v;
-        return QString();
+        // A service started without a login has none of them.
+        const passwd* account = getpwuid(geteuid());
+        return account ? QString::fromLocal8Bit(account->pw_name)
+                       : QString::number(static_cast<qint64>(geteuid()));
     }();
     return name;
 }
 
-// The time as the books store one, which both engines read as a time.
+// The time as the books store one, which both engines read as a time; a text left out is an
+// empty text, never a null.
 QVariantList valuesOf(const Entry& e) {
+    const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
     return {e.id,
             core::storedDateTime(e.at),
             e.terminal,
-            e.computer,
-            e.user,
+            text(e.computer),
+            text(e.user),
             codeOf(e.event),
-            e.work,
-            e.operation,
-            e.target,
-            e.books,
-            e.number,
-            e.invoice,
+            text(e.work),
+            text(e.operation),
+            text(e.target),
+            text(e.books),
+            text(e.number),
+            text(e.invoice),
             decimal(e.total),
-            e.reason,
+            text(e.reason),
             linesText(e.lines)};
 }
 
@@ -106,7 +114,11 @@ void makeKeptTable(Database& basket) {
 // The kept entries' rows, as stored.
 std::vector<QVariantList> keptRows(Database& basket) {
     std::vector<QVariantList> rows;
-    if (basket.columns(QStringLiteral("JournalKept")).isEmpty()) return rows;
+    QSqlQuery made = basket.query(
+        QStringLiteral("SELECT count(*) FROM main.sqlite_master WHERE name = 'JournalKept'"));
+    const bool kept = made.next() && made.value(0).toInt() > 0;
+    made.finish();
+    if (!kept) return rows;
     QSqlQuery q = basket.query(QStringLiteral("SELECT %1 FROM %2 ORDER BY At, rowid")
                                    .arg(columns().join(QStringLiteral(", ")), KeptTable));
     while (q.next()) {
@@ -200,7 +212,7 @@ void keep(Database& basket, Entry entry) {
                  valuesOf(completed(std::move(entry))));
 }
 
-QStringList write(AttachedBooks& books, const Entry* entry) {
+QStringList write(AttachedBooks& books, const std::vector<Entry>& entries) {
     const bool server = books.onServer();
     Database& basket = books.workingCopy();
     QStringList moved;
@@ -209,7 +221,8 @@ QStringList write(AttachedBooks& books, const Entry* entry) {
         moved << row.first().toString();
         books.db().query(insert, row);
     }
-    if (entry) books.db().query(insert, valuesOf(completed(*entry)));
+    for (const Entry& e : entries)
+        books.db().query(insert, valuesOf(completed(e)));
     if (!server && !moved.isEmpty()) forget(basket, moved);
     return server ? moved : QStringList();
 }
@@ -232,7 +245,7 @@ void flush(const QString& basket, const QString& serverPath, const QString& jour
     QStringList moved;
     {
         Transaction transaction(books.db());
-        moved = write(books, nullptr);
+        moved = write(books, {});
         transaction.commit();
     }
     if (server) forget(books.workingCopy(), moved);

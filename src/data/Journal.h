@@ -58,10 +58,10 @@ QString fileIn(const QString& dataDirectory);
 void keep(Database& basket, Entry entry);
 
 /// Inside a document's transaction on `books`, whose journal is attached as "jr" on files:
-/// moves the kept entries and writes `entry` (when given) into the journal. Files take the kept
-/// entries out of the basket in the same transaction; a server's are returned, to be forgotten
-/// once it committed (moving one twice writes it once).
-QStringList write(AttachedBooks& books, const Entry* entry);
+/// moves the kept entries and writes `entries` into the journal. Files take the kept entries out
+/// of the basket in the same transaction; a server's are returned, to be forgotten once it
+/// committed (moving one twice writes it once).
+QStringList write(AttachedBooks& books, const std::vector<Entry>& entries);
 /// The kept entries of `ids` went into the journal.
 void forget(Database& basket, const QStringList& ids);
 

@@ -17,6 +17,8 @@
 #include "data/Names.h"
 #include "invoicing/InvoiceNumber.h"
 #include "modes/Targets.h"
+#include "modes/WorkKind.h"
+#include "posting/Posting.h"
 
 namespace invoicing {
 
@@ -78,6 +80,10 @@ class InvoiceWriter final : public data::DocumentWriter {
     }
 
     QString write(AttachedBooks& books, const std::vector<Line>& lines, core::Money total) override;
+    void name(data::journal::Entry& entry, const QString&) const override {
+        entry.number = m_result.documentNumber;
+        entry.invoice = m_result.key;
+    }
 
     std::optional<InvoiceNumberLock>& numbering() { return m_numbering; }
 
@@ -179,6 +185,9 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
     request.order = data::LineOrder::ByName;
     request.invoice = true;
     request.nothingWritten = QStringLiteral("Fatura yazılmadı");
+    posting::journalRoad(request, r.serverPath, r.terminal, *r.clock,
+                         modes::workName(modes::WorkKind::Account), QStringLiteral("Fatura"),
+                         r.customerTitle, {modes::companyOf(r.serverPath)});
     InvoiceResult result;
     InvoiceWriter writer(r, result);
     const data::DocumentResult written = data::writeDocument(request, writer);

@@ -18,6 +18,7 @@ struct InvoiceRequest {
     QString workingCopy;
     QString customerTitle;  // the target box's text
     const core::Clock* clock = nullptr;
+    int terminal = 0;  // the journal names the terminal that wrote it
 };
 
 struct InvoiceResult {

@@ -4,7 +4,8 @@ namespace modes {
 
 namespace {
 
-QString operationName(Operation operation) {
+// As the operation boxes caption them.
+QString boxCaption(Operation operation) {
     switch (operation) {
         case Operation::Sale:
             return QStringLiteral("SATIŞ");
@@ -21,14 +22,13 @@ QString operationName(Operation operation) {
 }  // namespace
 
 QString operationAndTarget(const RoadState& road) {
-    const QString operation = operationName(road.operation);
+    const QString operation = boxCaption(road.operation);
     return road.usable && !road.target.isEmpty() ? operation + QStringLiteral(" → ") + road.target
                                                  : operation;
 }
 
 QString roadStatus(const RoadState& road, const QString& company, const QString& companyName) {
-    const QString kind =
-        road.kind == WorkKind::Warehouse ? QStringLiteral("Depo") : QStringLiteral("Cari");
+    const QString kind = workName(road.kind);
     // Without a prepared target "Tamam" writes nowhere: no books are named.
     if (!road.usable || road.target.isEmpty())
         return QStringLiteral("%1 · %2 · Hedef yok").arg(kind, operationAndTarget(road));

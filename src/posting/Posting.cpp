@@ -11,7 +11,9 @@
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
+#include "data/ServerBooks.h"
 #include "modes/Targets.h"
+#include "modes/WorkKind.h"
 
 namespace posting {
 
@@ -148,6 +150,20 @@ QString headOfficePath(const QString& serverPath) {
     return modes::companyPath(serverPath, QStringLiteral("01"));
 }
 
+void journalRoad(data::DocumentRequest& request, const QString& serverPath, int terminal,
+                 const core::Clock& clock, const QString& work, const QString& operation,
+                 const QString& target, const QStringList& companies) {
+    data::journal::Entry& e = request.entry;
+    e.at = clock.now();
+    e.terminal = terminal;
+    e.work = work;
+    e.operation = operation;
+    e.target = target;
+    e.books = companies.join(u',');
+    if (!data::isServerPath(serverPath))
+        request.journalFile = data::journal::fileIn(modes::dataDirectory(serverPath));
+}
+
 PostingResult postWorkingSet(const PostingRequest& r) {
     const QString headOffice = headOfficePath(r.serverPath);
     data::DocumentRequest request;
@@ -162,6 +178,13 @@ PostingResult postWorkingSet(const PostingRequest& r) {
     }
     request.order = data::LineOrder::ByCode;
     request.nothingWritten = QStringLiteral("Hiçbir şey yazılmadı");
+    const QString company = modes::companyOf(r.serverPath);
+    journalRoad(
+        request, r.serverPath, r.terminal, *r.clock,
+        modes::workName(r.warehouse ? modes::WorkKind::Warehouse : modes::WorkKind::Account),
+        modes::operationName(r.sale ? modes::Operation::Sale : modes::Operation::Purchase),
+        r.targetTitle,
+        r.warehouse ? QStringList{company, QStringLiteral("01")} : QStringList{company});
     PostingResult result;
     PostingWriter writer(r, result);
     const data::DocumentResult written = data::writeDocument(request, writer);

@@ -8,6 +8,9 @@
 namespace core {
 class Clock;
 }
+namespace data {
+struct DocumentRequest;
+}
 
 namespace posting {
 
@@ -20,6 +23,7 @@ struct PostingRequest {
     QString targetTitle;   // the target box's text
     int targetIndex = -1;  // its place in the list (warehouse work: 0 is branch 02)
     const core::Clock* clock = nullptr;
+    int terminal = 0;  // the journal names the terminal that wrote it
 };
 
 struct PostingResult {
@@ -48,5 +52,11 @@ PostingResult postWorkingSet(const PostingRequest& request);
 
 /// The head office's server path for a server path: its data directory and company "01".
 QString headOfficePath(const QString& serverPath);
+
+/// A document's journal entry as far as its road names it (who, when, what, whose books), and
+/// where it goes: the journal file beside the books on files, the server's own otherwise.
+void journalRoad(data::DocumentRequest& request, const QString& serverPath, int terminal,
+                 const core::Clock& clock, const QString& work, const QString& operation,
+                 const QString& target, const QStringList& companies);
 
 }  // namespace posting

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     const QString workingCopy =
         QString::fromLocal8Bit(argv[2]) + u"/Temp"_s + QString::fromLocal8Bit(argv[3]) + u".Mdb"_s;
     const long count = QString::fromLocal8Bit(argv[4]).toLong();
+    const int terminal = QString::fromLocal8Bit(argv[3]).toInt();
     std::shared_ptr<data::Database> basket;
     try {
         basket =
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
                 invoices ? invoicing::createInvoice({.serverPath = serverPath,
                                                      .workingCopy = workingCopy,
                                                      .customerTitle = u"ÖZTÜRK MARKET"_s,
-                                                     .clock = &clock})
+                                                     .clock = &clock,
+                                                     .terminal = terminal})
                                .key
                          : posting::postWorkingSet({.warehouse = true,
                                                     .sale = i % 2 == 0,
@@ -59,7 +61,8 @@ int main(int argc, char** argv) {
                                                     .workingCopy = workingCopy,
                                                     .targetTitle = u"KADIKÖY ŞUBESİ"_s,
                                                     .targetIndex = 0,
-                                                    .clock = &clock})
+                                                    .clock = &clock,
+                                                    .terminal = terminal})
                                .documentNumber;
             std::printf("%s\n", qPrintable(number));
             std::fflush(stdout);

@@ -115,8 +115,33 @@ class ReliabilityTest : public ::testing::TestWithParam<std::tuple<Engine, Kind>
                                "GROUP BY DigerId HAVING count(*) <> 4"_s);
         }
         problems << (kind == Kind::Invoice ? invoiceInconsistencies() : postingInconsistencies());
+        problems << journalInconsistencies(kind);
         problems.removeAll(QString());
         return problems;
+    }
+    // Every document has its one journal entry, and every entry its document: a terminal killed
+    // at any moment leaves neither alone.
+    QStringList journalInconsistencies(Kind kind) {
+        QStringList entries =
+            server ? column(path(u"01"_s) + u"Cari.mdb"_s,
+                            u"SELECT books || ':' || number FROM terminal.journal WHERE "
+                            "event = 'document'"_s)
+                   : column(books.dataDir() + u"/TerminalJournal.db"_s,
+                            u"SELECT Books || ':' || Number FROM Journal WHERE "
+                            "Event = 'document'"_s);
+        QStringList documents;
+        if (kind == Kind::Invoice)
+            for (const QString& c : {u"01"_s, u"02"_s})
+                documents << column(path(c) + u"Fatura.mdb"_s,
+                                    u"SELECT '%1:' || DigerId FROM Faturalar"_s.arg(c));
+        else
+            documents = column(path(u"02"_s) + u"Cari.mdb"_s,
+                               u"SELECT DISTINCT '02,01:' || DigerId FROM CariHareket"_s);
+        entries.sort();
+        documents.sort();
+        if (entries == documents) return {};
+        return {
+            u"journal: %1 entries for %2 documents"_s.arg(entries.size()).arg(documents.size())};
     }
     // Both sides of each transfer, every number drawn once, the counter at the last.
     QStringList postingInconsistencies() {

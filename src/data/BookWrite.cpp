@@ -140,7 +140,13 @@ DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& wri
                     e.text());
         throw;
     } catch (const DatabaseError& e) {
-        keepRefusal(request, journal::Event::Refused, e.text());
+        keepRefusal(request,
+                    e.answerGivenUp() ? journal::Event::WaitGivenUp : journal::Event::Refused,
+                    e.text());
+        throw;
+    } catch (const std::exception& e) {
+        // A value too large for the books, and the like: refused all the same.
+        keepRefusal(request, journal::Event::Refused, QString::fromUtf8(e.what()));
         throw;
     }
 }

@@ -475,7 +475,8 @@ void Database::raise(const QString& what, const QString& engineText, const QStri
         // simply be run again.
         throw BusyError(failureText(what, engineText, sql), BooksBusyText, false);
     }
-    throw DatabaseError(failureText(what, engineText, sql));
+    throw DatabaseError(failureText(what, engineText, sql),
+                        m_engine == Engine::PostgreSQL && m_watch.cut() == Cut::GivenUp);
 }
 
 void Database::fail(const QString& what, const QSqlQuery& q, const QString& sql) const {

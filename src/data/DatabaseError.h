@@ -8,11 +8,14 @@ namespace data {
 /// The one error the data layer throws; its text is meant for the operator.
 class DatabaseError : public std::runtime_error {
   public:
-    explicit DatabaseError(const QString& text);
+    explicit DatabaseError(const QString& text, bool answerGivenUp = false);
     QString text() const { return m_text; }
+    /// The operator gave up waiting for the server's answer: nothing failed that could be named.
+    bool answerGivenUp() const { return m_answerGivenUp; }
 
   private:
     QString m_text;
+    bool m_answerGivenUp;
 };
 
 /// What a writer waits for when another holds the books.

@@ -38,7 +38,8 @@ const QStringList& columns() {
     return c;
 }
 
-// Texts hold no null: the reader and a spreadsheet see an empty text.
+// Texts hold no null: the reader and a spreadsheet see an empty text. Entries of one second keep
+// the order they were written in: the file's row order, the server's sequence.
 const char* const FileSchema =
     "CREATE TABLE IF NOT EXISTS Journal (Id TEXT PRIMARY KEY, At TEXT NOT NULL, "
     "Terminal INTEGER NOT NULL, Computer TEXT NOT NULL, UserName TEXT NOT NULL, "
@@ -284,7 +285,7 @@ void ensureTable(Database& server) {
                 "username text NOT NULL, event text NOT NULL, work text NOT NULL, operation text "
                 "NOT NULL, target text NOT NULL, books text NOT NULL, number text NOT NULL, "
                 "invoice text NOT NULL, total numeric(19,4) NOT NULL, reason text NOT NULL, "
-                "lines text NOT NULL)"));
+                "lines text NOT NULL, seq bigint GENERATED ALWAYS AS IDENTITY)"));
             server.query(
                 QStringLiteral("CREATE INDEX IF NOT EXISTS journal_at ON terminal.journal (at)"));
         } catch (const DatabaseError&) {

@@ -128,6 +128,11 @@ class WindowTest : public FormTest {
             total += core::Money::fromDouble(amount.toDouble());
         return total;
     }
+    /// The journal beside the books, each entry's `fields` in the order they were written.
+    QStringList journal(const QString& fields) {
+        return column(books.dataDir() + u"/TerminalJournal.db"_s,
+                      u"SELECT %1 FROM Journal ORDER BY rowid"_s.arg(fields));
+    }
     int linesLeft() {
         return count(f->workingCopyPath(), u"SELECT count(*) FROM StokKartlar WHERE KalanB<>0"_s);
     }

@@ -247,6 +247,9 @@ TEST_F(RoadTest, ASilentServerIsWaitedForBehindThePanelUntilGivenUp) {
     EXPECT_TRUE(messages.said.isEmpty()) << said();
     EXPECT_EQ(linesLeft(), 0);
     EXPECT_EQ(count(stok, u"SELECT count(*) FROM StokHareket"_s), 2);
+    // The server's journal holds the wait given up and the document, in the order they came.
+    EXPECT_EQ(column(stok, u"SELECT event || '|' || books FROM terminal.journal ORDER BY seq"_s),
+              (QStringList{u"waitgivenup|02"_s, u"document|02"_s}));
     // The list's "Stok" is the server's card as the document left it, not the cards read before.
     const QString card = u"SELECT %1 FROM StokKartlar WHERE Barkod='8690000000104'"_s;
     EXPECT_EQ(scalar(f->workingCopyPath(), card.arg(u"KalanA"_s)).toDouble(),
@@ -256,11 +259,20 @@ TEST_F(RoadTest, ASilentServerIsWaitedForBehindThePanelUntilGivenUp) {
 TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
     road(1, Qt::Key_unknown, {u"8690000000067"_s, u"8690000000067"_s, u"8690000000104"_s});
     const QString serverPath = f->serverPath();
+    // A line cleared with "SİL" and a "Vazgeç" on the totals are the journal's, not the books'.
+    const core::Money before = enteredTotal();
+    scan(u"8690000000012"_s);
+    const core::Money removed = enteredTotal() - before;
+    QTest::keyClick(f.get(), Qt::Key_F6);
     // A search that finds an account makes it the invoice's customer, named on the totals.
     scan(u"0224 555 10 05"_s);
     const QString title = u"ÇELİK KARDEŞLER"_s;
     ASSERT_EQ(c<QComboBox>("Combo1")->currentText(), title);
     const core::Money total = enteredTotal();
+    ASSERT_EQ(total, before);
+    QTest::keyClick(f.get(), Qt::Key_F8);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_FALSE(shown("Frame3"));
     QTest::keyClick(f.get(), Qt::Key_F8);
     ASSERT_TRUE(shown("Frame3"));
     EXPECT_TRUE(c<QLabel>("TotalsRoad")->text().endsWith(u"→ "_s + title))
@@ -288,6 +300,20 @@ TEST_F(RoadTest, AnInvoiceFromScanToTamamAndAPriceLabel) {
     const QString pdf = program.filePath(u"labels/Etiket 8690000000067.pdf"_s);
     EXPECT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(stripSays(u"Etiket dosyaya yazıldı: "_s + pdf, true));
+    // Another target gives the sale's line up; the journal has it at once, after the invoice.
+    const core::Money givenUp = enteredTotal();
+    pickTarget(1);
+    const auto money = [](core::Money m) { return m.toString(QLocale::c()); };
+    EXPECT_EQ(journal(u"Event || '|' || Total || '|' || json_array_length(Lines)"_s),
+              (QStringList{
+                  u"removed|%1|1"_s.arg(money(removed)), u"cancelled|%1|2"_s.arg(money(total)),
+                  u"document|%1|2"_s.arg(money(total)), u"abandoned|%1|1"_s.arg(money(givenUp))}));
+    // The invoice's entry names who wrote what in whose books, as the books carry it.
+    EXPECT_EQ(journal(u"At || '|' || Terminal || '|' || (UserName <> '') || '|' || Work || '|' || "
+                      "Operation || '|' || Target || '|' || Books || '|' || Number || '|' || "
+                      "Invoice FROM Journal WHERE Event = 'document' --"_s),
+              QStringList{u"2026-12-06 10:30:00|1|1|Cari|Fatura|%1|02|%2|S00001"_s.arg(
+                  title, text(invoices, u"SELECT DigerId FROM Faturalar"_s))});
 }
 
 namespace {
@@ -405,6 +431,18 @@ TEST_P(PostingTest, PostsTheLinesOrKeepsThemAndTheRoadUntilTheFaultIsGone) {
     EXPECT_TRUE(shown("Frame1"));
     EXPECT_EQ(linesLeft(), 0);
     EXPECT_TRUE(stripSays(u"Belge 261 işlendi — 2 satır, "_s + total.toString(QLocale(), 2, true)));
+    // A refused "Tamam" is in the journal with its reason, before the document that followed.
+    const QString company = serverPath.right(2);
+    QStringList journalled{u"document|261|%1|%2"_s.arg(
+        k.workKind == 0 ? company + u",01"_s : company, total.toString(QLocale::c()))};
+    if (*k.said && !k.quantityOverflows)
+        journalled.prepend(u"refused|||%1"_s.arg(total.toString(QLocale::c())));
+    EXPECT_EQ(journal(u"Event || '|' || Number || '|' || iif(Event = 'document', Books, '') || "
+                      "'|' || Total"_s),
+              journalled);
+    if (*k.said && !k.quantityOverflows) {
+        EXPECT_TRUE(journal(u"Reason"_s).first().contains(QString::fromUtf8(k.said)));
+    }
     // The target side holds the nearest double of the total; a warehouse road also the branch's.
     const bool sale = k.operation == Qt::Key_F2;
     const QString debit = sale ? u"Borc"_s : u"Alacak"_s, credit = sale ? u"Alacak"_s : u"Borc"_s;

@@ -42,8 +42,8 @@ class Source {
     /// A date-time column as "yyyy-MM-dd HH:mm:ss" (files hold it so already).
     virtual QString timeText(const QString& expression) const = 0;
     virtual QString totalText() const = 0;
-    /// Ids ordered byte by byte, as on files.
-    virtual QString idOrder() const = 0;
+    /// Entries of one second in the order they were written.
+    virtual QString writtenOrder() const = 0;
     /// A condition true where `column` is one of the texts of a JSON array bound to it.
     virtual QString listed(const QString& column) const = 0;
     /// Runs `sql` on the journal (company empty) or a company's account file.
@@ -70,7 +70,7 @@ class FileSource final : public Source {
     QString movementsOf(const QString&) const override { return QStringLiteral("CariHareket"); }
     QString timeText(const QString& expression) const override { return expression; }
     QString totalText() const override { return QStringLiteral("Total"); }
-    QString idOrder() const override { return QStringLiteral("Id"); }
+    QString writtenOrder() const override { return QStringLiteral("rowid"); }
     QString listed(const QString& column) const override {
         return column + QStringLiteral(" IN (SELECT value FROM json_each(?))");
     }
@@ -127,7 +127,7 @@ class ServerSource final : public Source {
     }
     // The exact decimal, never through a binary fraction.
     QString totalText() const override { return QStringLiteral("CAST(Total AS text)"); }
-    QString idOrder() const override { return QStringLiteral("Id COLLATE \"C\""); }
+    QString writtenOrder() const override { return QStringLiteral("seq"); }
     QString listed(const QString& column) const override {
         return column + QStringLiteral(" IN (SELECT json_array_elements_text(CAST(? AS json)))");
     }
@@ -210,7 +210,8 @@ std::vector<Entry> listedEntries(Source& source, const Filter& filter) {
             "SELECT Id, %1, Terminal, Computer, UserName, Event, Work, Operation, Target, Books, "
             "Number, Invoice, %2, Reason, Lines FROM %3%4 ORDER BY At, %5")
             .arg(source.timeText(QStringLiteral("At")), source.totalText(), source.journalTable(),
-                 where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, source.idOrder());
+                 where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
+                 source.writtenOrder());
     std::vector<Entry> entries;
     source.select(QString(), sql, params, [&entries](const QSqlQuery& q) {
         Entry e;

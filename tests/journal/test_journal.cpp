@@ -20,9 +20,14 @@ struct StoredEntry {
     const char *computer, *event, *work, *operation, *target, *books, *number, *invoice, *total,
         *reason, *lines;
 };
+// Entries of one second are listed as they were written (z2 before c3), not by their ids.
 const StoredEntry Entries[] = {
     {"d4", "2026-12-08 11:30:00", 2, "KASA-2", "document", "Cari", "Satış", "YILMAZ GIDA", "01",
      "104", "", "12", "", "[]"},
+    {"z2", "2026-12-08 10:00:00", 2, "KASA-2", "document", "Cari", "Fatura", "AHMET'İN; BAKKALI",
+     "01", "102", "S00001", "1234.5", "",
+     R"([{"code":"00003","name":"ZEYTİNYAĞI","quantity":"1.5","price":"100","amount":"150","vat":"15"},)"
+     R"({"code":"00004","name":"PEYNİR","quantity":"1","price":"1084.5","amount":"1084.5","vat":"0"}])"},
     {"c3", "2026-12-08 10:00:00", 1, "KASA-1", "removed", "Depo", "Satış", "ÖZTÜRK MARKET", "02",
      "", "", "5", " okunmadı ",
      R"([{"code":"00009","name":"ÇİĞ KÖFTE \"ACI\"","quantity":"1","price":"5","amount":"5","vat":"0.5"}])"},
@@ -30,10 +35,6 @@ const StoredEntry Entries[] = {
      "02,01", "101", "", "388.8", "",
      R"([{"code":"00001","name":"ÇAY 'RİZE'","quantity":"2","price":"150","amount":"300","vat":"30"},)"
      R"({"code":"00002","name":"ŞEKER","quantity":"0.5","price":"106","amount":"53","vat":"5.8"}])"},
-    {"b2", "2026-12-08 10:00:00", 2, "KASA-2", "document", "Cari", "Fatura", "AHMET'İN; BAKKALI",
-     "01", "102", "S00001", "1234.5", "",
-     R"([{"code":"00003","name":"ZEYTİNYAĞI","quantity":"1.5","price":"100","amount":"150","vat":"15"},)"
-     R"({"code":"00004","name":"PEYNİR","quantity":"1","price":"1084.5","amount":"1084.5","vat":"0"}])"},
     {"e5", "2026-12-09 00:00:05", 1, "KASA-1", "document", "Depo", "Satış", "BEŞİKTAŞ ŞUBESİ",
      "01,03", "105", "", "10", "", "[]"},
 };

@@ -22,7 +22,7 @@ std::optional<journal::Entry> settledEntry(const DocumentRequest& r, const Pendi
     return e;
 }
 
-DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
+DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool& committed) {
     std::unique_ptr<AttachedBooks> joined;
     const bool onFiles = !r.journalFile.isEmpty();
     try {
@@ -88,6 +88,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer) {
             recordPosting(books.db(), token, number);
             committing = true;
             transaction.commit();
+            committed = true;
             finishPending(books.workingCopy());
             journal::forget(books.workingCopy(), moved);
             basket::noteWritten(books.workingCopy(), written);
@@ -127,24 +128,31 @@ void keepRefusal(const DocumentRequest& r, journal::Event event, const QString& 
 }  // namespace
 
 DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& writer) {
+    // A failure after the server's commit refused nothing: the document and its entry are in
+    // the books, and settling the lost answer says so.
+    bool committed = false;
     try {
-        DocumentResult result = retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
-                                               [&] { return writeOnce(request, writer); });
+        DocumentResult result = retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"), [&] {
+            return writeOnce(request, writer, committed);
+        });
         if (!result.written && result.earlier.state != PendingResult::State::Written)
             keepRefusal(request, journal::Event::Refused,
                         result.lines.empty() ? QStringLiteral("girilmiş satır yok")
                                              : QStringLiteral("satırların toplamı 0"));
         return result;
     } catch (const BusyError& e) {
+        if (committed) throw;
         keepRefusal(request, e.givenUp() ? journal::Event::WaitGivenUp : journal::Event::Refused,
                     e.text());
         throw;
     } catch (const DatabaseError& e) {
+        if (committed) throw;
         keepRefusal(request,
                     e.answerGivenUp() ? journal::Event::WaitGivenUp : journal::Event::Refused,
                     e.text());
         throw;
     } catch (const std::exception& e) {
+        if (committed) throw;
         // A value too large for the books, and the like: refused all the same.
         keepRefusal(request, journal::Event::Refused, QString::fromUtf8(e.what()));
         throw;

@@ -21,11 +21,11 @@ auto retryWhileBusy(const QString& what, F&& work) -> decltype(work()) {
         try {
             return work();
         } catch (const BusyError& busy) {
-            if (busy.givenUp()) throw DatabaseError(core::waitGivenUpText(what));
+            if (busy.givenUp()) throw BusyError(core::waitGivenUpText(what), what, true);
         }
         std::this_thread::sleep_for(milliseconds(std::min(10 << std::min(attempt, 4), 100)));
         if (!core::keepWaiting(what, duration_cast<milliseconds>(steady_clock::now() - start)))
-            throw DatabaseError(core::waitGivenUpText(what));
+            throw BusyError(core::waitGivenUpText(what), what, true);
     }
 }
 

@@ -477,6 +477,13 @@ TEST_F(RealDisplay, ScansTapsSizesAndAWaitOnFileBooks) {
                      {document, code})
                   .toDouble(),
               ofCode);
+    // The journal beside the books: the start's "SİL", each "Vazgeç", the wait given up, then the
+    // document.
+    const QStringList journalled =
+        column(s->books.dataDir() + u"/TerminalJournal.db"_s,
+               u"SELECT Event || ' ' || Number FROM Journal ORDER BY rowid"_s);
+    EXPECT_EQ(journalled, (QStringList{u"removed "_s} + QStringList(4, u"cancelled "_s) +
+                           QStringList{u"waitgivenup "_s, u"document "_s + document}));
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 
@@ -585,6 +592,11 @@ TEST_F(RealDisplay, AWarehouseSaleOnServerBooksAndALostAnswer) {
                      u"SELECT StokHarKod FROM StokHareket WHERE DigerId=?"_s, {last()}),
               column(s->books.file("01", "Stok"),
                      u"SELECT StokKod FROM StokKartlar WHERE Barkod=?"_s, {s->codes[3]}));
+    // The server's journal: each sale's "SİL" before its document; the lost answer is no refusal,
+    // its settling follows the "Vazgeç".
+    EXPECT_EQ(column(branchCari, u"SELECT event FROM terminal.journal ORDER BY seq"_s),
+              (QStringList{u"removed"_s, u"document"_s, u"removed"_s, u"document"_s, u"cancelled"_s,
+                           u"settled"_s, u"document"_s}));
     ASSERT_NO_FATAL_FAILURE(closeTerminal());
 }
 

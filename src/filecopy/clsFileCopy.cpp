@@ -119,6 +119,13 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
     const QString target = data::toLocalPath(m_targetFile.trimmed());
     QFile in(source);
     QFile out(target);
+    const auto failed = [&] {
+        in.close();
+        out.close();
+        Q_EMIT Progress(0, 0);
+        busy(false);
+        return false;
+    };
     try {
         checkNames(source);
         if (QFileInfo::exists(target)) {
@@ -128,32 +135,19 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
             if (!yes) throw Checked{Cancelled, QStringLiteral("File copy canceled...")};
         }
         makePath(QFileInfo(target).absolutePath());
-        if (m_byteSize <= 0) m_byteSize = DefaultBlock;
-        const auto blockSize = static_cast<qint64>(m_byteSize);
-
         openOrThrow(in, QIODevice::ReadOnly);
         // The copy must equal its source, so a longer old target is cut to size.
         openOrThrow(out, QIODevice::ReadWrite | QIODevice::Truncate);
-        const qint64 length = in.size();
-        qint64 copied = 0;
-        while (copied < length) {
-            const qint64 n = std::min(blockSize, length - copied);
-            const QByteArray block = readBlock(in, n);
-            copied += block.size();
-            Q_EMIT Progress(percent(copied, length), static_cast<double>(copied));
-            writeBlock(out, block);
-        }
+        const qint64 copied =
+            eachBlock(in, [&](const QByteArray& block) { writeBlock(out, block); });
         if (!out.flush()) throw fileError(out, target);
         Q_EMIT Progress(0, static_cast<double>(copied));
 
         if (m_verify) {
             out.close();
             if (!verify(ErrCode, ErrMsg)) {
-                in.close();
                 wipeAndDelete(target);
-                Q_EMIT Progress(0, 0);
-                busy(false);
-                return false;
+                return failed();
             }
         }
         in.close();
@@ -164,11 +158,21 @@ bool clsFileCopy::CopyFile(qint32& ErrCode, QString& ErrMsg) {
     } catch (...) {
         m_failedFile = takeError(ErrCode, ErrMsg);
     }
-    in.close();
-    out.close();
-    Q_EMIT Progress(0, 0);
-    busy(false);
-    return false;
+    return failed();
+}
+
+qint64 clsFileCopy::eachBlock(QFile& in, const std::function<void(const QByteArray&)>& handle) {
+    if (m_byteSize <= 0) m_byteSize = DefaultBlock;
+    const auto blockSize = static_cast<qint64>(m_byteSize);
+    const qint64 length = in.size();
+    qint64 done = 0;
+    while (done < length) {
+        const QByteArray block = readBlock(in, std::min(blockSize, length - done));
+        handle(block);
+        done += block.size();
+        Q_EMIT Progress(percent(done, length), static_cast<double>(done));
+    }
+    return done;
 }
 
 bool clsFileCopy::VerifyFile(qint32& ErrCode, QString& ErrMsg) {
@@ -187,23 +191,14 @@ bool clsFileCopy::verify(qint32& ErrCode, QString& ErrMsg) {
     QFile b(target);
     try {
         checkNames(source);
-        if (m_byteSize <= 0) m_byteSize = DefaultBlock;
-        const auto blockSize = static_cast<qint64>(m_byteSize);
         openOrThrow(a, QIODevice::ReadOnly);
         openOrThrow(b, QIODevice::ReadOnly);
-        const qint64 length = a.size();
-        qint64 done = 0;
-        while (done < length) {
-            const qint64 n = std::min(blockSize, length - done);
-            const QByteArray left = readBlock(a, n);
+        const qint64 done = eachBlock(a, [&](const QByteArray& left) {
             // Only the source's length is compared; a short target simply differs.
-            const QByteArray right = b.read(n);
-            if (left != right)
+            if (left != b.read(left.size()))
                 throw Checked{NotSame,
                               QStringLiteral("Target file is not the same as the source file...")};
-            done += n;
-            Q_EMIT Progress(percent(done, length), static_cast<double>(done));
-        }
+        });
         Q_EMIT Progress(0, static_cast<double>(done));
         return true;
     } catch (...) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QFile;
+
 namespace core {
 class Messages;
 }
@@ -46,6 +48,8 @@ class clsFileCopy : public QObject {
 
   private:
     bool verify(qint32& ErrCode, QString& ErrMsg);
+    // Reads `in` from its start block by block, hands each block on and reports the progress.
+    qint64 eachBlock(QFile& in, const std::function<void(const QByteArray&)>& handle);
     void checkNames(const QString& resolvedSource) const;
     void wipeAndDelete(const QString& target);
     void busy(bool on) const;

@@ -61,19 +61,11 @@ QString named(const QString& file) {
     return u"Dosya: "_s + QFileInfo(file).canonicalFilePath();
 }
 
-class EngineTest : public DataTest, public ::testing::WithParamInterface<Engine> {
-  protected:
-    void SetUp() override {
-        if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
-            GTEST_SKIP() << NoTestServer;
-        server = booksOn(GetParam(), books);
-    }
-};
+using EngineTest = OnEachEngine<DataTest>;
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Files, Engine::Server),
-                         [](const auto& info) { return engineName(info.param); });
+INSTANTIATE_ON_BOTH_ENGINES(EngineTest);
 
 TEST_F(DataTest, OpeningNeverCreatesRejectsForeignFilesAndNamesTheFileAtFault) {
     const QString missing = books.file("09", "Stok");

@@ -100,8 +100,7 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Engines, ExactMoneyTest, ::testing::Values(Engine::Files, Engine::Server),
-                         [](const auto& info) { return engineName(info.param); });
+INSTANTIATE_ON_BOTH_ENGINES(ExactMoneyTest);
 
 TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     const QString cari = path(u"01"_s) + u"Cari.mdb"_s, fatura = path(u"01"_s) + u"Fatura.mdb"_s;

@@ -191,8 +191,7 @@ class JournalTest : public ::testing::TestWithParam<Engine> {
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Engines, JournalTest, ::testing::Values(Engine::Files, Engine::Server),
-                         [](const auto& info) { return engineName(info.param); });
+INSTANTIATE_ON_BOTH_ENGINES(JournalTest);
 
 TEST_P(JournalTest, ListsTheEntriesInTimeOrderAndFindsWhatTheBooksDisagreeOn) {
     makeJournal();

@@ -114,20 +114,11 @@ TEST_F(PostingTest, AZeroTotalDrawsNoNumberAndAYearChangeStartsNewCounters) {
 namespace {
 
 // The same postings on either engine.
-class EnginePostingTest : public PostingTest, public ::testing::WithParamInterface<Engine> {
-  protected:
-    void SetUp() override {
-        if (GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
-            GTEST_SKIP() << NoTestServer;
-        server = booksOn(GetParam(), books);
-    }
-};
+using EnginePostingTest = OnEachEngine<PostingTest>;
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Engines, EnginePostingTest,
-                         ::testing::Values(Engine::Files, Engine::Server),
-                         [](const auto& info) { return engineName(info.param); });
+INSTANTIATE_ON_BOTH_ENGINES(EnginePostingTest);
 
 // Every road writes each side once: the target's books (the head office against the branch's
 // "ŞubeNN", or the customer in the company's books) and, in warehouse work, the branch's own

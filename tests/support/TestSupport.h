@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -102,6 +103,21 @@ inline constexpr const char* NoTestServer =
     "TERMINAL_TEST_SERVER is not set (scripts/test sets it)";
 /// An engine test's books: none for files, else `books` on the test server (the caller skips).
 std::unique_ptr<ServerBooks> booksOn(Engine engine, const TempBooks& books);
+/// Fixture `Base` (with `books` and `server`) once on files and once on the test server, which is
+/// skipped where none is set.
+template <typename Base>
+class OnEachEngine : public Base, public ::testing::WithParamInterface<Engine> {
+  protected:
+    void SetUp() override {
+        if (this->GetParam() == Engine::Server && ServerBooks::testServer().isEmpty())
+            GTEST_SKIP() << NoTestServer;
+        this->server = booksOn(this->GetParam(), this->books);
+    }
+};
+/// Runs the TEST_Ps of `Fixture` on both engines, each case named by its engine.
+#define INSTANTIATE_ON_BOTH_ENGINES(Fixture)                                                     \
+    INSTANTIATE_TEST_SUITE_P(Engines, Fixture, ::testing::Values(Engine::Files, Engine::Server), \
+                             [](const auto& info) { return engineName(info.param); })
 /// A company's server path on the engine: the server's when there is one, else the files'.
 inline QString companyPath(const std::unique_ptr<ServerBooks>& server, const TempBooks& books,
                            const QString& company) {

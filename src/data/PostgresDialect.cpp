@@ -2,6 +2,7 @@
 // one transaction write them all; names the server would fold are quoted.
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <utility>
 
 #include "data/Database.h"
 #include "data/DatabaseError.h"
@@ -21,6 +22,27 @@ QString foldExpression(const QString& operand) {
     // Compared byte by byte, as the embedded engine compares the folded texts.
     return QStringLiteral("(lower(translate(%1, '%2', '%3')) COLLATE \"C\")")
         .arg(operand, FoldCapitals, FoldSmalls);
+}
+
+// The order the embedded engine's trkey gives names: each letter of the Turkish alphabet, of
+// either case, becomes one of U+0080…U+009F in alphabet order (above every other ASCII
+// character, below every other character), the rest is lowered, and the texts compare code
+// point by code point (ucs_basic: a quoted "C" would be lowered on the way). Spelled out in SQL,
+// so the server needs no collation or function of ours.
+QString turkishKey(const QString& column) {
+    static const std::pair<QString, QString> parts = [] {
+        const QString alphabet = QStringLiteral("abcçdefgğhıijklmnoöpqrsştuüvwxyz");
+        QString letters, keys;
+        for (qsizetype i = 0; i < alphabet.size(); ++i) {
+            const QChar small = alphabet[i];
+            letters += small;
+            letters += small == u'ı' ? QChar(u'I') : small == u'i' ? QChar(u'İ') : small.toUpper();
+            keys += QStringLiteral("\\%1").arg(0x80 + i, 4, 16, QLatin1Char('0')).repeated(2);
+        }
+        return std::pair{QStringLiteral("(lower(translate("),
+                         QStringLiteral(", '%1', U&'%2')) COLLATE ucs_basic)").arg(letters, keys)};
+    }();
+    return parts.first + column + parts.second;
 }
 
 }  // namespace
@@ -105,8 +127,7 @@ class PostgresDialect final : public Dialect {
     }
     // The server plans its own order; it has no such hint.
     QString unindexedOrder(const QString& column) const override { return column; }
-    // The server's recordsets keep the server's order.
-    QString turkishOrder(const QString& column) const override { return column; }
+    QString turkishOrder(const QString& column) const override { return turkishKey(column); }
     QStringList companyBooks(Database& db, const QString& kind) const override {
         QSqlQuery q = db.query(
             QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname ~ ? ORDER BY 1"),

@@ -64,16 +64,11 @@ DatabaseKind databaseKind(const QString& localPath) {
 }
 
 bool booksExist(const QString& path) {
-    if (!isServerPath(path)) return QFileInfo::exists(resolvePath(path));
-    try {
-        return Database::open(path) != nullptr;
-    } catch (const DatabaseError&) {
-        return false;
-    }
+    return dialectOf(path).booksExist(path);
 }
 
 QString shownPath(const QString& path) {
-    return isServerPath(path) ? path : resolvePath(path);
+    return dialectOf(path).shownPath(path);
 }
 
 std::shared_ptr<Database> Database::open(const QString& path, Durability) {
@@ -377,7 +372,7 @@ QString Database::fileAtFault(const QString& engineText, const QString& sql) con
                     schema = qualifier.toLower();
             }
         }
-        const QString base = splitPathOptions(m_path).first;
+        const QString base = splitServerPath(m_path).first;
         return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
     }
     if (!m_handle) return m_path;

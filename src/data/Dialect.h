@@ -19,6 +19,21 @@ class Dialect {
   public:
     virtual ~Dialect() = default;
 
+    /// Whether each company book is a file of its own, read in place, copied block by block and
+    /// removed before a copy; else the engine holds the books and the terminal keeps a file of
+    /// its own of their cards, brought up to date from them.
+    virtual bool booksAreFiles() const = 0;
+    /// Whether the journal is kept in the books' own database (the server's terminal schema)
+    /// rather than in a file beside the books.
+    virtual bool journalInBooks() const = 0;
+    /// A path split before its connection options: ("postgresql://h/db/01", "?sslmode=require");
+    /// a path without options (every file path) is all base.
+    virtual std::pair<QString, QString> splitOptions(const QString& path) const = 0;
+    /// Whether books are at `path`: an existing file, or a schema the server holds.
+    virtual bool booksExist(const QString& path) const = 0;
+    /// A book's path as the operator reads it: a file's resolved path, a server path as given.
+    virtual QString shownPath(const QString& path) const = 0;
+
     /// A statement written for the embedded engine, as this engine runs it.
     virtual QString statement(const QString& sql) const = 0;
     /// How a statement names the book joined as `alias` from `path` (an attached file's alias,
@@ -58,5 +73,11 @@ const Dialect& sqliteDialect();
 const Dialect& postgresDialect();
 /// The dialect of the books at `path`.
 const Dialect& dialectOf(const QString& path);
+
+/// Whether the cards of the books at `path` are read where they are (files), rather than from a
+/// file of the terminal's own kept up to date from them.
+inline bool cardsReadInPlace(const QString& path) {
+    return dialectOf(path).booksAreFiles();
+}
 
 }  // namespace data

@@ -116,6 +116,20 @@ namespace {
 
 class PostgresDialect final : public Dialect {
   public:
+    bool booksAreFiles() const override { return false; }
+    bool journalInBooks() const override { return true; }
+    std::pair<QString, QString> splitOptions(const QString& path) const override {
+        return splitServerPath(path);
+    }
+    bool booksExist(const QString& path) const override {
+        try {
+            return Database::open(path) != nullptr;
+        } catch (const DatabaseError&) {
+            return false;
+        }
+    }
+    QString shownPath(const QString& path) const override { return path; }
+
     QString statement(const QString& sql) const override { return toPostgresSql(sql); }
     QString qualifier(const QString& alias, const QString& path) const override {
         const auto server = parseServerPath(path);

@@ -1,6 +1,7 @@
 // The embedded engine: each company book is a file, attached to one connection so that one
 // transaction commits across all of them.
 #include <sqlite3.h>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <algorithm>
 
@@ -14,6 +15,16 @@ namespace {
 
 class SqliteDialect final : public Dialect {
   public:
+    bool booksAreFiles() const override { return true; }
+    bool journalInBooks() const override { return false; }
+    std::pair<QString, QString> splitOptions(const QString& path) const override {
+        return {path, QString()};
+    }
+    bool booksExist(const QString& path) const override {
+        return QFileInfo::exists(resolvePath(path));
+    }
+    QString shownPath(const QString& path) const override { return resolvePath(path); }
+
     QString statement(const QString& sql) const override { return sql; }
     QString qualifier(const QString& alias, const QString&) const override { return alias; }
     // The embedded engine's write lock covers the whole file from the first write on.

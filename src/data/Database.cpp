@@ -73,14 +73,7 @@ QString shownPath(const QString& path) {
 
 std::shared_ptr<Database> Database::open(const QString& path, Durability) {
     auto db = open(path);
-    // A server's commits are its own business.
-    if (db->engine() == Engine::PostgreSQL) return db;
-    db->query(QStringLiteral("PRAGMA synchronous=FULL"));
-    // No file is memory-mapped: a mapped file of a million cards would hold its whole size in
-    // the terminal's memory once every row is touched, for no measured gain. Files on a share
-    // must never be mapped in any case.
-    QSqlQuery mm = db->query(QStringLiteral("PRAGMA mmap_size=0"));
-    mm.finish();
+    db->dialect().makeDurable(*db);
     return db;
 }
 
@@ -205,7 +198,7 @@ Database::Database(QString path, bool readOnly)
 Database::Database(QString path, const ServerAddress& server)
     : m_path(std::move(path)), m_prepared(new PreparedCache) {
     static std::atomic<int> counter{0};
-    m_engine = Engine::PostgreSQL;
+    m_dialect = &postgresDialect();
     m_schema = server.schema();
     m_connectionName = QStringLiteral("server-books-%1").arg(++counter);
     m_db = openServerConnection(server, m_connectionName);
@@ -221,10 +214,6 @@ Database::Database(QString path, const ServerAddress& server)
         closeConnection();
         throw;
     }
-}
-
-const Dialect& Database::dialect() const {
-    return m_engine == Engine::PostgreSQL ? postgresDialect() : sqliteDialect();
 }
 
 void Database::closeConnection() {
@@ -359,7 +348,7 @@ QString Database::lockedFile() const {
 }
 
 QString Database::fileAtFault(const QString& engineText, const QString& sql) const {
-    if (m_engine == Engine::PostgreSQL) {
+    if (!m_dialect->booksAreFiles()) {
         // The server names the schema of a missing table; of a missing column only the table,
         // which the statement qualifies with its schema.
         static const QRegularExpression relation(QStringLiteral("relation \"([^\"]+)\""));
@@ -433,20 +422,20 @@ QString Database::failureText(const QString& what, const QString& engineText,
                               const QString& sql) const {
     // A connection its watch shut says only that it ended: the watch knows why.
     QString cause =
-        m_engine == Engine::PostgreSQL
+        !m_dialect->booksAreFiles()
             ? (m_watch.cut() != Cut::None ? cutCause(m_watch.cut()) : serverCause(engineText))
             : turkishCause(engineText);
     if (cause.isEmpty()) {
         // A connection closed under us says nothing; the operator still learns why.
-        const bool lost = m_engine == Engine::PostgreSQL
+        const bool lost = !m_dialect->booksAreFiles()
                               ? (!m_db.isOpen() || PQstatus(libpqHandle(m_db)) != CONNECTION_OK)
                               : !m_db.isOpen();
-        cause = lost ? (m_engine == Engine::PostgreSQL ? QStringLiteral("sunucu bağlantısı yok")
-                                                       : QStringLiteral("dosya açık değil"))
+        cause = lost ? (!m_dialect->booksAreFiles() ? QStringLiteral("sunucu bağlantısı yok")
+                                                    : QStringLiteral("dosya açık değil"))
                      : QStringLiteral("veritabanı nedenini bildirmedi");
     }
     const QString file = fileAtFault(engineText, sql);
-    if (m_engine == Engine::PostgreSQL)
+    if (!m_dialect->booksAreFiles())
         return QStringLiteral("%1: %2\nSunucu: %3").arg(what, cause, file);
     const QString engine = engineText.simplified();
     return cause == engine || engine.isEmpty()
@@ -456,7 +445,7 @@ QString Database::failureText(const QString& what, const QString& engineText,
 
 void Database::raise(const QString& what, const QString& engineText, const QString& nativeCode,
                      const QString& sql) const {
-    if (m_engine == Engine::SQLite) {
+    if (m_dialect->booksAreFiles()) {
         if ((nativeCode.toInt() & 0xff) == SQLITE_BUSY || busyError(engineText)) {
             const bool givenUp = m_busyGivenUp;
             const QString text = givenUp ? core::waitGivenUpText(BooksBusyText) +
@@ -471,7 +460,7 @@ void Database::raise(const QString& what, const QString& engineText, const QStri
         throw BusyError(failureText(what, engineText, sql), BooksBusyText, false);
     }
     throw DatabaseError(failureText(what, engineText, sql),
-                        m_engine == Engine::PostgreSQL && m_watch.cut() == Cut::GivenUp);
+                        !m_dialect->booksAreFiles() && m_watch.cut() == Cut::GivenUp);
 }
 
 void Database::fail(const QString& what, const QSqlQuery& q, const QString& sql) const {
@@ -489,7 +478,7 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
         // A server restarted or a dropped link: outside a transaction the statement is simply
         // run again on a new connection, so the screen goes on without a restart. Inside one the
         // transaction is gone with the connection and the caller's work fails whole.
-        if (m_engine != Engine::PostgreSQL || m_inTransaction || !connectionLost()) throw;
+        if (!m_dialect->reconnects() || m_inTransaction || !connectionLost()) throw;
         // A call shut for silence or given up is not tried again: a new connection over a
         // silent link would only wait once more. The next call connects afresh.
         if (m_watch.cut() != Cut::None) {
@@ -528,11 +517,11 @@ void Database::refuseNul(const QVariantList& params) const {
 
 QSqlQuery Database::run(const QString& text, const QVariantList& params) {
     const QString sql = dialect().statement(text);
-    if (m_engine == Engine::PostgreSQL) refuseNul(params);
+    if (!m_dialect->keepsNul()) refuseNul(params);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     // The server's driver prepares on the server, which takes no BEGIN, SET or CREATE.
-    if (m_engine == Engine::PostgreSQL && params.isEmpty()) {
+    if (!m_dialect->preparesEveryStatement() && params.isEmpty()) {
         if (!q.exec(sql)) fail(QStringLiteral("Sorgu çalıştırılamadı"), q, sql);
         if (!q.isSelect()) q.finish();
         return q;
@@ -546,7 +535,7 @@ QSqlQuery Database::run(const QString& text, const QVariantList& params) {
 }
 
 QSqlQuery& Database::prepared(const QString& text) {
-    if (m_engine == Engine::PostgreSQL && !m_inTransaction && connectionLost()) reconnect();
+    if (m_dialect->reconnects() && !m_inTransaction && connectionLost()) reconnect();
     const std::string key = text.toStdString();
     auto it = m_prepared->queries.find(key);
     if (it == m_prepared->queries.end()) {
@@ -560,7 +549,7 @@ QSqlQuery& Database::prepared(const QString& text) {
 }
 
 void Database::begin() {
-    if (m_engine == Engine::PostgreSQL) {
+    if (!m_dialect->booksAreFiles()) {
         query(QStringLiteral("BEGIN"));
         m_inTransaction = true;
         // Writers of the books take turns, as on the embedded engine's write lock: a posting
@@ -596,7 +585,7 @@ void Database::rollback() {
     m_inTransaction = false;
     // A server's transaction ends with its lost connection: there is nothing left to roll back,
     // and a new connection to do so would fail while the server is away, hiding the first error.
-    if (m_engine == Engine::PostgreSQL && connectionLost()) {
+    if (m_dialect->reconnects() && connectionLost()) {
         m_watch.stop();  // its cut was told by the call that failed; the next call connects afresh
         return;
     }
@@ -611,15 +600,7 @@ QStringList Database::columns(const QString& table) {
 }
 
 QList<std::pair<QString, QString>> Database::columnDefaults(const QString& table) {
-    // The server keeps the books' names unquoted, so in lower case; its key column is ours.
-    QSqlQuery q =
-        m_engine == Engine::PostgreSQL
-            ? query(QStringLiteral("SELECT column_name, column_default FROM "
-                                   "information_schema.columns WHERE table_schema = ? "
-                                   "AND table_name = ? AND column_name <> 'rowid' "
-                                   "ORDER BY ordinal_position"),
-                    {m_schema, table.toLower()})
-            : query(QStringLiteral("SELECT name, dflt_value FROM pragma_table_info(?)"), {table});
+    QSqlQuery q = m_dialect->columnDefaults(*this, table);
     QList<std::pair<QString, QString>> columns;
     while (q.next())
         columns.append({q.value(0).toString(), q.value(1).toString()});

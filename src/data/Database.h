@@ -15,6 +15,7 @@ namespace data {
 
 struct ServerAddress;
 class Dialect;
+const Dialect& sqliteDialect();
 
 /// One open database file of the books. The engine is chosen by the file's contents; opening a
 /// missing or foreign file is an error and never creates anything. Connections to the same file
@@ -49,11 +50,8 @@ class Database {
     /// The resolved file path, or the server path as given.
     QString path() const { return m_path; }
 
-    /// Where the books are: a file of the embedded engine, or a schema on a PostgreSQL server.
-    enum class Engine { SQLite, PostgreSQL };
-    Engine engine() const { return m_engine; }
-    /// What this engine says differently from the embedded one.
-    const Dialect& dialect() const;
+    /// What this connection's engine says and does differently from the embedded one.
+    const Dialect& dialect() const { return *m_dialect; }
     /// On the server: the schema this file's tables live in (unqualified names find them).
     QString schema() const { return m_schema; }
 
@@ -125,7 +123,7 @@ class Database {
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
     bool m_locksOnlyWhatItTouches = false;
-    Engine m_engine = Engine::SQLite;
+    const Dialect* m_dialect = &sqliteDialect();
     QString m_schema;
     std::unique_ptr<struct PreparedCache> m_prepared;
     std::chrono::steady_clock::time_point m_busySince;

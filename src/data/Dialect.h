@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -10,6 +11,7 @@
 namespace data {
 
 class Database;
+class PreparedWrite;
 
 /// What differs between the engines the books may live in: a file of the embedded engine, or a
 /// schema on a PostgreSQL server. Statements are written once, in the embedded engine's words;
@@ -34,6 +36,19 @@ class Dialect {
     /// A book's path as the operator reads it: a file's resolved path, a server path as given.
     virtual QString shownPath(const QString& path) const = 0;
 
+    /// Makes a shared connection's commits wait until the disk has them, where the engine leaves
+    /// that to the connection.
+    virtual void makeDurable(Database& db) const = 0;
+    /// Each column of `table` with its default as an SQL expression: the rows of a query.
+    virtual QSqlQuery columnDefaults(Database& db, const QString& table) const = 0;
+    /// Whether a connection may drop (a server's link) and is made anew outside a transaction.
+    virtual bool reconnects() const = 0;
+    /// Whether a text may hold a NUL character.
+    virtual bool keepsNul() const = 0;
+    /// Whether a statement without parameters is prepared too (the server's driver prepares on
+    /// the server, which takes no BEGIN, SET or CREATE).
+    virtual bool preparesEveryStatement() const = 0;
+
     /// A statement written for the embedded engine, as this engine runs it.
     virtual QString statement(const QString& sql) const = 0;
     /// How a statement names the book joined as `alias` from `path` (an attached file's alias,
@@ -50,6 +65,8 @@ class Dialect {
     /// Names of the company books of one kind beside `db` ("fatura": 01fatura, 02fatura, …) as
     /// a statement's qualifier names them; empty where books are files.
     virtual QStringList companyBooks(Database& db, const QString& kind) const = 0;
+    /// A write prepared once on `db` and run for many rows (see Statement).
+    virtual std::unique_ptr<PreparedWrite> prepareWrite(Database& db, const QString& sql) const = 0;
     /// The key the last insert of this connection drew.
     virtual qint64 lastKey(Database& db) const = 0;
     /// A number that changes whenever another connection commits a write to the database; none

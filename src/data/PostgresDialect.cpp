@@ -1,6 +1,7 @@
 // The PostgreSQL server: the company books are schemas of one database, so one connection and
 // one transaction write them all; names the server would fold are quoted.
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/ServerBooks.h"
+#include "data/Statement.h"
 
 namespace data {
 
@@ -114,6 +116,29 @@ QString toPostgresSql(const QString& sql) {
 
 namespace {
 
+// The connection's own prepared query, kept with the connection's other statements.
+class ServerWrite final : public PreparedWrite {
+  public:
+    ServerWrite(Database& db, const QString& sql)
+        : m_db(db), m_sql(sql), m_query(db.prepared(sql)) {}
+
+    void bind(int index, const QVariant& value) override { m_query.bindValue(index - 1, value); }
+
+    void run() override {
+        const bool ok = m_query.exec();
+        const QSqlError why = m_query.lastError();
+        m_query.finish();
+        if (!ok)
+            m_db.raise(QStringLiteral("Sorgu çalıştırılamadı"), why.text(), why.nativeErrorCode(),
+                       m_sql);
+    }
+
+  private:
+    Database& m_db;
+    QString m_sql;
+    QSqlQuery& m_query;
+};
+
 class PostgresDialect final : public Dialect {
   public:
     bool booksAreFiles() const override { return false; }
@@ -129,6 +154,21 @@ class PostgresDialect final : public Dialect {
         }
     }
     QString shownPath(const QString& path) const override { return path; }
+
+    // A server's commits are its own business.
+    void makeDurable(Database&) const override {}
+    // The server keeps the books' names unquoted, so in lower case; its key column is ours.
+    QSqlQuery columnDefaults(Database& db, const QString& table) const override {
+        return db.query(QStringLiteral("SELECT column_name, column_default FROM "
+                                       "information_schema.columns WHERE table_schema = ? "
+                                       "AND table_name = ? AND column_name <> 'rowid' "
+                                       "ORDER BY ordinal_position"),
+                        {db.schema(), table.toLower()});
+    }
+    bool reconnects() const override { return true; }
+    // The server keeps no NUL in a text, and its driver would cut the statement at one.
+    bool keepsNul() const override { return false; }
+    bool preparesEveryStatement() const override { return false; }
 
     QString statement(const QString& sql) const override { return toPostgresSql(sql); }
     QString qualifier(const QString& alias, const QString& path) const override {
@@ -151,6 +191,9 @@ class PostgresDialect final : public Dialect {
             names << quotedSchema(q.value(0).toString());
         q.finish();
         return names;
+    }
+    std::unique_ptr<PreparedWrite> prepareWrite(Database& db, const QString& sql) const override {
+        return std::make_unique<ServerWrite>(db, sql);
     }
     // The key column draws from its own sequence.
     qint64 lastKey(Database& db) const override {

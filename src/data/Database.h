@@ -91,7 +91,16 @@ class Database {
     [[noreturn]] void raise(const QString& what, const QString& engineText,
                             const QString& nativeCode, const QString& sql) const;
     QSqlDatabase& connection() { return m_db; }
+    const QSqlDatabase& connection() const { return m_db; }
+    /// A server connection's watch over its waits for answers.
+    const AnswerWatch& watch() const { return m_watch; }
+    /// The file an ATTACH running now reads: whatever fails is about it.
+    QString attaching() const { return m_attaching; }
+    /// Whether the operator gave up the last wait for another writer's lock.
+    bool busyGivenUp() const { return m_busyGivenUp; }
 
+    /// Each attached file of the connection: its alias and its path (the embedded engine only).
+    QList<std::pair<QString, QString>> attachedFiles() const;
     /// The path of the file attached as `alias`; empty when none is (the embedded engine only).
     QString attachedFile(const QString& alias) const;
     /// The alias of an attached order file of the visible cards by name (see cardorder), or empty.
@@ -102,6 +111,7 @@ class Database {
     qint64 totalChanges() const;
 
   private:
+    friend class Dialect;  // the only maker of connections
     explicit Database(QString path, bool readOnly = false);
     Database(QString path, const ServerAddress& server);
     void closeConnection();
@@ -113,8 +123,6 @@ class Database {
     static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q, const QString& sql) const;
     static int busyHandler(void* self, int tries);
-    QString fileAtFault(const QString& engineText, const QString& sql) const;
-    QString lockedFile() const;
     void refuseNul(const QVariantList& params) const;
 
     QString m_path;

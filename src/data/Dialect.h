@@ -75,6 +75,30 @@ class Dialect {
     /// Whether the database has the table.
     virtual bool hasTable(Database& db, const QString& table) const = 0;
 
+    /// The connection to the books at `path` that the thread shares (checked: a missing book is
+    /// an error, never made).
+    virtual std::shared_ptr<Database> connectShared(const QString& path) const = 0;
+    /// A connection of its own to the books at `path`, one that only reads if `readOnly`.
+    virtual std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const = 0;
+    /// The statement that begins a transaction of writes.
+    virtual QString beginStatement(bool locksOnlyWhatItTouches) const = 0;
+    /// Waits for this writer's turn inside `db`'s new transaction where the engine does not make
+    /// writers of the books take turns by itself.
+    virtual void takeWriteTurn(Database& db) const = 0;
+    /// The book (file or the server's schema) a failure with `engineText` running `sql` is about.
+    virtual QString bookAtFault(const Database& db, const QString& engineText,
+                                const QString& sql) const = 0;
+    /// The operator's words for why a statement failed; empty when the engine said nothing.
+    virtual QString failureCause(const Database& db, const QString& engineText) const = 0;
+    /// The failure's message: what was done, why, the book at fault, the engine's own words.
+    virtual QString failureText(const QString& what, const QString& cause, const QString& book,
+                                const QString& engineText) const = 0;
+    /// Throws BusyError where the failure means another writer held what the statement needs.
+    virtual void throwIfBusy(const Database& db, const QString& what, const QString& engineText,
+                             const QString& nativeCode, const QString& sql) const = 0;
+    /// Whether the failure ended a wait for the server's answer the operator gave up.
+    virtual bool answerGivenUp(const Database& db) const = 0;
+
     /// How several company books join one transaction: the connection that writes them all, and
     /// (on a server) the working copy's own connection. `files` are alias and path of each book;
     /// they may be reordered and their paths resolved.
@@ -84,7 +108,18 @@ class Dialect {
     };
     virtual Joined join(const QString& workingCopy,
                         std::vector<std::pair<QString, QString>>& files) const = 0;
+
+  protected:
+    // The engines' connections, made only through their dialect.
+    static std::shared_ptr<Database> sharedFile(const QString& path);
+    static std::unique_ptr<Database> ownFile(const QString& path, bool readOnly);
+    static std::shared_ptr<Database> sharedServer(const QString& path);
+    static std::unique_ptr<Database> ownServer(const QString& path, bool readOnly);
 };
+
+/// The qualifiers ("ss" of "ss.StokKartlar") a statement or an engine's text names in front of a
+/// table, with the table, in order.
+QList<std::pair<QString, QString>> qualifiedTables(const QString& text);
 
 const Dialect& sqliteDialect();
 const Dialect& postgresDialect();

@@ -1,10 +1,14 @@
 // The PostgreSQL server: the company books are schemas of one database, so one connection and
 // one transaction write them all; names the server would fold are quoted.
+#include <libpq-fe.h>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <chrono>
+#include <thread>
 #include <utility>
 
+#include "core/Waiting.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
@@ -139,6 +143,24 @@ class ServerWrite final : public PreparedWrite {
     QSqlQuery& m_query;
 };
 
+// The schema a server's failure is about, as the book's server path.
+QString schemaAtFault(const Database& db, const QString& engineText, const QString& sql) {
+    // The server names the schema of a missing table; of a missing column only the table,
+    // which the statement qualifies with its schema.
+    static const QRegularExpression relation(QStringLiteral("relation \"([^\"]+)\""));
+    const QString named = relation.match(engineText).captured(1);
+    QString schema = named.contains(u'.') ? named.section(u'.', 0, 0) : QString();
+    if (schema.isEmpty()) {
+        for (const auto& [qualifier, table] : qualifiedTables(sql)) {
+            if (qualifier == QLatin1String("terminal") || qualifier.contains(u'(')) continue;
+            if (schema.isEmpty() || table.compare(named, Qt::CaseInsensitive) == 0)
+                schema = qualifier.toLower();
+        }
+    }
+    const QString base = splitServerPath(db.path()).first;
+    return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
+}
+
 class PostgresDialect final : public Dialect {
   public:
     bool booksAreFiles() const override { return false; }
@@ -211,6 +233,63 @@ class PostgresDialect final : public Dialect {
         const bool found = q.next();
         q.finish();
         return found;
+    }
+
+    std::shared_ptr<Database> connectShared(const QString& path) const override {
+        return sharedServer(path);
+    }
+    std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const override {
+        return ownServer(path, readOnly);
+    }
+    QString beginStatement(bool) const override { return QStringLiteral("BEGIN"); }
+    // Writers of the books take turns, as on the embedded engine's write lock: a posting reads
+    // cards and counters and writes them back, and no other may do so in between. The wait for
+    // the turn is watched like the embedded engine's.
+    void takeWriteTurn(Database& db) const override {
+        using namespace std::chrono;
+        const auto since = steady_clock::now();
+        for (int tries = 0;; ++tries) {
+            QSqlQuery got = db.query(
+                QStringLiteral("SELECT pg_try_advisory_xact_lock(hashtext('terminal books'))"));
+            if (got.next() && got.value(0).toBool()) return;
+            got.finish();
+            std::this_thread::sleep_for(milliseconds(std::min(1 << std::min(tries, 7), 100)));
+            if (!core::keepWaiting(BooksBusyText,
+                                   duration_cast<milliseconds>(steady_clock::now() - since))) {
+                db.rollback();
+                throw BusyError(core::waitGivenUpText(BooksBusyText) +
+                                    QStringLiteral("\nSunucu: ") + schemaAtFault(db, {}, {}),
+                                BooksBusyText, true);
+            }
+        }
+    }
+    QString bookAtFault(const Database& db, const QString& engineText,
+                        const QString& sql) const override {
+        return schemaAtFault(db, engineText, sql);
+    }
+    QString failureCause(const Database& db, const QString& engineText) const override {
+        // A connection its watch shut says only that it ended: the watch knows why.
+        const Cut cut = db.watch().cut();
+        const QString cause = cut != Cut::None ? cutCause(cut) : serverCause(engineText);
+        if (!cause.isEmpty()) return cause;
+        const bool lost =
+            !db.connection().isOpen() || PQstatus(libpqHandle(db.connection())) != CONNECTION_OK;
+        return lost ? QStringLiteral("sunucu bağlantısı yok") : QString();
+    }
+    QString failureText(const QString& what, const QString& cause, const QString& book,
+                        const QString&) const override {
+        return QStringLiteral("%1: %2\nSunucu: %3").arg(what, cause, book);
+    }
+    void throwIfBusy(const Database& db, const QString& what, const QString& engineText,
+                     const QString& nativeCode, const QString& sql) const override {
+        // Another session's lock outlasted lock_timeout, or two writers crossed: the work may
+        // simply be run again.
+        if (nativeCode == QLatin1String("55P03") || nativeCode == QLatin1String("40P01") ||
+            nativeCode == QLatin1String("40001"))
+            throw BusyError(db.failureText(what, engineText, sql), BooksBusyText, false);
+    }
+    bool answerGivenUp(const Database& db) const override {
+        return db.watch().cut() == Cut::GivenUp;
     }
 
     Joined join(const QString& workingCopy,

@@ -1,10 +1,13 @@
 // The embedded engine: each company book is a file, attached to one connection so that one
 // transaction commits across all of them.
 #include <sqlite3.h>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <algorithm>
 
+#include "core/Waiting.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
@@ -14,6 +17,129 @@
 namespace data {
 
 namespace {
+
+// The engine's own words for the failures a shop meets, as the operator should read them.
+QString turkishCause(const QString& engineText) {
+    static const std::pair<const char*, const char*> causes[] = {
+        {"malformed", "dosya bozuk"},
+        {"not a database", "dosya bir veritabanı değil"},
+        {"locked", "dosya başka bir terminalde kullanımda"},
+        {"busy", "dosya başka bir terminalde kullanımda"},
+        {"readonly", "dosya salt okunur, yazılamıyor"},
+        {"disk is full", "disk dolu"},
+        {"disk I/O", "disk okunamadı veya yazılamadı"},
+        {"unable to open", "dosya açılamadı"},
+        {"no such table", "dosyada beklenen tablo yok"},
+        {"no such column", "tabloda beklenen alan yok"},
+        {"constraint", "kayıt, dosyanın kurallarına uymuyor"},
+    };
+    for (const auto& [engine, turkish] : causes)
+        if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
+            return QString::fromUtf8(turkish);
+    return engineText.simplified();
+}
+
+bool damagedFileError(const QString& engineText) {
+    return engineText.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
+           engineText.contains(QLatin1String("not a database"), Qt::CaseInsensitive) ||
+           engineText.contains(QLatin1String("disk I/O"), Qt::CaseInsensitive);
+}
+
+bool busyError(const QString& engineText) {
+    return engineText.contains(QLatin1String("database is locked"), Qt::CaseInsensitive) ||
+           engineText.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive);
+}
+
+bool stepsToRow(sqlite3* handle, const QString& sql, const char* expected = nullptr) {
+    sqlite3_stmt* q = nullptr;
+    bool ok = sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &q, nullptr) == SQLITE_OK &&
+              sqlite3_step(q) == SQLITE_ROW;
+    if (ok && expected)
+        ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), expected) == 0;
+    sqlite3_finalize(q);
+    return ok;
+}
+
+// The file whose lock another connection holds.
+QString lockedFile(const Database& db) {
+    if (!db.attaching().isEmpty()) return db.attaching();
+    // A second connection to each file, which waits for nothing, finds the file another holds:
+    // one it cannot read holds a pending or exclusive lock; one it cannot begin writing (while
+    // this connection holds no lock of its own) another writer's.
+    const bool holdingNone = sqlite3_get_autocommit(db.handle()) != 0;
+    for (const auto& [alias, path] : db.attachedFiles()) {
+        sqlite3* probe = nullptr;
+        bool busy = false;
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &probe, SQLITE_OPEN_READWRITE,
+                            nullptr) == SQLITE_OK) {
+            busy = sqlite3_exec(probe, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                                nullptr) == SQLITE_BUSY;
+            if (!busy && holdingNone) {
+                busy = sqlite3_exec(probe, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
+                       SQLITE_BUSY;
+                sqlite3_exec(probe, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
+        }
+        sqlite3_close(probe);
+        if (busy) return path;
+    }
+    return db.path();
+}
+
+QString fileAtFault(const Database& db, const QString& engineText, const QString& sql) {
+    if (!db.handle()) return db.path();
+    // A file failing while it is attached is not yet in the connection's list.
+    if (const QString attaching = db.attaching(); !attaching.isEmpty()) return attaching;
+    const auto files = db.attachedFiles();
+    if (files.size() < 2 && !damagedFileError(engineText)) return db.path();
+    if (busyError(engineText)) return lockedFile(db);
+    if (damagedFileError(engineText)) {
+        // The error does not say which of the attached files is damaged: each is checked.
+        for (const auto& [alias, path] : files)
+            if (!stepsToRow(db.handle(), QStringLiteral("PRAGMA \"%1\".quick_check(1)").arg(alias),
+                            "ok"))
+                return path;
+        return db.path();
+    }
+    const auto fileOf = [&files](const QString& alias) {
+        for (const auto& [a, path] : files)
+            if (a.compare(alias, Qt::CaseInsensitive) == 0) return path;
+        return QString();
+    };
+    // "no such table: ss.StokKartlar" names the file; "no such column: c.Yok" the name the
+    // statement gives one of its tables ("sc.CariKartlar c"); else the statement's tables tell.
+    for (const auto& [qualifier, name] : qualifiedTables(engineText)) {
+        if (const QString path = fileOf(qualifier); !path.isEmpty()) return path;
+        const QRegularExpression named(
+            QStringLiteral(
+                "\\b([A-Za-z_][A-Za-z0-9_]*)\\.\"?[A-Za-z_][A-Za-z0-9_]*\"?\\s+(?:AS\\s+)?%1\\b")
+                .arg(QRegularExpression::escape(qualifier)),
+            QRegularExpression::CaseInsensitiveOption);
+        if (const QString path = fileOf(named.match(sql).captured(1)); !path.isEmpty()) return path;
+    }
+    static const QRegularExpression missingColumn(
+        QStringLiteral("no such column: (?:[A-Za-z0-9_]+\\.)?([A-Za-z0-9_]+)"));
+    const QString column = missingColumn.match(engineText).captured(1);
+    QString first;
+    auto tables = qualifiedTables(sql);
+    // The working copy is ours and right; the books attached to it are what may differ.
+    std::stable_partition(tables.begin(), tables.end(), [](const auto& t) {
+        return t.first.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0;
+    });
+    for (const auto& [alias, table] : tables) {
+        const QString path = fileOf(alias);
+        if (path.isEmpty()) continue;
+        if (first.isEmpty()) first = path;
+        // Of the tables the statement names, the one without the column.
+        if (!column.isEmpty() &&
+            !stepsToRow(db.handle(), QStringLiteral("SELECT 1 FROM pragma_table_info('%1', '%2') "
+                                                    "WHERE name = '%3' COLLATE NOCASE")
+                                         .arg(QString(table).remove(u'\''),
+                                              QString(alias).remove(u'\''), column)))
+            return path;
+    }
+    return first.isEmpty() ? db.path() : first;
+}
 
 // Straight on the engine's statement: a posting's thousands of rows skip the driver.
 class SqliteWrite final : public PreparedWrite {
@@ -132,6 +258,44 @@ class SqliteDialect final : public Dialect {
         q.finish();
         return found;
     }
+
+    std::shared_ptr<Database> connectShared(const QString& path) const override {
+        return sharedFile(path);
+    }
+    std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const override {
+        return ownFile(path, readOnly);
+    }
+    QString beginStatement(bool locksOnlyWhatItTouches) const override {
+        return locksOnlyWhatItTouches ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE");
+    }
+    // The engine's write lock makes writers take turns.
+    void takeWriteTurn(Database&) const override {}
+    QString bookAtFault(const Database& db, const QString& engineText,
+                        const QString& sql) const override {
+        return fileAtFault(db, engineText, sql);
+    }
+    QString failureCause(const Database& db, const QString& engineText) const override {
+        const QString cause = turkishCause(engineText);
+        if (!cause.isEmpty() || db.connection().isOpen()) return cause;
+        // A connection closed under us says nothing; the operator still learns why.
+        return QStringLiteral("dosya açık değil");
+    }
+    QString failureText(const QString& what, const QString& cause, const QString& book,
+                        const QString& engineText) const override {
+        const QString engine = engineText.simplified();
+        return cause == engine || engine.isEmpty()
+                   ? QStringLiteral("%1: %2\nDosya: %3").arg(what, cause, book)
+                   : QStringLiteral("%1: %2\nDosya: %3\n(%4)").arg(what, cause, book, engine);
+    }
+    void throwIfBusy(const Database& db, const QString& what, const QString& engineText,
+                     const QString& nativeCode, const QString& sql) const override {
+        if ((nativeCode.toInt() & 0xff) != SQLITE_BUSY && !busyError(engineText)) return;
+        const QString text = db.busyGivenUp() ? core::waitGivenUpText(BooksBusyText) +
+                                                    QStringLiteral("\nDosya: ") + lockedFile(db)
+                                              : db.failureText(what, engineText, sql);
+        throw BusyError(text, BooksBusyText, db.busyGivenUp());
+    }
+    bool answerGivenUp(const Database&) const override { return false; }
 
     Joined join(const QString& workingCopy,
                 std::vector<std::pair<QString, QString>>& files) const override {

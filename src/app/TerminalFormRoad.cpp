@@ -40,6 +40,7 @@
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
 #include "data/Pending.h"
@@ -569,7 +570,7 @@ void TerminalForm::readWrittenCards() {
     // On a server the list shows the terminal's own file of the cards: the cards the document
     // changed are read back into it, so the "Stok" shown is the books' own. Should the server
     // not answer now, the next target choice reads them.
-    if (!data::isServerPath(m_cardsSource) || !DataTemp->isOpen()) return;
+    if (data::cardsReadInPlace(m_cardsSource) || !DataTemp->isOpen()) return;
     try {
         data::refreshWorkingFile(
             m_cardsSource, DataTemp->recordset().database().attachedFile(QStringLiteral("cards")));
@@ -580,7 +581,7 @@ void TerminalForm::readWrittenCards() {
 }
 
 QString TerminalForm::cardsFile(const QString& source) {
-    if (!data::isServerPath(source)) return data::resolvePath(source);
+    if (data::cardsReadInPlace(source)) return data::resolvePath(source);
     // The server's cards are kept in a file of this terminal's own, brought up to date at each
     // target choice by what was written since (the first time, read whole); scans then never
     // wait for the server.
@@ -694,7 +695,7 @@ void TerminalForm::Command2_Click() {
         try {
             // The cards of files are the company's own, read in place: their VAT rate is the
             // card's now. A server's are a cache, so its own card is asked while it answers.
-            const bool cached = data::isServerPath(m_serverPath) && DataStok->isOpen();
+            const bool cached = !data::cardsReadInPlace(m_serverPath) && DataStok->isOpen();
             booked = entry::book(DataTemp->recordset(), cached ? &DataStok->recordset() : nullptr,
                                  input);
         } catch (const data::DatabaseError& e) {
@@ -1018,10 +1019,9 @@ void TerminalForm::keepInJournal(data::journal::Event event, const QString& reas
 
 void TerminalForm::flushJournal() {
     try {
-        data::journal::flush(workingCopyPath(), m_serverPath,
-                             data::isServerPath(m_serverPath)
-                                 ? QString()
-                                 : data::journal::fileIn(modes::dataDirectory(m_serverPath)));
+        data::journal::flush(
+            workingCopyPath(), m_serverPath,
+            data::journal::fileFor(m_serverPath, modes::dataDirectory(m_serverPath)));
     } catch (const data::DatabaseError&) {
         // Books out of reach keep the entries in the basket: they go with the next document.
     }

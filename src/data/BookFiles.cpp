@@ -3,6 +3,7 @@
 #include "data/BookImport.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
 
@@ -51,7 +52,7 @@ void readOnce(const QString& path) {
 
 bool copyFromServer(const QString& source, const QString& target,
                     const std::function<void(int)>& progress) {
-    if (!isServerPath(source)) return false;
+    if (dialectOf(source).booksAreFiles()) return false;
     refreshWorkingFile(source, target, progress);
     return true;
 }

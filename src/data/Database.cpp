@@ -64,28 +64,16 @@ DatabaseKind databaseKind(const QString& localPath) {
 }
 
 bool booksExist(const QString& path) {
-    if (!isServerPath(path)) return QFileInfo::exists(resolvePath(path));
-    try {
-        return Database::open(path) != nullptr;
-    } catch (const DatabaseError&) {
-        return false;
-    }
+    return dialectOf(path).booksExist(path);
 }
 
 QString shownPath(const QString& path) {
-    return isServerPath(path) ? path : resolvePath(path);
+    return dialectOf(path).shownPath(path);
 }
 
 std::shared_ptr<Database> Database::open(const QString& path, Durability) {
     auto db = open(path);
-    // A server's commits are its own business.
-    if (db->engine() == Engine::PostgreSQL) return db;
-    db->query(QStringLiteral("PRAGMA synchronous=FULL"));
-    // No file is memory-mapped: a mapped file of a million cards would hold its whole size in
-    // the terminal's memory once every row is touched, for no measured gain. Files on a share
-    // must never be mapped in any case.
-    QSqlQuery mm = db->query(QStringLiteral("PRAGMA mmap_size=0"));
-    mm.finish();
+    db->dialect().makeDurable(*db);
     return db;
 }
 
@@ -122,18 +110,21 @@ ServerAddress checkedServer(const QString& path) {
 }  // namespace
 
 std::unique_ptr<Database> Database::openPrivate(const QString& path) {
-    if (isServerPath(path))
-        return std::unique_ptr<Database>(new Database(path, checkedServer(path)));
-    return std::unique_ptr<Database>(new Database(checkedPath(path)));
+    return dialectOf(path).connectOwn(path, false);
 }
 
 std::shared_ptr<Database> Database::openReadOnly(const QString& path) {
-    if (isServerPath(path)) {
-        std::shared_ptr<Database> db(new Database(path, checkedServer(path)));
-        db->query(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
-        return db;
-    }
-    return std::shared_ptr<Database>(new Database(checkedPath(path), true));
+    return dialectOf(path).connectOwn(path, true);
+}
+
+std::unique_ptr<Database> Dialect::ownFile(const QString& path, bool readOnly) {
+    return std::unique_ptr<Database>(new Database(Database::checkedPath(path), readOnly));
+}
+
+std::unique_ptr<Database> Dialect::ownServer(const QString& path, bool readOnly) {
+    std::unique_ptr<Database> db(new Database(path, checkedServer(path)));
+    if (readOnly) db->query(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    return db;
 }
 
 void Database::attachForReading(const QString& path, const QString& alias) {
@@ -154,20 +145,24 @@ void Database::attachAs(const QString& path, const QString& alias, const QString
 }
 
 std::shared_ptr<Database> Database::open(const QString& path) {
-    if (isServerPath(path)) {
-        const ServerAddress server = checkedServer(path);
-        auto& registry = openDatabases();
-        const QString key = QStringLiteral("server:") + path.toLower();
-        if (auto existing = registry.value(key).lock()) return existing;
-        std::shared_ptr<Database> db(new Database(path, server));
-        registry.insert(key, db);
-        return db;
-    }
-    const QString local = checkedPath(path);
+    return dialectOf(path).connectShared(path);
+}
+
+std::shared_ptr<Database> Dialect::sharedServer(const QString& path) {
+    const ServerAddress server = checkedServer(path);
+    auto& registry = openDatabases();
+    const QString key = QStringLiteral("server:") + path.toLower();
+    if (auto existing = registry.value(key).lock()) return existing;
+    std::shared_ptr<Database> db(new Database(path, server));
+    registry.insert(key, db);
+    return db;
+}
+
+std::shared_ptr<Database> Dialect::sharedFile(const QString& path) {
+    const QString local = Database::checkedPath(path);
     const QString key = identityOf(local);
     auto& registry = openDatabases();
     if (auto existing = registry.value(key).lock()) return existing;
-
     std::shared_ptr<Database> db(new Database(local));
     registry.insert(key, db);
     return db;
@@ -210,7 +205,7 @@ Database::Database(QString path, bool readOnly)
 Database::Database(QString path, const ServerAddress& server)
     : m_path(std::move(path)), m_prepared(new PreparedCache) {
     static std::atomic<int> counter{0};
-    m_engine = Engine::PostgreSQL;
+    m_dialect = &postgresDialect();
     m_schema = server.schema();
     m_connectionName = QStringLiteral("server-books-%1").arg(++counter);
     m_db = openServerConnection(server, m_connectionName);
@@ -228,10 +223,6 @@ Database::Database(QString path, const ServerAddress& server)
     }
 }
 
-const Dialect& Database::dialect() const {
-    return m_engine == Engine::PostgreSQL ? postgresDialect() : sqliteDialect();
-}
-
 void Database::closeConnection() {
     m_watch.stop();
     m_prepared.reset();
@@ -244,84 +235,6 @@ Database::~Database() {
     if (m_inTransaction && m_db.isOpen()) m_db.rollback();
     closeConnection();
 }
-
-namespace {
-
-// The engine's own words for the failures a shop meets, as the operator should read them.
-QString turkishCause(const QString& engineText) {
-    static const std::pair<const char*, const char*> causes[] = {
-        {"malformed", "dosya bozuk"},
-        {"not a database", "dosya bir veritabanı değil"},
-        {"locked", "dosya başka bir terminalde kullanımda"},
-        {"busy", "dosya başka bir terminalde kullanımda"},
-        {"readonly", "dosya salt okunur, yazılamıyor"},
-        {"disk is full", "disk dolu"},
-        {"disk I/O", "disk okunamadı veya yazılamadı"},
-        {"unable to open", "dosya açılamadı"},
-        {"no such table", "dosyada beklenen tablo yok"},
-        {"no such column", "tabloda beklenen alan yok"},
-        {"constraint", "kayıt, dosyanın kurallarına uymuyor"},
-    };
-    for (const auto& [engine, turkish] : causes)
-        if (engineText.contains(QLatin1String(engine), Qt::CaseInsensitive))
-            return QString::fromUtf8(turkish);
-    return engineText.simplified();
-}
-
-bool damagedFileError(const QString& engineText) {
-    return engineText.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
-           engineText.contains(QLatin1String("not a database"), Qt::CaseInsensitive) ||
-           engineText.contains(QLatin1String("disk I/O"), Qt::CaseInsensitive);
-}
-
-bool busyError(const QString& engineText) {
-    return engineText.contains(QLatin1String("database is locked"), Qt::CaseInsensitive) ||
-           engineText.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive);
-}
-
-// Each attached file of a connection: its alias and its path.
-QList<std::pair<QString, QString>> attachedFiles(sqlite3* handle) {
-    QList<std::pair<QString, QString>> files;
-    sqlite3_stmt* list = nullptr;
-    if (sqlite3_prepare_v2(handle, "PRAGMA database_list", -1, &list, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(list) == SQLITE_ROW) {
-            const QString path =
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 2)));
-            if (!path.isEmpty())
-                files.append(
-                    {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1))),
-                     path});
-        }
-    }
-    sqlite3_finalize(list);
-    return files;
-}
-
-bool stepsToRow(sqlite3* handle, const QString& sql, const char* expected = nullptr) {
-    sqlite3_stmt* q = nullptr;
-    bool ok = sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &q, nullptr) == SQLITE_OK &&
-              sqlite3_step(q) == SQLITE_ROW;
-    if (ok && expected)
-        ok = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), expected) == 0;
-    sqlite3_finalize(q);
-    return ok;
-}
-
-// The qualifiers ("ss" of "ss.StokKartlar", "01stok" of "\"01stok\".StokKartlar") a text names
-// in front of a table, with the table, in order.
-QList<std::pair<QString, QString>> qualifiedTables(const QString& text) {
-    static const QRegularExpression qualified(QStringLiteral(
-        "(?<![A-Za-z0-9_.\"])(\"[^\"]+\"|[A-Za-z_][A-Za-z0-9_]*)\\.(\"[^\"]+\"|[A-Za-"
-        "z_][A-Za-z0-9_]*)"));
-    QList<std::pair<QString, QString>> found;
-    for (auto it = qualified.globalMatch(text); it.hasNext();) {
-        const auto m = it.next();
-        found.append({m.captured(1).remove(u'"'), m.captured(2).remove(u'"')});
-    }
-    return found;
-}
-
-}  // namespace
 
 int Database::busyHandler(void* self, int tries) {
     using namespace std::chrono;
@@ -338,145 +251,30 @@ int Database::busyHandler(void* self, int tries) {
     return 0;
 }
 
-QString Database::lockedFile() const {
-    if (!m_attaching.isEmpty()) return m_attaching;
-    // A second connection to each file, which waits for nothing, finds the file another holds:
-    // one it cannot read holds a pending or exclusive lock; one it cannot begin writing (while
-    // this connection holds no lock of its own) another writer's.
-    const bool holdingNone = sqlite3_get_autocommit(m_handle) != 0;
-    for (const auto& [alias, path] : attachedFiles(m_handle)) {
-        sqlite3* probe = nullptr;
-        bool busy = false;
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &probe, SQLITE_OPEN_READWRITE,
-                            nullptr) == SQLITE_OK) {
-            busy = sqlite3_exec(probe, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
-                                nullptr) == SQLITE_BUSY;
-            if (!busy && holdingNone) {
-                busy = sqlite3_exec(probe, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
-                       SQLITE_BUSY;
-                sqlite3_exec(probe, "ROLLBACK", nullptr, nullptr, nullptr);
-            }
-        }
-        sqlite3_close(probe);
-        if (busy) return path;
+QList<std::pair<QString, QString>> qualifiedTables(const QString& text) {
+    static const QRegularExpression qualified(QStringLiteral(
+        "(?<![A-Za-z0-9_.\"])(\"[^\"]+\"|[A-Za-z_][A-Za-z0-9_]*)\\.(\"[^\"]+\"|[A-Za-"
+        "z_][A-Za-z0-9_]*)"));
+    QList<std::pair<QString, QString>> found;
+    for (auto it = qualified.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        found.append({m.captured(1).remove(u'"'), m.captured(2).remove(u'"')});
     }
-    return m_path;
-}
-
-QString Database::fileAtFault(const QString& engineText, const QString& sql) const {
-    if (m_engine == Engine::PostgreSQL) {
-        // The server names the schema of a missing table; of a missing column only the table,
-        // which the statement qualifies with its schema.
-        static const QRegularExpression relation(QStringLiteral("relation \"([^\"]+)\""));
-        const QString named = relation.match(engineText).captured(1);
-        QString schema = named.contains(u'.') ? named.section(u'.', 0, 0) : QString();
-        if (schema.isEmpty()) {
-            for (const auto& [qualifier, table] : qualifiedTables(sql)) {
-                if (qualifier == QLatin1String("terminal") || qualifier.contains(u'(')) continue;
-                if (schema.isEmpty() || table.compare(named, Qt::CaseInsensitive) == 0)
-                    schema = qualifier.toLower();
-            }
-        }
-        const QString base = splitPathOptions(m_path).first;
-        return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
-    }
-    if (!m_handle) return m_path;
-    // A file failing while it is attached is not yet in the connection's list.
-    if (!m_attaching.isEmpty()) return m_attaching;
-    const auto files = attachedFiles(m_handle);
-    if (files.size() < 2 && !damagedFileError(engineText)) return m_path;
-    if (busyError(engineText)) return lockedFile();
-    if (damagedFileError(engineText)) {
-        // The error does not say which of the attached files is damaged: each is checked.
-        for (const auto& [alias, path] : files)
-            if (!stepsToRow(m_handle, QStringLiteral("PRAGMA \"%1\".quick_check(1)").arg(alias),
-                            "ok"))
-                return path;
-        return m_path;
-    }
-    const auto fileOf = [&files](const QString& alias) {
-        for (const auto& [a, path] : files)
-            if (a.compare(alias, Qt::CaseInsensitive) == 0) return path;
-        return QString();
-    };
-    // "no such table: ss.StokKartlar" names the file; "no such column: c.Yok" the name the
-    // statement gives one of its tables ("sc.CariKartlar c"); else the statement's tables tell.
-    for (const auto& [qualifier, name] : qualifiedTables(engineText)) {
-        if (const QString path = fileOf(qualifier); !path.isEmpty()) return path;
-        const QRegularExpression named(
-            QStringLiteral(
-                "\\b([A-Za-z_][A-Za-z0-9_]*)\\.\"?[A-Za-z_][A-Za-z0-9_]*\"?\\s+(?:AS\\s+)?%1\\b")
-                .arg(QRegularExpression::escape(qualifier)),
-            QRegularExpression::CaseInsensitiveOption);
-        if (const QString path = fileOf(named.match(sql).captured(1)); !path.isEmpty()) return path;
-    }
-    static const QRegularExpression missingColumn(
-        QStringLiteral("no such column: (?:[A-Za-z0-9_]+\\.)?([A-Za-z0-9_]+)"));
-    const QString column = missingColumn.match(engineText).captured(1);
-    QString first;
-    auto tables = qualifiedTables(sql);
-    // The working copy is ours and right; the books attached to it are what may differ.
-    std::stable_partition(tables.begin(), tables.end(), [](const auto& t) {
-        return t.first.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0;
-    });
-    for (const auto& [alias, table] : tables) {
-        const QString path = fileOf(alias);
-        if (path.isEmpty()) continue;
-        if (first.isEmpty()) first = path;
-        // Of the tables the statement names, the one without the column.
-        if (!column.isEmpty() &&
-            !stepsToRow(m_handle, QStringLiteral("SELECT 1 FROM pragma_table_info('%1', '%2') "
-                                                 "WHERE name = '%3' COLLATE NOCASE")
-                                      .arg(QString(table).remove(u'\''),
-                                           QString(alias).remove(u'\''), column)))
-            return path;
-    }
-    return first.isEmpty() ? m_path : first;
+    return found;
 }
 
 QString Database::failureText(const QString& what, const QString& engineText,
                               const QString& sql) const {
-    // A connection its watch shut says only that it ended: the watch knows why.
-    QString cause =
-        m_engine == Engine::PostgreSQL
-            ? (m_watch.cut() != Cut::None ? cutCause(m_watch.cut()) : serverCause(engineText))
-            : turkishCause(engineText);
-    if (cause.isEmpty()) {
-        // A connection closed under us says nothing; the operator still learns why.
-        const bool lost = m_engine == Engine::PostgreSQL
-                              ? (!m_db.isOpen() || PQstatus(libpqHandle(m_db)) != CONNECTION_OK)
-                              : !m_db.isOpen();
-        cause = lost ? (m_engine == Engine::PostgreSQL ? QStringLiteral("sunucu bağlantısı yok")
-                                                       : QStringLiteral("dosya açık değil"))
-                     : QStringLiteral("veritabanı nedenini bildirmedi");
-    }
-    const QString file = fileAtFault(engineText, sql);
-    if (m_engine == Engine::PostgreSQL)
-        return QStringLiteral("%1: %2\nSunucu: %3").arg(what, cause, file);
-    const QString engine = engineText.simplified();
-    return cause == engine || engine.isEmpty()
-               ? QStringLiteral("%1: %2\nDosya: %3").arg(what, cause, file)
-               : QStringLiteral("%1: %2\nDosya: %3\n(%4)").arg(what, cause, file, engine);
+    QString cause = m_dialect->failureCause(*this, engineText);
+    if (cause.isEmpty()) cause = QStringLiteral("veritabanı nedenini bildirmedi");
+    return m_dialect->failureText(what, cause, m_dialect->bookAtFault(*this, engineText, sql),
+                                  engineText);
 }
 
 void Database::raise(const QString& what, const QString& engineText, const QString& nativeCode,
                      const QString& sql) const {
-    if (m_engine == Engine::SQLite) {
-        if ((nativeCode.toInt() & 0xff) == SQLITE_BUSY || busyError(engineText)) {
-            const bool givenUp = m_busyGivenUp;
-            const QString text = givenUp ? core::waitGivenUpText(BooksBusyText) +
-                                               QStringLiteral("\nDosya: ") + lockedFile()
-                                         : failureText(what, engineText, sql);
-            throw BusyError(text, BooksBusyText, givenUp);
-        }
-    } else if (nativeCode == QLatin1String("55P03") || nativeCode == QLatin1String("40P01") ||
-               nativeCode == QLatin1String("40001")) {
-        // Another session's lock outlasted lock_timeout, or two writers crossed: the work may
-        // simply be run again.
-        throw BusyError(failureText(what, engineText, sql), BooksBusyText, false);
-    }
-    throw DatabaseError(failureText(what, engineText, sql),
-                        m_engine == Engine::PostgreSQL && m_watch.cut() == Cut::GivenUp);
+    m_dialect->throwIfBusy(*this, what, engineText, nativeCode, sql);
+    throw DatabaseError(failureText(what, engineText, sql), m_dialect->answerGivenUp(*this));
 }
 
 void Database::fail(const QString& what, const QSqlQuery& q, const QString& sql) const {
@@ -494,7 +292,7 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
         // A server restarted or a dropped link: outside a transaction the statement is simply
         // run again on a new connection, so the screen goes on without a restart. Inside one the
         // transaction is gone with the connection and the caller's work fails whole.
-        if (m_engine != Engine::PostgreSQL || m_inTransaction || !connectionLost()) throw;
+        if (!m_dialect->reconnects() || m_inTransaction || !connectionLost()) throw;
         // A call shut for silence or given up is not tried again: a new connection over a
         // silent link would only wait once more. The next call connects afresh.
         if (m_watch.cut() != Cut::None) {
@@ -528,16 +326,16 @@ void Database::refuseNul(const QVariantList& params) const {
         if (p.typeId() == QMetaType::QString && p.toString().contains(QChar(0)))
             throw DatabaseError(
                 QStringLiteral("Metin sunucuya yazılamıyor: içinde NUL karakteri var\nSunucu: %1")
-                    .arg(fileAtFault(QString(), QString())));
+                    .arg(m_dialect->bookAtFault(*this, QString(), QString())));
 }
 
 QSqlQuery Database::run(const QString& text, const QVariantList& params) {
     const QString sql = dialect().statement(text);
-    if (m_engine == Engine::PostgreSQL) refuseNul(params);
+    if (!m_dialect->keepsNul()) refuseNul(params);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     // The server's driver prepares on the server, which takes no BEGIN, SET or CREATE.
-    if (m_engine == Engine::PostgreSQL && params.isEmpty()) {
+    if (!m_dialect->preparesEveryStatement() && params.isEmpty()) {
         if (!q.exec(sql)) fail(QStringLiteral("Sorgu çalıştırılamadı"), q, sql);
         if (!q.isSelect()) q.finish();
         return q;
@@ -551,7 +349,7 @@ QSqlQuery Database::run(const QString& text, const QVariantList& params) {
 }
 
 QSqlQuery& Database::prepared(const QString& text) {
-    if (m_engine == Engine::PostgreSQL && !m_inTransaction && connectionLost()) reconnect();
+    if (m_dialect->reconnects() && !m_inTransaction && connectionLost()) reconnect();
     const std::string key = text.toStdString();
     auto it = m_prepared->queries.find(key);
     if (it == m_prepared->queries.end()) {
@@ -565,31 +363,9 @@ QSqlQuery& Database::prepared(const QString& text) {
 }
 
 void Database::begin() {
-    if (m_engine == Engine::PostgreSQL) {
-        query(QStringLiteral("BEGIN"));
-        m_inTransaction = true;
-        // Writers of the books take turns, as on the embedded engine's write lock: a posting
-        // reads cards and counters and writes them back, and no other may do so in between.
-        // The wait for the turn is watched like the embedded engine's.
-        using namespace std::chrono;
-        const auto since = steady_clock::now();
-        for (int tries = 0;; ++tries) {
-            QSqlQuery got = query(
-                QStringLiteral("SELECT pg_try_advisory_xact_lock(hashtext('terminal books'))"));
-            if (got.next() && got.value(0).toBool()) return;
-            got.finish();
-            std::this_thread::sleep_for(milliseconds(std::min(1 << std::min(tries, 7), 100)));
-            if (!core::keepWaiting(BooksBusyText,
-                                   duration_cast<milliseconds>(steady_clock::now() - since))) {
-                rollback();
-                throw BusyError(core::waitGivenUpText(BooksBusyText) +
-                                    QStringLiteral("\nSunucu: ") + fileAtFault({}, {}),
-                                BooksBusyText, true);
-            }
-        }
-    }
-    query(m_locksOnlyWhatItTouches ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+    query(m_dialect->beginStatement(m_locksOnlyWhatItTouches));
     m_inTransaction = true;
+    m_dialect->takeWriteTurn(*this);
 }
 
 void Database::commit() {
@@ -601,7 +377,7 @@ void Database::rollback() {
     m_inTransaction = false;
     // A server's transaction ends with its lost connection: there is nothing left to roll back,
     // and a new connection to do so would fail while the server is away, hiding the first error.
-    if (m_engine == Engine::PostgreSQL && connectionLost()) {
+    if (m_dialect->reconnects() && connectionLost()) {
         m_watch.stop();  // its cut was told by the call that failed; the next call connects afresh
         return;
     }
@@ -616,15 +392,7 @@ QStringList Database::columns(const QString& table) {
 }
 
 QList<std::pair<QString, QString>> Database::columnDefaults(const QString& table) {
-    // The server keeps the books' names unquoted, so in lower case; its key column is ours.
-    QSqlQuery q =
-        m_engine == Engine::PostgreSQL
-            ? query(QStringLiteral("SELECT column_name, column_default FROM "
-                                   "information_schema.columns WHERE table_schema = ? "
-                                   "AND table_name = ? AND column_name <> 'rowid' "
-                                   "ORDER BY ordinal_position"),
-                    {m_schema, table.toLower()})
-            : query(QStringLiteral("SELECT name, dflt_value FROM pragma_table_info(?)"), {table});
+    QSqlQuery q = m_dialect->columnDefaults(*this, table);
     QList<std::pair<QString, QString>> columns;
     while (q.next())
         columns.append({q.value(0).toString(), q.value(1).toString()});
@@ -638,8 +406,26 @@ qint64 Database::totalChanges() const {
     return m_handle ? sqlite3_total_changes64(m_handle) : 0;
 }
 
+QList<std::pair<QString, QString>> Database::attachedFiles() const {
+    QList<std::pair<QString, QString>> files;
+    if (!m_handle) return files;
+    sqlite3_stmt* list = nullptr;
+    if (sqlite3_prepare_v2(m_handle, "PRAGMA database_list", -1, &list, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(list) == SQLITE_ROW) {
+            const QString path =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 2)));
+            if (!path.isEmpty())
+                files.append(
+                    {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1))),
+                     path});
+        }
+    }
+    sqlite3_finalize(list);
+    return files;
+}
+
 QString Database::attachedFile(const QString& alias) const {
-    for (const auto& [a, path] : attachedFiles(m_handle))
+    for (const auto& [a, path] : attachedFiles())
         if (a == alias) return path;
     return QString();
 }

@@ -15,6 +15,7 @@ namespace data {
 
 struct ServerAddress;
 class Dialect;
+const Dialect& sqliteDialect();
 
 /// One open database file of the books. The engine is chosen by the file's contents; opening a
 /// missing or foreign file is an error and never creates anything. Connections to the same file
@@ -49,11 +50,8 @@ class Database {
     /// The resolved file path, or the server path as given.
     QString path() const { return m_path; }
 
-    /// Where the books are: a file of the embedded engine, or a schema on a PostgreSQL server.
-    enum class Engine { SQLite, PostgreSQL };
-    Engine engine() const { return m_engine; }
-    /// What this engine says differently from the embedded one.
-    const Dialect& dialect() const;
+    /// What this connection's engine says and does differently from the embedded one.
+    const Dialect& dialect() const { return *m_dialect; }
     /// On the server: the schema this file's tables live in (unqualified names find them).
     QString schema() const { return m_schema; }
 
@@ -93,7 +91,16 @@ class Database {
     [[noreturn]] void raise(const QString& what, const QString& engineText,
                             const QString& nativeCode, const QString& sql) const;
     QSqlDatabase& connection() { return m_db; }
+    const QSqlDatabase& connection() const { return m_db; }
+    /// A server connection's watch over its waits for answers.
+    const AnswerWatch& watch() const { return m_watch; }
+    /// The file an ATTACH running now reads: whatever fails is about it.
+    QString attaching() const { return m_attaching; }
+    /// Whether the operator gave up the last wait for another writer's lock.
+    bool busyGivenUp() const { return m_busyGivenUp; }
 
+    /// Each attached file of the connection: its alias and its path (the embedded engine only).
+    QList<std::pair<QString, QString>> attachedFiles() const;
     /// The path of the file attached as `alias`; empty when none is (the embedded engine only).
     QString attachedFile(const QString& alias) const;
     /// The alias of an attached order file of the visible cards by name (see cardorder), or empty.
@@ -104,6 +111,7 @@ class Database {
     qint64 totalChanges() const;
 
   private:
+    friend class Dialect;  // the only maker of connections
     explicit Database(QString path, bool readOnly = false);
     Database(QString path, const ServerAddress& server);
     void closeConnection();
@@ -115,8 +123,6 @@ class Database {
     static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q, const QString& sql) const;
     static int busyHandler(void* self, int tries);
-    QString fileAtFault(const QString& engineText, const QString& sql) const;
-    QString lockedFile() const;
     void refuseNul(const QVariantList& params) const;
 
     QString m_path;
@@ -125,7 +131,7 @@ class Database {
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
     bool m_locksOnlyWhatItTouches = false;
-    Engine m_engine = Engine::SQLite;
+    const Dialect* m_dialect = &sqliteDialect();
     QString m_schema;
     std::unique_ptr<struct PreparedCache> m_prepared;
     std::chrono::steady_clock::time_point m_busySince;

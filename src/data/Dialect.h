@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -10,6 +11,7 @@
 namespace data {
 
 class Database;
+class PreparedWrite;
 
 /// What differs between the engines the books may live in: a file of the embedded engine, or a
 /// schema on a PostgreSQL server. Statements are written once, in the embedded engine's words;
@@ -18,6 +20,34 @@ class Database;
 class Dialect {
   public:
     virtual ~Dialect() = default;
+
+    /// Whether each company book is a file of its own, read in place, copied block by block and
+    /// removed before a copy; else the engine holds the books and the terminal keeps a file of
+    /// its own of their cards, brought up to date from them.
+    virtual bool booksAreFiles() const = 0;
+    /// Whether the journal is kept in the books' own database (the server's terminal schema)
+    /// rather than in a file beside the books.
+    virtual bool journalInBooks() const = 0;
+    /// A path split before its connection options: ("postgresql://h/db/01", "?sslmode=require");
+    /// a path without options (every file path) is all base.
+    virtual std::pair<QString, QString> splitOptions(const QString& path) const = 0;
+    /// Whether books are at `path`: an existing file, or a schema the server holds.
+    virtual bool booksExist(const QString& path) const = 0;
+    /// A book's path as the operator reads it: a file's resolved path, a server path as given.
+    virtual QString shownPath(const QString& path) const = 0;
+
+    /// Makes a shared connection's commits wait until the disk has them, where the engine leaves
+    /// that to the connection.
+    virtual void makeDurable(Database& db) const = 0;
+    /// Each column of `table` with its default as an SQL expression: the rows of a query.
+    virtual QSqlQuery columnDefaults(Database& db, const QString& table) const = 0;
+    /// Whether a connection may drop (a server's link) and is made anew outside a transaction.
+    virtual bool reconnects() const = 0;
+    /// Whether a text may hold a NUL character.
+    virtual bool keepsNul() const = 0;
+    /// Whether a statement without parameters is prepared too (the server's driver prepares on
+    /// the server, which takes no BEGIN, SET or CREATE).
+    virtual bool preparesEveryStatement() const = 0;
 
     /// A statement written for the embedded engine, as this engine runs it.
     virtual QString statement(const QString& sql) const = 0;
@@ -35,6 +65,8 @@ class Dialect {
     /// Names of the company books of one kind beside `db` ("fatura": 01fatura, 02fatura, …) as
     /// a statement's qualifier names them; empty where books are files.
     virtual QStringList companyBooks(Database& db, const QString& kind) const = 0;
+    /// A write prepared once on `db` and run for many rows (see Statement).
+    virtual std::unique_ptr<PreparedWrite> prepareWrite(Database& db, const QString& sql) const = 0;
     /// The key the last insert of this connection drew.
     virtual qint64 lastKey(Database& db) const = 0;
     /// A number that changes whenever another connection commits a write to the database; none
@@ -42,6 +74,30 @@ class Dialect {
     virtual std::optional<qint64> dataVersion(Database& db) const = 0;
     /// Whether the database has the table.
     virtual bool hasTable(Database& db, const QString& table) const = 0;
+
+    /// The connection to the books at `path` that the thread shares (checked: a missing book is
+    /// an error, never made).
+    virtual std::shared_ptr<Database> connectShared(const QString& path) const = 0;
+    /// A connection of its own to the books at `path`, one that only reads if `readOnly`.
+    virtual std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const = 0;
+    /// The statement that begins a transaction of writes.
+    virtual QString beginStatement(bool locksOnlyWhatItTouches) const = 0;
+    /// Waits for this writer's turn inside `db`'s new transaction where the engine does not make
+    /// writers of the books take turns by itself.
+    virtual void takeWriteTurn(Database& db) const = 0;
+    /// The book (file or the server's schema) a failure with `engineText` running `sql` is about.
+    virtual QString bookAtFault(const Database& db, const QString& engineText,
+                                const QString& sql) const = 0;
+    /// The operator's words for why a statement failed; empty when the engine said nothing.
+    virtual QString failureCause(const Database& db, const QString& engineText) const = 0;
+    /// The failure's message: what was done, why, the book at fault, the engine's own words.
+    virtual QString failureText(const QString& what, const QString& cause, const QString& book,
+                                const QString& engineText) const = 0;
+    /// Throws BusyError where the failure means another writer held what the statement needs.
+    virtual void throwIfBusy(const Database& db, const QString& what, const QString& engineText,
+                             const QString& nativeCode, const QString& sql) const = 0;
+    /// Whether the failure ended a wait for the server's answer the operator gave up.
+    virtual bool answerGivenUp(const Database& db) const = 0;
 
     /// How several company books join one transaction: the connection that writes them all, and
     /// (on a server) the working copy's own connection. `files` are alias and path of each book;
@@ -52,11 +108,28 @@ class Dialect {
     };
     virtual Joined join(const QString& workingCopy,
                         std::vector<std::pair<QString, QString>>& files) const = 0;
+
+  protected:
+    // The engines' connections, made only through their dialect.
+    static std::shared_ptr<Database> sharedFile(const QString& path);
+    static std::unique_ptr<Database> ownFile(const QString& path, bool readOnly);
+    static std::shared_ptr<Database> sharedServer(const QString& path);
+    static std::unique_ptr<Database> ownServer(const QString& path, bool readOnly);
 };
+
+/// The qualifiers ("ss" of "ss.StokKartlar") a statement or an engine's text names in front of a
+/// table, with the table, in order.
+QList<std::pair<QString, QString>> qualifiedTables(const QString& text);
 
 const Dialect& sqliteDialect();
 const Dialect& postgresDialect();
 /// The dialect of the books at `path`.
 const Dialect& dialectOf(const QString& path);
+
+/// Whether the cards of the books at `path` are read where they are (files), rather than from a
+/// file of the terminal's own kept up to date from them.
+inline bool cardsReadInPlace(const QString& path) {
+    return dialectOf(path).booksAreFiles();
+}
 
 }  // namespace data

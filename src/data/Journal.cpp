@@ -18,6 +18,7 @@
 #include "core/DateFormat.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
 #include "data/Transaction.h"
@@ -206,6 +207,10 @@ QString fileIn(const QString& dataDirectory) {
     return dataDirectory + QLatin1String(FileName);
 }
 
+QString fileFor(const QString& books, const QString& dataDirectory) {
+    return dialectOf(books).journalInBooks() ? QString() : fileIn(dataDirectory);
+}
+
 void keep(Database& basket, Entry entry) {
     makeKeptTable(basket);
     basket.query(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -214,7 +219,7 @@ void keep(Database& basket, Entry entry) {
 }
 
 QStringList write(AttachedBooks& books, const std::vector<Entry>& entries) {
-    const bool server = books.onServer();
+    const bool server = books.dialect().journalInBooks();
     Database& basket = books.workingCopy();
     QStringList moved;
     const QString insert = insertInto(server);
@@ -238,7 +243,7 @@ void flush(const QString& basket, const QString& serverPath, const QString& jour
         auto kept = Database::openPrivate(basket);
         if (keptRows(*kept).empty()) return;
     }
-    const bool server = isServerPath(serverPath);
+    const bool server = dialectOf(serverPath).journalInBooks();
     if (!server) ensureFile(journalFile);
     AttachedBooks books(basket, {server ? std::pair{QStringLiteral("sc"), serverPath}
                                         : std::pair{QStringLiteral("jr"), journalFile}});

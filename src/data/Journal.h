@@ -52,6 +52,9 @@ std::vector<Line> linesOf(const QString& text);
 
 /// The journal file of books on files in `dataDirectory` (ending in a separator).
 QString fileIn(const QString& dataDirectory);
+/// The journal file of the books at `books` in `dataDirectory`; empty where the journal is kept
+/// in the books' own database.
+QString fileFor(const QString& books, const QString& dataDirectory);
 
 /// Keeps an entry in the basket (its connection, inside the caller's transaction if one is
 /// open), to go into the journal later.

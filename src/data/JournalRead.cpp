@@ -19,6 +19,7 @@
 #include "core/DateFormat.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
 
@@ -162,7 +163,7 @@ class ServerSource final : public Source {
 };
 
 std::unique_ptr<Source> sourceOf(const QString& location) {
-    if (!isServerPath(location)) return std::make_unique<FileSource>(location);
+    if (!dialectOf(location).journalInBooks()) return std::make_unique<FileSource>(location);
     const auto address = parseServerPath(location);
     if (!address)
         throw DatabaseError(QStringLiteral("Sunucu yolu anlaşılamadı: %1 (beklenen: "

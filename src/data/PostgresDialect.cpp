@@ -1,12 +1,19 @@
 // The PostgreSQL server: the company books are schemas of one database, so one connection and
 // one transaction write them all; names the server would fold are quoted.
+#include <libpq-fe.h>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <chrono>
+#include <thread>
+#include <utility>
 
+#include "core/Waiting.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/ServerBooks.h"
+#include "data/Statement.h"
 
 namespace data {
 
@@ -21,6 +28,27 @@ QString foldExpression(const QString& operand) {
     // Compared byte by byte, as the embedded engine compares the folded texts.
     return QStringLiteral("(lower(translate(%1, '%2', '%3')) COLLATE \"C\")")
         .arg(operand, FoldCapitals, FoldSmalls);
+}
+
+// The order the embedded engine's trkey gives names: each letter of the Turkish alphabet, of
+// either case, becomes one of U+0080…U+009F in alphabet order (above every other ASCII
+// character, below every other character), the rest is lowered, and the texts compare code
+// point by code point (ucs_basic: a quoted "C" would be lowered on the way). Spelled out in SQL,
+// so the server needs no collation or function of ours.
+QString turkishKey(const QString& column) {
+    static const std::pair<QString, QString> parts = [] {
+        const QString alphabet = QStringLiteral("abcçdefgğhıijklmnoöpqrsştuüvwxyz");
+        QString letters, keys;
+        for (qsizetype i = 0; i < alphabet.size(); ++i) {
+            const QChar small = alphabet[i];
+            letters += small;
+            letters += small == u'ı' ? QChar(u'I') : small == u'i' ? QChar(u'İ') : small.toUpper();
+            keys += QStringLiteral("\\%1").arg(0x80 + i, 4, 16, QLatin1Char('0')).repeated(2);
+        }
+        return std::pair{QStringLiteral("(lower(translate("),
+                         QStringLiteral(", '%1', U&'%2')) COLLATE ucs_basic)").arg(letters, keys)};
+    }();
+    return parts.first + column + parts.second;
 }
 
 }  // namespace
@@ -92,8 +120,78 @@ QString toPostgresSql(const QString& sql) {
 
 namespace {
 
+// The connection's own prepared query, kept with the connection's other statements.
+class ServerWrite final : public PreparedWrite {
+  public:
+    ServerWrite(Database& db, const QString& sql)
+        : m_db(db), m_sql(sql), m_query(db.prepared(sql)) {}
+
+    void bind(int index, const QVariant& value) override { m_query.bindValue(index - 1, value); }
+
+    void run() override {
+        const bool ok = m_query.exec();
+        const QSqlError why = m_query.lastError();
+        m_query.finish();
+        if (!ok)
+            m_db.raise(QStringLiteral("Sorgu çalıştırılamadı"), why.text(), why.nativeErrorCode(),
+                       m_sql);
+    }
+
+  private:
+    Database& m_db;
+    QString m_sql;
+    QSqlQuery& m_query;
+};
+
+// The schema a server's failure is about, as the book's server path.
+QString schemaAtFault(const Database& db, const QString& engineText, const QString& sql) {
+    // The server names the schema of a missing table; of a missing column only the table,
+    // which the statement qualifies with its schema.
+    static const QRegularExpression relation(QStringLiteral("relation \"([^\"]+)\""));
+    const QString named = relation.match(engineText).captured(1);
+    QString schema = named.contains(u'.') ? named.section(u'.', 0, 0) : QString();
+    if (schema.isEmpty()) {
+        for (const auto& [qualifier, table] : qualifiedTables(sql)) {
+            if (qualifier == QLatin1String("terminal") || qualifier.contains(u'(')) continue;
+            if (schema.isEmpty() || table.compare(named, Qt::CaseInsensitive) == 0)
+                schema = qualifier.toLower();
+        }
+    }
+    const QString base = splitServerPath(db.path()).first;
+    return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
+}
+
 class PostgresDialect final : public Dialect {
   public:
+    bool booksAreFiles() const override { return false; }
+    bool journalInBooks() const override { return true; }
+    std::pair<QString, QString> splitOptions(const QString& path) const override {
+        return splitServerPath(path);
+    }
+    bool booksExist(const QString& path) const override {
+        try {
+            return Database::open(path) != nullptr;
+        } catch (const DatabaseError&) {
+            return false;
+        }
+    }
+    QString shownPath(const QString& path) const override { return path; }
+
+    // A server's commits are its own business.
+    void makeDurable(Database&) const override {}
+    // The server keeps the books' names unquoted, so in lower case; its key column is ours.
+    QSqlQuery columnDefaults(Database& db, const QString& table) const override {
+        return db.query(QStringLiteral("SELECT column_name, column_default FROM "
+                                       "information_schema.columns WHERE table_schema = ? "
+                                       "AND table_name = ? AND column_name <> 'rowid' "
+                                       "ORDER BY ordinal_position"),
+                        {db.schema(), table.toLower()});
+    }
+    bool reconnects() const override { return true; }
+    // The server keeps no NUL in a text, and its driver would cut the statement at one.
+    bool keepsNul() const override { return false; }
+    bool preparesEveryStatement() const override { return false; }
+
     QString statement(const QString& sql) const override { return toPostgresSql(sql); }
     QString qualifier(const QString& alias, const QString& path) const override {
         const auto server = parseServerPath(path);
@@ -105,8 +203,7 @@ class PostgresDialect final : public Dialect {
     }
     // The server plans its own order; it has no such hint.
     QString unindexedOrder(const QString& column) const override { return column; }
-    // The server's recordsets keep the server's order.
-    QString turkishOrder(const QString& column) const override { return column; }
+    QString turkishOrder(const QString& column) const override { return turkishKey(column); }
     QStringList companyBooks(Database& db, const QString& kind) const override {
         QSqlQuery q = db.query(
             QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname ~ ? ORDER BY 1"),
@@ -116,6 +213,9 @@ class PostgresDialect final : public Dialect {
             names << quotedSchema(q.value(0).toString());
         q.finish();
         return names;
+    }
+    std::unique_ptr<PreparedWrite> prepareWrite(Database& db, const QString& sql) const override {
+        return std::make_unique<ServerWrite>(db, sql);
     }
     // The key column draws from its own sequence.
     qint64 lastKey(Database& db) const override {
@@ -133,6 +233,63 @@ class PostgresDialect final : public Dialect {
         const bool found = q.next();
         q.finish();
         return found;
+    }
+
+    std::shared_ptr<Database> connectShared(const QString& path) const override {
+        return sharedServer(path);
+    }
+    std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const override {
+        return ownServer(path, readOnly);
+    }
+    QString beginStatement(bool) const override { return QStringLiteral("BEGIN"); }
+    // Writers of the books take turns, as on the embedded engine's write lock: a posting reads
+    // cards and counters and writes them back, and no other may do so in between. The wait for
+    // the turn is watched like the embedded engine's.
+    void takeWriteTurn(Database& db) const override {
+        using namespace std::chrono;
+        const auto since = steady_clock::now();
+        for (int tries = 0;; ++tries) {
+            QSqlQuery got = db.query(
+                QStringLiteral("SELECT pg_try_advisory_xact_lock(hashtext('terminal books'))"));
+            if (got.next() && got.value(0).toBool()) return;
+            got.finish();
+            std::this_thread::sleep_for(milliseconds(std::min(1 << std::min(tries, 7), 100)));
+            if (!core::keepWaiting(BooksBusyText,
+                                   duration_cast<milliseconds>(steady_clock::now() - since))) {
+                db.rollback();
+                throw BusyError(core::waitGivenUpText(BooksBusyText) +
+                                    QStringLiteral("\nSunucu: ") + schemaAtFault(db, {}, {}),
+                                BooksBusyText, true);
+            }
+        }
+    }
+    QString bookAtFault(const Database& db, const QString& engineText,
+                        const QString& sql) const override {
+        return schemaAtFault(db, engineText, sql);
+    }
+    QString failureCause(const Database& db, const QString& engineText) const override {
+        // A connection its watch shut says only that it ended: the watch knows why.
+        const Cut cut = db.watch().cut();
+        const QString cause = cut != Cut::None ? cutCause(cut) : serverCause(engineText);
+        if (!cause.isEmpty()) return cause;
+        const bool lost =
+            !db.connection().isOpen() || PQstatus(libpqHandle(db.connection())) != CONNECTION_OK;
+        return lost ? QStringLiteral("sunucu bağlantısı yok") : QString();
+    }
+    QString failureText(const QString& what, const QString& cause, const QString& book,
+                        const QString&) const override {
+        return QStringLiteral("%1: %2\nSunucu: %3").arg(what, cause, book);
+    }
+    void throwIfBusy(const Database& db, const QString& what, const QString& engineText,
+                     const QString& nativeCode, const QString& sql) const override {
+        // Another session's lock outlasted lock_timeout, or two writers crossed: the work may
+        // simply be run again.
+        if (nativeCode == QLatin1String("55P03") || nativeCode == QLatin1String("40P01") ||
+            nativeCode == QLatin1String("40001"))
+            throw BusyError(db.failureText(what, engineText, sql), BooksBusyText, false);
+    }
+    bool answerGivenUp(const Database& db) const override {
+        return db.watch().cut() == Cut::GivenUp;
     }
 
     Joined join(const QString& workingCopy,

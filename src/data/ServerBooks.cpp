@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 
 namespace data {
 
@@ -20,7 +21,11 @@ bool isServerPath(const QString& path) {
 }
 
 std::pair<QString, QString> splitPathOptions(const QString& path) {
-    const qsizetype mark = isServerPath(path) ? path.indexOf(u'?') : -1;
+    return dialectOf(path).splitOptions(path);
+}
+
+std::pair<QString, QString> splitServerPath(const QString& path) {
+    const qsizetype mark = path.indexOf(u'?');
     if (mark < 0) return {path, QString()};
     QString base = path.left(mark);
     QString options = path.mid(mark);
@@ -42,10 +47,11 @@ QString bookFile(const QString& path, const QString& name) {
 }
 
 std::optional<ServerAddress> parseServerPath(const QString& path) {
-    if (!isServerPath(path)) return std::nullopt;
-    const auto [base, options] = splitPathOptions(path);
+    const auto [base, options] = splitServerPath(path);
     const QUrl url(base, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
+    if (!url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != QLatin1String("postgresql") && url.scheme() != QLatin1String("postgres")))
+        return std::nullopt;
     // The path is shown and stored in the settings: a password has no place in it.
     if (url.userInfo().contains(u':'))
         throw DatabaseError(QStringLiteral(

@@ -48,6 +48,8 @@ struct ServerLimits {
 };
 ServerLimits& serverLimits();
 
+/// Whether `path` names books on a server; only the factory of dialects (dialectOf) asks, and
+/// everything else asks the dialect what differs.
 bool isServerPath(const QString& path);
 /// Nothing for a path that is not a well-formed server path; DatabaseError for an option that
 /// is not one of ServerOptions. A file name appended behind the options, as callers append
@@ -57,6 +59,8 @@ std::optional<ServerAddress> parseServerPath(const QString& path);
 /// A path split before its options: ("postgresql://h/db/01", "?sslmode=require"); a path
 /// without options (every file path) is all base.
 std::pair<QString, QString> splitPathOptions(const QString& path);
+/// A server path split before its options; a file name appended behind them is part of the path.
+std::pair<QString, QString> splitServerPath(const QString& path);
 /// `path` with `name` appended to it, before a server path's options: what "path + name" means.
 QString bookFile(const QString& path, const QString& name);
 

@@ -4,7 +4,7 @@
 
 #include "data/BookFiles.h"
 #include "data/DatabaseError.h"
-#include "data/ServerBooks.h"
+#include "data/Dialect.h"
 #include "filecopy/RemoveDatabaseFile.h"
 #include "filecopy/clsFileCopy.h"
 
@@ -43,7 +43,8 @@ CopyResult copyDatabaseFile(const QString& source, const QString& target, core::
     CopyResult result;
     // Books on a server: the stock cards come in one streamed read, not as a file's blocks, and
     // a copy of the same books is only brought up to date.
-    if (!data::isServerPath(source) && !removeDatabaseFile(target, &result.cause)) return result;
+    if (data::dialectOf(source).booksAreFiles() && !removeDatabaseFile(target, &result.cause))
+        return result;
     bool fromServer = false;
     if (busyPointer) busyPointer(true);
     try {

@@ -7,8 +7,8 @@
 
 #include "core/LockFiles.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
-#include "data/ServerBooks.h"
 #include "filecopy/CopyDatabaseFile.h"
 
 namespace modes {
@@ -16,7 +16,7 @@ namespace modes {
 std::shared_ptr<data::Database> openBasket(const QString& basket, const QString& source,
                                            data::basket::View view) {
     QString cards = source;
-    if (data::isServerPath(source)) {
+    if (!data::cardsReadInPlace(source)) {
         cards = basket + QStringLiteral("-cards.db");
         const filecopy::CopyResult copied = filecopy::copyDatabaseFile(source, cards, nullptr);
         if (!copied.ok)

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/JournalRead.h"
-#include "data/ServerBooks.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ std::optional<QDate> dateOf(const QString& text) {
 // A data directory ending in its separator, the folder of a server path given instead (its
 // company's two digits follow the folder), or a server's address as given.
 QString locationOf(const QString& argument) {
-    if (data::isServerPath(argument)) return argument;
+    if (data::dialectOf(argument).journalInBooks()) return argument;
     const QString path = data::resolvePath(data::toLocalPath(argument));
     if (QFileInfo(path).isDir()) return path.endsWith(u'/') ? path : path + u'/';
     const QString folder = data::folderOf(path);

@@ -48,7 +48,7 @@
 #include "entry/Booking.h"
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
-#include "invoicing/CreateInvoice.h"
+#include "invoicing/WriteInvoice.h"
 #include "invoicing/InvoiceNumber.h"
 #include "invoicing/Totals.h"
 #include "keyboard/KeyboardForm.h"
@@ -904,7 +904,7 @@ bool TerminalForm::CreateInvoice() {
     invoicing::InvoiceResult result;
     try {
         m_waitPanel->run(QStringLiteral("Fatura yazılıyor"),
-                         [&] { result = invoicing::createInvoice(request); });
+                         [&] { result = invoicing::writeInvoice(request); });
     } catch (const std::exception& e) {
         m_context.messages->inform(failureText(e));
         return afterFailedWrite(true);

@@ -77,9 +77,10 @@ struct Account {
 std::optional<Account> findAccount(AttachedBooks& books, const QString& alias, const QString& field,
                                    const QString& value);
 
-/// Adds to the account's debit or credit and stores it with its balance and side.
-void storeBalance(AttachedBooks& books, const QString& alias, Account& account, bool debit,
-                  Money amount);
+/// Rewrites an account card's debit and credit with its balance and the side it stands on
+/// ("Borç" or "Alacak").
+void writeAccountTotals(AttachedBooks& books, const QString& alias, const Account& account,
+                        Money balance, const QString& side);
 
 /// A stock card as a posting reads and then rewrites it.
 struct Card {

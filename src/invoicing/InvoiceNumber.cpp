@@ -10,7 +10,7 @@
 
 #include "core/QuotedFieldFile.h"
 #include "core/Waiting.h"
-#include "data/Counters.h"
+#include "data/CounterRows.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 

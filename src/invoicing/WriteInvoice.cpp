@@ -1,4 +1,4 @@
-#include "invoicing/CreateInvoice.h"
+#include "invoicing/WriteInvoice.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,8 +9,6 @@
 
 #include "core/Clock.h"
 #include "core/DateFormat.h"
-#include "data/BookWrite.h"
-#include "data/Counters.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
@@ -18,6 +16,9 @@
 #include "invoicing/InvoiceNumber.h"
 #include "modes/Targets.h"
 #include "modes/WorkKind.h"
+#include "posting/Balance.h"
+#include "posting/Counters.h"
+#include "posting/Document.h"
 #include "posting/Posting.h"
 
 namespace invoicing {
@@ -41,7 +42,7 @@ QStringList invoiceDatabases(const QString& serverPath) {
 
 // An invoice inside the frame every document shares: one company's books, the invoice, its lines
 // and every movement and debit of it.
-class InvoiceWriter final : public data::DocumentWriter {
+class InvoiceWriter final : public posting::DocumentWriter {
   public:
     InvoiceWriter(const InvoiceRequest& r, InvoiceResult& result) : m_r(r), m_result(result) {}
 
@@ -109,7 +110,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
     const QString year = QString::number(at.date().year());
     result.number = m_numbering ? m_numbering->number() : drawServerInvoiceNumber(books);
     result.key = QStringLiteral("S") + result.number;
-    result.documentNumber = data::DrawNumber(books, {Si}, false, year);
+    result.documentNumber = posting::DrawNumber(books, {Si}, false, year);
     const QString invoiceTime = core::storedDateTime(at);
     const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
     const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
@@ -127,7 +128,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
             .split(u' '));
     data::CardWriter cardWriter(books, Ss);
     const QStringList serials =
-        data::DrawNumbers(books, Si, true, year, static_cast<int>(lines.size()));
+        posting::DrawNumbers(books, Si, true, year, static_cast<int>(lines.size()));
     for (size_t l = 0; l < lines.size(); ++l) {
         const Line& line = lines[l];
         const QString& serial = serials[static_cast<qsizetype>(l)];
@@ -159,7 +160,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                         .split(u' '))
         .add({customer.code, invoiceTime, movementText, total.toDouble(), customer.code,
               result.documentNumber, QStringLiteral("F"), customer.title, 1, 0});
-    data::storeBalance(books, Sc, *m_customer, true, total);
+    posting::storeBalance(books, Sc, *m_customer, true, total);
     if (vat > core::Money()) {
         data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
                         QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Yeni "
@@ -168,15 +169,15 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
             .add({QStringLiteral("=110"), invoiceTime, movementText, vat.toDouble(),
                   QStringLiteral("=110"), result.documentNumber, QStringLiteral("F"), 1, QVariant(),
                   0});
-        data::storeBalance(books, Sc, *m_vatAccount, true, vat);
+        posting::storeBalance(books, Sc, *m_vatAccount, true, vat);
     }
     return result.key;
 }
 
 }  // namespace
 
-InvoiceResult createInvoice(const InvoiceRequest& r) {
-    data::DocumentRequest request;
+InvoiceResult writeInvoice(const InvoiceRequest& r) {
+    posting::DocumentRequest request;
     request.workingCopy = r.workingCopy;
     request.files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
                      {QStringLiteral("ss"), r.serverPath + n::files::Stok},
@@ -190,7 +191,7 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
                          r.customerTitle, {modes::companyOf(r.serverPath)});
     InvoiceResult result;
     InvoiceWriter writer(r, result);
-    const data::DocumentResult written = data::writeDocument(request, writer);
+    const posting::DocumentResult written = posting::writeDocument(request, writer);
     result.written = written.written;
     result.lines = static_cast<int>(written.lines.size());
     result.earlier = written.earlier;

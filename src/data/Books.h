@@ -33,9 +33,6 @@ class AttachedBooks {
     /// The connection that reads the working copy (the same one when the books are files).
     Database& workingCopy() { return m_local ? *m_local : *m_db; }
     bool onServer() const { return m_local != nullptr; }
-    /// Books on a server keep the invoice number in a row of their own, drawn inside the
-    /// invoice's transaction; files share the data directory's number file instead.
-    bool numbersInvoicesItself() const { return onServer(); }
     const Dialect& dialect() const { return *m_dialect; }
     /// How statements name the book attached as `alias`: the alias, or its schema on a server.
     QString qualifier(const QString& alias) const;

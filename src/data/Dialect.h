@@ -52,6 +52,14 @@ class Dialect {
     };
     virtual Joined join(const QString& workingCopy,
                         std::vector<std::pair<QString, QString>>& files) const = 0;
+
+    // What the rules leave to the engine: where the shared invoice number and the journal live.
+    /// Whether the invoice number every company of the data directory shares is a row of the
+    /// books, drawn under its row lock inside the invoice's transaction; otherwise it is the data
+    /// directory's number file, held under a file lock from before the transaction to its end.
+    virtual bool invoiceNumberInBooks() const = 0;
+    /// Whether documents are journalled in a file beside the books rather than in the books.
+    virtual bool journalBesideBooks() const = 0;
 };
 
 const Dialect& sqliteDialect();

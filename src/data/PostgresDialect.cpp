@@ -154,6 +154,10 @@ class PostgresDialect final : public Dialect {
         found.finish();
         return there;
     }
+
+    // A server keeps the invoice number and the journal in tables of its own.
+    bool invoiceNumberInBooks() const override { return true; }
+    bool journalBesideBooks() const override { return false; }
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/DateFormat.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
 #include "invoicing/InvoiceNumber.h"
@@ -46,11 +47,11 @@ class InvoiceWriter final : public posting::DocumentWriter {
   public:
     InvoiceWriter(const InvoiceRequest& r, InvoiceResult& result) : m_r(r), m_result(result) {}
 
-    // Books on a server keep the number in their own row, drawn inside the invoice's
-    // transaction; files share the number file, held from before the transaction to the end.
+    // Where the books' engine keeps the number: a row drawn inside the invoice's transaction, or
+    // the number file, held from before the transaction to the end.
     void joined(AttachedBooks& books) override {
         m_numbering.reset();
-        if (!books.numbersInvoicesItself())
+        if (!books.dialect().invoiceNumberInBooks())
             m_numbering.emplace(numberFilePath(m_r.serverPath), invoiceDatabases(m_r.serverPath));
     }
 

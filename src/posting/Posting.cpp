@@ -7,6 +7,7 @@
 #include "core/Clock.h"
 #include "core/DateFormat.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
 #include "data/ServerBooks.h"
@@ -161,7 +162,7 @@ void journalRoad(DocumentRequest& request, const QString& serverPath, int termin
     e.operation = operation;
     e.target = target;
     e.books = companies.join(u',');
-    if (!data::isServerPath(serverPath))
+    if (data::dialectOf(serverPath).journalBesideBooks())
         request.journalFile = data::journal::fileIn(modes::dataDirectory(serverPath));
 }
 

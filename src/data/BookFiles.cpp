@@ -1,10 +1,10 @@
 #include "data/BookFiles.h"
 
-#include "data/BookImport.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
+#include "data/WorkingFile.h"
 
 namespace data {
 

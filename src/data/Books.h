@@ -104,6 +104,11 @@ class CardWriter {
     std::unique_ptr<Statement> m_update;
 };
 
+/// An amount, price or quantity as the books' number columns take it (RowWriter's values).
+inline QVariant stored(Money value) {
+    return value.toDouble();
+}
+
 /// Adds rows to one table of the book joined as `alias`: movements, invoices and their lines.
 /// The statement is prepared once for any number of rows.
 class RowWriter {

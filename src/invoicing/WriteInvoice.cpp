@@ -134,15 +134,17 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
         const Line& line = lines[l];
         const QString& serial = serials[static_cast<qsizetype>(l)];
         invoiceLines.add({result.key, 0, customer.code, line.code, line.name, line.name,
-                          line.quantity.toDouble(), line.price.toDouble(), line.amount.toDouble(),
-                          result.documentNumber, QStringLiteral("F"), total.toDouble(),
-                          line.vatRate.toDouble(), line.unit, serial, line.barcode,
-                          m_r.clock->now().toString(linePattern), line.vat.toDouble(), 1});
-        movements.add(
-            {line.code, invoiceTime, result.number + QStringLiteral(" Nolu Satış Faturası ile"),
-             line.price.toDouble(), line.quantity.toDouble(), line.amount.toDouble(),
-             QStringLiteral("Satış"), customer.code, result.documentNumber, QStringLiteral("F"),
-             line.name, serial, customer.title, line.vat.toDouble(), line.unit, 1, QVariant(), 0});
+                          data::stored(line.quantity), data::stored(line.price),
+                          data::stored(line.amount), result.documentNumber, QStringLiteral("F"),
+                          data::stored(total), data::stored(line.vatRate), line.unit, serial,
+                          line.barcode, m_r.clock->now().toString(linePattern),
+                          data::stored(line.vat), 1});
+        movements.add({line.code, invoiceTime,
+                       result.number + QStringLiteral(" Nolu Satış Faturası ile"),
+                       data::stored(line.price), data::stored(line.quantity),
+                       data::stored(line.amount), QStringLiteral("Satış"), customer.code,
+                       result.documentNumber, QStringLiteral("F"), line.name, serial,
+                       customer.title, data::stored(line.vat), line.unit, 1, QVariant(), 0});
         data::Card& card = m_cards[line.code];
         card.totals.add(false, line.quantity, line.amount);
         cardWriter.store(card);
@@ -153,13 +155,13 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                                    "FatKdvTut Toplam Gurup KdvHarDahil")
                         .split(u' '))
         .add({result.key, core::storedDate(at.date()), customer.code, 1, result.documentNumber,
-              m_r.customerTitle, total.toDouble(), vat.toDouble(), total.toDouble(), customer.group,
-              0});
+              m_r.customerTitle, data::stored(total), data::stored(vat), data::stored(total),
+              customer.group, 0});
     data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
                     QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Unvan "
                                    "Yeni Server")
                         .split(u' '))
-        .add({customer.code, invoiceTime, movementText, total.toDouble(), customer.code,
+        .add({customer.code, invoiceTime, movementText, data::stored(total), customer.code,
               result.documentNumber, QStringLiteral("F"), customer.title, 1, 0});
     posting::storeBalance(books, Sc, *m_customer, true, total);
     if (vat > core::Money()) {
@@ -167,7 +169,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                         QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Yeni "
                                        "Sube Server")
                             .split(u' '))
-            .add({QStringLiteral("=110"), invoiceTime, movementText, vat.toDouble(),
+            .add({QStringLiteral("=110"), invoiceTime, movementText, data::stored(vat),
                   QStringLiteral("=110"), result.documentNumber, QStringLiteral("F"), 1, QVariant(),
                   0});
         posting::storeBalance(books, Sc, *m_vatAccount, true, vat);

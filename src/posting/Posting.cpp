@@ -51,7 +51,7 @@ void writeAccount(AttachedBooks& books, Side& side, bool sale, Money total, cons
          debit ? QStringLiteral("Borc") : QStringLiteral("Alacak"), QStringLiteral("Carisi"),
          QStringLiteral("DigerId"), QStringLiteral("Nerde"), QStringLiteral("Sube")})
         .add({side.againstHeadOffice ? side.account.code : targetCode, core::storedDateTime(at),
-              text, total.toDouble(),
+              text, data::stored(total),
               side.againstHeadOffice ? side.account.code : side.account.title, number,
               QStringLiteral("S"), QStringLiteral("01")});
     storeBalance(books, side.cari, side.account, debit, total);
@@ -74,9 +74,10 @@ void writeStock(AttachedBooks& books, Side& side, const std::vector<Line>& lines
     for (const Line& line : lines) {
         Card& card = side.cards[line.code];
         movements.add({line.code, time, line.name + QStringLiteral(" İle"), line.unit,
-                       line.price.toDouble(), line.quantity.toDouble(), line.amount.toDouble(),
-                       direction, carisi, number, QStringLiteral("C"), satTar, card.name, title,
-                       card.barcode, card.cost.toDouble(), branchCode});
+                       data::stored(line.price), data::stored(line.quantity),
+                       data::stored(line.amount), direction, carisi, number, QStringLiteral("C"),
+                       satTar, card.name, title, card.barcode, data::stored(card.cost),
+                       branchCode});
         card.totals.add(in, line.quantity, line.amount);
         cards.store(card);
     }

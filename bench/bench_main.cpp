@@ -33,15 +33,15 @@
 #include "Harness.h"
 #include "app/Settings.h"
 #include "app/TerminalForm.h"
+#include "bookimport/BookImport.h"
 #include "core/Clock.h"
 #include "core/Messages.h"
 #include "data/Basket.h"
-#include "data/BookImport.h"
 #include "data/CardOrder.h"
 #include "data/Database.h"
 #include "data/ServerBooks.h"
 #include "filecopy/CopyDatabaseFile.h"
-#include "invoicing/CreateInvoice.h"
+#include "invoicing/WriteInvoice.h"
 #include "modes/Targets.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
@@ -745,7 +745,7 @@ double timeInvoice(const QString& serverPath, const QString& wc, data::Database&
             r.workingCopy = wc;
             r.customerTitle = QStringLiteral("ÖZTÜRK MARKET");
             r.clock = &clock;
-            if (invoicing::createInvoice(r).lines != 1000)
+            if (invoicing::writeInvoice(r).lines != 1000)
                 std::fprintf(stderr, "invoice %s: wrong lines\n", qPrintable(serverPath));
             if (data::basket::summary(basket).lines != 0)
                 std::fprintf(stderr, "invoice %s: lines left in the basket\n",

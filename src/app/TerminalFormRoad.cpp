@@ -33,7 +33,6 @@
 #include "core/LockFiles.h"
 #include "core/Messages.h"
 #include "data/Basket.h"
-#include "data/BookImport.h"
 #include "data/Books.h"
 #include "data/CardOrder.h"
 #include "data/Criteria.h"
@@ -46,12 +45,13 @@
 #include "data/Pending.h"
 #include "data/ServerBooks.h"
 #include "data/Transaction.h"
+#include "data/WorkingFile.h"
 #include "entry/Booking.h"
 #include "entry/Lookup.h"
 #include "entry/NumberBox.h"
-#include "invoicing/CreateInvoice.h"
 #include "invoicing/InvoiceNumber.h"
 #include "invoicing/Totals.h"
+#include "invoicing/WriteInvoice.h"
 #include "keyboard/KeyboardForm.h"
 #include "labels/LabelPrinter.h"
 #include "labels/LabelView.h"
@@ -905,7 +905,7 @@ bool TerminalForm::CreateInvoice() {
     invoicing::InvoiceResult result;
     try {
         m_waitPanel->run(QStringLiteral("Fatura yazılıyor"),
-                         [&] { result = invoicing::createInvoice(request); });
+                         [&] { result = invoicing::writeInvoice(request); });
     } catch (const std::exception& e) {
         m_context.messages->inform(failureText(e));
         return afterFailedWrite(true);

@@ -1,11 +1,11 @@
 #include "data/BookFiles.h"
 
-#include "data/BookImport.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/ServerBooks.h"
+#include "data/WorkingFile.h"
 
 namespace data {
 

@@ -105,18 +105,13 @@ std::optional<Account> findAccount(AttachedBooks& books, const QString& alias, c
     return a;
 }
 
-void storeBalance(AttachedBooks& books, const QString& alias, Account& a, bool debit,
-                  Money amount) {
-    (debit ? a.borc : a.alacak) += amount;
-    // Equal sides read as a debit balance of 0.
-    const bool credit = a.alacak > a.borc;
-    const Money balance = credit ? a.alacak - a.borc : a.borc - a.alacak;
+void writeAccountTotals(AttachedBooks& books, const QString& alias, const Account& a, Money balance,
+                        const QString& side) {
     books.db().query(
         QStringLiteral("UPDATE %1.CariKartlar SET Borc = ?, Alacak = ?, Bakiye = ?, Hesap = ? "
                        "WHERE rowid = ?")
             .arg(books.qualifier(alias)),
-        {a.borc.toDouble(), a.alacak.toDouble(), balance.toDouble(),
-         credit ? QStringLiteral("Alacak") : QStringLiteral("Borç"), a.rowid});
+        {a.borc.toDouble(), a.alacak.toDouble(), balance.toDouble(), side, a.rowid});
 }
 
 QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,

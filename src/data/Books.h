@@ -33,9 +33,6 @@ class AttachedBooks {
     /// The connection that reads the working copy (the same one when the books are files).
     Database& workingCopy() { return m_local ? *m_local : *m_db; }
     bool onServer() const { return m_local != nullptr; }
-    /// Books on a server keep the invoice number in a row of their own, drawn inside the
-    /// invoice's transaction; files share the data directory's number file instead.
-    bool numbersInvoicesItself() const { return onServer(); }
     const Dialect& dialect() const { return *m_dialect; }
     /// How statements name the book attached as `alias`: the alias, or its schema on a server.
     QString qualifier(const QString& alias) const;
@@ -77,9 +74,10 @@ struct Account {
 std::optional<Account> findAccount(AttachedBooks& books, const QString& alias, const QString& field,
                                    const QString& value);
 
-/// Adds to the account's debit or credit and stores it with its balance and side.
-void storeBalance(AttachedBooks& books, const QString& alias, Account& account, bool debit,
-                  Money amount);
+/// Rewrites an account card's debit and credit with its balance and the side it stands on
+/// ("Borç" or "Alacak").
+void writeAccountTotals(AttachedBooks& books, const QString& alias, const Account& account,
+                        Money balance, const QString& side);
 
 /// A stock card as a posting reads and then rewrites it.
 struct Card {
@@ -105,6 +103,11 @@ class CardWriter {
   private:
     std::unique_ptr<Statement> m_update;
 };
+
+/// An amount, price or quantity as the books' number columns take it (RowWriter's values).
+inline QVariant stored(Money value) {
+    return value.toDouble();
+}
 
 /// Adds rows to one table of the book joined as `alias`: movements, invoices and their lines.
 /// The statement is prepared once for any number of rows.

@@ -109,6 +109,12 @@ class Dialect {
     virtual Joined join(const QString& workingCopy,
                         std::vector<std::pair<QString, QString>>& files) const = 0;
 
+    // What the rules leave to the engine: where the shared invoice number lives.
+    /// Whether the invoice number every company of the data directory shares is a row of the
+    /// books, drawn under its row lock inside the invoice's transaction; otherwise it is the data
+    /// directory's number file, held under a file lock from before the transaction to its end.
+    virtual bool invoiceNumberInBooks() const = 0;
+
   protected:
     // The engines' connections, made only through their dialect.
     static std::shared_ptr<Database> sharedFile(const QString& path);

@@ -311,6 +311,9 @@ class PostgresDialect final : public Dialect {
         found.finish();
         return there;
     }
+
+    // A server keeps the invoice number and the journal in tables of its own.
+    bool invoiceNumberInBooks() const override { return true; }
 };
 
 }  // namespace

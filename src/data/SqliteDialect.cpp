@@ -314,6 +314,9 @@ class SqliteDialect final : public Dialect {
         joined.books->query(QStringLiteral("PRAGMA main.mmap_size=268435456")).finish();
         return joined;
     }
+
+    // Files share the data directory's number file and journal file.
+    bool invoiceNumberInBooks() const override { return false; }
 };
 
 }  // namespace

@@ -13,7 +13,7 @@ QString sortedSource(const QString& source, const QString& field, bool descendin
     return head + field + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
 }
 
-int dragRows(double distance, double rowHeight) {
+int dragRows(qreal distance, qreal rowHeight) {
     if (rowHeight <= 0) return 0;
     return static_cast<int>(std::floor(distance / rowHeight + 0.49));
 }
@@ -50,20 +50,20 @@ std::vector<std::optional<ColumnLayout>> readGridLayout(const QByteArray& text) 
     for (const QByteArray& line : lines) {
         const QList<QByteArray> parts = line.trimmed().split(',');
         bool ok = false;
-        const double width = parts.value(0).trimmed().toDouble(&ok);
+        const qreal width = parts.value(0).trimmed().toDouble(&ok);
         const QByteArray flag = parts.value(1).trimmed().toUpper();
         if (parts.size() != 2 || !ok || !std::isfinite(width) || width < 0 ||
             (flag != "#TRUE#" && flag != "#FALSE#")) {
             columns.emplace_back(std::nullopt);
             continue;
         }
-        columns.emplace_back(ColumnLayout{std::min(width, 30000.0), flag == "#TRUE#"});
+        columns.emplace_back(ColumnLayout{std::min(width, qreal(30000)), flag == "#TRUE#"});
     }
     return columns;
 }
 
-QString centredCaption(const QString& caption, double columnWidth, double textWidth,
-                       double spaceWidth, int alignment) {
+QString centredCaption(const QString& caption, qreal columnWidth, qreal textWidth, qreal spaceWidth,
+                       int alignment) {
     const QString c = caption.trimmed();
     if (spaceWidth <= 0) return c;
     const int n = static_cast<int>(std::floor((columnWidth - textWidth) / 2 / spaceWidth));

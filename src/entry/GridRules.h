@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 #include <vector>
 
@@ -12,14 +13,17 @@ namespace entry {
 QString sortedSource(const QString& source, const QString& field, bool descending);
 
 /// Whole rows a vertical drag moves: Int(d / h + 0.49), d = origin − release (up is positive).
-int dragRows(double distance, double rowHeight);
+int dragRows(qreal distance, qreal rowHeight);
 
 /// Where a drag of `rows` from `position` lands in `count` records (clamped to first and last).
 int dragTarget(int position, int rows, int count);
 
+/// Screen measures (pixels, twips, a font's widths) are qreal, Qt's own; values of the books are
+/// core::Money.
+
 /// One grid column as the layout files keep it.
 struct ColumnLayout {
-    double widthTwips = 0;
+    qreal widthTwips = 0;
     bool visible = true;
 };
 
@@ -33,7 +37,7 @@ std::vector<std::optional<ColumnLayout>> readGridLayout(const QByteArray& text);
 
 /// A header caption centred with spaces: left-aligned columns get the spaces before it,
 /// right-aligned after, centred ones nothing. Widths in one unit (the header font's).
-QString centredCaption(const QString& caption, double columnWidth, double textWidth,
-                       double spaceWidth, int alignment);
+QString centredCaption(const QString& caption, qreal columnWidth, qreal textWidth, qreal spaceWidth,
+                       int alignment);
 
 }  // namespace entry

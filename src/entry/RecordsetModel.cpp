@@ -46,9 +46,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             case GridColumn::Format::Money: {
                 // A text where the books hold an amount shows as it is, never as 0,00.
                 bool number = false;
-                const double amount = value.toDouble(&number);
-                return number ? core::Money::fromDouble(amount).toString(QLocale(), 2, true)
-                              : value.toString();
+                const core::Money amount = core::Money::fromDouble(value.toDouble(&number));
+                return number ? amount.toString(QLocale(), 2, true) : value.toString();
             }
         }
     } catch (const data::DatabaseError&) {

@@ -10,7 +10,7 @@
 
 #include "core/QuotedFieldFile.h"
 #include "core/Waiting.h"
-#include "data/Counters.h"
+#include "data/CounterRows.h"
 #include "data/DatabaseError.h"
 #include "data/FilePaths.h"
 
@@ -102,9 +102,10 @@ InvoiceNumberLock::InvoiceNumberLock(const QString& numberFile, const QStringLis
     m_lock = std::make_unique<QLockFile>(lockPath);
     // QLockFile drops a lock of a dead process on this PC at once and any lock older than this.
     m_lock->setStaleLockTime(waiting.staleAfter);
-    // QLockFile's own wait doubles its sleep up to seconds: behind several busy terminals a
-    // waiter would sleep on long after the lock is free. It is tried every few milliseconds, and
-    // the window is asked every tenth of a second whether to go on (it says what is awaited).
+    // QLockFile's own wait sleeps twice as long each time, up to seconds: behind several busy
+    // terminals a waiter would sleep on long after the lock is free. It is tried every few
+    // milliseconds, and the window is asked every tenth of a second whether to go on (it says what
+    // is awaited).
     const QString what = QStringLiteral("Fatura numarası başka bir terminalde");
     const QDeadlineTimer deadline =
         waiting.giveUpAfter ? QDeadlineTimer(*waiting.giveUpAfter) : QDeadlineTimer::Forever;

@@ -42,7 +42,8 @@ struct LockWaiting {
 
 /// On a server, inside the invoice's transaction: the next number from the one row of
 /// "terminal.fatno" (held locked until the commit) and the highest "S" key of every company's
-/// invoices, stored back in the row. Rolled back with the invoice, so no number is lost or doubled.
+/// invoices, stored back in the row. Rolled back with the invoice, so no number is lost or given
+/// twice.
 QString drawServerInvoiceNumber(data::AttachedBooks& books);
 
 class InvoiceNumberLock {

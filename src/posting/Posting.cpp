@@ -6,14 +6,16 @@
 
 #include "core/Clock.h"
 #include "core/DateFormat.h"
-#include "data/BookWrite.h"
-#include "data/Counters.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
 #include "data/ServerBooks.h"
 #include "modes/Targets.h"
 #include "modes/WorkKind.h"
+#include "posting/Balance.h"
+#include "posting/Counters.h"
+#include "posting/Document.h"
 
 namespace posting {
 
@@ -49,10 +51,10 @@ void writeAccount(AttachedBooks& books, Side& side, bool sale, Money total, cons
          debit ? QStringLiteral("Borc") : QStringLiteral("Alacak"), QStringLiteral("Carisi"),
          QStringLiteral("DigerId"), QStringLiteral("Nerde"), QStringLiteral("Sube")})
         .add({side.againstHeadOffice ? side.account.code : targetCode, core::storedDateTime(at),
-              text, total.toDouble(),
+              text, data::stored(total),
               side.againstHeadOffice ? side.account.code : side.account.title, number,
               QStringLiteral("S"), QStringLiteral("01")});
-    data::storeBalance(books, side.cari, side.account, debit, total);
+    storeBalance(books, side.cari, side.account, debit, total);
 }
 
 void writeStock(AttachedBooks& books, Side& side, const std::vector<Line>& lines, bool sale,
@@ -72,16 +74,17 @@ void writeStock(AttachedBooks& books, Side& side, const std::vector<Line>& lines
     for (const Line& line : lines) {
         Card& card = side.cards[line.code];
         movements.add({line.code, time, line.name + QStringLiteral(" İle"), line.unit,
-                       line.price.toDouble(), line.quantity.toDouble(), line.amount.toDouble(),
-                       direction, carisi, number, QStringLiteral("C"), satTar, card.name, title,
-                       card.barcode, card.cost.toDouble(), branchCode});
+                       data::stored(line.price), data::stored(line.quantity),
+                       data::stored(line.amount), direction, carisi, number, QStringLiteral("C"),
+                       satTar, card.name, title, card.barcode, data::stored(card.cost),
+                       branchCode});
         card.totals.add(in, line.quantity, line.amount);
         cards.store(card);
     }
 }
 
 // A posting inside the frame every document shares.
-class PostingWriter final : public data::DocumentWriter {
+class PostingWriter final : public DocumentWriter {
   public:
     PostingWriter(const PostingRequest& r, PostingResult& result) : m_r(r), m_result(result) {}
 
@@ -118,7 +121,7 @@ class PostingWriter final : public data::DocumentWriter {
                                          ? QStringList{QStringLiteral("si"), QStringLiteral("hi")}
                                          : QStringList{QStringLiteral("si")};
         const QString number =
-            data::DrawNumber(books, counters, false, QString::number(at.date().year()));
+            DrawNumber(books, counters, false, QString::number(at.date().year()));
         m_result.documentNumber = number;
         if (m_r.warehouse) {
             writeAccount(books, m_branchBooks, m_r.sale, total, number, at, QString());
@@ -150,7 +153,7 @@ QString headOfficePath(const QString& serverPath) {
     return modes::companyPath(serverPath, QStringLiteral("01"));
 }
 
-void journalRoad(data::DocumentRequest& request, const QString& serverPath, int terminal,
+void journalRoad(DocumentRequest& request, const QString& serverPath, int terminal,
                  const core::Clock& clock, const QString& work, const QString& operation,
                  const QString& target, const QStringList& companies) {
     data::journal::Entry& e = request.entry;
@@ -160,13 +163,12 @@ void journalRoad(data::DocumentRequest& request, const QString& serverPath, int 
     e.operation = operation;
     e.target = target;
     e.books = companies.join(u',');
-    if (!data::isServerPath(serverPath))
-        request.journalFile = data::journal::fileIn(modes::dataDirectory(serverPath));
+    request.journalFile = data::journal::fileFor(serverPath, modes::dataDirectory(serverPath));
 }
 
 PostingResult postWorkingSet(const PostingRequest& r) {
     const QString headOffice = headOfficePath(r.serverPath);
-    data::DocumentRequest request;
+    DocumentRequest request;
     request.workingCopy = r.workingCopy;
     request.files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
                      {QStringLiteral("ss"), r.serverPath + n::files::Stok},
@@ -187,7 +189,7 @@ PostingResult postWorkingSet(const PostingRequest& r) {
         r.warehouse ? QStringList{company, QStringLiteral("01")} : QStringList{company});
     PostingResult result;
     PostingWriter writer(r, result);
-    const data::DocumentResult written = data::writeDocument(request, writer);
+    const DocumentResult written = writeDocument(request, writer);
     result.posted = written.written;
     result.total = written.total;
     result.lines = static_cast<int>(written.lines.size());

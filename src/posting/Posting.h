@@ -8,11 +8,10 @@
 namespace core {
 class Clock;
 }
-namespace data {
-struct DocumentRequest;
-}
 
 namespace posting {
+
+struct DocumentRequest;
 
 /// What one "Tamam" on the account totals screen posts.
 struct PostingRequest {
@@ -55,7 +54,7 @@ QString headOfficePath(const QString& serverPath);
 
 /// A document's journal entry as far as its road names it (who, when, what, whose books), and
 /// where it goes: the journal file beside the books on files, the server's own otherwise.
-void journalRoad(data::DocumentRequest& request, const QString& serverPath, int terminal,
+void journalRoad(DocumentRequest& request, const QString& serverPath, int terminal,
                  const core::Clock& clock, const QString& work, const QString& operation,
                  const QString& target, const QStringList& companies);
 

@@ -6,7 +6,7 @@
 
 #include "core/Waiting.h"
 
-#include "data/BookImport.h"
+#include "bookimport/BookImport.h"
 #include "data/Criteria.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
@@ -17,6 +17,7 @@
 #include "data/ServerBooks.h"
 #include "data/Statement.h"
 #include "data/Transaction.h"
+#include "data/WorkingFile.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;

@@ -8,7 +8,7 @@
 #include "data/DatabaseError.h"
 #include "data/Pending.h"
 #include "data/ServerBooks.h"
-#include "invoicing/CreateInvoice.h"
+#include "invoicing/WriteInvoice.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
 #include "support/SilentLink.h"
@@ -68,7 +68,7 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
     // `r` invoiced, or its lines posted as a sale to the ninth account.
     Written document(bool invoices, const invoicing::InvoiceRequest& r) {
         if (invoices) {
-            const invoicing::InvoiceResult w = invoicing::createInvoice(r);
+            const invoicing::InvoiceResult w = invoicing::writeInvoice(r);
             return {w.key, w.earlier.message(), w.total};
         }
         const posting::PostingResult w = posting::postWorkingSet({.sale = true,
@@ -105,7 +105,7 @@ INSTANTIATE_ON_BOTH_ENGINES(ExactMoneyTest);
 TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     const QString cari = path(u"01"_s) + u"Cari.mdb"_s, fatura = path(u"01"_s) + u"Fatura.mdb"_s;
     invoicing::InvoiceRequest r = invoice(u"01"_s);
-    const invoicing::InvoiceResult first = invoicing::createInvoice(r);
+    const invoicing::InvoiceResult first = invoicing::writeInvoice(r);
     ASSERT_TRUE(first.written);
     // 0,1 + 0,2 + 1,005 × 3 + 19,99 × 7 = 143,245; VAT at 18 % line by line: 25,7841.
     EXPECT_EQ(number(fatura, u"SELECT FatTop FROM Faturalar"_s), 143.245);
@@ -151,7 +151,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     else
         QFile::remove(r.serverPath + u"Fatura.mdb"_s);
     try {
-        invoicing::createInvoice(r);
+        invoicing::writeInvoice(r);
         ADD_FAILURE() << "invoiced without an invoice file";
     } catch (const data::DatabaseError& e) {
         EXPECT_TRUE(e.text().contains(u"03 firmasının fatura dosyası bulunamadı"_s) &&
@@ -175,7 +175,7 @@ TEST_P(ExactMoneyTest, AnInvoiceAndAPostingWriteExactDecimalsThatAddUp) {
     data::Database::open(path(u"02"_s) + u"Fatura.mdb"_s)
         ->query(u"INSERT INTO Faturalar (FaturaNo) VALUES ('S100000')"_s);
     r.serverPath = path(u"01"_s);
-    EXPECT_EQ(invoicing::createInvoice(r).key, u"S100001"_s);
+    EXPECT_EQ(invoicing::writeInvoice(r).key, u"S100001"_s);
 }
 
 // The first "Tamam" commits but its answer is lost (the working copy cannot be emptied after the

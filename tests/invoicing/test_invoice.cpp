@@ -6,8 +6,8 @@
 #include "core/Waiting.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
-#include "invoicing/CreateInvoice.h"
 #include "invoicing/InvoiceNumber.h"
+#include "invoicing/WriteInvoice.h"
 #include "posting/PostingBooks.h"
 #include "support/TestSupport.h"
 
@@ -83,7 +83,7 @@ TEST_F(InvoiceTest, AnInvoiceIsWrittenWithEveryTableAndField) {
                                       u"SELECT StokAdi||'|'||Kdv FROM main.Basket WHERE KalanB<>0 "
                                       "ORDER BY replace(StokAdi, 'Ç', 'C~')"_s))
         lines << u"26%1|%2"_s.arg(lines.size() + 2).arg(name);
-    const invoicing::InvoiceResult result = invoicing::createInvoice(r);
+    const invoicing::InvoiceResult result = invoicing::writeInvoice(r);
     ASSERT_TRUE(result.written);
     EXPECT_EQ(result.key, u"S00001"_s);
     EXPECT_EQ(result.lines, lines.size());
@@ -132,13 +132,13 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     auto r = request();
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET GirenTutar=0"_s);
     const QStringList zero = state();
-    EXPECT_FALSE(invoicing::createInvoice(r).written);
+    EXPECT_FALSE(invoicing::writeInvoice(r).written);
     EXPECT_EQ(state(), zero);
 
     const auto refused = [&](const invoicing::InvoiceRequest& r, const QStringList& named) {
         const QStringList before = state();
         try {
-            invoicing::createInvoice(r);
+            invoicing::writeInvoice(r);
             ADD_FAILURE() << "written despite " << named.join(u", "_s).toStdString();
         } catch (const data::DatabaseError& e) {
             for (const QString& n : named)
@@ -173,7 +173,7 @@ TEST_F(InvoiceTest, ZeroTotalsAndFailuresConsumeNoNumber) {
     // Without VAT no "=110" is needed or touched.
     r = request("01", 2, u"ÖZTÜRK MARKET"_s);
     data::Database::open(wc)->execute(u"UPDATE StokKartlar SET Kar=0, Kdv=0"_s);
-    EXPECT_EQ(invoicing::createInvoice(r).key, u"S00042"_s);
+    EXPECT_EQ(invoicing::writeInvoice(r).key, u"S00042"_s);
     EXPECT_EQ(count(books.file("01", "Cari"),
                     u"SELECT count(*) FROM CariHareket WHERE CariHarKod='=110'"_s),
               0);
@@ -204,15 +204,15 @@ TEST_F(InvoiceTest, TheNumberFileIsSharedAndCannotGoBackwards) {
     // The last, ten digits, writes no invoice.
     auto refused = request("01", 2, u"ÖZTÜRK MARKET"_s);
     const QStringList unwritten = state();
-    EXPECT_THROW(invoicing::createInvoice(refused), data::DatabaseError);
+    EXPECT_THROW(invoicing::writeInvoice(refused), data::DatabaseError);
     EXPECT_EQ(state(), unwritten);
 
     // Company 02 shares the file with 01; a file left behind the books (a crash after an invoice
     // was written) does not hand the number out again.
     writeFile(numberFile(), "\"00007\"\r\n");
-    ASSERT_EQ(invoicing::createInvoice(request("02", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00008"_s);
+    ASSERT_EQ(invoicing::writeInvoice(request("02", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00008"_s);
     writeFile(numberFile(), "\"00003\"\r\n");
-    EXPECT_EQ(invoicing::createInvoice(request("01", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00009"_s);
+    EXPECT_EQ(invoicing::writeInvoice(request("01", 2, u"ÖZTÜRK MARKET"_s)).key, u"S00009"_s);
 }
 
 // Another PC's lock (pid, application, host) is taken over once older than the limit; while its
@@ -233,7 +233,7 @@ TEST_F(InvoiceTest, ALockIsWaitedForWhileItsHolderMayLiveAndTakenOverWhenItCanno
     lockAged(60);
     const QStringList before = state();
     try {
-        invoicing::createInvoice(r);
+        invoicing::writeInvoice(r);
         ADD_FAILURE() << "the lock was taken from a live holder";
     } catch (const data::DatabaseError& e) {
         EXPECT_TRUE(

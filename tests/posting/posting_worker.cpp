@@ -10,7 +10,7 @@
 #include "data/Database.h"
 #include "data/DatabaseError.h"
 #include "filecopy/CopyDatabaseFile.h"
-#include "invoicing/CreateInvoice.h"
+#include "invoicing/WriteInvoice.h"
 #include "modes/WorkingSet.h"
 #include "posting/Posting.h"
 
@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
                 "WHERE rowid IN (SELECT rowid FROM StokKartlar WHERE StokGizle=0 "
                 "ORDER BY rowid LIMIT 4)"_s);
             const QString number =
-                invoices ? invoicing::createInvoice({.serverPath = serverPath,
-                                                     .workingCopy = workingCopy,
-                                                     .customerTitle = u"ÖZTÜRK MARKET"_s,
-                                                     .clock = &clock,
-                                                     .terminal = terminal})
+                invoices ? invoicing::writeInvoice({.serverPath = serverPath,
+                                                    .workingCopy = workingCopy,
+                                                    .customerTitle = u"ÖZTÜRK MARKET"_s,
+                                                    .clock = &clock,
+                                                    .terminal = terminal})
                                .key
                          : posting::postWorkingSet({.warehouse = true,
                                                     .sale = i % 2 == 0,

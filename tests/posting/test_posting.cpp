@@ -4,9 +4,9 @@
 #include "core/Clock.h"
 #include "core/StockTotals.h"
 #include "data/Books.h"
-#include "data/Counters.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "posting/Counters.h"
 #include "posting/Posting.h"
 #include "posting/PostingBooks.h"
 #include "support/TestSupport.h"
@@ -18,7 +18,7 @@ namespace {
 QString draw(const QString& index, bool serial, const QString& year) {
     auto db = data::Database::openPrivate(index);
     db->begin();
-    const QString n = data::DrawNumber(*db, u"main"_s, serial, year);
+    const QString n = posting::DrawNumber(*db, u"main"_s, serial, year);
     db->commit();
     return n;
 }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "DemoBooks.h"
-#include "data/BookImport.h"
+#include "bookimport/BookImport.h"
 #include "data/Database.h"
 #include "data/ServerBooks.h"
 

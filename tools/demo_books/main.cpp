@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "DemoBooks.h"
-#include "data/BookImport.h"
+#include "bookimport/BookImport.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "data/BookImport.h"
+#include "bookimport/BookImport.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

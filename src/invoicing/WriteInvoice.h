@@ -43,6 +43,6 @@ struct InvoiceResult {
 /// invoice is written. A missing customer, card or "=110" account, or a company without its invoice
 /// file, stops it before anything is written and is named; any error is thrown as DatabaseError
 /// with nothing written.
-InvoiceResult createInvoice(const InvoiceRequest& request);
+InvoiceResult writeInvoice(const InvoiceRequest& request);
 
 }  // namespace invoicing

@@ -1,4 +1,4 @@
-#include "invoicing/CreateInvoice.h"
+#include "invoicing/WriteInvoice.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,15 +9,17 @@
 
 #include "core/Clock.h"
 #include "core/DateFormat.h"
-#include "data/BookWrite.h"
-#include "data/Counters.h"
 #include "data/Database.h"
 #include "data/DatabaseError.h"
+#include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/Names.h"
 #include "invoicing/InvoiceNumber.h"
 #include "modes/Targets.h"
 #include "modes/WorkKind.h"
+#include "posting/Balance.h"
+#include "posting/Counters.h"
+#include "posting/Document.h"
 #include "posting/Posting.h"
 
 namespace invoicing {
@@ -41,15 +43,15 @@ QStringList invoiceDatabases(const QString& serverPath) {
 
 // An invoice inside the frame every document shares: one company's books, the invoice, its lines
 // and every movement and debit of it.
-class InvoiceWriter final : public data::DocumentWriter {
+class InvoiceWriter final : public posting::DocumentWriter {
   public:
     InvoiceWriter(const InvoiceRequest& r, InvoiceResult& result) : m_r(r), m_result(result) {}
 
-    // Books on a server keep the number in their own row, drawn inside the invoice's
-    // transaction; files share the number file, held from before the transaction to the end.
+    // Where the books' engine keeps the number: a row drawn inside the invoice's transaction, or
+    // the number file, held from before the transaction to the end.
     void joined(AttachedBooks& books) override {
         m_numbering.reset();
-        if (!books.numbersInvoicesItself())
+        if (!books.dialect().invoiceNumberInBooks())
             m_numbering.emplace(numberFilePath(m_r.serverPath), invoiceDatabases(m_r.serverPath));
     }
 
@@ -109,7 +111,7 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
     const QString year = QString::number(at.date().year());
     result.number = m_numbering ? m_numbering->number() : drawServerInvoiceNumber(books);
     result.key = QStringLiteral("S") + result.number;
-    result.documentNumber = data::DrawNumber(books, {Si}, false, year);
+    result.documentNumber = posting::DrawNumber(books, {Si}, false, year);
     const QString invoiceTime = core::storedDateTime(at);
     const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
     const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
@@ -127,20 +129,22 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
             .split(u' '));
     data::CardWriter cardWriter(books, Ss);
     const QStringList serials =
-        data::DrawNumbers(books, Si, true, year, static_cast<int>(lines.size()));
+        posting::DrawNumbers(books, Si, true, year, static_cast<int>(lines.size()));
     for (size_t l = 0; l < lines.size(); ++l) {
         const Line& line = lines[l];
         const QString& serial = serials[static_cast<qsizetype>(l)];
         invoiceLines.add({result.key, 0, customer.code, line.code, line.name, line.name,
-                          line.quantity.toDouble(), line.price.toDouble(), line.amount.toDouble(),
-                          result.documentNumber, QStringLiteral("F"), total.toDouble(),
-                          line.vatRate.toDouble(), line.unit, serial, line.barcode,
-                          m_r.clock->now().toString(linePattern), line.vat.toDouble(), 1});
-        movements.add(
-            {line.code, invoiceTime, result.number + QStringLiteral(" Nolu Satış Faturası ile"),
-             line.price.toDouble(), line.quantity.toDouble(), line.amount.toDouble(),
-             QStringLiteral("Satış"), customer.code, result.documentNumber, QStringLiteral("F"),
-             line.name, serial, customer.title, line.vat.toDouble(), line.unit, 1, QVariant(), 0});
+                          data::stored(line.quantity), data::stored(line.price),
+                          data::stored(line.amount), result.documentNumber, QStringLiteral("F"),
+                          data::stored(total), data::stored(line.vatRate), line.unit, serial,
+                          line.barcode, m_r.clock->now().toString(linePattern),
+                          data::stored(line.vat), 1});
+        movements.add({line.code, invoiceTime,
+                       result.number + QStringLiteral(" Nolu Satış Faturası ile"),
+                       data::stored(line.price), data::stored(line.quantity),
+                       data::stored(line.amount), QStringLiteral("Satış"), customer.code,
+                       result.documentNumber, QStringLiteral("F"), line.name, serial,
+                       customer.title, data::stored(line.vat), line.unit, 1, QVariant(), 0});
         data::Card& card = m_cards[line.code];
         card.totals.add(false, line.quantity, line.amount);
         cardWriter.store(card);
@@ -151,32 +155,32 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
                                    "FatKdvTut Toplam Gurup KdvHarDahil")
                         .split(u' '))
         .add({result.key, core::storedDate(at.date()), customer.code, 1, result.documentNumber,
-              m_r.customerTitle, total.toDouble(), vat.toDouble(), total.toDouble(), customer.group,
-              0});
+              m_r.customerTitle, data::stored(total), data::stored(vat), data::stored(total),
+              customer.group, 0});
     data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
                     QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Unvan "
                                    "Yeni Server")
                         .split(u' '))
-        .add({customer.code, invoiceTime, movementText, total.toDouble(), customer.code,
+        .add({customer.code, invoiceTime, movementText, data::stored(total), customer.code,
               result.documentNumber, QStringLiteral("F"), customer.title, 1, 0});
-    data::storeBalance(books, Sc, *m_customer, true, total);
+    posting::storeBalance(books, Sc, *m_customer, true, total);
     if (vat > core::Money()) {
         data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
                         QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Yeni "
                                        "Sube Server")
                             .split(u' '))
-            .add({QStringLiteral("=110"), invoiceTime, movementText, vat.toDouble(),
+            .add({QStringLiteral("=110"), invoiceTime, movementText, data::stored(vat),
                   QStringLiteral("=110"), result.documentNumber, QStringLiteral("F"), 1, QVariant(),
                   0});
-        data::storeBalance(books, Sc, *m_vatAccount, true, vat);
+        posting::storeBalance(books, Sc, *m_vatAccount, true, vat);
     }
     return result.key;
 }
 
 }  // namespace
 
-InvoiceResult createInvoice(const InvoiceRequest& r) {
-    data::DocumentRequest request;
+InvoiceResult writeInvoice(const InvoiceRequest& r) {
+    posting::DocumentRequest request;
     request.workingCopy = r.workingCopy;
     request.files = {{QStringLiteral("sc"), r.serverPath + n::files::Cari},
                      {QStringLiteral("ss"), r.serverPath + n::files::Stok},
@@ -190,7 +194,7 @@ InvoiceResult createInvoice(const InvoiceRequest& r) {
                          r.customerTitle, {modes::companyOf(r.serverPath)});
     InvoiceResult result;
     InvoiceWriter writer(r, result);
-    const data::DocumentResult written = data::writeDocument(request, writer);
+    const posting::DocumentResult written = posting::writeDocument(request, writer);
     result.written = written.written;
     result.lines = static_cast<int>(written.lines.size());
     result.earlier = written.earlier;

@@ -1,4 +1,4 @@
-#include "data/BookWrite.h"
+#include "posting/Document.h"
 
 #include <memory>
 
@@ -8,7 +8,14 @@
 #include "data/RetryWhileBusy.h"
 #include "data/Transaction.h"
 
-namespace data {
+namespace posting {
+
+using data::BusyError;
+using data::Database;
+using data::DatabaseError;
+using data::PendingResult;
+using data::Transaction;
+namespace basket = data::basket;
 
 namespace {
 
@@ -49,8 +56,9 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
     try {
         Transaction transaction(books.db());
         // An earlier document whose answer was lost is settled before the lines are read.
-        if (books.onServer()) result.earlier = resolvePendingIn(books.db(), books.workingCopy());
-        result.lines = enteredLines(books.workingCopy(), r.order);
+        if (books.onServer())
+            result.earlier = data::resolvePendingIn(books.db(), books.workingCopy());
+        result.lines = data::enteredLines(books.workingCopy(), r.order);
         // The exact sum of the exact lines: the document equals its lines to the last digit.
         for (const Line& line : result.lines)
             result.total += line.amount;
@@ -71,7 +79,8 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
                                 missing.mid(0, 12).join(u'\n') +
                                 (missing.size() > 12 ? QStringLiteral("\n…") : QString()));
 
-        if (books.onServer()) token = makePending(books.workingCopy(), result.lines, r.invoice);
+        if (books.onServer())
+            token = data::makePending(books.workingCopy(), result.lines, r.invoice);
         const QString number = writer.write(books, result.lines, result.total);
         std::vector<journal::Entry> entries;
         if (const auto settled = settledEntry(r, result.earlier)) entries.push_back(*settled);
@@ -85,23 +94,23 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
         const QString written =
             (r.invoice ? QStringLiteral("fatura ") : QStringLiteral("belge ")) + number;
         if (books.onServer()) {
-            recordPosting(books.db(), token, number);
+            data::recordPosting(books.db(), token, number);
             committing = true;
             transaction.commit();
             committed = true;
-            finishPending(books.workingCopy());
+            data::finishPending(books.workingCopy());
             journal::forget(books.workingCopy(), moved);
             basket::noteWritten(books.workingCopy(), written);
         } else {
             // The written lines leave the working set in the same commit: never written twice.
-            resetEnteredLines(books.db());
+            data::resetEnteredLines(books.db());
             basket::noteWritten(books.db(), written);
             transaction.commit();
         }
     } catch (...) {
         // Rolled back before its commit, the document is known not written; a commit whose
         // answer was lost, or a working copy not reset after it, leaves the token to be resolved.
-        if (!token.isEmpty() && !committing) dropPendingAfterRollback(books.workingCopy());
+        if (!token.isEmpty() && !committing) data::dropPendingAfterRollback(books.workingCopy());
         throw;
     }
     result.written = true;
@@ -115,7 +124,7 @@ void keepRefusal(const DocumentRequest& r, journal::Event event, const QString& 
         journal::Entry e = r.entry;
         e.event = event;
         e.reason = reason;
-        e.lines = enteredLines(*basket, r.order);
+        e.lines = data::enteredLines(*basket, r.order);
         for (const Line& line : e.lines)
             e.total += line.amount;
         journal::keep(*basket, e);
@@ -132,9 +141,9 @@ DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& wri
     // the books, and settling the lost answer says so.
     bool committed = false;
     try {
-        DocumentResult result = retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"), [&] {
-            return writeOnce(request, writer, committed);
-        });
+        DocumentResult result =
+            data::retryWhileBusy(QStringLiteral("Başka bir terminal yazıyor"),
+                                 [&] { return writeOnce(request, writer, committed); });
         if (!result.written && result.earlier.state != PendingResult::State::Written)
             keepRefusal(request, journal::Event::Refused,
                         result.lines.empty() ? QStringLiteral("girilmiş satır yok")
@@ -159,4 +168,4 @@ DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& wri
     }
 }
 
-}  // namespace data
+}  // namespace posting

@@ -10,8 +10,16 @@
 #include "data/Pending.h"
 
 namespace data {
-
 class DatabaseError;
+}
+
+namespace posting {
+
+using core::Money;
+using data::AttachedBooks;
+using data::Line;
+using data::LineOrder;
+namespace journal = data::journal;
 
 /// One kind of document written from the working set's entered lines: a posting or an invoice.
 class DocumentWriter {
@@ -20,7 +28,7 @@ class DocumentWriter {
     /// Once the books are joined, before the transaction begins (to take a lock of its own).
     virtual void joined(AttachedBooks&) {}
     /// The books could not be joined: may throw a clearer error than `error`.
-    virtual void cannotJoin(const DatabaseError&) {}
+    virtual void cannotJoin(const data::DatabaseError&) {}
     /// Reads every row the document writes; adds each one missing, named, to `missing`.
     virtual void find(AttachedBooks& books, const std::vector<Line>& lines,
                       QStringList& missing) = 0;
@@ -48,7 +56,7 @@ struct DocumentResult {
     std::vector<Line> lines;
     Money total;
     /// On a server: what became of an earlier document whose answer was lost, resolved first.
-    PendingResult earlier;
+    data::PendingResult earlier;
 };
 
 /// The one frame of every document: join every book involved, begin, settle an earlier document
@@ -62,4 +70,4 @@ struct DocumentResult {
 /// adding up to nothing, a missing row, an error, a wait given up) is kept in the basket.
 DocumentResult writeDocument(const DocumentRequest& request, DocumentWriter& writer);
 
-}  // namespace data
+}  // namespace posting

@@ -223,6 +223,22 @@ class TerminalForm : public QMainWindow {
     /// books on a server a cache made from its cards once in a run. Empty when it failed (told).
     void readWrittenCards();
     QString cardsFile(const QString& source);
+    /// The target's cards as a local file and their name order; nothing when they could not be
+    /// read or the operator gave their preparation up.
+    std::optional<std::pair<QString, QString>> openCards(const QString& title,
+                                                         const QString& source,
+                                                         data::basket::View view);
+    /// What opening the basket over the cards found of the lines an earlier run left.
+    struct BasketStart {
+        bool restored = false;    // they are this road's and stay
+        int givenUp = 0;          // lines of another road, given up
+        bool otherBooks = false;  // those lines were of other books
+    };
+    /// Opens the basket over the cards for the list's entry `index` and binds the data controls.
+    BasketStart startBasket(int index, const QString& title, const QString& cards,
+                            const QString& order, data::basket::View view);
+    /// A restart's basket is back: its account and row again, and the operator told.
+    void basketRestored();
     /// The basket of an earlier run comes back with its road, or nothing when there is none.
     bool restoreBasket();
     /// The target list of a work kind; the first entry is chosen without preparing it.

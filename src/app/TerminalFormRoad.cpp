@@ -446,7 +446,6 @@ void TerminalForm::Combo1_Click() {
         m_road = modes::stockless(
             m_road, index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0);
 
-    const QString basket = workingCopyPath();
     const QString previous = m_serverPath;
     QString source;
     data::basket::View view = data::basket::View::Sale;
@@ -469,19 +468,49 @@ void TerminalForm::Combo1_Click() {
         }
         if (m_road.operation == modes::Operation::Purchase) view = data::basket::View::Purchase;
     }
-    // The window says what it waits for while the cards are opened.
     const QString outcome = m_road.outcome;
+    const std::optional<std::pair<QString, QString>> cards = openCards(title, source, view);
+    if (!cards) {
+        // No cards, no road: the books stay those the terminal had.
+        m_serverPath = previous;
+        return;
+    }
+    const BasketStart started = startBasket(index, title, cards->first, cards->second, view);
+    failed.dismiss();
+    m_road = modes::workingSetReady(m_road, title, index);
+    flushJournal();
+    say(started.givenUp
+            ? (started.otherBooks
+                   ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
+                   : QStringLiteral(
+                         "Önceki sepet başka bir hedefe aitti, geri yüklenmedi (%1 satır)"))
+                  .arg(started.givenUp)
+            : outcome);
+    render();
+    showCurrentRecord();
+    Text1->setFocus(Qt::OtherFocusReason);
+    if (started.restored) basketRestored();
+
+    if (!m_road.modePanel && m_road.kind == modes::WorkKind::Account) {
+        const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
+        if (balance) {
+            m_road = modes::showBalance(m_road, *balance);
+            render();
+        }
+    }
+}
+
+std::optional<std::pair<QString, QString>> TerminalForm::openCards(const QString& title,
+                                                                   const QString& source,
+                                                                   data::basket::View view) {
+    // The window says what it waits for while the cards are opened.
     if (isVisible()) {
         say(QStringLiteral("%1 hazırlanıyor: stok kartları okunuyor…").arg(title));
         StatusStrip->repaint();
     }
     const QString cards = cardsFile(source);
     m_cardsSource = source;
-    if (cards.isEmpty()) {
-        // No cards, no road: the books stay those the terminal had.
-        m_serverPath = previous;
-        return;
-    }
+    if (cards.isEmpty()) return std::nullopt;
     // The cards' name order is the terminal's own, made again only when the cards changed, and
     // shared by the terminals of this folder. Its making runs behind the wait panel, which says
     // how far it is and lets the operator give the target up.
@@ -493,15 +522,18 @@ void TerminalForm::Combo1_Click() {
             m_waitPanel->run(QStringLiteral("Stok kartları hazırlanıyor"),
                              [&] { data::cardorder::prepare(cards, order); });
         } catch (const data::BusyError& e) {
-            if (e.givenUp()) {
-                m_serverPath = previous;
-                return;
-            }
+            if (e.givenUp()) return std::nullopt;
         } catch (const data::DatabaseError&) {
             // Without its order file the list is read and sorted whole: slower, the same rows.
         }
     }
-    m_basket = data::basket::open(basket, cards, view, order);
+    return std::pair{cards, order};
+}
+
+TerminalForm::BasketStart TerminalForm::startBasket(int index, const QString& title,
+                                                    const QString& cards, const QString& order,
+                                                    data::basket::View view) {
+    m_basket = data::basket::open(workingCopyPath(), cards, view, order);
     const data::basket::Road road{static_cast<int>(m_road.kind), static_cast<int>(m_road.operation),
                                   index, title, m_serverPath};
     // A restart keeps the lines of the road they were entered on; any other choice starts afresh.
@@ -527,42 +559,23 @@ void TerminalForm::Combo1_Click() {
         bindServerControls();
     }
     data::RefreshData(*DataTemp);
-    failed.dismiss();
-    m_road = modes::workingSetReady(m_road, title, index);
-    flushJournal();
-    say(givenUp
-            ? (otherBooks
-                   ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
-                   : QStringLiteral(
-                         "Önceki sepet başka bir hedefe aitti, geri yüklenmedi (%1 satır)"))
-                  .arg(givenUp)
-            : outcome);
-    render();
-    showCurrentRecord();
-    Text1->setFocus(Qt::OtherFocusReason);
-    if (restored) {
-        // The account a search made the target before the restart is the target again.
-        const QString account = data::basket::foundAccount(*m_basket);
-        if (!account.isEmpty()) {
-            m_road = modes::accountFound(m_road, account);
-            render();
-        }
-        // The row shown is the one the search box names, so an OK books on it.
-        if (DataTemp->recordset().hasCurrent())
-            Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
-        const data::basket::Summary kept = data::basket::summary(*m_basket);
-        say(QStringLiteral("Önceki sepet geri yüklendi: %1 satır, %2")
-                .arg(kept.lines)
-                .arg(kept.total.toString(QLocale(), 2, true)));
-    }
+    return {restored, givenUp, otherBooks};
+}
 
-    if (!m_road.modePanel && m_road.kind == modes::WorkKind::Account) {
-        const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
-        if (balance) {
-            m_road = modes::showBalance(m_road, *balance);
-            render();
-        }
+void TerminalForm::basketRestored() {
+    // The account a search made the target before the restart is the target again.
+    const QString account = data::basket::foundAccount(*m_basket);
+    if (!account.isEmpty()) {
+        m_road = modes::accountFound(m_road, account);
+        render();
     }
+    // The row shown is the one the search box names, so an OK books on it.
+    if (DataTemp->recordset().hasCurrent())
+        Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
+    const data::basket::Summary kept = data::basket::summary(*m_basket);
+    say(QStringLiteral("Önceki sepet geri yüklendi: %1 satır, %2")
+            .arg(kept.lines)
+            .arg(kept.total.toString(QLocale(), 2, true)));
 }
 
 bool TerminalForm::restoreBasket() {

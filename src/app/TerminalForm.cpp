@@ -41,6 +41,7 @@
 #include "entry/RecordsetModel.h"
 #include "filecopy/CopyDatabaseFile.h"
 #include "labels/LabelView.h"
+#include "modes/RoadTransitions.h"
 #include "modes/Targets.h"
 
 namespace app {
@@ -147,6 +148,9 @@ TerminalForm::TerminalForm(TerminalContext context, QWidget* parent)
     }
     buildMenus();
     wireRoad();
+    // What the controls show at first is the initial state's, drawn as every later state is.
+    m_road = modes::labelCompany(m_road, DefaultCompanyName);
+    render();
     // The designed layout is the reference every later size is scaled from.
     m_resize.registerForm(centralWidget(), QSize(1024, 768));
     for (QWidget* w : std::initializer_list<QWidget*>{Text1,
@@ -200,6 +204,19 @@ void TerminalForm::buildControls() {
     setCentralWidget(form);
     resize(1024, 768);
 
+    buildEntryRow(form);
+    buildBottomAndModes(form);
+    buildTotals(form);
+    buildLabelPreview(form);
+
+    // Parked out of view: the focus sink and the wheel receiver.
+    TextSet = named(new QLineEdit(form), QStringLiteral("TextSet"), QString(), {-2000, 0, 20, 20});
+    cmbMouseWheel = named(new QComboBox(form), QStringLiteral("cmbMouseWheel"), QString(),
+                          {-2000, 40, 100, 30});
+}
+
+// Which of these controls shows, and with which caption, is render's to say.
+void TerminalForm::buildEntryRow(QWidget* form) {
     // Top bar: work kind, target, keyboard, terminal number.
     Label5 = label(form, QStringLiteral("Label5"), QStringLiteral("Depo İşlemleri"),
                    {8, 8, 230, 52}, 16, true);
@@ -223,14 +240,12 @@ void TerminalForm::buildControls() {
     // Corrects the current line's price: the next entry in the number box is a price.
     PriceCmd =
         button(form, QStringLiteral("PriceCmd"), QStringLiteral("Fiyat"), {504, 88, 104, 56});
-    PriceCmd->setVisible(false);
     setPointSize(Text1, 20);
     Text2 =
         named(new entry::NumberBox(form), QStringLiteral("Text2"), QString(), {616, 88, 180, 56});
     setPointSize(Text2, 20);
     Command2 = button(form, QStringLiteral("Command2"), QStringLiteral("OK"), {804, 88, 100, 56});
     Command2->setProperty("role", QStringLiteral("confirm"));
-    Command2->setVisible(false);  // shown while the number box holds a number other than 0
     Command3 = button(form, QStringLiteral("Command3"), QStringLiteral("SİL"), {912, 88, 104, 56});
     Command3->setProperty("role", QStringLiteral("danger"));
 
@@ -251,15 +266,16 @@ void TerminalForm::buildControls() {
     DBGrid1->setColumnWidth(3, 110);
     DBGrid1->setColumnWidth(4, 130);
     Label7 = label(form, QStringLiteral("Label7"), QString(), {-1000, 152, 40, 36});
-    Label7->setVisible(false);
+    Label7->setVisible(false);  // never shown: only its height counts
+}
 
+void TerminalForm::buildBottomAndModes(QWidget* form) {
     // Bottom bar.
     Command1[0] =
         button(form, QStringLiteral("Command1(0)"), QStringLiteral("Geri"), {8, 684, 200, 76}, 18);
     CopyProgress = named(new QProgressBar(form), QStringLiteral("CopyProgress"),
                          QStringLiteral("Kopyalama"), {216, 700, 376, 44});
     CopyProgress->setRange(0, 100);
-    CopyProgress->setVisible(false);
     // What "Tamam" will do (work, operation, target, whose books) and what the last action did.
     StatusStrip = label(form, QStringLiteral("StatusStrip"), QString(), {216, 684, 376, 76}, 11);
     StatusStrip->setWordWrap(true);
@@ -268,10 +284,8 @@ void TerminalForm::buildControls() {
     Command4 = button(form, QStringLiteral("Command4"), QStringLiteral("Güncelle"),
                       {600, 684, 200, 76}, 18);
     Command4->setProperty("role", QStringLiteral("confirm"));
-    Command4->setEnabled(false);  // the first activation enables it (and runs only while disabled)
     FatCmd =
         button(form, QStringLiteral("FatCmd"), QStringLiteral("Fatura"), {816, 684, 200, 76}, 18);
-    FatCmd->setVisible(false);
 
     // Mode panel: the operation boxes and the exit.
     Frame1 = named(new QFrame(form), QStringLiteral("Frame1"), QString(), {8, 470, 1008, 204});
@@ -295,8 +309,10 @@ void TerminalForm::buildControls() {
     Label2->setAlignment(Qt::AlignCenter);
     Command7 = button(Frame2, QStringLiteral("Command7"), QStringLiteral("Kapat"),
                       {200, 196, 200, 76}, 18);
-    Frame2->setVisible(false);
+}
 
+void TerminalForm::buildTotals(QWidget* form) {
+    using F = entry::GridColumn::Format;
     // Totals frame.
     Frame3 = named(new QFrame(form), QStringLiteral("Frame3"), QString(), {8, 64, 1008, 696});
     Frame3->setProperty("role", QStringLiteral("overlay"));
@@ -327,8 +343,9 @@ void TerminalForm::buildControls() {
     Command8[1] = button(Frame3, QStringLiteral("Command8(1)"), QStringLiteral("Tamam"),
                          {792, 600, 200, 80}, 18);
     Command8[1]->setProperty("role", QStringLiteral("confirm"));
-    Frame3->setVisible(false);
+}
 
+void TerminalForm::buildLabelPreview(QWidget* form) {
     // Price label preview.
     Frame4 = named(new QFrame(form), QStringLiteral("Frame4"), QString(), {212, 152, 600, 420});
     Frame4->setProperty("role", QStringLiteral("overlay"));
@@ -343,8 +360,7 @@ void TerminalForm::buildControls() {
                           i == 2 ? 18 : 15.75);
         Label8[i]->setAlignment(i == 2 ? (Qt::AlignRight | Qt::AlignVCenter) : Qt::AlignCenter);
     }
-    Label8[3]->setText(DefaultCompanyName);
-    // The captions are the text source; the picture draws them.
+    // The captions hold the label's texts for whoever reads them; the picture draws them.
     for (QLabel* caption : Label8)
         caption->setVisible(false);
     Image1 = named(new QLabel(Picture1), QStringLiteral("Image1"), QString(), {208, 60, 90, 39});
@@ -353,12 +369,6 @@ void TerminalForm::buildControls() {
     Command5[1] = button(Frame4, QStringLiteral("Command5(1)"), QStringLiteral("Yaz"),
                          {312, 332, 184, 76}, 18);
     Command5[1]->setProperty("role", QStringLiteral("confirm"));
-    Frame4->setVisible(false);
-
-    // Parked out of view: the focus sink and the wheel receiver.
-    TextSet = named(new QLineEdit(form), QStringLiteral("TextSet"), QString(), {-2000, 0, 20, 20});
-    cmbMouseWheel = named(new QComboBox(form), QStringLiteral("cmbMouseWheel"), QString(),
-                          {-2000, 40, 100, 30});
 }
 
 void TerminalForm::buildMenus() {
@@ -444,7 +454,8 @@ void TerminalForm::guarded(const std::function<void()>& handler) {
 
 bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target) {
     CopyProgress->setValue(0);
-    m_road.copying = isVisible();  // a window not yet shown has no progress to show
+    // A window not yet shown has no progress to show.
+    m_road = modes::copying(m_road, isVisible());
     render();
     const auto result = filecopy::copyDatabaseFile(
         source, target, m_context.messages,
@@ -460,7 +471,7 @@ bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
             else
                 QGuiApplication::restoreOverrideCursor();
         });
-    m_road.copying = false;
+    m_road = modes::copying(m_road, false);
     render();
     // The operator is told which file failed and why (a full disk, a server that refused).
     if (!result.ok) {
@@ -473,8 +484,9 @@ bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
 bool TerminalForm::Form_Load() {
     const AppEnvironment& env = m_context.env;
     m_terminalNumber = app::terminalNumber(env.executableName);
-    Label6->setText(QStringLiteral("Terminal %1").arg(m_terminalNumber));
-    Label6->setAccessibleName(Label6->text());
+    const QString terminal = QStringLiteral("Terminal %1").arg(m_terminalNumber);
+    Label6->setText(terminal);
+    Label6->setAccessibleName(terminal);
 
     deleteStaleLockFiles(env.workFolder);
 
@@ -502,7 +514,7 @@ bool TerminalForm::Form_Load() {
     // of its lines may change.
     try {
         data::basket::ensureFile(workingCopyPath());
-        m_mayBePending = data::hasPending(workingCopyPath());
+        if (data::hasPending(workingCopyPath())) m_road = modes::answerLost(m_road);
     } catch (const data::DatabaseError& e) {
         m_context.messages->inform(e.text());
     }
@@ -544,8 +556,8 @@ bool TerminalForm::Form_Load() {
 
 void TerminalForm::Form_Activate() {
     // Once only: a later activation must not remake the working copy under the entered lines.
-    if (m_activationStarted) return;
-    m_activationStarted = true;
+    if (m_road.started) return;
+    m_road = modes::activate(m_road);
     // A kiosk has no window manager to give the window the keyboard: it takes it, so a scan or a
     // function key works before the first tap.
     activateWindow();
@@ -588,7 +600,10 @@ void TerminalForm::Form_Activate() {
     cmbMouseWheel->addItems({QStringLiteral("Up"), QStringLiteral("Idle"), QStringLiteral("Down")});
     cmbMouseWheel->setCurrentIndex(1);
     const CompanyName company = readOrCreateCompanyName(m_context.env.workFolder);
-    if (company.name) Label8[3]->setText(*company.name);
+    if (company.name) {
+        m_road = modes::labelCompany(m_road, *company.name);
+        render();
+    }
     if (!company.error.isEmpty()) m_context.messages->inform(company.error);
     m_flagText.clear();
     m_activated = true;

@@ -13,10 +13,13 @@
 #include "core/Money.h"
 #include "data/Basket.h"
 #include "data/Journal.h"
+#include "data/Pending.h"
 #include "entry/ScaleLabel.h"
 #include "layout/ResizeFrm.h"
+#include "modes/KeyRoute.h"
 #include "modes/RoadState.h"
 
+class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -103,7 +106,7 @@ class TerminalForm : public QMainWindow {
     void Command7_Click();
     void Command8_Click(int index);
 
-    core::Money WorkingSetTotal() const { return m_workingSetTotal; }
+    core::Money WorkingSetTotal() const { return m_road.total; }
     const modes::RoadState& roadState() const { return m_road; }
     int workKind() const { return static_cast<int>(m_road.kind); }
 
@@ -116,14 +119,23 @@ class TerminalForm : public QMainWindow {
 
   private:
     void buildControls();
+    void buildEntryRow(QWidget* form);
+    void buildBottomAndModes(QWidget* form);
+    void buildTotals(QWidget* form);
+    void buildLabelPreview(QWidget* form);
     void buildMenus();
     void wireRoad();
-    void addShortcut(const QKeySequence& key, QPushButton* button, const QString& name);
-    void addShortcut(const QKeySequence& key, QCheckBox* box);
+    void wireFocus();
+    void wireKeys();
+    void addShortcut(const QKeySequence& key, QAbstractButton* button, const QString& name,
+                     modes::RoadButton which);
     bool operationTicked() const;
     /// The only place that shows, hides, enables, ticks or captions the road's controls: all of
     /// it follows from the road state.
     void render();
+    /// The parts of render that change only with what they show: the list's columns, the target
+    /// box, the number box's kind of entry, the label preview.
+    void renderChanged(const std::optional<modes::RoadState>& before);
     bool warehouseWork() const { return m_road.kind == modes::WorkKind::Warehouse; }
     bool totalsOpen() const {
         return m_road.panel == modes::RoadState::Panel::Totals ||
@@ -136,16 +148,27 @@ class TerminalForm : public QMainWindow {
     void openTotals(bool invoice);
     /// The chosen entry's working set could not be made: no target, and the strip says so.
     void targetNotPrepared(const QString& title);
-    void drawLabel();
+    /// The label preview's barcode became `barcode`: drawn, and a code that cannot be drawn said.
+    void labelBarcodeChanged(const QString& barcode);
     void Command5_Click(int index);
     /// "Tamam" on the account totals screen; false when nothing could be written.
     bool postWorkingSet();
     /// "Tamam" on the invoice screen; false when nothing could be written.
     bool CreateInvoice();
-    /// Whether the entered lines may change now: a posting or invoice whose answer was lost is
-    /// first resolved with the server and the operator told what became of it; false while the
-    /// server cannot say.
-    bool linesMayChange();
+    /// What a document's writing gives back to the frame both "Tamam"s share.
+    struct DocumentWrite {
+        bool written = false;
+        data::PendingResult earlier;  // an earlier write whose answer was lost, settled first
+        int lines = 0;
+    };
+    /// Writes a document behind the wait panel (`invoice`: an invoice, else a posting) and ends
+    /// its operation; `written` says what was written. False when nothing could be written.
+    bool writeDocument(bool invoice, const std::function<DocumentWrite()>& write,
+                       const std::function<void()>& written);
+    /// Settles a posting or invoice whose answer was lost, before the entered lines change:
+    /// asks the server, tells the operator what became of it and brings the working copy up to
+    /// date. False while the server cannot say (the lines must stay as they are).
+    bool settlePendingDocument();
     /// "Tamam" found nothing to write: says why; false (the totals stay).
     bool nothingWritten(int lines);
     /// After a failed "Tamam": resolves a lost answer at once; true when nothing is left to post.
@@ -200,6 +223,22 @@ class TerminalForm : public QMainWindow {
     /// books on a server a cache made from its cards once in a run. Empty when it failed (told).
     void readWrittenCards();
     QString cardsFile(const QString& source);
+    /// The target's cards as a local file and their name order; nothing when they could not be
+    /// read or the operator gave their preparation up.
+    std::optional<std::pair<QString, QString>> openCards(const QString& title,
+                                                         const QString& source,
+                                                         data::basket::View view);
+    /// What opening the basket over the cards found of the lines an earlier run left.
+    struct BasketStart {
+        bool restored = false;    // they are this road's and stay
+        int givenUp = 0;          // lines of another road, given up
+        bool otherBooks = false;  // those lines were of other books
+    };
+    /// Opens the basket over the cards for the list's entry `index` and binds the data controls.
+    BasketStart startBasket(int index, const QString& title, const QString& cards,
+                            const QString& order, data::basket::View view);
+    /// A restart's basket is back: its account and row again, and the operator told.
+    void basketRestored();
     /// The basket of an earlier run comes back with its road, or nothing when there is none.
     bool restoreBasket();
     /// The target list of a work kind; the first entry is chosen without preparing it.
@@ -218,19 +257,14 @@ class TerminalForm : public QMainWindow {
     int m_terminalNumber = 1;
     QString m_flagText;  // "HeadClick" while a grid header is being clicked
     bool m_activated = false;
-    bool m_activationStarted = false;  // the first activation's set-up has begun
-    bool m_painted = false;            // the window has been painted once
+    bool m_painted = false;  // the window has been painted once
     modes::RoadState m_road;
-    std::optional<modes::RoadState> m_rendered;  // what the controls show now
-    bool m_renderedActivated = false;
-    core::Money m_workingSetTotal;
+    std::optional<modes::RoadState> m_rendered;     // what the controls show now
     bool m_rowPick = false;                         // a row of DBGrid1 was picked by hand
     entry::ScaleFormats m_scaleFormats;             // the shop's scale label formats
     std::optional<entry::ScaleLabel> m_scaleLabel;  // the label the next booking books
     QStringList m_branchTitles;                     // the head office's branches, company 02 first
-    bool m_mayBePending = false;  // a write failed: its answer may have been lost after commit
-    bool m_syncingGrid = false;   // the grid follows the recordset, not the other way round
-    bool m_overlayTyped = false;  // keys were typed on an overlay (a stray scan): skip its Enter
+    bool m_syncingGrid = false;  // the grid follows the recordset, not the other way round
     double m_dragOrigin = 0;
     QWidget* Form1 = nullptr;                  // the touch keyboard window
     bool m_keyboardOverGrids = false;          // the keyboard sits over the grids' upper rows

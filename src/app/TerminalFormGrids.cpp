@@ -26,6 +26,7 @@
 #include "entry/RecordsetModel.h"
 #include "keyboard/KeyboardForm.h"
 #include "layout/ReadableFont.h"
+#include "modes/RoadTransitions.h"
 
 namespace app {
 
@@ -53,7 +54,8 @@ void TerminalForm::headerClicked(QTableView* grid, int column) {
         Text2->setReformatSuspended(true);
         const QString kept = Text2->text();
         Text2->setAlignment(Qt::AlignCenter);
-        Text2->setPriceEntry(column == 4);
+        m_road = modes::askPrice(m_road, column == 4);
+        render();
         Text2->setText(column == 4 ? QStringLiteral("Fiyat") : QStringLiteral("Miktar"));
         QTimer::singleShot(1000, this, [this, kept] {
             Text2->setText(kept);

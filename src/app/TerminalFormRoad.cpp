@@ -1,4 +1,5 @@
 // The operator's road on the main window: work kind, operation, target, lookup, booking, totals.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -100,7 +101,7 @@ void TerminalForm::wireRoad() {
     connect(Text2, &entry::NumberBox::enterPressed, this,
             [this] { guarded([this] { Command2_Click(); }); });
     connect(Text2, &entry::NumberBox::valueChanged, this, [this](core::Quantity v) {
-        m_road.quantityTyped = !v.isZero();
+        m_road = modes::numberTyped(m_road, !v.isZero());
         render();
     });
     // A refused key is said, never only beeped: the operator must know the box is not what was
@@ -127,9 +128,13 @@ void TerminalForm::wireRoad() {
     for (int i = 0; i < 2; ++i)
         connect(Command5[i], &QPushButton::clicked, this,
                 [this, i] { guarded([this, i] { Command5_Click(i); }); });
-    connect(Text3, &QLineEdit::textChanged, this, [this] { guarded([this] { drawLabel(); }); });
-    addShortcut(Qt::Key_F12, Command5[1], QStringLiteral("Yaz"));
+    connect(Text3, &QLineEdit::textChanged, this,
+            [this](const QString& text) { guarded([this, text] { labelBarcodeChanged(text); }); });
+    wireFocus();
+    wireKeys();
+}
 
+void TerminalForm::wireFocus() {
     // The target box shows any account's title a search finds, but only its list can be picked.
     Combo1->setEditable(true);
     // The styled delegate gives the list's rows the touch-sized height of the style sheet.
@@ -163,20 +168,24 @@ void TerminalForm::wireRoad() {
                 [this, grid](int c, int, int newSize) { columnResized(grid, c, newSize); });
         grid->horizontalHeader()->viewport()->installEventFilter(this);
     }
+}
 
+void TerminalForm::wireKeys() {
     // Keys for a checkout without a mouse; the captions stay as they are.
-    addShortcut(Qt::Key_F2, Check1[0]);
-    addShortcut(Qt::Key_F3, Check1[1]);
-    addShortcut(Qt::Key_F4, Check1[2]);
-    addShortcut(Qt::Key_F5, Command2, QStringLiteral("OK"));
-    addShortcut(Qt::Key_F6, Command3, QStringLiteral("SİL"));
-    addShortcut(Qt::Key_F7, Command4, QStringLiteral("Güncelle"));
-    addShortcut(Qt::Key_F8, FatCmd, QStringLiteral("Fatura / Barkod"));
-    addShortcut(Qt::Key_F9, Command1[0], QStringLiteral("Geri"));
-    addShortcut(Qt::Key_F10, Command8[1], QStringLiteral("Tamam"));
-    addShortcut(Qt::Key_F11, Command6, QStringLiteral("Klavye"));
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), PriceCmd, QStringLiteral("Fiyat"));
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), Command1[1], QStringLiteral("Çıkış"));
+    using B = modes::RoadButton;
+    addShortcut(Qt::Key_F2, Check1[0], QStringLiteral("SATIŞ"), B::Sale);
+    addShortcut(Qt::Key_F3, Check1[1], QStringLiteral("SAYIM"), B::Count);
+    addShortcut(Qt::Key_F4, Check1[2], QStringLiteral("ALIŞ"), B::Purchase);
+    addShortcut(Qt::Key_F5, Command2, QStringLiteral("OK"), B::Ok);
+    addShortcut(Qt::Key_F6, Command3, QStringLiteral("SİL"), B::Delete);
+    addShortcut(Qt::Key_F7, Command4, QStringLiteral("Güncelle"), B::Update);
+    addShortcut(Qt::Key_F8, FatCmd, QStringLiteral("Fatura / Barkod"), B::Document);
+    addShortcut(Qt::Key_F9, Command1[0], QStringLiteral("Geri"), B::Back);
+    addShortcut(Qt::Key_F10, Command8[1], QStringLiteral("Tamam"), B::Confirm);
+    addShortcut(Qt::Key_F11, Command6, QStringLiteral("Klavye"), B::Keyboard);
+    addShortcut(Qt::Key_F12, Command5[1], QStringLiteral("Yaz"), B::Print);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), PriceCmd, QStringLiteral("Fiyat"), B::Price);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), Command1[1], QStringLiteral("Çıkış"), B::Exit);
     Command8[0]->setToolTip(QStringLiteral("Vazgeç (Esc)"));
     Command7->setToolTip(QStringLiteral("Kapat (Esc veya Enter)"));
     Command5[0]->setToolTip(QStringLiteral("Kapat (Esc)"));
@@ -195,21 +204,14 @@ void TerminalForm::wireRoad() {
     Text2->setToolTip(QStringLiteral("Miktar; Enter veya F5 işler"));
 }
 
-void TerminalForm::addShortcut(const QKeySequence& key, QPushButton* button, const QString& name) {
+void TerminalForm::addShortcut(const QKeySequence& key, QAbstractButton* button,
+                               const QString& name, modes::RoadButton which) {
     auto* shortcut = new QShortcut(key, this);
-    connect(shortcut, &QShortcut::activated, button, [button] {
-        if (button->isVisible() && button->isEnabled()) button->click();
+    // The state says whether the button is there to be pressed, not the widget.
+    connect(shortcut, &QShortcut::activated, button, [this, button, which] {
+        if (modes::pressable(m_road, which)) button->click();
     });
     button->setToolTip(QStringLiteral("%1 (%2)").arg(name, key.toString(QKeySequence::NativeText)));
-}
-
-void TerminalForm::addShortcut(const QKeySequence& key, QCheckBox* box) {
-    auto* shortcut = new QShortcut(key, this);
-    connect(shortcut, &QShortcut::activated, box, [box] {
-        if (box->isVisible() && box->isEnabled()) box->click();
-    });
-    box->setToolTip(
-        QStringLiteral("%1 (%2)").arg(box->text(), key.toString(QKeySequence::NativeText)));
 }
 
 bool TerminalForm::operationTicked() const {
@@ -220,7 +222,7 @@ bool TerminalForm::operationTicked() const {
 
 void TerminalForm::SbCr_Click(int index) {
     // Another work kind drops the entered lines: not while a lost posting may still hold them.
-    if (!linesMayChange()) return;
+    if (!settlePendingDocument()) return;
     const QStringList titles = fillTargets(index);
     // The first target's preparation starts an empty basket anyway.
     if (titles.isEmpty() && m_basket) {
@@ -261,10 +263,8 @@ void TerminalForm::showOperationColumns(int index) {
 }
 
 void TerminalForm::Check1_Click(int index) {
-    Text2->setPriceEntry(false);
     // The box the operator ticked or cleared is the event's input.
     const bool ticked = Check1[index]->isChecked();
-    if (ticked) showOperationColumns(index);
     m_road = modes::tickOperation(m_road, static_cast<modes::Operation>(index), ticked);
     render();
     if (ticked) Combo1_Click();
@@ -273,50 +273,89 @@ void TerminalForm::Check1_Click(int index) {
 void TerminalForm::render() {
     using Panel = modes::RoadState::Panel;
     renderStatus();
+    const std::optional<modes::RoadState> before = std::exchange(m_rendered, m_road);
+    const modes::RoadControls c = modes::roadControls(m_road);
     // Every scan sets the number box twice: that alone must not lay out the whole window again.
-    if (m_rendered) {
+    if (before) {
         modes::RoadState quantityAside = m_road;
-        quantityAside.quantityTyped = m_rendered->quantityTyped;
-        if (quantityAside == *m_rendered && m_renderedActivated == m_activationStarted) {
-            Command2->setVisible(m_road.quantityTyped);
-            m_rendered = m_road;
+        quantityAside.quantityTyped = before->quantityTyped;
+        if (quantityAside == *before) {
+            Command2->setVisible(c.okVisible);
             return;
         }
     }
-    m_rendered = m_road;
-    m_renderedActivated = m_activationStarted;
-    const modes::RoadControls c = modes::roadControls(m_road);
-    Label5->setText(m_road.kind == modes::WorkKind::Warehouse ? QStringLiteral("Depo İşlemleri")
-                                                              : QStringLiteral("Cari İşlemler"));
-    Label5->setAccessibleName(Label5->text());
+    const QString kind = m_road.kind == modes::WorkKind::Warehouse
+                             ? QStringLiteral("Depo İşlemleri")
+                             : QStringLiteral("Cari İşlemler");
+    Label5->setText(kind);
+    Label5->setAccessibleName(kind);
     for (int i = 0; i < 2; ++i)
         SbCr[i]->setChecked(static_cast<int>(m_road.kind) == i);
     for (int i = 0; i < 3; ++i) {
         // Ticked by the state, without running the box's handler again.
         const QSignalBlocker block(Check1[i]);
         Check1[i]->setChecked(m_road.operation == static_cast<modes::Operation>(i));
-        Check1[i]->setVisible(c.operationVisible[i] && !(i == 0 && m_road.saleHidden));
+        Check1[i]->setVisible(c.operationVisible[i]);
     }
-    Frame1->setVisible(m_road.modePanel || c.modePanelShown);
+    Frame1->setVisible(c.modesVisible);
     FatCmd->setText(c.documentCaption);
     FatCmd->setAccessibleName(c.documentCaption);
     FatCmd->setVisible(c.documentVisible);
     Command4->setVisible(c.updateVisible);
-    Command4->setEnabled(m_activationStarted && !m_road.busy);
+    Command4->setEnabled(c.updateEnabled);
     PriceCmd->setVisible(c.priceVisible);
-    Command3->setEnabled(c.bookingEnabled && m_road.panel != Panel::Balance);
-    Command1[0]->setEnabled(m_road.panel != Panel::Balance);
-    Command8[1]->setEnabled(!m_road.busy);
-    Command2->setVisible(m_road.quantityTyped);
+    Command3->setEnabled(c.deleteEnabled);
+    Command1[0]->setEnabled(c.backEnabled);
+    Command8[1]->setEnabled(c.confirmEnabled);
+    Command2->setVisible(c.okVisible);
     CopyProgress->setVisible(m_road.copying);
     if (m_road.copying) CopyProgress->raise();
+    Label2->setText(m_road.balance);
+    Label2->setAccessibleName(m_road.balance.isEmpty() ? QStringLiteral("Bakiye") : m_road.balance);
+    if (totalsOpen()) {
+        const bool invoice = m_road.panel == Panel::InvoiceTotals;
+        const QString caption = invoice ? FaturaCaption : QStringLiteral("Cari Hesap");
+        const QString total = invoicing::totalCaption(m_road.total, invoice);
+        Label3->setText(caption);
+        Label3->setAccessibleName(caption);
+        Label4->setText(total);
+        Label4->setAccessibleName(total);
+    }
     const std::array<std::pair<QFrame*, bool>, 3> overlays = {
         std::pair{Frame2, m_road.panel == Panel::Balance},
-        {Frame3, m_road.panel == Panel::Totals || m_road.panel == Panel::InvoiceTotals},
+        {Frame3, totalsOpen()},
         {Frame4, m_road.panel == Panel::Label}};
     for (const auto& [frame, shown] : overlays) {
         if (shown && !frame->isVisible()) frame->raise();
         frame->setVisible(shown);
+    }
+    renderChanged(before);
+}
+
+void TerminalForm::renderChanged(const std::optional<modes::RoadState>& before) {
+    // A ticked operation gets its columns in the list; cleared, the list keeps them (and a saved
+    // layout keeps what it put there until the next tick).
+    if (m_road.operation != modes::Operation::None &&
+        (!before || before->operation != m_road.operation))
+        showOperationColumns(static_cast<int>(m_road.operation));
+    // The target box names the account "Tamam" writes to; without one it keeps the pick.
+    if ((!before || before->target != m_road.target) && !m_road.target.isEmpty()) {
+        const QSignalBlocker block(Combo1);
+        Combo1->setEditText(m_road.target);
+    }
+    // Cyan for a price, and a price's decimals.
+    if (!before || before->priceEntry != m_road.priceEntry) Text2->setPriceEntry(m_road.priceEntry);
+    if (!before || before->label != m_road.label) {
+        const modes::LabelText& l = m_road.label;
+        const std::array<QString, 4> captions = {l.name, l.note, l.price, l.company};
+        for (int i = 0; i < 4; ++i)
+            Label8[i]->setText(captions[i]);
+        Label8[0]->adjustSize();
+        Label8[0]->move((Picture1->width() - Label8[0]->width()) / 2, Label8[0]->y());
+        const labels::LabelContent content{l.company, l.name, l.note, l.price, l.barcode};
+        Picture1->show(content,
+                       labels::encodeBarcode(content.barcode, labels::LabelPainter::BarHeight /
+                                                                  labels::LabelPainter::Module));
     }
 }
 
@@ -397,7 +436,7 @@ void TerminalForm::Combo1_Click() {
     const int index = Combo1->currentIndex();
     if (index < 0) return;
     // A new target starts an empty basket: not while a lost posting may still hold its lines.
-    if (!linesMayChange()) return;
+    if (!settlePendingDocument()) return;
     const QString title = Combo1->itemText(index);
     Text1->clear();
     releaseWorkingCopy();
@@ -405,10 +444,9 @@ void TerminalForm::Combo1_Click() {
     auto failed = qScopeGuard([this, title] { targetNotPrepared(title); });
 
     if (m_road.operation == modes::Operation::None)
-        m_road.saleHidden =
-            index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0;
+        m_road = modes::stockless(
+            m_road, index == 0 && DataStok->isOpen() && DataStok->recordset().RecordCount() == 0);
 
-    const QString basket = workingCopyPath();
     const QString previous = m_serverPath;
     QString source;
     data::basket::View view = data::basket::View::Sale;
@@ -431,19 +469,49 @@ void TerminalForm::Combo1_Click() {
         }
         if (m_road.operation == modes::Operation::Purchase) view = data::basket::View::Purchase;
     }
-    // The window says what it waits for while the cards are opened.
     const QString outcome = m_road.outcome;
+    const std::optional<std::pair<QString, QString>> cards = openCards(title, source, view);
+    if (!cards) {
+        // No cards, no road: the books stay those the terminal had.
+        m_serverPath = previous;
+        return;
+    }
+    const BasketStart started = startBasket(index, title, cards->first, cards->second, view);
+    failed.dismiss();
+    m_road = modes::workingSetReady(m_road, title, index);
+    flushJournal();
+    say(started.givenUp
+            ? (started.otherBooks
+                   ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
+                   : QStringLiteral(
+                         "Önceki sepet başka bir hedefe aitti, geri yüklenmedi (%1 satır)"))
+                  .arg(started.givenUp)
+            : outcome);
+    render();
+    showCurrentRecord();
+    Text1->setFocus(Qt::OtherFocusReason);
+    if (started.restored) basketRestored();
+
+    if (!m_road.modePanel && m_road.kind == modes::WorkKind::Account) {
+        const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
+        if (balance) {
+            m_road = modes::showBalance(m_road, *balance);
+            render();
+        }
+    }
+}
+
+std::optional<std::pair<QString, QString>> TerminalForm::openCards(const QString& title,
+                                                                   const QString& source,
+                                                                   data::basket::View view) {
+    // The window says what it waits for while the cards are opened.
     if (isVisible()) {
         say(QStringLiteral("%1 hazırlanıyor: stok kartları okunuyor…").arg(title));
         StatusStrip->repaint();
     }
     const QString cards = cardsFile(source);
     m_cardsSource = source;
-    if (cards.isEmpty()) {
-        // No cards, no road: the books stay those the terminal had.
-        m_serverPath = previous;
-        return;
-    }
+    if (cards.isEmpty()) return std::nullopt;
     // The cards' name order is the terminal's own, made again only when the cards changed, and
     // shared by the terminals of this folder. Its making runs behind the wait panel, which says
     // how far it is and lets the operator give the target up.
@@ -455,15 +523,18 @@ void TerminalForm::Combo1_Click() {
             m_waitPanel->run(QStringLiteral("Stok kartları hazırlanıyor"),
                              [&] { data::cardorder::prepare(cards, order); });
         } catch (const data::BusyError& e) {
-            if (e.givenUp()) {
-                m_serverPath = previous;
-                return;
-            }
+            if (e.givenUp()) return std::nullopt;
         } catch (const data::DatabaseError&) {
             // Without its order file the list is read and sorted whole: slower, the same rows.
         }
     }
-    m_basket = data::basket::open(basket, cards, view, order);
+    return std::pair{cards, order};
+}
+
+TerminalForm::BasketStart TerminalForm::startBasket(int index, const QString& title,
+                                                    const QString& cards, const QString& order,
+                                                    data::basket::View view) {
+    m_basket = data::basket::open(workingCopyPath(), cards, view, order);
     const data::basket::Road road{static_cast<int>(m_road.kind), static_cast<int>(m_road.operation),
                                   index, title, m_serverPath};
     // A restart keeps the lines of the road they were entered on; any other choice starts afresh.
@@ -489,45 +560,23 @@ void TerminalForm::Combo1_Click() {
         bindServerControls();
     }
     data::RefreshData(*DataTemp);
-    failed.dismiss();
-    m_road = modes::workingSetReady(m_road, title, index);
-    flushJournal();
-    say(givenUp
-            ? (otherBooks
-                   ? QStringLiteral("Önceki sepet başka defterlere ait, geri yüklenmedi (%1 satır)")
-                   : QStringLiteral(
-                         "Önceki sepet başka bir hedefe aitti, geri yüklenmedi (%1 satır)"))
-                  .arg(givenUp)
-            : outcome);
-    render();
-    showCurrentRecord();
-    Text1->setFocus(Qt::OtherFocusReason);
-    if (restored) {
-        // The account a search made the target before the restart is the target again.
-        const QString account = data::basket::foundAccount(*m_basket);
-        if (!account.isEmpty()) {
-            m_road = modes::accountFound(m_road, account);
-            const QSignalBlocker block(Combo1);
-            Combo1->setEditText(m_road.target);
-        }
-        // The row shown is the one the search box names, so an OK books on it.
-        if (DataTemp->recordset().hasCurrent())
-            Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
-        const data::basket::Summary kept = data::basket::summary(*m_basket);
-        say(QStringLiteral("Önceki sepet geri yüklendi: %1 satır, %2")
-                .arg(kept.lines)
-                .arg(kept.total.toString(QLocale(), 2, true)));
-    }
+    return {restored, givenUp, otherBooks};
+}
 
-    if (!m_road.modePanel && m_road.kind == modes::WorkKind::Account) {
-        const std::optional<QString> balance = modes::balanceText(DataCari->recordset(), title);
-        if (balance) {
-            Label2->setText(*balance);
-            Label2->setAccessibleName(*balance);
-            m_road = modes::openPanel(m_road, modes::RoadState::Panel::Balance);
-            render();
-        }
+void TerminalForm::basketRestored() {
+    // The account a search made the target before the restart is the target again.
+    const QString account = data::basket::foundAccount(*m_basket);
+    if (!account.isEmpty()) {
+        m_road = modes::accountFound(m_road, account);
+        render();
     }
+    // The row shown is the one the search box names, so an OK books on it.
+    if (DataTemp->recordset().hasCurrent())
+        Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
+    const data::basket::Summary kept = data::basket::summary(*m_basket);
+    say(QStringLiteral("Önceki sepet geri yüklendi: %1 satır, %2")
+            .arg(kept.lines)
+            .arg(kept.total.toString(QLocale(), 2, true)));
 }
 
 bool TerminalForm::restoreBasket() {
@@ -554,7 +603,6 @@ bool TerminalForm::restoreBasket() {
         m_serverPath = road->serverPath;
     if (road->operation >= 0 && road->operation <= 2) {
         m_road = modes::tickOperation(m_road, static_cast<modes::Operation>(road->operation), true);
-        showOperationColumns(road->operation);
         render();
     }
     {
@@ -617,7 +665,7 @@ QString shownBook(const QString& path) {
 
 void TerminalForm::Text1_Search() {
     // A lost posting is settled before the scan is looked up, so the scan books afterwards.
-    if (!linesMayChange()) return;
+    if (!settlePendingDocument()) return;
     const QString text = Text1->text();
     const entry::LookupResult found = entry::lookUp(*DataTemp, *DataCari, text, &m_scaleFormats);
     if (found.kind == entry::LookupResult::Kind::Stock) {
@@ -636,8 +684,6 @@ void TerminalForm::Text1_Search() {
         if (m_basket && m_road.target == found.accountTitle)
             data::basket::saveFoundAccount(*m_basket, found.accountTitle);
         if (m_road.target == found.accountTitle) {
-            const QSignalBlocker block(Combo1);
-            Combo1->setEditText(found.accountTitle);
             say(QStringLiteral("Hesap bulundu: %1 — Tamam bu hesaba yazar")
                     .arg(found.accountTitle));
         } else {
@@ -663,12 +709,13 @@ void TerminalForm::Command2_Click() {
         Text2->setText(QStringLiteral("0"));
         Text1->setFocus(Qt::OtherFocusReason);
         Text1->selectAll();
-        Text2->setPriceEntry(false);
+        m_road = modes::askPrice(m_road, false);
+        render();
         showCurrentRecord();
     });
     // Taken at once: a refused booking must not leave a label for a later OK.
     const std::optional<entry::ScaleLabel> label = std::exchange(m_scaleLabel, std::nullopt);
-    if (!linesMayChange()) return;
+    if (!settlePendingDocument()) return;
     // Warehouse work books only for an operation; account work without one is an invoice.
     // Refusals on the scan road are said in the strip with a beep: a message box would take the
     // next scan's keys and lose its code.
@@ -687,7 +734,7 @@ void TerminalForm::Command2_Click() {
         input.countMode = (m_road.operation == modes::Operation::Count);
         input.purchase = (m_road.operation == modes::Operation::Purchase);
         input.value = Text2->value();
-        input.priceEntry = Text2->isPriceEntry();
+        input.priceEntry = m_road.priceEntry;
         input.searchText = Text1->text();
         input.booksFile = shownBook(m_serverPath + n::files::Stok);
         if (label) label->applyTo(input);
@@ -722,7 +769,8 @@ void TerminalForm::PriceCmd_Click() {
         QApplication::beep();
         return;
     }
-    Text2->setPriceEntry(true);
+    m_road = modes::askPrice(m_road, true);
+    render();
     Text2->setFocus(Qt::OtherFocusReason);
     say(QStringLiteral("Fiyat: %1 için yeni birim fiyatı yazıp OK'a basın")
             .arg(DataTemp->recordset().field(n::stok::StokAdi).toString()));
@@ -730,7 +778,7 @@ void TerminalForm::PriceCmd_Click() {
 
 void TerminalForm::Command3_Click() {
     if (!m_road.usable || !DataTemp->isOpen() || !DataTemp->recordset().hasCurrent()) return;
-    if (!linesMayChange()) return;
+    if (!settlePendingDocument()) return;
     data::Recordset& rs = DataTemp->recordset();
     const QString name = rs.field(n::stok::StokAdi).toString();
     const auto money = [&rs](const QString& field) {
@@ -769,16 +817,7 @@ void TerminalForm::openTotals(bool invoice) {
         QApplication::beep();
         return;
     }
-    m_workingSetTotal = *total;
-    Label3->setText(invoice ? FaturaCaption : QStringLiteral("Cari Hesap"));
-    Label4->setText(invoicing::totalCaption(*total, invoice));
-    Label3->setAccessibleName(Label3->text());
-    Label4->setAccessibleName(Label4->text());
-    m_overlayTyped = false;
-    m_road = modes::openPanel(
-        m_road, invoice ? modes::RoadState::Panel::InvoiceTotals : modes::RoadState::Panel::Totals);
-    // The entry screen's last word is not the totals' own.
-    m_road = modes::tell(m_road, QString());
+    m_road = modes::showTotals(m_road, invoice, *total);
     render();
     Frame3->setFocus(Qt::OtherFocusReason);
 }
@@ -798,14 +837,11 @@ void TerminalForm::FatCmd_Click() {
         openTotals(true);
         return;
     }
-    m_road = modes::openPanel(m_road, modes::RoadState::Panel::Label);
-    render();
-    Text3->clear();
     const invoicing::LabelPreview label = invoicing::labelPreview(*DataTemp);
-    Label8[0]->setText(label.name);
-    Label8[0]->adjustSize();
-    Label8[0]->move((Picture1->width() - Label8[0]->width()) / 2, Label8[0]->y());
-    Label8[2]->setText(label.price);
+    m_road = modes::showLabel(m_road, label.name, label.price);
+    render();
+    // The barcode box is the operator's to correct; it starts with the card's code.
+    Text3->clear();
     Text3->setText(label.barcode);
 }
 
@@ -843,9 +879,32 @@ void TerminalForm::Command8_Click(int index) {
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
-bool TerminalForm::postWorkingSet() {
+bool TerminalForm::writeDocument(bool invoice, const std::function<DocumentWrite()>& write,
+                                 const std::function<void()>& written) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    DocumentWrite result;
+    try {
+        m_waitPanel->run(
+            invoice ? QStringLiteral("Fatura yazılıyor") : QStringLiteral("Belge yazılıyor"),
+            [&] { result = write(); });
+    } catch (const std::exception& e) {
+        // The lines stay: the operator reads why and may try again.
+        m_context.messages->inform(failureText(e));
+        return afterFailedWrite(invoice);
+    }
+    if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
+    if (!result.written && result.earlier.state != data::PendingResult::State::Written)
+        return nothingWritten(result.lines);
+    if (result.written) written();
+    // The written document ends the operation: the next one is chosen afresh.
+    m_road = modes::documentWritten(m_road);
+    readWrittenCards();
+    render();
+    return true;
+}
+
+bool TerminalForm::postWorkingSet() {
     posting::PostingRequest request;
     request.warehouse = warehouseWork();
     request.sale = m_road.operation == modes::Operation::Sale;
@@ -857,23 +916,16 @@ bool TerminalForm::postWorkingSet() {
     request.clock = m_context.clock;
     request.terminal = m_terminalNumber;
     posting::PostingResult result;
-    try {
-        m_waitPanel->run(QStringLiteral("Belge yazılıyor"),
-                         [&] { result = posting::postWorkingSet(request); });
-    } catch (const std::exception& e) {
-        // The lines stay: the operator reads why and may try again.
-        m_context.messages->inform(failureText(e));
-        return afterFailedWrite(false);
-    }
-    if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
-    if (!result.posted && result.earlier.state != data::PendingResult::State::Written)
-        return nothingWritten(result.lines);
-    if (result.posted)
+    const auto write = [&] {
+        result = posting::postWorkingSet(request);
+        return DocumentWrite{result.posted, result.earlier, result.lines};
+    };
+    return writeDocument(false, write, [&] {
         say(QStringLiteral("Belge %1 işlendi — %2 satır, %3")
                 .arg(result.documentNumber)
                 .arg(result.lines)
                 .arg(result.total.toString(QLocale(), 2, true)));
-    if (result.posted && request.warehouse) {
+        if (!request.warehouse) return;
         // The data controls follow the head-office side, as the posting left them.
         const QString head = posting::headOfficePath(m_serverPath);
         for (auto [control, file] : {std::pair{DataCari, n::files::Cari},
@@ -885,17 +937,10 @@ bool TerminalForm::postWorkingSet() {
             control->setDatabaseName(head + file);
             guarded([control] { data::RefreshData(*control); });
         }
-    }
-    // The written document ends the operation: the next one is chosen afresh.
-    m_road = modes::documentWritten(m_road);
-    readWrittenCards();
-    render();
-    return true;
+    });
 }
 
 bool TerminalForm::CreateInvoice() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     invoicing::InvoiceRequest request;
     request.serverPath = m_serverPath;
     request.workingCopy = workingCopyPath();
@@ -903,32 +948,20 @@ bool TerminalForm::CreateInvoice() {
     request.clock = m_context.clock;
     request.terminal = m_terminalNumber;
     invoicing::InvoiceResult result;
-    try {
-        m_waitPanel->run(QStringLiteral("Fatura yazılıyor"),
-                         [&] { result = invoicing::writeInvoice(request); });
-    } catch (const std::exception& e) {
-        m_context.messages->inform(failureText(e));
-        return afterFailedWrite(true);
-    }
-    if (!result.earlier.message().isEmpty()) m_context.messages->inform(result.earlier.message());
-    if (!result.written && result.earlier.state != data::PendingResult::State::Written)
-        return nothingWritten(result.lines);
-    if (result.written) {
-        m_workingSetTotal = result.total;
+    const auto write = [&] {
+        result = invoicing::writeInvoice(request);
+        return DocumentWrite{result.written, result.earlier, result.lines};
+    };
+    return writeDocument(true, write, [&] {
         say(QStringLiteral("Fatura %1 yazıldı — %2")
-                .arg(result.key, m_workingSetTotal.toString(QLocale(), 2, true)));
+                .arg(result.key, result.total.toString(QLocale(), 2, true)));
         // A copy of the last number this user wrote for the company, as the package keeps it.
         m_context.settings->WriteRegistryText(
             Settings::Root::CurrentUser, PropertiesKey,
             modes::companyOf(m_serverPath) + QStringLiteral("FatNo"),
             invoicing::ShiftText(result.number.trimmed()));
         if (!result.warning.isEmpty()) m_context.messages->inform(result.warning);
-    }
-    // The written document ends the operation: the next one is chosen afresh.
-    m_road = modes::documentWritten(m_road);
-    readWrittenCards();
-    render();
-    return true;
+    });
 }
 
 bool TerminalForm::nothingWritten(int lines) {
@@ -940,13 +973,13 @@ bool TerminalForm::nothingWritten(int lines) {
     return false;
 }
 
-bool TerminalForm::linesMayChange() {
-    if (!m_mayBePending) return true;
+bool TerminalForm::settlePendingDocument() {
+    if (!m_road.answerLost) return true;
     data::PendingResult r;
     if (DataTemp->isOpen() && data::hasPending(workingCopyPath()))
         m_waitPanel->run(QStringLiteral("Önceki işlem sunucuya soruluyor"),
                          [&] { r = data::resolvePending(m_serverPath, workingCopyPath()); });
-    m_mayBePending = r.state == data::PendingResult::State::Unknown;
+    m_road = modes::answerSettled(m_road, r.state != data::PendingResult::State::Unknown);
     if (r.state != data::PendingResult::State::Unknown && !r.message().isEmpty()) {
         data::journal::Entry settled = journalEntry(data::journal::Event::Settled, r.message());
         settled.number = r.number;
@@ -969,8 +1002,8 @@ bool TerminalForm::linesMayChange() {
 bool TerminalForm::afterFailedWrite(bool invoice) {
     // The answer may have been lost after the server's commit: find out at once, so the lines
     // never change while it is unknown whether they are in the books.
-    m_mayBePending = true;
-    if (!linesMayChange() || DataTemp->recordset().RecordCount() == 0) return false;
+    m_road = modes::answerLost(m_road);
+    if (!settlePendingDocument() || DataTemp->recordset().RecordCount() == 0) return false;
     if (!invoicing::openLines(*DataTemp)) return true;  // it was written: nothing is left
     openTotals(invoice);
     return false;
@@ -1027,13 +1060,10 @@ void TerminalForm::flushJournal() {
     }
 }
 
-void TerminalForm::drawLabel() {
-    labels::LabelContent content{Label8[3]->text(), Label8[0]->text(), Label8[1]->text(),
-                                 Label8[2]->text(), Text3->text()};
-    const labels::Barcode barcode = labels::encodeBarcode(
-        content.barcode, labels::LabelPainter::BarHeight / labels::LabelPainter::Module);
-    Picture1->show(content, barcode);
-    if (!barcode.error.isEmpty()) m_context.messages->inform(barcode.error);
+void TerminalForm::labelBarcodeChanged(const QString& barcode) {
+    m_road = modes::labelBarcode(m_road, barcode);
+    render();
+    if (!Picture1->barcode().error.isEmpty()) m_context.messages->inform(Picture1->barcode().error);
 }
 
 void TerminalForm::Command5_Click(int index) {
@@ -1047,7 +1077,7 @@ void TerminalForm::Command5_Click(int index) {
                                        : m_context.labelPdfFolder;
             QDir().mkpath(folder);
             pdf = QDir(folder).filePath(
-                QStringLiteral("Etiket %1.pdf").arg(safeFileName(Text3->text())));
+                QStringLiteral("Etiket %1.pdf").arg(safeFileName(m_road.label.barcode)));
         }
         const QString error = labels::printLabel(Picture1->content(), Picture1->barcode(), pdf);
         if (!error.isEmpty())
@@ -1056,8 +1086,9 @@ void TerminalForm::Command5_Click(int index) {
             m_context.messages->inform(QStringLiteral("Yazıcı yok; etiket dosyaya yazıldı: ") +
                                        pdf);
         if (error.isEmpty())
-            say(pdf.isEmpty() ? QStringLiteral("Etiket yazıcıya gönderildi: %1").arg(Text3->text())
-                              : QStringLiteral("Etiket dosyaya yazıldı: %1").arg(pdf));
+            say(pdf.isEmpty()
+                    ? QStringLiteral("Etiket yazıcıya gönderildi: %1").arg(m_road.label.barcode)
+                    : QStringLiteral("Etiket dosyaya yazıldı: %1").arg(pdf));
     }
     m_road = modes::closePanel(m_road);
     render();
@@ -1227,7 +1258,7 @@ bool TerminalForm::routeKey(QKeyEvent* e, bool searchBox) {
     }();
     const KeyAction action =
         modes::routeKey(m_road, searchBox ? modes::KeyTarget::SearchBox : modes::KeyTarget::Panel,
-                        key, m_overlayTyped, Text1->text().isEmpty());
+                        key, m_road.typedOnPanel, Text1->text().isEmpty());
     switch (action) {
         case KeyAction::None:
             return false;
@@ -1265,12 +1296,12 @@ bool TerminalForm::routeKey(QKeyEvent* e, bool searchBox) {
             Command5[0]->click();
             break;
         case KeyAction::RefuseScan:
-            m_overlayTyped = false;
+            m_road = modes::typedOnPanel(m_road, false);
             say(QStringLiteral("Okutulan barkod bu ekranda işlenmez"));
             QApplication::beep();
             break;
         case KeyAction::Swallow:
-            m_overlayTyped = true;
+            m_road = modes::typedOnPanel(m_road, true);
             QApplication::beep();
             break;
     }

@@ -42,4 +42,37 @@ KeyAction routeKey(const RoadState& road, KeyTarget target, RoadKey key, bool ty
     }
 }
 
+bool pressable(const RoadState& road, RoadButton button) {
+    using Panel = RoadState::Panel;
+    const RoadControls c = roadControls(road);
+    switch (button) {
+        case RoadButton::Sale:
+        case RoadButton::Count:
+        case RoadButton::Purchase:
+            return c.modesVisible && c.operationVisible[static_cast<int>(button)];
+        case RoadButton::Ok:
+            return c.okVisible;
+        case RoadButton::Delete:
+            return c.deleteEnabled;
+        case RoadButton::Update:
+            return c.updateVisible && c.updateEnabled;
+        case RoadButton::Document:
+            return c.documentVisible;
+        case RoadButton::Back:
+            return c.backEnabled;
+        case RoadButton::Confirm:
+            return c.confirmEnabled &&
+                   (road.panel == Panel::Totals || road.panel == Panel::InvoiceTotals);
+        case RoadButton::Keyboard:
+            return true;
+        case RoadButton::Price:
+            return c.priceVisible;
+        case RoadButton::Exit:
+            return c.modesVisible;
+        case RoadButton::Print:
+            return road.panel == Panel::Label;
+    }
+    return false;
+}
+
 }  // namespace modes

@@ -34,4 +34,24 @@ enum class KeyTarget { SearchBox, Panel };
 KeyAction routeKey(const RoadState& road, KeyTarget target, RoadKey key, bool typedOnPanel,
                    bool searchEmpty);
 
+/// The buttons and boxes a function key presses.
+enum class RoadButton {
+    Sale,
+    Count,
+    Purchase,  // the operation boxes, in Operation order
+    Ok,
+    Delete,
+    Update,
+    Document,
+    Back,
+    Confirm,
+    Keyboard,
+    Price,
+    Exit,
+    Print
+};
+
+/// A key presses its button only where the state shows the button and lets it be pressed.
+bool pressable(const RoadState& road, RoadButton button);
+
 }  // namespace modes

@@ -43,6 +43,15 @@ RoadControls roadControls(const RoadState& s) {
     c.bookingEnabled = s.usable && (!warehouse || s.operation != Operation::None);
     // A count has no price to correct; sales, purchases and the invoice road do.
     c.priceVisible = c.bookingEnabled && s.operation != Operation::Count;
+    // A branch without stock has no sale to offer.
+    if (s.saleHidden) c.operationVisible[static_cast<int>(Operation::Sale)] = false;
+    c.modesVisible = s.modePanel || c.modePanelShown;
+    c.okVisible = s.quantityTyped;
+    // The balance panel lies over the entry: nothing under it is taken away or left.
+    c.deleteEnabled = c.bookingEnabled && s.panel != RoadState::Panel::Balance;
+    c.backEnabled = s.panel != RoadState::Panel::Balance;
+    c.updateEnabled = s.started && !s.busy;
+    c.confirmEnabled = !s.busy;
     return c;
 }
 

@@ -3,9 +3,20 @@
 #include <QString>
 #include <array>
 
+#include "core/Money.h"
 #include "modes/WorkKind.h"
 
 namespace modes {
+
+/// What the label preview prints: the captions its picture draws and the barcode under them.
+struct LabelText {
+    QString company;
+    QString name;
+    QString note;  // empty as designed
+    QString price;
+    QString barcode;
+    bool operator==(const LabelText&) const = default;
+};
 
 /// Where the operator is on the road: the handlers change this value, and every button's
 /// visibility, caption and enabled state follow from it alone.
@@ -36,6 +47,20 @@ struct RoadState {
     bool saleHidden = false;
     /// What the last action did or why it was refused, as the status strip says it.
     QString outcome;
+    /// The first activation's set-up has begun: "Güncelle" may open the totals.
+    bool started = false;
+    /// The next entry in the number box is the current line's price, not a quantity.
+    bool priceEntry = false;
+    /// A write failed: its answer may have been lost after the server's commit, so the lines
+    /// must not change until the server says what became of it.
+    bool answerLost = false;
+    /// Characters were typed while a panel had the keys (a stray scan): its Enter confirms nothing.
+    bool typedOnPanel = false;
+    /// The total the totals screen shows.
+    core::Money total;
+    /// What the balance panel says of the account.
+    QString balance;
+    LabelText label;
     bool operator==(const RoadState&) const = default;
 };
 
@@ -48,6 +73,12 @@ struct RoadControls {
     bool updateVisible = false;              // "Güncelle"
     bool bookingEnabled = false;             // OK, SİL and scans
     bool priceVisible = false;               // "Fiyat": correct a line's price in sale or purchase
+    bool modesVisible = false;               // the mode panel with the boxes and "Çıkış"
+    bool okVisible = false;                  // OK: the number box holds a number other than 0
+    bool deleteEnabled = false;              // SİL
+    bool backEnabled = false;                // "Geri"
+    bool updateEnabled = false;              // "Güncelle" opens the totals
+    bool confirmEnabled = false;             // "Tamam" on the totals
 };
 
 RoadControls roadControls(const RoadState& state);

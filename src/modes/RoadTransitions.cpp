@@ -13,6 +13,7 @@ RoadState chooseKind(RoadState road, WorkKind kind) {
 RoadState tickOperation(RoadState road, Operation operation, bool ticked) {
     road.operation = ticked ? operation : Operation::None;
     road.modePanel = !ticked;
+    road.priceEntry = false;
     return road;
 }
 
@@ -84,6 +85,79 @@ RoadState documentWritten(RoadState road) {
 
 RoadState tell(RoadState road, const QString& outcome) {
     road.outcome = outcome;
+    return road;
+}
+
+RoadState activate(RoadState road) {
+    road.started = true;
+    return road;
+}
+
+RoadState askPrice(RoadState road, bool price) {
+    road.priceEntry = price;
+    return road;
+}
+
+RoadState answerLost(RoadState road) {
+    road.answerLost = true;
+    return road;
+}
+
+RoadState answerSettled(RoadState road, bool known) {
+    road.answerLost = !known;
+    return road;
+}
+
+RoadState showTotals(RoadState road, bool invoice, core::Money total) {
+    road.panel = invoice ? RoadState::Panel::InvoiceTotals : RoadState::Panel::Totals;
+    road.total = total;
+    road.typedOnPanel = false;
+    // The entry screen's last word is not the totals' own.
+    road.outcome.clear();
+    return road;
+}
+
+RoadState typedOnPanel(RoadState road, bool typed) {
+    road.typedOnPanel = typed;
+    return road;
+}
+
+RoadState showBalance(RoadState road, const QString& balance) {
+    road.panel = RoadState::Panel::Balance;
+    road.balance = balance;
+    return road;
+}
+
+RoadState showLabel(RoadState road, const QString& name, const QString& price) {
+    road.panel = RoadState::Panel::Label;
+    road.label.name = name;
+    road.label.price = price;
+    road.label.barcode.clear();
+    return road;
+}
+
+RoadState labelBarcode(RoadState road, const QString& barcode) {
+    road.label.barcode = barcode;
+    return road;
+}
+
+RoadState numberTyped(RoadState road, bool typed) {
+    road.quantityTyped = typed;
+    return road;
+}
+
+RoadState copying(RoadState road, bool copying) {
+    road.copying = copying;
+    return road;
+}
+
+RoadState stockless(RoadState road, bool noStock) {
+    road.saleHidden = noStock;
+    return road;
+}
+
+RoadState labelCompany(RoadState road, const QString& company) {
+    road.label.company = company;
     return road;
 }
 

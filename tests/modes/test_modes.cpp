@@ -261,6 +261,45 @@ TEST(KeyRoute, KeysFollowTheOpenPanel) {
         EXPECT_EQ(modes::routeKey(road, c.target, c.key, c.typed, c.searchEmpty), c.action)
             << int(c.panel) << '/' << int(c.target) << '/' << int(c.key) << '/' << c.typed;
     }
+
+    // A function key presses its button only where the state offers it, whatever a widget says.
+    using B = modes::RoadButton;
+    const auto sale = [](modes::RoadState r) {
+        return modes::workingSetReady(modes::tickOperation(r, modes::Operation::Sale, true),
+                                      u"KADIKÖY ŞUBESİ"_s, 0);
+    };
+    const struct Press {
+        std::function<modes::RoadState(modes::RoadState)> state;
+        B button;
+        bool pressed;
+    } presses[] = {
+        {std::identity{}, B::Sale, true},
+        {std::identity{}, B::Exit, true},
+        {std::identity{}, B::Ok, false},
+        {std::identity{}, B::Document, false},
+        {std::identity{}, B::Confirm, false},
+        {[](auto r) { return modes::numberTyped(r, true); }, B::Ok, true},
+        {[](auto r) { return modes::stockless(r, true); }, B::Sale, false},
+        {[](auto r) { return modes::stockless(r, true); }, B::Count, true},
+        {sale, B::Sale, false},  // the mode panel made way
+        {sale, B::Exit, false},
+        {sale, B::Document, true},
+        {sale, B::Price, true},
+        {sale, B::Update, false},  // not before the first activation
+        {[&](auto r) { return modes::activate(sale(r)); }, B::Update, true},
+        {[&](auto r) { return modes::writing(modes::activate(sale(r)), true); }, B::Update, false},
+        {[&](auto r) { return modes::showTotals(sale(r), false, {}); }, B::Confirm, true},
+        {[&](auto r) { return modes::writing(modes::showTotals(sale(r), false, {}), true); },
+         B::Confirm, false},
+        {[&](auto r) { return modes::showBalance(sale(r), u"1,00"_s); }, B::Delete, false},
+        {[&](auto r) { return modes::showBalance(sale(r), u"1,00"_s); }, B::Back, false},
+        {[&](auto r) { return modes::showLabel(sale(r), u"ELMA"_s, u"1,00 TL."_s); }, B::Print,
+         true},
+        {sale, B::Print, false},
+    };
+    for (const Press& p : presses)
+        EXPECT_EQ(modes::pressable(p.state(modes::RoadState{}), p.button), p.pressed)
+            << int(p.button) << " in case " << &p - presses;
 }
 
 // The road's moves as one walk: after each, what the state holds.
@@ -275,7 +314,18 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         modes::Operation operation;
         bool modePanel, usable;
         Panel panel;
-        const char* target;  // what "Tamam" writes to
+        const char* target;          // what "Tamam" writes to
+        const char* also = nullptr;  // what else the state holds, where a step says
+    };
+    const auto also = [](const modes::RoadState& r) {
+        QStringList on;
+        if (r.priceEntry) on << u"price"_s;
+        if (r.answerLost) on << u"lost"_s;
+        if (r.typedOnPanel) on << u"typed"_s;
+        if (!r.total.isZero()) on << u"total "_s + r.total.toString(QLocale::c());
+        if (!r.balance.isEmpty()) on << u"balance "_s + r.balance;
+        if (!r.label.name.isEmpty()) on << u"label "_s + r.label.name + u'/' + r.label.barcode;
+        return on.join(u' ');
     };
     const auto ticked = [](modes::Operation o, bool on) {
         return [o, on](modes::RoadState r) { return modes::tickOperation(r, o, on); };
@@ -294,17 +344,41 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         {"found early", found, Sale, false, false, Entry, ""},  // nothing ready
         {"ready", [](auto r) { return modes::workingSetReady(r, u"ÖZTÜRK MARKET"_s, 1); }, Sale,
          false, true, Entry, market},
+        // A write whose answer was lost holds the lines until the server says what became of it.
+        {"lost", modes::answerLost, Sale, false, true, Entry, market, "lost"},
+        {"unanswered", [](auto r) { return modes::answerSettled(r, false); }, Sale, false, true,
+         Entry, market, "lost"},
+        {"settled", [](auto r) { return modes::answerSettled(r, true); }, Sale, false, true, Entry,
+         market, ""},
         {"balance", opened(Balance), Sale, false, true, Balance, market},
+        {"balance said", [](auto r) { return modes::showBalance(r, u"8.500,00 Boçlu"_s); }, Sale,
+         false, true, Balance, market, "balance 8.500,00 Boçlu"},
         // Closing the balance goes on with the entry, not back to the modes.
         {"kapat", modes::closePanel, Sale, false, true, Entry, market},
         // An account a search finds is the one the totals name and "Tamam" writes to.
         {"found", found, Sale, false, true, Entry, celik},
         {"totals", opened(Totals), Sale, false, true, Totals, celik},
+        // A stray scan on the totals is remembered; the totals opened anew start without it.
+        {"stray scan", [](auto r) { return modes::typedOnPanel(r, true); }, Sale, false, true,
+         Totals, celik, "typed balance 8.500,00 Boçlu"},
+        {"totals anew",
+         [](auto r) { return modes::showTotals(r, false, core::Money::fromUnits(125000)); }, Sale,
+         false, true, Totals, celik, "total 12.5 balance 8.500,00 Boçlu"},
         {"written", modes::documentWritten, None, false, true, Totals, celik},
         // Closing the totals opens the modes for the next operation.
         {"closed", modes::closePanel, None, true, true, Entry, celik},
-        {"again", ticked(Purchase, true), Purchase, false, true, Entry, celik},
+        {"price", [](auto r) { return modes::askPrice(r, true); }, None, true, true, Entry, celik,
+         "price total 12.5 balance 8.500,00 Boçlu"},
+        // Another operation takes a quantity again.
+        {"again", ticked(Purchase, true), Purchase, false, true, Entry, celik,
+         "total 12.5 balance 8.500,00 Boçlu"},
         {"cleared", ticked(Purchase, false), None, true, true, Entry, celik},
+        // The label preview prints what it was opened with and the barcode typed under it.
+        {"label", [](auto r) { return modes::showLabel(r, u"ELMA"_s, u"12,50 TL."_s); }, None, true,
+         true, Label, celik, "total 12.5 balance 8.500,00 Boçlu label ELMA/"},
+        {"barcode", [](auto r) { return modes::labelBarcode(r, u"8690000000012"_s); }, None, true,
+         true, Label, celik, "total 12.5 balance 8.500,00 Boçlu label ELMA/8690000000012"},
+        {"label closed", modes::closePanel, None, true, true, Entry, celik},
         {"release", modes::releaseWorkingSet, None, true, false, Entry, celik},
         // A preparation that fails leaves no target to write to.
         {"failed", modes::targetFailed, None, true, false, Entry, ""},
@@ -319,6 +393,9 @@ TEST(RoadTransitions, ASaleToACustomerFromKindToWrittenDocument) {
         EXPECT_EQ(road.usable, s.usable);
         EXPECT_EQ(road.panel, s.panel);
         EXPECT_EQ(road.target, QString::fromUtf8(s.target));
+        if (s.also) {
+            EXPECT_EQ(also(road), QString::fromUtf8(s.also));
+        }
         // "Tamam" starts a document from the totals only, and never a second while one runs.
         EXPECT_EQ(modes::confirmable(road),
                   road.panel == Panel::Totals ? modes::Confirm::Posting : modes::Confirm::Nothing);

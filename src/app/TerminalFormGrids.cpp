@@ -54,8 +54,11 @@ void TerminalForm::headerClicked(QTableView* grid, int column) {
         Text2->setReformatSuspended(true);
         const QString kept = Text2->text();
         Text2->setAlignment(Qt::AlignCenter);
-        m_road = modes::askPrice(m_road, column == 4);
-        render();
+        // A header tap sorts at once: the road is drawn again only when what it asks changes.
+        if (const modes::RoadState next = modes::askPrice(m_road, column == 4); next != m_road) {
+            m_road = next;
+            render();
+        }
         Text2->setText(column == 4 ? QStringLiteral("Fiyat") : QStringLiteral("Miktar"));
         QTimer::singleShot(1000, this, [this, kept] {
             Text2->setText(kept);

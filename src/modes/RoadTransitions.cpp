@@ -1,6 +1,19 @@
 #include "modes/RoadTransitions.h"
 
+#include <utility>
+
 namespace modes {
+
+namespace {
+
+// The moves that only set one of the state's values.
+template <auto Field, class Value>
+RoadState with(RoadState road, Value value) {
+    road.*Field = std::move(value);
+    return road;
+}
+
+}  // namespace
 
 RoadState chooseKind(RoadState road, WorkKind kind) {
     road.kind = kind;
@@ -89,23 +102,19 @@ RoadState tell(RoadState road, const QString& outcome) {
 }
 
 RoadState activate(RoadState road) {
-    road.started = true;
-    return road;
+    return with<&RoadState::started>(road, true);
 }
 
 RoadState askPrice(RoadState road, bool price) {
-    road.priceEntry = price;
-    return road;
+    return with<&RoadState::priceEntry>(road, price);
 }
 
 RoadState answerLost(RoadState road) {
-    road.answerLost = true;
-    return road;
+    return with<&RoadState::answerLost>(road, true);
 }
 
 RoadState answerSettled(RoadState road, bool known) {
-    road.answerLost = !known;
-    return road;
+    return with<&RoadState::answerLost>(road, !known);
 }
 
 RoadState showTotals(RoadState road, bool invoice, core::Money total) {
@@ -118,8 +127,7 @@ RoadState showTotals(RoadState road, bool invoice, core::Money total) {
 }
 
 RoadState typedOnPanel(RoadState road, bool typed) {
-    road.typedOnPanel = typed;
-    return road;
+    return with<&RoadState::typedOnPanel>(road, typed);
 }
 
 RoadState showBalance(RoadState road, const QString& balance) {
@@ -142,18 +150,15 @@ RoadState labelBarcode(RoadState road, const QString& barcode) {
 }
 
 RoadState numberTyped(RoadState road, bool typed) {
-    road.quantityTyped = typed;
-    return road;
+    return with<&RoadState::quantityTyped>(road, typed);
 }
 
 RoadState copying(RoadState road, bool copying) {
-    road.copying = copying;
-    return road;
+    return with<&RoadState::copying>(road, copying);
 }
 
 RoadState stockless(RoadState road, bool noStock) {
-    road.saleHidden = noStock;
-    return road;
+    return with<&RoadState::saleHidden>(road, noStock);
 }
 
 RoadState labelCompany(RoadState road, const QString& company) {

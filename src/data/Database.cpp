@@ -1,30 +1,24 @@
 #include "data/Database.h"
 
-#include <libpq-fe.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QUrl>
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <unordered_map>
 
-#include "core/Waiting.h"
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
 #include "data/JetSql.h"
 #include "data/ServerBooks.h"
-#include "data/SqliteFunctions.h"
 
 namespace data {
 
@@ -38,16 +32,6 @@ namespace {
 QHash<QString, std::weak_ptr<Database>>& openDatabases() {
     thread_local QHash<QString, std::weak_ptr<Database>> registry;
     return registry;
-}
-
-// A replaced file (deleted and made anew under the same name) must not reuse the old connection.
-QString identityOf(const QString& localPath) {
-    const QString canonical = QFileInfo(localPath).canonicalFilePath();
-    struct stat st {};
-    if (::stat(QFile::encodeName(canonical).constData(), &st) == 0) {
-        return canonical + u':' + QString::number(st.st_dev) + u':' + QString::number(st.st_ino);
-    }
-    return canonical;
 }
 
 }  // namespace
@@ -96,19 +80,6 @@ QString Database::checkedPath(const QString& path) {
     return local;
 }
 
-namespace {
-
-ServerAddress checkedServer(const QString& path) {
-    const auto server = parseServerPath(path);
-    if (!server || server->schema().isEmpty())
-        throw DatabaseError(QStringLiteral("Sunucu yolu anlaşılamadı: %1 (beklenen: "
-                                           "postgresql://SUNUCU[:PORT]/VERİTABANI/01Cari.mdb)")
-                                .arg(path));
-    return *server;
-}
-
-}  // namespace
-
 std::unique_ptr<Database> Database::openPrivate(const QString& path) {
     return dialectOf(path).connectOwn(path, false);
 }
@@ -117,13 +88,9 @@ std::shared_ptr<Database> Database::openReadOnly(const QString& path) {
     return dialectOf(path).connectOwn(path, true);
 }
 
-std::unique_ptr<Database> Dialect::ownFile(const QString& path, bool readOnly) {
-    return std::unique_ptr<Database>(new Database(Database::checkedPath(path), readOnly));
-}
-
-std::unique_ptr<Database> Dialect::ownServer(const QString& path, bool readOnly) {
-    std::unique_ptr<Database> db(new Database(path, checkedServer(path)));
-    if (readOnly) db->query(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+std::unique_ptr<Database> Dialect::ownConnection(const QString& path, bool readOnly) const {
+    std::unique_ptr<Database> db(new Database(path, *this));
+    connect(*db, readOnly);
     return db;
 }
 
@@ -148,79 +115,18 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     return dialectOf(path).connectShared(path);
 }
 
-std::shared_ptr<Database> Dialect::sharedServer(const QString& path) {
-    const ServerAddress server = checkedServer(path);
+std::shared_ptr<Database> Dialect::sharedConnection(const QString& key, const QString& path) const {
     auto& registry = openDatabases();
-    const QString key = QStringLiteral("server:") + path.toLower();
     if (auto existing = registry.value(key).lock()) return existing;
-    std::shared_ptr<Database> db(new Database(path, server));
+    std::shared_ptr<Database> db = ownConnection(path, false);
     registry.insert(key, db);
     return db;
 }
 
-std::shared_ptr<Database> Dialect::sharedFile(const QString& path) {
-    const QString local = Database::checkedPath(path);
-    const QString key = identityOf(local);
-    auto& registry = openDatabases();
-    if (auto existing = registry.value(key).lock()) return existing;
-    std::shared_ptr<Database> db(new Database(local));
-    registry.insert(key, db);
-    return db;
-}
-
-Database::Database(QString path, bool readOnly)
-    : m_path(std::move(path)), m_prepared(new PreparedCache) {
+Database::Database(QString path, const Dialect& dialect)
+    : m_path(std::move(path)), m_dialect(&dialect), m_prepared(new PreparedCache) {
     static std::atomic<int> counter{0};
     m_connectionName = QStringLiteral("books-%1").arg(++counter);
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    // mode=rw: open an existing file only; SQLite would otherwise create a missing one.
-    const QString uri = QStringLiteral("file:") +
-                        QString::fromLatin1(QUrl::toPercentEncoding(m_path, "/")) +
-                        (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
-    m_db.setDatabaseName(uri);
-    // Waits for another terminal's lock go through busyHandler, which the operator can watch.
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
-    if (!m_db.open()) {
-        const QString text = m_db.lastError().text();
-        closeConnection();
-        throw DatabaseError(QStringLiteral("Veritabanı açılamadı: %1 (%2)").arg(m_path, text));
-    }
-    const QVariant h = m_db.driver()->handle();
-    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0) {
-        m_handle = *static_cast<sqlite3* const*>(h.constData());
-    }
-    try {
-        if (m_handle) {
-            registerTextFunctions(m_handle);
-            sqlite3_busy_handler(m_handle, &Database::busyHandler, this);
-        }
-        // A damaged file fails here rather than at the first real read.
-        QSqlQuery probe = query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    } catch (...) {
-        closeConnection();
-        throw;
-    }
-}
-
-Database::Database(QString path, const ServerAddress& server)
-    : m_path(std::move(path)), m_prepared(new PreparedCache) {
-    static std::atomic<int> counter{0};
-    m_dialect = &postgresDialect();
-    m_schema = server.schema();
-    m_connectionName = QStringLiteral("server-books-%1").arg(++counter);
-    m_db = openServerConnection(server, m_connectionName);
-    m_watch.start(libpqHandle(m_db));
-    try {
-        QSqlQuery found =
-            query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"), {m_schema});
-        if (!found.next())
-            throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(m_path));
-        found.finish();
-        query(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema));
-    } catch (...) {
-        closeConnection();
-        throw;
-    }
 }
 
 void Database::closeConnection() {
@@ -234,21 +140,6 @@ void Database::closeConnection() {
 Database::~Database() {
     if (m_inTransaction && m_db.isOpen()) m_db.rollback();
     closeConnection();
-}
-
-int Database::busyHandler(void* self, int tries) {
-    using namespace std::chrono;
-    auto* db = static_cast<Database*>(self);
-    if (tries == 0) {
-        db->m_busySince = steady_clock::now();
-        db->m_busyGivenUp = false;
-    }
-    // Short sleeps at first: another terminal's posting usually ends within a few milliseconds.
-    sqlite3_sleep(std::min(1 << std::min(tries, 7), 100));
-    const auto waited = duration_cast<milliseconds>(steady_clock::now() - db->m_busySince);
-    if (core::keepWaiting(BooksBusyText, waited)) return 1;
-    db->m_busyGivenUp = true;
-    return 0;
 }
 
 QList<std::pair<QString, QString>> qualifiedTables(const QString& text) {
@@ -292,7 +183,7 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
         // A server restarted or a dropped link: outside a transaction the statement is simply
         // run again on a new connection, so the screen goes on without a restart. Inside one the
         // transaction is gone with the connection and the caller's work fails whole.
-        if (!m_dialect->reconnects() || m_inTransaction || !connectionLost()) throw;
+        if (m_inTransaction || !m_dialect->connectionLost(*this)) throw;
         // A call shut for silence or given up is not tried again: a new connection over a
         // silent link would only wait once more. The next call connects afresh.
         if (m_watch.cut() != Cut::None) {
@@ -304,20 +195,9 @@ QSqlQuery Database::query(const QString& text, const QVariantList& params) {
     }
 }
 
-bool Database::connectionLost() const {
-    PGconn* conn = libpqHandle(m_db);
-    return conn == nullptr || PQstatus(conn) == CONNECTION_BAD;
-}
-
 void Database::reconnect() {
-    m_watch.stop();
     m_prepared->queries.clear();
-    m_db.close();
-    if (!m_db.open())
-        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
-                                .arg(m_path, serverCause(m_db.lastError().text())));
-    m_watch.start(libpqHandle(m_db));
-    run(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
+    m_dialect->reconnect(*this);
 }
 
 void Database::refuseNul(const QVariantList& params) const {
@@ -349,7 +229,7 @@ QSqlQuery Database::run(const QString& text, const QVariantList& params) {
 }
 
 QSqlQuery& Database::prepared(const QString& text) {
-    if (m_dialect->reconnects() && !m_inTransaction && connectionLost()) reconnect();
+    if (!m_inTransaction && m_dialect->connectionLost(*this)) reconnect();
     const std::string key = text.toStdString();
     auto it = m_prepared->queries.find(key);
     if (it == m_prepared->queries.end()) {
@@ -377,7 +257,7 @@ void Database::rollback() {
     m_inTransaction = false;
     // A server's transaction ends with its lost connection: there is nothing left to roll back,
     // and a new connection to do so would fail while the server is away, hiding the first error.
-    if (m_dialect->reconnects() && connectionLost()) {
+    if (m_dialect->connectionLost(*this)) {
         m_watch.stop();  // its cut was told by the call that failed; the next call connects afresh
         return;
     }

@@ -13,9 +13,14 @@ struct sqlite3;
 
 namespace data {
 
-struct ServerAddress;
 class Dialect;
 const Dialect& sqliteDialect();
+
+/// A wait for another writer's lock: since when, and whether the operator gave it up.
+struct LockWait {
+    std::chrono::steady_clock::time_point since;
+    bool givenUp = false;
+};
 
 /// One open database file of the books. The engine is chosen by the file's contents; opening a
 /// missing or foreign file is an error and never creates anything. Connections to the same file
@@ -42,6 +47,9 @@ class Database {
     void attach(const QString& path, const QString& alias);
     /// Attaches a file that this connection only reads (a company's stock cards beside the basket).
     void attachForReading(const QString& path, const QString& alias);
+
+    /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
+    static QString checkedPath(const QString& path);
 
     ~Database();
     Database(const Database&) = delete;
@@ -97,7 +105,7 @@ class Database {
     /// The file an ATTACH running now reads: whatever fails is about it.
     QString attaching() const { return m_attaching; }
     /// Whether the operator gave up the last wait for another writer's lock.
-    bool busyGivenUp() const { return m_busyGivenUp; }
+    bool busyGivenUp() const { return m_lockWait.givenUp; }
 
     /// Each attached file of the connection: its alias and its path (the embedded engine only).
     QList<std::pair<QString, QString>> attachedFiles() const;
@@ -112,17 +120,13 @@ class Database {
 
   private:
     friend class Dialect;  // the only maker of connections
-    explicit Database(QString path, bool readOnly = false);
-    Database(QString path, const ServerAddress& server);
+    /// Not yet connected: its dialect connects it.
+    Database(QString path, const Dialect& dialect);
     void closeConnection();
     void attachAs(const QString& path, const QString& alias, const QString& mode);
     QSqlQuery run(const QString& sql, const QVariantList& params);
-    bool connectionLost() const;
     void reconnect();
-    /// The resolved path of an existing database file, or DatabaseError saying what is wrong.
-    static QString checkedPath(const QString& path);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& q, const QString& sql) const;
-    static int busyHandler(void* self, int tries);
     void refuseNul(const QVariantList& params) const;
 
     QString m_path;
@@ -131,11 +135,10 @@ class Database {
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
     bool m_locksOnlyWhatItTouches = false;
-    const Dialect* m_dialect = &sqliteDialect();
+    const Dialect* m_dialect;
     QString m_schema;
     std::unique_ptr<struct PreparedCache> m_prepared;
-    std::chrono::steady_clock::time_point m_busySince;
-    bool m_busyGivenUp = false;
+    LockWait m_lockWait;  // the last wait for another writer's lock on a file
     AnswerWatch m_watch;  // a server connection's wait for answers
     QString m_nameOrder;
     QString m_attaching;  // the file an ATTACH running now reads: whatever fails is about it

@@ -41,8 +41,11 @@ class Dialect {
     virtual void makeDurable(Database& db) const = 0;
     /// Each column of `table` with its default as an SQL expression: the rows of a query.
     virtual QSqlQuery columnDefaults(Database& db, const QString& table) const = 0;
-    /// Whether a connection may drop (a server's link) and is made anew outside a transaction.
-    virtual bool reconnects() const = 0;
+    /// Whether the connection dropped (a server's link): outside a transaction it is made anew.
+    /// A file's connection never drops.
+    virtual bool connectionLost(const Database& db) const = 0;
+    /// Makes a dropped connection anew, as it was first made.
+    virtual void reconnect(Database& db) const = 0;
     /// Whether a text may hold a NUL character.
     virtual bool keepsNul() const = 0;
     /// Whether a statement without parameters is prepared too (the server's driver prepares on
@@ -116,11 +119,18 @@ class Dialect {
     virtual bool invoiceNumberInBooks() const = 0;
 
   protected:
-    // The engines' connections, made only through their dialect.
-    static std::shared_ptr<Database> sharedFile(const QString& path);
-    static std::unique_ptr<Database> ownFile(const QString& path, bool readOnly);
-    static std::shared_ptr<Database> sharedServer(const QString& path);
-    static std::unique_ptr<Database> ownServer(const QString& path, bool readOnly);
+    /// The connection to a book (under `key`: a file's identity, a server path) that the thread
+    /// shares, made by connect() when there is none.
+    std::shared_ptr<Database> sharedConnection(const QString& key, const QString& path) const;
+    /// A connection of its own to the book at `path`, made by connect().
+    std::unique_ptr<Database> ownConnection(const QString& path, bool readOnly) const;
+    /// Opens the engine's connection for a Database just made; what fails throws DatabaseError.
+    virtual void connect(Database& db, bool readOnly) const = 0;
+    // Each engine's connecting, defined beside its dialect. Members of this class so that they
+    // reach the connection's insides: a friend's subclasses are no friends.
+    static void openFile(Database& db, bool readOnly);
+    static void openServer(Database& db, bool readOnly);
+    static void reopenServer(Database& db);
 };
 
 /// The qualifiers ("ss" of "ss.StokKartlar") a statement or an engine's text names in front of a

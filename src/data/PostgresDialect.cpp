@@ -161,6 +161,43 @@ QString schemaAtFault(const Database& db, const QString& engineText, const QStri
     return schema.isEmpty() ? base : base.left(base.lastIndexOf(u'/') + 1) + schema;
 }
 
+ServerAddress checkedServer(const QString& path) {
+    const auto server = parseServerPath(path);
+    if (!server || server->schema().isEmpty())
+        throw DatabaseError(QStringLiteral("Sunucu yolu anlaşılamadı: %1 (beklenen: "
+                                           "postgresql://SUNUCU[:PORT]/VERİTABANI/01Cari.mdb)")
+                                .arg(path));
+    return *server;
+}
+
+}  // namespace
+
+void Dialect::openServer(Database& db, bool readOnly) {
+    const ServerAddress server = checkedServer(db.m_path);
+    db.m_schema = server.schema();
+    db.m_db = openServerConnection(server, db.m_connectionName);
+    db.m_watch.start(libpqHandle(db.m_db));
+    QSqlQuery found =
+        db.query(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"), {db.m_schema});
+    if (!found.next())
+        throw DatabaseError(QStringLiteral("Veritabanı bulunamadı: %1").arg(db.m_path));
+    found.finish();
+    db.query(QStringLiteral("SET search_path TO ") + quotedSchema(db.m_schema));
+    if (readOnly) db.query(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+}
+
+void Dialect::reopenServer(Database& db) {
+    db.m_watch.stop();
+    db.m_db.close();
+    if (!db.m_db.open())
+        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: %1 (%2)")
+                                .arg(db.m_path, serverCause(db.m_db.lastError().text())));
+    db.m_watch.start(libpqHandle(db.m_db));
+    db.run(QStringLiteral("SET search_path TO ") + quotedSchema(db.m_schema), {});
+}
+
+namespace {
+
 class PostgresDialect final : public Dialect {
   public:
     bool booksAreFiles() const override { return false; }
@@ -187,7 +224,11 @@ class PostgresDialect final : public Dialect {
                                        "ORDER BY ordinal_position"),
                         {db.schema(), table.toLower()});
     }
-    bool reconnects() const override { return true; }
+    bool connectionLost(const Database& db) const override {
+        PGconn* conn = libpqHandle(db.connection());
+        return conn == nullptr || PQstatus(conn) == CONNECTION_BAD;
+    }
+    void reconnect(Database& db) const override { reopenServer(db); }
     // The server keeps no NUL in a text, and its driver would cut the statement at one.
     bool keepsNul() const override { return false; }
     bool preparesEveryStatement() const override { return false; }
@@ -236,11 +277,13 @@ class PostgresDialect final : public Dialect {
     }
 
     std::shared_ptr<Database> connectShared(const QString& path) const override {
-        return sharedServer(path);
+        checkedServer(path);
+        return sharedConnection(QStringLiteral("server:") + path.toLower(), path);
     }
     std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const override {
-        return ownServer(path, readOnly);
+        return ownConnection(path, readOnly);
     }
+    void connect(Database& db, bool readOnly) const override { openServer(db, readOnly); }
     QString beginStatement(bool) const override { return QStringLiteral("BEGIN"); }
     // Writers of the books take turns, as on the embedded engine's write lock: a posting reads
     // cards and counters and writes them back, and no other may do so in between. The wait for

@@ -1,10 +1,14 @@
 // The embedded engine: each company book is a file, attached to one connection so that one
 // transaction commits across all of them.
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <algorithm>
 
 #include "core/Waiting.h"
@@ -12,11 +16,38 @@
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
+#include "data/SqliteFunctions.h"
 #include "data/Statement.h"
 
 namespace data {
 
 namespace {
+
+// A replaced file (deleted and made anew under the same name) must not reuse the old connection.
+QString identityOf(const QString& localPath) {
+    const QString canonical = QFileInfo(localPath).canonicalFilePath();
+    struct stat st {};
+    if (::stat(QFile::encodeName(canonical).constData(), &st) == 0) {
+        return canonical + u':' + QString::number(st.st_dev) + u':' + QString::number(st.st_ino);
+    }
+    return canonical;
+}
+
+// Waits for another terminal's lock go through here, where the operator can watch and give up.
+int waitForLock(void* self, int tries) {
+    using namespace std::chrono;
+    auto* watch = static_cast<LockWait*>(self);
+    if (tries == 0) {
+        watch->since = steady_clock::now();
+        watch->givenUp = false;
+    }
+    // Short sleeps at first: another terminal's posting usually ends within a few milliseconds.
+    sqlite3_sleep(std::min(1 << std::min(tries, 7), 100));
+    const auto waited = duration_cast<milliseconds>(steady_clock::now() - watch->since);
+    if (core::keepWaiting(BooksBusyText, waited)) return 1;
+    watch->givenUp = true;
+    return 0;
+}
 
 // The engine's own words for the failures a shop meets, as the operator should read them.
 QString turkishCause(const QString& engineText) {
@@ -200,6 +231,33 @@ class SqliteWrite final : public PreparedWrite {
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+}  // namespace
+
+void Dialect::openFile(Database& db, bool readOnly) {
+    db.m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db.m_connectionName);
+    // mode=rw: open an existing file only; SQLite would otherwise create a missing one.
+    const QString uri = QStringLiteral("file:") +
+                        QString::fromLatin1(QUrl::toPercentEncoding(db.m_path, "/")) +
+                        (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
+    db.m_db.setDatabaseName(uri);
+    // Waits for another terminal's lock go through waitForLock, which the operator can watch.
+    db.m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
+    if (!db.m_db.open())
+        throw DatabaseError(QStringLiteral("Veritabanı açılamadı: %1 (%2)")
+                                .arg(db.m_path, db.m_db.lastError().text()));
+    const QVariant h = db.m_db.driver()->handle();
+    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+        db.m_handle = *static_cast<sqlite3* const*>(h.constData());
+    if (db.m_handle) {
+        registerTextFunctions(db.m_handle);
+        sqlite3_busy_handler(db.m_handle, &waitForLock, &db.m_lockWait);
+    }
+    // A damaged file fails here rather than at the first real read.
+    QSqlQuery probe = db.query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+namespace {
+
 class SqliteDialect final : public Dialect {
   public:
     bool booksAreFiles() const override { return true; }
@@ -223,7 +281,8 @@ class SqliteDialect final : public Dialect {
         return db.query(QStringLiteral("SELECT name, dflt_value FROM pragma_table_info(?)"),
                         {table});
     }
-    bool reconnects() const override { return false; }
+    bool connectionLost(const Database&) const override { return false; }
+    void reconnect(Database&) const override {}
     bool keepsNul() const override { return true; }
     bool preparesEveryStatement() const override { return true; }
 
@@ -260,11 +319,13 @@ class SqliteDialect final : public Dialect {
     }
 
     std::shared_ptr<Database> connectShared(const QString& path) const override {
-        return sharedFile(path);
+        const QString local = Database::checkedPath(path);
+        return sharedConnection(identityOf(local), local);
     }
     std::unique_ptr<Database> connectOwn(const QString& path, bool readOnly) const override {
-        return ownFile(path, readOnly);
+        return ownConnection(Database::checkedPath(path), readOnly);
     }
+    void connect(Database& db, bool readOnly) const override { openFile(db, readOnly); }
     QString beginStatement(bool locksOnlyWhatItTouches) const override {
         return locksOnlyWhatItTouches ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE");
     }

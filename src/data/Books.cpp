@@ -11,6 +11,7 @@
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
+#include "data/Names.h"
 #include "data/ServerBooks.h"
 #include "data/Statement.h"
 #include "data/Transaction.h"
@@ -72,8 +73,8 @@ std::vector<Line> enteredLines(Database& db, LineOrder order) {
             "rowid FROM main.Basket WHERE %1 ORDER BY %2, rowid")
             // Names in Turkish alphabetical order.
             .arg(EnteredWhere, order == LineOrder::ByCode
-                                   ? QStringLiteral("StokKod")
-                                   : db.dialect().turkishOrder(QStringLiteral("StokAdi"))));
+                                   ? names::stok::StokKod
+                                   : db.dialect().turkishOrder(names::stok::StokAdi)));
     const QString file = db.path();
     while (q.next()) {
         const QString row = QStringLiteral("%1 satırının").arg(q.value(0).toString());

@@ -19,7 +19,7 @@ std::vector<CountDifference> countDifferences(data::Recordset& counted) {
     for (int i = 0; i < counted.RecordCount(); ++i) {
         // The count's own arithmetic wrote these: exact numbers.
         const auto quantity = [&](const QString& field) {
-            return core::Money::fromStored(counted.fieldAt(i, field)).value_or(core::Money());
+            return core::Quantity::fromStored(counted.fieldAt(i, field)).value_or(core::Quantity());
         };
         cards.push_back(
             {quantity(s::KalanB), quantity(s::KalanA), counted.fieldAt(i, s::StokAdi).toString()});

@@ -100,8 +100,8 @@ void TerminalForm::wireRoad() {
             [this] { guarded([this] { Command2_Click(); }); });
     connect(Text2, &entry::NumberBox::enterPressed, this,
             [this] { guarded([this] { Command2_Click(); }); });
-    connect(Text2, &entry::NumberBox::valueChanged, this, [this](core::Quantity v) {
-        m_road = modes::numberTyped(m_road, !v.isZero());
+    connect(Text2, &entry::NumberBox::valueChanged, this, [this](bool isZero) {
+        m_road = modes::numberTyped(m_road, !isZero);
         render();
     });
     // A refused key is said, never only beeped: the operator must know the box is not what was
@@ -672,8 +672,7 @@ void TerminalForm::Text1_Search() {
         say(found.said);
         Text1->setText(DataTemp->recordset().field(n::stok::StokAdi).toString());
         // A scale's label books its weight (or what its price buys); any other scan one piece.
-        Text2->setText(found.label ? found.label->value.toString(QLocale(), 0, true)
-                                   : QStringLiteral("1"));
+        Text2->setText(found.label ? found.label->boxText() : QStringLiteral("1"));
         m_scaleLabel = found.label;
         showCurrentRecord();
         Command2_Click();
@@ -720,12 +719,12 @@ void TerminalForm::Command2_Click() {
     // Refusals on the scan road are said in the strip with a beep: a message box would take the
     // next scan's keys and lose its code.
     if (warehouseWork() && !operationTicked()) {
-        if (!Text2->value().isZero()) {
+        if (!Text2->quantity().isZero()) {
             say(QStringLiteral("İşlenmedi. Önce SATIŞ, SAYIM veya ALIŞ seçiniz."));
             QApplication::beep();
         }
     } else if (!m_road.usable) {
-        if (!Text2->value().isZero()) {
+        if (!Text2->quantity().isZero()) {
             say(NotPrepared);
             QApplication::beep();
         }
@@ -733,7 +732,8 @@ void TerminalForm::Command2_Click() {
         entry::BookingInput input;
         input.countMode = (m_road.operation == modes::Operation::Count);
         input.purchase = (m_road.operation == modes::Operation::Purchase);
-        input.value = Text2->value();
+        input.quantity = Text2->quantity();
+        input.price = Text2->price();
         input.priceEntry = m_road.priceEntry;
         input.searchText = Text1->text();
         input.booksFile = shownBook(m_serverPath + n::files::Stok);
@@ -758,7 +758,7 @@ void TerminalForm::Command2_Click() {
         // A new price is booked: the prompt gives way to what was done.
         if (booked == entry::Booked::Yes && input.priceEntry)
             text = QStringLiteral("Fiyat: %1 — %2")
-                       .arg(input.searchText, input.value.toString(QLocale(), 2, true));
+                       .arg(input.searchText, input.price.toString(QLocale(), 2, true));
         if (!text.isEmpty()) say(text);
         if (!entry::changed(booked) && !text.isEmpty()) QApplication::beep();
     }
@@ -784,12 +784,14 @@ void TerminalForm::Command3_Click() {
     const auto money = [&rs](const QString& field) {
         return core::Money::fromStored(rs.field(field)).value_or(core::Money());
     };
+    const core::Quantity quantity =
+        core::Quantity::fromStored(rs.field(n::stok::KalanB)).value_or(core::Quantity());
     data::Line removed{rs.field(n::stok::StokKod).toString(),
                        name,
                        {},
                        {},
                        money(n::stok::Fiyat2),
-                       money(n::stok::KalanB),
+                       quantity,
                        money(n::stok::GirenTutar),
                        {},
                        money(n::stok::Kar)};

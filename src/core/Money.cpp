@@ -18,25 +18,27 @@ std::int64_t narrow(Wide v) {
 }
 
 // numerator / denominator (denominator > 0), rounded by the rule.
-Wide divideRounded(Wide numerator, Wide denominator, Money::Rounding rounding) {
+Wide divideRounded(Wide numerator, Wide denominator, Rounding rounding) {
     Wide q = numerator / denominator;
     Wide r = numerator % denominator;
     if (r < 0) r = -r;
     const Wide twice = 2 * r;
     const bool negative = numerator < 0;
     bool up = twice > denominator;
-    if (twice == denominator) up = rounding == Money::Rounding::HalfAwayFromZero || (q % 2 != 0);
+    if (twice == denominator) up = rounding == Rounding::HalfAwayFromZero || (q % 2 != 0);
     if (up) q += negative ? -1 : 1;
     return q;
 }
 
 }  // namespace
 
-Money Money::fromInteger(std::int64_t value) {
-    return Money(narrow(static_cast<Wide>(value) * Scale));
+template <class Tag>
+Decimal<Tag> Decimal<Tag>::fromInteger(std::int64_t value) {
+    return Decimal(narrow(static_cast<Wide>(value) * Scale));
 }
 
-Money Money::fromDouble(double value, Rounding rounding) {
+template <class Tag>
+Decimal<Tag> Decimal<Tag>::fromDouble(double value, Rounding rounding) {
     if (!std::isfinite(value) || std::fabs(value) >= 9.2e14) throw MoneyOverflow();
     const double scaled = value * Scale;
     const double nearest = std::nearbyint(scaled);
@@ -44,7 +46,7 @@ Money Money::fromDouble(double value, Rounding rounding) {
     // the last place of a whole count: that count is the value. Read on every field of a
     // posting, so no text round trip.
     if (std::fabs(scaled - nearest) <= std::fabs(scaled) * 4 * DBL_EPSILON + 1e-9)
-        return Money(static_cast<std::int64_t>(nearest));
+        return Decimal(static_cast<std::int64_t>(nearest));
     // More than four decimals: round the decimal the double holds, once.
     const double whole = std::trunc(scaled);
     const double fraction = std::fabs(scaled - whole);
@@ -52,10 +54,11 @@ Money Money::fromDouble(double value, Rounding rounding) {
     bool up = fraction > 0.5;
     if (fraction == 0.5) up = rounding == Rounding::HalfAwayFromZero || (units % 2 != 0);
     if (up) units += value < 0 ? -1 : 1;
-    return Money(narrow(units));
+    return Decimal(narrow(units));
 }
 
-std::optional<Money> Money::parse(const QString& input, const QLocale& locale) {
+template <class Tag>
+std::optional<Decimal<Tag>> Decimal<Tag>::parse(const QString& input, const QLocale& locale) {
     const QString text = input.trimmed();
     const QChar point = locale.decimalPoint().isEmpty() ? u'.' : locale.decimalPoint().at(0);
     const QChar group = locale.groupSeparator().isEmpty() ? QChar() : locale.groupSeparator().at(0);
@@ -93,11 +96,12 @@ std::optional<Money> Money::parse(const QString& input, const QLocale& locale) {
     if (units > std::numeric_limits<std::int64_t>::max() ||
         units < std::numeric_limits<std::int64_t>::min())
         return std::nullopt;
-    return Money(static_cast<std::int64_t>(units));
+    return Decimal(static_cast<std::int64_t>(units));
 }
 
-std::optional<Money> Money::fromStored(const QVariant& value) {
-    if (value.isNull()) return Money();
+template <class Tag>
+std::optional<Decimal<Tag>> Decimal<Tag>::fromStored(const QVariant& value) {
+    if (value.isNull()) return Decimal();
     const int type = value.typeId();
     if (type == QMetaType::QString || type == QMetaType::QByteArray) {
         bool ok = false;
@@ -111,7 +115,8 @@ std::optional<Money> Money::fromStored(const QVariant& value) {
     return fromDouble(d);
 }
 
-QString Money::toString(const QLocale& locale, int minDecimals, bool groups) const {
+template <class Tag>
+QString Decimal<Tag>::toString(const QLocale& locale, int minDecimals, bool groups) const {
     const std::uint64_t magnitude = m_units < 0 ? static_cast<std::uint64_t>(-(m_units + 1)) + 1
                                                 : static_cast<std::uint64_t>(m_units);
     QString whole = QString::number(magnitude / Scale);
@@ -128,26 +133,34 @@ QString Money::toString(const QLocale& locale, int minDecimals, bool groups) con
     return out;
 }
 
-Money Money::operator+(Money other) const {
-    return Money(narrow(static_cast<Wide>(m_units) + other.m_units));
+template <class Tag>
+Decimal<Tag> Decimal<Tag>::operator+(Decimal other) const {
+    return Decimal(narrow(static_cast<Wide>(m_units) + other.m_units));
 }
 
-Money Money::operator-(Money other) const {
-    return Money(narrow(static_cast<Wide>(m_units) - other.m_units));
+template <class Tag>
+Decimal<Tag> Decimal<Tag>::operator-(Decimal other) const {
+    return Decimal(narrow(static_cast<Wide>(m_units) - other.m_units));
 }
 
-Money Money::operator-() const {
-    return Money(narrow(-static_cast<Wide>(m_units)));
+template <class Tag>
+Decimal<Tag> Decimal<Tag>::operator-() const {
+    return Decimal(narrow(-static_cast<Wide>(m_units)));
 }
 
-Money Money::times(Money factor, Rounding rounding) const {
-    return Money(
-        narrow(divideRounded(static_cast<Wide>(m_units) * factor.m_units, Scale, rounding)));
+template <class Tag>
+Money Decimal<Tag>::times(Factor factor, Rounding rounding) const {
+    return Money::fromUnits(
+        narrow(divideRounded(static_cast<Wide>(m_units) * factor.units(), Scale, rounding)));
 }
 
-Money Money::percent(Money rate, Rounding rounding) const {
-    return Money(narrow(
-        divideRounded(static_cast<Wide>(m_units) * rate.m_units, Wide(Scale) * 100, rounding)));
+template <class Tag>
+Money Decimal<Tag>::percent(Money rate, Rounding rounding) const requires IsAmount {
+    return Money::fromUnits(narrow(
+        divideRounded(static_cast<Wide>(m_units) * rate.units(), Wide(Scale) * 100, rounding)));
 }
+
+template class Decimal<AmountTag>;
+template class Decimal<QuantityTag>;
 
 }  // namespace core

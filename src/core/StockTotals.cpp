@@ -2,7 +2,7 @@
 
 namespace core {
 
-void StockTotals::add(bool in, Money quantity, Money amount) {
+void StockTotals::add(bool in, Quantity quantity, Money amount) {
     if (in) {
         girenMik += quantity;
         girenTutar += amount;
@@ -13,10 +13,10 @@ void StockTotals::add(bool in, Money quantity, Money amount) {
     // Exact decimals: no rounding is left to do on the difference.
     if (cikanMik > girenMik) {
         kalanA = cikanMik - girenMik;
-        kalanB = Money();
+        kalanB = Quantity();
     } else {
         kalanB = girenMik - cikanMik;
-        kalanA = Money();
+        kalanA = Quantity();
     }
 }
 

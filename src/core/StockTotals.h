@@ -6,16 +6,16 @@ namespace core {
 
 /// A stock card's running totals, exact to four decimals.
 struct StockTotals {
-    Money girenMik;
-    Money cikanMik;
+    Quantity girenMik;
+    Quantity cikanMik;
     Money girenTutar;
     Money cikanTutar;
-    Money kalanB;
-    Money kalanA;
+    Quantity kalanB;
+    Quantity kalanA;
 
     /// Adds a movement in (goods came in) or out, then recomputes stock on hand: KalanB when in
     /// is not less than out, else the shortfall KalanA, the other one 0.
-    void add(bool in, Money quantity, Money amount);
+    void add(bool in, Quantity quantity, Money amount);
 };
 
 }  // namespace core

@@ -11,6 +11,7 @@
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
+#include "data/Names.h"
 #include "data/ServerBooks.h"
 #include "data/Statement.h"
 #include "data/Transaction.h"
@@ -25,9 +26,10 @@ const QString EnteredWhere = QStringLiteral("KalanB<>0 AND Removed=0");
 // Column `i` of a row the posting reads or rewrites, taken to four decimals. Where a file keeps
 // a text that is no number, reading it as 0 and writing that back would destroy the value: the
 // posting stops before it writes anything and says which file, row and field.
-Money numberAt(const QSqlQuery& q, int i, const QString& row, const QString& fileName) {
+template <class Number = Money>
+Number numberAt(const QSqlQuery& q, int i, const QString& row, const QString& fileName) {
     const QVariant v = q.value(i);
-    if (const std::optional<Money> m = Money::fromStored(v)) return *m;
+    if (const std::optional<Number> m = Number::fromStored(v)) return *m;
     throw DatabaseError(QStringLiteral("Hiçbir şey yazılmadı: %1 %2 alanında sayı yok (\"%3\"): %4")
                             .arg(row, q.record().fieldName(i), v.toString().left(40), fileName));
 }
@@ -71,15 +73,15 @@ std::vector<Line> enteredLines(Database& db, LineOrder order) {
             "rowid FROM main.Basket WHERE %1 ORDER BY %2, rowid")
             // Names in Turkish alphabetical order.
             .arg(EnteredWhere, order == LineOrder::ByCode
-                                   ? QStringLiteral("StokKod")
-                                   : db.dialect().turkishOrder(QStringLiteral("StokAdi"))));
+                                   ? names::stok::StokKod
+                                   : db.dialect().turkishOrder(names::stok::StokAdi)));
     const QString file = db.path();
     while (q.next()) {
         const QString row = QStringLiteral("%1 satırının").arg(q.value(0).toString());
         auto money = [&](int i) { return numberAt(q, i, row, file); };
         lines.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                         q.value(3).toString(), money(4), money(5), money(6), money(7), money(8),
-                         q.value(9).toLongLong()});
+                         q.value(3).toString(), money(4), numberAt<Quantity>(q, 5, row, file),
+                         money(6), money(7), money(8), q.value(9).toLongLong()});
     }
     q.finish();
     return lines;
@@ -144,8 +146,9 @@ QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
         c.barcode = q.value(3).toString();
         const QString card = QStringLiteral("%1 stok kartının").arg(code);
         auto money = [&](int i) { return numberAt(q, i, card, fileName); };
+        auto quantity = [&](int i) { return numberAt<Quantity>(q, i, card, fileName); };
         c.cost = money(4);
-        c.totals = {money(5), money(6), money(7), money(8), money(9), money(10)};
+        c.totals = {quantity(5), quantity(6), money(7), money(8), quantity(9), quantity(10)};
         cards.insert(code, c);
     }
     q.finish();

@@ -17,6 +17,7 @@ class Database;
 class Dialect;
 class Statement;
 using core::Money;
+using core::Quantity;
 using core::StockTotals;
 
 /// The books one posting or invoice writes, joined so that one transaction commits across all of
@@ -52,7 +53,9 @@ class AttachedBooks {
 /// line was booked at and the grids show (Fiyat2): the sale price, or a purchase's own price.
 struct Line {
     QString code, name, unit, barcode;
-    Money price, quantity, amount, vatRate, vat;
+    Money price;
+    Quantity quantity;
+    Money amount, vatRate, vat;
     qint64 row = 0;  // the working copy's row
 };
 
@@ -105,7 +108,8 @@ class CardWriter {
 };
 
 /// An amount, price or quantity as the books' number columns take it (RowWriter's values).
-inline QVariant stored(Money value) {
+template <class Tag>
+QVariant stored(core::Decimal<Tag> value) {
     return value.toDouble();
 }
 

@@ -7,13 +7,14 @@
 #include "data/DatabaseError.h"
 #include "data/Dialect.h"
 #include "data/FilePaths.h"
+#include "data/Names.h"
 
 namespace data {
 
 namespace {
 
 QString counterField(bool serial) {
-    return serial ? QStringLiteral("Serino") : QStringLiteral("Indexi");
+    return serial ? names::mdbindex::Serino : names::mdbindex::Indexi;
 }
 
 }  // namespace
@@ -69,7 +70,7 @@ QStringList keyDigits(Database& db, const QString& qualifier) {
     QSqlQuery q = db.query(
         QStringLiteral("SELECT substr(FaturaNo, 2) FROM %1Faturalar WHERE %2")
             .arg(qualifier.isEmpty() ? QString() : qualifier + u'.',
-                 db.dialect().startsWithDigit(QStringLiteral("FaturaNo"), QStringLiteral("S"))));
+                 db.dialect().startsWithDigit(names::fatura::FaturaNo, QStringLiteral("S"))));
     QStringList digits;
     while (q.next())
         digits << q.value(0).toString();

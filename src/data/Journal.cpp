@@ -58,7 +58,8 @@ QString placeholders() {
     return marks.join(QStringLiteral(", "));
 }
 
-QString decimal(Money m) {
+template <class Tag>
+QString decimal(core::Decimal<Tag> m) {
     return m.toString(QLocale::c());
 }
 
@@ -194,7 +195,8 @@ std::vector<Line> linesOf(const QString& text) {
         Line l;
         l.code = o.value(QLatin1String("code")).toString();
         l.name = o.value(QLatin1String("name")).toString();
-        l.quantity = money(o, "quantity");
+        l.quantity = Quantity::fromStored(o.value(QLatin1String("quantity")).toString())
+                         .value_or(Quantity());
         l.price = money(o, "price");
         l.amount = money(o, "amount");
         l.vat = money(o, "vat");

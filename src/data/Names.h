@@ -48,6 +48,92 @@ inline const QString Bakiye = QStringLiteral("Bakiye");
 inline const QString Hesap = QStringLiteral("Hesap");
 }  // namespace cari
 
+// StokHareket: one row for each line a document moves.
+namespace stokHar {
+inline const QString StokHarKod = QStringLiteral("StokHarKod");
+inline const QString Tarih = QStringLiteral("Tarih");
+inline const QString Aciklama = QStringLiteral("Aciklama");
+inline const QString Birim = QStringLiteral("Birim");
+inline const QString Fiyat = QStringLiteral("Fiyat");
+inline const QString Miktar = QStringLiteral("Miktar");
+inline const QString Tutar = QStringLiteral("Tutar");
+inline const QString GirisCikis = QStringLiteral("GirisCikis");
+inline const QString Carisi = QStringLiteral("Carisi");
+inline const QString DigerId = QStringLiteral("DigerId");
+inline const QString Nerde = QStringLiteral("Nerde");
+inline const QString SatTar = QStringLiteral("SatTar");
+inline const QString StokAd = QStringLiteral("StokAd");
+inline const QString Unvan = QStringLiteral("Unvan");
+inline const QString Barkod = QStringLiteral("Barkod");
+inline const QString Maliyet = QStringLiteral("Maliyet");
+inline const QString Sube = QStringLiteral("Sube");
+inline const QString SeriNoDiger = QStringLiteral("SeriNoDiger");
+inline const QString KdvTut = QStringLiteral("KdvTut");
+inline const QString Yeni = QStringLiteral("Yeni");
+inline const QString Server = QStringLiteral("Server");
+}  // namespace stokHar
+
+// CariHareket: one row for each amount a document puts on an account.
+namespace cariHar {
+inline const QString CariHarKod = QStringLiteral("CariHarKod");
+inline const QString Tarih = QStringLiteral("Tarih");
+inline const QString Aciklama = QStringLiteral("Aciklama");
+inline const QString Borc = QStringLiteral("Borc");
+inline const QString Alacak = QStringLiteral("Alacak");
+inline const QString Carisi = QStringLiteral("Carisi");
+inline const QString DigerId = QStringLiteral("DigerId");
+inline const QString Nerde = QStringLiteral("Nerde");
+inline const QString Sube = QStringLiteral("Sube");
+inline const QString Unvan = QStringLiteral("Unvan");
+inline const QString Yeni = QStringLiteral("Yeni");
+inline const QString Server = QStringLiteral("Server");
+}  // namespace cariHar
+
+// Faturalar: one row for each invoice.
+namespace fatura {
+inline const QString FaturaNo = QStringLiteral("FaturaNo");
+inline const QString FatTarih = QStringLiteral("FatTarih");
+inline const QString FatCari = QStringLiteral("FatCari");
+inline const QString Nakit = QStringLiteral("Nakit");
+inline const QString DigerId = QStringLiteral("DigerId");
+inline const QString Unvan = QStringLiteral("Unvan");
+inline const QString FatTop = QStringLiteral("FatTop");
+inline const QString FatKdvTut = QStringLiteral("FatKdvTut");
+inline const QString Toplam = QStringLiteral("Toplam");
+inline const QString Gurup = QStringLiteral("Gurup");
+inline const QString KdvHarDahil = QStringLiteral("KdvHarDahil");
+}  // namespace fatura
+
+// FatHareket: the invoice's lines.
+namespace fatHar {
+inline const QString FatHarNo = QStringLiteral("FatHarNo");
+inline const QString FatGirisCikis = QStringLiteral("FatGirisCikis");
+inline const QString FatCari = QStringLiteral("FatCari");
+inline const QString FatStok = QStringLiteral("FatStok");
+inline const QString Stok = QStringLiteral("Stok");
+inline const QString FatAciklama = QStringLiteral("FatAciklama");
+inline const QString FatMiktar = QStringLiteral("FatMiktar");
+inline const QString FatFiyat = QStringLiteral("FatFiyat");
+inline const QString FatTutar = QStringLiteral("FatTutar");
+inline const QString DigerId = QStringLiteral("DigerId");
+inline const QString Nerde = QStringLiteral("Nerde");
+inline const QString FatTotal = QStringLiteral("FatTotal");
+inline const QString FatKdv = QStringLiteral("FatKdv");
+inline const QString Birim = QStringLiteral("Birim");
+inline const QString SeriNoDiger = QStringLiteral("SeriNoDiger");
+inline const QString Barkod = QStringLiteral("Barkod");
+inline const QString Tarih = QStringLiteral("Tarih");
+inline const QString KdvSi = QStringLiteral("KdvSi");
+inline const QString Yeni = QStringLiteral("Yeni");
+}  // namespace fatHar
+
+// Mdbindex: the document and serial counters, one row for each year (the Tarih table).
+namespace mdbindex {
+inline const QString Tarih = QStringLiteral("Tarih");
+inline const QString Indexi = QStringLiteral("Indexi");
+inline const QString Serino = QStringLiteral("Serino");
+}  // namespace mdbindex
+
 /// Fields that hold a name: wherever the terminal orders by one, it is Turkish alphabetical order.
 inline bool isName(const QString& field) {
     return field.compare(stok::StokAdi, Qt::CaseInsensitive) == 0 ||

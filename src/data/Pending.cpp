@@ -147,14 +147,16 @@ void finishPending(Database& wc) {
                 .arg(LinesTable));
         struct Left {
             qint64 card;
-            Money quantity, amount, vat;
+            Quantity quantity;
+            Money amount, vat;
         };
         std::vector<Left> left;
         auto money = [&q](int i) { return Money::fromDouble(q.value(i).toDouble()); };
         while (q.next()) {
-            const Money quantity = money(4) - money(1);
+            const Quantity quantity = Quantity::fromDouble(q.value(4).toDouble()) -
+                                      Quantity::fromDouble(q.value(1).toDouble());
             if (quantity.isZero())
-                left.push_back({q.value(0).toLongLong(), Money(), Money(), Money()});
+                left.push_back({q.value(0).toLongLong(), Quantity(), Money(), Money()});
             else
                 left.push_back(
                     {q.value(0).toLongLong(), quantity, money(5) - money(2), money(6) - money(3)});

@@ -13,28 +13,31 @@ namespace entry {
 
 namespace s = data::names::stok;
 using core::Money;
+using core::Quantity;
 
 namespace {
 
 // The quantity a price label buys at `price`, to three decimals; nothing at no price.
-std::optional<Money> quantityBought(Money labelPrice, Money price) {
+std::optional<Quantity> quantityBought(Money labelPrice, Money price) {
     if (price <= Money()) return std::nullopt;
     const __int128 thousandths =
         (static_cast<__int128>(labelPrice.units()) * 1000 * 2 + price.units()) /
         (2 * static_cast<__int128>(price.units()));
-    const __int128 units = thousandths * (Money::Scale / 1000);
+    const __int128 units = thousandths * (Quantity::Scale / 1000);
     if (units > std::numeric_limits<std::int64_t>::max()) throw core::MoneyOverflow();
-    return Money::fromUnits(static_cast<std::int64_t>(units));
+    return Quantity::fromUnits(static_cast<std::int64_t>(units));
 }
 
 bool nothingEntered(const BookingInput& in) {
-    return in.labelPrice ? in.labelPrice->isZero() : in.value.isZero();
+    if (in.labelPrice) return in.labelPrice->isZero();
+    return in.priceEntry ? in.price.isZero() : in.quantity.isZero();
 }
 
 // A card's number, exactly; a text there would book as 0 without a word, so nothing is booked.
-Money number(data::Recordset& temp, const QString& field, const BookingInput& in) {
+template <class Number = Money>
+Number number(data::Recordset& temp, const QString& field, const BookingInput& in) {
     const QVariant v = temp.field(field);
-    if (const std::optional<Money> m = Money::fromStored(v)) return *m;
+    if (const std::optional<Number> m = Number::fromStored(v)) return *m;
     throw data::DatabaseError(
         QStringLiteral("%1 kartının %2 alanında sayı yok (\"%3\"): hiçbir şey işlenmedi — %4")
             .arg(temp.field(s::StokKod).toString(), field, v.toString().left(40), in.booksFile));
@@ -44,7 +47,7 @@ Booked bookCount(data::Recordset& temp, const BookingInput& in) {
     if (nothingEntered(in)) return Booked::NothingEntered;
     if (!temp.hasCurrent()) return Booked::NoCard;
     if (in.searchText != temp.field(s::StokAdi).toString()) return Booked::NotTheCard;
-    core::Quantity q = in.value;
+    Quantity q = in.quantity;
     if (in.labelPrice) {
         // A count counts pieces: the label's price at the card's sale price.
         const auto bought = quantityBought(*in.labelPrice, number(temp, s::Fiyat, in));
@@ -54,11 +57,11 @@ Booked bookCount(data::Recordset& temp, const BookingInput& in) {
     }
     // No book quantity to compare with: left unchanged.
     if (temp.field(s::KalanB).isNull()) return Booked::NoBookQuantity;
-    const core::Quantity onShelf = number(temp, s::KalanB, in);
-    const core::Quantity excess = number(temp, s::KalanA, in);
+    const Quantity onShelf = number<Quantity>(temp, s::KalanB, in);
+    const Quantity excess = number<Quantity>(temp, s::KalanA, in);
     temp.Edit();
     if (q <= onShelf) {
-        const core::Quantity left = onShelf - q;
+        const Quantity left = onShelf - q;
         if (left.isZero()) {
             // Counted in full: the card leaves the list.
             temp.CancelUpdate();
@@ -94,26 +97,25 @@ Booked bookLine(data::Recordset& temp, data::Recordset* companyStock, const Book
         number(*companyStock, s::Kdv, in);  // a text there: refused, named
     // Amounts are exact four-decimal values: each product is rounded once, here, and what is
     // stored reads back as that decimal.
-    const Money value = in.value;
     // A purchase keeps the card's sale price as it is: its own price is the one prepared for it.
     const QString& priceField = in.purchase ? s::Fiyat2 : s::Fiyat;
     Money price = number(temp, priceField, in);
-    core::Quantity quantity = number(temp, s::KalanB, in);
+    Quantity quantity = number<Quantity>(temp, s::KalanB, in);
     Money amount = number(temp, s::GirenTutar, in);
     const Money vat = rate ? *rate : number(temp, s::Kdv, in);
     if (in.labelPrice) {
         // One package books one quantity whatever the operation: what it holds at the sale price.
         const Money salePrice = in.purchase ? number(temp, s::Fiyat, in) : price;
-        const std::optional<Money> bought = quantityBought(*in.labelPrice, salePrice);
+        const std::optional<Quantity> bought = quantityBought(*in.labelPrice, salePrice);
         if (!bought) return Booked::NoPrice;
         quantity += *bought;
         amount += in.purchase ? bought->times(price) : *in.labelPrice;
     } else if (in.priceEntry) {
-        price = value;
+        price = in.price;
         amount = quantity.times(price);
     } else {
-        quantity += value;
-        amount += value.times(price);
+        quantity += in.quantity;
+        amount += in.quantity.times(price);
     }
     const Money vatAmount = amount.percent(vat);
     temp.Edit();

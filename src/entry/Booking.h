@@ -13,17 +13,19 @@ namespace entry {
 
 struct BookingInput {
     bool countMode = false;
-    core::Quantity value;     // the number box's value: a quantity, or a price
-    bool priceEntry = false;  // the number box is cyan: the value is a price
+    core::Quantity quantity;  // the number box's value read as a quantity
+    bool priceEntry = false;  // the number box is cyan: its value is `price`, not a quantity
     QString searchText;       // the text of the search box, naming the card in sale and purchase
     bool purchase = false;    // "ALIŞ": the line's price is the purchase price prepared in Fiyat2
     /// A scale's price label: one package, the same quantity in every operation, what the label's
     /// price buys at the card's sale price (to three decimals). A sale's amount grows by exactly
-    /// the label's price, a purchase's by that quantity at the purchase price; `value` is not used.
+    /// the label's price, a purchase's by that quantity at the purchase price; `quantity` is not
+    /// used.
     std::optional<core::Money> labelPrice = std::nullopt;
     /// The company's stock file the working copy was made from, named when a card holds a text
     /// where a number belongs.
     QString booksFile = QString();
+    core::Money price = core::Money();  // the number box's value read as a price
 };
 
 /// Books the number box on the current card of the working set. Count mode takes the counted

@@ -39,7 +39,7 @@ LookupResult lookUp(data::DataControl& temp, data::DataControl& accounts, const 
     const std::optional<ScaleLabel> label = scale ? readScaleLabel(text, *scale) : std::nullopt;
     // A scale's label of nothing weighed or priced books nothing, even where a card carries
     // that very code as its barcode.
-    if (label && label->value.isZero()) {
+    if (label && label->isZero()) {
         const QString item = findLabelCard(stock, *label)
                                  ? stock.field(n::stok::StokAdi).toString()
                                  : QStringLiteral("ürün ") + label->itemNumber;

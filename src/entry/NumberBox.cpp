@@ -14,8 +14,12 @@ NumberBox::NumberBox(QWidget* parent) : QLineEdit(QStringLiteral("0"), parent) {
     connect(this, &QLineEdit::textChanged, this, &NumberBox::onTextChanged);
 }
 
-core::Quantity NumberBox::value() const {
-    return number::value(text());
+core::Quantity NumberBox::quantity() const {
+    return number::quantity(text());
+}
+
+core::Money NumberBox::price() const {
+    return number::price(text());
 }
 
 void NumberBox::setPriceEntry(bool price) {
@@ -51,7 +55,7 @@ void NumberBox::onTextChanged(const QString& text) {
     setCursorPosition(static_cast<int>(next.size()));
     m_lastGood = next;
     m_inChange = false;
-    Q_EMIT valueChanged(number::value(next));
+    Q_EMIT valueChanged(number::quantity(next).isZero());
 }
 
 void NumberBox::keyPressEvent(QKeyEvent* e) {
@@ -59,7 +63,7 @@ void NumberBox::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             e->accept();
-            if (m_keyRefused && !value().isZero()) {
+            if (m_keyRefused && !quantity().isZero()) {
                 refuse(QStringLiteral("Miktar olarak okunamadı: %1…, işlenmedi. Barkodu arama "
                                       "kutusuna okutunuz.")
                            .arg(text()));

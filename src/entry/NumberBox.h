@@ -14,7 +14,9 @@ class NumberBox : public QLineEdit {
   public:
     explicit NumberBox(QWidget* parent = nullptr);
 
-    core::Quantity value() const;
+    /// The value as a quantity and as a price; `isPriceEntry` says which one it is.
+    core::Quantity quantity() const;
+    core::Money price() const;
     bool isPriceEntry() const { return m_price; }
     void setPriceEntry(bool price);
     /// While set, changes of the text are shown as they are (a caption in the box).
@@ -22,7 +24,7 @@ class NumberBox : public QLineEdit {
 
   Q_SIGNALS:
     void enterPressed();
-    void valueChanged(core::Quantity value);
+    void valueChanged(bool isZero);
     /// A key, or an Enter after a refused key, was refused: why, in the operator's words.
     void refused(const QString& why);
     /// An Enter was refused (after `refused`): what the box held was not what was typed.

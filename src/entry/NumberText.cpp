@@ -12,6 +12,13 @@ QString withoutGrouping(const QString& text) {
     return t;
 }
 
+template <class Number>
+Number parsed(const QString& text) {
+    QString t = withoutGrouping(text);
+    t.replace(u',', u'.');
+    return Number::parse(t, QLocale::c()).value_or(Number());
+}
+
 }  // namespace
 
 bool isNumber(const QString& text, int maxDecimals) {
@@ -44,10 +51,12 @@ QString reformat(const QString& text) {
     return comma < 0 ? grouped : grouped + u',' + t.mid(comma + 1);
 }
 
-core::Quantity value(const QString& text) {
-    QString t = withoutGrouping(text);
-    t.replace(u',', u'.');
-    return core::Money::parse(t, QLocale::c()).value_or(core::Money());
+core::Quantity quantity(const QString& text) {
+    return parsed<core::Quantity>(text);
+}
+
+core::Money price(const QString& text) {
+    return parsed<core::Money>(text);
 }
 
 QString afterKey(const QString& current, QChar ch, int maxDecimals) {

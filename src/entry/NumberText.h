@@ -11,13 +11,15 @@ namespace entry::number {
 /// every typed value exactly what the books hold: prices and quantities both have four decimals
 /// there, and twelve whole digits fit every product of the two.
 inline constexpr int MaxWholeDigits = 12;
-inline constexpr int MaxDecimals = core::Money::Decimals;
+inline constexpr int MaxDecimals = core::Quantity::Decimals;
 inline constexpr int MaxPriceDecimals = core::Money::Decimals;
 
 bool isNumber(const QString& text, int maxDecimals = MaxDecimals);
 QString reformat(const QString& text);
-/// The exact value of a text that isNumber accepts (0 for any other).
-core::Quantity value(const QString& text);
+/// The exact value of a text that isNumber accepts (0 for any other), read as a quantity or as a
+/// price: the box's colour says which it is.
+core::Quantity quantity(const QString& text);
+core::Money price(const QString& text);
 
 /// The text after typing `ch` at the end of `current`, or empty when the key is refused. "." is
 /// a thousands mark: the box groups the whole part itself, so it changes nothing there, and is

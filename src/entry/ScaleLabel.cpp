@@ -91,15 +91,20 @@ const ScaleFormat* ScaleFormats::forPrefix(int prefix) const {
 QString ScaleLabel::valueText() const {
     const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
     return carries == ScaleFormat::Carries::Weight
-               ? value.toString(turkish, 3, true) + QStringLiteral(" kg")
-               : value.toString(turkish, 2, true) + QStringLiteral(" TL");
+               ? kilograms.toString(turkish, 3, true) + QStringLiteral(" kg")
+               : price.toString(turkish, 2, true) + QStringLiteral(" TL");
+}
+
+QString ScaleLabel::boxText() const {
+    return carries == ScaleFormat::Carries::Weight ? kilograms.toString(QLocale(), 0, true)
+                                                   : price.toString(QLocale(), 0, true);
 }
 
 void ScaleLabel::applyTo(BookingInput& input) const {
     input.priceEntry = false;
-    input.value = value;
+    input.quantity = kilograms;
     if (carries == ScaleFormat::Carries::Price)
-        input.labelPrice = value;
+        input.labelPrice = price;
     else
         input.labelPrice.reset();
 }
@@ -116,9 +121,10 @@ std::optional<ScaleLabel> readScaleLabel(const QString& text, const ScaleFormats
     label.itemNumber = text.mid(2, format->itemDigits);
     const qint64 digits = text.mid(2 + format->itemDigits, format->valueDigits()).toLongLong();
     // Grams are thousandths of a kilogram, a price's hundredths are hundredths of a lira.
-    const qint64 perDigit =
-        core::Money::Scale / (format->carries == ScaleFormat::Carries::Weight ? 1000 : 100);
-    label.value = core::Money::fromUnits(digits * perDigit);
+    if (format->carries == ScaleFormat::Carries::Weight)
+        label.kilograms = core::Quantity::fromUnits(digits * (core::Quantity::Scale / 1000));
+    else
+        label.price = core::Money::fromUnits(digits * (core::Money::Scale / 100));
     return label;
 }
 

@@ -63,10 +63,16 @@ struct ScaleLabel {
     QString itemNumber;  // with its leading zeros
     int prefix = 0;
     ScaleFormat::Carries carries = ScaleFormat::Carries::Weight;
-    core::Money value;  // kilograms, or the price
+    core::Quantity kilograms;  // a weight label's
+    core::Money price;         // a price label's
+
+    /// Nothing weighed or priced.
+    bool isZero() const { return kilograms.isZero() && price.isZero(); }
 
     /// "0,456 kg" or "12,50 TL".
     QString valueText() const;
+    /// The kilograms or the price as the number box shows them ("0,456", "12,5").
+    QString boxText() const;
     /// The label booked as a typed quantity would be: the kilograms, or the price whose quantity
     /// the booking works out at the line's price.
     void applyTo(BookingInput& input) const;

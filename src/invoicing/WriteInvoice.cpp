@@ -36,7 +36,7 @@ QStringList invoiceDatabases(const QString& serverPath) {
     const QString folder = data::resolvePath(modes::dataDirectory(serverPath));
     QStringList files;
     for (const QString& name : QDir(folder).entryList(QDir::Files))
-        if (name.endsWith(QStringLiteral("Fatura.mdb"), Qt::CaseInsensitive))
+        if (name.endsWith(n::files::Fatura, Qt::CaseInsensitive))
             files << QDir(folder).filePath(name);
     return files;
 }
@@ -67,14 +67,13 @@ class InvoiceWriter final : public posting::DocumentWriter {
         m_vat = core::Money();
         for (const Line& line : lines)
             m_vat += line.vat;
-        m_customer = data::findAccount(books, Sc, QStringLiteral("Unvan"), m_r.customerTitle);
+        m_customer = data::findAccount(books, Sc, n::cari::Unvan, m_r.customerTitle);
         if (!m_customer)
             missing << QStringLiteral("\"%1\" cari kartı (%2)")
                            .arg(m_r.customerTitle, books.shownFile(Sc));
         m_vatAccount.reset();
         if (m_vat > core::Money()) {
-            m_vatAccount =
-                data::findAccount(books, Sc, QStringLiteral("CariKod"), QStringLiteral("=110"));
+            m_vatAccount = data::findAccount(books, Sc, n::cari::CariKod, QStringLiteral("=110"));
             if (!m_vatAccount)
                 missing << QStringLiteral("\"=110\" KDV hesabı (%1)").arg(books.shownFile(Sc));
         }
@@ -116,17 +115,18 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
     const QString linePattern = core::patternWithSeparators(QStringLiteral("dd/MM/yyyy HH:mm"));
     const QString movementText = result.key + QStringLiteral(" Nolu Satış Faturası ile ");
 
+    namespace fh = n::fatHar;
     data::RowWriter invoiceLines(
-        books, Sf, QStringLiteral("FatHareket"),
-        QStringLiteral("FatHarNo FatGirisCikis FatCari FatStok Stok FatAciklama FatMiktar "
-                       "FatFiyat FatTutar DigerId Nerde FatTotal FatKdv Birim SeriNoDiger Barkod "
-                       "Tarih KdvSi Yeni")
-            .split(u' '));
+        books, Sf, n::FatHareket,
+        {fh::FatHarNo, fh::FatGirisCikis, fh::FatCari, fh::FatStok, fh::Stok, fh::FatAciklama,
+         fh::FatMiktar, fh::FatFiyat, fh::FatTutar, fh::DigerId, fh::Nerde, fh::FatTotal,
+         fh::FatKdv, fh::Birim, fh::SeriNoDiger, fh::Barkod, fh::Tarih, fh::KdvSi, fh::Yeni});
+    namespace sh = n::stokHar;
     data::RowWriter movements(
-        books, Ss, QStringLiteral("StokHareket"),
-        QStringLiteral("StokHarKod Tarih Aciklama Fiyat Miktar Tutar GirisCikis Carisi DigerId "
-                       "Nerde StokAd SeriNoDiger Unvan KdvTut Birim Yeni Sube Server")
-            .split(u' '));
+        books, Ss, n::StokHareket,
+        {sh::StokHarKod, sh::Tarih, sh::Aciklama, sh::Fiyat, sh::Miktar, sh::Tutar, sh::GirisCikis,
+         sh::Carisi, sh::DigerId, sh::Nerde, sh::StokAd, sh::SeriNoDiger, sh::Unvan, sh::KdvTut,
+         sh::Birim, sh::Yeni, sh::Sube, sh::Server});
     data::CardWriter cardWriter(books, Ss);
     const QStringList serials =
         posting::DrawNumbers(books, Si, true, year, static_cast<int>(lines.size()));
@@ -150,25 +150,24 @@ QString InvoiceWriter::write(AttachedBooks& books, const std::vector<Line>& line
         cardWriter.store(card);
     }
 
-    data::RowWriter(books, Sf, QStringLiteral("Faturalar"),
-                    QStringLiteral("FaturaNo FatTarih FatCari Nakit DigerId Unvan FatTop "
-                                   "FatKdvTut Toplam Gurup KdvHarDahil")
-                        .split(u' '))
+    namespace f = n::fatura;
+    data::RowWriter(books, Sf, n::Faturalar,
+                    {f::FaturaNo, f::FatTarih, f::FatCari, f::Nakit, f::DigerId, f::Unvan,
+                     f::FatTop, f::FatKdvTut, f::Toplam, f::Gurup, f::KdvHarDahil})
         .add({result.key, core::storedDate(at.date()), customer.code, 1, result.documentNumber,
               m_r.customerTitle, data::stored(total), data::stored(vat), data::stored(total),
               customer.group, 0});
-    data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
-                    QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Unvan "
-                                   "Yeni Server")
-                        .split(u' '))
+    namespace ch = n::cariHar;
+    data::RowWriter(books, Sc, n::CariHareket,
+                    {ch::CariHarKod, ch::Tarih, ch::Aciklama, ch::Borc, ch::Carisi, ch::DigerId,
+                     ch::Nerde, ch::Unvan, ch::Yeni, ch::Server})
         .add({customer.code, invoiceTime, movementText, data::stored(total), customer.code,
               result.documentNumber, QStringLiteral("F"), customer.title, 1, 0});
     posting::storeBalance(books, Sc, *m_customer, true, total);
     if (vat > core::Money()) {
-        data::RowWriter(books, Sc, QStringLiteral("CariHareket"),
-                        QStringLiteral("CariHarKod Tarih Aciklama Borc Carisi DigerId Nerde Yeni "
-                                       "Sube Server")
-                            .split(u' '))
+        data::RowWriter(books, Sc, n::CariHareket,
+                        {ch::CariHarKod, ch::Tarih, ch::Aciklama, ch::Borc, ch::Carisi, ch::DigerId,
+                         ch::Nerde, ch::Yeni, ch::Sube, ch::Server})
             .add({QStringLiteral("=110"), invoiceTime, movementText, data::stored(vat),
                   QStringLiteral("=110"), result.documentNumber, QStringLiteral("F"), 1, QVariant(),
                   0});

@@ -45,11 +45,10 @@ void writeAccount(AttachedBooks& books, Side& side, bool sale, Money total, cons
     // the branch's purchase, and the other way round.
     const bool debit = side.againstHeadOffice ? !sale : sale;
     const QString text = debit ? QStringLiteral("Satış ile") : QStringLiteral("Alış ile");
-    data::RowWriter(
-        books, side.cari, QStringLiteral("CariHareket"),
-        {QStringLiteral("CariHarKod"), QStringLiteral("Tarih"), QStringLiteral("Aciklama"),
-         debit ? QStringLiteral("Borc") : QStringLiteral("Alacak"), QStringLiteral("Carisi"),
-         QStringLiteral("DigerId"), QStringLiteral("Nerde"), QStringLiteral("Sube")})
+    namespace h = n::cariHar;
+    data::RowWriter(books, side.cari, n::CariHareket,
+                    {h::CariHarKod, h::Tarih, h::Aciklama, debit ? h::Borc : h::Alacak, h::Carisi,
+                     h::DigerId, h::Nerde, h::Sube})
         .add({side.againstHeadOffice ? side.account.code : targetCode, core::storedDateTime(at),
               text, data::stored(total),
               side.againstHeadOffice ? side.account.code : side.account.title, number,
@@ -64,11 +63,11 @@ void writeStock(AttachedBooks& books, Side& side, const std::vector<Line>& lines
     const QString direction = in ? QStringLiteral("Alış") : QStringLiteral("Satış");
     // The movement's time is kept to the minute, as a date-time value the engines read as one.
     const QString time = core::storedMinute(at);
-    data::RowWriter movements(
-        books, side.stok, QStringLiteral("StokHareket"),
-        QStringLiteral("StokHarKod Tarih Aciklama Birim Fiyat Miktar Tutar GirisCikis Carisi "
-                       "DigerId Nerde SatTar StokAd Unvan Barkod Maliyet Sube")
-            .split(u' '));
+    namespace h = n::stokHar;
+    data::RowWriter movements(books, side.stok, n::StokHareket,
+                              {h::StokHarKod, h::Tarih, h::Aciklama, h::Birim, h::Fiyat, h::Miktar,
+                               h::Tutar, h::GirisCikis, h::Carisi, h::DigerId, h::Nerde, h::SatTar,
+                               h::StokAd, h::Unvan, h::Barkod, h::Maliyet, h::Sube});
     data::CardWriter cards(books, side.stok);
     const QString satTar = core::storedDateTime(at);
     for (const Line& line : lines) {
@@ -93,7 +92,7 @@ class PostingWriter final : public DocumentWriter {
                            ? QStringLiteral("Şube") + modes::branchCompany(m_r.targetIndex)
                            : QString();
         if (m_r.warehouse) {
-            if (auto a = data::findAccount(books, m_branchBooks.cari, QStringLiteral("Unvan"),
+            if (auto a = data::findAccount(books, m_branchBooks.cari, n::cari::Unvan,
                                            QStringLiteral("Merkez")))
                 m_branchBooks.account = *a;
             else
@@ -103,8 +102,8 @@ class PostingWriter final : public DocumentWriter {
         }
         const auto account =
             m_r.warehouse
-                ? data::findAccount(books, m_target.cari, QStringLiteral("CariKod"), m_targetCode)
-                : data::findAccount(books, m_target.cari, QStringLiteral("Unvan"), m_r.targetTitle);
+                ? data::findAccount(books, m_target.cari, n::cari::CariKod, m_targetCode)
+                : data::findAccount(books, m_target.cari, n::cari::Unvan, m_r.targetTitle);
         if (account)
             m_target.account = *account;
         else

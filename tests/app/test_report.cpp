@@ -11,7 +11,7 @@
 using namespace testing_support;
 
 TEST(CountReport, BlockFormatAndSafeNames) {
-    const auto q = [](double v) { return core::Money::fromDouble(v); };
+    const auto q = [](double v) { return core::Quantity::fromDouble(v); };
     const QString block = app::reportBlock(
         QDateTime(QDate(2026, 12, 6), QTime(17, 45, 3)),
         {{q(3), q(0), u"KALEM"_s}, {q(0), q(2.5), u"SİLGİ"_s}, {q(12345678901), q(0), u"ÇOK"_s}});

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "core/Money.h"
 
 using core::Money;
+using core::Quantity;
 using R = core::Money::Rounding;
 
 namespace {
@@ -12,6 +15,21 @@ const QLocale tr(QLocale::Turkish, QLocale::Turkey);
 Money m(const char* text) {
     return *Money::parse(QString::fromUtf8(text), tr);
 }
+
+Quantity q(const char* text) {
+    return *Quantity::parse(QString::fromUtf8(text), tr);
+}
+
+// Amounts and quantities do not stand for one another: a sum of the two does not compile, and
+// their product is an amount.
+template <class A, class B>
+concept Summable = requires(A a, B b) {
+    a + b;
+};
+static_assert(!Summable<Money, Quantity> && !std::is_convertible_v<Quantity, Money> &&
+              !std::is_convertible_v<Money, Quantity>);
+static_assert(std::is_same_v<decltype(Quantity().times(Money())), Money> &&
+              std::is_same_v<decltype(Money().times(Quantity())), Money>);
 
 }  // namespace
 
@@ -38,8 +56,8 @@ TEST(Money, ParsesTheNumberBoxesTextAndRefusesWhatItCannotHold) {
 TEST(Money, SumsAreExactAndProductsRoundOnce) {
     EXPECT_EQ(m("0,1") + m("0,2"), m("0,3"));
     EXPECT_EQ((m("0,1") + m("0,2")).toDouble(), 0.3);  // the double the engine stores reads 0.3
-    EXPECT_EQ(m("1,005").times(m("3")), m("3,015"));
-    EXPECT_EQ(m("19,99").times(m("7")), m("139,93"));
+    EXPECT_EQ(m("1,005").times(q("3")), m("3,015"));
+    EXPECT_EQ(q("7").times(m("19,99")), m("139,93"));
     EXPECT_EQ(m("139,93").percent(m("18")), m("25,1874"));
     // 0,00125 × 18 % and its neighbours: exact halves of the last place go by the rule.
     for (const auto& [amount, rounding, expected] :
@@ -47,10 +65,10 @@ TEST(Money, SumsAreExactAndProductsRoundOnce) {
           {"0,0025", R::HalfEven, "0,0012"},
           {"0,0035", R::HalfEven, "0,0018"},
           {"-0,0025", R::HalfAwayFromZero, "-0,0013"}})
-        EXPECT_EQ(m(amount).times(m("0,5"), rounding), m(expected)) << amount;
+        EXPECT_EQ(m(amount).times(q("0,5"), rounding), m(expected)) << amount;
     EXPECT_THROW(Money::fromInteger(900000000000000) + Money::fromInteger(100000000000000),
                  core::MoneyOverflow);
-    EXPECT_THROW(Money::fromInteger(100000000000).times(m("100000")), core::MoneyOverflow);
+    EXPECT_THROW(Money::fromInteger(100000000000).times(q("100000")), core::MoneyOverflow);
 }
 
 TEST(Money, EngineValuesAreTakenToFourDecimalsAndShownAsTheyHold) {

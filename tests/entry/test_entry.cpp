@@ -40,8 +40,8 @@ TEST(NumberText, GroupsTheWholePartKeepsEveryTypedDecimalAndRefusesTheRest) {
                                       {u"12,"_s, u"12,"_s},
                                       {u"1234567,5"_s, u"1.234.567,5"_s}})
         EXPECT_EQ(type(keys).last(), shown);
-    EXPECT_EQ(entry::number::value(u"1.234.567,05"_s).units(), 12345670500);
-    EXPECT_EQ(entry::number::value(u"0,005"_s).units(), 50);
+    EXPECT_EQ(entry::number::quantity(u"1.234.567,05"_s).units(), 12345670500);
+    EXPECT_EQ(entry::number::price(u"0,005"_s).units(), 50);
     // Refused, each in words: signs, letters, a second comma, a "." among the decimals, a fifth
     // decimal (the books hold four), a thirteenth digit.
     for (QChar k : u"-+/*?\\ax "_s)
@@ -84,7 +84,7 @@ TEST(NumberBox, KeysPasteAndEnterBehaveAsANumberBox) {
     box.setText(u"12345"_s);
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_EQ(enter.count(), 1);
-    EXPECT_EQ(box.value().units(), 123450000);
+    EXPECT_EQ(box.quantity().units(), 123450000);
     // Prices and quantities hold what the books hold: a fifth decimal is refused in words.
     QSignalSpy refused(&box, &entry::NumberBox::refused);
     for (const bool price : {false, true}) {
@@ -235,9 +235,10 @@ TEST_F(EntryTest, BookingsOnOneLineAddUpAndAPriceEntryOnlyReprices) {
     for (const Step& k : steps) {
         SCOPED_TRACE(testing::Message() << k.kind << ' ' << k.value);
         current(code);
-        entry::BookingInput in{false, core::Money::fromDouble(k.value),
+        entry::BookingInput in{false, core::Quantity::fromDouble(k.value),
                                k.kind == Price || k.kind == BuyPrice,
                                QString::fromUtf8(k.searchText)};
+        in.price = core::Money::fromDouble(k.value);
         in.purchase = k.kind == Purchase || k.kind == BuyPrice;
         in.booksFile = u"01Stok.mdb"_s;
         if (k.kind == Clear) {
@@ -290,7 +291,7 @@ TEST_F(EntryTest, CountingUsesUpTheBookQuantityThenCountsTheExcess) {
     // Each count books the card the search box names, as a scan leaves it there.
     auto typed = [&](const QString& text, double q) {
         return entry::book(temp.recordset(), nullptr,
-                           {true, core::Money::fromDouble(q), false, text});
+                           {true, core::Quantity::fromDouble(q), false, text});
     };
     auto count = [&](const QString& code, double q) {
         current(code);

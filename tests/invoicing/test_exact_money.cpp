@@ -46,7 +46,8 @@ class ExactMoneyTest : public ::testing::TestWithParam<Engine> {
         auto db = data::Database::open(wc);
         for (const Entry& e : {Entry{"ST000001", 0.1, 1}, Entry{"ST000002", 0.2, 1},
                                Entry{"ST000003", 1.005, 3}, Entry{"ST000004", 19.99, 7}}) {
-            const Money amount = Money::fromDouble(e.price).times(Money::fromDouble(e.quantity));
+            const Money amount =
+                Money::fromDouble(e.price).times(core::Quantity::fromDouble(e.quantity));
             db->query(
                 u"UPDATE StokKartlar SET Fiyat=?, Fiyat2=?, Kdv=18, KalanB=?, GirenTutar=?, "
                 "Kar=? WHERE StokKod=?"_s,

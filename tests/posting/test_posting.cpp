@@ -79,7 +79,7 @@ TEST(Counters, DrawNumbersPerYearWithoutLeadingZeros) {
 }
 
 TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
-    auto m = [](double v) { return core::Money::fromDouble(v); };
+    auto m = [](double v) { return core::Quantity::fromDouble(v); };
     struct Case {
         bool in;
         double quantity, kalanB, kalanA;
@@ -88,7 +88,7 @@ TEST(StockTotals, RecomputeStockOnHandFromTheTotals) {
     for (const Case& c : {Case{false, 7, 0, 1}, Case{true, 7, 13, 0}, Case{false, 6, 0, 0},
                           Case{false, 5.9999, 0.0001, 0}, Case{false, 0.3, 5.7, 0}}) {
         core::StockTotals t{m(10), m(4), {}, {}, m(6), {}};
-        t.add(c.in, m(c.quantity), m(c.quantity * 10));
+        t.add(c.in, m(c.quantity), core::Money::fromDouble(c.quantity * 10));
         EXPECT_EQ(t.kalanB, m(c.kalanB)) << c.quantity;
         EXPECT_EQ(t.kalanA, m(c.kalanA)) << c.quantity;
         EXPECT_EQ(c.in ? t.girenMik : t.cikanMik, (c.in ? m(10) : m(4)) + m(c.quantity));

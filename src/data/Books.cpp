@@ -120,10 +120,10 @@ QHash<QString, Card> findCards(AttachedBooks& books, const QString& alias,
                                const std::vector<Line>& lines, QStringList& missing) {
     const QString fileName = books.shownFile(alias);
     QHash<QString, Card> cards;
-    // Attached files read the codes from the working copy beside them; a server is given them.
+    // Books attached beside the working copy read its codes; books apart from it are given them.
     QString codes = QStringLiteral("SELECT StokKod FROM main.Basket WHERE ") + EnteredWhere;
     QVariantList params;
-    if (books.onServer()) {
+    if (books.workingCopyApart()) {
         for (const Line& line : lines)
             params << line.code;
         codes = QStringList(params.size(), QStringLiteral("?")).join(u',');

@@ -33,7 +33,9 @@ class AttachedBooks {
     Database& db() { return *m_db; }
     /// The connection that reads the working copy (the same one when the books are files).
     Database& workingCopy() { return m_local ? *m_local : *m_db; }
-    bool onServer() const { return m_local != nullptr; }
+    /// Whether the working copy has a connection of its own, outside the books' transaction: a
+    /// document then carries a token so that a lost answer cannot write it twice.
+    bool workingCopyApart() const { return m_local != nullptr; }
     const Dialect& dialect() const { return *m_dialect; }
     /// How statements name the book attached as `alias`: the alias, or its schema on a server.
     QString qualifier(const QString& alias) const;

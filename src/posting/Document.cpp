@@ -39,7 +39,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
             files.emplace_back(QStringLiteral("jr"), r.journalFile);
         }
         joined = std::make_unique<AttachedBooks>(r.workingCopy, files);
-        if (joined->onServer()) journal::ensureTable(joined->db());
+        if (!onFiles) journal::ensureTable(joined->db());
     } catch (const DatabaseError& e) {
         writer.cannotJoin(e);
         throw;
@@ -56,7 +56,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
     try {
         Transaction transaction(books.db());
         // An earlier document whose answer was lost is settled before the lines are read.
-        if (books.onServer())
+        if (books.workingCopyApart())
             result.earlier = data::resolvePendingIn(books.db(), books.workingCopy());
         result.lines = data::enteredLines(books.workingCopy(), r.order);
         // The exact sum of the exact lines: the document equals its lines to the last digit.
@@ -79,7 +79,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
                                 missing.mid(0, 12).join(u'\n') +
                                 (missing.size() > 12 ? QStringLiteral("\n…") : QString()));
 
-        if (books.onServer())
+        if (books.workingCopyApart())
             token = data::makePending(books.workingCopy(), result.lines, r.invoice);
         const QString number = writer.write(books, result.lines, result.total);
         std::vector<journal::Entry> entries;
@@ -93,7 +93,7 @@ DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool&
         // a crash can say that its lines were written.
         const QString written =
             (r.invoice ? QStringLiteral("fatura ") : QStringLiteral("belge ")) + number;
-        if (books.onServer()) {
+        if (books.workingCopyApart()) {
             data::recordPosting(books.db(), token, number);
             committing = true;
             transaction.commit();

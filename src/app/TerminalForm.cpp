@@ -229,8 +229,7 @@ void TerminalForm::buildEntryRow(QWidget* form) {
     Command6 = button(form, QStringLiteral("Command6"), QString(), {724, 8, 80, 52}, 22);
     Command6->setText(QStringLiteral("⌨"));
     Command6->setToolTip(QStringLiteral("Klavye"));
-    Label6 = label(form, QStringLiteral("Label6"), QStringLiteral("Terminal 1"), {812, 8, 204, 52},
-                   16, true);
+    Label6 = label(form, QStringLiteral("Label6"), QString(), {812, 8, 204, 52}, 16, true);
     Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Entry row: search box, number box, OK and SİL.
@@ -484,9 +483,7 @@ bool TerminalForm::CopyDatabaseFile(const QString& source, const QString& target
 bool TerminalForm::Form_Load() {
     const AppEnvironment& env = m_context.env;
     m_terminalNumber = app::terminalNumber(env.executableName);
-    const QString terminal = QStringLiteral("Terminal %1").arg(m_terminalNumber);
-    Label6->setText(terminal);
-    Label6->setAccessibleName(terminal);
+    render();  // the terminal's number, in the top bar
 
     deleteStaleLockFiles(env.workFolder);
 

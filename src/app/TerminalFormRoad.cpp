@@ -369,6 +369,7 @@ void TerminalForm::renderStatus() {
         label->setText(text);
         label->setAccessibleName(text);
     };
+    show(Label6, QStringLiteral("Terminal %1").arg(m_terminalNumber));
     show(StatusStrip, m_road.outcome.isEmpty() ? road : road + u'\n' + m_road.outcome);
     show(TotalsRoad, modes::operationAndTarget(m_road));
     show(TotalsStatus, totalsOpen() ? m_road.outcome : QString());

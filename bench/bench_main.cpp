@@ -290,7 +290,8 @@ void benchOrderMaking(bench::Report& report, const Setup& s) {
 }
 
 // The operator's road on the real main window: choosing a customer as the target of a sale,
-// then scans that each book one piece.
+// then scans that each book one piece. One function, long on purpose: the figures are taken in
+// the order the operator meets them, each step on the window the one before left.
 void benchRoad(bench::Report& report, const Setup& s) {
     Terminal terminal(s.serverPath, s.programFolder, s.configFolder, *s.messages);
     app::TerminalForm& form = terminal.form;
@@ -504,6 +505,7 @@ std::vector<BareLine> bareLines(sqlite3* db) {
 // The rows a warehouse posting of the basket's lines writes, by bare SQLite in one transaction
 // at full durability: the lines read from the basket; for each line and side one card read, one
 // movement and one card update; two account movements and balances; the counter; the lines gone.
+// Written out in one piece, as a writer with no layers would: that is what it measures.
 double barePosting(const QString& branch, const QString& head, const QString& basketFile) {
     sqlite3* db = openBareBasket(basketFile);
     attachBook(db, branch + QStringLiteral("Stok.mdb"), QStringLiteral("ss"));
@@ -627,7 +629,8 @@ void benchPosting(bench::Report& report, const Setup& s) {
 
 // The rows an invoice of the basket's lines writes, by bare SQLite in one transaction at full
 // durability: every field of every row bound from the line's values, as any writer of these rows
-// has to; the lines gone from the basket.
+// has to; the lines gone from the basket. Written out in one piece, as a writer with no layers
+// would: that is what it measures.
 double bareInvoice(const QString& books, const QString& basketFile) {
     sqlite3* db = openBareBasket(basketFile);
     attachBook(db, books + QStringLiteral("Stok.mdb"), QStringLiteral("ss"));
@@ -1031,7 +1034,8 @@ double bareInvoicePg(const data::ServerAddress& a, const std::vector<QByteArray>
 // A target chosen on the server's books in the real main window until a scan on it has booked:
 // the first time the cards' cache is filled and their order made; later the cache is brought
 // up to date by what changed on the server. After one card changed (a quantity another terminal
-// posted), beside a choice after nothing changed, taken in turn.
+// posted), beside a choice after nothing changed, taken in turn. Long for the reason benchRoad
+// is: one walk on one window, in the operator's order.
 void benchServerRoad(bench::Report& report, const Setup& s, const QString& server) {
     const auto address = data::parseServerPath(server);
     const QString head = server + QStringLiteral("/01");

@@ -29,21 +29,27 @@ std::optional<journal::Entry> settledEntry(const DocumentRequest& r, const Pendi
     return e;
 }
 
-DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool& committed) {
-    std::unique_ptr<AttachedBooks> joined;
-    const bool onFiles = !r.journalFile.isEmpty();
+// The books the document writes, joined with the journal: a file beside them, or a table of
+// the books' own database.
+std::unique_ptr<AttachedBooks> joinBooks(const DocumentRequest& r, DocumentWriter& writer) {
     try {
         auto files = r.files;
-        if (onFiles) {
+        const bool journalFile = !r.journalFile.isEmpty();
+        if (journalFile) {
             journal::ensureFile(r.journalFile);
             files.emplace_back(QStringLiteral("jr"), r.journalFile);
         }
-        joined = std::make_unique<AttachedBooks>(r.workingCopy, files);
-        if (!onFiles) journal::ensureTable(joined->db());
+        auto joined = std::make_unique<AttachedBooks>(r.workingCopy, files);
+        if (!journalFile) journal::ensureTable(joined->db());
+        return joined;
     } catch (const DatabaseError& e) {
         writer.cannotJoin(e);
         throw;
     }
+}
+
+DocumentResult writeOnce(const DocumentRequest& r, DocumentWriter& writer, bool& committed) {
+    const std::unique_ptr<AttachedBooks> joined = joinBooks(r, writer);
     AttachedBooks& books = *joined;
     writer.joined(books);
 

@@ -573,9 +573,15 @@ void TerminalForm::Form_Activate() {
     guarded([this, workKind, &restored] {
         restored = restoreBasket();
         if (restored) return;
-        // The lines of the last run were written: the start says which document they became.
-        const QString written = data::basket::lastWritten(
-            *data::Database::open(workingCopyPath(), data::Database::Durability::Full));
+        // The lines of the last run were written: the start says which document they became,
+        // unless they went into other books than these (the number would name another document).
+        const auto basket =
+            data::Database::open(workingCopyPath(), data::Database::Durability::Full);
+        const auto road = data::basket::savedRoad(*basket);
+        const QString written =
+            road && modes::dataDirectory(road->serverPath) == modes::dataDirectory(m_serverPath)
+                ? data::basket::lastWritten(*basket)
+                : QString();
         SbCr_Click(workKind == 1 ? 1 : 0);
         if (!written.isEmpty() && m_road.outcome.isEmpty())
             say(QStringLiteral("Son yazılan: %1").arg(written));

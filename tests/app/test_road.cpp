@@ -202,6 +202,13 @@ TEST_F(RoadTest, TheBasketComesBackAfterARestartOnItsRoadAndANewTargetStartsEmpt
     start();
     EXPECT_TRUE(stripSays(u"Önceki sepet geri yüklendi: 1 satır"_s));
     EXPECT_EQ(f->serverPath(), books);
+    QTest::keyClick(f.get(), Qt::Key_F7);
+    QTest::keyClick(f.get(), Qt::Key_F10);
+    ASSERT_EQ(linesLeft(), 0);
+    f.reset();  // started on other books, it names no document of these
+    const TempBooks other{40};
+    start([&other](app::TerminalContext& c) { c.serverPathOverride = other.serverPath(); });
+    EXPECT_FALSE(stripSays(u"Son yazılan"_s));
     f->close();
     EXPECT_TRUE(QFile::exists(lock));  // another program's lock is not ours to delete
 }

@@ -30,7 +30,7 @@ const StoredEntry Entries[] = {
      R"({"code":"00004","name":"PEYNİR","quantity":"1","price":"1084.5","amount":"1084.5","vat":"0"}])"},
     {"c3", "2026-12-08 10:00:00", 1, "KASA-1", "removed", "Depo", "Satış", "ÖZTÜRK MARKET", "02",
      "", "", "5", " okunmadı ",
-     R"([{"code":"00009","name":"ÇİĞ KÖFTE \"ACI\"","quantity":"1","price":"5","amount":"5","vat":"0.5"}])"},
+     R"([{"code":"00009","name":"=ÇİĞ KÖFTE \"ACI\"","quantity":"1","price":"5","amount":"5","vat":"0.5"}])"},
     {"a1", "2026-12-07 09:15:00", 1, "KASA-1", "document", "Depo", "Satış", "KADIKÖY ŞUBESİ",
      "02,01", "101", "", "388.8", "",
      R"([{"code":"00001","name":"ÇAY 'RİZE'","quantity":"2","price":"150","amount":"300","vat":"30"},)"
@@ -256,7 +256,7 @@ TEST_P(JournalTest, WritesATableAndASpreadsheetsCsv) {
         u"08.12.2026 10:00:00;2;KASA-2;ayşe;Fatura yazıldı;Cari;Fatura;\"AHMET'İN; BAKKALI\";01;"
         "102;S00001;1234,50;;00004;PEYNİR;1;1084,50;1084,50;0,00"_s,
         u"08.12.2026 10:00:00;1;KASA-1;ayşe;Satır silindi (SİL);Depo;Satış;ÖZTÜRK MARKET;02;;;"
-        "5,00;\" okunmadı \";00009;\"ÇİĞ KÖFTE \"\"ACI\"\"\";1;5,00;5,00;0,50"_s,
+        "5,00;\" okunmadı \";00009;\"'=ÇİĞ KÖFTE \"\"ACI\"\"\";1;5,00;5,00;0,50"_s,
         u"08.12.2026 11:30:00;2;KASA-2;ayşe;Belge yazıldı;Cari;Satış;YILMAZ GIDA;01;104;;12,00;;"
         ";;;;;"_s,
         u"08.12.2026 12:00:00;;;;Girişi olmayan belge;;;;02;103;;;;;;;;;"_s,

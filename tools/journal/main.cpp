@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
@@ -206,8 +207,19 @@ void write(const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
 
-QString csvField(const QString& field) {
+// A spreadsheet runs a cell that starts like a formula: a name from the books ("=110", "+90 …",
+// "=HYPERLINK(…)") is kept as text by a leading apostrophe. Our own numbers ("-5,00") stay numbers.
+QString notAFormula(const QString& field) {
+    static const QString starts = QStringLiteral("=+-@\t\r");
+    static const QRegularExpression number(QStringLiteral("^[-+]?[0-9]+(,[0-9]+)?$"));
+    if (field.isEmpty() || !starts.contains(field.front()) || number.match(field).hasMatch())
+        return field;
+    return u'\'' + field;
+}
+
+QString csvField(const QString& text) {
     static const QString special = QStringLiteral(";\"\r\n");
+    const QString field = notAFormula(text);
     const bool quote =
         std::any_of(field.begin(), field.end(), [](QChar c) { return special.contains(c); }) ||
         (!field.isEmpty() && (field.front().isSpace() || field.back().isSpace()));
